@@ -1,0 +1,125 @@
+#pragma once
+// The app's window: an SDL2 window in phone proportions that the view layer draws
+// into, whose event loop drains the main queue and turns the window system's events
+// into pointer input, phone keys and the scene phase.
+//
+// One host per process, made, run and destroyed on the main thread. Only wake() may
+// be called from other threads.
+
+#include "platform/ui/ScenePhase.hpp"
+#include "platform/window/PhoneKeys.hpp"
+#include "platform/window/WindowLifecycle.hpp"
+#include "platform/window/WindowSizing.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::platform::window {
+
+/// The pixels a frame is drawn into: 32-bit premultiplied ARGB in native byte order
+/// (Cairo's ARGB32), `stride` bytes per row, `scale` pixels per point.
+struct Frame {
+    std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    double scale = 1;
+    PointSize points;
+    double safeAreaTop = 0;
+    double safeAreaBottom = 0;
+};
+
+enum class PointerPhase { down, moved, up, cancelled };
+
+/// The primary mouse button (or a touch) in window points, top-left origin.
+struct PointerInput {
+    PointerPhase phase = PointerPhase::down;
+    double x = 0, y = 0;
+};
+
+/// How the event loop reaches the main queue. `runDue` runs the work that is due now;
+/// `secondsUntilDue` tells how long the loop may sleep (nullopt: nothing is scheduled).
+struct MainLoopHooks {
+    std::function<void()> runDue;
+    std::function<std::optional<double>()> secondsUntilDue;
+};
+
+struct WindowOptions {
+    std::string title = "Quarn Vesil";
+    WindowSizing sizing;
+    /// Pixels per point; 0 takes it from the display.
+    double scale = 0;
+};
+
+class WindowHost {
+public:
+    /// Opens the window. Without a usable display it returns null and sets `error` to one
+    /// line that says so.
+    static std::unique_ptr<WindowHost> open(const WindowOptions& options, std::string& error);
+    ~WindowHost();
+    WindowHost(const WindowHost&) = delete;
+    WindowHost& operator=(const WindowHost&) = delete;
+
+    /// Draws one frame; called at most once per display frame, and only after
+    /// requestRedraw() (or when the window system needs the picture again).
+    void onDraw(std::function<void(const Frame&)> draw) { draw_ = std::move(draw); }
+    void onPointer(std::function<void(const PointerInput&)> f) { pointer_ = std::move(f); }
+    void onKey(std::function<void(PhoneKey)> f) { key_ = std::move(f); }
+    void onScenePhase(std::function<void(ui::ScenePhase)> f) { phase_ = std::move(f); }
+    void onResize(std::function<void(PointSize)> f) { resize_ = std::move(f); }
+    void setMainLoop(MainLoopHooks hooks) { mainLoop_ = std::move(hooks); }
+
+    /// Runs the event loop until the window is closed or quit() is called.
+    void run();
+    void quit();
+    void requestRedraw() { redrawRequested_ = true; }
+    /// Wakes a sleeping event loop so that it drains the main queue (any thread).
+    void wake();
+
+    /// The idle timer: while disabled, the screen saver and display blanking are held off.
+    void setIdleTimerDisabled(bool disabled);
+    bool isIdleTimerDisabled() const;
+
+    PointSize pointSize() const { return points_; }
+    double scale() const { return scale_; }
+    ui::ScenePhase scenePhase() const { return lifecycle_.phase(); }
+    /// The pixels of the last frame drawn (the picture the window shows), width x height.
+    const std::vector<std::uint32_t>& lastFrame() const { return pixels_; }
+    int frameWidth() const { return frameWidth_; }
+    int frameHeight() const { return frameHeight_; }
+
+private:
+    struct Sdl;
+    WindowHost(std::unique_ptr<Sdl> sdl, const WindowOptions& options, double scale);
+    void handle(const void* event);
+    void handleWindowEvent(const void* event);
+    void resizeTo(int widthPixels, int heightPixels);
+    void drawFrame();
+    int waitMilliseconds() const;
+
+    std::unique_ptr<Sdl> sdl_;
+    WindowSizing sizing_;
+    double scale_;
+    PointSize points_;
+    WindowLifecycle lifecycle_;
+    bool running_ = false;
+    bool redrawRequested_ = true;
+    bool pointerDown_ = false;
+    std::uint64_t lastFrameTicks_ = 0;
+    std::vector<std::uint32_t> pixels_;
+    int frameWidth_ = 0;
+    int frameHeight_ = 0;
+
+    std::function<void(const Frame&)> draw_;
+    std::function<void(const PointerInput&)> pointer_;
+    std::function<void(PhoneKey)> key_;
+    std::function<void(ui::ScenePhase)> phase_;
+    std::function<void(PointSize)> resize_;
+    MainLoopHooks mainLoop_;
+};
+
+} // namespace qv::platform::window

@@ -1,0 +1,83 @@
+#include "XvfbServer.hpp"
+#include "platform/window/WindowHost.hpp"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace qv::platform::window {
+namespace {
+
+TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    std::string error;
+    WindowOptions options;
+    options.title = "qv-window-host-test";
+    options.scale = 2;
+    auto host = WindowHost::open(options, error);
+    ASSERT_NE(host, nullptr) << error;
+    EXPECT_EQ(host->pointSize(), (PointSize{390, 844}));
+
+    host->setIdleTimerDisabled(true);
+    EXPECT_TRUE(host->isIdleTimerDisabled());
+    host->setIdleTimerDisabled(false);
+    EXPECT_FALSE(host->isIdleTimerDisabled());
+
+    std::vector<PointerInput> pointer;
+    std::vector<ui::ScenePhase> phases;
+    int frames = 0;
+    bool clicked = false;
+    const std::uint64_t started = SDL_GetTicks64();
+    host->onDraw([&](const Frame& frame) {
+        ++frames;
+        EXPECT_EQ(frame.width, 780);
+        EXPECT_EQ(frame.height, 1688);
+        EXPECT_EQ(frame.scale, 2.0);
+        EXPECT_EQ(frame.safeAreaTop, 47);
+        EXPECT_EQ(frame.safeAreaBottom, 34);
+        for (int y = 0; y < frame.height / 2; ++y) {
+            for (int x = 0; x < frame.width; ++x) {
+                frame.pixels[y * frame.stride / 4 + x] = 0xffff0000u; // top half red
+            }
+        }
+    });
+    host->onPointer([&](const PointerInput& p) {
+        pointer.push_back(p);
+        if (p.phase == PointerPhase::up) {
+            host->quit();
+        }
+    });
+    host->onScenePhase([&](ui::ScenePhase phase) { phases.push_back(phase); });
+    host->setMainLoop(
+        {[&] {
+             if (frames > 0 && !clicked) {
+                 clicked = true;
+                 // 60 x 100 points is 120 x 200 pixels at scale 2.
+                 EXPECT_EQ(testing::runProgram({"xdotool", "search", "--sync", "--name",
+                                                "^qv-window-host-test$", "mousemove", "--window",
+                                                "%1", "120", "200", "click", "1"}),
+                           0);
+             }
+             if (SDL_GetTicks64() - started > 20000) {
+                 ADD_FAILURE() << "no click arrived";
+                 host->quit();
+             }
+         },
+         [] { return std::optional<double>(); }});
+    host->run();
+
+    ASSERT_GE(pointer.size(), 2u);
+    EXPECT_EQ(pointer.front().phase, PointerPhase::down);
+    EXPECT_DOUBLE_EQ(pointer.front().x, 60);
+    EXPECT_DOUBLE_EQ(pointer.front().y, 100);
+    EXPECT_EQ(pointer.back().phase, PointerPhase::up);
+    ASSERT_FALSE(phases.empty());
+    EXPECT_NE(phases.back(), ui::ScenePhase::background);
+    ASSERT_EQ(host->frameWidth(), 780);
+    EXPECT_EQ(host->lastFrame()[200 * 780 + 120], 0xffff0000u);
+    EXPECT_EQ(host->lastFrame()[1500 * 780 + 120], 0xff000000u);
+}
+
+} // namespace
+} // namespace qv::platform::window

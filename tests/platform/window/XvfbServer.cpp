@@ -1,0 +1,88 @@
+#include "XvfbServer.hpp"
+
+#include <csignal>
+#include <cstdlib>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace qv::testing {
+
+namespace {
+
+int spawn(const std::vector<std::string>& argv, posix_spawn_file_actions_t* actions) {
+    std::vector<char*> args;
+    for (const auto& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), environ) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+} // namespace
+
+XvfbServer::XvfbServer() {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error_ = "pipe failed";
+        return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    // Xvfb picks a free display number itself and writes it to the pipe.
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x2048x24",
+                  "-nolisten", "tcp"},
+                 &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (pid_ <= 0) {
+        error_ = "cannot start Xvfb";
+        close(fds[0]);
+        return;
+    }
+    std::string number;
+    pollfd pfd{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&pfd, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        error_ = "Xvfb did not report its display";
+        return;
+    }
+    display_ = ":" + number;
+    setenv("DISPLAY", display_.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+int runProgram(const std::vector<std::string>& argv) {
+    const int pid = spawn(argv, nullptr);
+    if (pid <= 0) {
+        return -1;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+} // namespace qv::testing

@@ -1,0 +1,31 @@
+#pragma once
+// A private X server for display tests: starts Xvfb on a free display number, points
+// DISPLAY at it, and stops it again. The tests never use the developer's own display.
+
+#include <string>
+#include <vector>
+
+namespace qv::testing {
+
+class XvfbServer {
+public:
+    XvfbServer();
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    bool running() const { return !display_.empty(); }
+    const std::string& display() const { return display_; }
+    const std::string& error() const { return error_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+    std::string error_;
+};
+
+/// Runs a program with an argument vector (no shell) and waits for it; returns its exit
+/// status, or -1 when it could not be started.
+int runProgram(const std::vector<std::string>& argv);
+
+} // namespace qv::testing
