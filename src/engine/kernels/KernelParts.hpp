@@ -1,0 +1,119 @@
+#pragma once
+
+#include "platform/compute/Kernel.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+// Building blocks shared by the kernel files (not part of the library's interface).
+namespace qv::kernels::parts {
+
+using platform::compute::PassArguments;
+using platform::compute::Texture;
+using platform::compute::TextureFormat;
+using platform::compute::Tile;
+
+void registerAccumulationKernels();
+void registerAveragingKernels();
+void registerMaximumKernels();
+void registerFilterKernels();
+void registerNightKernels();
+void registerDebugKernels();
+
+bool isUint(TextureFormat format);
+bool isUint32(TextureFormat format);
+bool isFloat(TextureFormat format);
+
+// Refusal helpers for a kernel's check: true when fine, else `why` is set.
+bool require(bool condition, std::string& why, const char* reason);
+// Textures first..last bound.
+bool requireTextures(const PassArguments& arguments, std::size_t count, std::string& why);
+bool sameChannels(const PassArguments& arguments, std::size_t a, std::size_t b);
+// The common binding of sums, maxima and filters: texture 0 unsigned samples,
+// texture 1 32-bit unsigned with the same channels.
+bool checkSamplesIntoWide(const PassArguments& arguments, std::string& why);
+
+// Calls fn with a value of the channel type of an unsigned integer format.
+template <class Fn>
+void withUintType(TextureFormat format, Fn&& fn) {
+    switch (format) {
+    case TextureFormat::rgba8Uint:
+        fn(std::uint8_t{});
+        break;
+    case TextureFormat::r16Uint:
+        fn(std::uint16_t{});
+        break;
+    default:
+        fn(std::uint32_t{});
+        break;
+    }
+}
+
+// The channels of texture `t` in the tile's columns of row y.
+template <class T>
+T* channels(const Texture& t, std::size_t y, const Tile& tile) {
+    return t.row<T>(y) + tile.x0 * channelCount(t.pixelFormat());
+}
+inline std::size_t channelsPerRow(const Texture& t, const Tile& tile) {
+    return (tile.x1 - tile.x0) * channelCount(t.pixelFormat());
+}
+
+inline std::uint32_t saturatingAdd(std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t sum = a + b;
+    return sum < a ? std::numeric_limits<std::uint32_t>::max() : sum;
+}
+
+template <class T>
+constexpr std::uint32_t maxOf() {
+    return std::numeric_limits<T>::max();
+}
+
+// Divides by one count for a whole pass, rounding to nearest with halves up,
+// clamped to `top`; in doubles, which the compiler vectorises (an integer
+// division per channel would not be).
+class RoundedDivider {
+public:
+    RoundedDivider(std::uint32_t count, std::uint32_t top)
+        : count_(count), half_(count / 2), inverse_(1.0 / count), top_(top) {}
+
+    std::uint32_t operator()(std::uint32_t sum) const {
+        const double n = double(sum) + half_;
+        // Below top + 1 the quotient fits an int32, whose conversion vectorises.
+        const double estimate = std::min(n * inverse_, double(top_) + 1.0);
+        double q = double(std::int32_t(estimate));
+        // The reciprocal may miss an exact quotient by one; correct it.
+        q -= (q * count_ > n) ? 1.0 : 0.0;
+        q += ((q + 1.0) * count_ <= n) ? 1.0 : 0.0;
+        return std::uint32_t(std::min(q, double(top_)));
+    }
+
+private:
+    double count_;
+    double half_;
+    double inverse_;
+    std::uint32_t top_;
+};
+
+// A float rounded to nearest and clamped into [0, top].
+inline std::uint32_t roundedClamp(double value, double top) {
+    return std::uint32_t(std::clamp(value + 0.5, 0.0, top));
+}
+
+// The colour index (0 red, 1 green, 2 blue) of each sample of a 2x2 Bayer
+// cell, from buffer `index`; RGGB when the buffer is not bound.
+struct BayerColours {
+    std::uint8_t cell[4] = {0, 1, 1, 2};
+    static BayerColours from(const PassArguments& arguments, std::size_t index);
+    std::uint8_t at(std::size_t x, std::size_t y) const { return cell[(y & 1) * 2 + (x & 1)]; }
+};
+
+// Three UInt32 from buffer `index` (limits of red, green and blue).
+struct Triple {
+    std::uint32_t value[3];
+    static Triple from(const PassArguments& arguments, std::size_t index, std::uint32_t fallback);
+};
+
+} // namespace qv::kernels::parts

@@ -1,0 +1,90 @@
+#include "KernelTestPass.hpp"
+#include "engine/kernels/KernelParts.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace qv::kernels::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(AverageKernels, RoundToNearestWithHalvesUp) {
+    Texture out = makeTexture(TextureFormat::r16Uint, 6, 1);
+    Texture sum = makeTexture(TextureFormat::r32Uint, 6, 1, {0, 1, 2, 3, 4, 5});
+    ASSERT_TRUE(runKernel("frameAverager", {out, sum}, {{0, uintBuffer({2})}}));
+    EXPECT_THAT(contents(out), ElementsAre(0, 1, 1, 2, 2, 3));
+    ASSERT_TRUE(runKernel("frameAverager", {out, sum}, {{0, uintBuffer({3})}}));
+    EXPECT_THAT(contents(out), ElementsAre(0, 0, 1, 1, 1, 2));
+}
+
+TEST(AverageKernels, ClampToThePhotoFormat) {
+    Texture colour = makeTexture(TextureFormat::rgba8Uint, 1, 1);
+    Texture colourSum = makeTexture(TextureFormat::rgba32Uint, 1, 1, {1000, 255, 4294967295.0, 0});
+    ASSERT_TRUE(runKernel("frameAveragerRGB", {colour, colourSum}, {{0, uintBuffer({1})}}));
+    EXPECT_THAT(contents(colour), ElementsAre(255, 255, 255, 0));
+
+    Texture bayer = makeTexture(TextureFormat::r16Uint, 1, 1);
+    Texture bayerSum = makeTexture(TextureFormat::r32Uint, 1, 1, {4294967295.0});
+    ASSERT_TRUE(runKernel("frameAverager", {bayer, bayerSum}, {{0, uintBuffer({65537})}}));
+    EXPECT_THAT(contents(bayer), ElementsAre(65535));
+}
+
+TEST(AverageKernels, ACountOfZeroLeavesThePhotoUntouched) {
+    Texture out = makeTexture(TextureFormat::rgba8Uint, 1, 1, {9, 8, 7, 6});
+    Texture sum = makeTexture(TextureFormat::rgba32Uint, 1, 1, {100, 100, 100, 100});
+    ASSERT_TRUE(runKernel("frameAveragerRGB", {out, sum}, {{0, uintBuffer({0})}}));
+    EXPECT_THAT(contents(out), ElementsAre(9, 8, 7, 6));
+
+    Texture raw = makeTexture(TextureFormat::r16Uint, 1, 1, {1234});
+    Texture rawSum = makeTexture(TextureFormat::r32Uint, 1, 1, {99});
+    ASSERT_TRUE(runKernel("frameAverageBooster", {raw, rawSum}, {{0, uintBuffer({0})}}));
+    ASSERT_TRUE(runKernel("v2NightModeResult", {raw, rawSum}, {{0, uintBuffer({0})}}));
+    EXPECT_THAT(contents(raw), ElementsAre(1234));
+
+    std::string why;
+    EXPECT_FALSE(runKernel("frameAverager", {raw, rawSum}, {}, &why)); // no count at all
+}
+
+TEST(AverageKernels, DividerMatchesIntegerRoundingEverywhere) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::uint32_t> anySum;
+    for (std::uint32_t count : {1u, 2u, 3u, 7u, 255u, 1000u, 65537u, 4000000000u}) {
+        const parts::RoundedDivider divide(count, 65535);
+        for (int i = 0; i < 20000; ++i) {
+            const std::uint32_t sum = i < 100 ? std::uint32_t(i) * (count / 2 + 1) : anySum(random);
+            const std::uint64_t exact = (std::uint64_t(sum) + count / 2) / count;
+            ASSERT_EQ(divide(sum), std::min<std::uint64_t>(exact, 65535)) << sum << " / " << count;
+        }
+    }
+}
+
+TEST(AverageKernels, BoosterStretchesAboveThePivotOnly) {
+    Texture out = makeTexture(TextureFormat::r16Uint, 3, 1);
+    Texture sum = makeTexture(TextureFormat::r32Uint, 3, 1, {2000, 6224, 60000});
+    ASSERT_TRUE(runKernel("frameAverageBooster", {out, sum},
+                          {{0, uintBuffer({2})}, {1, floatBuffer(2.0f)}, {2, uintBuffer({2112})}}));
+    // means 1000, 3112, 30000
+    EXPECT_THAT(contents(out), ElementsAre(1000, 4112, 57888));
+}
+
+TEST(AverageKernels, NightResultAppliesGainAboveBlackAndCapsEachColour) {
+    // RGGB: row 0 is red, green; row 1 green, blue.
+    Texture out = makeTexture(TextureFormat::r16Uint, 2, 2);
+    Texture sum = makeTexture(TextureFormat::r32Uint, 2, 2, {1528, 1528, 400, 6000});
+    ASSERT_TRUE(runKernel("v2NightModeResult", {out, sum},
+                          {{0, uintBuffer({1})},
+                           {1, uintBuffer({528})},
+                           {2, uintBuffer({0, 0, 0})},
+                           {3, uintBuffer({2308, 4092, 3020})},
+                           {4, floatBuffer(2.0f)}}));
+    EXPECT_THAT(contents(out), ElementsAre(2308, 2528, 400, 3020));
+
+    ASSERT_TRUE(runKernel("v2NightModeResult", {out, sum},
+                          {{0, uintBuffer({2})}, {1, uintBuffer({528})}, {4, floatBuffer(0.5f)}}));
+    EXPECT_THAT(contents(out), ElementsAre(646, 646, 200, 1764));
+}
+
+} // namespace
+} // namespace qv::kernels::testing
