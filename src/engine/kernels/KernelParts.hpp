@@ -72,28 +72,27 @@ constexpr std::uint32_t maxOf() {
 }
 
 // Divides by one count for a whole pass, rounding to nearest with halves up,
-// clamped to `top`; in doubles, which the compiler vectorises (an integer
-// division per channel would not be).
+// clamped to `top` (at most 65535). A float estimate of the quotient is off by
+// at most one and is then corrected in integers; unlike an integer division
+// per channel, this vectorises.
 class RoundedDivider {
 public:
     RoundedDivider(std::uint32_t count, std::uint32_t top)
-        : count_(count), half_(count / 2), inverse_(1.0 / count), top_(top) {}
+        : count_(count), half_(count / 2), inverse_(1.0f / float(count)), top_(top) {}
 
     std::uint32_t operator()(std::uint32_t sum) const {
-        const double n = double(sum) + half_;
-        // Below top + 1 the quotient fits an int32, whose conversion vectorises.
-        const double estimate = std::min(n * inverse_, double(top_) + 1.0);
-        double q = double(std::int32_t(estimate));
-        // The reciprocal may miss an exact quotient by one; correct it.
-        q -= (q * count_ > n) ? 1.0 : 0.0;
-        q += ((q + 1.0) * count_ <= n) ? 1.0 : 0.0;
-        return std::uint32_t(std::min(q, double(top_)));
+        const std::uint64_t n = std::uint64_t(sum) + half_;
+        const float estimate = std::min(float(sum) * inverse_, float(top_) + 1.0f);
+        std::uint32_t q = std::uint32_t(std::int32_t(estimate));
+        q -= std::uint64_t(q) * count_ > n ? 1u : 0u;
+        q += (std::uint64_t(q) + 1) * count_ <= n ? 1u : 0u;
+        return std::min(q, top_);
     }
 
 private:
-    double count_;
-    double half_;
-    double inverse_;
+    std::uint64_t count_;
+    std::uint64_t half_;
+    float inverse_;
     std::uint32_t top_;
 };
 

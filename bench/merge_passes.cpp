@@ -1,0 +1,157 @@
+// Bandwidth of the merge passes on 12-megapixel frames (4032 x 3024), each
+// run through the compute layer as a merger runs it (command buffer, encoder,
+// dispatch, commit, wait), against a plain multi-threaded copy of the same
+// number of bytes in the same run. Prints each pass's effective bandwidth
+// (bytes read plus written per second) and its ratio to the copy's.
+//   merge_passes_bench [repetitions]
+#include "engine/kernels/MergeKernels.hpp"
+#include "platform/compute/CommandQueue.hpp"
+#include "platform/compute/Device.hpp"
+#include "platform/compute/TextureCache.hpp"
+#include "platform/media/PixelBuffer.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace qv::platform;
+using namespace qv::platform::compute;
+
+namespace {
+
+constexpr std::size_t width = 4032;
+constexpr std::size_t height = 3024;
+
+// The fastest of `repetitions` runs, in seconds.
+double fastest(int repetitions, const std::function<void()>& work) {
+    double best = 1e9;
+    for (int i = 0; i < repetitions; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
+    }
+    return best;
+}
+
+struct CopyJob {
+    const std::byte* from;
+    std::byte* to;
+    std::size_t chunk;
+    std::size_t size;
+};
+
+void copyChunk(void* context, std::size_t index) {
+    const auto& job = *static_cast<CopyJob*>(context);
+    const std::size_t start = index * job.chunk;
+    std::memcpy(job.to + start, job.from + start, std::min(job.chunk, job.size - start));
+}
+
+// Seconds to copy `traffic` / 2 bytes on every core (reading and writing
+// together move `traffic` bytes).
+double copySeconds(Device& device, std::size_t traffic, int repetitions) {
+    const std::size_t size = traffic / 2;
+    std::vector<std::byte> from(size, std::byte{1});
+    std::vector<std::byte> to(size);
+    CopyJob job{from.data(), to.data(), 256 * 1024, size};
+    const std::size_t chunks = (size + job.chunk - 1) / job.chunk;
+    return fastest(repetitions, [&] { device.workerPool().run(chunks, copyChunk, &job); });
+}
+
+struct Bench {
+    std::shared_ptr<Device> device = Device::systemDefault();
+    std::shared_ptr<CommandQueue> queue = device->makeCommandQueue();
+    std::shared_ptr<const Library> library = device->makeDefaultLibrary();
+
+    std::shared_ptr<const ComputePipelineState> pipeline(const std::string& name) {
+        std::string error;
+        return device->makeComputePipelineState(*library->makeFunction(name), error);
+    }
+
+    Texture work(TextureFormat format) {
+        return *device->makeTexture(TextureDescriptor::texture2D(format, width, height, false));
+    }
+
+    void pass(const std::shared_ptr<const ComputePipelineState>& pipeline,
+              const std::vector<Texture>& textures, const Buffer* count) {
+        auto commandBuffer = queue->makeCommandBuffer();
+        auto* encoder = commandBuffer->makeComputeCommandEncoder();
+        encoder->setLabel("Bench");
+        encoder->setComputePipelineState(pipeline);
+        for (std::size_t i = 0; i < textures.size(); ++i) {
+            encoder->setTexture(textures[i], i);
+        }
+        if (count) {
+            encoder->setBuffer(*count, 0, 0);
+        }
+        const std::size_t w = pipeline->threadExecutionWidth();
+        const std::size_t h = pipeline->maxTotalThreadsPerThreadgroup() / w;
+        encoder->dispatchThreadgroups({(width + w - 1) / w, (height + h - 1) / h, 1}, {w, h, 1});
+        encoder->endEncoding();
+        commandBuffer->commit();
+        commandBuffer->waitUntilCompleted();
+        if (commandBuffer->status() != CommandBufferStatus::completed) {
+            std::fprintf(stderr, "pass failed: %s\n", commandBuffer->error().c_str());
+            std::exit(1);
+        }
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    qv::kernels::registerMergeKernels();
+    Bench bench;
+    auto cache = TextureCache::make(*bench.device);
+
+    auto bayerPhoto = PixelBuffer::make(width, height, pixelformat::bayer14RGGB);
+    auto colourPhoto = PixelBuffer::make(width, height, pixelformat::bgra32);
+    const Texture bayer = *cache->makeTexture(bayerPhoto, TextureFormat::r16Uint, width, height, 0);
+    const Texture colour =
+        *cache->makeTexture(colourPhoto, TextureFormat::rgba8Uint, width, height, 0);
+    const Texture bayerSum = bench.work(TextureFormat::r32Uint);
+    const Texture colourSum = bench.work(TextureFormat::rgba32Uint);
+    const Texture colourMax = bench.work(TextureFormat::rgba32Uint);
+    const std::uint32_t frames = 7;
+    const Buffer count = *bench.device->makeBuffer(&frames, sizeof frames);
+
+    struct Case {
+        const char* name;
+        std::shared_ptr<const ComputePipelineState> pipeline;
+        std::vector<Texture> textures;
+        const Buffer* count;
+        std::size_t bytesPerPixel; // read plus written
+    };
+    const std::vector<Case> cases = {
+        {"Bayer accumulation (R16 into R32)", bench.pipeline("frameAccumulator"),
+         {bayer, bayerSum}, nullptr, 2 + 4 + 4},
+        {"RGBA8 accumulation (into RGBA32)", bench.pipeline("frameAccumulator"),
+         {colour, colourSum}, nullptr, 4 + 16 + 16},
+        {"RGBA8 light trail (sum and maximum)", bench.pipeline("lightTrailerRGB"),
+         {colour, colourSum, colourMax}, nullptr, 4 + 2 * (16 + 16)},
+        {"RGBA8 average (RGBA32 into RGBA8)", bench.pipeline("frameAveragerRGB"),
+         {colour, colourSum}, &count, 16 + 4},
+    };
+
+    std::printf("%zu x %zu frames, %zu worker threads plus the caller, best of %d runs\n", width,
+                height, bench.device->workerPool().workerCount(), repetitions);
+    std::printf("%-40s %9s %9s %9s %7s\n", "pass", "ms", "GB/s", "copy GB/s", "ratio");
+    for (const Case& c : cases) {
+        const std::size_t traffic = c.bytesPerPixel * width * height;
+        const double seconds =
+            fastest(repetitions, [&] { bench.pass(c.pipeline, c.textures, c.count); });
+        const double copy = copySeconds(*bench.device, traffic, repetitions);
+        const double rate = double(traffic) / seconds / 1e9;
+        const double copyRate = double(traffic) / copy / 1e9;
+        std::printf("%-40s %9.2f %9.2f %9.2f %7.2f\n", c.name, seconds * 1e3, rate, copyRate,
+                    rate / copyRate);
+    }
+    return 0;
+}
