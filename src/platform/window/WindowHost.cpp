@@ -176,7 +176,7 @@ void WindowHost::handle(const void* raw) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(raw);
     const auto sendPointer = [this](PointerPhase phase, double x, double y) {
         if (pointer_) {
-            pointer_({phase, x / scale_, y / scale_});
+            pointer_({phase, {x / scale_, y / scale_}});
         }
     };
     switch (event.type) {
@@ -258,7 +258,7 @@ void WindowHost::handleWindowEvent(const void* raw) {
             pointerDown_ = false;
             SDL_CaptureMouse(SDL_FALSE);
             if (pointer_) {
-                pointer_({PointerPhase::cancelled, 0, 0});
+                pointer_({PointerPhase::cancelled, {}});
             }
         }
         break;

@@ -6,6 +6,7 @@
 // One host per process, made, run and destroyed on the main thread. Only wake() may
 // be called from other threads.
 
+#include "platform/input/Pointer.hpp"
 #include "platform/ui/ScenePhase.hpp"
 #include "platform/window/PhoneKeys.hpp"
 #include "platform/window/WindowLifecycle.hpp"
@@ -33,12 +34,13 @@ struct Frame {
     double safeAreaBottom = 0;
 };
 
-enum class PointerPhase { down, moved, up, cancelled };
+using input::PointerPhase;
 
-/// The primary mouse button (or a touch) in window points, top-left origin.
+/// The primary mouse button (or a touch) in window points, top-left origin. The caller
+/// stamps it with the dispatch clock's time to make an input::PointerEvent.
 struct PointerInput {
     PointerPhase phase = PointerPhase::down;
-    double x = 0, y = 0;
+    input::Point location;
 };
 
 /// How the event loop reaches the main queue. `runDue` runs the work that is due now;

@@ -69,8 +69,8 @@ TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
 
     ASSERT_GE(pointer.size(), 2u);
     EXPECT_EQ(pointer.front().phase, PointerPhase::down);
-    EXPECT_DOUBLE_EQ(pointer.front().x, 60);
-    EXPECT_DOUBLE_EQ(pointer.front().y, 100);
+    EXPECT_DOUBLE_EQ(pointer.front().location.x, 60);
+    EXPECT_DOUBLE_EQ(pointer.front().location.y, 100);
     EXPECT_EQ(pointer.back().phase, PointerPhase::up);
     ASSERT_FALSE(phases.empty());
     EXPECT_NE(phases.back(), ui::ScenePhase::background);
