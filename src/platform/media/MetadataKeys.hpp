@@ -36,6 +36,8 @@ inline constexpr const char* dngBlackLevel = "BlackLevel";
 inline constexpr const char* dngWhiteLevel = "WhiteLevel";
 inline constexpr const char* dngAsShotNeutral = "AsShotNeutral";
 inline constexpr const char* dngUniqueCameraModel = "UniqueCameraModel";
+inline constexpr const char* dngColorMatrix1 = "ColorMatrix1";
+inline constexpr const char* dngCalibrationIlluminant1 = "CalibrationIlluminant1";
 
 // {GPS}
 inline constexpr const char* gpsLatitude = "Latitude";

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/imaging/ImagingResult.hpp"
+#include "platform/media/Metadata.hpp"
+#include "platform/media/RgbaImage.hpp"
+
+#include <optional>
+
+namespace qv::platform::imaging {
+
+// Exif, TIFF and GPS tags of JPEG, TIFF and DNG files through exiv2, in the
+// form of the photo metadata dictionary (see platform/media/MetadataKeys.hpp).
+//
+// Written and read ({Exif}, {TIFF}, {GPS}):
+//  - ExposureTime, FNumber, FocalLength, ImgDirection, Altitude as rationals:
+//    fractions that are meant exactly stay exact (0.008 s is 1/125, 20 s is 20/1);
+//  - Latitude and Longitude (degrees) as degrees, minutes and seconds;
+//  - TimeStamp "HH:mm:ss.SSSSSS" as three rationals, GPSVersion "2.2.0.0" as
+//    four bytes, AltitudeRef as a byte, ISOSpeedRatings as shorts;
+//  - the text tags as ASCII.
+// Read only: the {DNG} levels, neutral, colour matrix and camera model, and
+// the top-level PixelWidth and PixelHeight where the file says them.
+// Keys this layer does not know are left out of the file.
+
+// The file data with the dictionary's tags written in (each replacing the
+// file's tag of the same name); the image data is kept. The tags Exif readers
+// require of every file are added where missing (ExifVersion, FlashpixVersion;
+// ColorSpace when `colorSpace` is given: sRGB or uncalibrated; in JPEG also the
+// components, pixel dimensions, resolution and chroma positioning).
+Result<FileData> withMetadata(FileBytes file, const MetadataDictionary& metadata,
+                              std::optional<ColorSpace> colorSpace = std::nullopt);
+
+// The tags of the file as a metadata dictionary.
+Result<MetadataDictionary> readMetadata(FileBytes file);
+
+} // namespace qv::platform::imaging

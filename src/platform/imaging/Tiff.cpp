@@ -1,0 +1,186 @@
+#include "platform/imaging/Tiff.hpp"
+
+#include "platform/imaging/ColorProfiles.hpp"
+#include "platform/imaging/ExifMetadata.hpp"
+#include "platform/imaging/MemoryTiff.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <tiffio.h>
+#include <vector>
+
+namespace qv::platform::imaging {
+
+namespace {
+
+struct Layout {
+    std::uint32_t width;
+    std::uint32_t height;
+    std::uint16_t bits;
+    std::uint16_t channels;
+    ColorSpace colorSpace;
+};
+
+// Writes rows that `fill` produces (one row of packed samples at a time).
+Result<FileData> writeTiff(const Layout& layout, const MetadataDictionary& metadata,
+                           const std::function<void(std::uint32_t y, void* row)>& fill) {
+    FileData data;
+    auto file = detail::MemoryTiff::openForWriting(data);
+    if (!file) {
+        return Result<FileData>::failure("TIFF: libtiff could not start a file");
+    }
+    TIFF* tif = file->get();
+    file->setLayout(layout.width, layout.height, layout.bits, layout.channels, PHOTOMETRIC_RGB);
+    if (layout.channels == 4) {
+        const std::uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    const FileData& icc = iccProfile(layout.colorSpace);
+    TIFFSetField(tif, TIFFTAG_ICCPROFILE, std::uint32_t(icc.size()), icc.data());
+    std::vector<std::uint8_t> row(std::size_t(layout.width) * layout.channels * layout.bits / 8);
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+        fill(y, row.data());
+        if (TIFFWriteScanline(tif, row.data(), y, 0) != 1) {
+            return Result<FileData>::failure("TIFF: " + file->lastError());
+        }
+    }
+    if (!file->finish()) {
+        return Result<FileData>::failure("TIFF: " + file->lastError());
+    }
+    return withMetadata(data, metadata, layout.colorSpace);
+}
+
+template <class T>
+void copyRow(std::span<const T> src, std::size_t width, bool keepAlpha, void* out) {
+    auto* dst = static_cast<T*>(out);
+    if (keepAlpha) {
+        std::memcpy(dst, src.data(), width * 4 * sizeof(T));
+        return;
+    }
+    for (std::size_t x = 0; x < width; ++x) {
+        std::memcpy(dst + x * 3, src.data() + x * 4, 3 * sizeof(T));
+    }
+}
+
+ImageOrientation orientationOf(TIFF* tif) {
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    return orientation >= 1 && orientation <= 8 ? static_cast<ImageOrientation>(orientation)
+                                                : ImageOrientation::up;
+}
+
+} // namespace
+
+Result<FileData> encodeTiff(const RgbaImage& image, const MetadataDictionary& metadata,
+                            TiffOptions options) {
+    if (image.empty()) {
+        return Result<FileData>::failure("TIFF: the image is empty");
+    }
+    const auto bits = std::uint16_t(image.bitsPerChannel());
+    const Layout layout{std::uint32_t(image.width()), std::uint32_t(image.height()), bits,
+                        std::uint16_t(options.keepAlpha ? 4 : 3), image.colorSpace};
+    return writeTiff(layout, metadata, [&](std::uint32_t y, void* row) {
+        if (bits == 8) {
+            copyRow<std::uint8_t>(image.row8(y), image.width(), options.keepAlpha, row);
+        } else {
+            copyRow<std::uint16_t>(image.row16(y), image.width(), options.keepAlpha, row);
+        }
+    });
+}
+
+Result<FileData> encodeTiff(const PixelBuffer& bgra, const MetadataDictionary& metadata) {
+    if (bgra.pixelFormat() != pixelformat::bgra32) {
+        return Result<FileData>::failure("TIFF: pixel format '" +
+                                         fourCharCodeText(bgra.pixelFormat()) + "' is not BGRA");
+    }
+    const Layout layout{std::uint32_t(bgra.width()), std::uint32_t(bgra.height()), 8, 3,
+                        ColorSpace::sRGB};
+    return writeTiff(layout, metadata, [&](std::uint32_t y, void* row) {
+        const auto* src = bgra.row<std::uint8_t>(y);
+        auto* dst = static_cast<std::uint8_t*>(row);
+        for (std::size_t x = 0; x < bgra.width(); ++x) {
+            dst[x * 3] = src[x * 4 + 2];
+            dst[x * 3 + 1] = src[x * 4 + 1];
+            dst[x * 3 + 2] = src[x * 4];
+        }
+    });
+}
+
+Result<RgbaImage> decodeTiff(FileBytes bytes) {
+    auto file = detail::MemoryTiff::openForReading(bytes);
+    if (!file) {
+        return Result<RgbaImage>::failure("TIFF: not a TIFF file");
+    }
+    TIFF* tif = file->get();
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bits = 0, samples = 0, photometric = 0, planar = PLANARCONFIG_CONTIG;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    std::uint32_t iccSize = 0;
+    void* iccData = nullptr;
+    ColorSpace space = ColorSpace::sRGB;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) == 1 && iccData) {
+        space = colorSpaceOfProfile({static_cast<const std::uint8_t*>(iccData), iccSize});
+    }
+    const bool direct = photometric == PHOTOMETRIC_RGB && planar == PLANARCONFIG_CONTIG &&
+                        (bits == 8 || bits == 16) && (samples == 3 || samples == 4);
+    RgbaImage image(width, height, direct ? bits : 8, space);
+    if (image.empty()) {
+        return Result<RgbaImage>::failure("TIFF: bad image size");
+    }
+    image.orientation = orientationOf(tif);
+    if (!direct) {
+        // libtiff's RGBA reader handles the other layouts; it gives 8 bits,
+        // rows from the top with the orientation left to us.
+        std::vector<std::uint32_t> raster(std::size_t(width) * height);
+        if (TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0) !=
+            1) {
+            return Result<RgbaImage>::failure("TIFF: " + file->lastError());
+        }
+        for (std::uint32_t y = 0; y < height; ++y) {
+            auto row = image.row8(y);
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::uint32_t p = raster[std::size_t(y) * width + x];
+                row[x * 4] = std::uint8_t(TIFFGetR(p));
+                row[x * 4 + 1] = std::uint8_t(TIFFGetG(p));
+                row[x * 4 + 2] = std::uint8_t(TIFFGetB(p));
+                row[x * 4 + 3] = std::uint8_t(TIFFGetA(p));
+            }
+        }
+        return image;
+    }
+    std::vector<std::uint8_t> row(std::size_t(TIFFScanlineSize64(tif)));
+    if (row.size() != std::size_t(width) * samples * bits / 8) {
+        return Result<RgbaImage>::failure("TIFF: unexpected row size");
+    }
+    for (std::uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tif, row.data(), y, 0) != 1) {
+            return Result<RgbaImage>::failure("TIFF: " + file->lastError());
+        }
+        if (bits == 8) {
+            auto dst = image.row8(y);
+            for (std::uint32_t x = 0; x < width; ++x) {
+                std::memcpy(&dst[x * 4], &row[std::size_t(x) * samples], samples);
+                if (samples == 3) {
+                    dst[x * 4 + 3] = 255;
+                }
+            }
+        } else {
+            auto dst = image.row16(y);
+            for (std::uint32_t x = 0; x < width; ++x) {
+                std::memcpy(&dst[x * 4], &row[std::size_t(x) * samples * 2], samples * 2u);
+                if (samples == 3) {
+                    dst[x * 4 + 3] = 65535;
+                }
+            }
+        }
+    }
+    return image;
+}
+
+} // namespace qv::platform::imaging
