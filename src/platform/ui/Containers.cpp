@@ -1,0 +1,251 @@
+// Stacks, spacers, geometry readers and the scene root.
+
+#include "platform/ui/ElementKinds.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+namespace qv::platform::ui::elements {
+namespace {
+
+class StackElement final : public Element {
+public:
+    StackElement(Init init, Axis axis, int cross, double spacing, ElementList children)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
+          axis_(axis), cross_(cross), spacing_(spacing) {
+        for (auto& c : children) {
+            addChild(std::move(c));
+        }
+    }
+
+protected:
+    Size measure(ProposedSize p) override {
+        auto sizes = distribute(mainOf(p), crossOf(p));
+        return make(total(sizes), crossExtent(sizes));
+    }
+
+    void placeChildren() override {
+        auto sizes = distribute(mainOf(frame()), crossOf(frame()));
+        double pos = axis_ == Axis::horizontal ? frame().x : frame().y;
+        double crossStart = axis_ == Axis::horizontal ? frame().y : frame().x;
+        double crossSize = axis_ == Axis::horizontal ? frame().height : frame().width;
+        for (size_t i = 0; i < children_.size(); ++i) {
+            Size s = sizes[i];
+            double m = axis_ == Axis::horizontal ? s.width : s.height;
+            double c = axis_ == Axis::horizontal ? s.height : s.width;
+            double at = crossStart + (crossSize - c) * (cross_ / 2.0);
+            Rect r = axis_ == Axis::horizontal ? Rect{pos, at, m, c} : Rect{at, pos, c, m};
+            placeChildAt(*children_[i], r);
+            pos += m + spacing_;
+        }
+    }
+
+private:
+    std::optional<double> mainOf(ProposedSize p) const {
+        return axis_ == Axis::horizontal ? p.width : p.height;
+    }
+    std::optional<double> crossOf(ProposedSize p) const {
+        return axis_ == Axis::horizontal ? p.height : p.width;
+    }
+    std::optional<double> mainOf(const Rect& r) const {
+        return axis_ == Axis::horizontal ? r.width : r.height;
+    }
+    std::optional<double> crossOf(const Rect& r) const {
+        return axis_ == Axis::horizontal ? r.height : r.width;
+    }
+    ProposedSize propose(std::optional<double> main, std::optional<double> cross) const {
+        return axis_ == Axis::horizontal ? ProposedSize{main, cross} : ProposedSize{cross, main};
+    }
+    double mainOf(Size s) const { return axis_ == Axis::horizontal ? s.width : s.height; }
+    Size make(double main, double cross) const {
+        return axis_ == Axis::horizontal ? Size{main, cross} : Size{cross, main};
+    }
+    double total(const std::vector<Size>& sizes) const {
+        double sum = 0;
+        for (const auto& s : sizes) {
+            sum += mainOf(s);
+        }
+        return sizes.empty() ? 0 : sum + spacing_ * static_cast<double>(sizes.size() - 1);
+    }
+    double crossExtent(const std::vector<Size>& sizes) const {
+        double m = 0;
+        for (const auto& s : sizes) {
+            m = std::max(m, axis_ == Axis::horizontal ? s.height : s.width);
+        }
+        return m;
+    }
+
+    // The size of each child for the space along the axis. Without a proposal
+    // each child takes its ideal size. Otherwise children are served in order of
+    // layout priority, then least flexible first, spacers last; each gets an
+    // equal share of what is still free and takes what it answers.
+    std::vector<Size> distribute(std::optional<double> main, std::optional<double> cross) {
+        size_t n = children_.size();
+        std::vector<Size> sizes(n);
+        if (!main) {
+            for (size_t i = 0; i < n; ++i) {
+                sizes[i] = children_[i]->sizeThatFits(propose(std::nullopt, cross));
+            }
+            return sizes;
+        }
+        std::vector<double> flexibility(n);
+        for (size_t i = 0; i < n; ++i) {
+            double lo = mainOf(children_[i]->sizeThatFits(propose(0.0, cross)));
+            double hi = mainOf(children_[i]->sizeThatFits(propose(kInfinity, cross)));
+            flexibility[i] = hi - lo;
+        }
+        std::vector<size_t> order(n);
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            const Element& ea = *children_[a];
+            const Element& eb = *children_[b];
+            if (ea.layoutPriority() != eb.layoutPriority()) {
+                return ea.layoutPriority() > eb.layoutPriority();
+            }
+            if (ea.isSpacer() != eb.isSpacer()) {
+                return !ea.isSpacer();
+            }
+            return flexibility[a] < flexibility[b];
+        });
+        double remaining = *main - (n > 0 ? spacing_ * static_cast<double>(n - 1) : 0.0);
+        size_t left = n;
+        for (size_t i : order) {
+            double share = std::max(0.0, remaining) / static_cast<double>(left);
+            sizes[i] = children_[i]->sizeThatFits(propose(share, cross));
+            remaining -= mainOf(sizes[i]);
+            --left;
+        }
+        return sizes;
+    }
+
+    Axis axis_;
+    int cross_;
+    double spacing_;
+};
+
+class ZStackElement final : public Element {
+public:
+    ZStackElement(Init init, Alignment alignment, ElementList children)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
+          alignment_(alignment) {
+        for (auto& c : children) {
+            addChild(std::move(c));
+        }
+    }
+
+protected:
+    Size measure(ProposedSize p) override {
+        Size out{};
+        for (auto& c : children_) {
+            Size s = c->sizeThatFits(p);
+            out.width = std::max(out.width, s.width);
+            out.height = std::max(out.height, s.height);
+        }
+        return out;
+    }
+    void placeChildren() override {
+        for (auto& c : children_) {
+            placeChild(*c, frame(), alignment_);
+        }
+    }
+
+private:
+    Alignment alignment_;
+};
+
+class SpacerElement final : public Element {
+public:
+    SpacerElement(Init init, double minLength)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
+          minLength_(minLength) {}
+    bool isSpacer() const override { return true; }
+
+protected:
+    Size measure(ProposedSize p) override {
+        auto along = [&](const std::optional<double>& v) {
+            return std::max(minLength_, v.value_or(minLength_));
+        };
+        const auto& axis = environment().stackAxis;
+        if (!axis) {
+            return {along(p.width), along(p.height)};
+        }
+        return *axis == Axis::horizontal ? Size{along(p.width), 0} : Size{0, along(p.height)};
+    }
+
+private:
+    double minLength_;
+};
+
+class GeometryReaderElement final : public Element {
+public:
+    GeometryReaderElement(Init init, std::function<View(const GeometryProxy&)> content,
+                          ResolveContext context)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
+          content_(std::move(content)), context_(std::move(context)) {}
+
+protected:
+    Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
+
+    void placeChildren() override {
+        children_.clear();
+        const Rect& f = frame();
+        const Rect& safe = placeContext().safeArea;
+        GeometryProxy proxy;
+        proxy.size = f.size();
+        proxy.globalFrame = f;
+        // How far the unsafe margins reach into the reader's bounds.
+        proxy.safeAreaInsets = {std::clamp(safe.minY() - f.minY(), 0.0, f.height),
+                                std::clamp(safe.minX() - f.minX(), 0.0, f.width),
+                                std::clamp(f.maxY() - safe.maxY(), 0.0, f.height),
+                                std::clamp(f.maxX() - safe.maxX(), 0.0, f.width)};
+        View view = detail::withContext(context_, [&] { return content_(proxy); });
+        ElementList content;
+        detail::resolveView(view, context_, content);
+        for (auto& c : content) {
+            addChild(std::move(c));
+        }
+        for (auto& c : children_) {
+            placeChild(*c, f, Alignment::topLeading());
+        }
+    }
+
+private:
+    std::function<View(const GeometryProxy&)> content_;
+    ResolveContext context_;
+};
+
+class RootElement final : public Element {
+public:
+    RootElement(Init init, ElementList children)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
+        for (auto& c : children) {
+            addChild(std::move(c));
+        }
+    }
+
+protected:
+    Size measure(ProposedSize p) override { return {p.width.value_or(0), p.height.value_or(0)}; }
+};
+
+} // namespace
+
+Ptr stack(Init init, Axis axis, int crossAlignment, double spacing, ElementList children) {
+    return std::make_unique<StackElement>(std::move(init), axis, crossAlignment, spacing,
+                                          std::move(children));
+}
+Ptr zstack(Init init, Alignment alignment, ElementList children) {
+    return std::make_unique<ZStackElement>(std::move(init), alignment, std::move(children));
+}
+Ptr spacer(Init init, double minLength) {
+    return std::make_unique<SpacerElement>(std::move(init), minLength);
+}
+Ptr geometryReader(Init init, std::function<View(const GeometryProxy&)> content,
+                   ResolveContext contentContext) {
+    return std::make_unique<GeometryReaderElement>(std::move(init), std::move(content),
+                                                   std::move(contentContext));
+}
+Ptr root(Init init, ElementList children) {
+    return std::make_unique<RootElement>(std::move(init), std::move(children));
+}
+
+} // namespace qv::platform::ui::elements

@@ -1,0 +1,184 @@
+// Leaf elements: text, images (symbols, drawn assets, bitmaps) and shapes.
+
+#include "platform/ui/ElementKinds.hpp"
+#include "platform/ui/Log.hpp"
+#include "platform/ui/Symbols.hpp"
+#include "platform/ui/TextSystem.hpp"
+
+#include <cairo.h>
+
+namespace qv::platform::ui::elements {
+namespace {
+
+class Leaf : public Element {
+public:
+    explicit Leaf(Init init)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {}
+};
+
+class TextElement final : public Leaf {
+public:
+    TextElement(Init init, std::string text) : Leaf(std::move(init)), text_(std::move(text)) {}
+    std::string text() const override { return text_; }
+    std::optional<TextInfo> textInfo() const override {
+        return TextInfo{layout_.scale, layout_.truncated, layout_.lineCount, layout_.unknownGlyphs};
+    }
+
+protected:
+    TextOptions options() const {
+        const Environment& env = environment();
+        return {env.lineLimit, env.minimumScaleFactor, env.multilineTextAlignment};
+    }
+    Size measure(ProposedSize p) override {
+        return layoutText(text_, environment().font, options(), p).size;
+    }
+    void placeChildren() override {
+        // Lay out again for the frame given; a hair of slack keeps the line
+        // breaks of the answer this frame was made from.
+        constexpr double slack = 1e-3;
+        layout_ = layoutText(text_, environment().font, options(),
+                             {frame().width + slack, frame().height + slack});
+    }
+    void drawSelf(const RenderContext& ctx) const override {
+        drawText(ctx.cr, layout_, frame().origin(), environment().foregroundColor());
+    }
+
+private:
+    std::string text_;
+    TextLayout layout_;
+};
+
+class ImageElement final : public Leaf {
+public:
+    ImageElement(Init init, Image::Kind kind, std::string name, Bitmap bitmap, bool resizable)
+        : Leaf(std::move(init)), kind_(kind), name_(std::move(name)), bitmap_(std::move(bitmap)),
+          resizable_(resizable) {
+        if (kind_ == Image::Kind::symbol && !isKnownSymbol(name_)) {
+            logOnce("symbol:" + name_, "ui: no symbol named \"" + name_ + "\"; it draws nothing");
+        } else if (kind_ == Image::Kind::asset && !isKnownAsset(name_)) {
+            logOnce("asset:" + name_, "ui: no image named \"" + name_ + "\"; it draws nothing");
+        }
+    }
+    std::string symbolName() const override { return name_; }
+
+protected:
+    // Symbols and drawn images are a square a little taller than the font's size.
+    Size natural() const {
+        if (kind_ == Image::Kind::bitmap) {
+            return {bitmap_.width() / bitmap_.scale(), bitmap_.height() / bitmap_.scale()};
+        }
+        double side = environment().font.size * 1.2;
+        return {side, side};
+    }
+    Size measure(ProposedSize p) override {
+        Size n = natural();
+        if (!resizable_) {
+            return n;
+        }
+        return {p.width.value_or(n.width), p.height.value_or(n.height)};
+    }
+    void drawSelf(const RenderContext& ctx) const override {
+        auto color = environment().foregroundColor();
+        switch (kind_) {
+        case Image::Kind::symbol:
+            drawSymbol(ctx.cr, name_, frame(), color);
+            break;
+        case Image::Kind::asset:
+            drawAsset(ctx.cr, name_, frame(), color);
+            break;
+        case Image::Kind::bitmap:
+            drawBitmap(ctx.cr);
+            break;
+        }
+    }
+    void drawBitmap(cairo_t* cr) const {
+        if (bitmap_.empty() || frame().width <= 0 || frame().height <= 0) {
+            return;
+        }
+        // Cairo only reads a source surface; the pixels stay untouched.
+        auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(bitmap_.pixels()));
+        cairo_surface_t* s = cairo_image_surface_create_for_data(
+            data, CAIRO_FORMAT_ARGB32, bitmap_.width(), bitmap_.height(), bitmap_.width() * 4);
+        cairo_save(cr);
+        cairo_rectangle(cr, frame().x, frame().y, frame().width, frame().height);
+        cairo_clip(cr);
+        cairo_translate(cr, frame().x, frame().y);
+        cairo_scale(cr, frame().width / bitmap_.width(), frame().height / bitmap_.height());
+        cairo_set_source_surface(cr, s, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(s);
+    }
+
+private:
+    Image::Kind kind_;
+    std::string name_;
+    Bitmap bitmap_;
+    bool resizable_;
+};
+
+class ShapeElement final : public Leaf {
+public:
+    ShapeElement(Init init, Shape shape, std::optional<ShapeStyle> style,
+                 std::optional<StrokeStyle> stroke)
+        : Leaf(std::move(init)), shape_(std::move(shape)), style_(std::move(style)),
+          stroke_(std::move(stroke)) {}
+
+protected:
+    Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
+    void drawSelf(const RenderContext& ctx) const override {
+        const Environment& env = environment();
+        auto c =
+            style_
+                ? style_->resolve(env.foreground.value_or(Color::label())).resolved(env.colorScheme)
+                : env.foregroundColor();
+        if (c.alpha <= 0) {
+            return;
+        }
+        cairo_t* cr = ctx.cr;
+        cairo_save(cr);
+        shape_.path(frame()).apply(cr);
+        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+        if (!stroke_) {
+            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+            cairo_fill(cr);
+        } else {
+            const StrokeStyle& s = *stroke_;
+            cairo_set_line_width(cr, s.lineWidth);
+            cairo_set_line_cap(cr, s.lineCap == LineCap::butt    ? CAIRO_LINE_CAP_BUTT
+                                   : s.lineCap == LineCap::round ? CAIRO_LINE_CAP_ROUND
+                                                                 : CAIRO_LINE_CAP_SQUARE);
+            cairo_set_line_join(cr, s.lineJoin == LineJoin::miter   ? CAIRO_LINE_JOIN_MITER
+                                    : s.lineJoin == LineJoin::round ? CAIRO_LINE_JOIN_ROUND
+                                                                    : CAIRO_LINE_JOIN_BEVEL);
+            cairo_set_miter_limit(cr, s.miterLimit);
+            cairo_set_dash(cr, s.dash.data(), static_cast<int>(s.dash.size()), s.dashPhase);
+            cairo_stroke(cr);
+        }
+        cairo_restore(cr);
+    }
+
+private:
+    Shape shape_;
+    std::optional<ShapeStyle> style_;
+    std::optional<StrokeStyle> stroke_;
+};
+
+} // namespace
+
+Ptr text(Init init, std::string text) {
+    return std::make_unique<TextElement>(std::move(init), std::move(text));
+}
+Ptr image(Init init, Image::Kind kind, std::string name, Bitmap bitmap, bool resizable) {
+    return std::make_unique<ImageElement>(std::move(init), kind, std::move(name), std::move(bitmap),
+                                          resizable);
+}
+Ptr shape(Init init, Shape shape, std::optional<ShapeStyle> style,
+          std::optional<StrokeStyle> stroke) {
+    return std::make_unique<ShapeElement>(std::move(init), std::move(shape), std::move(style),
+                                          std::move(stroke));
+}
+
+} // namespace qv::platform::ui::elements

@@ -1,0 +1,153 @@
+#include "platform/ui/ViewTree.hpp"
+
+#include "platform/ui/ElementKinds.hpp"
+#include "platform/ui/Log.hpp"
+
+#include <cairo.h>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace qv::platform::ui {
+
+Query Query::text(std::string text) {
+    return {By::text, std::move(text)};
+}
+Query Query::symbol(std::string name) {
+    return {By::symbol, std::move(name)};
+}
+Query Query::tag(std::string tag) {
+    return {By::tag, std::move(tag)};
+}
+Query Query::kind(std::string kind) {
+    return {By::kind, std::move(kind)};
+}
+
+bool Query::matches(const Element& e) const {
+    switch (by_) {
+    case By::text:
+        return e.kind() == "Text" && e.text() == value_;
+    case By::symbol:
+        return e.kind() == "Image" && e.symbolName() == value_;
+    case By::tag:
+        return e.tag() == value_;
+    case By::kind:
+        return e.kind() == value_;
+    }
+    return false;
+}
+
+std::string Query::describe() const {
+    static const char* names[] = {"text", "symbol", "tag", "kind"};
+    return std::string(names[static_cast<int>(by_)]) + " \"" + value_ + "\"";
+}
+
+ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(options)) {
+    auto env = std::make_shared<Environment>();
+    env->colorScheme = options_.colorScheme;
+    ResolveContext ctx{"", env};
+    ElementList elements;
+    detail::resolveView(view, ctx, elements);
+    root_ = elements::root({"Root", "", env}, std::move(elements));
+    layout();
+}
+
+ViewTree::~ViewTree() = default;
+ViewTree::ViewTree(ViewTree&&) noexcept = default;
+ViewTree& ViewTree::operator=(ViewTree&&) noexcept = default;
+
+void ViewTree::layout() {
+    const EdgeInsets& in = options_.safeAreaInsets;
+    Rect screen{0, 0, options_.size.width, options_.size.height};
+    Rect safe{in.leading, in.top, std::max(0.0, screen.width - in.leading - in.trailing),
+              std::max(0.0, screen.height - in.top - in.bottom)};
+    // The tree is offered the safe area; views that ignore it reach out.
+    root_->place(safe, {screen, safe, Transform{}});
+}
+
+namespace {
+void collect(const Element& e, const Query& q, std::vector<const Element*>& out) {
+    if (q.matches(e)) {
+        out.push_back(&e);
+    }
+    for (const auto& c : e.children()) {
+        collect(*c, q, out);
+    }
+}
+} // namespace
+
+std::vector<const Element*> ViewTree::findAll(const Query& query) const {
+    std::vector<const Element*> out;
+    collect(*root_, query, out);
+    return out;
+}
+
+const Element* ViewTree::find(const Query& query) const {
+    auto all = findAll(query);
+    return all.empty() ? nullptr : all.front();
+}
+
+const Element& ViewTree::get(const Query& query) const {
+    if (const Element* e = find(query)) {
+        return *e;
+    }
+    throw std::out_of_range("no view matches " + query.describe());
+}
+
+namespace {
+struct Surface {
+    cairo_surface_t* surface;
+    ~Surface() { cairo_surface_destroy(surface); }
+};
+
+Surface draw(const Element& root, const SceneOptions& o) {
+    int w = static_cast<int>(std::ceil(o.size.width * o.scale - 1e-9));
+    int h = static_cast<int>(std::ceil(o.size.height * o.scale - 1e-9));
+    Surface s{cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(h, 1))};
+    cairo_t* cr = cairo_create(s.surface);
+    if (o.background) {
+        auto c = o.background->resolved(o.colorScheme);
+        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+        cairo_paint(cr);
+    }
+    cairo_scale(cr, o.scale, o.scale);
+    root.render({cr, o.scale});
+    cairo_destroy(cr);
+    cairo_surface_flush(s.surface);
+    return s;
+}
+} // namespace
+
+RenderedImage ViewTree::render() const {
+    Surface s = draw(*root_, options_);
+    RenderedImage img;
+    img.width = cairo_image_surface_get_width(s.surface);
+    img.height = cairo_image_surface_get_height(s.surface);
+    int stride = cairo_image_surface_get_stride(s.surface);
+    const unsigned char* data = cairo_image_surface_get_data(s.surface);
+    img.pixels.resize(static_cast<size_t>(img.width) * static_cast<size_t>(img.height));
+    for (int y = 0; y < img.height; ++y) {
+        std::memcpy(img.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(img.width),
+                    data + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(img.width) * 4);
+    }
+    return img;
+}
+
+bool ViewTree::writePng(const std::string& path, std::string* error) const {
+    Surface s = draw(*root_, options_);
+    std::string temp = path + ".tmp";
+    cairo_status_t status = cairo_surface_write_to_png(s.surface, temp.c_str());
+    if (status == CAIRO_STATUS_SUCCESS && std::rename(temp.c_str(), path.c_str()) == 0) {
+        return true;
+    }
+    std::string why =
+        status != CAIRO_STATUS_SUCCESS ? cairo_status_to_string(status) : std::strerror(errno);
+    std::remove(temp.c_str());
+    if (error != nullptr) {
+        *error = "cannot write " + path + ": " + why;
+    }
+    log("ui: cannot write " + path + ": " + why);
+    return false;
+}
+
+} // namespace qv::platform::ui

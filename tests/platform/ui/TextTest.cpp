@@ -1,0 +1,110 @@
+// Text: line limits with tail truncation, shrinking to the minimum scale
+// factor, the text styles, and the characters of the exposure readouts.
+
+#include "platform/ui/ViewTree.hpp"
+#include "platform/ui/Views.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qv::platform::ui {
+namespace {
+
+SceneOptions scene(double w, double h) {
+    SceneOptions o;
+    o.size = {w, h};
+    o.scale = 1;
+    return o;
+}
+
+const std::string kLong = "Frame averaging merges every frame of the sequence into one picture";
+
+TEST(TextLayout, LongTextIsCutAtItsLineLimit) {
+    ViewTree one(Text("x"), scene(400, 400));
+    double lineHeight = one.get(Query::text("x")).frame().height;
+
+    ViewTree t(Text(kLong).lineLimit(2).frame(120, 300), scene(400, 400));
+    const Element& e = t.get(Query::text(kLong));
+    ASSERT_TRUE(e.textInfo());
+    EXPECT_TRUE(e.textInfo()->truncated);
+    EXPECT_EQ(e.textInfo()->lines, 2);
+    EXPECT_NEAR(e.frame().height, 2 * lineHeight, 0.5);
+    EXPECT_LE(e.frame().width, 120);
+
+    ViewTree free(Text(kLong).frame(120, 300), scene(400, 400));
+    EXPECT_FALSE(free.get(Query::text(kLong)).textInfo()->truncated);
+    EXPECT_GT(free.get(Query::text(kLong)).textInfo()->lines, 2);
+}
+
+TEST(TextLayout, ShrinksToTheMinimumScaleFactorThenTruncates) {
+    ViewTree t(Text(kLong).lineLimit(1).minimumScaleFactor(0.5).frame(100, 40), scene(200, 100));
+    const auto info = *t.get(Query::text(kLong)).textInfo();
+    EXPECT_DOUBLE_EQ(info.scale, 0.5);
+    EXPECT_TRUE(info.truncated);
+}
+
+TEST(TextLayout, ShrinksOnlyAsFarAsNeeded) {
+    ViewTree natural(Text("12345678").fixedSize(), scene(400, 100));
+    double width = natural.get(Query::text("12345678")).frame().width;
+    ViewTree t(Text("12345678").lineLimit(1).minimumScaleFactor(0.5).frame(width * 0.75, 40),
+               scene(400, 100));
+    const auto info = *t.get(Query::text("12345678")).textInfo();
+    EXPECT_FALSE(info.truncated);
+    EXPECT_GT(info.scale, 0.7);
+    EXPECT_LE(info.scale, 0.75 + 1e-3);
+}
+
+TEST(TextLayout, HeightOfTheProposalLimitsTheLines) {
+    ViewTree one(Text("x"), scene(400, 400));
+    double lineHeight = one.get(Query::text("x")).frame().height;
+    ViewTree t(Text(kLong).frame(100, lineHeight * 1.5), scene(400, 400));
+    EXPECT_EQ(t.get(Query::text(kLong)).textInfo()->lines, 1);
+    EXPECT_TRUE(t.get(Query::text(kLong)).textInfo()->truncated);
+}
+
+TEST(TextLayout, TextStylesSizeTheText) {
+    struct Case {
+        Font font;
+        double size;
+    } cases[] = {{Font::largeTitle(), 34}, {Font::title(), 28},       {Font::title2(), 22},
+                 {Font::title3(), 20},     {Font::headline(), 17},    {Font::body(), 17},
+                 {Font::callout(), 16},    {Font::subheadline(), 15}, {Font::footnote(), 13},
+                 {Font::caption(), 12},    {Font::caption2(), 11}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.font.size, c.size);
+        ViewTree t(Text("Hg").font(c.font), scene(400, 100));
+        double h = t.get(Query::text("Hg")).frame().height;
+        EXPECT_GT(h, c.size);
+        EXPECT_LT(h, c.size * 1.4);
+    }
+    EXPECT_EQ(Font::headline().weight, FontWeight::semibold);
+    // A heavier weight of the same text is wider.
+    ViewTree regular(Text("Total Time").font(Font::body()), scene(400, 100));
+    ViewTree heavy(Text("Total Time").font(Font::headline()), scene(400, 100));
+    EXPECT_GT(heavy.get(Query::text("Total Time")).frame().width,
+              regular.get(Query::text("Total Time")).frame().width);
+}
+
+TEST(TextLayout, MonospacedDigitsHaveEqualAdvances) {
+    auto width = [](const std::string& s) {
+        ViewTree t(Text(s).font(Font::system(40).monospacedDigit()), scene(600, 100));
+        return t.get(Query::text(s)).frame().width;
+    };
+    EXPECT_NEAR(width("1111"), width("8888"), 0.01);
+}
+
+TEST(TextLayout, ExposureReadoutCharactersHaveGlyphs) {
+    const std::string s = "1/8000 s ⁰¹²³⁴⁵⁶⁷⁸⁹ ₀₁₂₃₄₅₆₇₈₉ 1⁄3 ΔEV ∞ ISO 100";
+    ViewTree t(Text(s).font(Font::title2()), scene(600, 100));
+    EXPECT_EQ(t.get(Query::text(s)).textInfo()->unknownGlyphs, 0);
+}
+
+TEST(TextLayout, MultilineAlignmentPlacesLinesWithinTheFrame) {
+    // Centred lines of different lengths: the text's frame is the widest line.
+    ViewTree t(Text("a\nwide line").multilineTextAlignment(TextAlignment::center), scene(400, 100));
+    ViewTree wide(Text("wide line"), scene(400, 100));
+    EXPECT_NEAR(t.get(Query::text("a\nwide line")).frame().width,
+                wide.get(Query::text("wide line")).frame().width, 0.01);
+}
+
+} // namespace
+} // namespace qv::platform::ui
