@@ -2,8 +2,11 @@
 #include "model/PhotoQualityInfo.hpp"
 #include "model/PixelFormatNames.hpp"
 #include "model/RotationAngle.hpp"
+#include "model/SystemVolume.hpp"
 #include "platform/capture/CaptureDeviceInMemory.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/system/OutputVolume.hpp"
 
 #include <gtest/gtest.h>
 #include <numbers>
@@ -77,4 +80,18 @@ TEST(PhotoQualityInfo, PrintsCapabilitiesAndHighQualityFormats) {
 TEST(Exposure, Description) {
     const Exposure exposure{100.7f, platform::MediaTime::fromSeconds(1.0 / 125), -0.5f};
     EXPECT_EQ(exposure.description(), "ISO: 100\nSpeed: ¹/125 s\nBias -0.5");
+}
+
+TEST(SetVolume, MovesTheOutputVolumeAfterThreeTenthsOfASecondOnTheMainQueue) {
+    platform::VirtualDispatch dispatch;
+    platform::OutputVolume& volume = platform::OutputVolume::shared();
+    volume.setLevel(0.75f);
+    const platform::ConsoleCapture console;
+    setVolume(0.25f);
+    dispatch.runFor(platform::Seconds(0.29));
+    EXPECT_EQ(volume.level(), 0.75f);
+    EXPECT_EQ(console.text(), "");
+    dispatch.runFor(platform::Seconds(0.01));
+    EXPECT_EQ(volume.level(), 0.25f);
+    EXPECT_EQ(console.text(), "set volume\n");
 }
