@@ -39,10 +39,19 @@ protected:
             Effect::drawContent(ctx);
             return;
         }
+        // The group surface covers the clip, so clip to what is drawn first.
+        cairo_save(ctx.cr);
+        Rect b = visualBounds();
+        Transform toLayout = toScreen().inverted();
+        Path area;
+        area.addRect(b.insetBy(-1, -1));
+        area.transformed(toLayout).apply(ctx.cr);
+        cairo_clip(ctx.cr);
         cairo_push_group(ctx.cr);
         Effect::drawContent(ctx);
         cairo_pop_group_to_source(ctx.cr);
         cairo_paint_with_alpha(ctx.cr, opacity_);
+        cairo_restore(ctx.cr);
     }
 
 private:

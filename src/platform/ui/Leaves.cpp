@@ -30,7 +30,7 @@ protected:
         return {env.lineLimit, env.minimumScaleFactor, env.multilineTextAlignment};
     }
     Size measure(ProposedSize p) override {
-        return layoutText(text_, environment().font, options(), p).size;
+        return measureText(text_, environment().font, options(), p);
     }
     void placeChildren() override {
         // Lay out again for the frame given; a hair of slack keeps the line

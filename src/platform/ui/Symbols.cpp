@@ -158,21 +158,23 @@ const std::map<std::string, Drawing>& assets() {
              cairo_rectangle(cr, 0.06, 0.88, 0.88, 0.05);
              cairo_fill(cr);
          }},
-        // A camera: rounded body, lens ring and a small flash dot.
+        // A camera: body with a viewfinder hump, a lens ring and a shutter button.
         {"IGglyph",
          [](cairo_t* cr) {
-             strokeWidth(cr, 0.08);
-             double r = 0.22, x = 0.1, y = 0.1, s = 0.8;
-             cairo_new_sub_path(cr);
-             cairo_arc(cr, x + s - r, y + r, r, -kPi / 2, 0);
-             cairo_arc(cr, x + s - r, y + s - r, r, 0, kPi / 2);
-             cairo_arc(cr, x + r, y + s - r, r, kPi / 2, kPi);
-             cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
+             strokeWidth(cr, 0.07);
+             cairo_move_to(cr, 0.12, 0.3);
+             cairo_line_to(cr, 0.34, 0.3);
+             cairo_line_to(cr, 0.4, 0.18);
+             cairo_line_to(cr, 0.6, 0.18);
+             cairo_line_to(cr, 0.66, 0.3);
+             cairo_line_to(cr, 0.88, 0.3);
+             cairo_line_to(cr, 0.88, 0.82);
+             cairo_line_to(cr, 0.12, 0.82);
              cairo_close_path(cr);
              cairo_stroke(cr);
-             cairo_arc(cr, 0.5, 0.5, 0.19, 0, 2 * kPi);
+             cairo_arc(cr, 0.5, 0.56, 0.16, 0, 2 * kPi);
              cairo_stroke(cr);
-             cairo_arc(cr, 0.71, 0.29, 0.05, 0, 2 * kPi);
+             cairo_rectangle(cr, 0.16, 0.2, 0.1, 0.06);
              cairo_fill(cr);
          }},
     };

@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
+#include <unordered_map>
 
 #ifndef QV_ICON_FONT_FILE
 #define QV_ICON_FONT_FILE ""
@@ -207,14 +208,31 @@ TextLayout layoutText(const std::string& text, const Font& font, const TextOptio
     Attempt a = attempt(scale);
     double minScale = std::clamp(options.minimumScaleFactor, 0.01, 1.0);
     if (a.truncated && minScale < 1.0) {
-        // Largest scale in [minScale, 1] at which nothing is cut off.
-        Attempt low = attempt(minScale);
-        if (low.truncated) {
+        // Largest scale in [minScale, 1] at which nothing is cut off. A text cut
+        // to one line shrinks in proportion to its width (no hinting), so the
+        // ratio of the room to its natural width is tried first.
+        std::optional<double> guess;
+        if (a.lines == 1) {
+            pango_layout_set_width(layout, -1);
+            setFont(layout, font, 1.0);
+            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+            pango_layout_set_height(layout, -1);
+            double natural = measure(layout).size.width;
+            pango_layout_set_width(layout, pango_units_from_double(std::max(0.0, *proposal.width)));
+            if (natural > 0) {
+                guess = std::clamp(*proposal.width / natural * 0.9995, minScale, 1.0);
+            }
+        }
+        Attempt atGuess;
+        if (guess && !(atGuess = attempt(*guess)).truncated) {
+            scale = *guess;
+            a = atGuess;
+        } else if (Attempt low = attempt(minScale); low.truncated) {
             scale = minScale;
             a = low;
         } else {
-            double lo = minScale, hi = 1.0;
-            for (int i = 0; i < 10; ++i) {
+            double lo = minScale, hi = guess.value_or(1.0);
+            for (int i = 0; i < 8; ++i) {
                 double mid = (lo + hi) / 2;
                 (attempt(mid).truncated ? hi : lo) = mid;
             }
@@ -232,6 +250,33 @@ TextLayout layoutText(const std::string& text, const Font& font, const TextOptio
     out.inkOrigin = a.origin;
     out.unknownGlyphs = pango_layout_get_unknown_glyphs_count(layout);
     return out;
+}
+
+Size measureText(const std::string& text, const Font& font, const TextOptions& options,
+                 ProposedSize proposal) {
+    // Key: every input that changes the answer, as raw bytes.
+    std::string key = text;
+    auto add = [&key](const auto& v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    add(font.size);
+    add(font.weight);
+    add(font.design);
+    add(font.monospacedDigits);
+    add(options.lineLimit.value_or(-1));
+    add(options.minimumScaleFactor);
+    add(options.alignment);
+    add(proposal.width.value_or(-1.0));
+    add(proposal.height.value_or(-1.0));
+    thread_local std::unordered_map<std::string, Size> cache;
+    if (auto it = cache.find(key); it != cache.end()) {
+        return it->second;
+    }
+    constexpr size_t kMaxEntries = 8192;
+    if (cache.size() >= kMaxEntries) {
+        cache.clear();
+    }
+    Size size = layoutText(text, font, options, proposal).size;
+    cache.emplace(std::move(key), size);
+    return size;
 }
 
 void drawText(cairo_t* cr, const TextLayout& text, Point origin, const Color::Rgba& color) {

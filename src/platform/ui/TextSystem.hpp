@@ -38,6 +38,10 @@ struct TextLayout {
 
 TextLayout layoutText(const std::string& text, const Font& font, const TextOptions& options,
                       ProposedSize proposal);
+/// The size `layoutText` answers, remembered per thread for repeated proposals
+/// (layout asks a text for its size several times, and screens are rebuilt often).
+Size measureText(const std::string& text, const Font& font, const TextOptions& options,
+                 ProposedSize proposal);
 /// Draws the layout with its logical box's top-leading corner at `origin`.
 void drawText(cairo_t* cr, const TextLayout& text, Point origin, const Color::Rgba& color);
 

@@ -100,20 +100,24 @@ struct Surface {
     ~Surface() { cairo_surface_destroy(surface); }
 };
 
+void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o) {
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    auto c = o.background.value_or(Color::clear()).resolved(o.colorScheme);
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_scale(cr, o.scale, o.scale);
+    root.render({cr, o.scale});
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+}
+
 Surface draw(const Element& root, const SceneOptions& o) {
     int w = static_cast<int>(std::ceil(o.size.width * o.scale - 1e-9));
     int h = static_cast<int>(std::ceil(o.size.height * o.scale - 1e-9));
     Surface s{cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(h, 1))};
-    cairo_t* cr = cairo_create(s.surface);
-    if (o.background) {
-        auto c = o.background->resolved(o.colorScheme);
-        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-        cairo_paint(cr);
-    }
-    cairo_scale(cr, o.scale, o.scale);
-    root.render({cr, o.scale});
-    cairo_destroy(cr);
-    cairo_surface_flush(s.surface);
+    paint(s.surface, root, o);
     return s;
 }
 } // namespace
@@ -131,6 +135,14 @@ RenderedImage ViewTree::render() const {
                     data + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(img.width) * 4);
     }
     return img;
+}
+
+void ViewTree::renderInto(std::uint32_t* pixels, int width, int height, int strideBytes) const {
+    Surface s{cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels),
+                                                  CAIRO_FORMAT_ARGB32, width, height, strideBytes)};
+    if (cairo_surface_status(s.surface) == CAIRO_STATUS_SUCCESS) {
+        paint(s.surface, *root_, options_);
+    }
 }
 
 bool ViewTree::writePng(const std::string& path, std::string* error) const {

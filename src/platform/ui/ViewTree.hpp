@@ -72,6 +72,9 @@ public:
     const Element& get(const Query& query) const;
 
     RenderedImage render() const;
+    /// Draws into a caller's buffer of premultiplied ARGB32 pixels (a window's
+    /// frame buffer), `width` x `height` pixels with `strideBytes` per row.
+    void renderInto(std::uint32_t* pixels, int width, int height, int strideBytes) const;
     /// Writes the rendering as PNG through a temporary file renamed into place;
     /// on failure `path` is untouched and `error` tells why.
     bool writePng(const std::string& path, std::string* error = nullptr) const;

@@ -1,0 +1,205 @@
+// Drawing: shapes, effects, symbols and PNG output, checked on the pixels of
+// small renderings.
+
+#include "Gallery.hpp"
+#include "platform/ui/Log.hpp"
+#include "platform/ui/Symbols.hpp"
+#include "platform/ui/ViewTree.hpp"
+#include "platform/ui/Views.hpp"
+
+#include <cairo.h>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qv::platform::ui {
+namespace {
+
+SceneOptions scene(double w, double h, double scale = 1) {
+    SceneOptions o;
+    o.size = {w, h};
+    o.scale = scale;
+    return o;
+}
+
+struct Rgb {
+    int r, g, b;
+};
+Rgb rgb(std::uint32_t px) {
+    return {int((px >> 16) & 255), int((px >> 8) & 255), int(px & 255)};
+}
+
+int litPixels(const RenderedImage& img, const Rect& r, double scale) {
+    int n = 0;
+    for (int y = int(r.minY() * scale); y < int(r.maxY() * scale); ++y) {
+        for (int x = int(r.minX() * scale); x < int(r.maxX() * scale); ++x) {
+            if (x >= 0 && y >= 0 && x < img.width && y < img.height) {
+                Rgb c = rgb(img.at(x, y));
+                n += (c.r + c.g + c.b) > 200 ? 1 : 0;
+            }
+        }
+    }
+    return n;
+}
+
+Path horizontalLine(const Rect& r) {
+    Path p;
+    p.moveTo({r.minX(), r.midY()});
+    p.lineTo({r.maxX(), r.midY()});
+    return p;
+}
+
+TEST(Symbols, EveryNameTheScreensUseDrawsSomething) {
+    const char* names[] = {"x.circle",
+                           "xmark.circle",
+                           "checkmark.square",
+                           "square",
+                           "circle",
+                           "checkmark.circle",
+                           "diamond",
+                           "checkmark.diamond",
+                           "level",
+                           "plus.magnifyingglass",
+                           "gear",
+                           "backward",
+                           "forward",
+                           "arrowtriangle.backward",
+                           "arrowtriangle.forward",
+                           "arrow.down.to.line",
+                           "arrow.up.to.line",
+                           "timer",
+                           "repeat",
+                           "infinity",
+                           "minus",
+                           "plus"};
+    for (const char* n : names) {
+        ViewTree t(Image::system(n).font(Font::title()), scene(60, 60, 2));
+        const Element& e = t.get(Query::symbol(n));
+        EXPECT_NEAR(e.frame().width, 28 * 1.2, 1e-9) << n;
+        EXPECT_GT(litPixels(t.render(), e.frame(), 2), 40) << n;
+    }
+    for (const char* n : {"histogram", "IGglyph"}) {
+        ViewTree t(Image::named(n).font(Font::title()), scene(60, 60, 2));
+        EXPECT_GT(litPixels(t.render(), t.get(Query::symbol(n)).frame(), 2), 40) << n;
+    }
+    // The font serves most symbols; the outline diamond is ours.
+    EXPECT_TRUE(symbolUsesIconFont("gear"));
+    EXPECT_FALSE(symbolUsesIconFont("diamond"));
+}
+
+TEST(Symbols, UnknownNameDrawsNothingAndLogsOnce) {
+    std::vector<std::string> lines;
+    LogSink previous = setLogSink([&](const std::string& l) { lines.push_back(l); });
+    for (int i = 0; i < 3; ++i) {
+        ViewTree t(Image::system("no.such.symbol").font(Font::title()), scene(60, 60));
+        EXPECT_EQ(litPixels(t.render(), {0, 0, 60, 60}, 1), 0);
+    }
+    setLogSink(previous);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("no.such.symbol"), std::string::npos);
+}
+
+TEST(Shapes, FillUsesTheNonZeroRule) {
+    // Two squares wound the same way overlap: the non-zero rule fills the overlap.
+    auto twoSquares = PathShape([](const Rect& r) {
+        Path p;
+        p.addRect({r.x, r.y, 30, 30});
+        p.addRect({r.x + 10, r.y + 10, 30, 30});
+        return p;
+    });
+    ViewTree t(twoSquares.fill(Color::white()).frame(40, 40), scene(40, 40));
+    EXPECT_EQ(rgb(t.render().at(20, 20)).r, 255);
+}
+
+TEST(Shapes, TrimKeepsAFractionOfTheLength) {
+    auto line = PathShape(horizontalLine);
+    Path half = Shape(horizontalLine).trim(0.25, 0.75).path({0, 0, 100, 10});
+    Rect b = half.boundingRect();
+    EXPECT_NEAR(b.minX(), 25, 1e-9);
+    EXPECT_NEAR(b.maxX(), 75, 1e-9);
+    StrokeStyle s;
+    s.lineWidth = 4;
+    ViewTree t(line.trim(0, 0.5).stroke(Color::white(), s).frame(100, 10), scene(100, 10));
+    RenderedImage img = t.render();
+    EXPECT_EQ(rgb(img.at(20, 5)).r, 255);
+    EXPECT_EQ(rgb(img.at(80, 5)).r, 0);
+}
+
+TEST(Shapes, DashedStrokeLeavesGaps) {
+    auto line = PathShape(horizontalLine);
+    StrokeStyle s;
+    s.lineWidth = 4;
+    s.dash = {10, 10};
+    ViewTree t(line.stroke(Color::white(), s).frame(100, 10), scene(100, 10));
+    RenderedImage img = t.render();
+    EXPECT_EQ(rgb(img.at(5, 5)).r, 255);
+    EXPECT_EQ(rgb(img.at(15, 5)).r, 0);
+}
+
+TEST(Shapes, ContinuousCornersStayInsideTheRectangle) {
+    for (double radius : {5.0, 10.0, 40.0}) {
+        Rect r{0, 0, 100, 60};
+        Rect b = roundedRectPath(r, radius, radius, RoundedCornerStyle::continuous).boundingRect();
+        EXPECT_NEAR(b.minX(), 0, 1e-9);
+        EXPECT_NEAR(b.maxX(), 100, 1e-9);
+        EXPECT_NEAR(b.maxY(), 60, 1e-9);
+    }
+    // The corner pixel is outside a rounded rectangle, the centre inside.
+    ViewTree t(
+        RoundedRectangle(10, RoundedCornerStyle::continuous).fill(Color::white()).frame(40, 40),
+        scene(40, 40));
+    RenderedImage img = t.render();
+    EXPECT_EQ(rgb(img.at(0, 0)).r, 0);
+    EXPECT_EQ(rgb(img.at(20, 20)).r, 255);
+}
+
+TEST(Effects, OpacityClipAndZIndex) {
+    ViewTree t(HStack({View(Color::white()).frame(20, 20).opacity(0.5),
+                       View(Color::white()).frame(20, 20).clipShape(Circle()),
+                       ZStack({View(Color::red()).zIndex(1), View(Color::blue())}).frame(20, 20)},
+                      VerticalAlignment::center, 0),
+               scene(60, 20));
+    RenderedImage img = t.render();
+    EXPECT_NEAR(rgb(img.at(10, 10)).r, 128, 2);
+    EXPECT_EQ(rgb(img.at(30, 10)).r, 255);
+    EXPECT_EQ(rgb(img.at(20, 0)).r, 0);    // outside the circle
+    EXPECT_GT(rgb(img.at(50, 10)).r, 200); // the raised red is drawn over the blue
+}
+
+TEST(Effects, ShadowSpreadsBeyondTheViewAndColourSchemePicksVariants) {
+    ViewTree t(View(Color::black()).frame(20, 20).shadow(Color::white(), 4), scene(40, 40));
+    RenderedImage img = t.render();
+    EXPECT_GT(rgb(img.at(8, 20)).r, 10); // just outside the left edge
+    EXPECT_EQ(rgb(img.at(20, 20)).r, 0);
+
+    SceneOptions light = scene(10, 10);
+    light.colorScheme = ColorScheme::light;
+    EXPECT_EQ(rgb(ViewTree(Text(""), light).render().at(5, 5)).r, 255);
+    EXPECT_EQ(rgb(ViewTree(Text(""), scene(10, 10)).render().at(5, 5)).r, 0);
+}
+
+TEST(Gallery, PageShowsEverySymbolAndWritesAPng) {
+    SceneOptions o;
+    o.scale = 1;
+    o.safeAreaInsets = {47, 0, 34, 0};
+    ViewTree t(gallery::page(), o);
+    for (const auto& n : knownSymbolNames()) {
+        const Element* e = t.find(Query::symbol(n));
+        ASSERT_NE(e, nullptr) << n;
+        EXPECT_TRUE(Rect({0, 0, 390, 844}).contains(e->screenFrame().center())) << n;
+    }
+    auto path = (std::filesystem::temp_directory_path() / "qv-ui-gallery-test.png").string();
+    ASSERT_TRUE(t.writePng(path));
+    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+    EXPECT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(png), 390);
+    cairo_surface_destroy(png);
+    std::remove(path.c_str());
+
+    std::string error;
+    EXPECT_FALSE(t.writePng("/nonexistent-dir/x.png", &error));
+    EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
+}
+
+} // namespace
+} // namespace qv::platform::ui
