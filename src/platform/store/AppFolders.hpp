@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace qv::platform {
+
+// The app's folders:
+//   with $QV_HOME set:  config = $QV_HOME, documents = $QV_HOME/Documents,
+//                       photos = $QV_HOME/Photos
+//   otherwise:          config = $XDG_CONFIG_HOME/quarn-vesil (default ~/.config/quarn-vesil),
+//                       documents = $XDG_DATA_HOME/quarn-vesil/Documents
+//                       (default ~/.local/share/quarn-vesil/Documents), photos = .../Photos
+//   cloud container:    $QV_CLOUD_CONTAINER when set, else none; its files go to its
+//                       "Documents" folder.
+// The *Folder() accessors create the folder (and its parents) on demand. When that fails
+// they print one line saying which folder and why, and still return the path, so the write
+// that follows fails with its own message and nothing else changes.
+struct AppFolders {
+    std::filesystem::path config;
+    std::filesystem::path documents;
+    std::filesystem::path photos;
+    std::optional<std::filesystem::path> cloudContainer;
+
+    // The folders the environment names (read at each call).
+    static AppFolders fromEnvironment();
+    // The layout under one root, as with QV_HOME=root (tests).
+    static AppFolders under(const std::filesystem::path& root);
+
+    std::filesystem::path configFolder() const;
+    std::filesystem::path documentsFolder() const;
+    std::filesystem::path photosFolder() const;
+    // The cloud container's Documents folder, or nothing when there is no container.
+    std::optional<std::filesystem::path> cloudDocumentsFolder() const;
+};
+
+// Creates `folder` and its parents if missing; prints why when that fails. Returns `folder`.
+std::filesystem::path ensureFolder(const std::filesystem::path& folder);
+
+} // namespace qv::platform

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv::platform {
+
+// The user's settings: typed values under plain keys, kept in one JSON object in a file.
+//
+// Reading: a key that is absent, or that holds a value of another type (a string read as a
+// bool, an integer read as a double), reads as nothing, so each caller applies its own
+// default: `defaults.boolValue("volumeShutter").value_or(true)`.
+// Writing: every set() and remove() rewrites the file at once, atomically (temporary file,
+// fsync, rename), so the file always holds a complete set of settings. A failed write prints
+// one line and the value still holds for this run.
+// Opening: a missing file is an empty store. A file that cannot be read or is not a JSON
+// object is renamed aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>", one line says so,
+// and the defaults apply.
+// All member functions are safe to call from any thread.
+class UserDefaults {
+public:
+    // The store kept in `file` (its folder is created when the first value is written).
+    explicit UserDefaults(std::filesystem::path file);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    // A store that keeps its values in memory only (tests of code that uses settings).
+    static std::unique_ptr<UserDefaults> inMemory();
+
+    // The process-wide store: "settings.json" in AppFolders::fromEnvironment().config,
+    // opened on first use. Tests may replace it with StandardDefaultsOverride.
+    static UserDefaults& standard();
+
+    std::optional<bool> boolValue(std::string_view key) const;
+    std::optional<std::int64_t> integerValue(std::string_view key) const;
+    std::optional<double> doubleValue(std::string_view key) const;
+    std::optional<std::string> stringValue(std::string_view key) const;
+
+    void set(std::string_view key, bool value);
+    template <std::integral I>
+    requires(!std::same_as<I, bool>) void set(std::string_view key, I value) {
+        setInteger(key, static_cast<std::int64_t>(value));
+    }
+    template <std::floating_point F>
+    void set(std::string_view key, F value) {
+        setDouble(key, static_cast<double>(value));
+    }
+    void set(std::string_view key, std::string_view value);
+    void set(std::string_view key, const std::string& value) { set(key, std::string_view(value)); }
+    void set(std::string_view key, const char* value) { set(key, std::string_view(value)); }
+
+    bool has(std::string_view key) const;
+    void remove(std::string_view key);
+
+    // The file behind the store (empty for an in-memory store).
+    const std::filesystem::path& file() const;
+
+private:
+    struct Data;
+    UserDefaults(std::filesystem::path file, bool persistent);
+    void setInteger(std::string_view key, std::int64_t value);
+    void setDouble(std::string_view key, double value);
+
+    std::unique_ptr<Data> data_;
+};
+
+// Replaces UserDefaults::standard() with `store` for its lifetime (tests). Make it before the
+// code under test reads settings and while no other thread uses the standard store.
+class StandardDefaultsOverride {
+public:
+    explicit StandardDefaultsOverride(std::unique_ptr<UserDefaults> store);
+    ~StandardDefaultsOverride();
+    StandardDefaultsOverride(const StandardDefaultsOverride&) = delete;
+    StandardDefaultsOverride& operator=(const StandardDefaultsOverride&) = delete;
+
+    UserDefaults& store() { return *store_; }
+
+private:
+    std::unique_ptr<UserDefaults> store_;
+    UserDefaults* previous_;
+};
+
+} // namespace qv::platform

@@ -1,0 +1,214 @@
+#include "platform/console/Console.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/store/AppFolders.hpp"
+#include "platform/store/AtomicFile.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace qv::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StoreTest : public ::testing::Test {
+protected:
+    fs::path root;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/qv-store-XXXXXX";
+        root = ::mkdtemp(pattern);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    static std::string read(const fs::path& file) {
+        std::ifstream in(file);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void write(const fs::path& file, const std::string& text) {
+        std::ofstream(file) << text;
+    }
+};
+
+} // namespace
+
+TEST_F(StoreTest, ValuesAreTypedAndAnotherTypeReadsAsAbsent) {
+    UserDefaults defaults(root / "settings.json");
+    defaults.set("volumeShutter", true);
+    defaults.set("delay", 5);
+    defaults.set("totalTime", 30.0);
+    defaults.set("fileFormat", "RAW");
+    defaults.set("lastLaunchedVersion", std::string("1.0.0"));
+
+    EXPECT_EQ(defaults.boolValue("volumeShutter"), true);
+    EXPECT_EQ(defaults.integerValue("delay"), 5);
+    EXPECT_EQ(defaults.doubleValue("totalTime"), 30.0);
+    EXPECT_EQ(defaults.stringValue("fileFormat"), "RAW");
+    EXPECT_EQ(defaults.stringValue("lastLaunchedVersion"), "1.0.0");
+
+    EXPECT_EQ(defaults.boolValue("delay"), std::nullopt);
+    EXPECT_EQ(defaults.doubleValue("delay"), std::nullopt);
+    EXPECT_EQ(defaults.integerValue("totalTime"), std::nullopt);
+    EXPECT_EQ(defaults.integerValue("volumeShutter"), std::nullopt);
+    EXPECT_EQ(defaults.stringValue("missing"), std::nullopt);
+    EXPECT_EQ(defaults.boolValue("missing").value_or(true), true);
+
+    EXPECT_TRUE(defaults.has("delay"));
+    defaults.remove("delay");
+    EXPECT_FALSE(defaults.has("delay"));
+    defaults.set("delay", "now a string");
+    EXPECT_EQ(defaults.integerValue("delay"), std::nullopt);
+}
+
+TEST_F(StoreTest, SettingsSurviveASecondProcess) {
+    const fs::path file = root / "config" / "settings.json";
+    {
+        UserDefaults defaults(file);
+        defaults.set("interimIndex", 3);
+        defaults.set("evOffset", -0.7);
+        defaults.set("saveFAwithLT", false);
+        defaults.set("gone", 1);
+        defaults.remove("gone");
+    }
+    // Another process opens the file written by this one and adds a value.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        UserDefaults reopened(file);
+        const bool ok = reopened.integerValue("interimIndex") == 3 &&
+                        reopened.doubleValue("evOffset") == -0.7 &&
+                        reopened.boolValue("saveFAwithLT") == false && !reopened.has("gone");
+        reopened.set("fromChild", "yes");
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    UserDefaults again(file);
+    EXPECT_EQ(again.stringValue("fromChild"), "yes");
+    EXPECT_EQ(again.integerValue("interimIndex"), 3);
+    // No temporary files are left next to the settings.
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "config"), fs::directory_iterator()), 1);
+}
+
+TEST_F(StoreTest, ACorruptFileIsSetAsideAndTheDefaultsApply) {
+    VirtualDispatch dispatch; // the aside name carries the (virtual) date
+    const fs::path file = root / "settings.json";
+    write(file, "{\"delay\": 5, \"fileFormat\": \"RA");
+    ConsoleCapture console;
+    UserDefaults defaults(file);
+    EXPECT_FALSE(defaults.has("delay"));
+    EXPECT_EQ(defaults.integerValue("delay").value_or(2), 2);
+    const fs::path aside = root / "settings.json.corrupt_20240101_000000";
+    EXPECT_TRUE(fs::exists(aside)) << console.text();
+    EXPECT_EQ(read(aside), "{\"delay\": 5, \"fileFormat\": \"RA");
+    EXPECT_EQ(console.text(), "The settings file " + file.string() +
+                                  " could not be read (it is not valid JSON); moved it to " +
+                                  aside.string() + " and using the default settings\n");
+    defaults.set("delay", 10);
+    EXPECT_EQ(UserDefaults(file).integerValue("delay"), 10);
+}
+
+TEST_F(StoreTest, AFileWithoutASettingsObjectIsSetAsideToo) {
+    const fs::path file = root / "settings.json";
+    write(file, "[1, 2, 3]");
+    ConsoleCapture console;
+    UserDefaults defaults(file);
+    EXPECT_FALSE(defaults.has("1"));
+    EXPECT_NE(console.text().find("it holds no settings object"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST_F(StoreTest, AFailedWriteIsReportedAndTheValueHoldsForThisRun) {
+    write(root / "blocker", "a file where the settings folder should be");
+    ConsoleCapture console;
+    UserDefaults defaults(root / "blocker" / "settings.json");
+    defaults.set("delay", 5);
+    EXPECT_EQ(defaults.integerValue("delay"), 5);
+    EXPECT_NE(console.text().find("Could not save the settings to"), std::string::npos);
+}
+
+TEST_F(StoreTest, WritesFromManyThreadsAllReachTheFile) {
+    const fs::path file = root / "settings.json";
+    {
+        UserDefaults defaults(file);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 20; ++i) {
+                    defaults.set("key" + std::to_string(t) + "_" + std::to_string(i), i);
+                    (void)defaults.integerValue("key0_0");
+                }
+            });
+        }
+        for (auto& thread : threads) {
+            thread.join();
+        }
+    }
+    UserDefaults reopened(file);
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(reopened.integerValue("key" + std::to_string(t) + "_19"), 19);
+    }
+}
+
+TEST_F(StoreTest, StandardStoreCanBeReplacedInTests) {
+    StandardDefaultsOverride override(UserDefaults::inMemory());
+    UserDefaults::standard().set("delay", 2);
+    EXPECT_EQ(override.store().integerValue("delay"), 2);
+    EXPECT_TRUE(override.store().file().empty());
+}
+
+TEST_F(StoreTest, AtomicWritesReplaceOrRefuseWhole) {
+    const fs::path file = root / "QV_20240101_000000.TIF";
+    EXPECT_FALSE(writeFileAtomically(file, "first"));
+    EXPECT_EQ(writeFileAtomically(file, "second", false), std::errc::file_exists);
+    EXPECT_EQ(read(file), "first");
+    EXPECT_FALSE(writeFileAtomically(file, "third"));
+    EXPECT_EQ(read(file), "third");
+    EXPECT_TRUE(writeFileAtomically(root / "missing" / "x", "data"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
+}
+
+TEST_F(StoreTest, FoldersFollowTheEnvironmentAndAreMadeOnDemand) {
+    const AppFolders folders = AppFolders::under(root / "home");
+    EXPECT_EQ(folders.documents, root / "home" / "Documents");
+    EXPECT_FALSE(fs::exists(folders.documents));
+    EXPECT_EQ(folders.documentsFolder(), root / "home" / "Documents");
+    EXPECT_TRUE(fs::is_directory(folders.documents));
+    EXPECT_TRUE(fs::is_directory(folders.photosFolder()));
+    EXPECT_EQ(folders.cloudDocumentsFolder(), std::nullopt);
+
+    const auto saved = [](const char* name) -> std::optional<std::string> {
+        const char* v = std::getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& v) {
+        v ? ::setenv(name, v->c_str(), 1) : ::unsetenv(name);
+    };
+    const auto qvHome = saved("QV_HOME"), config = saved("XDG_CONFIG_HOME"),
+               data = saved("XDG_DATA_HOME"), cloud = saved("QV_CLOUD_CONTAINER");
+    ::unsetenv("QV_HOME");
+    ::setenv("XDG_CONFIG_HOME", (root / "cfg").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    ::setenv("QV_CLOUD_CONTAINER", (root / "cloud").c_str(), 1);
+    AppFolders xdg = AppFolders::fromEnvironment();
+    EXPECT_EQ(xdg.config, root / "cfg" / "quarn-vesil");
+    EXPECT_EQ(xdg.documents, root / "data" / "quarn-vesil" / "Documents");
+    EXPECT_EQ(xdg.photos, root / "data" / "quarn-vesil" / "Photos");
+    EXPECT_EQ(xdg.cloudDocumentsFolder(), root / "cloud" / "Documents");
+    ::setenv("QV_HOME", (root / "qv").c_str(), 1);
+    EXPECT_EQ(AppFolders::fromEnvironment().photos, root / "qv" / "Photos");
+    EXPECT_EQ(AppFolders::fromEnvironment().config, root / "qv");
+    restore("QV_HOME", qvHome);
+    restore("XDG_CONFIG_HOME", config);
+    restore("XDG_DATA_HOME", data);
+    restore("QV_CLOUD_CONTAINER", cloud);
+}
