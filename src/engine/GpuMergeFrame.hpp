@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/capture/CapturedPhoto.hpp"
 #include "platform/compute/CommandQueue.hpp"
 #include "platform/compute/Device.hpp"
 #include "platform/compute/TextureCache.hpp"
@@ -18,6 +19,12 @@
 #include <vector>
 
 namespace qv {
+
+// A delivered photo as the mergers hold it, the customizer their results are
+// encoded through, and the encoded result.
+using PhotoPtr = std::shared_ptr<platform::CapturedPhoto>;
+using Customizer = platform::PhotoFileDataCustomizer;
+using FileData = platform::imaging::FileData;
 
 // Texture formats of one kind of photo: the texture over a photo's pixels and
 // the merger's work textures.

@@ -1,0 +1,247 @@
+#include "engine/ProcessedPhotoMergers.hpp"
+
+#include "engine/MergerSupport.hpp"
+#include "platform/console/Console.hpp"
+
+#include <array>
+
+namespace qv {
+
+using platform::describe;
+using platform::print;
+using platform::compute::Texture;
+
+namespace {
+
+constexpr std::size_t accumulationTexture = 0;
+constexpr std::size_t maxFramesTexture = 1;
+
+} // namespace
+
+// ---- MetalRGBA32PhotoMerger ----
+
+namespace {
+enum Rgba32Pipeline : std::size_t { rgba32Accumulator, rgba32Averager };
+} // namespace
+
+std::unique_ptr<MetalRGBA32PhotoMerger> MetalRGBA32PhotoMerger::make(const PhotoPtr& photo,
+                                                                     Customizer& customizer) {
+    GpuMergeFrame::Setup setup;
+    setup.kernels = {"frameAccumulator", "frameAveragerRGB"};
+    setup.pipelines = {"frameAccumulator", "frameAveragerRGB"};
+    setup.formats = mergeformats::processed;
+    auto frame = GpuMergeFrame::make(photo->pixelBuffer(), setup);
+    if (!frame) {
+        return nullptr;
+    }
+    std::unique_ptr<MetalRGBA32PhotoMerger> merger(
+        new MetalRGBA32PhotoMerger(std::move(frame), customizer));
+    merger->avPhoto_ = photo;
+    print(photo->pixelBuffer()->description());
+    print("Metal RGBA32");
+    merger->addPhoto(photo);
+    return merger;
+}
+
+MetalRGBA32PhotoMerger::MetalRGBA32PhotoMerger(std::unique_ptr<GpuMergeFrame> frame,
+                                               Customizer& customizer)
+    : customizer_(&customizer), frame_(std::move(frame)) {}
+
+void MetalRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
+    const auto start = platform::monotonicNow();
+    auto admitted = frame_->admit(photo->pixelBuffer());
+    if (!admitted) {
+        return;
+    }
+    print("Texture created in " + describe(merger::secondsSince(start)));
+    if (!frame_->runPass("Accumulation", rgba32Accumulator,
+                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
+        admitted->claim.keepBusyForGood();
+        return;
+    }
+    ++totalFrames1_;
+    avPhoto_ = photo;
+    admitted.reset();
+    print("Adding photo takes " + describe(merger::secondsSince(start)) + " seconds");
+}
+
+std::optional<FileData> MetalRGBA32PhotoMerger::resultData(int, double) {
+    const std::uint32_t count = totalFrames1_;
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        return frame_->runPass("Averager", rgba32Averager,
+                               {output, frame_->workTexture(accumulationTexture)},
+                               {GpuMergeFrame::bytes(count)});
+    });
+}
+
+// ---- MetalTrailRGBA32PhotoMerger ----
+
+namespace {
+enum TrailPipeline : std::size_t {
+    trailAccumulator,
+    trailReset,
+    trailAverager,
+    trailTrailer,
+    trailMaxFrames
+};
+} // namespace
+
+std::unique_ptr<MetalTrailRGBA32PhotoMerger>
+MetalTrailRGBA32PhotoMerger::make(const PhotoPtr& photo, Customizer& customizer) {
+    GpuMergeFrame::Setup setup;
+    setup.kernels = {"frameAccumulator", "resetAccumulator", "starTrailer", "frameAverager",
+                     "getMaxFrame"};
+    setup.pipelines = {"frameAccumulator", "resetAccumulator", "frameAverager", "starTrailer",
+                       "getMaxFrame"};
+    setup.formats = mergeformats::processed;
+    setup.workTextures = 2;
+    setup.textureCaches = 2;
+    auto frame = GpuMergeFrame::make(photo->pixelBuffer(), setup);
+    if (!frame) {
+        return nullptr;
+    }
+    std::unique_ptr<MetalTrailRGBA32PhotoMerger> merger(
+        new MetalTrailRGBA32PhotoMerger(std::move(frame), customizer));
+    merger->avPhoto_ = photo;
+    merger->addPhoto(photo);
+    return merger;
+}
+
+std::unique_ptr<MetalTrailRGBA32PhotoMerger>
+MetalTrailRGBA32PhotoMerger::make(const PhotoPtr& photo, std::uint32_t framesToAverage,
+                                  Customizer& customizer) {
+    auto merger = make(photo, customizer);
+    if (merger) {
+        merger->numberOfFramesToAverage_ = framesToAverage;
+        print("Frames to average: " + describe(framesToAverage));
+    }
+    return merger;
+}
+
+MetalTrailRGBA32PhotoMerger::MetalTrailRGBA32PhotoMerger(std::unique_ptr<GpuMergeFrame> frame,
+                                                         Customizer& customizer)
+    : customizer_(&customizer), frame_(std::move(frame)) {}
+
+void MetalTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
+    auto admitted = frame_->admit(photo->pixelBuffer());
+    if (!admitted) {
+        return;
+    }
+    if (!frame_->runPass("Accumulation", trailAccumulator,
+                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
+        admitted->claim.keepBusyForGood();
+        return;
+    }
+    ++totalFrames1_;
+    ++subTotalFrames_;
+    avPhoto_ = photo;
+    if (subTotalFrames_ >= numberOfFramesToAverage_) {
+        // The group's mean goes into the photo's own pixels, then into the maximum.
+        const auto groupAverage = frame_->makeTexture(photo->pixelBuffer());
+        if (!groupAverage) {
+            admitted->claim.keepBusyForGood();
+            return;
+        }
+        const std::uint32_t count = subTotalFrames_;
+        if (!frame_->runPass("Averager", trailAverager,
+                             {*groupAverage, frame_->workTexture(accumulationTexture)},
+                             {GpuMergeFrame::bytes(count)})) {
+            admitted->claim.keepBusyForGood();
+            return;
+        }
+        resetAccumulation();
+        addToMaxFrames(*groupAverage);
+    }
+}
+
+void MetalTrailRGBA32PhotoMerger::resetAccumulation() {
+    if (frame_->runPass("ResetAverager", trailReset, {frame_->workTexture(accumulationTexture)})) {
+        subTotalFrames_ = 0;
+    }
+}
+
+void MetalTrailRGBA32PhotoMerger::addToMaxFrames(const Texture& groupAverage) {
+    const std::array<std::uint32_t, 3> noCompensation{0, 0, 0};
+    if (frame_->runPass("Maxer", trailTrailer,
+                        {groupAverage, frame_->workTexture(maxFramesTexture)},
+                        {std::as_bytes(std::span(noCompensation))})) {
+        hasFoldedGroup_ = true;
+    }
+}
+
+std::optional<FileData> MetalTrailRGBA32PhotoMerger::resultData(int, double) {
+    const std::uint32_t count = totalFrames1_;
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        if (hasFoldedGroup_) {
+            return frame_->runPass("maxFrames", trailMaxFrames,
+                                   {frame_->workTexture(maxFramesTexture), output});
+        }
+        return frame_->runPass("Averager", trailAverager,
+                               {output, frame_->workTexture(accumulationTexture)},
+                               {GpuMergeFrame::bytes(count)});
+    });
+}
+
+// ---- MetalLightTrailRGBA32PhotoMerger ----
+
+namespace {
+enum LightTrailPipeline : std::size_t { lightAccumulator, lightAverager, lightMaxFrames };
+} // namespace
+
+std::unique_ptr<MetalLightTrailRGBA32PhotoMerger>
+MetalLightTrailRGBA32PhotoMerger::make(const PhotoPtr& photo, Customizer& customizer) {
+    GpuMergeFrame::Setup setup;
+    setup.kernels = {"lightTrailerRGB", "frameAveragerRGB", "getMaxFrameRGB"};
+    setup.pipelines = setup.kernels;
+    setup.formats = mergeformats::processed;
+    setup.workTextures = 2;
+    setup.textureCaches = 2;
+    auto frame = GpuMergeFrame::make(photo->pixelBuffer(), setup);
+    if (!frame) {
+        return nullptr;
+    }
+    std::unique_ptr<MetalLightTrailRGBA32PhotoMerger> merger(
+        new MetalLightTrailRGBA32PhotoMerger(std::move(frame), customizer));
+    merger->addPhoto(photo);
+    return merger;
+}
+
+MetalLightTrailRGBA32PhotoMerger::MetalLightTrailRGBA32PhotoMerger(
+    std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
+    : customizer_(&customizer), frame_(std::move(frame)) {}
+
+void MetalLightTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
+    auto admitted = frame_->admit(photo->pixelBuffer());
+    if (!admitted) {
+        return;
+    }
+    if (!frame_->runPass("Accumulation", lightAccumulator,
+                         {admitted->frame, frame_->workTexture(accumulationTexture),
+                          frame_->workTexture(maxFramesTexture)})) {
+        admitted->claim.keepBusyForGood();
+        return;
+    }
+    ++totalFrames1_;
+    avPhoto_ = photo;
+}
+
+std::optional<FileData> MetalLightTrailRGBA32PhotoMerger::resultData(int index, double) {
+    if (index != 1) {
+        return maxFramesResultData();
+    }
+    const std::uint32_t count = totalFrames1_;
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        return frame_->runPass("Averager", lightAverager,
+                               {output, frame_->workTexture(accumulationTexture)},
+                               {GpuMergeFrame::bytes(count)});
+    });
+}
+
+std::optional<FileData> MetalLightTrailRGBA32PhotoMerger::maxFramesResultData() {
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        return frame_->runPass("maxFrames", lightMaxFrames,
+                               {frame_->workTexture(maxFramesTexture), output});
+    });
+}
+
+} // namespace qv

@@ -1,0 +1,99 @@
+#include "engine/RawAveragingMergers.hpp"
+
+#include "engine/MergerSupport.hpp"
+
+namespace qv {
+
+using platform::compute::Texture;
+
+namespace {
+
+enum Pipeline : std::size_t { accumulatorPipeline, averagerPipeline, clearingPipeline };
+constexpr std::size_t accumulationTexture = 0;
+
+constexpr RawAveragingMerger::Kind bayerKind{mergeformats::bayer, "frameAccumulator",
+                                             "frameAverager", "resetAccumulator"};
+constexpr RawAveragingMerger::Kind proRawKind{mergeformats::proRaw, "proFrameAccumulator",
+                                              "proFrameAverager", "proResetAccumulator"};
+
+} // namespace
+
+std::unique_ptr<GpuMergeFrame> RawAveragingMerger::makeFrame(const PhotoPtr& photo,
+                                                             const Kind& kind) {
+    GpuMergeFrame::Setup setup;
+    setup.kernels = {kind.accumulator, kind.clearing, kind.averager};
+    setup.pipelines = {kind.accumulator, kind.averager, kind.clearing};
+    setup.formats = kind.formats;
+    setup.printBufferAfterLookups = true;
+    return GpuMergeFrame::make(photo->pixelBuffer(), setup);
+}
+
+template <class Merger>
+std::unique_ptr<Merger> RawAveragingMerger::make(const PhotoPtr& photo, bool countFirstPhoto,
+                                                 Customizer& customizer, const Kind& kind) {
+    auto frame = makeFrame(photo, kind);
+    if (!frame) {
+        return nullptr;
+    }
+    std::unique_ptr<Merger> merger(new Merger(std::move(frame), customizer));
+    merger->start(photo, countFirstPhoto);
+    return merger;
+}
+
+void RawAveragingMerger::start(const PhotoPtr& photo, bool countFirstPhoto) {
+    avPhoto_ = photo;
+    addPhoto(photo);
+    if (!countFirstPhoto) {
+        resetAccumulation();
+    }
+}
+
+std::unique_ptr<MetalRAWPhotoMerger>
+MetalRAWPhotoMerger::make(const PhotoPtr& photo, bool countFirstPhoto, Customizer& customizer) {
+    return RawAveragingMerger::make<MetalRAWPhotoMerger>(photo, countFirstPhoto, customizer,
+                                                         bayerKind);
+}
+
+std::unique_ptr<MetalProRawPhotoMerger>
+MetalProRawPhotoMerger::make(const PhotoPtr& photo, bool countFirstPhoto, Customizer& customizer) {
+    return RawAveragingMerger::make<MetalProRawPhotoMerger>(photo, countFirstPhoto, customizer,
+                                                            proRawKind);
+}
+
+void RawAveragingMerger::addPhoto(const PhotoPtr& photo) {
+    auto admitted = frame_->admit(photo->pixelBuffer());
+    if (!admitted) {
+        return;
+    }
+    if (!frame_->runPass("Accumulation", accumulatorPipeline,
+                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
+        admitted->claim.keepBusyForGood();
+        return;
+    }
+    ++totalFrames1_;
+    avPhoto_ = photo;
+}
+
+void RawAveragingMerger::resetAccumulation() {
+    auto busy = frame_->claim();
+    if (!busy) {
+        return;
+    }
+    if (!frame_->runPass("ResetAverager", clearingPipeline,
+                         {frame_->workTexture(accumulationTexture)})) {
+        busy->keepBusyForGood();
+        return;
+    }
+    totalFrames1_ = 0;
+}
+
+std::optional<FileData> RawAveragingMerger::resultData(int, double) {
+    const std::uint32_t count = totalFrames1_;
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        return frame_->runPass("Averager", averagerPipeline,
+                               {output, frame_->workTexture(accumulationTexture)},
+                               {GpuMergeFrame::bytes(count)});
+    });
+}
+
+} // namespace qv
