@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PhotoMerger.hpp"
+#include "engine/PhotoMergerChoice.hpp"
 #include "engine/SequenceSettings.hpp"
 #include "model/Enumerations.hpp"
 #include "model/Exposure.hpp"
@@ -47,9 +48,12 @@ public:
     // Intervals of intermediate saves in seconds (13 entries; entry 0 is off).
     static const std::array<double, 13>& interimIntervals();
 
-    // Switches battery monitoring on so the description knows the level.
+    // Switches battery monitoring on so the description knows the level. The
+    // factory chooses the merger of each run (choosePhotoMerger unless a test
+    // gives its own).
     static std::shared_ptr<ExposureSequence>
-    make(std::shared_ptr<SequenceSettings> settings, PhotoMergerFactory mergerFactory = {},
+    make(std::shared_ptr<SequenceSettings> settings,
+         PhotoMergerFactory mergerFactory = choosePhotoMerger,
          platform::Battery& battery = platform::Battery::current());
 
     // Plan, written before a run

@@ -1,0 +1,71 @@
+#include "engine/PhotoMergerChoice.hpp"
+
+#include "engine/MetaDataCustomizer.hpp"
+#include "engine/ProcessedPhotoMergers.hpp"
+#include "engine/RawAveragingMergers.hpp"
+#include "model/PixelFormatNames.hpp"
+#include "platform/console/Console.hpp"
+
+namespace qv {
+
+namespace {
+
+PhotoMergerChoice made(std::shared_ptr<PhotoMerger> merger) {
+    return PhotoMergerChoice{false, std::move(merger)};
+}
+
+PhotoMergerChoice chooseRaw(const std::shared_ptr<platform::CapturedPhoto>& photo,
+                            const PhotoMergerRequest& request, Customizer& customizer) {
+    const auto& buffer = photo->pixelBuffer();
+    if (buffer && pixelFormatName(*buffer) == "kCVPixelFormatType_64RGBALE") {
+        return made(MetalProRawPhotoMerger::make(photo, request.countFirstPhoto, customizer));
+    }
+    if (photo->sequenceCount() != 0) {
+        return made(nullptr); // the bracket merger
+    }
+    switch (request.sequenceMode) {
+    case SequenceMode::frameAveraging:
+        return made(MetalRAWPhotoMerger::make(photo, request.countFirstPhoto, customizer));
+    case SequenceMode::starTrails:
+        // The star-trail RAW merger takes only a counted first photo.
+        return request.countFirstPhoto ? made(nullptr) : PhotoMergerChoice{true, nullptr};
+    case SequenceMode::lightTrails:
+    case SequenceMode::nightMode:
+        return made(nullptr);
+    }
+    return made(nullptr);
+}
+
+PhotoMergerChoice chooseProcessed(const std::shared_ptr<platform::CapturedPhoto>& photo,
+                                  const PhotoMergerRequest& request, Customizer& customizer) {
+    PhotoMergerChoice choice{true, nullptr};
+    switch (request.sequenceMode) {
+    case SequenceMode::starTrails:
+        choice = made(MetalTrailRGBA32PhotoMerger::make(photo, request.trailNumberOfFramesToAverage,
+                                                        customizer));
+        break;
+    case SequenceMode::lightTrails:
+        choice = made(MetalLightTrailRGBA32PhotoMerger::make(photo, customizer));
+        break;
+    case SequenceMode::frameAveraging:
+        choice = made(MetalRGBA32PhotoMerger::make(photo, customizer));
+        break;
+    case SequenceMode::nightMode:
+        break;
+    }
+    platform::print("using RGBA");
+    return choice;
+}
+
+} // namespace
+
+PhotoMergerChoice choosePhotoMerger(const std::shared_ptr<platform::CapturedPhoto>& photo,
+                                    const PhotoMergerRequest& request) {
+    Customizer& customizer = MetaDataCustomizer::shared();
+    PhotoMergerChoice choice = photo->isRawPhoto() ? chooseRaw(photo, request, customizer)
+                                                   : chooseProcessed(photo, request, customizer);
+    platform::print("\n\ninit Photo Merger\n");
+    return choice;
+}
+
+} // namespace qv
