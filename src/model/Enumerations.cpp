@@ -1,25 +1,11 @@
 #include "model/Enumerations.hpp"
 
+#include "model/RawValueLookup.hpp"
+
 namespace qv {
 
-namespace {
-
-// The case of `cases` whose raw value is `raw`, if any.
-template <class Cases, class Raw>
-auto caseWithRawValue(const Cases& cases, const Raw& raw)
-    -> std::optional<typename Cases::value_type> {
-    for (const auto candidate : cases) {
-        if (rawValue(candidate) == raw) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 std::optional<SequenceMode> sequenceModeFromRawValue(std::int64_t raw) {
-    return caseWithRawValue(allSequenceModes, raw);
+    return detail::caseWithRawValue(allSequenceModes, raw);
 }
 
 std::string_view rawValue(SupportedImageFormat format) {
@@ -35,11 +21,11 @@ std::string_view rawValue(SupportedImageFormat format) {
 }
 
 std::optional<SupportedImageFormat> supportedImageFormatFromRawValue(std::string_view raw) {
-    return caseWithRawValue(allSupportedImageFormats, raw);
+    return detail::caseWithRawValue(allSupportedImageFormats, raw);
 }
 
 std::optional<Delay> delayFromRawValue(std::int64_t raw) {
-    return caseWithRawValue(allDelays, raw);
+    return detail::caseWithRawValue(allDelays, raw);
 }
 
 } // namespace qv
