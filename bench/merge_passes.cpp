@@ -4,7 +4,12 @@
 // number of bytes in the same run. Prints each pass's effective bandwidth
 // (bytes read plus written per second) and its ratio to the copy's.
 //   merge_passes_bench [repetitions]
+#include "engine/MetaDataCustomizer.hpp"
+#include "engine/ProcessedPhotoMergers.hpp"
+#include "engine/RawAveragingMergers.hpp"
 #include "engine/kernels/MergeKernels.hpp"
+#include "platform/capture/CapturedPhoto.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/compute/CommandQueue.hpp"
 #include "platform/compute/Device.hpp"
 #include "platform/compute/TextureCache.hpp"
@@ -152,6 +157,35 @@ int main(int argc, char** argv) {
         const double copyRate = double(traffic) / copy / 1e9;
         std::printf("%-40s %9.2f %9.2f %9.2f %7.2f\n", c.name, seconds * 1e3, rate, copyRate,
                     rate / copyRate);
+    }
+
+    // A merger's whole addition (guard, photo texture, pass, bookkeeping)
+    // against the bare accumulation pass above.
+    std::printf("\n%-40s %9s %9s %7s\n", "merger addition", "ms", "pass ms", "ratio");
+    const auto photoOf = [](const std::shared_ptr<PixelBuffer>& buffer, bool raw) {
+        CapturedPhoto::Properties properties;
+        properties.pixelBuffer = buffer;
+        properties.isRawPhoto = raw;
+        return CapturedPhoto::make(std::move(properties));
+    };
+    qv::platform::ConsoleCapture quiet; // the mergers' timing lines
+    auto& customizer = qv::MetaDataCustomizer::shared();
+    auto rawPhoto = photoOf(bayerPhoto, true);
+    auto colourPhotoCaptured = photoOf(colourPhoto, false);
+    auto rawMerger = qv::MetalRAWPhotoMerger::make(rawPhoto, true, customizer);
+    auto colourMerger = qv::MetalRGBA32PhotoMerger::make(colourPhotoCaptured, customizer);
+    const struct {
+        const char* name;
+        qv::PhotoMerger* merger;
+        std::shared_ptr<CapturedPhoto> photo;
+        const Case& bare;
+    } additions[] = {{"Bayer RAW addPhoto", rawMerger.get(), rawPhoto, cases[0]},
+                     {"RGBA8 addPhoto", colourMerger.get(), colourPhotoCaptured, cases[1]}};
+    for (const auto& a : additions) {
+        const double add = fastest(repetitions, [&] { a.merger->addPhoto(a.photo); });
+        const double pass =
+            fastest(repetitions, [&] { bench.pass(a.bare.pipeline, a.bare.textures, nullptr); });
+        std::printf("%-40s %9.2f %9.2f %7.2f\n", a.name, add * 1e3, pass * 1e3, add / pass);
     }
     return 0;
 }
