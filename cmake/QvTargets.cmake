@@ -36,7 +36,7 @@ function(qv_test name)
         set_property(GLOBAL APPEND PROPERTY QV_TESTS_${label} ${name})
     endforeach()
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600
-        ENVIRONMENT "QV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+        ENVIRONMENT "QV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;QV_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-home")
 endfunction()
 
 # Targets that build every test binary of one label (qv_tests_all: every test).

@@ -1,5 +1,6 @@
 #include "engine/ExposureSequence.hpp"
 
+#include "model/NightModeConfig.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/formatting/DurationFormatter.hpp"
@@ -97,33 +98,33 @@ const std::array<double, 13>& ExposureSequence::interimIntervals() {
     return table;
 }
 
-std::shared_ptr<ExposureSequence> ExposureSequence::make(std::shared_ptr<SequenceSettings> settings,
+std::shared_ptr<ExposureSequence> ExposureSequence::make(platform::UserDefaults& defaults,
                                                          PhotoMergerFactory mergerFactory,
                                                          platform::Battery& battery) {
     return std::shared_ptr<ExposureSequence>(
-        new ExposureSequence(std::move(settings), std::move(mergerFactory), battery));
+        new ExposureSequence(defaults, std::move(mergerFactory), battery));
 }
 
-ExposureSequence::ExposureSequence(std::shared_ptr<SequenceSettings> s, PhotoMergerFactory factory,
+ExposureSequence::ExposureSequence(platform::UserDefaults& store, PhotoMergerFactory factory,
                                    platform::Battery& b)
-    : settings(std::move(s)), mergerFactory(std::move(factory)), battery(b) {
+    : defaults(store), mergerFactory(std::move(factory)), battery(b) {
     battery.setMonitoringEnabled(true);
 }
 
 std::int64_t ExposureSequence::selectedDurationIndex() const {
-    return settings->integer(totalTimeKey).value_or(1);
+    return defaults.integerValue(totalTimeKey).value_or(1);
 }
 
 void ExposureSequence::setSelectedDurationIndex(std::int64_t index) {
-    settings->setInteger(totalTimeKey, index);
+    defaults.set(totalTimeKey, index);
 }
 
 std::int64_t ExposureSequence::selectedInterimIntervalIndex() const {
-    return settings->integer(interimIndexKey).value_or(0);
+    return defaults.integerValue(interimIndexKey).value_or(0);
 }
 
 void ExposureSequence::setSelectedInterimIntervalIndex(std::int64_t index) {
-    settings->setInteger(interimIndexKey, index);
+    defaults.set(interimIndexKey, index);
 }
 
 std::optional<WallTime> ExposureSequence::startedAt() const {
@@ -308,10 +309,10 @@ std::string ExposureSequence::runDescription(const std::shared_ptr<PhotoMerger>&
                                              const std::string& pressureWords,
                                              const std::string& runText) const {
     if (sequenceMode == SequenceMode::nightMode) {
-        const NightModeDescription night =
-            nightModeDescription ? nightModeDescription() : NightModeDescription{};
-        return concat({"Night Mode Algorithm ", std::to_string(night.mergeModeRawValue + 1),
-                       " ISO mode ", night.computationalISO ? "2" : "1"});
+        const NightModeConfig& night = NightModeConfig::shared();
+        return concat({"Night Mode Algorithm ",
+                       std::to_string(rawValue(night.betaNightMergeMode()) + 1), " ISO mode ",
+                       night.betaNightISOMode() == BetaNightISOMode::computational ? "2" : "1"});
     }
     if (!current) {
         return selectedDurationIndex() < 1 ? "Single frame" : "Initial frame";

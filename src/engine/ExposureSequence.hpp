@@ -2,13 +2,13 @@
 
 #include "engine/PhotoMerger.hpp"
 #include "engine/PhotoMergerChoice.hpp"
-#include "engine/SequenceSettings.hpp"
 #include "model/Enumerations.hpp"
 #include "model/Exposure.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/media/Metadata.hpp"
 #include "platform/sensors/Battery.hpp"
 #include "platform/sensors/SystemPressure.hpp"
+#include "platform/store/UserDefaults.hpp"
 
 #include <array>
 #include <cstdint>
@@ -20,13 +20,6 @@
 #include <vector>
 
 namespace qv {
-
-// The night-mode settings the photo description names: the merge mode's raw
-// value (0 to 5) and whether the ISO mode is computational.
-struct NightModeDescription {
-    int mergeModeRawValue = 3; // whiteClipping
-    bool computationalISO = false;
-};
 
 // The plan and progress of one shooting run: mode, duration and intermediate
 // saves from fixed tables, repetitions, bracket, night-mode frame plan, start
@@ -49,10 +42,11 @@ public:
     static const std::array<double, 13>& interimIntervals();
 
     // Switches battery monitoring on so the description knows the level. The
+    // two indices persist in `defaults`, which must outlive the sequence. The
     // factory chooses the merger of each run (choosePhotoMerger unless a test
     // gives its own).
     static std::shared_ptr<ExposureSequence>
-    make(std::shared_ptr<SequenceSettings> settings,
+    make(platform::UserDefaults& defaults = platform::UserDefaults::standard(),
          PhotoMergerFactory mergerFactory = choosePhotoMerger,
          platform::Battery& battery = platform::Battery::current());
 
@@ -66,8 +60,6 @@ public:
     bool isNightMode = false;
     int nightModeTotalFrames = 1;
     double durationNightMode = 0;
-    // The night-mode settings for the description; the defaults when unset.
-    std::function<NightModeDescription()> nightModeDescription;
 
     // Persisted indices (defaults 1 and 0), read on every access.
     std::int64_t selectedDurationIndex() const;
@@ -120,13 +112,13 @@ public:
     ExposureSequence& operator=(const ExposureSequence&) = delete;
 
 private:
-    ExposureSequence(std::shared_ptr<SequenceSettings> settings, PhotoMergerFactory factory,
+    ExposureSequence(platform::UserDefaults& defaults, PhotoMergerFactory factory,
                      platform::Battery& battery);
     std::string runDescription(const std::shared_ptr<PhotoMerger>& merger,
                                const std::string& elapsed, const std::string& pressureText,
                                const std::string& runText) const;
 
-    std::shared_ptr<SequenceSettings> settings;
+    platform::UserDefaults& defaults;
     PhotoMergerFactory mergerFactory;
     platform::Battery& battery;
 

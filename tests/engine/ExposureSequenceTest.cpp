@@ -56,7 +56,7 @@ protected:
     // in night mode, as the real choice does).
     std::shared_ptr<ExposureSequence> makeSequence() {
         return ExposureSequence::make(
-            settings,
+            *settings,
             [this](const std::shared_ptr<platform::CapturedPhoto>& photo,
                    const PhotoMergerRequest& request) {
                 ++factoryCalls;
@@ -72,8 +72,7 @@ protected:
     platform::VirtualDispatch dispatch; // made first: the main queue is virtual
     BatteryFolder batteryFolder{"87"};
     platform::Battery battery{batteryFolder.root};
-    std::shared_ptr<InMemorySequenceSettings> settings =
-        std::make_shared<InMemorySequenceSettings>();
+    std::unique_ptr<platform::UserDefaults> settings = platform::UserDefaults::inMemory();
     int factoryCalls = 0;
     std::string console;
     platform::ConsoleSink previousSink;
@@ -97,7 +96,7 @@ TEST_F(ExposureSequenceTest, TablesAndIndexClamping) {
     EXPECT_EQ(sequence->totalDuration(), 1);
     sequence->setSelectedDurationIndex(80);
     EXPECT_EQ(sequence->totalDuration(), 86400);
-    EXPECT_EQ(settings->integer("totalTime"), 80);
+    EXPECT_EQ(settings->integerValue("totalTime"), 80);
     sequence->setSelectedDurationIndex(-3);
     EXPECT_EQ(sequence->totalDuration(), 0);
     sequence->isNightMode = true;

@@ -15,6 +15,7 @@ namespace {
 
 using platform::ConsoleCapture;
 using platform::SyntheticPhotoOptions;
+using platform::UserDefaults;
 using namespace platform::pixelformat;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -94,7 +95,8 @@ TEST(PhotoMergerChoice, AMergerThatCannotBeMadeLeavesNone) {
 
 TEST(PhotoMergerChoice, TheSequenceMergesEveryPhotoThroughTheChosenMerger) {
     ConsoleCapture console;
-    auto sequence = ExposureSequence::make(std::make_shared<InMemorySequenceSettings>());
+    auto settings = UserDefaults::inMemory();
+    auto sequence = ExposureSequence::make(*settings);
     for (int i = 0; i < 3; ++i) {
         sequence->addPhoto(photo(bayer14RGGB));
     }

@@ -1,10 +1,12 @@
 #include "engine/ExposureSequence.hpp"
 #include "engine/MetaDataCustomizer.hpp"
+#include "model/NightModeConfig.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/media/MetadataKeys.hpp"
+#include "platform/store/UserDefaults.hpp"
 #include "platform/system/AppInfo.hpp"
 
 #include <cstdlib>
@@ -49,7 +51,7 @@ protected:
     // A started run whose merger holds `frames` frames, started `ago` seconds back.
     std::shared_ptr<ExposureSequence> runningSequence(std::uint32_t frames, double ago) {
         auto sequence = ExposureSequence::make(
-            settings,
+            *settings,
             [frames](const std::shared_ptr<platform::CapturedPhoto>&, const PhotoMergerRequest&) {
                 return PhotoMergerChoice{false, std::make_shared<CountingMerger>(frames)};
             },
@@ -67,10 +69,11 @@ protected:
     }
 
     platform::VirtualDispatch dispatch;
+    // The night-mode settings live in the standard store: keep them in memory.
+    platform::StandardDefaultsOverride standardDefaults{platform::UserDefaults::inMemory()};
     fs::path root = makeRoot();
     platform::Battery battery{root};
-    std::shared_ptr<InMemorySequenceSettings> settings =
-        std::make_shared<InMemorySequenceSettings>();
+    std::unique_ptr<platform::UserDefaults> settings = platform::UserDefaults::inMemory();
 };
 
 TEST_F(PhotoDescriptionTest, WorkedExample) {
@@ -111,12 +114,17 @@ TEST_F(PhotoDescriptionTest, NightSingleAndInitialFrames) {
     auto sequence = runningSequence(4, 30);
     sequence->sequenceMode = SequenceMode::nightMode;
     EXPECT_EQ(description(sequence->photoMetadata(SystemPressureLevel::serious, 1, 2)),
+              "Night Mode Algorithm 1 ISO mode 1");
+    // The settings the app sets at start-up.
+    NightModeConfig::shared().setBetaNightMergeMode(BetaNightMergeMode::whiteClipping);
+    EXPECT_EQ(description(sequence->photoMetadata(SystemPressureLevel::serious, 1, 2)),
               "Night Mode Algorithm 4 ISO mode 1");
-    sequence->nightModeDescription = [] { return NightModeDescription{5, true}; };
+    NightModeConfig::shared().setBetaNightMergeMode(BetaNightMergeMode::blackAndWhiteClippingRBG);
+    NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::computational);
     EXPECT_EQ(description(sequence->photoMetadata(std::nullopt, 1, 1)),
               "Night Mode Algorithm 6 ISO mode 2");
 
-    auto fresh = ExposureSequence::make(settings, {}, battery);
+    auto fresh = ExposureSequence::make(*settings, {}, battery);
     EXPECT_TRUE(fresh->photoMetadata(std::nullopt, 1, 1).empty()); // not started
     fresh->start();
     fresh->setSelectedDurationIndex(0);
