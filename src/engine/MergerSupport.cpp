@@ -16,4 +16,17 @@ std::optional<FileData> encode(const PhotoPtr& photo, Customizer& customizer) {
     return std::move(*data);
 }
 
+bool clearOnItsOwn(GpuMergeFrame& frame, std::size_t pipeline,
+                   const platform::compute::Texture& texture) {
+    auto busy = frame.claim();
+    if (!busy) {
+        return false;
+    }
+    if (!frame.runPass("ResetAverager", pipeline, {texture})) {
+        busy->keepBusyForGood();
+        return false;
+    }
+    return true;
+}
+
 } // namespace qv::merger

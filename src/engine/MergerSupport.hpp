@@ -16,6 +16,13 @@ double secondsSince(platform::MonotonicTime start);
 // cannot be encoded.
 std::optional<FileData> encode(const PhotoPtr& photo, Customizer& customizer);
 
+// A clearing pass run as an operation of its own: takes the busy flag
+// (nothing happens when the merger is busy) and runs "ResetAverager" with the
+// pipeline of role `pipeline` over `texture`. A failed pass leaves the merger
+// busy for good. True when the pass ran.
+bool clearOnItsOwn(GpuMergeFrame& frame, std::size_t pipeline,
+                   const platform::compute::Texture& texture);
+
 // The shape of every result: the kept photo's buffer admitted (nothing when
 // the merger is busy, the buffer is gone or has no texture), `pass` run with
 // the output texture over it, then the photo encoded. A failed pass leaves

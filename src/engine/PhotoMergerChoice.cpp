@@ -3,6 +3,11 @@
 #include "engine/MetaDataCustomizer.hpp"
 #include "engine/ProcessedPhotoMergers.hpp"
 #include "engine/RawAveragingMergers.hpp"
+#include "engine/RawLightTrailMerger.hpp"
+#include "engine/RawNightModeMerger.hpp"
+#include "engine/RawStarTrailMerger.hpp"
+#include "engine/RawStreamsMerger.hpp"
+#include "model/NightModeConfig.hpp"
 #include "model/PixelFormatNames.hpp"
 #include "platform/console/Console.hpp"
 
@@ -21,17 +26,29 @@ PhotoMergerChoice chooseRaw(const std::shared_ptr<platform::CapturedPhoto>& phot
         return made(MetalProRawPhotoMerger::make(photo, request.countFirstPhoto, customizer));
     }
     if (photo->sequenceCount() != 0) {
-        return made(nullptr); // the bracket merger
+        return made(MetalDualRAWPhotoMerger::make(photo, request.countFirstPhoto));
     }
     switch (request.sequenceMode) {
     case SequenceMode::frameAveraging:
         return made(MetalRAWPhotoMerger::make(photo, request.countFirstPhoto, customizer));
-    case SequenceMode::starTrails:
+    case SequenceMode::starTrails: {
         // The star-trail RAW merger takes only a counted first photo.
-        return request.countFirstPhoto ? made(nullptr) : PhotoMergerChoice{true, nullptr};
+        if (!request.countFirstPhoto) {
+            return PhotoMergerChoice{true, nullptr};
+        }
+        const bool telephoto =
+            photo->sourceDeviceType() == platform::CaptureDeviceType::builtInTelephotoCamera;
+        return made(MetalTrailRAWPhotoMergerV2::make(photo, request.trailNumberOfFramesToAverage,
+                                                     true, telephoto, customizer));
+    }
     case SequenceMode::lightTrails:
+        return made(
+            MetalLightTrailRAWPhotoMerger::make(photo, request.countFirstPhoto, customizer));
     case SequenceMode::nightMode:
-        return made(nullptr);
+        return made(
+            MetalRAWNightModePhotoMerger::make(photo, request.countFirstPhoto, customizer, [] {
+                return NightModeConfig::shared().betaNightMergeMode();
+            }));
     }
     return made(nullptr);
 }

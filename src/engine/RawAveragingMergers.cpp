@@ -75,16 +75,10 @@ void RawAveragingMerger::addPhoto(const PhotoPtr& photo) {
 }
 
 void RawAveragingMerger::resetAccumulation() {
-    auto busy = frame_->claim();
-    if (!busy) {
-        return;
+    if (merger::clearOnItsOwn(*frame_, clearingPipeline,
+                              frame_->workTexture(accumulationTexture))) {
+        totalFrames1_ = 0;
     }
-    if (!frame_->runPass("ResetAverager", clearingPipeline,
-                         {frame_->workTexture(accumulationTexture)})) {
-        busy->keepBusyForGood();
-        return;
-    }
-    totalFrames1_ = 0;
 }
 
 std::optional<FileData> RawAveragingMerger::resultData(int, double) {

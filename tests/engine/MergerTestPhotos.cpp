@@ -36,6 +36,21 @@ makePhoto(FourCharCode format, std::size_t width, std::size_t height,
     return CapturedPhoto::make(std::move(properties));
 }
 
+PhotoPtr makeBayerPhoto(std::size_t width, std::size_t height,
+                        const std::function<std::uint16_t(std::size_t, std::size_t)>& fill,
+                        SyntheticPhotoOptions options) {
+    options.width = width;
+    options.height = height;
+    auto photo = makeSyntheticPhoto(options);
+    PixelBuffer& buffer = *photo->pixelBuffer();
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            buffer.row<std::uint16_t>(y)[x] = fill(x, y);
+        }
+    }
+    return photo;
+}
+
 PhotoPtr solidColour(std::size_t width, std::size_t height, std::uint8_t b, std::uint8_t g,
                      std::uint8_t r) {
     const std::uint8_t channels[4] = {b, g, r, 255};
@@ -69,6 +84,11 @@ std::vector<std::uint16_t> channelsOf(const FileData& data, FourCharCode format)
         values.insert(values.end(), row, row + perRow);
     }
     return values;
+}
+
+std::vector<std::uint16_t> bayerSamplesOf(const std::optional<FileData>& data) {
+    EXPECT_TRUE(data);
+    return data ? channelsOf(*data, pixelformat::bayer14RGGB) : std::vector<std::uint16_t>{};
 }
 
 std::optional<double> exposureTimeOf(const FileData& data) {

@@ -2,6 +2,7 @@
 
 #include "engine/GpuMergeFrame.hpp"
 #include "platform/capture/CapturedPhoto.hpp"
+#include "platform/capture/CapturedPhotoFactory.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,13 @@ namespace qv::testing {
 PhotoPtr makePhoto(platform::FourCharCode format, std::size_t width, std::size_t height,
                    const std::function<std::uint16_t(std::size_t, std::size_t, std::size_t)>& fill);
 
+// A Bayer RAW photo of width x height with the metadata of `options` (DNG
+// levels and neutral, exposure time, capture properties) and its samples from
+// fill(x, y).
+PhotoPtr makeBayerPhoto(std::size_t width, std::size_t height,
+                        const std::function<std::uint16_t(std::size_t, std::size_t)>& fill,
+                        platform::SyntheticPhotoOptions options = {});
+
 // A processed photo of one colour (B, G, R as stored, opaque).
 PhotoPtr solidColour(std::size_t width, std::size_t height, std::uint8_t b, std::uint8_t g,
                      std::uint8_t r);
@@ -23,6 +31,10 @@ PhotoPtr solidColour(std::size_t width, std::size_t height, std::uint8_t b, std:
 // The stored channels of a result file, decoded by the imaging layer (a TIFF
 // of a processed photo back in B, G, R, A order; a DNG's samples as stored).
 std::vector<std::uint16_t> channelsOf(const FileData& data, platform::FourCharCode format);
+
+// The samples of a Bayer result file; empty (and a test failure) when there
+// is no result.
+std::vector<std::uint16_t> bayerSamplesOf(const std::optional<FileData>& data);
 
 // The Exif exposure time written into a result file.
 std::optional<double> exposureTimeOf(const FileData& data);

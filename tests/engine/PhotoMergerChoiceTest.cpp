@@ -3,6 +3,10 @@
 #include "engine/ExposureSequence.hpp"
 #include "engine/ProcessedPhotoMergers.hpp"
 #include "engine/RawAveragingMergers.hpp"
+#include "engine/RawLightTrailMerger.hpp"
+#include "engine/RawNightModeMerger.hpp"
+#include "engine/RawStarTrailMerger.hpp"
+#include "engine/RawStreamsMerger.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/compute/Faults.hpp"
 #include "platform/console/Console.hpp"
@@ -75,10 +79,37 @@ TEST(PhotoMergerChoice, RawPhotosByFormatBracketAndMode) {
     EXPECT_EQ(averaging.merger->totalFrames1(), 1u);
     EXPECT_EQ(
         choose(photo(bayer14RGGB), SequenceMode::frameAveraging, false).merger->totalFrames1(), 0u);
+    EXPECT_TRUE(
+        is<MetalLightTrailRAWPhotoMerger>(choose(photo(bayer14RGGB), SequenceMode::lightTrails)));
+    EXPECT_TRUE(
+        is<MetalRAWNightModePhotoMerger>(choose(photo(bayer14RGGB), SequenceMode::nightMode)));
+    const auto trail = choose(photo(bayer14RGGB), SequenceMode::starTrails, true, 10);
+    ASSERT_TRUE(is<MetalTrailRAWPhotoMergerV2>(trail));
+    EXPECT_EQ(dynamic_cast<MetalTrailRAWPhotoMergerV2&>(*trail.merger).numberOfFramesToAverage(),
+              5u);
+    EXPECT_EQ(trail.merger->totalFrames1(), 0u); // a filter frame
+    EXPECT_THAT(console.text(), HasSubstr("Use compensation: false"));
+    // Bracketed RAW photos go to the bracket merger in every mode; the second
+    // exposure counts in its own stream.
+    for (const auto mode : allSequenceModes) {
+        const auto bracket = choose(photo(bayer14RGGB, 2), mode);
+        ASSERT_TRUE(is<MetalDualRAWPhotoMerger>(bracket));
+        EXPECT_EQ(bracket.merger->totalFrames1(), 0u);
+    }
     // A RAW star-trail photo that is not counted keeps the current merger.
     EXPECT_TRUE(choose(photo(bayer14RGGB), SequenceMode::starTrails, false).keepsCurrent);
     EXPECT_THAT(console.text(), Not(HasSubstr("using RGBA")));
     EXPECT_THAT(console.text(), EndsWith("\n\ninit Photo Merger\n\n"));
+}
+
+TEST(PhotoMergerChoice, TelephotoStarTrailsUseTheCompensation) {
+    ConsoleCapture console;
+    SyntheticPhotoOptions options;
+    options.width = 8;
+    options.height = 6;
+    options.sourceDeviceType = platform::CaptureDeviceType::builtInTelephotoCamera;
+    choose(platform::makeSyntheticPhoto(options), SequenceMode::starTrails);
+    EXPECT_THAT(console.text(), HasSubstr("Use compensation: true"));
 }
 
 TEST(PhotoMergerChoice, AMergerThatCannotBeMadeLeavesNone) {

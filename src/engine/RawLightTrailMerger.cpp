@@ -1,0 +1,93 @@
+#include "engine/RawLightTrailMerger.hpp"
+
+#include "engine/MergerSupport.hpp"
+#include "platform/console/Console.hpp"
+
+namespace qv {
+
+using platform::print;
+using platform::compute::Texture;
+
+namespace {
+
+enum Pipeline : std::size_t {
+    accumulatorPipeline,
+    averagerPipeline,
+    maximumPipeline,
+    clearingPipeline
+};
+enum WorkTexture : std::size_t { accumulationTexture, maxFramesTexture };
+
+} // namespace
+
+std::unique_ptr<MetalLightTrailRAWPhotoMerger>
+MetalLightTrailRAWPhotoMerger::make(const PhotoPtr& photo, bool countFirstPhoto,
+                                    Customizer& customizer) {
+    GpuMergeFrame::Setup setup;
+    setup.kernels = {"lightTrailer", "frameAverager", "resetAccumulator", "starTrailer2"};
+    setup.pipelines = {"lightTrailer", "frameAverager", "starTrailer2", "resetAccumulator"};
+    setup.formats = mergeformats::bayer;
+    setup.workTextures = 2;
+    setup.textureCaches = 2;
+    auto frame = photo ? GpuMergeFrame::make(photo->pixelBuffer(), setup) : nullptr;
+    if (!frame) {
+        return nullptr;
+    }
+    std::unique_ptr<MetalLightTrailRAWPhotoMerger> merger(
+        new MetalLightTrailRAWPhotoMerger(std::move(frame), customizer));
+    merger->avPhoto_ = photo;
+    merger->addPhoto(photo);
+    if (!countFirstPhoto) {
+        merger->resetAccumulation();
+        merger->resetMaxFrames();
+        merger->totalFrames1_ = 0;
+    }
+    return merger;
+}
+
+void MetalLightTrailRAWPhotoMerger::addPhoto(const PhotoPtr& photo) {
+    const auto start = platform::monotonicNow();
+    auto admitted = frame_->admit(photo ? photo->pixelBuffer() : nullptr);
+    if (!admitted) {
+        return;
+    }
+    if (!frame_->runPass("Accumulation", accumulatorPipeline,
+                         {admitted->frame, frame_->workTexture(accumulationTexture),
+                          frame_->workTexture(maxFramesTexture)})) {
+        admitted->claim.keepBusyForGood();
+        return;
+    }
+    ++totalFrames1_;
+    avPhoto_ = photo;
+    admitted.reset();
+    print("Adding photo takes " + platform::describe(merger::secondsSince(start)) + " seconds");
+}
+
+void MetalLightTrailRAWPhotoMerger::resetAccumulation() {
+    merger::clearOnItsOwn(*frame_, clearingPipeline, frame_->workTexture(accumulationTexture));
+}
+
+void MetalLightTrailRAWPhotoMerger::resetMaxFrames() {
+    merger::clearOnItsOwn(*frame_, clearingPipeline, frame_->workTexture(maxFramesTexture));
+}
+
+std::optional<FileData> MetalLightTrailRAWPhotoMerger::resultData(int index, double) {
+    if (index != 1) {
+        return maxFramesResultData();
+    }
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        const std::uint32_t count = totalFrames1_;
+        return frame_->runPass("Averager", averagerPipeline,
+                               {output, frame_->workTexture(accumulationTexture)},
+                               {GpuMergeFrame::bytes(count)});
+    });
+}
+
+std::optional<FileData> MetalLightTrailRAWPhotoMerger::maxFramesResultData() {
+    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
+        return frame_->runPass("maxFrames", maximumPipeline,
+                               {frame_->workTexture(maxFramesTexture), output});
+    });
+}
+
+} // namespace qv
