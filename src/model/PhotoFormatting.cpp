@@ -1,5 +1,6 @@
 #include "model/PhotoFormatting.hpp"
 
+#include "model/ValueSeries.hpp"
 #include "platform/formatting/NumberFormatter.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 
@@ -60,6 +61,16 @@ std::string formattedShutterSpeed(double seconds, bool abbreviated) {
 }
 
 std::string formattedShutterSpeed(const platform::MediaTime& time, bool abbreviated) {
+    // Storing 1/102400 s at the preferred timescale moves its reciprocal by
+    // more than one whole number; a standard speed that stores as exactly this
+    // time is the one that was meant.
+    if (time.isValid()) {
+        for (const double standard : allShutterSpeeds()) {
+            if (platform::MediaTime::fromSeconds(standard, time.timescale) == time) {
+                return formattedShutterSpeed(standard, abbreviated);
+            }
+        }
+    }
     return formattedShutterSpeed(time.seconds(), abbreviated);
 }
 

@@ -17,6 +17,8 @@ namespace qv::QVPhotoMath {
 // denominator (1/1000 s reads "¹/1000", not "¹/999"). A speed that is zero,
 // negative or not finite has no such text and gives "–".
 std::string formattedShutterSpeed(double seconds, bool abbreviated);
+// The same for a media time; a time that a standard speed stores as exactly is
+// written as that speed, so even 1/102400 s keeps its denominator.
 std::string formattedShutterSpeed(const platform::MediaTime& time, bool abbreviated);
 
 // "+", "-" or nothing, the whole EV and the remaining thirds as a fraction:

@@ -41,6 +41,7 @@ TEST_F(PhotoFormatting, SpeedsThatWentThroughAMediaTimeKeepTheirDenominator) {
     EXPECT_EQ(formattedShutterSpeed(MediaTime::fromSeconds(1.0 / 1000), false), "¹/1000");
     for (const std::int64_t d : shutterSpeedDenominators) {
         const MediaTime t = MediaTime::fromSeconds(1.0 / static_cast<double>(d));
+        EXPECT_EQ(formattedShutterSpeed(t, false), "¹/" + std::to_string(d)) << d;
         if (d < 10000) {
             EXPECT_EQ(formattedShutterSpeed(t, true), "¹/" + std::to_string(d)) << d;
         } else {
