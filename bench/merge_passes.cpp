@@ -9,10 +9,10 @@
 #include "engine/RawAveragingMergers.hpp"
 #include "engine/kernels/MergeKernels.hpp"
 #include "platform/capture/CapturedPhoto.hpp"
-#include "platform/console/Console.hpp"
 #include "platform/compute/CommandQueue.hpp"
 #include "platform/compute/Device.hpp"
 #include "platform/compute/TextureCache.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/media/PixelBuffer.hpp"
 
 #include <algorithm>
@@ -84,7 +84,7 @@ struct Bench {
     }
 
     void pass(const std::shared_ptr<const ComputePipelineState>& pipeline,
-              const std::vector<Texture>& textures, const Buffer* count) {
+              const std::vector<Texture>& textures, const std::vector<Buffer>& buffers) {
         auto commandBuffer = queue->makeCommandBuffer();
         auto* encoder = commandBuffer->makeComputeCommandEncoder();
         encoder->setLabel("Bench");
@@ -92,8 +92,8 @@ struct Bench {
         for (std::size_t i = 0; i < textures.size(); ++i) {
             encoder->setTexture(textures[i], i);
         }
-        if (count) {
-            encoder->setBuffer(*count, 0, 0);
+        for (std::size_t i = 0; i < buffers.size(); ++i) {
+            encoder->setBuffer(buffers[i], 0, i);
         }
         const std::size_t w = pipeline->threadExecutionWidth();
         const std::size_t h = pipeline->maxTotalThreadsPerThreadgroup() / w;
@@ -124,25 +124,69 @@ int main(int argc, char** argv) {
     const Texture bayerSum = bench.work(TextureFormat::r32Uint);
     const Texture colourSum = bench.work(TextureFormat::rgba32Uint);
     const Texture colourMax = bench.work(TextureFormat::rgba32Uint);
+    const Texture bayerMax = bench.work(TextureFormat::r32Uint);
+    const Texture filterA = bench.work(TextureFormat::r32Uint);
+    const Texture filterB = bench.work(TextureFormat::r32Uint);
+    const auto parameter = [&](const auto& value) {
+        return *bench.device->makeBuffer(&value, sizeof value);
+    };
     const std::uint32_t frames = 7;
-    const Buffer count = *bench.device->makeBuffer(&frames, sizeof frames);
+    const Buffer count = parameter(frames);
+    // The night sum's parameters: frame number, black level, lower and upper
+    // limits per colour, the constant (1, 0, 0), the RGGB pattern.
+    const std::uint32_t black = 528;
+    const std::uint32_t lower[3] = {528, 532, 532};
+    const std::uint32_t upper[3] = {2308, 4092, 3020};
+    const std::uint32_t constant[3] = {1, 0, 0};
+    const std::uint8_t rggb[4] = {0, 1, 1, 2};
+    const std::vector<Buffer> night = {
+        count,          parameter(black), parameter(lower), parameter(upper), parameter(constant),
+        parameter(rggb)};
 
     struct Case {
         const char* name;
         std::shared_ptr<const ComputePipelineState> pipeline;
         std::vector<Texture> textures;
-        const Buffer* count;
+        std::vector<Buffer> buffers;
         std::size_t bytesPerPixel; // read plus written
     };
     const std::vector<Case> cases = {
-        {"Bayer accumulation (R16 into R32)", bench.pipeline("frameAccumulator"),
-         {bayer, bayerSum}, nullptr, 2 + 4 + 4},
-        {"RGBA8 accumulation (into RGBA32)", bench.pipeline("frameAccumulator"),
-         {colour, colourSum}, nullptr, 4 + 16 + 16},
-        {"RGBA8 light trail (sum and maximum)", bench.pipeline("lightTrailerRGB"),
-         {colour, colourSum, colourMax}, nullptr, 4 + 2 * (16 + 16)},
-        {"RGBA8 average (RGBA32 into RGBA8)", bench.pipeline("frameAveragerRGB"),
-         {colour, colourSum}, &count, 16 + 4},
+        {"Bayer accumulation (R16 into R32)",
+         bench.pipeline("frameAccumulator"),
+         {bayer, bayerSum},
+         {},
+         2 + 4 + 4},
+        {"RGBA8 accumulation (into RGBA32)",
+         bench.pipeline("frameAccumulator"),
+         {colour, colourSum},
+         {},
+         4 + 16 + 16},
+        {"RGBA8 light trail (sum and maximum)",
+         bench.pipeline("lightTrailerRGB"),
+         {colour, colourSum, colourMax},
+         {},
+         4 + 2 * (16 + 16)},
+        {"RGBA8 average (RGBA32 into RGBA8)",
+         bench.pipeline("frameAveragerRGB"),
+         {colour, colourSum},
+         {count},
+         16 + 4},
+        {"Bayer night sum (clamped per colour)",
+         bench.pipeline("v2FrameAccumulator"),
+         {bayer, bayerSum},
+         night,
+         2 + 4 + 4},
+        // Frame, two filter frames and the sum read; the older filter and the sum written.
+        {"Bayer filtered star-trail sum",
+         bench.pipeline("frameAccumulatorWithFilter"),
+         {bayer, filterA, filterB, bayerSum},
+         {},
+         2 + 4 + 4 + 4 + 4 + 4},
+        {"Bayer light trail (sum and maximum)",
+         bench.pipeline("lightTrailer"),
+         {bayer, bayerSum, bayerMax},
+         {},
+         2 + 2 * (4 + 4)},
     };
 
     std::printf("%zu x %zu frames, %zu worker threads plus the caller, best of %d runs\n", width,
@@ -151,7 +195,7 @@ int main(int argc, char** argv) {
     for (const Case& c : cases) {
         const std::size_t traffic = c.bytesPerPixel * width * height;
         const double seconds =
-            fastest(repetitions, [&] { bench.pass(c.pipeline, c.textures, c.count); });
+            fastest(repetitions, [&] { bench.pass(c.pipeline, c.textures, c.buffers); });
         const double copy = copySeconds(*bench.device, traffic, repetitions);
         const double rate = double(traffic) / seconds / 1e9;
         const double copyRate = double(traffic) / copy / 1e9;
@@ -184,7 +228,7 @@ int main(int argc, char** argv) {
     for (const auto& a : additions) {
         const double add = fastest(repetitions, [&] { a.merger->addPhoto(a.photo); });
         const double pass =
-            fastest(repetitions, [&] { bench.pass(a.bare.pipeline, a.bare.textures, nullptr); });
+            fastest(repetitions, [&] { bench.pass(a.bare.pipeline, a.bare.textures, {}); });
         std::printf("%-40s %9.2f %9.2f %7.2f\n", a.name, add * 1e3, pass * 1e3, add / pass);
     }
     return 0;
