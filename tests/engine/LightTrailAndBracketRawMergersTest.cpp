@@ -1,4 +1,5 @@
 #include "MergerTestPhotos.hpp"
+#include "engine/CpuAveragingMergers.hpp"
 #include "engine/RawLightTrailMerger.hpp"
 #include "engine/RawStreamsMerger.hpp"
 #include "platform/console/Console.hpp"
@@ -167,6 +168,41 @@ TEST(TripleRawMerger, AveragesThreeStreams) {
     EXPECT_THAT(bayerSamplesOf(merger->resultData(2, 0)), Each(200));
     EXPECT_THAT(bayerSamplesOf(merger->resultData(3, 0)), Each(400));
     EXPECT_FALSE(merger->resultData(4, 0));
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(CpuAveragingMergers, AverageBracketStreamsAndSixteenBitRgba) {
+    const auto dual = DualRAWPhotoMerger::make(bracketPhoto(1, 100));
+    dual->addPhoto(bracketPhoto(2, 1000));
+    dual->addPhoto(bracketPhoto(1, 202));
+    dual->addPhoto(bracketPhoto(3, 7));
+    EXPECT_EQ(dual->totalFrames1(), 2u);
+    EXPECT_EQ(dual->totalFrames2(), 1u);
+    EXPECT_THAT(bayerSamplesOf(dual->resultData(1, 0)), Each(151));
+    EXPECT_THAT(bayerSamplesOf(dual->resultData(2, 0)), Each(1000));
+    EXPECT_FALSE(dual->resultData(0, 0));
+
+    TwoSecondCustomizer customizer;
+    const auto rgba = [](std::uint16_t level) {
+        return testing::makePhoto(platform::pixelformat::rgba64LE, 2, 2,
+                                  [=](std::size_t, std::size_t, std::size_t c) {
+                                      return std::uint16_t(c == 3 ? 65535 : level);
+                                  });
+    };
+    const auto pro = ProRAWPhotoMerger::make(rgba(1000), customizer);
+    pro->addPhoto(rgba(3000));
+    pro->addPhoto(testing::makePhoto(platform::pixelformat::rgba64LE, 3, 2,
+                                     [](std::size_t, std::size_t, std::size_t) { return 0; }));
+    EXPECT_EQ(pro->totalFrames1(), 2u);
+    const auto data = pro->resultData(5, 0);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(testing::channelsOf(*data, platform::pixelformat::rgba64LE)[0], 2000);
+    EXPECT_EQ(exposureTimeOf(*data), 2.0);
 }
 
 } // namespace
