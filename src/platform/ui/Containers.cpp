@@ -132,6 +132,7 @@ public:
             addChild(std::move(c));
         }
     }
+    bool paintsOpaque(const Rect& area) const override { return firstDrawnChildPaintsOpaque(area); }
 
 protected:
     Size measure(ProposedSize p) override {
@@ -222,6 +223,7 @@ public:
             addChild(std::move(c));
         }
     }
+    bool paintsOpaque(const Rect& area) const override { return firstDrawnChildPaintsOpaque(area); }
 
 protected:
     Size measure(ProposedSize p) override { return {p.width.value_or(0), p.height.value_or(0)}; }

@@ -4,6 +4,7 @@
 #include "platform/ui/ElementKinds.hpp"
 
 #include <cairo.h>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -39,14 +40,27 @@ protected:
             Effect::drawContent(ctx);
             return;
         }
-        // The group surface covers the clip, so clip to what is drawn first.
-        cairo_save(ctx.cr);
-        Rect b = visualBounds();
-        Transform toLayout = toScreen().inverted();
-        Path area;
-        area.addRect(b.insetBy(-1, -1));
-        area.transformed(toLayout).apply(ctx.cr);
-        cairo_clip(ctx.cr);
+        if (child(0).drawsInOneOperation()) {
+            // One painting operation faded is what compositing its group would give.
+            RenderContext faded = ctx;
+            faded.opacity *= opacity_;
+            Effect::drawContent(faded);
+            return;
+        }
+        // The group surface covers the clip, so clip to what is drawn first, in
+        // whole device pixels (a clip on pixel edges costs no mask).
+        cairo_t* cr = ctx.cr;
+        cairo_save(cr);
+        cairo_matrix_t ctm;
+        cairo_get_matrix(cr, &ctm);
+        Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
+        Rect dev =
+            layoutToDevice.concat(toScreen().inverted()).apply(visualBounds().insetBy(-1, -1));
+        cairo_identity_matrix(cr);
+        double x0 = std::floor(dev.minX()), y0 = std::floor(dev.minY());
+        cairo_rectangle(cr, x0, y0, std::ceil(dev.maxX()) - x0, std::ceil(dev.maxY()) - y0);
+        cairo_set_matrix(cr, &ctm);
+        cairo_clip(cr);
         cairo_push_group(ctx.cr);
         Effect::drawContent(ctx);
         cairo_pop_group_to_source(ctx.cr);

@@ -90,6 +90,14 @@ void Element::drawChildren(const RenderContext& context) const {
     }
 }
 
+bool Element::firstDrawnChildPaintsOpaque(const Rect& area) const {
+    // Drawing order is by z index, then by position; the lowest z drawn first.
+    auto first =
+        std::min_element(children_.begin(), children_.end(),
+                         [](const auto& a, const auto& b) { return a->zIndex() < b->zIndex(); });
+    return first != children_.end() && (*first)->paintsOpaque(area);
+}
+
 Rect Element::visualBounds() const {
     Rect r = screenFrame();
     if (clipsContent()) {

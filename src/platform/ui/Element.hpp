@@ -35,6 +35,9 @@ struct PlaceContext {
 struct RenderContext {
     cairo_t* cr = nullptr;
     double scale = 1; // pixels per point
+    /// Multiplies the colours of an element that draws in one operation (set by
+    /// an opacity over it instead of an offscreen group; 1 everywhere else).
+    double opacity = 1;
 };
 
 class Element {
@@ -94,6 +97,13 @@ public:
     void render(const RenderContext& context) const;
     /// Screen rectangle that holds everything this element draws (without shadows or blur).
     Rect visualBounds() const;
+    /// Whether drawing this element alone paints every point of `area` (screen
+    /// points) opaquely, so nothing under it needs drawing. May answer false.
+    virtual bool paintsOpaque(const Rect& /*area*/) const { return false; }
+    /// Whether the element draws itself in one painting operation and has no
+    /// children, so an opacity over it may fade its colour (RenderContext::opacity)
+    /// instead of compositing an offscreen group: the pixels are the same.
+    virtual bool drawsInOneOperation() const { return false; }
 
 protected:
     void addChild(std::unique_ptr<Element> child);
@@ -117,6 +127,9 @@ protected:
     void drawChildren(const RenderContext& context) const;
     /// Draws self and children; effect elements wrap this.
     virtual void drawContent(const RenderContext& context) const;
+    /// `paintsOpaque` of an element that draws nothing itself: its first child
+    /// in drawing order decides.
+    bool firstDrawnChildPaintsOpaque(const Rect& area) const;
     /// Whether drawing is clipped to the frame (for visual bounds).
     virtual bool clipsContent() const { return false; }
 

@@ -18,6 +18,8 @@ public:
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
         addChild(std::move(child));
     }
+    // Layout modifiers draw nothing of their own.
+    bool paintsOpaque(const Rect& area) const override { return content().paintsOpaque(area); }
 
 protected:
     Element& content() const { return child(0); }
@@ -236,6 +238,9 @@ public:
           alignment_(alignment), onTop_(onTop) {
         addChild(std::move(primary));
         addChild(std::move(secondary));
+    }
+    bool paintsOpaque(const Rect& area) const override {
+        return child(onTop_ ? 0 : 1).paintsOpaque(area);
     }
 
 protected:

@@ -39,8 +39,11 @@ protected:
         layout_ = layoutText(text_, environment().font, options(),
                              {frame().width + slack, frame().height + slack});
     }
+    bool drawsInOneOperation() const override { return true; }
     void drawSelf(const RenderContext& ctx) const override {
-        drawText(ctx.cr, layout_, frame().origin(), environment().foregroundColor());
+        auto color = environment().foregroundColor();
+        color.alpha *= ctx.opacity;
+        drawText(ctx.cr, layout_, frame().origin(), color);
     }
 
 private:
@@ -126,14 +129,42 @@ public:
         : Leaf(std::move(init)), shape_(std::move(shape)), style_(std::move(style)),
           stroke_(std::move(stroke)) {}
 
+    bool drawsInOneOperation() const override { return true; }
+    // An opaque fill of a rectangle, axis-aligned on the screen, covering `area`.
+    bool paintsOpaque(const Rect& area) const override {
+        if (stroke_ || paint().alpha < 1 || toScreen().b != 0 || toScreen().c != 0) {
+            return false;
+        }
+        Path path = shape_.path(frame());
+        const auto& e = path.elements();
+        using Op = Path::Op;
+        if (e.size() != 5 || e[0].op != Op::move || e[1].op != Op::line || e[2].op != Op::line ||
+            e[3].op != Op::line || e[4].op != Op::close) {
+            return false;
+        }
+        // The four corners in order, each edge horizontal or vertical.
+        for (size_t i = 0; i < 4; ++i) {
+            Point a = e[i].p[0], b = e[(i + 1) % 4].p[0];
+            if (a.x != b.x && a.y != b.y) {
+                return false;
+            }
+        }
+        Rect covered = toScreen().apply(path.boundingRect());
+        return covered.minX() <= area.minX() && covered.minY() <= area.minY() &&
+               covered.maxX() >= area.maxX() && covered.maxY() >= area.maxY();
+    }
+
 protected:
+    Color::Rgba paint() const {
+        const Environment& env = environment();
+        return style_ ? style_->resolve(env.foreground.value_or(Color::label()))
+                            .resolved(env.colorScheme)
+                      : env.foregroundColor();
+    }
     Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
     void drawSelf(const RenderContext& ctx) const override {
-        const Environment& env = environment();
-        auto c =
-            style_
-                ? style_->resolve(env.foreground.value_or(Color::label())).resolved(env.colorScheme)
-                : env.foregroundColor();
+        auto c = paint();
+        c.alpha *= ctx.opacity;
         if (c.alpha <= 0) {
             return;
         }

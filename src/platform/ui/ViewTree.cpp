@@ -102,11 +102,17 @@ struct Surface {
 
 void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o) {
     cairo_t* cr = cairo_create(surface);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    auto c = o.background.value_or(Color::clear()).resolved(o.colorScheme);
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    // A tree whose first layer covers the screen opaquely replaces every pixel
+    // anyway (a full-screen colour under the safe area, say).
+    Rect pixels{0, 0, cairo_image_surface_get_width(surface) / o.scale,
+                cairo_image_surface_get_height(surface) / o.scale};
+    if (!root.paintsOpaque(pixels)) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        auto c = o.background.value_or(Color::clear()).resolved(o.colorScheme);
+        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    }
     cairo_scale(cr, o.scale, o.scale);
     root.render({cr, o.scale});
     cairo_destroy(cr);

@@ -1,0 +1,92 @@
+// Drawing shortcuts must not change a pixel: an opacity over one shape or text
+// fades its colour instead of compositing a group, and a scene whose first
+// layer covers it opaquely is not painted with its background first.
+
+#include "platform/ui/ViewTree.hpp"
+#include "platform/ui/Views.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace qv::platform::ui {
+namespace {
+
+SceneOptions scene(double w, double h, double scale = 2) {
+    SceneOptions o;
+    o.size = {w, h};
+    o.scale = scale;
+    return o;
+}
+
+// Largest difference of any channel of any pixel.
+int maxDifference(const RenderedImage& a, const RenderedImage& b) {
+    EXPECT_EQ(a.pixels.size(), b.pixels.size());
+    int worst = 0;
+    for (size_t i = 0; i < std::min(a.pixels.size(), b.pixels.size()); ++i) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            int d = std::abs(int((a.pixels[i] >> shift) & 255) - int((b.pixels[i] >> shift) & 255));
+            worst = std::max(worst, d);
+        }
+    }
+    return worst;
+}
+
+// The same content faded directly (a leaf under the opacity) and through a
+// group (a stack of one under it).
+TEST(DrawingShortcuts, FadedLeafMatchesTheFadedGroup) {
+    auto pair = [](View leaf) {
+        return std::pair{ViewTree(leaf.opacity(0.37), scene(60, 40)),
+                         ViewTree(ZStack({leaf}).opacity(0.37), scene(60, 40))};
+    };
+    std::vector<View> leaves = {
+        RoundedRectangle(8, RoundedCornerStyle::continuous)
+            .fill(Color::white().opacity(0.8))
+            .padding(4),
+        Circle().stroke(Color::yellow(), StrokeStyle{3}).padding(6),
+        Text("Faded 123").font(Font::title3()).foregroundColor(Color::green()),
+    };
+    for (const View& leaf : leaves) {
+        auto [direct, grouped] = pair(leaf);
+        RenderedImage a = direct.render(), b = grouped.render();
+        EXPECT_LE(maxDifference(a, b), 1);
+        // And something was drawn at all (the faded content is not lost).
+        EXPECT_NE(maxDifference(a, ViewTree(Color::clear(), scene(60, 40)).render()), 0);
+    }
+}
+
+TEST(DrawingShortcuts, OpaqueFirstLayerReplacesEveryPixelOfAReusedBuffer) {
+    SceneOptions o = scene(30, 20, 3);
+    o.safeAreaInsets = {5, 0, 5, 0};
+    const int w = 90, h = 60;
+    auto renderOverGarbage = [&](const View& v) {
+        std::vector<std::uint32_t> frame(size_t(w) * h, 0x80ff00ffu);
+        ViewTree(v, o).renderInto(frame.data(), w, h, w * 4);
+        return frame;
+    };
+    // Covers the screen: every pixel is drawn anew, none keeps the old frame.
+    std::uint32_t blue = ViewTree(Color::blue(), scene(1, 1, 1)).render().at(0, 0);
+    std::uint32_t red = ViewTree(Color::red(), scene(1, 1, 1)).render().at(0, 0);
+    auto covered = renderOverGarbage(
+        ZStack({View(Color::blue()).ignoresSafeArea(), View(Color::red()).frame(6, 6)}));
+    EXPECT_TRUE(std::all_of(covered.begin(), covered.end(),
+                            [&](std::uint32_t px) { return px == blue || px == red; }));
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), red), 18 * 18);
+
+    // Within the safe area only, translucent, clipped or rounded: the
+    // background must still be painted first. Each scene matches its drawing
+    // with a clear layer at the bottom, which always paints the background.
+    for (const View& v : {View(Color::blue()), View(Color::blue().opacity(0.5)).ignoresSafeArea(),
+                          View(Color::blue()).ignoresSafeArea().clipShape(Circle()),
+                          View(RoundedRectangle(4).fill(Color::blue())).ignoresSafeArea(),
+                          View(Color::blue()).ignoresSafeArea().offset(0, 1)}) {
+        auto frame = renderOverGarbage(v);
+        RenderedImage reference =
+            ViewTree(ZStack({View(Color::clear()).ignoresSafeArea(), v}), o).render();
+        EXPECT_TRUE(std::equal(frame.begin(), frame.end(), reference.pixels.begin()));
+        EXPECT_NE(frame[0], blue);
+    }
+}
+
+} // namespace
+} // namespace qv::platform::ui
