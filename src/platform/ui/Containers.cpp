@@ -225,6 +225,12 @@ public:
     }
     bool paintsOpaque(const Rect& area) const override { return firstDrawnChildPaintsOpaque(area); }
 
+    void placeLayer(Ptr layer) {
+        Element& e = *layer;
+        adoptChild(std::move(layer));
+        placeChild(e, frame(), Alignment::center());
+    }
+
 protected:
     Size measure(ProposedSize p) override { return {p.width.value_or(0), p.height.value_or(0)}; }
 };
@@ -248,6 +254,9 @@ Ptr geometryReader(Init init, std::function<View(const GeometryProxy&)> content,
 }
 Ptr root(Init init, ElementList children) {
     return std::make_unique<RootElement>(std::move(init), std::move(children));
+}
+void placeRootLayer(Element& root, Ptr layer) {
+    static_cast<RootElement&>(root).placeLayer(std::move(layer));
 }
 
 } // namespace qv::platform::ui::elements

@@ -30,6 +30,7 @@ class OpacityElement final : public Effect {
 public:
     OpacityElement(Init init, Ptr child, double opacity)
         : Effect(std::move(init), std::move(child)), opacity_(opacity) {}
+    bool admitsInput(Point) const override { return opacity_ > 0; }
 
 protected:
     void drawContent(const RenderContext& ctx) const override {
@@ -249,6 +250,7 @@ class ClipElement final : public Effect {
 public:
     ClipElement(Init init, Ptr child, Shape shape)
         : Effect(std::move(init), std::move(child)), shape_(std::move(shape)) {}
+    bool admitsInput(Point p) const override { return pathContains(shape_.path(frame()), p); }
 
 protected:
     bool clipsContent() const override { return true; }

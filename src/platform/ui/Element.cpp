@@ -98,6 +98,17 @@ bool Element::firstDrawnChildPaintsOpaque(const Rect& area) const {
     return first != children_.end() && (*first)->paintsOpaque(area);
 }
 
+std::vector<const Element*> Element::drawingOrder() const {
+    std::vector<const Element*> order;
+    order.reserve(children_.size());
+    for (const auto& c : children_) {
+        order.push_back(c.get());
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Element* a, const Element* b) { return a->zIndex() < b->zIndex(); });
+    return order;
+}
+
 Rect Element::visualBounds() const {
     Rect r = screenFrame();
     if (clipsContent()) {

@@ -80,12 +80,26 @@ public:
     /// Whether this element is a spacer (stacks give spacers space last).
     virtual bool isSpacer() const { return false; }
 
+    // ---- Input (hit testing walks these; see HitTest.hpp) -----------------------
+    /// Whether `point` (in this element's layout coordinates, those of `frame()`) falls
+    /// on what the element draws itself: text and images by their frame, shapes by
+    /// their outline while their colour is not fully transparent.
+    virtual bool hitsContent(Point /*point*/) const { return false; }
+    /// Whether input reaches this element's subtree at `point` (false outside a clip
+    /// shape and under zero opacity).
+    virtual bool admitsInput(Point /*point*/) const { return true; }
+    /// The children in drawing order, bottom first (the reverse is the hit order).
+    virtual std::vector<const Element*> drawingOrder() const;
+
     // ---- Properties set by modifiers that add no element of their own ----------
     void setTag(std::string tag) { tag_ = std::move(tag); }
     void setZIndex(double z) { zIndex_ = z; }
     void setLayoutPriority(double p) { layoutPriority_ = p; }
     void setContentShape(Shape shape) { contentShape_ = std::move(shape); }
     void setIdentity(std::string identity) { identity_ = std::move(identity); }
+    /// Adds a child built after the element was made (a lazy container's cells, a
+    /// cover over the scene's root). The caller places it.
+    void adoptChild(std::unique_ptr<Element> child) { addChild(std::move(child)); }
 
     // ---- Layout ----------------------------------------------------------------
     Size sizeThatFits(ProposedSize proposal);

@@ -26,6 +26,8 @@ Ptr geometryReader(Init init, std::function<View(const GeometryProxy&)> content,
                    ResolveContext contentContext);
 /// The root of a scene: places its children centred in the safe area.
 Ptr root(Init init, ElementList children);
+/// Adds a layer above everything to a placed root and places it like the others.
+void placeRootLayer(Element& root, Ptr layer);
 
 // Layout modifiers.
 Ptr padding(Init init, Ptr child, EdgeInsets insets);

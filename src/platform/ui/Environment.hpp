@@ -4,8 +4,16 @@
 
 #include "platform/ui/Color.hpp"
 #include "platform/ui/Font.hpp"
+#include "platform/ui/ScenePhase.hpp"
 
+#include <functional>
 #include <optional>
+#include <typeindex>
+#include <vector>
+
+namespace qv::platform {
+class ObservableObject;
+}
 
 namespace qv::platform::ui {
 
@@ -25,6 +33,30 @@ struct Environment {
     bool isEnabled = true;
     /// The axis of the nearest enclosing stack: the direction a spacer grows in.
     std::optional<Axis> stackAxis;
+    /// The scene's phase (set by the graph that builds the tree).
+    ScenePhase scenePhase = ScenePhase::active;
+    /// Ends the presentation the view stands in (a full-screen cover); does nothing
+    /// outside one.
+    std::function<void()> dismiss = [] {};
+    /// Whether views in the subtree take part in hit testing.
+    bool allowsHitTesting = true;
+
+    /// Objects placed with `environmentObject`, found by their type.
+    struct Object {
+        std::type_index type;
+        void* object;
+        ObservableObject* observable; // null for objects that publish nothing
+    };
+    std::vector<Object> objects;
+    /// The object of `type` nearest to the view, or null.
+    const Object* findObject(std::type_index type) const {
+        for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+            if (it->type == type) {
+                return &*it;
+            }
+        }
+        return nullptr;
+    }
 
     /// The resolved foreground colour for the current scheme.
     Color::Rgba foregroundColor() const;

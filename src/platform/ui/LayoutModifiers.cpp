@@ -249,6 +249,12 @@ protected:
         placeChildAt(child(0), frame());
         placeChild(child(1), frame(), alignment_);
     }
+    std::vector<const Element*> drawingOrder() const override {
+        if (onTop_) {
+            return {&child(0), &child(1)};
+        }
+        return {&child(1), &child(0)};
+    }
     void drawContent(const RenderContext& context) const override {
         if (onTop_) {
             child(0).render(context);

@@ -20,6 +20,7 @@ class TextElement final : public Leaf {
 public:
     TextElement(Init init, std::string text) : Leaf(std::move(init)), text_(std::move(text)) {}
     std::string text() const override { return text_; }
+    bool hitsContent(Point p) const override { return frame().contains(p); }
     std::optional<TextInfo> textInfo() const override {
         return TextInfo{layout_.scale, layout_.truncated, layout_.lineCount, layout_.unknownGlyphs};
     }
@@ -63,6 +64,7 @@ public:
         }
     }
     std::string symbolName() const override { return name_; }
+    bool hitsContent(Point p) const override { return frame().contains(p); }
 
 protected:
     // Symbols and drawn images are a square a little taller than the font's size.
@@ -154,6 +156,16 @@ public:
                covered.maxX() >= area.maxX() && covered.maxY() >= area.maxY();
     }
 
+    // A shape is hit where it paints: inside a fill, on a stroke's line; a fully
+    // transparent one is not hit (a colour at opacity 0.01 is).
+    bool hitsContent(Point p) const override {
+        if (paint().alpha <= 0) {
+            return false;
+        }
+        Path path = shape_.path(frame());
+        return stroke_ ? strokeContains(path, *stroke_, p) : pathContains(path, p);
+    }
+
 protected:
     Color::Rgba paint() const {
         const Environment& env = environment();
@@ -176,16 +188,7 @@ protected:
             cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
             cairo_fill(cr);
         } else {
-            const StrokeStyle& s = *stroke_;
-            cairo_set_line_width(cr, s.lineWidth);
-            cairo_set_line_cap(cr, s.lineCap == LineCap::butt    ? CAIRO_LINE_CAP_BUTT
-                                   : s.lineCap == LineCap::round ? CAIRO_LINE_CAP_ROUND
-                                                                 : CAIRO_LINE_CAP_SQUARE);
-            cairo_set_line_join(cr, s.lineJoin == LineJoin::miter   ? CAIRO_LINE_JOIN_MITER
-                                    : s.lineJoin == LineJoin::round ? CAIRO_LINE_JOIN_ROUND
-                                                                    : CAIRO_LINE_JOIN_BEVEL);
-            cairo_set_miter_limit(cr, s.miterLimit);
-            cairo_set_dash(cr, s.dash.data(), static_cast<int>(s.dash.size()), s.dashPhase);
+            applyStroke(cr, *stroke_);
             cairo_stroke(cr);
         }
         cairo_restore(cr);

@@ -234,6 +234,47 @@ void Path::apply(cairo_t* cr) const {
     }
 }
 
+void applyStroke(cairo_t* cr, const StrokeStyle& s) {
+    cairo_set_line_width(cr, s.lineWidth);
+    cairo_set_line_cap(cr, s.lineCap == LineCap::butt    ? CAIRO_LINE_CAP_BUTT
+                           : s.lineCap == LineCap::round ? CAIRO_LINE_CAP_ROUND
+                                                         : CAIRO_LINE_CAP_SQUARE);
+    cairo_set_line_join(cr, s.lineJoin == LineJoin::miter   ? CAIRO_LINE_JOIN_MITER
+                            : s.lineJoin == LineJoin::round ? CAIRO_LINE_JOIN_ROUND
+                                                            : CAIRO_LINE_JOIN_BEVEL);
+    cairo_set_miter_limit(cr, s.miterLimit);
+    cairo_set_dash(cr, s.dash.data(), static_cast<int>(s.dash.size()), s.dashPhase);
+}
+
+namespace {
+// A context on a one-pixel surface, for containment tests (the surface's size does
+// not limit them).
+bool testPoint(const Path& path, const StrokeStyle* stroke, Point point) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    path.apply(cr);
+    bool inside = false;
+    if (stroke != nullptr) {
+        applyStroke(cr, *stroke);
+        inside = cairo_in_stroke(cr, point.x, point.y) != 0;
+    } else {
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        inside = cairo_in_fill(cr, point.x, point.y) != 0;
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return inside;
+}
+} // namespace
+
+bool pathContains(const Path& path, Point point) {
+    return testPoint(path, nullptr, point);
+}
+
+bool strokeContains(const Path& path, const StrokeStyle& stroke, Point point) {
+    return testPoint(path, &stroke, point);
+}
+
 Path roundedRectPath(const Rect& r, double rx, double ry, RoundedCornerStyle style) {
     Path p;
     double half = std::min(r.width, r.height) / 2;

@@ -60,6 +60,12 @@ struct StrokeStyle {
     double dashPhase = 0;
 };
 
+/// Sets the line width, caps, joins and dashes of `stroke` on `cr`.
+void applyStroke(cairo_t* cr, const StrokeStyle& stroke);
+/// Whether `point` lies inside the path (non-zero rule) or, with a stroke, on its line.
+bool pathContains(const Path& path, Point point);
+bool strokeContains(const Path& path, const StrokeStyle& stroke, Point point);
+
 /// A rounded rectangle path; continuous corners blend curvature smoothly into
 /// the straight edges, circular ones are quarter circles.
 Path roundedRectPath(const Rect& r, double radiusX, double radiusY, RoundedCornerStyle style);

@@ -1,5 +1,6 @@
 #include "platform/ui/View.hpp"
 
+#include "platform/ui/BuildSession.hpp"
 #include "platform/ui/ElementKinds.hpp"
 
 #include <cxxabi.h>
@@ -83,7 +84,7 @@ public:
         for (auto& p : primaries) {
             auto env = std::make_shared<Environment>(*ctx.environment);
             env->stackAxis.reset();
-            ResolveContext second{inner.path + "[secondary]", env};
+            ResolveContext second = ctx.at(inner.path + "[secondary]", env);
             ElementList secondaries;
             detail::resolveView(secondary_, second, secondaries);
             elements::Ptr s = secondaries.size() == 1
@@ -109,7 +110,7 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         auto env = std::make_shared<Environment>(*ctx.environment);
         change_(*env);
-        detail::resolveView(content_, {ctx.path, env}, out);
+        detail::resolveView(content_, ctx.at(ctx.path, env), out);
     }
 
 private:
@@ -144,7 +145,7 @@ public:
         if (!path.empty() && path.back() == ']') {
             path.erase(path.rfind('['));
         }
-        detail::resolveView(content_, {path + "[id=" + id_ + "]", ctx.environment}, out);
+        detail::resolveView(content_, ctx.at(path + "[id=" + id_ + "]", ctx.environment), out);
     }
 
 private:
@@ -171,7 +172,7 @@ const ResolveContext* ResolveContext::current() {
 }
 
 ResolveContext ResolveContext::child(const std::string& component) const {
-    return {path + "/" + component, environment};
+    return {path + "/" + component, environment, owner};
 }
 
 namespace detail {
@@ -247,7 +248,9 @@ View View::position(double x, double y) const {
 
 View View::offset(double x, double y) const {
     return wrap(*this, "offset", [=](auto init, auto child) {
-        return elements::offset(std::move(init), std::move(child), x, y);
+        const double dx = detail::animated(init.identity + "|offsetX", x);
+        const double dy = detail::animated(init.identity + "|offsetY", y);
+        return elements::offset(std::move(init), std::move(child), dx, dy);
     });
 }
 
@@ -276,19 +279,23 @@ View View::zIndex(double z) const {
 
 View View::opacity(double value) const {
     return wrap(*this, "opacity", [value](auto init, auto child) {
-        return elements::opacity(std::move(init), std::move(child), value);
+        const double shown = detail::animated(init.identity + "|opacity", value);
+        return elements::opacity(std::move(init), std::move(child), shown);
     });
 }
 
 View View::rotationEffect(double radians, UnitPoint anchor) const {
     return wrap(*this, "rotationEffect", [=](auto init, auto child) {
-        return elements::rotation(std::move(init), std::move(child), radians, anchor);
+        const double shown = detail::animated(init.identity + "|rotation", radians);
+        return elements::rotation(std::move(init), std::move(child), shown, anchor);
     });
 }
 
 View View::scaleEffect(double x, double y, UnitPoint anchor) const {
     return wrap(*this, "scaleEffect", [=](auto init, auto child) {
-        return elements::scale(std::move(init), std::move(child), x, y, anchor);
+        const double sx = detail::animated(init.identity + "|scaleX", x);
+        const double sy = detail::animated(init.identity + "|scaleY", y);
+        return elements::scale(std::move(init), std::move(child), sx, sy, anchor);
     });
 }
 

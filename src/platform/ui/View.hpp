@@ -15,16 +15,22 @@
 // written, as on the phone toolkit (padding then background differs from
 // background then padding).
 
+#include "platform/state/Binding.hpp"
+#include "platform/state/ObservableObject.hpp"
 #include "platform/ui/Color.hpp"
 #include "platform/ui/Environment.hpp"
 #include "platform/ui/Geometry.hpp"
 #include "platform/ui/Path.hpp"
+#include "platform/ui/Transition.hpp"
+#include "platform/ui/ViewInput.hpp"
 
 #include <concepts>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <typeindex>
 #include <typeinfo>
 #include <vector>
 
@@ -41,6 +47,10 @@ class ViewNode {
 public:
     virtual ~ViewNode() = default;
     virtual void resolve(const ResolveContext& context, ElementList& out) const = 0;
+    /// A group (of a ForEach, Group or conditional) hands out its children with their
+    /// keys instead, so that lazy containers resolve only those they show. Others
+    /// return false.
+    virtual bool expand(std::vector<std::pair<std::string, View>>& /*out*/) const { return false; }
 };
 
 /// Default lengths of the layout rules.
@@ -155,22 +165,90 @@ public:
     /// A name tests find the view by.
     View testTag(const std::string& tag) const;
 
+    // Lifecycle (ViewGraph.hpp). Handlers run on the main thread after the build in
+    // which their view's identity appears, leaves or sees a new value.
+    View onAppear(std::function<void()> action) const;
+    View onDisappear(std::function<void()> action) const;
+    /// Calls `action` with the new value after a build in which `value` differs from
+    /// the value of the build before (never at the first appearance).
+    template <std::equality_comparable T>
+    View onChange(const T& value, std::function<void(const T&)> action) const;
+    /// A repeating timer on the main queue while this view is mounted: it keeps running
+    /// across rebuilds (each tick calls the newest `tick`) and stops when the view leaves.
+    View onTimer(double intervalSeconds, std::function<void()> tick) const;
+    /// Puts `object` into the environment of the subtree, found by its type
+    /// (EnvironmentObject<T>). The caller keeps the object alive.
+    template <class T>
+    View environmentObject(T& object) const;
+    View environment(std::function<void(Environment&)> change) const {
+        return transformEnvironment(std::move(change));
+    }
+
+    // Input (ViewInput.hpp). Gestures attached to one view compete on one level; a
+    // deeper view's gestures go first.
+    View onTapGesture(int count, std::function<void()> action) const;
+    View onTapGesture(std::function<void()> action) const {
+        return onTapGesture(1, std::move(action));
+    }
+    View onLongPressGesture(double minimumDuration, double maximumDistance,
+                            std::function<void()> action) const;
+    View onLongPressGesture(std::function<void()> action) const {
+        return onLongPressGesture(0.5, 10, std::move(action));
+    }
+    View gesture(const DragGesture& drag) const;
+    /// Whether the view and its subtree take part in hit testing.
+    View allowsHitTesting(bool enabled) const;
+
+    // Presentation (Presentation.cpp).
+    /// While `isPresented` is true, `content` covers the whole screen above everything
+    /// else; its environment's `dismiss` sets the binding to false.
+    View fullScreenCover(Binding<bool> isPresented, std::function<View()> content) const;
+    /// How the view comes in and goes out when its presence changes in an animated
+    /// transaction (animated in the window; at once in tests).
+    View transition(const Transition& transition) const;
+
 private:
     std::shared_ptr<const ViewNode> node_;
 };
+
+namespace detail {
+/// The custom view value whose body (or a closure of it) is being resolved: state
+/// members are found by their offset in it.
+struct OwnerView {
+    const void* base = nullptr;
+    std::size_t size = 0;
+    std::string path;
+};
+} // namespace detail
 
 /// Information a custom view's body may read while it is built: where it
 /// stands in the tree and the environment there.
 struct ResolveContext {
     std::string path;
     std::shared_ptr<const Environment> environment;
+    /// The nearest enclosing custom view (absent at the root).
+    std::shared_ptr<const detail::OwnerView> owner;
     /// The current context while a custom view's body runs (null outside a build).
     static const ResolveContext* current();
 
     ResolveContext child(const std::string& component) const;
+    /// The same owner at another path and environment.
+    ResolveContext at(std::string atPath, std::shared_ptr<const Environment> env) const {
+        return {std::move(atPath), std::move(env), owner};
+    }
 };
 
 namespace detail {
+/// Records a custom view value being resolved (its state stays alive) and keeps the
+/// body's view values alive as long as the tree (handlers may refer to them).
+void mountView(const std::shared_ptr<const OwnerView>& owner);
+void retainBody(const View& body);
+View onChangeErased(const View& content, std::shared_ptr<const void> value,
+                    std::function<bool(const void*, const void*)> equal,
+                    std::function<void(const void*)> action);
+View environmentObjectErased(const View& content, std::type_index type, void* object,
+                             ObservableObject* observable);
+
 /// Runs `body` with `context` as the current resolve context.
 View withContext(const ResolveContext& context, const std::function<View()>& body);
 void resolveView(const View& view, const ResolveContext& context, ElementList& out);
@@ -181,7 +259,10 @@ public:
     explicit CustomNode(V v) : value_(std::move(v)) {}
     void resolve(const ResolveContext& context, ElementList& out) const override {
         ResolveContext inner = context.child(typeName(typeid(V)));
+        inner.owner = std::make_shared<const OwnerView>(OwnerView{&value_, sizeof(V), inner.path});
+        mountView(inner.owner);
         View body = withContext(inner, [this] { return View(value_.body()); });
+        retainBody(body);
         resolveView(body, inner, out);
     }
 
@@ -192,5 +273,24 @@ private:
 
 template <CustomView V>
 View::View(V custom) : node_(std::make_shared<detail::CustomNode<V>>(std::move(custom))) {}
+
+template <std::equality_comparable T>
+View View::onChange(const T& value, std::function<void(const T&)> action) const {
+    return detail::onChangeErased(
+        *this, std::make_shared<const T>(value),
+        [](const void* a, const void* b) {
+            return *static_cast<const T*>(a) == *static_cast<const T*>(b);
+        },
+        [action = std::move(action)](const void* v) { action(*static_cast<const T*>(v)); });
+}
+
+template <class T>
+View View::environmentObject(T& object) const {
+    ObservableObject* observable = nullptr;
+    if constexpr (std::is_base_of_v<ObservableObject, T>) {
+        observable = &object;
+    }
+    return detail::environmentObjectErased(*this, std::type_index(typeid(T)), &object, observable);
+}
 
 } // namespace qv::platform::ui

@@ -1,11 +1,13 @@
 #include "platform/ui/ViewTree.hpp"
 
+#include "platform/ui/BuildSession.hpp"
 #include "platform/ui/ElementKinds.hpp"
 #include "platform/ui/Log.hpp"
 
 #include <cairo.h>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace qv::platform::ui {
@@ -43,13 +45,32 @@ std::string Query::describe() const {
 }
 
 ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(options)) {
+    // A graph's rebuild runs in the graph's session; a tree built alone has its own.
+    detail::BuildSession own;
+    detail::BuildSession* session = detail::BuildSession::current();
+    std::optional<detail::SessionScope> scope;
+    if (session == nullptr) {
+        session = &own;
+        scope.emplace(own);
+    }
+    retained_ = session->retained;
     auto env = std::make_shared<Environment>();
     env->colorScheme = options_.colorScheme;
-    ResolveContext ctx{"", env};
+    ResolveContext ctx{"", env, nullptr};
     ElementList elements;
     detail::resolveView(view, ctx, elements);
     root_ = elements::root({"Root", "", env}, std::move(elements));
     layout();
+    // Covers presented anywhere in the tree (also by content built during layout) lie
+    // above everything, in the order presented; a cover may present another.
+    for (std::size_t i = 0; i < session->rootLayers.size(); ++i) {
+        const detail::RootLayer layer = session->rootLayers[i];
+        ElementList built;
+        detail::resolveView(layer.content, {layer.path, layer.environment, nullptr}, built);
+        for (auto& e : built) {
+            elements::placeRootLayer(*root_, std::move(e));
+        }
+    }
 }
 
 ViewTree::~ViewTree() = default;

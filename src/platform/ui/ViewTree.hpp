@@ -83,6 +83,8 @@ private:
     void layout();
     SceneOptions options_;
     std::unique_ptr<Element> root_;
+    // The view values of the build: the handlers held by the elements may refer to them.
+    std::shared_ptr<const void> retained_;
 };
 
 } // namespace qv::platform::ui

@@ -9,10 +9,11 @@ namespace {
 // (or at its explicit key), and groups, conditionals and lists splice their
 // elements in.
 ElementList resolveChildren(const std::vector<std::pair<std::string, View>>& children,
-                            const std::string& identity, std::shared_ptr<const Environment> env) {
+                            const ResolveContext& ctx, const std::string& identity,
+                            const std::shared_ptr<const Environment>& env) {
     ElementList out;
     for (const auto& [key, view] : children) {
-        detail::resolveView(view, {identity + "[" + key + "]", env}, out);
+        detail::resolveView(view, ctx.at(identity + "[" + key + "]", env), out);
     }
     return out;
 }
@@ -43,7 +44,8 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         std::string kind = axis_ == Axis::vertical ? "VStack" : "HStack";
         std::string identity = ctx.path + "/" + kind;
-        auto children = resolveChildren(children_, identity, withAxis(*ctx.environment, axis_));
+        auto children =
+            resolveChildren(children_, ctx, identity, withAxis(*ctx.environment, axis_));
         out.push_back(elements::stack({kind, identity, ctx.environment}, axis_, alignment_,
                                       spacing_.value_or(kDefaultSpacing), std::move(children)));
     }
@@ -62,7 +64,7 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         std::string identity = ctx.path + "/ZStack";
         auto children =
-            resolveChildren(children_, identity, withAxis(*ctx.environment, std::nullopt));
+            resolveChildren(children_, ctx, identity, withAxis(*ctx.environment, std::nullopt));
         out.push_back(elements::zstack({"ZStack", identity, ctx.environment}, alignment_,
                                        std::move(children)));
     }
@@ -77,9 +79,23 @@ public:
     explicit GroupNode(std::vector<std::pair<std::string, View>> children)
         : children_(std::move(children)) {}
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
-        for (auto& e : resolveChildren(children_, ctx.path, ctx.environment)) {
+        for (auto& e : resolveChildren(children_, ctx, ctx.path, ctx.environment)) {
             out.push_back(std::move(e));
         }
+    }
+    bool expand(std::vector<std::pair<std::string, View>>& out) const override {
+        for (const auto& [key, view] : children_) {
+            std::vector<std::pair<std::string, View>> inner;
+            if (view.node() && view.node()->expand(inner)) {
+                // A nested group's children keep their own keys (a ForEach's ids).
+                for (auto& child : inner) {
+                    out.push_back(std::move(child));
+                }
+            } else {
+                out.emplace_back(key, view);
+            }
+        }
+        return true;
     }
 
 private:
@@ -137,7 +153,8 @@ View Spacer(double minLength) {
 View GeometryReader(std::function<View(const GeometryProxy&)> content) {
     return leaf([content](const ResolveContext& ctx) {
         std::string identity = ctx.path + "/GeometryReader";
-        ResolveContext inner{identity + "[content]", withAxis(*ctx.environment, std::nullopt)};
+        ResolveContext inner =
+            ctx.at(identity + "[content]", withAxis(*ctx.environment, std::nullopt));
         return elements::geometryReader({"GeometryReader", identity, ctx.environment}, content,
                                         inner);
     });

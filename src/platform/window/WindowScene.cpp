@@ -1,94 +1,71 @@
 #include "platform/window/WindowScene.hpp"
 
-#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 
 namespace qv::platform::window {
 
-namespace {
-
-double secondsSinceEpoch(MonotonicTime t) {
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
-} // namespace
-
-WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content, HitTest hitTest)
-    : host_(host), content_(std::move(content)), hitTest_(std::move(hitTest)),
-      router_([this](input::Point p) {
-          return tree_ && hitTest_ ? hitTest_(*tree_, p) : std::vector<input::GestureCandidate>{};
-      }) {
+WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content)
+    : host_(host), graph_(std::move(content)) {
+    graph_.setAnimationsEnabled(true);
+    graph_.setScenePhase(host_.scenePhase());
+    graph_.setInvalidationHandler([this] { host_.requestRedraw(); });
     host_.onDraw([this](const Frame& frame) { draw(frame); });
-    host_.onPointer([this](const PointerInput& input) { pointer(input); });
+    host_.onPointer([this](const PointerInput& input) {
+        graph_.pointer({input.phase, input.location, ui::inputTimeNow()});
+    });
     host_.onResize([this](PointSize) { invalidate(); });
-    MainLoop::setWakeup([&host] { host.wake(); });
-    host_.setMainLoop({[this] { nextDue_ = MainLoop::runDueWork(); },
+    host_.onScenePhase([this](ui::ScenePhase phase) {
+        graph_.setScenePhase(phase);
+        if (phaseHandler_) {
+            phaseHandler_(phase);
+        }
+    });
+    MainLoop::setWakeup([this] {
+        posted_.store(true, std::memory_order_relaxed);
+        host_.wake();
+    });
+    host_.setMainLoop({[this] {
+                           // Work that ran may have changed what the views show.
+                           const bool due = posted_.exchange(false, std::memory_order_relaxed) ||
+                                            (nextDue_ && *nextDue_ <= monotonicNow());
+                           nextDue_ = MainLoop::runDueWork();
+                           if (due) {
+                               graph_.invalidate();
+                           }
+                       },
                        [this]() -> std::optional<double> {
                            if (!nextDue_) {
                                return std::nullopt;
                            }
                            return std::chrono::duration<double>(*nextDue_ - monotonicNow()).count();
                        }});
+    host_.requestRedraw();
 }
 
 WindowScene::~WindowScene() {
-    gestureTimer_.cancel();
     MainLoop::setWakeup(nullptr);
     host_.setMainLoop({});
     host_.onDraw(nullptr);
     host_.onPointer(nullptr);
     host_.onResize(nullptr);
+    host_.onScenePhase(nullptr);
 }
 
 void WindowScene::invalidate() {
-    dirty_ = true;
-    host_.requestRedraw();
+    graph_.invalidate();
 }
 
 void WindowScene::draw(const Frame& frame) {
-    if (dirty_ || !tree_ || tree_->options().size.width != frame.points.width ||
-        tree_->options().size.height != frame.points.height) {
-        ui::SceneOptions options;
-        options.size = {frame.points.width, frame.points.height};
-        options.safeAreaInsets = {frame.safeAreaTop, 0, frame.safeAreaBottom, 0};
-        options.scale = frame.scale;
-        tree_ = std::make_unique<ui::ViewTree>(content_(), options);
-        dirty_ = false;
-        ++rebuilds_;
-    }
-    const ui::RenderedImage image = tree_->render();
-    const int rows = std::min(image.height, frame.height);
-    const int columns = std::min(image.width, frame.width);
-    for (int y = 0; y < rows; ++y) {
-        std::memcpy(reinterpret_cast<char*>(frame.pixels) +
-                        static_cast<std::ptrdiff_t>(y) * frame.stride,
-                    image.pixels.data() +
-                        static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width),
-                    static_cast<std::size_t>(columns) * 4);
-    }
-}
-
-void WindowScene::pointer(const PointerInput& input) {
-    router_.pointer({input.phase, input.location, secondsSinceEpoch(monotonicNow())});
-    scheduleGestureDeadline();
-}
-
-void WindowScene::scheduleGestureDeadline() {
-    gestureTimer_.cancel();
-    const auto due = router_.deadline();
-    if (!due) {
-        return;
-    }
-    const auto at = MonotonicTime(
-        std::chrono::duration_cast<MonotonicTime::duration>(std::chrono::duration<double>(*due)));
-    gestureTimer_ = DispatchQueue::main().asyncAt(at, [this, at] {
-        router_.timeReached(secondsSinceEpoch(at));
-        scheduleGestureDeadline();
-    });
+    ui::SceneOptions options = graph_.options();
+    options.size = {frame.points.width, frame.points.height};
+    options.safeAreaInsets = {frame.safeAreaTop, 0, frame.safeAreaBottom, 0};
+    options.scale = frame.scale;
+    graph_.setOptions(options);
+    graph_.update();
+    shown_ = true;
+    graph_.tree().renderInto(frame.pixels, frame.width, frame.height, frame.stride);
 }
 
 } // namespace qv::platform::window

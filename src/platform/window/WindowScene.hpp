@@ -1,13 +1,15 @@
 #pragma once
-// Shows a view tree in the window host: the main queue of the dispatch layer drained by
-// the host's loop, the tree rebuilt from its content function at most once per frame
-// after invalidate(), and presses routed through the gesture recognisers.
+// Shows a view graph in the window host: the main queue of the dispatch layer drained
+// by the host's loop, the graph rebuilt at most once per frame when something it shows
+// changed (state, observed objects, input, timers, drained main-queue work), animations
+// run frame by frame, presses routed through the graph's hit testing and gestures, and
+// the host's scene phase handed to the views' environment.
 
-#include "platform/dispatch/DispatchQueue.hpp"
-#include "platform/input/GestureArena.hpp"
-#include "platform/ui/ViewTree.hpp"
+#include "platform/dispatch/Clock.hpp"
+#include "platform/ui/ViewGraph.hpp"
 #include "platform/window/WindowHost.hpp"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,11 +18,7 @@ namespace qv::platform::window {
 
 class WindowScene {
 public:
-    /// The gestures of the tree's views under a screen point (see GestureRouter::HitTest).
-    using HitTest =
-        std::function<std::vector<input::GestureCandidate>(const ui::ViewTree&, input::Point)>;
-
-    WindowScene(WindowHost& host, std::function<ui::View()> content, HitTest hitTest);
+    WindowScene(WindowHost& host, std::function<ui::View()> content);
     ~WindowScene();
     WindowScene(const WindowScene&) = delete;
     WindowScene& operator=(const WindowScene&) = delete;
@@ -28,23 +26,21 @@ public:
     /// Rebuilds the tree on the next frame; any number of calls make one rebuild.
     void invalidate();
     /// The tree on screen (null before the first frame).
-    const ui::ViewTree* tree() const { return tree_.get(); }
-    int rebuilds() const { return rebuilds_; }
+    const ui::ViewTree* tree() const { return shown_ ? &graph_.tree() : nullptr; }
+    int rebuilds() const { return graph_.rebuilds(); }
+    ui::ViewGraph& graph() { return graph_; }
+    /// Called with each new scene phase after the views have been told.
+    void onScenePhase(std::function<void(ui::ScenePhase)> f) { phaseHandler_ = std::move(f); }
 
 private:
     void draw(const Frame& frame);
-    void pointer(const PointerInput& input);
-    void scheduleGestureDeadline();
 
     WindowHost& host_;
-    std::function<ui::View()> content_;
-    HitTest hitTest_;
-    input::GestureRouter router_;
-    std::unique_ptr<ui::ViewTree> tree_;
-    bool dirty_ = true;
-    int rebuilds_ = 0;
+    mutable ui::ViewGraph graph_;
+    bool shown_ = false;
     std::optional<MonotonicTime> nextDue_;
-    CancelToken gestureTimer_;
+    std::atomic<bool> posted_{false}; // main-queue work was queued since the last drain
+    std::function<void(ui::ScenePhase)> phaseHandler_;
 };
 
 } // namespace qv::platform::window

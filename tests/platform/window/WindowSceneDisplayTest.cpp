@@ -48,25 +48,13 @@ TEST(WindowSceneDisplay, ClickThroughXTapsAViewAndTheRebuiltTreeIsShown) {
                 ui::RoundedRectangle(12)
                     .fill(taps == 0 ? ui::Color::gray() : ui::Color::green())
                     .frame(120, 120)
-                    .testTag("square"),
+                    .testTag("square")
+                    .rotationEffect(ui::degrees(45))
+                    .onTapGesture([&taps] { ++taps; }),
             }),
         });
     };
-    // The square takes single taps; the view layer's own hit testing replaces this.
-    const auto hitTest = [&](const ui::ViewTree& tree, input::Point p) {
-        std::vector<input::GestureCandidate> out;
-        const ui::Element* square = tree.find(ui::Query::tag("square"));
-        if (square != nullptr && square->screenFrame().contains({p.x, p.y})) {
-            out.push_back({std::make_unique<input::TapRecognizer>(1,
-                                                                  [&] {
-                                                                      ++taps;
-                                                                      scene->invalidate();
-                                                                  }),
-                           0});
-        }
-        return out;
-    };
-    scene = std::make_unique<WindowScene>(*host, content, hitTest);
+    scene = std::make_unique<WindowScene>(*host, content);
 
     bool clicked = false;
     const std::uint64_t started = SDL_GetTicks64();

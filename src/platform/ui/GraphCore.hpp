@@ -1,0 +1,100 @@
+#pragma once
+// What a ViewGraph keeps from build to build. Internal to the layer: the view
+// modifiers and elements reach it through the current BuildSession.
+
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/state/Signal.hpp"
+#include "platform/state/Transaction.hpp"
+#include "platform/ui/BuildSession.hpp"
+#include "platform/ui/State.hpp"
+#include "platform/ui/ViewGraph.hpp"
+
+#include <map>
+#include <optional>
+
+namespace qv::platform::ui::detail {
+
+/// A value moving from `from` to `to` over an animation that started at `start`.
+struct AnimatedValue {
+    double from = 0, to = 0;
+    double start = 0; // seconds on the dispatch clock
+    Animation animation;
+    bool running = false;
+    double valueAt(double now) const;
+};
+
+struct RunningTimer {
+    double interval = 0;
+    std::function<void()> tick;
+    CancelToken token;
+    MonotonicTime start;
+    long fired = 0;
+};
+
+struct ScrollRequest {
+    std::string reader; // path of the scroll reader the request came through
+    std::string id;
+    UnitPoint anchor;
+};
+
+struct GraphCore : std::enable_shared_from_this<GraphCore> {
+    GraphCore(std::function<View()> content, SceneOptions options);
+    ~GraphCore();
+
+    void invalidate();
+    void stateChanged();
+    bool update();
+
+    /// State storage of `path`: `key` is the member's offset in the view, or a name.
+    std::shared_ptr<StateBoxBase> slot(const std::string& path, const std::string& key,
+                                       const std::type_info& type,
+                                       const std::function<std::shared_ptr<StateBoxBase>()>& make);
+    template <class T>
+    std::shared_ptr<StateBox<T>> elementState(const std::string& path, const std::string& key,
+                                              T initial) {
+        auto b = slot(path, key, typeid(T), [&] {
+            return std::static_pointer_cast<StateBoxBase>(std::make_shared<StateBox<T>>(initial));
+        });
+        return std::static_pointer_cast<StateBox<T>>(b);
+    }
+
+    /// The value to show for an animatable property of this build.
+    double animated(const std::string& key, double target, std::optional<double> insertedFrom);
+
+    void requestScroll(ScrollRequest request);
+    /// Takes the pending request of a reader whose path starts `scrollViewPath`.
+    std::optional<ScrollRequest> takeScrollRequest(const std::string& scrollViewPath);
+
+    void scheduleGestureDeadline();
+    std::vector<input::GestureCandidate> hitTest(input::Point point);
+
+    std::function<View()> content;
+    SceneOptions options;
+    ScenePhase phase = ScenePhase::active;
+    bool animationsEnabled = false;
+    std::function<void()> invalidationHandler;
+
+    bool dirty = true;
+    bool building = false;
+    int rebuilds = 0;
+    std::unique_ptr<ViewTree> tree;
+    std::optional<Animation> pendingAnimation; // of the changes since the last build
+    std::optional<Animation> buildAnimation;   // of the build running
+    double buildTime = 0;
+
+    std::map<std::string, std::map<std::string, std::shared_ptr<StateBoxBase>>> states;
+    std::vector<std::shared_ptr<const OwnerView>> mounted;
+    std::vector<std::pair<std::string, LifecycleHandlers>> lifecycle;
+    std::map<std::string, ChangeRecord> changes;
+    std::map<std::string, std::shared_ptr<RunningTimer>> timers;
+    std::map<ObservableObject*, Subscription> subscriptions;
+    std::map<std::string, AnimatedValue> animations;
+    std::set<std::string> animationKeysSeen;
+    std::vector<ScrollRequest> scrollRequests;      // made since the last build
+    std::vector<ScrollRequest> buildScrollRequests; // taken by the build running
+
+    input::GestureRouter router;
+    CancelToken gestureTimer;
+};
+
+} // namespace qv::platform::ui::detail
