@@ -21,11 +21,24 @@ public:
 protected:
     Size measure(ProposedSize p) override {
         auto sizes = distribute(mainOf(p), crossOf(p));
+        if (byBaseline()) {
+            auto base = baselines(sizes);
+            double above = 0, below = 0;
+            for (size_t i = 0; i < sizes.size(); ++i) {
+                above = std::max(above, base[i]);
+                below = std::max(below, sizes[i].height - base[i]);
+            }
+            return {total(sizes), above + below};
+        }
         return make(total(sizes), crossExtent(sizes));
     }
 
     void placeChildren() override {
         auto sizes = distribute(mainOf(frame()), crossOf(frame()));
+        if (byBaseline()) {
+            placeOnBaseline(sizes);
+            return;
+        }
         double pos = axis_ == Axis::horizontal ? frame().x : frame().y;
         double crossStart = axis_ == Axis::horizontal ? frame().y : frame().x;
         double crossSize = axis_ == Axis::horizontal ? frame().height : frame().width;
@@ -41,6 +54,32 @@ protected:
     }
 
 private:
+    bool byBaseline() const { return axis_ == Axis::horizontal && cross_ >= 3; }
+    // Each child's baseline below its top, placed at its size: its texts'
+    // first or last baseline, or its bottom when it shows no text.
+    std::vector<double> baselines(const std::vector<Size>& sizes) {
+        std::vector<double> out(sizes.size());
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            Rect at{frame().x, frame().y, sizes[i].width, sizes[i].height};
+            placeChildAt(*children_[i], at);
+            out[i] = children_[i]->textBaseline(cross_ == 4).value_or(at.maxY()) - at.y;
+        }
+        return out;
+    }
+    // Children side by side with their baselines on one line, the highest
+    // reaching the top of the frame.
+    void placeOnBaseline(const std::vector<Size>& sizes) {
+        auto base = baselines(sizes);
+        double line = frame().y + (base.empty() ? 0 : *std::max_element(base.begin(), base.end()));
+        double x = frame().x;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            Rect at{x, line - base[i], sizes[i].width, sizes[i].height};
+            if (at != children_[i]->frame()) {
+                placeChildAt(*children_[i], at);
+            }
+            x += sizes[i].width + spacing_;
+        }
+    }
     std::optional<double> mainOf(ProposedSize p) const {
         return axis_ == Axis::horizontal ? p.width : p.height;
     }

@@ -90,6 +90,16 @@ void Element::drawChildren(const RenderContext& context) const {
     }
 }
 
+std::optional<double> Element::textBaseline(bool last) const {
+    std::optional<double> out;
+    for (const auto& c : children_) {
+        if (auto b = c->textBaseline(last)) {
+            out = !out ? *b : last ? std::max(*out, *b) : std::min(*out, *b);
+        }
+    }
+    return out;
+}
+
 bool Element::firstDrawnChildPaintsOpaque(const Rect& area) const {
     // Drawing order is by z index, then by position; the lowest z drawn first.
     auto first =

@@ -77,6 +77,9 @@ public:
         int unknownGlyphs = 0;
     };
     virtual std::optional<TextInfo> textInfo() const { return std::nullopt; }
+    /// The first or last text baseline of the texts in this placed subtree, as a
+    /// screen layout y (the topmost first, the bottommost last); absent without text.
+    virtual std::optional<double> textBaseline(bool last) const;
     /// Whether this element is a spacer (stacks give spacers space last).
     virtual bool isSpacer() const { return false; }
 

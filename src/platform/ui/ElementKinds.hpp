@@ -18,8 +18,9 @@ struct Init {
 using Ptr = std::unique_ptr<Element>;
 
 // Containers.
-Ptr stack(Init init, Axis axis, int crossAlignment /* 0 leading/top, 1 centre, 2 trailing/bottom */,
-          double spacing, ElementList children);
+// Cross alignment: 0 leading/top, 1 centre, 2 trailing/bottom, 3 first and 4
+// last text baseline (horizontal stacks).
+Ptr stack(Init init, Axis axis, int crossAlignment, double spacing, ElementList children);
 Ptr zstack(Init init, Alignment alignment, ElementList children);
 Ptr spacer(Init init, double minLength);
 Ptr geometryReader(Init init, std::function<View(const GeometryProxy&)> content,

@@ -36,6 +36,8 @@ Point aligned(Size child, const Rect& container, Alignment alignment) {
         y += (container.height - child.height) / 2;
         break;
     case VerticalAlignment::bottom:
+    case VerticalAlignment::firstTextBaseline:
+    case VerticalAlignment::lastTextBaseline:
         y += container.height - child.height;
         break;
     }

@@ -75,7 +75,9 @@ constexpr bool contains(Edges set, Edges e) {
 }
 
 enum class HorizontalAlignment { leading, center, trailing };
-enum class VerticalAlignment { top, center, bottom };
+/// The text baselines align rows of text (horizontal stacks); frames and depth
+/// stacks place a child by them as by `bottom`.
+enum class VerticalAlignment { top, center, bottom, firstTextBaseline, lastTextBaseline };
 
 struct Alignment {
     HorizontalAlignment horizontal = HorizontalAlignment::center;

@@ -41,6 +41,9 @@ protected:
                              {frame().width + slack, frame().height + slack});
     }
     bool drawsInOneOperation() const override { return true; }
+    std::optional<double> textBaseline(bool last) const override {
+        return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
+    }
     void drawSelf(const RenderContext& ctx) const override {
         auto color = environment().foregroundColor();
         color.alpha *= ctx.opacity;

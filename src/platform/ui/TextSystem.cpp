@@ -248,6 +248,12 @@ TextLayout layoutText(const std::string& text, const Font& font, const TextOptio
         out.size.width = std::min(out.size.width, std::max(0.0, *proposal.width));
     }
     out.inkOrigin = a.origin;
+    PangoLayoutIter* lines = pango_layout_get_iter(layout);
+    out.firstBaseline = pango_units_to_double(pango_layout_iter_get_baseline(lines)) - a.origin.y;
+    while (pango_layout_iter_next_line(lines)) {
+    }
+    out.lastBaseline = pango_units_to_double(pango_layout_iter_get_baseline(lines)) - a.origin.y;
+    pango_layout_iter_free(lines);
     out.unknownGlyphs = pango_layout_get_unknown_glyphs_count(layout);
     return out;
 }

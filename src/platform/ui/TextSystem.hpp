@@ -32,8 +32,10 @@ struct TextLayout {
     double scale = 1; // the factor the font was shrunk by (minimum scale factor)
     bool truncated = false;
     int lineCount = 0;
-    int unknownGlyphs = 0; // characters no installed font could draw
-    Point inkOrigin;       // where the layout's logical box starts, in layout coordinates
+    int unknownGlyphs = 0;    // characters no installed font could draw
+    Point inkOrigin;          // where the layout's logical box starts, in layout coordinates
+    double firstBaseline = 0; // baselines of the first and last lines shown, in
+    double lastBaseline = 0;  // points below the top of the logical box
 };
 
 TextLayout layoutText(const std::string& text, const Font& font, const TextOptions& options,

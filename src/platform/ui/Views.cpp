@@ -123,7 +123,19 @@ int crossIndex(HorizontalAlignment a) {
     return a == HorizontalAlignment::leading ? 0 : a == HorizontalAlignment::center ? 1 : 2;
 }
 int crossIndex(VerticalAlignment a) {
-    return a == VerticalAlignment::top ? 0 : a == VerticalAlignment::center ? 1 : 2;
+    switch (a) {
+    case VerticalAlignment::top:
+        return 0;
+    case VerticalAlignment::center:
+        return 1;
+    case VerticalAlignment::bottom:
+        return 2;
+    case VerticalAlignment::firstTextBaseline:
+        return 3;
+    case VerticalAlignment::lastTextBaseline:
+        return 4;
+    }
+    return 1;
 }
 
 } // namespace
