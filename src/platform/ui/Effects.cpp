@@ -201,9 +201,27 @@ public:
     ShadowElement(Init init, Ptr child, Color color, double radius, double x, double y)
         : OffscreenEffect(std::move(init), std::move(child), radius, x, y), color_(color) {}
 
+    // A clear shadow leaves only the content: no need to draw it offscreen.
+    void drawContent(const RenderContext& ctx) const override {
+        if (color_.resolved(environment().colorScheme).alpha <= 0) {
+            Effect::drawContent(ctx);
+        } else {
+            OffscreenEffect::drawContent(ctx);
+        }
+    }
+
 protected:
     void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma,
                    double ox, double oy) const override {
+        auto c = color_.resolved(environment().colorScheme);
+        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+        if (sigma <= 0) {
+            // Unblurred, the shadow's mask is the content itself.
+            cairo_mask_surface(cr, content, x + ox, y + oy);
+            cairo_set_source_surface(cr, content, x, y);
+            cairo_paint(cr);
+            return;
+        }
         int w = cairo_image_surface_get_width(content), h = cairo_image_surface_get_height(content);
         cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
         cairo_t* m = cairo_create(mask);
@@ -214,7 +232,6 @@ protected:
         boxBlur(reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(mask)), w, h,
                 cairo_image_surface_get_stride(mask), sigma, true, false);
         cairo_surface_mark_dirty(mask);
-        auto c = color_.resolved(environment().colorScheme);
         cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
         cairo_mask_surface(cr, mask, x + ox, y + oy);
         cairo_surface_destroy(mask);

@@ -88,5 +88,24 @@ TEST(DrawingShortcuts, OpaqueFirstLayerReplacesEveryPixelOfAReusedBuffer) {
     }
 }
 
+TEST(DrawingShortcuts, UnblurredAndClearShadows) {
+    auto tile = [](std::optional<Color> shadow) {
+        View v = View(Color::white()).frame(10, 10);
+        if (shadow) {
+            v = v.shadow(*shadow, 0, 4, 4);
+        }
+        return ViewTree(ZStack({View(Color::red()), v}), scene(30, 30, 1)).render();
+    };
+    // A clear shadow draws just the content.
+    EXPECT_EQ(maxDifference(tile(Color::clear()), tile(std::nullopt)), 0);
+    // An unblurred shadow is the content's outline, offset, in the shadow colour.
+    RenderedImage img = tile(Color::black().opacity(0.5));
+    auto red = [&](int x, int y) { return int((img.at(x, y) >> 16) & 255); };
+    EXPECT_EQ(red(15, 15), 255);      // the content
+    EXPECT_NEAR(red(22, 22), 128, 1); // only the shadow: half black over red
+    EXPECT_EQ(red(5, 5), 255);        // neither
+    EXPECT_EQ(img.at(5, 5), img.at(0, 0));
+}
+
 } // namespace
 } // namespace qv::platform::ui
