@@ -34,7 +34,7 @@ struct RunningTimer {
 struct ScrollRequest {
     std::string reader; // path of the scroll reader the request came through
     std::string id;
-    UnitPoint anchor;
+    std::optional<UnitPoint> anchor; // absent: scroll as little as shows the view
 };
 
 struct GraphCore : std::enable_shared_from_this<GraphCore> {
@@ -62,7 +62,8 @@ struct GraphCore : std::enable_shared_from_this<GraphCore> {
     double animated(const std::string& key, double target, std::optional<double> insertedFrom);
 
     void requestScroll(ScrollRequest request);
-    /// Takes the pending request of a reader whose path starts `scrollViewPath`.
+    /// Takes the first request of this build made through a reader inside the scroll
+    /// view or around it.
     std::optional<ScrollRequest> takeScrollRequest(const std::string& scrollViewPath);
 
     void scheduleGestureDeadline();

@@ -160,7 +160,9 @@ void GraphCore::requestScroll(ScrollRequest request) {
 
 std::optional<ScrollRequest> GraphCore::takeScrollRequest(const std::string& scrollViewPath) {
     for (auto it = buildScrollRequests.begin(); it != buildScrollRequests.end(); ++it) {
-        if (scrollViewPath.compare(0, it->reader.size(), it->reader) == 0) {
+        const bool readerAround = scrollViewPath.compare(0, it->reader.size(), it->reader) == 0;
+        const bool readerInside = it->reader.compare(0, scrollViewPath.size(), scrollViewPath) == 0;
+        if (readerAround || readerInside) {
             ScrollRequest r = *it;
             buildScrollRequests.erase(it);
             return r;
@@ -453,7 +455,7 @@ void ViewGraph::setInvalidationHandler(std::function<void()> handler) {
 }
 
 void ViewGraph::invalidate() {
-    core_->invalidate();
+    core_->stateChanged();
 }
 
 bool ViewGraph::needsUpdate() const {

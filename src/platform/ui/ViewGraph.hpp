@@ -48,6 +48,8 @@ public:
     /// Called (once until the next update) when a rebuild becomes due; the window
     /// asks for a frame.
     void setInvalidationHandler(std::function<void()> handler);
+    /// Schedules a rebuild for a change the graph cannot see (made inside
+    /// withAnimation, the change animates).
     void invalidate();
     bool needsUpdate() const;
     /// Rebuilds when due (or never built) and runs the handlers; true if it rebuilt.

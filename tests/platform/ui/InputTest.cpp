@@ -1,5 +1,6 @@
 // Hit testing through transforms and the gestures of views, driven by synthetic input.
 
+#include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/ui/HitTest.hpp"
 #include "platform/ui/State.hpp"
@@ -12,17 +13,11 @@
 namespace qv::platform::ui {
 namespace {
 
-SceneOptions plainScene() {
-    SceneOptions o;
-    o.size = {400, 400};
-    return o;
-}
-
 struct Fixture {
     VirtualDispatch dispatch;
     std::vector<std::string> log;
     std::function<View()> content;
-    ViewGraph graph{[this] { return content(); }, plainScene()};
+    ViewGraph graph{[this] { return content(); }, testing::squareScene()};
     SyntheticInput input{graph, dispatch};
     std::function<void()> record(std::string what) {
         return [this, what] { log.push_back(what); };
@@ -189,7 +184,7 @@ TEST(HitTesting, TheTopmostViewTakesThePress) {
     VirtualDispatch dispatch;
     ViewTree tree(
         ZStack({Rectangle().frame(100, 100).testTag("under"), Text("over").testTag("over")}),
-        plainScene());
+        testing::squareScene());
     auto path = hitPath(tree, {200, 200});
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front()->text(), "over");

@@ -1,0 +1,241 @@
+// Full-screen covers, transitions and animations, and the controls.
+
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/state/Transaction.hpp"
+#include "platform/ui/Controls.hpp"
+#include "platform/ui/State.hpp"
+#include "platform/ui/SyntheticInput.hpp"
+#include "platform/ui/ViewGraph.hpp"
+#include "platform/ui/Views.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qv::platform::ui {
+namespace {
+
+SceneOptions phone() {
+    SceneOptions o;
+    o.size = {390, 844};
+    o.safeAreaInsets = {47, 0, 34, 0};
+    return o;
+}
+
+struct CloseButton {
+    View body() const {
+        const auto dismiss = currentEnvironment().dismiss;
+        return Image::system("xmark.circle").onTapGesture([dismiss] { dismiss(); });
+    }
+};
+
+struct Screen {
+    int* underTaps;
+    State<bool> isPresented{false};
+    View body() const {
+        return ZStack({View(Color::gray()).onTapGesture([t = underTaps] { ++*t; }),
+                       Text("Open").onTapGesture(
+                           [p = isPresented] { withAnimation([&] { p.set(true); }); })})
+            .fullScreenCover(isPresented.binding(), [] {
+                return VStack({Text("Cover"), CloseButton{}});
+            });
+    }
+};
+
+TEST(FullScreenCover, AppearsOverEverythingAndDismissesThroughItsBinding) {
+    VirtualDispatch dispatch;
+    auto underTaps = std::make_shared<int>(0);
+    ViewGraph graph([&] { return Screen{underTaps.get()}; }, phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    EXPECT_EQ(graph.tree().find(Query::text("Cover")), nullptr);
+    input.tap({20, 300});
+    EXPECT_EQ(*underTaps, 1);
+    *underTaps = 0;
+
+    input.tap(Query::text("Open"));
+    ASSERT_NE(graph.tree().find(Query::text("Cover")), nullptr);
+    // The cover is opaque and on top: a tap where "Open" stood does not reach it.
+    const auto& root = graph.tree().root();
+    const Element& cover = *root.children().back();
+    EXPECT_EQ(cover.visualBounds().height, 844);
+    input.tap({20, 300});
+    EXPECT_EQ(*underTaps, 0);
+
+    input.tap(Query::symbol("xmark.circle"));
+    EXPECT_EQ(graph.tree().find(Query::text("Cover")), nullptr);
+    EXPECT_NE(graph.tree().find(Query::text("Open")), nullptr);
+}
+
+TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
+    VirtualDispatch dispatch;
+    bool shown = false;
+    ViewGraph graph(
+        [&] {
+            return If(shown, [] {
+                return Circle()
+                    .frame(100, 100)
+                    .transition(Transition::scaleFrom(0.01))
+                    .testTag("dot");
+            });
+        },
+        phone());
+    graph.setAnimationsEnabled(true);
+    graph.update();
+    withAnimation(Animation::easeOut(0.3), [&] {
+        shown = true;
+        graph.invalidate();
+    });
+    graph.update();
+    auto width = [&] { return graph.tree().get(Query::tag("dot")).screenFrame().width; };
+    EXPECT_NEAR(width(), 1, 1e-6);
+    EXPECT_TRUE(graph.isAnimating());
+    const Point centre = graph.tree().get(Query::tag("dot")).screenFrame().center();
+    EXPECT_NEAR(centre.x, 195, 1e-6);
+
+    dispatch.runFor(Seconds(0.15));
+    EXPECT_TRUE(graph.needsUpdate());
+    graph.update();
+    EXPECT_GT(width(), 60) << "ease-out covers more than half the way in half the time";
+    EXPECT_LT(width(), 100);
+    dispatch.runFor(Seconds(0.2));
+    graph.update();
+    EXPECT_NEAR(width(), 100, 1e-9);
+    EXPECT_FALSE(graph.isAnimating());
+    EXPECT_FALSE(graph.needsUpdate());
+}
+
+TEST(Animation, ValuesChangeAtOnceInTestsAndWithoutATransaction) {
+    VirtualDispatch dispatch;
+    double alpha = 1;
+    ViewGraph graph([&] { return Rectangle().opacity(alpha).rotationEffect(alpha); }, phone());
+    graph.update();
+    withAnimation([&] {
+        alpha = 0.5;
+        graph.invalidate();
+    });
+    graph.update();
+    EXPECT_FALSE(graph.isAnimating()) << "a test's graph applies animations at once";
+
+    graph.setAnimationsEnabled(true);
+    alpha = 0.25;
+    graph.invalidate();
+    graph.update();
+    EXPECT_FALSE(graph.isAnimating()) << "a change without an animation is not animated";
+    withAnimation(Animation::linear(1), [&] {
+        alpha = 1;
+        graph.invalidate();
+    });
+    graph.update();
+    dispatch.runFor(Seconds(0.5));
+    graph.update();
+    const Transform t = graph.tree().get(Query::kind("Shape")).toScreen();
+    EXPECT_NEAR(std::atan2(t.b, t.a), 0.625, 1e-6) << "halfway from 0.25 to 1";
+}
+
+enum class Format { raw, jpeg, tiff };
+
+TEST(Picker, SelectsTheSegmentOfTheBoundValueAndWritesTheTappedOne) {
+    VirtualDispatch dispatch;
+    auto format = Binding<Format>::constant(Format::jpeg);
+    ViewGraph graph(
+        [&] {
+            return Picker("File Format", format,
+                          {{Format::raw, "RAW"}, {Format::jpeg, "JPEG"}, {Format::tiff, "TIFF"}})
+                .frame(200, 50);
+        },
+        phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    auto weight = [&](const char* label) {
+        return graph.tree().get(Query::text(label)).environment().font.weight;
+    };
+    EXPECT_EQ(weight("JPEG"), FontWeight::semibold);
+    EXPECT_EQ(weight("RAW"), FontWeight::regular);
+    input.tap(Query::text("TIFF"));
+    EXPECT_EQ(format.get(), Format::tiff);
+    graph.invalidate();
+    graph.update();
+    EXPECT_EQ(weight("TIFF"), FontWeight::semibold);
+
+    // A value no segment has selects none.
+    ViewTree none(Picker("File Format", Binding<Format>::constant(Format::raw),
+                         {{Format::jpeg, "JPEG"}, {Format::tiff, "TIFF"}}));
+    EXPECT_EQ(none.get(Query::text("JPEG")).environment().font.weight, FontWeight::regular);
+    EXPECT_EQ(none.get(Query::text("TIFF")).environment().font.weight, FontWeight::regular);
+}
+
+struct Checkmark {
+    View makeBody(const ToggleConfiguration& c) const {
+        const bool enabled = currentEnvironment().isEnabled;
+        return Button(HStack({c.label, Image::system(c.isOn.get() ? "checkmark.circle" : "circle")},
+                             VerticalAlignment::center, 20),
+                      [isOn = c.isOn] { withAnimation([&] { isOn.set(!isOn.get()); }); })
+            .buttonStyle(ButtonStyle::plain)
+            .disabled(!enabled);
+    }
+};
+
+TEST(Toggle, ACustomStyleDrawsAndFlipsTheValueUnlessDisabled) {
+    VirtualDispatch dispatch;
+    auto isOn = Binding<bool>::constant(false);
+    bool disabled = false;
+    ViewGraph graph(
+        [&] { return Toggle(isOn, Text("Preview")).toggleStyle(Checkmark{}).disabled(disabled); },
+        phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    input.tap(Query::symbol("circle"));
+    EXPECT_TRUE(isOn.get());
+    ASSERT_NE(graph.tree().find(Query::symbol("checkmark.circle")), nullptr);
+    const Element& label = graph.tree().get(Query::text("Preview"));
+    const Element& mark = graph.tree().get(Query::symbol("checkmark.circle"));
+    EXPECT_NEAR(mark.frame().minX() - label.frame().maxX(), 20, 1e-9);
+
+    disabled = true;
+    graph.invalidate();
+    graph.update();
+    input.tap(Query::symbol("checkmark.circle"));
+    EXPECT_TRUE(isOn.get());
+}
+
+TEST(Toggle, TheDefaultSwitchFlipsOnATapOfItsRow) {
+    VirtualDispatch dispatch;
+    auto isOn = Binding<bool>::constant(false);
+    ViewGraph graph([&] { return Toggle("Save GPS data", isOn).frame(300, 50); }, phone());
+    SyntheticInput input(graph, dispatch);
+    input.tap(Query::text("Save GPS data"));
+    EXPECT_TRUE(isOn.get());
+}
+
+TEST(Button, StylesRolesAndDisabledButtons) {
+    VirtualDispatch dispatch;
+    int taps = 0;
+    bool disabled = false;
+    ViewGraph graph(
+        [&] {
+            return VStack({Button("OK", [&] { ++taps; }),
+                           Button("Follow", [&] { ++taps; })
+                               .buttonStyle(ButtonStyle::borderedProminent),
+                           Button(
+                               "No, thanks!", [&] { ++taps; }, ButtonRole::cancel)})
+                .disabled(disabled);
+        },
+        phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    EXPECT_EQ(graph.tree().get(Query::text("OK")).environment().foreground, Color::accent());
+    EXPECT_EQ(graph.tree().get(Query::text("Follow")).environment().foreground, Color::white());
+    input.tap(Query::text("OK"));
+    input.tap(Query::text("Follow"));
+    input.tap(Query::text("No, thanks!"));
+    EXPECT_EQ(taps, 3);
+
+    disabled = true;
+    graph.invalidate();
+    graph.update();
+    EXPECT_EQ(graph.tree().get(Query::text("OK")).environment().foreground, Color::gray());
+    input.tap(Query::text("OK"));
+    EXPECT_EQ(taps, 3);
+}
+
+} // namespace
+} // namespace qv::platform::ui

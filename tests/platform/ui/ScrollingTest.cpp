@@ -1,0 +1,162 @@
+// Scroll views, scroll readers, lazy grids and lists.
+
+#include "platform/ui/Scrolling.hpp"
+
+#include "TestScenes.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/ui/State.hpp"
+#include "platform/ui/SyntheticInput.hpp"
+#include "platform/ui/ViewGraph.hpp"
+#include "platform/ui/Views.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qv::platform::ui {
+namespace {
+
+struct Cell {
+    int index;
+    int* built;
+    std::vector<int>* tapped;
+    View body() const {
+        ++*built;
+        return Text("Cell " + std::to_string(index))
+            .frame(FrameLimits{}.withMaxWidth(kInfinity).withMinHeight(40).withMaxHeight(40))
+            .background(Color::gray())
+            .onTapGesture([t = tapped, i = index] { t->push_back(i); });
+    }
+};
+
+struct Grid {
+    int columns = 1;
+    int count = 280;
+    std::string target;
+    int* built;
+    std::vector<int>* tapped;
+    View body() const {
+        std::vector<GridItem> items(static_cast<std::size_t>(columns), GridItem::flexible(10));
+        auto b = built;
+        auto t = tapped;
+        auto id = target;
+        const int n = count;
+        return ScrollView(ScrollViewReader([items, b, t, id, n](ScrollViewProxy proxy) {
+            return LazyVGrid(items,
+                             ForEach(n,
+                                     [b, t](int i) {
+                                         return View(Cell{i, b, t});
+                                     }),
+                             10)
+                .onAppear([proxy, id] {
+                    if (!id.empty()) {
+                        proxy.scrollTo(id, UnitPoint::center());
+                    }
+                });
+        }));
+    }
+};
+
+struct Harness {
+    VirtualDispatch dispatch;
+    int built = 0;
+    std::vector<int> tapped;
+    Grid grid{1, 280, "", &built, &tapped};
+    ViewGraph graph{[this] { return grid; }, testing::squareScene()};
+    SyntheticInput input{graph, dispatch};
+    // The cell's 40-point frame around its text.
+    const Element* cell(int i) {
+        const Element* text = graph.tree().find(Query::text("Cell " + std::to_string(i)));
+        return text != nullptr ? text->parent() : nullptr;
+    }
+};
+
+TEST(LazyGrid, BuildsOnlyTheCellsOnScreen) {
+    Harness h;
+    h.grid.columns = 3;
+    h.graph.settle();
+    // 400 points show 8 rows of 40 + 10 points: 24 cells, plus the probe of the first row.
+    EXPECT_LE(h.built, 30);
+    EXPECT_GE(h.built, 24);
+    EXPECT_NE(h.cell(23), nullptr);
+    EXPECT_EQ(h.cell(30), nullptr);
+    // Three flexible columns share 400 points less two spacings of 8.
+    EXPECT_NEAR(h.cell(1)->screenFrame().midX(), 200, 0.5);
+    const Rect c0 = h.cell(0)->frame();
+    EXPECT_NEAR(c0.width, (400 - 16) / 3.0, 1e-6);
+}
+
+TEST(ScrollReader, ScrollToCentresACellOfA280RowGrid) {
+    Harness h;
+    h.grid.target = "140";
+    h.graph.settle();
+    const Element* target = h.cell(140);
+    ASSERT_NE(target, nullptr);
+    EXPECT_NEAR(target->screenFrame().midY(), 200, 0.5);
+    EXPECT_EQ(h.cell(0), nullptr);
+
+    // Near the end the offset stops where the content ends.
+    h.grid.target = "279";
+    h.graph.invalidate();
+    h.graph.settle();
+    EXPECT_NE(h.cell(140), nullptr) << "a rebuild keeps the scroll offset";
+    EXPECT_NEAR(h.cell(140)->screenFrame().midY(), 200, 0.5);
+}
+
+TEST(ScrollReader, ScrollToTheLastCellStopsAtTheEnd) {
+    Harness h;
+    h.grid.target = "279";
+    h.graph.settle();
+    ASSERT_NE(h.cell(279), nullptr);
+    EXPECT_NEAR(h.cell(279)->screenFrame().maxY(), 400, 0.5);
+    EXPECT_LT(h.built, 30);
+}
+
+TEST(ScrollView, ADragScrollsClampedAndATapStillReachesTheCell) {
+    Harness h;
+    h.grid.count = 20; // 20 rows of 50: 990 points of content
+    h.graph.settle();
+    h.input.drag({200, 300}, {200, 100});
+    ASSERT_NE(h.cell(4), nullptr);
+    EXPECT_NEAR(h.cell(4)->screenFrame().minY(), 4 * 50 - 200, 0.5);
+    EXPECT_TRUE(h.tapped.empty()) << "a drag that starts on a cell is no tap";
+
+    h.input.drag({200, 350}, {200, 0});
+    h.input.drag({200, 350}, {200, 0});
+    h.input.drag({200, 350}, {200, 0});
+    ASSERT_NE(h.cell(19), nullptr);
+    EXPECT_NEAR(h.cell(19)->screenFrame().maxY(), 400, 0.5);
+
+    h.input.tap(h.cell(19)->screenFrame().center());
+    EXPECT_EQ(h.tapped, (std::vector<int>{19}));
+}
+
+TEST(ScrollView, ShortContentDoesNotScroll) {
+    Harness h;
+    h.grid.count = 3;
+    h.graph.settle();
+    const double y = h.cell(0)->screenFrame().minY();
+    h.input.drag({200, 50}, {200, 10});
+    EXPECT_DOUBLE_EQ(h.cell(0)->screenFrame().minY(), y);
+}
+
+TEST(List, ShowsRowsInOrderOnTheBackground) {
+    VirtualDispatch dispatch;
+    std::vector<std::string> names{"Total Time", "Save GPS data", "Backup to iCloud"};
+    ViewGraph graph(
+        [&] {
+            return List(ForEach(
+                names, [](const std::string& s) { return s; },
+                [](const std::string& s) { return Text(s); }));
+        },
+        testing::squareScene());
+    graph.update();
+    const auto texts = graph.tree().findAll(Query::kind("Text"));
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_LT(texts[0]->frame().maxY(), texts[1]->frame().minY());
+    EXPECT_NEAR(texts[0]->frame().minX(), 20, 0.5);
+    const RenderedImage image = graph.tree().render();
+    const std::uint32_t corner = image.at(image.width - 2, image.height - 2);
+    EXPECT_EQ(corner & 0xffffff, 0u) << "the dark scheme's system background is black";
+}
+
+} // namespace
+} // namespace qv::platform::ui
