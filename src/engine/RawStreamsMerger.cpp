@@ -9,7 +9,6 @@ using platform::print;
 
 namespace {
 
-enum Pipeline : std::size_t { accumulatorPipeline, averagerPipeline, clearingPipeline };
 constexpr const char* averagerLabels[RawStreamsMerger::maxStreams] = {"Averager", "Averager2",
                                                                       "Averager3"};
 
@@ -20,8 +19,10 @@ std::unique_ptr<GpuMergeFrame> RawStreamsMerger::makeFrame(const PhotoPtr& photo
     GpuMergeFrame::Setup setup;
     setup.kernels = {"frameAccumulator", "resetAccumulator", "frameAverager"};
     setup.pipelines = {"frameAccumulator", "frameAverager", "resetAccumulator"};
+    setup.kernels.insert(setup.kernels.end(), kind.ownKernels.begin(), kind.ownKernels.end());
+    setup.pipelines.insert(setup.pipelines.end(), kind.ownKernels.begin(), kind.ownKernels.end());
     setup.formats = mergeformats::bayer;
-    setup.workTextures = kind.streams;
+    setup.workTextures = kind.streams + kind.ownWorkTextures;
     setup.textureCaches = kind.textureCaches;
     return photo ? GpuMergeFrame::make(photo->pixelBuffer(), setup) : nullptr;
 }
@@ -66,69 +67,77 @@ std::uint32_t RawStreamsMerger::totalFrames(int number) const {
 void RawStreamsMerger::addPhoto(const PhotoPtr& photo) {
     const auto& buffer = photo ? photo->pixelBuffer() : nullptr;
     const auto& sum = frame_->workTexture(0);
-    Stream* target = photo ? stream(photo->sequenceCount()) : nullptr;
-    if (!buffer || buffer->width() != sum.width() || buffer->height() != sum.height() || !target) {
+    const int number = photo ? photo->sequenceCount() : 0;
+    if (!buffer || buffer->width() != sum.width() || buffer->height() != sum.height() ||
+        !stream(number)) {
         print("Metal Problem");
         return;
     }
-    bool idle = false;
-    if (!target->busy.compare_exchange_strong(idle, true)) {
-        return;
+    {
+        auto busy = claim(number);
+        if (!busy) {
+            return;
+        }
+        const auto texture = frame_->makeTexture(buffer);
+        if (!texture) {
+            print("Metal Problem");
+            return;
+        }
+        if (!frame_->runPass("Accumulation", accumulatorPipeline, {*texture, sumOf(number)})) {
+            busy->keepBusyForGood();
+            return;
+        }
+        Stream& target = *stream(number);
+        target.kept = photo;
+        ++target.frames;
     }
-    GpuMergeFrame::BusyClaim claim(target->busy);
-    const auto texture = frame_->makeTexture(buffer);
-    if (!texture) {
-        print("Metal Problem");
-        return;
-    }
-    const std::size_t index = std::size_t(target - streams_.data());
-    if (!frame_->runPass("Accumulation", accumulatorPipeline,
-                         {*texture, frame_->workTexture(index)})) {
-        claim.keepBusyForGood();
-        return;
-    }
-    target->kept = photo;
-    ++target->frames;
+    accumulated(number);
 }
 
 std::optional<FileData> RawStreamsMerger::resultData(int index, double) {
-    Stream* source = stream(index);
-    if (!source || !source->kept) {
+    const PhotoPtr kept = keptPhoto(index);
+    if (!kept) {
         return std::nullopt;
     }
-    bool idle = false;
-    if (!source->busy.compare_exchange_strong(idle, true)) {
+    auto busy = claim(index);
+    if (!busy) {
         return std::nullopt;
     }
-    GpuMergeFrame::BusyClaim claim(source->busy);
-    const auto texture = frame_->makeTexture(source->kept->pixelBuffer());
+    const auto texture = frame_->makeTexture(kept->pixelBuffer());
     if (!texture) {
         return std::nullopt;
     }
-    const std::uint32_t count = source->frames;
-    if (!frame_->runPass(averagerLabels[index - 1], averagerPipeline,
-                         {*texture, frame_->workTexture(std::size_t(index - 1))},
+    const std::uint32_t count = totalFrames(index);
+    if (!frame_->runPass(averagerLabels[index - 1], averagerPipeline, {*texture, sumOf(index)},
                          {GpuMergeFrame::bytes(count)})) {
-        claim.keepBusyForGood();
+        busy->keepBusyForGood();
         return std::nullopt;
     }
-    auto data = source->kept->fileDataRepresentation();
-    if (!data) {
-        return std::nullopt;
-    }
-    return std::move(*data);
+    busy.reset();
+    return plainFileData(*kept);
 }
 
-void RawStreamsMerger::resetAccumulation(int number) {
+PhotoPtr RawStreamsMerger::keptPhoto(int number) const {
+    return number >= 1 && std::size_t(number) <= streamCount_ ? streams_[number - 1].kept : nullptr;
+}
+
+std::optional<GpuMergeFrame::BusyClaim> RawStreamsMerger::claim(int number) {
     Stream* target = stream(number);
     bool idle = false;
     if (!target || !target->busy.compare_exchange_strong(idle, true)) {
-        return;
+        return std::nullopt;
     }
-    GpuMergeFrame::BusyClaim claim(target->busy);
-    if (!frame_->runPass("ResetAverager", clearingPipeline,
-                         {frame_->workTexture(std::size_t(number - 1))})) {
-        claim.keepBusyForGood();
+    return GpuMergeFrame::BusyClaim(target->busy);
+}
+
+bool RawStreamsMerger::clearSum(int number) {
+    return frame_->runPass("ResetAverager", clearingPipeline, {sumOf(number)});
+}
+
+void RawStreamsMerger::resetAccumulation(int number) {
+    auto busy = claim(number);
+    if (busy && !clearSum(number)) {
+        busy->keepBusyForGood();
     }
 }
 
@@ -139,6 +148,14 @@ void RawStreamsMerger::resetAll() {
     for (std::size_t i = 0; i < streamCount_; ++i) {
         streams_[i].frames = 0;
     }
+}
+
+std::optional<FileData> RawStreamsMerger::plainFileData(const platform::CapturedPhoto& photo) {
+    auto data = photo.fileDataRepresentation();
+    if (!data) {
+        return std::nullopt;
+    }
+    return std::move(*data);
 }
 
 } // namespace qv

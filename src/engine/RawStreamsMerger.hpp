@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace qv {
 
@@ -37,15 +40,46 @@ public:
     void resetAccumulation(int number);
 
 protected:
+    // Pipeline roles every stream merger has; a subclass's own kernels follow.
+    enum Pipeline : std::size_t {
+        accumulatorPipeline,
+        averagerPipeline,
+        clearingPipeline,
+        firstOwnPipeline
+    };
     struct Kind {
         std::size_t streams;
         std::size_t textureCaches;
+        // A subclass's kernels, looked up and made after the three above (their
+        // roles are firstOwnPipeline, ...), and its work textures, after the
+        // streams' sums.
+        std::vector<std::string> ownKernels = {};
+        std::size_t ownWorkTextures = 0;
     };
     static std::unique_ptr<GpuMergeFrame> makeFrame(const PhotoPtr& photo, const Kind& kind);
     RawStreamsMerger(std::unique_ptr<GpuMergeFrame> frame, std::size_t streams)
         : frame_(std::move(frame)), streamCount_(streams) {}
     // Clears every stream and its count.
     void resetAll();
+
+    // Called after a photo was accumulated into stream `number`, with every
+    // stream idle again.
+    virtual void accumulated(int /*number*/) {}
+    GpuMergeFrame& frame() { return *frame_; }
+    // The sum of stream `number` (1 based).
+    const platform::compute::Texture& sumOf(int number) const {
+        return frame_->workTexture(std::size_t(number - 1));
+    }
+    // The latest photo accumulated into stream `number`; null when none.
+    PhotoPtr keptPhoto(int number) const;
+    // The busy flag of stream `number`; nothing when it is busy or not a stream.
+    std::optional<GpuMergeFrame::BusyClaim> claim(int number);
+    // The clearing pass over stream `number`'s sum, inside an operation that
+    // holds the stream; no counter changes. True when the pass ran.
+    bool clearSum(int number);
+    // The photo's own file data, without a customizer (so it keeps its own
+    // exposure time); nothing when it cannot be encoded.
+    static std::optional<FileData> plainFileData(const platform::CapturedPhoto& photo);
 
 private:
     struct Stream {

@@ -1,5 +1,6 @@
 // Averages written into a photo: frameAverager(RGB), proFrameAverager,
-// frameAverageBooster, v2NightModeResult. A count of 0 leaves the photo as it is.
+// frameAverageBooster, frameAveragerNightMode, v2NightModeResult. A count of 0
+// leaves the photo as it is.
 #include "engine/kernels/KernelParts.hpp"
 #include "platform/compute/Half.hpp"
 #include "platform/compute/Library.hpp"
@@ -91,6 +92,24 @@ void proAverage(const PassArguments& a, const Tile& tile) {
     }
 }
 
+// Writes rowValues(y)(i) into every channel i of the tile's row y of the
+// photo, rounded and clamped to the photo's format.
+template <class RowValues>
+void writeRounded(const Texture& photo, const Tile& tile, RowValues&& rowValues) {
+    const std::size_t n = channelsPerRow(photo, tile);
+    withUintType(photo.pixelFormat(), [&](auto sample) {
+        using P = decltype(sample);
+        const double top = maxOf<P>();
+        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+            P* __restrict out = channels<P>(photo, y, tile);
+            const auto value = rowValues(y);
+            for (std::size_t i = 0; i < n; ++i) {
+                out[i] = P(roundedClamp(value(i), top));
+            }
+        }
+    });
+}
+
 // mean = t1 / count; above the pivot the distance to it is multiplied.
 void boostedAverage(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
@@ -100,21 +119,33 @@ void boostedAverage(const PassArguments& a, const Tile& tile) {
     const double factor = a.value<float>(1).value_or(1.0f);
     const double pivot = a.value<std::uint32_t>(2).value_or(0);
     const double inverse = 1.0 / count;
-    const Texture& photo = a.texture(0);
-    const Texture& sum = a.texture(1);
-    const std::size_t n = channelsPerRow(photo, tile);
-    withUintType(photo.pixelFormat(), [&](auto sample) {
-        using P = decltype(sample);
-        const double top = maxOf<P>();
-        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-            P* __restrict out = channels<P>(photo, y, tile);
-            const std::uint32_t* __restrict in = channels<const std::uint32_t>(sum, y, tile);
-            for (std::size_t i = 0; i < n; ++i) {
-                const double mean = in[i] * inverse;
-                const double boosted = mean > pivot ? pivot + factor * (mean - pivot) : mean;
-                out[i] = P(roundedClamp(boosted, top));
-            }
-        }
+    writeRounded(a.texture(0), tile, [&](std::size_t y) {
+        const std::uint32_t* __restrict in = channels<const std::uint32_t>(a.texture(1), y, tile);
+        return [=](std::size_t i) {
+            const double mean = in[i] * inverse;
+            return mean > pivot ? pivot + factor * (mean - pivot) : mean;
+        };
+    });
+}
+
+// t0 (photo) = b1 (UInt32 gain) x (t1 + t2) / b0: the mean of two sums that
+// together hold b0 frames.
+bool checkPairAverage(const PassArguments& a, std::string& why) {
+    return checkAverage(a, why) && requireTextures(a, 3, why) &&
+           require(isUint32(a.texture(2).pixelFormat()), why, "texture 2 must be 32-bit sums") &&
+           require(sameChannels(a, 0, 2), why, "textures 0 and 2 differ in channels");
+}
+
+void pairAverage(const PassArguments& a, const Tile& tile) {
+    const std::uint32_t count = countOf(a);
+    if (count == 0) {
+        return;
+    }
+    const double scale = double(a.value<std::uint32_t>(1).value_or(1)) / count;
+    writeRounded(a.texture(0), tile, [&](std::size_t y) {
+        const std::uint32_t* first = channels<const std::uint32_t>(a.texture(1), y, tile);
+        const std::uint32_t* second = channels<const std::uint32_t>(a.texture(2), y, tile);
+        return [=](std::size_t i) { return (double(first[i]) + second[i]) * scale; };
     });
 }
 
@@ -164,6 +195,7 @@ void registerAveragingKernels() {
     registerKernel("frameAveragerRGB", Kernel{checkAverage, average});
     registerKernel("proFrameAverager", Kernel{checkProAverage, proAverage});
     registerKernel("frameAverageBooster", Kernel{checkAverage, boostedAverage});
+    registerKernel("frameAveragerNightMode", Kernel{checkPairAverage, pairAverage});
     registerKernel("v2NightModeResult", Kernel{checkNightResult, nightResult});
 }
 

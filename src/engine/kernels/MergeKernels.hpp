@@ -34,6 +34,8 @@ namespace qv::kernels {
 //   frameAverageBooster         mean = t1 / b0; t0 = mean at or below the pivot b2
 //                               (UInt32), pivot + b1 (Float factor) x (mean - pivot)
 //                               above it
+//   frameAveragerNightMode      t0 = b1 (UInt32 gain) x (t1 + t2) / b0, b0 the frames
+//                               of both sums together
 //   v2FrameAccumulator          every sample clamped to [lower, upper] of its colour
 //                               (b2, b3: three UInt32 each, R G B), then t1 += it;
 //                               b0 frame number 0 starts the sum afresh; b1 black

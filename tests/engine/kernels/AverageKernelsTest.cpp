@@ -69,6 +69,23 @@ TEST(AverageKernels, BoosterStretchesAboveThePivotOnly) {
     EXPECT_THAT(contents(out), ElementsAre(1000, 4112, 57888));
 }
 
+TEST(AverageKernels, PairAverageTakesTheMeanOfBothSumsWithoutOverflow) {
+    Texture out = makeTexture(TextureFormat::r16Uint, 3, 1, {7, 7, 7});
+    Texture first = makeTexture(TextureFormat::r32Uint, 3, 1, {100, 4294967295.0, 3});
+    Texture second = makeTexture(TextureFormat::r32Uint, 3, 1, {301, 4294967295.0, 0});
+    ASSERT_TRUE(runKernel("frameAveragerNightMode", {out, first, second},
+                          {{0, uintBuffer({2})}, {1, uintBuffer({1})}}));
+    EXPECT_THAT(contents(out), ElementsAre(201, 65535, 2));
+    ASSERT_TRUE(runKernel("frameAveragerNightMode", {out, first, second},
+                          {{0, uintBuffer({4})}, {1, uintBuffer({3})}}));
+    EXPECT_THAT(contents(out), ElementsAre(301, 65535, 2));
+    // No frames: the photo stays.
+    ASSERT_TRUE(runKernel("frameAveragerNightMode", {out, first, second}, {{0, uintBuffer({0})}}));
+    EXPECT_THAT(contents(out), ElementsAre(301, 65535, 2));
+    std::string why;
+    EXPECT_FALSE(runKernel("frameAveragerNightMode", {out, first}, {{0, uintBuffer({1})}}, &why));
+}
+
 TEST(AverageKernels, NightResultAppliesGainAboveBlackAndCapsEachColour) {
     // RGGB: row 0 is red, green; row 1 green, blue.
     Texture out = makeTexture(TextureFormat::r16Uint, 2, 2);

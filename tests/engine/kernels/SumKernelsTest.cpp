@@ -16,12 +16,29 @@ TEST(MergeKernels, EveryNameResolvesToAPipeline) {
     registerMergeKernels();
     auto device = platform::compute::Device::systemDefault();
     auto library = device->makeDefaultLibrary();
-    for (const char* name :
-         {"frameAccumulator", "frameAverager", "frameAveragerRGB", "resetAccumulator",
-          "starTrailer", "getMaxFrame", "getMaxFrameRGB", "starTrailer2", "lightTrailerRGB",
-          "lightTrailer", "proFrameAccumulator", "proFrameAverager", "proResetAccumulator",
-          "v2FrameAccumulator", "v2NightModeResult", "frameCopy", "frameAccumulatorWithFilter",
-          "frameAverageBooster", "proOneValue"}) {
+    const char* const names[] = {
+        "frameAccumulator",
+        "frameAverager",
+        "frameAveragerRGB",
+        "resetAccumulator",
+        "starTrailer",
+        "getMaxFrame",
+        "getMaxFrameRGB",
+        "starTrailer2",
+        "lightTrailerRGB",
+        "lightTrailer",
+        "proFrameAccumulator",
+        "proFrameAverager",
+        "proResetAccumulator",
+        "v2FrameAccumulator",
+        "v2NightModeResult",
+        "frameCopy",
+        "frameAccumulatorWithFilter",
+        "frameAverageBooster",
+        "frameAveragerNightMode",
+        "proOneValue",
+    };
+    for (const char* name : names) {
         auto function = library->makeFunction(name);
         ASSERT_TRUE(function) << name;
         std::string error;
