@@ -78,6 +78,16 @@ public:
 
     Path path(const Rect& in) const;
     Shape trim(double from, double to) const;
+    /// The kept fractions of the outline (0 and 1 when untrimmed), and the same shape
+    /// keeping another range (animations move the range).
+    double trimFrom() const { return trimFrom_; }
+    double trimTo() const { return trimTo_; }
+    Shape withTrimRange(double from, double to) const {
+        Shape s = *this;
+        s.trimFrom_ = from;
+        s.trimTo_ = to;
+        return s;
+    }
     /// The shape drawn inside a rectangle inset by `amount` on each edge.
     Shape inset(double amount) const;
 

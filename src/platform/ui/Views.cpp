@@ -1,5 +1,6 @@
 #include "platform/ui/Views.hpp"
 
+#include "platform/ui/BuildSession.hpp"
 #include "platform/ui/ElementKinds.hpp"
 
 namespace qv::platform::ui {
@@ -237,7 +238,12 @@ namespace {
 View shapeLeaf(const Shape& shape, std::optional<ShapeStyle> style,
                std::optional<StrokeStyle> stroke) {
     return leaf([=](const ResolveContext& ctx) {
-        return elements::shape({"Shape", ctx.path + "/Shape", ctx.environment}, shape, style,
+        std::string identity = ctx.path + "/Shape";
+        // The trim range animates (a progress ring's arc).
+        Shape shown =
+            shape.withTrimRange(detail::animated(identity + "|trimFrom", shape.trimFrom()),
+                                detail::animated(identity + "|trimTo", shape.trimTo()));
+        return elements::shape({"Shape", std::move(identity), ctx.environment}, shown, style,
                                stroke);
     });
 }

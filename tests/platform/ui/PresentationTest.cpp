@@ -131,6 +131,42 @@ TEST(Animation, ValuesChangeAtOnceInTestsAndWithoutATransaction) {
     EXPECT_NEAR(std::atan2(t.b, t.a), 0.625, 1e-6) << "halfway from 0.25 to 1";
 }
 
+TEST(Animation, TheTrimOfAShapeMovesOverTheAnimation) {
+    VirtualDispatch dispatch;
+    double to = 1;
+    SceneOptions o;
+    o.size = {100, 20};
+    o.scale = 1;
+    o.background = Color::black();
+    ViewGraph graph(
+        [&] {
+            return PathShape([](const Rect& r) {
+                       Path p;
+                       p.moveTo({r.minX(), r.midY()});
+                       p.lineTo({r.maxX(), r.midY()});
+                       return p;
+                   })
+                .trim(0, to)
+                .stroke(Color::white(), 4);
+        },
+        o);
+    graph.setAnimationsEnabled(true);
+    graph.update();
+    withAnimation(Animation::linear(1), [&] {
+        to = 0;
+        graph.invalidate();
+    });
+    graph.update();
+    dispatch.runFor(Seconds(0.5));
+    graph.update();
+    RenderedImage half = graph.tree().render();
+    EXPECT_GT(half.at(25, 10) & 0xff, 0x80u) << "half the line is still drawn";
+    EXPECT_LT(half.at(75, 10) & 0xff, 0x10u);
+    dispatch.runFor(Seconds(0.6));
+    graph.update();
+    EXPECT_LT(graph.tree().render().at(25, 10) & 0xff, 0x10u);
+}
+
 enum class Format { raw, jpeg, tiff };
 
 TEST(Picker, SelectsTheSegmentOfTheBoundValueAndWritesTheTappedOne) {
