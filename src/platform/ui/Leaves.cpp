@@ -2,6 +2,7 @@
 
 #include "platform/ui/ElementKinds.hpp"
 #include "platform/ui/Log.hpp"
+#include "platform/ui/ShapeMasks.hpp"
 #include "platform/ui/Symbols.hpp"
 #include "platform/ui/TextSystem.hpp"
 
@@ -183,18 +184,7 @@ protected:
         if (c.alpha <= 0) {
             return;
         }
-        cairo_t* cr = ctx.cr;
-        cairo_save(cr);
-        shape_.path(frame()).apply(cr);
-        cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
-        if (!stroke_) {
-            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-            cairo_fill(cr);
-        } else {
-            applyStroke(cr, *stroke_);
-            cairo_stroke(cr);
-        }
-        cairo_restore(cr);
+        drawShape(ctx.cr, shape_.path(frame()), stroke_ ? &*stroke_ : nullptr, c);
     }
 
 private:
