@@ -5,6 +5,7 @@
 // one session per rebuild and compares it with the one before; a tree built alone
 // has a session of its own whose registrations go nowhere. Internal to the layer.
 
+#include "platform/ui/Transition.hpp"
 #include "platform/ui/View.hpp"
 
 #include <map>
@@ -32,6 +33,12 @@ struct ChangeRecord {
 struct TimerRecord {
     double interval = 0;
     std::function<void()> tick;
+};
+
+/// An element that carries a transition, by key.
+struct TransitionRecord {
+    const Element* element;
+    Transition transition;
 };
 
 /// Content that lies above the whole scene (a full-screen cover).
@@ -90,6 +97,7 @@ public:
     std::map<std::string, ChangeRecord> changes;
     std::map<std::string, TimerRecord> timers;
     std::vector<RootLayer> rootLayers;
+    std::map<std::string, TransitionRecord> transitions;
     std::vector<ObservableObject*> observed;
     /// Identities whose state lives on after this build.
     std::set<std::string> livePaths;

@@ -7,9 +7,12 @@
 #include "platform/state/Transaction.hpp"
 #include "platform/ui/BuildSession.hpp"
 #include "platform/ui/State.hpp"
+#include "platform/ui/Transition.hpp"
 #include "platform/ui/ViewGraph.hpp"
 
 #include <map>
+
+typedef struct _cairo cairo_t;
 #include <optional>
 
 namespace qv::platform::ui::detail {
@@ -35,6 +38,15 @@ struct ScrollRequest {
     std::string reader; // path of the scroll reader the request came through
     std::string id;
     std::optional<UnitPoint> anchor; // absent: scroll as little as shows the view
+};
+
+/// A view with an exit transition that left the tree in an animated rebuild: drawn from
+/// the tree it was last in, over the current one, until its transition has run.
+struct LeavingView {
+    std::shared_ptr<const ViewTree> tree; // keeps the element alive
+    const Element* element;               // the transition's element in that tree
+    Transition transition;
+    AnimatedValue progress; // 1 (shown) to 0 (gone)
 };
 
 struct GraphCore : std::enable_shared_from_this<GraphCore> {
@@ -66,6 +78,10 @@ struct GraphCore : std::enable_shared_from_this<GraphCore> {
     /// view or around it.
     std::optional<ScrollRequest> takeScrollRequest(const std::string& scrollViewPath);
 
+    bool isAnimating() const;
+    /// Draws the views still leaving over what `cr` shows (its CTM maps points).
+    void drawLeaving(cairo_t* cr, double scale) const;
+
     void scheduleGestureDeadline();
     std::vector<input::GestureCandidate> hitTest(input::Point point);
 
@@ -78,7 +94,7 @@ struct GraphCore : std::enable_shared_from_this<GraphCore> {
     bool dirty = true;
     bool building = false;
     int rebuilds = 0;
-    std::unique_ptr<ViewTree> tree;
+    std::shared_ptr<ViewTree> tree;
     std::optional<Animation> pendingAnimation; // of the changes since the last build
     std::optional<Animation> buildAnimation;   // of the build running
     double buildTime = 0;
@@ -91,6 +107,8 @@ struct GraphCore : std::enable_shared_from_this<GraphCore> {
     std::map<ObservableObject*, Subscription> subscriptions;
     std::map<std::string, AnimatedValue> animations;
     std::set<std::string> animationKeysSeen;
+    std::map<std::string, TransitionRecord> transitions; // of the last build
+    std::vector<LeavingView> leaving;
     std::vector<ScrollRequest> scrollRequests;      // made since the last build
     std::vector<ScrollRequest> buildScrollRequests; // taken by the build running
 

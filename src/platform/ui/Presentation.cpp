@@ -42,23 +42,25 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         ElementList content;
         detail::resolveView(content_, ctx, content);
+        detail::BuildSession* session = detail::BuildSession::current();
         for (auto& e : content) {
+            if (t_.kind == Transition::Kind::identity) {
+                out.push_back(std::move(e));
+                continue;
+            }
             const std::string key = e->identity() + "|transition";
             elements::Init init{"transition", e->identity() + "/transition", ctx.environment};
-            switch (t_.kind) {
-            case Transition::Kind::identity:
-                out.push_back(std::move(e));
-                break;
-            case Transition::Kind::opacity:
-                out.push_back(elements::opacity(std::move(init), std::move(e),
-                                                detail::animated(key, 1, 0.0)));
-                break;
-            case Transition::Kind::scale: {
-                const double s = detail::animated(key, 1, t_.scale);
-                out.push_back(elements::scale(std::move(init), std::move(e), s, s, t_.anchor));
-                break;
+            // The effect goes from the transition's value to none when the view comes.
+            const double v = detail::animated(key, 1, 0.0);
+            elements::Ptr wrapped =
+                t_.kind == Transition::Kind::opacity
+                    ? elements::opacity(std::move(init), std::move(e), v)
+                    : elements::scale(std::move(init), std::move(e), t_.scale + (1 - t_.scale) * v,
+                                      t_.scale + (1 - t_.scale) * v, t_.anchor);
+            if (session != nullptr && !session->isProbing()) {
+                session->transitions[key] = {wrapped.get(), t_};
             }
-            }
+            out.push_back(std::move(wrapped));
         }
     }
 

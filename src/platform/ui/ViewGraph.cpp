@@ -5,6 +5,7 @@
 #include "platform/ui/HitTest.hpp"
 
 #include <algorithm>
+#include <cairo.h>
 #include <chrono>
 #include <cmath>
 #include <set>
@@ -240,14 +241,31 @@ bool GraphCore::update() {
     animationKeysSeen.clear();
 
     BuildSession session(this);
+    const std::shared_ptr<ViewTree> previous = tree;
     {
         SessionScope scope(session);
         View root = content();
         session.retained->push_back(root);
         const ScenePhase p = phase;
-        tree = std::make_unique<ViewTree>(
+        tree = std::make_shared<ViewTree>(
             root.transformEnvironment([p](Environment& e) { e.scenePhase = p; }), options);
     }
+    // Views with a transition that left in an animated rebuild go out drawn from the
+    // tree they were in.
+    std::erase_if(leaving, [&](const LeavingView& v) {
+        return buildTime >= v.progress.start + v.progress.animation.duration;
+    });
+    if (animationsEnabled && buildAnimation && previous) {
+        for (const auto& [key, record] : transitions) {
+            if (session.transitions.count(key) == 0) {
+                leaving.push_back({previous,
+                                   record.element,
+                                   record.transition,
+                                   {1, 0, buildTime, *buildAnimation, true}});
+            }
+        }
+    }
+    transitions = std::move(session.transitions);
     ++rebuilds;
     mounted = std::move(session.views);
     buildScrollRequests.clear();
@@ -333,11 +351,47 @@ bool GraphCore::update() {
     for (const auto& call : calls) {
         call();
     }
-    if (std::any_of(animations.begin(), animations.end(),
-                    [](const auto& a) { return a.second.running; })) {
+    if (isAnimating()) {
         invalidate();
     }
     return true;
+}
+
+bool GraphCore::isAnimating() const {
+    return !leaving.empty() || std::any_of(animations.begin(), animations.end(),
+                                           [](const auto& a) { return a.second.running; });
+}
+
+void GraphCore::drawLeaving(cairo_t* cr, double scale) const {
+    const double now = seconds(monotonicNow());
+    for (const LeavingView& v : leaving) {
+        const Element* parent = v.element->parent();
+        if (parent == nullptr || v.element->children().empty()) {
+            continue;
+        }
+        const double p = v.progress.valueAt(now);
+        const Transform t = parent->toScreen();
+        cairo_save(cr);
+        cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
+        cairo_transform(cr, &m);
+        const Element& shown = *v.element->children().front();
+        if (v.transition.kind == Transition::Kind::opacity) {
+            cairo_push_group(cr);
+            shown.render({cr, scale});
+            cairo_pop_group_to_source(cr);
+            cairo_paint_with_alpha(cr, p);
+        } else {
+            const Rect& f = v.element->frame();
+            const double s = v.transition.scale + (1 - v.transition.scale) * p;
+            const double ax = f.x + v.transition.anchor.x * f.width;
+            const double ay = f.y + v.transition.anchor.y * f.height;
+            cairo_translate(cr, ax, ay);
+            cairo_scale(cr, s, s);
+            cairo_translate(cr, -ax, -ay);
+            shown.render({cr, scale});
+        }
+        cairo_restore(cr);
+    }
 }
 
 void StateBoxBase::changed() const {
@@ -487,8 +541,22 @@ int ViewGraph::rebuilds() const {
 }
 
 bool ViewGraph::isAnimating() const {
-    return std::any_of(core_->animations.begin(), core_->animations.end(),
-                       [](const auto& a) { return a.second.running; });
+    return core_->isAnimating();
+}
+
+void ViewGraph::renderInto(std::uint32_t* pixels, int width, int height, int strideBytes) {
+    tree().renderInto(pixels, width, height, strideBytes);
+    if (core_->leaving.empty()) {
+        return;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, width, height, strideBytes);
+    cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, core_->options.scale, core_->options.scale);
+    core_->drawLeaving(cr, core_->options.scale);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
 }
 
 void ViewGraph::pointer(const input::PointerEvent& event) {

@@ -23,6 +23,7 @@
 #include "platform/input/GestureArena.hpp"
 #include "platform/ui/ViewTree.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -61,6 +62,9 @@ public:
     int rebuilds() const;
     /// Whether an animation is still running (the window keeps drawing frames).
     bool isAnimating() const;
+    /// Draws the current tree into a caller's ARGB32 buffer (ViewTree::renderInto), and
+    /// over it the views whose exit transition is still running.
+    void renderInto(std::uint32_t* pixels, int width, int height, int strideBytes);
 
     /// A pointer event at screen points, with its time on the dispatch clock: hit tests
     /// the current tree, drives the gestures and schedules a rebuild.

@@ -65,7 +65,7 @@ void WindowScene::draw(const Frame& frame) {
     graph_.setOptions(options);
     graph_.update();
     shown_ = true;
-    graph_.tree().renderInto(frame.pixels, frame.width, frame.height, frame.stride);
+    graph_.renderInto(frame.pixels, frame.width, frame.height, frame.stride);
 }
 
 } // namespace qv::platform::window

@@ -103,6 +103,46 @@ TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
     EXPECT_FALSE(graph.needsUpdate());
 }
 
+TEST(Animation, AViewThatLeavesShrinksAwayOverTheCurrentTree) {
+    VirtualDispatch dispatch;
+    bool shown = true;
+    SceneOptions o;
+    o.size = {200, 200};
+    o.scale = 1;
+    o.background = Color::black();
+    ViewGraph graph(
+        [&] {
+            return If(shown, [] {
+                return Circle()
+                    .fill(Color::white())
+                    .frame(100, 100)
+                    .transition(Transition::scaleFrom(0.01));
+            });
+        },
+        o);
+    graph.setAnimationsEnabled(true);
+    graph.update();
+    withAnimation(Animation::easeOut(0.3), [&] {
+        shown = false;
+        graph.invalidate();
+    });
+    graph.update();
+    EXPECT_EQ(graph.tree().find(Query::kind("Shape")), nullptr) << "gone from the tree at once";
+    EXPECT_TRUE(graph.isAnimating());
+    std::vector<std::uint32_t> pixels(200 * 200);
+    auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * 200 + x)] & 0xff; };
+    dispatch.runFor(Seconds(0.15));
+    graph.update();
+    graph.renderInto(pixels.data(), 200, 200, 800);
+    EXPECT_GT(at(100, 100), 0xc0u) << "still drawn, smaller";
+    EXPECT_LT(at(100, 140), 0x10u);
+    dispatch.runFor(Seconds(0.2));
+    graph.update();
+    EXPECT_FALSE(graph.isAnimating());
+    graph.renderInto(pixels.data(), 200, 200, 800);
+    EXPECT_LT(at(100, 100), 0x10u);
+}
+
 TEST(Animation, ValuesChangeAtOnceInTestsAndWithoutATransaction) {
     VirtualDispatch dispatch;
     double alpha = 1;
