@@ -1,12 +1,11 @@
 #include "platform/ui/ShapeMasks.hpp"
 
+#include "platform/ui/LruCache.hpp"
+
 #include <cairo.h>
 #include <cmath>
-#include <list>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace qv::platform::ui {
@@ -22,59 +21,12 @@ struct Mask {
     size_t bytes = 0;
 };
 
-class MaskCache {
-public:
-    const Mask* find(const std::string& key) {
-        auto it = index_.find(key);
-        if (it == index_.end()) {
-            ++stats_.misses;
-            return nullptr;
-        }
-        ++stats_.hits;
-        entries_.splice(entries_.begin(), entries_, it->second);
-        return &it->second->mask;
-    }
-    // Keeps `mask` unless it alone would take more than a quarter of the cache.
-    void insert(std::string key, Mask mask) {
-        if (mask.bytes > capacity_ / 4) {
-            return;
-        }
-        while (stats_.bytes + mask.bytes > capacity_ && !entries_.empty()) {
-            stats_.bytes -= entries_.back().mask.bytes;
-            index_.erase(entries_.back().key);
-            entries_.pop_back();
-        }
-        stats_.bytes += mask.bytes;
-        entries_.push_front({std::move(key), std::move(mask)});
-        index_.emplace(entries_.front().key, entries_.begin());
-    }
-    void reset(size_t capacity) {
-        index_.clear();
-        entries_.clear();
-        stats_ = {};
-        capacity_ = capacity;
-    }
-    ShapeMaskCacheStats stats() const {
-        ShapeMaskCacheStats s = stats_;
-        s.entries = entries_.size();
-        return s;
-    }
+using MaskCache = LruCache<Mask>; // cost: bytes of mask pixels
 
-    static MaskCache& current() {
-        thread_local MaskCache cache;
-        return cache;
-    }
-
-private:
-    struct Entry {
-        std::string key;
-        Mask mask;
-    };
-    std::list<Entry> entries_; // most recently used first
-    std::unordered_map<std::string_view, std::list<Entry>::iterator> index_; // views of the keys
-    ShapeMaskCacheStats stats_;
-    size_t capacity_ = kDefaultShapeMaskCacheBytes;
-};
+MaskCache& maskCache() {
+    thread_local MaskCache cache(kDefaultShapeMaskCacheBytes);
+    return cache;
+}
 
 // Larger masks are drawn directly: they rarely repeat and would crowd the cache.
 constexpr double kMaxMaskPixels = 1 << 20;
@@ -278,7 +230,7 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
         }
     }
 
-    MaskCache& cache = MaskCache::current();
+    MaskCache& cache = maskCache();
     const Mask* mask = cache.find(key);
     Mask fresh;
     if (mask == nullptr) {
@@ -294,16 +246,18 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
         cairo_restore(cr);
     }
     if (mask == &fresh) {
-        cache.insert(key, std::move(fresh));
+        size_t bytes = fresh.bytes;
+        cache.insert(key, std::move(fresh), bytes);
     }
 }
 
 ShapeMaskCacheStats shapeMaskCacheStats() {
-    return MaskCache::current().stats();
+    const MaskCache& cache = maskCache();
+    return {cache.size(), cache.used(), cache.hits(), cache.misses()};
 }
 
 void resetShapeMaskCache(size_t capacityBytes) {
-    MaskCache::current().reset(capacityBytes);
+    maskCache().reset(capacityBytes);
 }
 
 } // namespace qv::platform::ui

@@ -1,10 +1,11 @@
 #include "platform/ui/TextSystem.hpp"
 
+#include "platform/ui/LruCache.hpp"
+
 #include <cmath>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
-#include <unordered_map>
 
 #ifndef QV_ICON_FONT_FILE
 #define QV_ICON_FONT_FILE ""
@@ -149,10 +150,9 @@ bool finite(const std::optional<double>& v) {
     return v.has_value() && std::isfinite(*v);
 }
 
-} // namespace
-
-TextLayout layoutText(const std::string& text, const Font& font, const TextOptions& options,
-                      ProposedSize proposal) {
+// Lays the text out afresh.
+TextLayout newTextLayout(const std::string& text, const Font& font, const TextOptions& options,
+                         ProposedSize proposal) {
     TextLayout out;
     out.layout = newLayout();
     PangoLayout* layout = out.layout.get();
@@ -258,11 +258,14 @@ TextLayout layoutText(const std::string& text, const Font& font, const TextOptio
     return out;
 }
 
-Size measureText(const std::string& text, const Font& font, const TextOptions& options,
-                 ProposedSize proposal) {
+} // namespace
+
+TextLayout layoutText(const std::string& text, const Font& font, const TextOptions& options,
+                      ProposedSize proposal) {
     // Key: every input that changes the answer, as raw bytes.
-    std::string key = text;
-    auto add = [&key](const auto& v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    thread_local std::string key;
+    key.assign(text);
+    auto add = [](const auto& v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
     add(font.size);
     add(font.weight);
     add(font.design);
@@ -272,17 +275,19 @@ Size measureText(const std::string& text, const Font& font, const TextOptions& o
     add(options.alignment);
     add(proposal.width.value_or(-1.0));
     add(proposal.height.value_or(-1.0));
-    thread_local std::unordered_map<std::string, Size> cache;
-    if (auto it = cache.find(key); it != cache.end()) {
-        return it->second;
+    // Layouts are a few kilobytes each; a screen asks for a few hundred.
+    thread_local LruCache<TextLayout> cache(2048);
+    if (const TextLayout* hit = cache.find(key)) {
+        return *hit;
     }
-    constexpr size_t kMaxEntries = 8192;
-    if (cache.size() >= kMaxEntries) {
-        cache.clear();
-    }
-    Size size = layoutText(text, font, options, proposal).size;
-    cache.emplace(std::move(key), size);
-    return size;
+    TextLayout layout = newTextLayout(text, font, options, proposal);
+    cache.insert(key, layout, 1);
+    return layout;
+}
+
+Size measureText(const std::string& text, const Font& font, const TextOptions& options,
+                 ProposedSize proposal) {
+    return layoutText(text, font, options, proposal).size;
 }
 
 void drawText(cairo_t* cr, const TextLayout& text, Point origin, const Color::Rgba& color) {

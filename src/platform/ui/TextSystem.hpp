@@ -25,7 +25,9 @@ struct TextOptions {
     TextAlignment alignment = TextAlignment::leading;
 };
 
-/// A measured text, ready to draw.
+/// A measured text, ready to draw. The Pango layout is shared with the
+/// calling thread's layout cache and is never changed after it is made; draw it
+/// on that thread (Pango objects are not thread-safe).
 struct TextLayout {
     std::shared_ptr<PangoLayout> layout;
     Size size;        // points
@@ -38,10 +40,13 @@ struct TextLayout {
     double lastBaseline = 0;  // points below the top of the logical box
 };
 
+/// The text laid out for the proposal. Layouts are remembered per thread (the
+/// 2048 most recently used) for equal text, font, options and proposal: layout
+/// asks a text for its size several times, places it with yet another proposal,
+/// and screens are rebuilt often, mostly unchanged.
 TextLayout layoutText(const std::string& text, const Font& font, const TextOptions& options,
                       ProposedSize proposal);
-/// The size `layoutText` answers, remembered per thread for repeated proposals
-/// (layout asks a text for its size several times, and screens are rebuilt often).
+/// The size `layoutText` answers.
 Size measureText(const std::string& text, const Font& font, const TextOptions& options,
                  ProposedSize proposal);
 /// Draws the layout with its logical box's top-leading corner at `origin`.

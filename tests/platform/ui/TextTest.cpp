@@ -1,6 +1,7 @@
 // Text: line limits with tail truncation, shrinking to the minimum scale
 // factor, the text styles, and the characters of the exposure readouts.
 
+#include "platform/ui/TextSystem.hpp"
 #include "platform/ui/ViewTree.hpp"
 #include "platform/ui/Views.hpp"
 
@@ -104,6 +105,68 @@ TEST(TextLayout, MultilineAlignmentPlacesLinesWithinTheFrame) {
     ViewTree wide(Text("wide line"), scene(400, 100));
     EXPECT_NEAR(t.get(Query::text("a\nwide line")).frame().width,
                 wide.get(Query::text("wide line")).frame().width, 0.01);
+}
+
+} // namespace
+} // namespace qv::platform::ui
+
+namespace qv::platform::ui {
+namespace {
+
+// Layouts are shared for equal requests only: every input that changes the
+// answer must give a layout of its own.
+TEST(TextLayoutCache, EqualRequestsShareALayoutAndEveryInputCounts) {
+    const Font body = Font::body();
+    const TextOptions plain{};
+    const ProposedSize room{200.0, 100.0};
+    const TextLayout base = layoutText("1/250 s", body, plain, room);
+    ASSERT_TRUE(base.layout);
+    EXPECT_EQ(layoutText("1/250 s", body, plain, room).layout, base.layout);
+
+    Font bigger = body;
+    bigger.size += 1;
+    Font bold = body;
+    bold.weight = FontWeight::bold;
+    Font mono = body;
+    mono.design = FontDesign::monospaced;
+    Font digits = body;
+    digits.monospacedDigits = true;
+    TextOptions limited{1};
+    TextOptions shrinking{{}, 0.5};
+    TextOptions centred{{}, 1.0, TextAlignment::center};
+    const std::vector<TextLayout> others = {
+        layoutText("1/250 s ", body, plain, room),
+        layoutText("1/250 s", bigger, plain, room),
+        layoutText("1/250 s", bold, plain, room),
+        layoutText("1/250 s", mono, plain, room),
+        layoutText("1/250 s", digits, plain, room),
+        layoutText("1/250 s", body, limited, room),
+        layoutText("1/250 s", body, shrinking, room),
+        layoutText("1/250 s", body, centred, room),
+        layoutText("1/250 s", body, plain, {20.0, 100.0}),
+        layoutText("1/250 s", body, plain, {200.0, std::nullopt}),
+    };
+    for (size_t i = 0; i < others.size(); ++i) {
+        EXPECT_NE(others[i].layout, base.layout) << i;
+    }
+    // The answers are those of the request, not of a neighbour's layout.
+    EXPECT_GT(others[1].size.width, base.size.width);
+    EXPECT_GT(others[8].lineCount, 1);
+    EXPECT_EQ(measureText("1/250 s", body, plain, {20.0, 100.0}).height, others[8].size.height);
+}
+
+// A rebuilt screen reuses its texts' layouts and draws the same pixels.
+TEST(TextLayoutCache, ARebuiltTreeDrawsTheSame) {
+    auto screen = [] {
+        return VStack({Text(kLong).lineLimit(2), Text("ISO 800").font(Font::caption())})
+            .frame(150, 90);
+    };
+    SceneOptions o = scene(160, 100);
+    o.scale = 2;
+    ViewTree first(screen(), o);
+    RenderedImage a = first.render();
+    ViewTree second(screen(), o);
+    EXPECT_EQ(second.render().pixels, a.pixels);
 }
 
 } // namespace
