@@ -186,6 +186,15 @@ TEST(NightMerger, TakesLimitsFromThePhotoKeptBeforeAndTheModeOfTheMoment) {
     EXPECT_THAT(text, HasSubstr("\n\n-----Night Mode add photo\n\n\nBlack Level: 528 \n\n"
                                 "White Level: 4095 \n\n"));
     EXPECT_THAT(text, HasSubstr("seconds\n\n\n-----End Night Mode add photo\n\n"));
+
+    // The result reads the mode of the moment and the latest photo's levels.
+    merger->resultData(0, 0);
+    night.mode = BetaNightMergeMode::blackAndWhiteClippingRBG;
+    merger->resultData(0, 0);
+    const std::string results = console.text().substr(text.size());
+    EXPECT_EQ(results.substr(results.find("Lower limits:")),
+              "Lower limits:  [0, 0, 0]\nUpper limits:  [4294967295, 4294967295, 4294967295]\n"
+              "Lower limits:  [528, 532, 532]\nUpper limits:  [2308, 4092, 3020]\n");
 }
 
 TEST(NightMerger, WithoutCountedFramesTheResultIsTheKeptPhotoUnchanged) {

@@ -1,10 +1,14 @@
 // End to end: photos of every RAW mode through the exposure sequence and the
-// merger choice, the result DNG developed by the RAW developer.
+// merger choice, and the mergers made outside the choice, each result DNG
+// developed by the RAW developer.
+#include "engine/CpuAveragingMergers.hpp"
 #include "engine/ExposureSequence.hpp"
+#include "engine/MetaDataCustomizer.hpp"
 #include "engine/PhotoMergerChoice.hpp"
 #include "engine/RawLightTrailMerger.hpp"
 #include "engine/RawNightModeMerger.hpp"
 #include "engine/RawStarTrailMerger.hpp"
+#include "engine/RawStarTrailStreamsMerger.hpp"
 #include "engine/RawStreamsMerger.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/console/Console.hpp"
@@ -17,12 +21,19 @@ namespace {
 
 using platform::SyntheticPhotoOptions;
 
-std::shared_ptr<platform::CapturedPhoto> photo(unsigned seed, int sequenceCount = 0) {
+// The RAW developer refuses images with a side much under 32 pixels.
+constexpr std::size_t width = 32;
+constexpr std::size_t height = 32;
+
+std::shared_ptr<platform::CapturedPhoto>
+photo(unsigned seed, int sequenceCount = 0,
+      platform::FourCharCode format = platform::pixelformat::bayer14RGGB) {
     SyntheticPhotoOptions options;
-    options.width = 32;
-    options.height = 24;
+    options.width = width;
+    options.height = height;
     options.seed = seed;
     options.sequenceCount = sequenceCount;
+    options.pixelFormat = format;
     return platform::makeSyntheticPhoto(options);
 }
 
@@ -45,8 +56,8 @@ void expectDevelops(const std::optional<FileData>& data) {
     ASSERT_TRUE(data);
     const auto image = platform::imaging::developRaw(*data);
     ASSERT_TRUE(image) << image.error();
-    EXPECT_EQ(image->width(), 32u);
-    EXPECT_EQ(image->height(), 24u);
+    EXPECT_EQ(image->width(), width);
+    EXPECT_EQ(image->height(), height);
 }
 
 TEST(RawModeMergerFiles, NightResultDevelops) {
@@ -76,6 +87,47 @@ TEST(RawModeMergerFiles, BracketResultsDevelop) {
     EXPECT_EQ(merger->totalFrames1(), 2u);
     expectDevelops(merger->resultData(2, 0));
     expectDevelops(merger->resultData(1, 0));
+}
+
+TEST(RawModeMergerFiles, BracketStarTrailResultDevelops) {
+    platform::ConsoleCapture console;
+    const auto merger = MetalStarTrailsRAWPhotoMerger::make(photo(1, 1), 2);
+    ASSERT_TRUE(merger);
+    for (unsigned i = 2; i <= 8; ++i) {
+        merger->addPhoto(photo(i, 2 - int(i % 2)));
+    }
+    EXPECT_EQ(merger->numberOfMaxedFrames(), 2u);
+    expectDevelops(merger->resultData(0, 0));
+}
+
+TEST(RawModeMergerFiles, ResultsOfTheOtherMergersOutsideTheChoiceDevelop) {
+    platform::ConsoleCapture console;
+    const auto triple = MetalTripleRAWPhotoMerger::make(photo(1, 1));
+    ASSERT_TRUE(triple);
+    triple->addPhoto(photo(2, 2));
+    triple->addPhoto(photo(3, 3));
+    for (int index : {1, 2, 3}) {
+        expectDevelops(triple->resultData(index, 0));
+    }
+
+    const auto dual = DualRAWPhotoMerger::make(photo(1, 1));
+    dual->addPhoto(photo(2, 2));
+    dual->addPhoto(photo(3, 1));
+    expectDevelops(dual->resultData(1, 0));
+    expectDevelops(dual->resultData(2, 0));
+
+    auto& customizer = MetaDataCustomizer::shared();
+    const auto bayer = ProRAWPhotoMerger::make(photo(1), customizer);
+    bayer->addPhoto(photo(2));
+    expectDevelops(bayer->resultData(0, 0));
+
+    const auto earlierTrail = MetalTrailRAWPhotoMerger::make(photo(1), 2, customizer);
+    ASSERT_TRUE(earlierTrail);
+    for (unsigned i = 2; i <= 5; ++i) {
+        earlierTrail->addPhoto(photo(i));
+    }
+    EXPECT_EQ(earlierTrail->numberOfMaxedFrames(), 3u);
+    expectDevelops(earlierTrail->resultData(0, 0));
 }
 
 } // namespace

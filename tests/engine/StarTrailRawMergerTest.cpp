@@ -100,6 +100,19 @@ TEST(StarTrailRawMerger, KeepsASteadyStarAndDropsAOneFrameLight) {
     EXPECT_EQ(out[0], 1000);
 }
 
+TEST(StarTrailRawMerger, TheFilterSeesTheFrameAndTheTwoBeforeIt) {
+    ConsoleCapture console;
+    Trail trail;
+    // A light in the second (filter) frame and the fourth: of the accumulated
+    // frames 3, 4 and 5 only the fourth has it in two of its three frames.
+    const auto merger = trail.make(sky(), 10);
+    merger->addPhoto(sky({{0, 1600}}));
+    merger->addPhoto(sky());
+    merger->addPhoto(sky({{0, 1600}}));
+    merger->addPhoto(sky());
+    EXPECT_EQ(bayerSamplesOf(merger->resultData(0, 0))[0], (1000 + 1600 + 1000) / 3);
+}
+
 TEST(StarTrailRawMerger, TheTrailLeavesOutAnUnfinishedGroup) {
     ConsoleCapture console;
     Trail trail;
@@ -156,6 +169,44 @@ TEST(StarTrailRawMerger, CompensationKeepsSmallRisesOutOfTheTrail) {
         EXPECT_EQ(out[1], 1006);
     }
     EXPECT_THAT(console.text(), HasSubstr("Use compensation: true"));
+}
+
+TEST(StarTrailRawMerger, TheResultIsTheTrailFileOnlyWhenItDevelops) {
+    ConsoleCapture console;
+    Trail trail;
+    const auto merger = trail.make(sky(), 2);
+    for (int i = 0; i < 1 + 2; ++i) {
+        merger->addPhoto(sky());
+    }
+    const auto file = merger->trailResultData();
+    ASSERT_TRUE(file);
+    EXPECT_EQ(merger->resultData(0, 0), file);
+
+    // Too small for the RAW developer: the file is made but not returned.
+    const auto tiny = [] {
+        return makeBayerPhoto(8, 8, [](std::size_t, std::size_t) { return std::uint16_t(1000); });
+    };
+    const auto small = trail.make(tiny(), 2);
+    for (int i = 0; i < 1 + 2; ++i) {
+        small->addPhoto(tiny());
+    }
+    EXPECT_TRUE(small->trailResultData());
+    EXPECT_FALSE(small->resultData(0, 0));
+}
+
+TEST(StarTrailRawMerger, TheEarlierFormMergesAlikeWithoutCompensation) {
+    ConsoleCapture console;
+    TwoSecondCustomizer customizer;
+    const auto merger = MetalTrailRAWPhotoMerger::make(sky(), 0, customizer);
+    ASSERT_TRUE(merger);
+    merger->addPhoto(sky());
+    EXPECT_EQ(merger->totalFrames1(), 0u); // both filter frames
+    merger->addPhoto(sky());
+    merger->addPhoto(sky({{0, 1005}}));
+    merger->addPhoto(sky({{0, 1005}}));
+    EXPECT_EQ(merger->numberOfMaxedFrames(), 3u);
+    EXPECT_EQ(bayerSamplesOf(merger->resultData(0, 0))[0], 1005);
+    EXPECT_THAT(console.text(), HasSubstr("Use compensation: false"));
 }
 
 } // namespace

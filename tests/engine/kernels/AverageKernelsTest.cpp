@@ -67,6 +67,12 @@ TEST(AverageKernels, BoosterStretchesAboveThePivotOnly) {
                           {{0, uintBuffer({2})}, {1, floatBuffer(2.0f)}, {2, uintBuffer({2112})}}));
     // means 1000, 3112, 30000
     EXPECT_THAT(contents(out), ElementsAre(1000, 4112, 57888));
+
+    // Means 2112.75, 1000.5 and 1000.25 round to nearest, halves up, on either side.
+    Texture fractions = makeTexture(TextureFormat::r32Uint, 3, 1, {8451, 4002, 4001});
+    ASSERT_TRUE(runKernel("frameAverageBooster", {out, fractions},
+                          {{0, uintBuffer({4})}, {1, floatBuffer(2.0f)}, {2, uintBuffer({2112})}}));
+    EXPECT_THAT(contents(out), ElementsAre(2114, 1001, 1000));
 }
 
 TEST(AverageKernels, PairAverageTakesTheMeanOfBothSumsWithoutOverflow) {
@@ -101,6 +107,13 @@ TEST(AverageKernels, NightResultAppliesGainAboveBlackAndCapsEachColour) {
     ASSERT_TRUE(runKernel("v2NightModeResult", {out, sum},
                           {{0, uintBuffer({2})}, {1, uintBuffer({528})}, {4, floatBuffer(0.5f)}}));
     EXPECT_THAT(contents(out), ElementsAre(646, 646, 200, 1764));
+
+    // Rounded to nearest: 528 + 0.5 x (1529.5 - 528) = 1028.75 above black, the
+    // mean 500.5 itself below it.
+    Texture fractions = makeTexture(TextureFormat::r32Uint, 2, 2, {3059, 1001, 0, 0});
+    ASSERT_TRUE(runKernel("v2NightModeResult", {out, fractions},
+                          {{0, uintBuffer({2})}, {1, uintBuffer({528})}, {4, floatBuffer(0.5f)}}));
+    EXPECT_THAT(contents(out), ElementsAre(1029, 501, 0, 0));
 }
 
 } // namespace
