@@ -25,11 +25,14 @@ class Element;
 using ElementList = std::vector<std::unique_ptr<Element>>;
 
 /// What a parent hands a child when placing it: screen and safe-area rectangles
-/// (for geometry readers and `ignoresSafeArea`) and the accumulated transform.
+/// (for geometry readers and `ignoresSafeArea`), the accumulated transform, and the
+/// part of the screen where the child can be seen (the screen, narrowed by the
+/// scroll views around it; lazy containers build only what meets it).
 struct PlaceContext {
     Rect screen;
     Rect safeArea;
     Transform toScreen;
+    Rect visible;
 };
 
 struct RenderContext {

@@ -17,6 +17,13 @@ Rect Rect::united(const Rect& o) const {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+Rect Rect::intersected(const Rect& o) const {
+    const double x0 = std::max(x, o.x), y0 = std::max(y, o.y);
+    const double x1 = std::max(x0, std::min(maxX(), o.maxX()));
+    const double y1 = std::max(y0, std::min(maxY(), o.maxY()));
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
 Point aligned(Size child, const Rect& container, Alignment alignment) {
     double x = container.x, y = container.y;
     switch (alignment.horizontal) {

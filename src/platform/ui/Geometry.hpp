@@ -48,6 +48,8 @@ struct Rect {
     }
     /// Smallest rectangle holding both; an empty (zero-area, origin 0) rectangle is ignored.
     Rect united(const Rect& o) const;
+    /// The common part of both; zero-sized (at the nearer corner) when they do not meet.
+    Rect intersected(const Rect& o) const;
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -63,8 +63,9 @@ protected:
         if (items_.empty() || (session != nullptr && session->isProbing())) {
             return; // a probe needs the geometry only
         }
-        // The rows that meet the screen, in this element's layout coordinates.
-        const Rect visible = toScreen().inverted().apply(placeContext().screen);
+        // The rows that meet the visible part of the screen, in this element's layout
+        // coordinates.
+        const Rect visible = toScreen().inverted().apply(placeContext().visible);
         const double pitch = rowHeight_ + spacing_;
         const std::size_t n = columns_.size();
         const std::size_t rows = (items_.size() + n - 1) / n;
@@ -287,10 +288,15 @@ protected:
     }
 
 private:
+    // The content is seen only through this view's frame.
     void placeContent(double offset) {
         const Rect& f = frame();
-        placeChildAt(child(0), {f.x + (f.width - contentSize_.width) / 2, f.y - offset,
-                                contentSize_.width, contentSize_.height});
+        PlaceContext inner = placeContext();
+        inner.toScreen = toScreen();
+        inner.visible = inner.visible.intersected(screenFrame());
+        child(0).place({f.x + (f.width - contentSize_.width) / 2, f.y - offset, contentSize_.width,
+                        contentSize_.height},
+                       inner);
     }
 
     bool indicators_;

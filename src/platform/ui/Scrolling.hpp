@@ -60,7 +60,8 @@ struct GridItem {
 
 /// Cells of `content` (a ForEach or Group: each of its views is a cell, identified by
 /// its key) in rows over `columns`, `spacing` points between rows (8 by default). Only
-/// the rows on screen are built; every row is as high as the first.
+/// the rows that can be seen (inside the scroll views around it) are built; every row
+/// is as high as the first.
 View LazyVGrid(std::vector<GridItem> columns, View content,
                std::optional<double> spacing = std::nullopt,
                HorizontalAlignment alignment = HorizontalAlignment::center);

@@ -83,7 +83,7 @@ void ViewTree::layout() {
     Rect safe{in.leading, in.top, std::max(0.0, screen.width - in.leading - in.trailing),
               std::max(0.0, screen.height - in.top - in.bottom)};
     // The tree is offered the safe area; views that ignore it reach out.
-    root_->place(safe, {screen, safe, Transform{}});
+    root_->place(safe, {screen, safe, Transform{}, screen});
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include "platform/ui/Views.hpp"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace qv::platform::ui {
 namespace {
@@ -33,13 +34,15 @@ struct Grid {
     std::string target;
     int* built;
     std::vector<int>* tapped;
+    // The scroll view's height at the top of the screen; the whole screen when absent.
+    std::optional<double> viewport;
     View body() const {
         std::vector<GridItem> items(static_cast<std::size_t>(columns), GridItem::flexible(10));
         auto b = built;
         auto t = tapped;
         auto id = target;
         const int n = count;
-        return ScrollView(ScrollViewReader([items, b, t, id, n](ScrollViewProxy proxy) {
+        View scroll = ScrollView(ScrollViewReader([items, b, t, id, n](ScrollViewProxy proxy) {
             return LazyVGrid(items,
                              ForEach(n,
                                      [b, t](int i) {
@@ -52,6 +55,11 @@ struct Grid {
                     }
                 });
         }));
+        if (!viewport) {
+            return scroll;
+        }
+        return VStack({scroll.frame(std::nullopt, *viewport), Spacer()},
+                      HorizontalAlignment::center, 0);
     }
 };
 
@@ -59,7 +67,7 @@ struct Harness {
     VirtualDispatch dispatch;
     int built = 0;
     std::vector<int> tapped;
-    Grid grid{1, 280, "", &built, &tapped};
+    Grid grid{1, 280, "", &built, &tapped, std::nullopt};
     ViewGraph graph{[this] { return grid; }, testing::squareScene()};
     SyntheticInput input{graph, dispatch};
     // The cell's 40-point frame around its text.
@@ -82,6 +90,27 @@ TEST(LazyGrid, BuildsOnlyTheCellsOnScreen) {
     EXPECT_NEAR(h.cell(1)->screenFrame().midX(), 200, 0.5);
     const Rect c0 = h.cell(0)->frame();
     EXPECT_NEAR(c0.width, (400 - 16) / 3.0, 1e-6);
+}
+
+TEST(LazyGrid, BuildsOnlyTheCellsInsideItsScrollView) {
+    Harness h;
+    h.grid.columns = 3;
+    h.grid.viewport = 100; // two rows of 40 + 10 points show, the screen holds eight
+    h.graph.settle();
+    EXPECT_LE(h.built, 12);
+    EXPECT_NE(h.cell(5), nullptr);
+    EXPECT_EQ(h.cell(9), nullptr) << "rows under the scroll view's clip are not built";
+
+    // Scrolled by a drag, the rows that came into the clip are built and the rows that
+    // left it are gone.
+    h.input.drag({200, 90}, {200, 10});
+    EXPECT_EQ(h.cell(0), nullptr);
+    EXPECT_NE(h.cell(6), nullptr);
+    EXPECT_EQ(h.cell(15), nullptr);
+    h.built = 0;
+    h.graph.invalidate();
+    h.graph.update();
+    EXPECT_LE(h.built, 12) << "a rebuild makes only the rows in the clip";
 }
 
 TEST(ScrollReader, ScrollToCentresACellOfA280RowGrid) {
