@@ -37,11 +37,7 @@ void averageRows(const Texture& photo, const Texture& sum, std::uint32_t count, 
     const RoundedDivider divide(count, maxOf<P>());
     const std::size_t n = channelsPerRow(photo, tile);
     for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-        P* __restrict out = channels<P>(photo, y, tile);
-        const std::uint32_t* __restrict in = channels<const std::uint32_t>(sum, y, tile);
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = P(divide(in[i]));
-        }
+        divide.apply(channels<const std::uint32_t>(sum, y, tile), channels<P>(photo, y, tile), n);
     }
 }
 

@@ -4,6 +4,14 @@
 
 #include <mutex>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// A second copy for processors with 256-bit integer vectors, picked once when
+// the program loads; the plain copy serves every other processor.
+#define QV_WIDE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define QV_WIDE_VECTOR_CLONES
+#endif
+
 namespace qv::kernels {
 
 void registerMergeKernels() {
@@ -19,6 +27,18 @@ void registerMergeKernels() {
 }
 
 namespace parts {
+
+QV_WIDE_VECTOR_CLONES
+void RoundedDivider::apply(const std::uint32_t* __restrict in, std::uint8_t* __restrict out,
+                           std::size_t n) const {
+    divideAll(in, out, n);
+}
+
+QV_WIDE_VECTOR_CLONES
+void RoundedDivider::apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out,
+                           std::size_t n) const {
+    divideAll(in, out, n);
+}
 
 bool isUint(TextureFormat format) {
     switch (format) {

@@ -1,9 +1,11 @@
 #include "KernelTestPass.hpp"
 #include "engine/kernels/KernelParts.hpp"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <vector>
 
 namespace qv::kernels::testing {
 namespace {
@@ -50,12 +52,40 @@ TEST(AverageKernels, ACountOfZeroLeavesThePhotoUntouched) {
 TEST(AverageKernels, DividerMatchesIntegerRoundingEverywhere) {
     std::mt19937 random(5);
     std::uniform_int_distribution<std::uint32_t> anySum;
-    for (std::uint32_t count : {1u, 2u, 3u, 7u, 255u, 1000u, 65537u, 4000000000u}) {
-        const parts::RoundedDivider divide(count, 65535);
-        for (int i = 0; i < 20000; ++i) {
-            const std::uint32_t sum = i < 100 ? std::uint32_t(i) * (count / 2 + 1) : anySum(random);
-            const std::uint64_t exact = (std::uint64_t(sum) + count / 2) / count;
-            ASSERT_EQ(divide(sum), std::min<std::uint64_t>(exact, 65535)) << sum << " / " << count;
+    for (std::uint32_t top : {255u, 65535u}) {
+        for (std::uint32_t count : {1u, 2u, 3u, 7u, 255u, 1000u, 65535u, 65536u, 65537u, 16843009u,
+                                    (1u << 30) - 1, 1u << 30, 4000000000u}) {
+            const parts::RoundedDivider divide(count, top);
+            const auto expect = [&](std::uint64_t sum) {
+                if (sum > 0xFFFFFFFFu) {
+                    return;
+                }
+                const std::uint64_t exact = (sum + count / 2) / count;
+                ASSERT_EQ(divide(std::uint32_t(sum)), std::min<std::uint64_t>(exact, top))
+                    << sum << " / " << count << " up to " << top;
+            };
+            // Around every rounding step up to the top, then anywhere.
+            for (std::uint64_t k = 0; k <= top + 2; ++k) {
+                const std::uint64_t step = k * count + count / 2;
+                for (std::uint64_t sum : {step - (step > 0), step, step + 1}) {
+                    expect(sum);
+                }
+            }
+            for (int i = 0; i < 20000; ++i) {
+                expect(anySum(random));
+            }
+            expect(0xFFFFFFFFu);
+
+            // The row form gives the same values.
+            std::vector<std::uint32_t> sums(64);
+            std::generate(sums.begin(), sums.end(), [&] {
+                return std::uint32_t(anySum(random) % (std::uint64_t(count) * 300 + 1));
+            });
+            std::vector<std::uint8_t> out(sums.size());
+            divide.apply(sums.data(), out.data(), sums.size());
+            for (std::size_t i = 0; i < sums.size(); ++i) {
+                ASSERT_EQ(out[i], std::uint8_t(divide(sums[i])));
+            }
         }
     }
 }
