@@ -55,6 +55,12 @@ TEST(GpuMergeFrame, CreationFailsQuietlyExceptForPipelines) {
     }
     {
         Faults faults;
+        faults.noDefaultLibrary = true;
+        ScopedFaults scoped(faults);
+        EXPECT_FALSE(GpuMergeFrame::make(bayer(4, 4, 0), bayerSetup()));
+    }
+    {
+        Faults faults;
         faults.textureFailure = true;
         ScopedFaults scoped(faults);
         EXPECT_FALSE(GpuMergeFrame::make(bayer(4, 4, 0), bayerSetup()));
@@ -145,6 +151,27 @@ TEST(GpuMergeFrame, APassRunsItsKernelAndAFailedOneReportsAndFlushes) {
     EXPECT_EQ(console.text(), "Failed to create Metal command encoder\n");
     EXPECT_EQ(frame->textureCache()->flushCount(), 1);
     EXPECT_EQ(frame->workTexture(0).row<std::uint32_t>(3)[3], 300u);
+}
+
+TEST(GpuMergeFrame, EveryMissingObjectOfAPassFailsItTheSameWay) {
+    for (bool Faults::*missing :
+         {&Faults::commandQueueFailure, &Faults::encoderFailure, &Faults::bufferFailure}) {
+        auto frame = GpuMergeFrame::make(bayer(4, 4, 0), bayerSetup());
+        ASSERT_TRUE(frame);
+        auto photo = bayer(4, 4, 8);
+        auto admitted = frame->admit(photo);
+        ASSERT_TRUE(admitted);
+        ConsoleCapture console;
+        Faults faults;
+        faults.*missing = true;
+        ScopedFaults scoped(faults);
+        const std::uint32_t count = 1;
+        EXPECT_FALSE(frame->runPass("Averager", 1, {admitted->frame, frame->workTexture(0)},
+                                    {GpuMergeFrame::bytes(count)}));
+        EXPECT_EQ(console.text(), "Failed to create Metal command encoder\n");
+        EXPECT_EQ(frame->textureCache()->flushCount(), 1);
+        EXPECT_EQ(photo->row<std::uint16_t>(0)[0], 8); // nothing ran
+    }
 }
 
 TEST(GpuMergeFrame, ARefusedPassCountsAsAFailedPass) {

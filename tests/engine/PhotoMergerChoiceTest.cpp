@@ -136,6 +136,28 @@ TEST(PhotoMergerChoice, TheSequenceMergesEveryPhotoThroughTheChosenMerger) {
     EXPECT_EQ(merger->totalFrames1(), 3u);
     EXPECT_TRUE(merger->resultData(0, 0));
     EXPECT_THAT(console.text(), HasSubstr("Adding Photo to sequence took"));
+
+    // A merger that cannot be made replaces the one there was.
+    platform::compute::Faults faults;
+    faults.noDevice = true;
+    platform::compute::ScopedFaults scoped(faults);
+    sequence->makePhotoMerger(photo(bgra32), true);
+    EXPECT_FALSE(sequence->photoMerger());
+}
+
+TEST(PhotoMergerChoice, ProcessedNightPhotosAndUncountedRawStarTrailsKeepTheMerger) {
+    ConsoleCapture console;
+    auto settings = UserDefaults::inMemory();
+    auto sequence = ExposureSequence::make(*settings);
+    sequence->addPhoto(photo(bayer14RGGB));
+    const auto first = sequence->photoMerger();
+    ASSERT_TRUE(first);
+    sequence->sequenceMode = SequenceMode::nightMode;
+    sequence->makePhotoMerger(photo(bgra32), true);
+    EXPECT_EQ(sequence->photoMerger(), first);
+    sequence->sequenceMode = SequenceMode::starTrails;
+    sequence->didFinishProcessingPhoto(photo(bayer14RGGB));
+    EXPECT_EQ(sequence->photoMerger(), first);
 }
 
 } // namespace

@@ -137,6 +137,66 @@ TEST(StarTrails, GroupsAreAveragedAndFoldedIntoTheMaximum) {
     EXPECT_EQ(firstPixel(ten->resultData(0, 0))[0], 51);
 }
 
+// Passes of an addition that completes a group of the trail merger:
+// "Accumulation", "Averager", "ResetAverager", "Maxer". `passesThatRun` of
+// them run, the rest fail.
+void addWithPassesFailingAfter(MetalTrailRGBA32PhotoMerger& merger, int passesThatRun,
+                               std::uint8_t level) {
+    Faults faults;
+    faults.commandBuffersBeforeFailure = passesThatRun;
+    ScopedFaults scoped(faults);
+    merger.addPhoto(solidColour(2, 1, level, 0, 0));
+}
+
+TEST(StarTrails, AFailedGroupAverageLeavesTheMergerBusyForGood) {
+    auto merger = trailRun(3, {10, 20});
+    ConsoleCapture console;
+    addWithPassesFailingAfter(*merger, 1, 40);
+    EXPECT_EQ(console.text(), "Failed to create Metal command encoder\n");
+    EXPECT_EQ(merger->totalFrames1(), 3u);
+    merger->addPhoto(solidColour(2, 1, 40, 0, 0));
+    EXPECT_EQ(console.text(), "Failed to create Metal command encoder\nMetal Problem\n");
+    EXPECT_EQ(merger->totalFrames1(), 3u);
+    EXPECT_FALSE(merger->resultData(0, 0));
+}
+
+TEST(StarTrails, AFailedClearAndFoldLetTheNextPhotoCompleteTheGroup) {
+    auto merger = trailRun(3, {10, 20});
+    ConsoleCapture console;
+    addWithPassesFailingAfter(*merger, 2, 40); // the clear and the fold fail
+    EXPECT_EQ(console.text(), "Failed to create Metal command encoder\n"
+                              "Failed to create Metal command encoder\n");
+    EXPECT_EQ(merger->subTotalFrames(), 3u); // not cleared
+    // The addition completed: the merger takes the next photo, which closes a
+    // group of all four frames at once: (10 + 20 + 40 + 60) / 4 = 32.5.
+    merger->addPhoto(solidColour(2, 1, 60, 0, 0));
+    EXPECT_EQ(merger->subTotalFrames(), 0u);
+    EXPECT_EQ(merger->totalFrames1(), 4u);
+    EXPECT_EQ(firstPixel(merger->resultData(0, 0))[0], 33);
+}
+
+TEST(ProcessedMergers, AFailedResultPassGivesNothingAndRefusesLaterPhotos) {
+    auto check = [](PhotoMerger& merger, int index) {
+        ConsoleCapture console;
+        {
+            Faults faults;
+            faults.commandBuffersBeforeFailure = 0;
+            ScopedFaults scoped(faults);
+            EXPECT_FALSE(merger.resultData(index, 0));
+        }
+        merger.addPhoto(solidColour(2, 1, 9, 9, 9));
+        EXPECT_EQ(console.text(), "Failed to create Metal command encoder\nMetal Problem\n");
+        EXPECT_EQ(merger.totalFrames1(), 1u);
+        EXPECT_FALSE(merger.resultData(index, 0));
+    };
+    check(*MetalRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), customizer), 0);
+    check(*MetalTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), 3, customizer), 0);
+    for (int index : {0, 1}) {
+        check(*MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), customizer),
+              index);
+    }
+}
+
 TEST(LightTrails, IndexOneGivesTheMeanAndOthersTheMaximumOfAMovingDot) {
     auto dotAt = [](std::size_t position) {
         return testing::makePhoto(bgra32, 5, 1, [=](std::size_t x, std::size_t, std::size_t c) {

@@ -53,6 +53,17 @@ TEST(RawAveraging, WithoutCountingTheFirstPhotoTheResultLeavesItAsItWas) {
     merger->addPhoto(bayerPhoto(100));
     EXPECT_EQ(merger->totalFrames1(), 1u);
     EXPECT_EQ(channelsOf(*merger->resultData(0, 0), bayer14RGGB)[0], 100);
+
+    auto pro = MetalProRawPhotoMerger::make(
+        makePhoto(rgba64LE, 2, 1,
+                  [](std::size_t x, std::size_t, std::size_t c) {
+                      return std::uint16_t(c == 3 ? 65535 : 1000 * (x + 1) + c);
+                  }),
+        false, customizer);
+    ASSERT_TRUE(pro);
+    EXPECT_EQ(pro->totalFrames1(), 0u);
+    EXPECT_THAT(channelsOf(*pro->resultData(0, 0), rgba64LE),
+                ElementsAre(1000, 1001, 1002, 65535, 2000, 2001, 2002, 65535));
 }
 
 TEST(RawAveraging, RefusesOtherSizesAndStaysBusyAfterAFailedPass) {

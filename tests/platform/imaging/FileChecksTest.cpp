@@ -14,17 +14,8 @@ namespace qv::platform::imaging {
 namespace {
 
 namespace key = metadata;
+using test::expectValid;
 using test::runTool;
-
-// exiftool's validation of the file: passes when it reports OK and lists no
-// warning.
-void expectValid(const std::filesystem::path& path) {
-    const auto run = runTool("exiftool", {"-validate", "-warning", "-a", path.string()});
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find(": OK"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("Warning"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("Error"), std::string::npos) << run.output;
-}
 
 TEST(FileChecks, BayerDngValidatesAndDevelopsInLibRaw) {
     test::TempFolder folder;

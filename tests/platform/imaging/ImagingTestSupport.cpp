@@ -158,4 +158,12 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& argu
     return run;
 }
 
+void expectValid(const std::filesystem::path& path) {
+    const auto run = runTool("exiftool", {"-validate", "-warning", "-a", path.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find(": OK"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Warning"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Error"), std::string::npos) << run.output;
+}
+
 } // namespace qv::platform::imaging::test

@@ -54,4 +54,8 @@ struct ToolRun {
 ToolRun runTool(const std::string& program, const std::vector<std::string>& arguments);
 bool toolOnPath(const std::string& program);
 
+// exiftool's validation of a file: a test failure unless it reports OK and
+// lists no warning or error.
+void expectValid(const std::filesystem::path& path);
+
 } // namespace qv::platform::imaging::test
