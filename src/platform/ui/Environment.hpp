@@ -19,6 +19,8 @@ namespace qv::platform::ui {
 
 enum class TextAlignment { leading, center, trailing };
 enum class Axis { horizontal, vertical };
+/// The size of symbol images relative to the font: small 0.8, medium 1, large 1.3 times.
+enum class ImageScale { small, medium, large };
 
 struct Environment {
     ColorScheme colorScheme = ColorScheme::light;
@@ -31,6 +33,9 @@ struct Environment {
     double minimumScaleFactor = 1.0;
     TextAlignment multilineTextAlignment = TextAlignment::leading;
     bool isEnabled = true;
+    ImageScale imageScale = ImageScale::medium;
+    /// Pixels per point of the scene being drawn.
+    double displayScale = 1;
     /// The axis of the nearest enclosing stack: the direction a spacer grows in.
     std::optional<Axis> stackAxis;
     /// The scene's phase (set by the graph that builds the tree).

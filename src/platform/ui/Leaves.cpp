@@ -71,12 +71,24 @@ public:
     bool hitsContent(Point p) const override { return frame().contains(p); }
 
 protected:
-    // Symbols and drawn images are a square a little taller than the font's size.
+    // Symbols and drawn images are a square a little taller than the font's size,
+    // scaled by the image scale.
     Size natural() const {
         if (kind_ == Image::Kind::bitmap) {
             return {bitmap_.width() / bitmap_.scale(), bitmap_.height() / bitmap_.scale()};
         }
-        double side = environment().font.size * 1.2;
+        double scale = 1;
+        switch (environment().imageScale) {
+        case ImageScale::small:
+            scale = 0.8;
+            break;
+        case ImageScale::medium:
+            break;
+        case ImageScale::large:
+            scale = 1.3;
+            break;
+        }
+        const double side = environment().font.size * 1.2 * scale;
         return {side, side};
     }
     Size measure(ProposedSize p) override {

@@ -369,6 +369,10 @@ View View::multilineTextAlignment(TextAlignment alignment) const {
         *this, [alignment](Environment& env) { env.multilineTextAlignment = alignment; });
 }
 
+View View::imageScale(ImageScale scale) const {
+    return withEnvironment(*this, [scale](Environment& env) { env.imageScale = scale; });
+}
+
 View View::colorScheme(ColorScheme scheme) const {
     return withEnvironment(*this, [scheme](Environment& env) { env.colorScheme = scheme; });
 }

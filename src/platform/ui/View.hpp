@@ -150,6 +150,8 @@ public:
     View foregroundStyle(const ShapeStyle& style) const;
     View font(const Font& font) const;
     View fontWeight(FontWeight weight) const;
+    /// Scales symbol images against the current font.
+    View imageScale(ImageScale scale) const;
     View monospacedDigit() const;
     View lineLimit(std::optional<int> lines) const;
     View minimumScaleFactor(double factor) const;

@@ -56,6 +56,7 @@ ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(
     retained_ = session->retained;
     auto env = std::make_shared<Environment>();
     env->colorScheme = options_.colorScheme;
+    env->displayScale = options_.scale;
     ResolveContext ctx{"", env, nullptr};
     ElementList elements;
     detail::resolveView(view, ctx, elements);

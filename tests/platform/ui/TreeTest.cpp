@@ -1,5 +1,6 @@
 // Structural identities and queries of the built tree.
 
+#include "platform/ui/State.hpp"
 #include "platform/ui/ViewTree.hpp"
 #include "platform/ui/Views.hpp"
 
@@ -70,6 +71,30 @@ TEST(Environment, ForegroundAndFontAreInherited) {
     EXPECT_NEAR(a.environment().foregroundColor().alpha, 0.6, 1e-9);
     EXPECT_EQ(t.get(Query::text("b")).environment().foregroundColor(),
               Color::red().resolved(ColorScheme::dark));
+}
+
+TEST(Environment, ImageScaleSizesSymbolsAgainstTheFontAndTheSceneGivesItsScale) {
+    auto side = [](ImageScale scale) {
+        ViewTree t(HStack({Image::system("circle").imageScale(scale), Text("label")})
+                       .font(Font::system(20)));
+        return t.get(Query::symbol("circle")).frame().width;
+    };
+    EXPECT_NEAR(side(ImageScale::medium), 24, 1e-9);
+    EXPECT_NEAR(side(ImageScale::small), 24 * 0.8, 1e-9);
+    EXPECT_NEAR(side(ImageScale::large), 24 * 1.3, 1e-9);
+
+    SceneOptions o;
+    o.scale = 2;
+    double seen = 0;
+    struct ReadsScale {
+        double* seen;
+        View body() const {
+            *seen = currentEnvironment().displayScale;
+            return Text("x");
+        }
+    };
+    ViewTree t(ReadsScale{&seen}, o);
+    EXPECT_EQ(seen, 2);
 }
 
 } // namespace
