@@ -151,6 +151,9 @@ public:
 protected:
     virtual void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma,
                            double offsetX, double offsetY) const = 0;
+    double radius() const { return radius_; }
+    double dx() const { return dx_; }
+    double dy() const { return dy_; }
 
     void drawContent(const RenderContext& ctx) const override {
         cairo_t* cr = ctx.cr;
@@ -201,13 +204,33 @@ public:
     ShadowElement(Init init, Ptr child, Color color, double radius, double x, double y)
         : OffscreenEffect(std::move(init), std::move(child), radius, x, y), color_(color) {}
 
-    // A clear shadow leaves only the content: no need to draw it offscreen.
+    // A clear shadow leaves only the content: no need to draw it offscreen. Nor
+    // for an unblurred one of content that draws in one operation, moved by
+    // whole device pixels: masking with that content is drawing it in the
+    // shadow's colour.
     void drawContent(const RenderContext& ctx) const override {
-        if (color_.resolved(environment().colorScheme).alpha <= 0) {
+        auto c = color_.resolved(environment().colorScheme);
+        if (c.alpha <= 0) {
             Effect::drawContent(ctx);
-        } else {
-            OffscreenEffect::drawContent(ctx);
+            return;
         }
+        cairo_matrix_t ctm;
+        cairo_get_matrix(ctx.cr, &ctm);
+        const double ox = ctm.xx * dx() + ctm.xy * dy(), oy = ctm.yx * dx() + ctm.yy * dy();
+        if (radius() > 0 || !child(0).drawsInOneOperation() || ctx.tint || ox != std::round(ox) ||
+            oy != std::round(oy)) {
+            OffscreenEffect::drawContent(ctx);
+            return;
+        }
+        RenderContext shadow = ctx;
+        shadow.tint = c;
+        cairo_matrix_t moved = ctm;
+        moved.x0 += ox;
+        moved.y0 += oy;
+        cairo_set_matrix(ctx.cr, &moved);
+        Effect::drawContent(shadow);
+        cairo_set_matrix(ctx.cr, &ctm);
+        Effect::drawContent(ctx);
     }
 
 protected:

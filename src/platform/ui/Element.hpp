@@ -41,6 +41,10 @@ struct RenderContext {
     /// Multiplies the colours of an element that draws in one operation (set by
     /// an opacity over it instead of an offscreen group; 1 everywhere else).
     double opacity = 1;
+    /// Replaces the colour of an element that draws in one operation, its alpha
+    /// multiplying the element's own (set by an unblurred shadow, which draws
+    /// such content once in its colour under it instead of offscreen).
+    std::optional<Color::Rgba> tint{};
 };
 
 class Element {

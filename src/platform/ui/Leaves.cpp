@@ -11,6 +11,16 @@
 namespace qv::platform::ui::elements {
 namespace {
 
+// The colour a one-operation leaf draws in: its own, or the context's tint
+// with its own alpha, faded by the context's opacity.
+Color::Rgba colorFor(const RenderContext& ctx, Color::Rgba own) {
+    if (ctx.tint) {
+        own = {ctx.tint->red, ctx.tint->green, ctx.tint->blue, ctx.tint->alpha * own.alpha};
+    }
+    own.alpha *= ctx.opacity;
+    return own;
+}
+
 class Leaf : public Element {
 public:
     explicit Leaf(Init init)
@@ -46,8 +56,7 @@ protected:
         return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
     }
     void drawSelf(const RenderContext& ctx) const override {
-        auto color = environment().foregroundColor();
-        color.alpha *= ctx.opacity;
+        auto color = colorFor(ctx, environment().foregroundColor());
         drawText(ctx.cr, layout_, frame().origin(), color);
     }
 
@@ -191,8 +200,7 @@ protected:
     }
     Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
     void drawSelf(const RenderContext& ctx) const override {
-        auto c = paint();
-        c.alpha *= ctx.opacity;
+        auto c = colorFor(ctx, paint());
         if (c.alpha <= 0) {
             return;
         }

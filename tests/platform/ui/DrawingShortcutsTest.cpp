@@ -1,6 +1,7 @@
 // Drawing shortcuts must not change a pixel: an opacity over one shape or text
 // fades its colour instead of compositing a group, and a scene whose first
-// layer covers it opaquely is not painted with its background first.
+// layer covers it opaquely is not painted with its background first; an
+// unblurred shadow of one shape or text draws it in the shadow's colour under it.
 
 #include "platform/ui/ViewTree.hpp"
 #include "platform/ui/Views.hpp"
@@ -105,6 +106,35 @@ TEST(DrawingShortcuts, UnblurredAndClearShadows) {
     EXPECT_NEAR(red(22, 22), 128, 1); // only the shadow: half black over red
     EXPECT_EQ(red(5, 5), 255);        // neither
     EXPECT_EQ(img.at(5, 5), img.at(0, 0));
+}
+
+// An unblurred shadow drawn directly under a leaf (moved by whole device
+// pixels) and through the offscreen content of a group of one.
+TEST(DrawingShortcuts, UnblurredShadowOfALeafMatchesTheShadowOfAGroup) {
+    std::vector<View> leaves = {
+        Text("ISO 800 \u00bd").font(Font::title2()).foregroundColor(Color::yellow()),
+        RoundedRectangle(6, RoundedCornerStyle::continuous).stroke(Color::white(), 1.5),
+        Circle().fill(Color::green().opacity(0.6)),
+    };
+    struct Offset {
+        double x, y;
+    };
+    // At scale 2: none, whole pixels, half pixels (drawn offscreen either way).
+    for (Offset at : {Offset{0, 0}, Offset{1.5, -2}, Offset{0.25, 0.75}}) {
+        for (const View& leaf : leaves) {
+            auto draw = [&](View v) {
+                return ViewTree(
+                           ZStack(
+                               {View(Color::blue()),
+                                v.shadow(Color::black().opacity(0.6), 0, at.x, at.y).padding(6)}),
+                           scene(120, 40))
+                    .render();
+            };
+            RenderedImage direct = draw(leaf), grouped = draw(ZStack({leaf}));
+            EXPECT_LE(maxDifference(direct, grouped), 1) << at.x << "," << at.y;
+            EXPECT_NE(maxDifference(direct, draw(leaf.opacity(0))), 0);
+        }
+    }
 }
 
 } // namespace
