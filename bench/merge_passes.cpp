@@ -2,7 +2,9 @@
 // run through the compute layer as a merger runs it (command buffer, encoder,
 // dispatch, commit, wait), against a plain multi-threaded copy of the same
 // number of bytes in the same run. Prints each pass's effective bandwidth
-// (bytes read plus written per second) and its ratio to the copy's.
+// (bytes read plus written per second) and its ratio to the copy's. A
+// merger's whole addition is timed against the bare pass, with the heap
+// allocations it makes (its console lines; never a frame-sized buffer).
 //   merge_passes_bench [repetitions]
 #include "engine/MetaDataCustomizer.hpp"
 #include "engine/ProcessedPhotoMergers.hpp"
@@ -16,14 +18,37 @@
 #include "platform/media/PixelBuffer.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
+
+// Every heap allocation of the program is counted.
+namespace {
+std::atomic<std::size_t> allocationCount{0};
+std::atomic<std::size_t> allocatedBytes{0};
+} // namespace
+
+void* operator new(std::size_t size) {
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    allocatedBytes.fetch_add(size, std::memory_order_relaxed);
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
 
 using namespace qv::platform;
 using namespace qv::platform::compute;
@@ -205,7 +230,8 @@ int main(int argc, char** argv) {
 
     // A merger's whole addition (guard, photo texture, pass, bookkeeping)
     // against the bare accumulation pass above.
-    std::printf("\n%-40s %9s %9s %7s\n", "merger addition", "ms", "pass ms", "ratio");
+    std::printf("\n%-40s %9s %9s %7s %7s %7s\n", "merger addition", "ms", "pass ms", "ratio",
+                "allocs", "bytes");
     const auto photoOf = [](const std::shared_ptr<PixelBuffer>& buffer, bool raw) {
         CapturedPhoto::Properties properties;
         properties.pixelBuffer = buffer;
@@ -226,10 +252,15 @@ int main(int argc, char** argv) {
     } additions[] = {{"Bayer RAW addPhoto", rawMerger.get(), rawPhoto, cases[0]},
                      {"RGBA8 addPhoto", colourMerger.get(), colourPhotoCaptured, cases[1]}};
     for (const auto& a : additions) {
+        const std::size_t allocationsBefore = allocationCount.load();
+        const std::size_t bytesBefore = allocatedBytes.load();
         const double add = fastest(repetitions, [&] { a.merger->addPhoto(a.photo); });
+        const std::size_t allocations = (allocationCount.load() - allocationsBefore) / repetitions;
+        const std::size_t bytes = (allocatedBytes.load() - bytesBefore) / repetitions;
         const double pass =
             fastest(repetitions, [&] { bench.pass(a.bare.pipeline, a.bare.textures, {}); });
-        std::printf("%-40s %9.2f %9.2f %7.2f\n", a.name, add * 1e3, pass * 1e3, add / pass);
+        std::printf("%-40s %9.2f %9.2f %7.2f %7zu %7zu\n", a.name, add * 1e3, pass * 1e3,
+                    add / pass, allocations, bytes);
     }
     return 0;
 }
