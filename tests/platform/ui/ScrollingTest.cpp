@@ -130,6 +130,63 @@ TEST(ScrollReader, ScrollToCentresACellOfA280RowGrid) {
     EXPECT_NEAR(h.cell(140)->screenFrame().midY(), 200, 0.5);
 }
 
+// A cell that counts how often its body is built.
+struct CountedCell {
+    int index;
+    int* built;
+    View body() const {
+        ++*built;
+        return Text(std::to_string(index)).padding(5);
+    }
+};
+
+// A picker laid out like the app's full-screen selector: a grid of three columns in a
+// padded scroll view, framed with width and height exchanged and turned a quarter.
+struct TurnedPicker {
+    int selected;
+    int* built;
+    View body() const {
+        const int sel = selected;
+        int* b = built;
+        return GeometryReader([sel, b](const GeometryProxy& g) {
+            const double w = g.size.width, h = g.size.height;
+            View grid =
+                ScrollView(ScrollViewReader([sel, b](ScrollViewProxy proxy) {
+                    return LazyVGrid(
+                               std::vector<GridItem>(3, GridItem::flexible(10)),
+                               ForEach(280,
+                                       [sel, b, proxy](int i) {
+                                           return View(CountedCell{i, b}).onAppear([proxy, sel] {
+                                               proxy.scrollTo(sel, UnitPoint::center());
+                                           });
+                                       }),
+                               10)
+                        .padding(Edges::vertical, 3);
+                }))
+                    .padding()
+                    .testTag("scroll");
+            return VStack({Spacer(), grid, Spacer()})
+                .frame(h, w)
+                .position(w / 2, h / 2)
+                .rotationEffect(kPi / 2);
+        });
+    }
+};
+
+TEST(ScrollReader, ScrollToCentresTheSelectionOfATurnedGridOfThreeColumns) {
+    int built = 0;
+    // Cell 199 stands in the middle column (199 = 3 x 66 + 1).
+    ViewGraph graph([&] { return TurnedPicker{199, &built}; }, testing::squareScene(400));
+    graph.settle();
+    const Element* cell = graph.tree().find(Query::text("199"));
+    ASSERT_NE(cell, nullptr);
+    const Point centre = graph.tree().get(Query::tag("scroll")).screenFrame().center();
+    EXPECT_NEAR(cell->screenFrame().midY(), centre.y, 0.5) << "turned: across the screen";
+    EXPECT_NEAR(cell->screenFrame().midX(), centre.x, 1) << "the middle of the scrolled axis";
+    EXPECT_EQ(graph.tree().find(Query::text("0")), nullptr);
+    EXPECT_LT(built, 100) << "only the rows in the turned scroll view are built";
+}
+
 TEST(ScrollReader, ScrollToTheLastCellStopsAtTheEnd) {
     Harness h;
     h.grid.target = "279";
