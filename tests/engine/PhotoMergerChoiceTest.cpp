@@ -55,6 +55,11 @@ TEST(PhotoMergerChoice, ProcessedPhotosByMode) {
     EXPECT_EQ(dynamic_cast<MetalTrailRGBA32PhotoMerger&>(*trail.merger).numberOfFramesToAverage(),
               5u);
     EXPECT_EQ(trail.merger->totalFrames1(), 1u); // the creating photo is counted
+    // Processed-photo mergers count it even when asked not to.
+    for (const auto mode :
+         {SequenceMode::frameAveraging, SequenceMode::lightTrails, SequenceMode::starTrails}) {
+        EXPECT_EQ(choose(photo(bgra32), mode, false).merger->totalFrames1(), 1u);
+    }
 
     const auto night = choose(photo(bgra32), SequenceMode::nightMode);
     EXPECT_TRUE(night.keepsCurrent);
