@@ -85,10 +85,16 @@ TEST_F(ExposureSettingsTest, TwoStopsBrighterSetsTheBiasToTwo) {
 }
 
 TEST_F(ExposureSettingsTest, LargestOffsetZeroHoldsThePreviewAtZero) {
-    setDevice([](auto& s) { s.exposureTargetBias = 0.5f; });
+    // The threshold compares the device's bias with the bias the chosen exposure needs
+    // (2), not with the held preview offset (0): the device is set to 0 all the same.
     settings.updatePreviewOffset(true, 100.0f, 1.0 / 15, 0);
     EXPECT_EQ(settings.previewOffset, 0.0f);
     EXPECT_EQ(biasesSetAfterRunning(), (std::vector<float>{0.0f}));
+
+    setDevice([](auto& s) { s.exposureTargetBias = 0.5f; });
+    settings.updatePreviewOffset(true, 100.0f, 1.0 / 15, 0);
+    EXPECT_EQ(settings.previewOffset, 0.0f);
+    EXPECT_EQ(biasesSetAfterRunning(), (std::vector<float>{0.0f, 0.0f}));
 }
 
 TEST_F(ExposureSettingsTest, ThresholdIsTwoTenthsOfAStop) {

@@ -55,6 +55,17 @@ TEST_F(PhotoFormatting, SpeedsThatWentThroughAMediaTimeKeepTheirDenominator) {
                   formattedShutterSpeed(s, true))
             << s;
     }
+    // The same speeds as plain seconds read back from the media time: the reciprocal
+    // lies just below the denominator, and the whole part allows for that.
+    for (const std::int64_t d : shutterSpeedDenominators) {
+        const double seconds = MediaTime::fromSeconds(1.0 / static_cast<double>(d)).seconds();
+        if (d <= 10000) {
+            EXPECT_EQ(formattedShutterSpeed(seconds, false), "¹/" + std::to_string(d)) << d;
+        }
+        EXPECT_EQ(formattedShutterSpeed(seconds, true),
+                  formattedShutterSpeed(1.0 / static_cast<double>(d), true))
+            << d;
+    }
     // The tolerance is relative and tiny: 1/2.99 s is still written ¹/2.
     EXPECT_EQ(formattedShutterSpeed(1 / 2.99, false), "¹/2");
 }

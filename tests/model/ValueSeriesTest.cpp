@@ -38,6 +38,12 @@ TEST(ISOSeries, KeepsTheLimitsAndStandardValuesAQuarterStopInside) {
     const ISOs odd = isoValues(33.3f, 3072);
     EXPECT_EQ((ISOs{odd[0], odd[1]}), (ISOs{33, 40}));
     EXPECT_EQ((ISOs{odd[odd.size() - 2], odd.back()}), (ISOs{2500, 3072}));
+    // 27.9 x 2^0.25 rounds to 33, so 32 is left out (27 would give 32 and keep it);
+    // 2972.9 x 2^-0.25 rounds to 2500, so 2500 is kept (2972 would give 2499).
+    const ISOs raisedMin = isoValues(27.9f, 3200);
+    EXPECT_EQ((ISOs{raisedMin[0], raisedMin[1]}), (ISOs{27, 40}));
+    const ISOs loweredMax = isoValues(25, 2972.9f);
+    EXPECT_EQ((ISOs{loweredMax[loweredMax.size() - 2], loweredMax.back()}), (ISOs{2500, 2972}));
 }
 
 TEST(ISOSeries, NonFiniteLimitsGiveAListWithoutCrashing) {
