@@ -42,9 +42,16 @@ nlohmann::json load(const std::filesystem::path& file) {
         }
         problem = parsed.is_discarded() ? "it is not valid JSON" : "it holds no settings object";
     }
-    std::filesystem::path aside = file;
-    aside +=
+    // A name no earlier set-aside file has, so none of them is replaced.
+    std::filesystem::path stem = file;
+    stem +=
         ".corrupt" + DateFormatter("_yyyyMMdd_HHmmss", DateFormatter::Zone::utc).format(wallNow());
+    std::filesystem::path aside = stem;
+    for (int n = 2; std::filesystem::exists(aside, error); ++n) {
+        aside = stem;
+        aside += '_';
+        aside += std::to_string(n);
+    }
     std::filesystem::rename(file, aside, error);
     if (error) {
         print("The settings file " + file.string() + " could not be read (" + problem +

@@ -20,8 +20,9 @@ namespace qv::platform {
 // fsync, rename), so the file always holds a complete set of settings. A failed write prints
 // one line and the value still holds for this run.
 // Opening: a missing file is an empty store. A file that cannot be read or is not a JSON
-// object is renamed aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>", one line says so,
-// and the defaults apply.
+// object is renamed aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
+// appended when that name is taken, so no earlier one is replaced), one line says so, and
+// the defaults apply.
 // All member functions are safe to call from any thread.
 class UserDefaults {
 public:

@@ -115,6 +115,12 @@ TEST_F(StoreTest, ACorruptFileIsSetAsideAndTheDefaultsApply) {
                                   aside.string() + " and using the default settings\n");
     defaults.set("delay", 10);
     EXPECT_EQ(UserDefaults(file).integerValue("delay"), 10);
+
+    // A second corrupt file in the same second keeps the first one set aside.
+    write(file, "{\"delay\": ");
+    EXPECT_FALSE(UserDefaults(file).has("delay"));
+    EXPECT_EQ(read(aside), "{\"delay\": 5, \"fileFormat\": \"RA");
+    EXPECT_EQ(read(root / "settings.json.corrupt_20240101_000000_2"), "{\"delay\": ");
 }
 
 TEST_F(StoreTest, AFileWithoutASettingsObjectIsSetAsideToo) {
