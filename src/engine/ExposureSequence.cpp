@@ -4,6 +4,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/formatting/DurationFormatter.hpp"
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/media/MetadataKeys.hpp"
 #include "platform/system/AppInfo.hpp"
 
@@ -25,7 +26,7 @@ double entryAt(const std::array<double, N>& table, std::int64_t index) {
 }
 
 WallTime plus(WallTime date, double seconds) {
-    return date + std::chrono::duration_cast<std::chrono::nanoseconds>(platform::Seconds(seconds));
+    return date + platform::nanosecondsFrom(platform::Seconds(seconds));
 }
 
 double secondsBetween(WallTime from, WallTime to) {
@@ -178,7 +179,7 @@ int ExposureSequence::numberOfIntermediates() const {
         return 0;
     }
     const double interval = entryAt(interimIntervals(), selectedInterimIntervalIndex());
-    return int(totalDuration() / interval) - 1;
+    return platform::saturatingCast<int>(totalDuration() / interval) - 1;
 }
 
 std::vector<WallTime> ExposureSequence::intermediateDates() const {
@@ -325,7 +326,8 @@ std::string ExposureSequence::runDescription(const std::shared_ptr<PhotoMerger>&
 
 int batteryPercent(float level) {
     const double percent = double(level) * 100.0;
-    return int(percent >= 0 ? std::floor(percent + 1e-4) : std::ceil(percent - 1e-4));
+    return platform::saturatingCast<int>(percent >= 0 ? std::floor(percent + 1e-4)
+                                                      : std::ceil(percent - 1e-4));
 }
 
 } // namespace qv

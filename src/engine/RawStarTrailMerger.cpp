@@ -2,6 +2,7 @@
 
 #include "engine/MergerSupport.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/imaging/RawDevelopment.hpp"
 
 #include <cmath>
@@ -57,8 +58,8 @@ bool developsWithAverage(const FileData& data, platform::MonotonicTime start) {
     std::array<std::uint8_t, 4> average8{};
     for (std::size_t c = 0; c < 4; ++c) {
         const double mean = sums[c] / pixels;
-        average16[c] = std::uint16_t(std::lround(mean));
-        average8[c] = std::uint8_t(std::lround(mean / 257.0));
+        average16[c] = platform::saturatingRound<std::uint16_t>(mean);
+        average8[c] = platform::saturatingRound<std::uint8_t>(mean / 257.0);
     }
     print("Average Color 16 bit:", average16[0], average16[1], average16[2], average16[3]);
     print("Average Color  8 bit:", average8[0], average8[1], average8[2], average8[3]);

@@ -1,5 +1,6 @@
 #include "platform/capture/CapturedPhotoFactory.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ double pattern(std::size_t x, std::size_t y, std::size_t channel, unsigned seed)
 template <class T>
 T sample(double fraction, double low, double high, double noise, double jitter) {
     const double v = low + std::clamp(fraction + noise * jitter, 0.0, 1.0) * (high - low);
-    return T(std::lround(v));
+    return saturatingRound<T>(v);
 }
 
 void fill(PixelBuffer& buffer, const SyntheticPhotoOptions& o) {

@@ -1,7 +1,6 @@
 #include "platform/dispatch/DispatchQueue.hpp"
 
 #include "platform/dispatch/detail/Runtime.hpp"
-#include "platform/formatting/SaturatingCast.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +20,7 @@ std::chrono::nanoseconds delayOf(Seconds delay) {
     constexpr double kCentury = 100.0 * 365.25 * 86400.0;
     const double seconds =
         std::isnan(delay.count()) ? 0.0 : std::clamp(delay.count(), 0.0, kCentury);
-    return std::chrono::nanoseconds(saturatingRound<std::int64_t>(seconds * 1e9));
+    return nanosecondsFrom(Seconds(seconds));
 }
 
 } // namespace

@@ -293,7 +293,7 @@ std::size_t VirtualDispatch::runUntilIdle() {
 }
 
 void VirtualDispatch::runFor(Seconds duration) {
-    runUntil(clock().now() + std::chrono::round<std::chrono::nanoseconds>(duration));
+    runUntil(clock().now() + nanosecondsFrom(duration));
 }
 
 void VirtualDispatch::runUntil(MonotonicTime time) {
@@ -301,8 +301,7 @@ void VirtualDispatch::runUntil(MonotonicTime time) {
 }
 
 bool VirtualDispatch::runUntil(const std::function<bool()>& condition, Seconds limit) {
-    runtime_->runUntil(clock().now() + std::chrono::round<std::chrono::nanoseconds>(limit),
-                       &condition);
+    runtime_->runUntil(clock().now() + nanosecondsFrom(limit), &condition);
     return condition();
 }
 

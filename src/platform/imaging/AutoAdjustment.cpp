@@ -1,5 +1,7 @@
 #include "platform/imaging/AutoAdjustment.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -23,11 +25,11 @@ std::pair<double, double> luminanceBounds(const RgbaImage& image) {
     for (std::size_t y = 0; y < image.height(); ++y) {
         for (std::size_t x = 0; x < image.width(); ++x) {
             const double l = std::clamp(luminance(image, x, y), 0.0, 1.0);
-            ++histogram[std::min(bins - 1, static_cast<std::size_t>(l * (bins - 1) + 0.5))];
+            ++histogram[std::min(bins - 1, saturatingCast<std::size_t>(l * (bins - 1) + 0.5))];
         }
     }
     const auto total = static_cast<double>(image.width() * image.height());
-    const auto clip = static_cast<std::size_t>(total * clipShare);
+    const auto clip = saturatingCast<std::size_t>(total * clipShare);
     std::size_t low = 0;
     for (std::size_t seen = 0; low < bins - 1 && seen + histogram[low] <= clip; ++low) {
         seen += histogram[low];
@@ -54,9 +56,9 @@ RgbaImage stretched(const RgbaImage& image, double black, double white) {
                 }
                 const double sample = std::round(v * top);
                 if (image.bitsPerChannel() == 8) {
-                    out.row8(y)[x * 4 + c] = static_cast<std::uint8_t>(sample);
+                    out.row8(y)[x * 4 + c] = saturatingCast<std::uint8_t>(sample);
                 } else {
-                    out.row16(y)[x * 4 + c] = static_cast<std::uint16_t>(sample);
+                    out.row16(y)[x * 4 + c] = saturatingCast<std::uint16_t>(sample);
                 }
             }
         }

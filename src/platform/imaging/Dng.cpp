@@ -1,5 +1,6 @@
 #include "platform/imaging/Dng.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/MemoryTiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
@@ -91,14 +92,15 @@ Result<FileData> encodeDng(const PixelBuffer& buffer, const MetadataDictionary& 
     const std::string model = stringOr(tiff, key::tiffModel, "Simulated Camera");
     const std::string uniqueModel = stringOr(dng, key::dngUniqueCameraModel, make + " " + model);
     const auto black = float(std::max(0.0, numberOr(dng, key::dngBlackLevel, 0)));
-    const auto white = std::uint32_t(
-        std::clamp(numberOr(dng, key::dngWhiteLevel, linear ? 65535 : 16383), 1.0, 65535.0));
+    const auto white = std::max<std::uint32_t>(
+        1,
+        saturatingCast<std::uint16_t>(numberOr(dng, key::dngWhiteLevel, linear ? 65535 : 16383)));
     const std::vector<double> neutral = numbersOr(dng, key::dngAsShotNeutral, 3, {1.0, 1.0, 1.0});
     const auto& defaultMatrix = linear ? xyzToLinearSRGB : simulatedSensorColorMatrix();
     const std::vector<double> matrix =
         numbersOr(dng, key::dngColorMatrix1, 9, {defaultMatrix.begin(), defaultMatrix.end()});
-    const auto illuminant = std::uint16_t(
-        std::clamp(numberOr(dng, key::dngCalibrationIlluminant1, illuminantD65), 0.0, 65535.0));
+    const auto illuminant =
+        saturatingCast<std::uint16_t>(numberOr(dng, key::dngCalibrationIlluminant1, illuminantD65));
     if (black >= float(white)) {
         return Result<FileData>::failure("DNG: black level is not below the white level");
     }

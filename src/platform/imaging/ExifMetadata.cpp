@@ -1,5 +1,6 @@
 #include "platform/imaging/ExifMetadata.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/imaging/Rational.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
@@ -85,7 +86,7 @@ Exiv2::URational urational(double v) {
 
 // Rationals over a fixed denominator, reduced: exact for decimal fractions.
 Exiv2::URational fixedRational(double v, std::uint32_t denominator) {
-    const auto n = std::uint64_t(std::llround(std::fabs(v) * denominator));
+    const auto n = saturatingRound<std::uint64_t>(std::fabs(v) * denominator);
     const std::uint64_t g = std::gcd(n, std::uint64_t(denominator));
     return {std::uint32_t(n / (g ? g : 1)), std::uint32_t(denominator / (g ? g : 1))};
 }
@@ -104,7 +105,9 @@ std::vector<Exiv2::URational> degreesMinutesSeconds(double degrees) {
         m -= 60.0;
         d += 1;
     }
-    return {{std::uint32_t(d), 1}, {std::uint32_t(m), 1}, fixedRational(s, 10000)};
+    return {{saturatingCast<std::uint32_t>(d), 1},
+            {saturatingCast<std::uint32_t>(m), 1},
+            fixedRational(s, 10000)};
 }
 
 bool parseTimeStamp(const std::string& text, std::vector<Exiv2::URational>& out) {
@@ -158,7 +161,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
         auto v = Exiv2::Value::create(Exiv2::unsignedShort);
         std::string text;
         for (double n : numbers) {
-            text += std::to_string(std::lround(std::clamp(n, 0.0, 65535.0))) + " ";
+            text += std::to_string(saturatingRound<std::uint16_t>(n)) + " ";
         }
         v->read(text);
         return v;

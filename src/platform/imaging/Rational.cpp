@@ -1,5 +1,7 @@
 #include "platform/imaging/Rational.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <cmath>
 
 namespace qv::platform::imaging {
@@ -8,9 +10,9 @@ Rational toRational(double value, std::int64_t maxDenominator) {
     if (!std::isfinite(value)) {
         return {0, 1};
     }
-    const double limit = 4294967295.0;
-    if (std::fabs(value) >= limit) {
-        return {value < 0 ? -std::int64_t(limit) : std::int64_t(limit), 1};
+    constexpr std::int64_t limit = 4294967295;
+    if (std::fabs(value) >= static_cast<double>(limit)) {
+        return {value < 0 ? -limit : limit, 1};
     }
     const bool negative = value < 0;
     const double target = std::fabs(value);
@@ -19,10 +21,10 @@ Rational toRational(double value, std::int64_t maxDenominator) {
     double x = target;
     for (int i = 0; i < 64; ++i) {
         const double a = std::floor(x);
-        const auto ai = static_cast<std::int64_t>(a);
+        const auto ai = saturatingCast<std::int64_t>(a);
         const std::int64_t h2 = ai * h1 + h0;
         const std::int64_t k2 = ai * k1 + k0;
-        if (k2 > maxDenominator || h2 > std::int64_t(limit)) {
+        if (k2 > maxDenominator || h2 > limit) {
             break;
         }
         h0 = h1;

@@ -1,5 +1,7 @@
 #include "platform/media/MediaTime.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <cmath>
 #include <limits>
 
@@ -15,7 +17,7 @@ MediaTime MediaTime::fromSeconds(double seconds, std::int32_t scale) {
     if (!(ticks > -limit && ticks < limit)) {
         return {};
     }
-    return {static_cast<std::int64_t>(ticks), scale};
+    return {saturatingCast<std::int64_t>(ticks), scale};
 }
 
 double MediaTime::seconds() const {

@@ -1,5 +1,7 @@
 #include "platform/media/Metadata.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -54,7 +56,7 @@ std::optional<std::int64_t> MetadataValue::integer() const {
     if (auto d = std::get_if<double>(&storage)) {
         // 2^63 is exact in a double; whole values in (-2^63, 2^63) convert safely.
         if (std::trunc(*d) == *d && *d > -9223372036854775808.0 && *d < 9223372036854775808.0) {
-            return static_cast<std::int64_t>(*d);
+            return saturatingCast<std::int64_t>(*d);
         }
     }
     return std::nullopt;

@@ -1,6 +1,7 @@
 // Drawing effects: opacity, rotation and scale about an anchor, shadow, blur and
 // clipping. None of them changes layout.
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/ElementKinds.hpp"
 
 #include <cairo.h>
@@ -98,8 +99,8 @@ void boxBlur(std::uint32_t* px, int w, int h, int stride, double sigma, bool alp
     if (sigma <= 0 || w <= 0 || h <= 0) {
         return;
     }
-    int radius = std::max(
-        1, static_cast<int>(std::lround(std::sqrt(12.0 * sigma * sigma / 3.0 + 1.0) / 2.0)));
+    int radius =
+        std::max(1, saturatingRound<int>(std::sqrt(12.0 * sigma * sigma / 3.0 + 1.0) / 2.0));
     std::vector<std::uint32_t> line(static_cast<size_t>(std::max(w, h)));
     auto pass = [&](std::uint32_t* start, int count, int step) {
         for (int i = 0; i < count; ++i) {
@@ -173,10 +174,10 @@ protected:
         cairo_identity_matrix(cr);
         cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
         cairo_restore(cr);
-        int x0 = static_cast<int>(std::floor(std::max(dev.minX(), cx0)));
-        int y0 = static_cast<int>(std::floor(std::max(dev.minY(), cy0)));
-        int x1 = static_cast<int>(std::ceil(std::min(dev.maxX(), cx1)));
-        int y1 = static_cast<int>(std::ceil(std::min(dev.maxY(), cy1)));
+        int x0 = saturatingCast<int>(std::floor(std::max(dev.minX(), cx0)));
+        int y0 = saturatingCast<int>(std::floor(std::max(dev.minY(), cy0)));
+        int x1 = saturatingCast<int>(std::ceil(std::min(dev.maxX(), cx1)));
+        int y1 = saturatingCast<int>(std::ceil(std::min(dev.maxY(), cy1)));
         if (x1 <= x0 || y1 <= y0) {
             return;
         }

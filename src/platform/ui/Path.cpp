@@ -1,5 +1,7 @@
 #include "platform/ui/Path.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <cairo.h>
 
 namespace qv::platform::ui {
@@ -47,7 +49,7 @@ void Path::addArc(Point center, double radius, double start, double end, bool cl
     } else {
         lineTo(first);
     }
-    int pieces = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / (kPi / 2) - 1e-9)));
+    int pieces = std::max(1, saturatingCast<int>(std::ceil(std::abs(sweep) / (kPi / 2) - 1e-9)));
     double step = sweep / pieces;
     double k = 4.0 / 3.0 * std::tan(step / 4);
     double a0 = start;
@@ -154,7 +156,7 @@ std::vector<std::vector<Point>> flatten(const std::vector<Path::Element>& elemen
         case Path::Op::curve: {
             double len =
                 distance(cur, e.p[0]) + distance(e.p[0], e.p[1]) + distance(e.p[1], e.p[2]);
-            int steps = std::clamp(static_cast<int>(len / 2), 4, 64);
+            int steps = std::clamp(saturatingCast<int>(len / 2), 4, 64);
             for (int i = 1; i <= steps; ++i) {
                 double t = static_cast<double>(i) / steps;
                 Point a = lerp(cur, e.p[0], t), b = lerp(e.p[0], e.p[1], t),

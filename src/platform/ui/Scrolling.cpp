@@ -2,6 +2,7 @@
 
 #include "platform/ui/Scrolling.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/input/Gestures.hpp"
 #include "platform/ui/ElementKinds.hpp"
 #include "platform/ui/GraphCore.hpp"
@@ -74,9 +75,9 @@ protected:
         if (bottom < 0 || pitch <= 0) {
             return;
         }
-        const auto first = static_cast<std::size_t>(std::floor(top / pitch));
+        const auto first = saturatingCast<std::size_t>(std::floor(top / pitch));
         const auto last =
-            std::min(rows - 1, static_cast<std::size_t>(std::max(0.0, std::floor(bottom / pitch))));
+            std::min(rows - 1, saturatingCast<std::size_t>(std::floor(bottom / pitch)));
         for (std::size_t row = first; row <= last && row < rows; ++row) {
             for (std::size_t col = 0; col < n; ++col) {
                 const std::size_t i = row * n + col;

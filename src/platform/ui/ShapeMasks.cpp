@@ -1,5 +1,6 @@
 #include "platform/ui/ShapeMasks.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/LruCache.hpp"
 
 #include <cairo.h>
@@ -142,9 +143,10 @@ Mask renderMask(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const 
         dx1 = std::max(dx1, d.x);
         dy1 = std::max(dy1, d.y);
     }
-    int left = static_cast<int>(std::floor(dx0)) - 1, top = static_cast<int>(std::floor(dy0)) - 1;
-    int w = static_cast<int>(std::ceil(dx1)) + 1 - left,
-        h = static_cast<int>(std::ceil(dy1)) + 1 - top;
+    int left = saturatingCast<int>(std::floor(dx0)) - 1,
+        top = saturatingCast<int>(std::floor(dy0)) - 1;
+    int w = saturatingCast<int>(std::ceil(dx1)) + 1 - left,
+        h = saturatingCast<int>(std::ceil(dy1)) + 1 - top;
     mask.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, w, h));
     cairo_t* mc = cairo_create(mask.surface.get());
     cairo_matrix_t shifted = m;
@@ -225,8 +227,8 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
         append(key, e.op);
         int n = e.op == Path::Op::curve ? 3 : e.op == Path::Op::close ? 0 : 1;
         for (int k = 0; k < n; ++k, ++i) {
-            append(key, static_cast<std::int32_t>(std::lround((device[i].x - originX) * kQuantum)));
-            append(key, static_cast<std::int32_t>(std::lround((device[i].y - originY) * kQuantum)));
+            append(key, saturatingRound<std::int32_t>((device[i].x - originX) * kQuantum));
+            append(key, saturatingRound<std::int32_t>((device[i].y - originY) * kQuantum));
         }
     }
 
@@ -234,8 +236,8 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
     const Mask* mask = cache.find(key);
     Mask fresh;
     if (mask == nullptr) {
-        fresh =
-            renderMask(cr, path, stroke, m, static_cast<int>(originX), static_cast<int>(originY));
+        fresh = renderMask(cr, path, stroke, m, saturatingCast<int>(originX),
+                           saturatingCast<int>(originY));
         mask = &fresh;
     }
     if (mask->surface) {

@@ -1,5 +1,6 @@
 #include "platform/ui/TextSystem.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/LruCache.hpp"
 
 #include <cmath>
@@ -192,7 +193,7 @@ TextLayout newTextLayout(const std::string& text, const Font& font, const TextOp
         if (finite(proposal.height) && a.lines > 0) {
             double lineHeight = a.size.height / a.lines;
             int fit =
-                std::max(1, static_cast<int>(std::floor(*proposal.height / lineHeight + 1e-6)));
+                std::max(1, saturatingCast<int>(std::floor(*proposal.height / lineHeight + 1e-6)));
             lines = lines > 0 ? std::min(lines, fit) : fit;
         }
         if (bounded && lines > 0 && a.lines > lines) {

@@ -26,7 +26,7 @@ double seconds(MonotonicTime t) {
 
 MonotonicTime fromSeconds(double s) {
     return MonotonicTime(
-        std::chrono::duration_cast<MonotonicTime::duration>(std::chrono::duration<double>(s)));
+        std::chrono::duration_cast<MonotonicTime::duration>(nanosecondsFrom(Seconds(s))));
 }
 
 bool contains(const OwnerView& v, const void* p) {
@@ -199,8 +199,9 @@ void GraphCore::scheduleGestureDeadline() {
 namespace {
 
 void scheduleTick(const std::shared_ptr<RunningTimer>& timer, std::weak_ptr<GraphCore> core) {
-    const auto step = std::chrono::duration_cast<MonotonicTime::duration>(
-        std::chrono::duration<double>(timer->interval));
+    const auto step = std::max(std::chrono::duration_cast<MonotonicTime::duration>(
+                                   nanosecondsFrom(Seconds(timer->interval))),
+                               MonotonicTime::duration(1));
     // Ticks the main thread missed are skipped, not run in a burst.
     const auto elapsed = monotonicNow() - timer->start;
     const long due = std::max(timer->fired + 1, static_cast<long>(elapsed / step) + 1);

@@ -1,5 +1,6 @@
 #include "platform/ui/ViewTree.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/BuildSession.hpp"
 #include "platform/ui/ElementKinds.hpp"
 #include "platform/ui/Log.hpp"
@@ -142,8 +143,8 @@ void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o)
 }
 
 Surface draw(const Element& root, const SceneOptions& o) {
-    int w = static_cast<int>(std::ceil(o.size.width * o.scale - 1e-9));
-    int h = static_cast<int>(std::ceil(o.size.height * o.scale - 1e-9));
+    int w = saturatingCast<int>(std::ceil(o.size.width * o.scale - 1e-9));
+    int h = saturatingCast<int>(std::ceil(o.size.height * o.scale - 1e-9));
     Surface s{cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(h, 1))};
     paint(s.surface, root, o);
     return s;

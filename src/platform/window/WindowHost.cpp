@@ -1,5 +1,7 @@
 #include "platform/window/WindowHost.hpp"
 
+#include "platform/formatting/SaturatingCast.hpp"
+
 #include <SDL.h>
 #include <algorithm>
 #include <cmath>
@@ -79,9 +81,7 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         }
         scale = options.sizing.scaleFor(dpi, usableHeight);
     }
-    const auto pixels = [scale](double points) {
-        return static_cast<int>(std::lround(points * scale));
-    };
+    const auto pixels = [scale](double points) { return saturatingRound<int>(points * scale); };
     const WindowSizing& sizing = options.sizing;
     sdl->window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
                                    SDL_WINDOWPOS_CENTERED, pixels(sizing.points.width),
@@ -149,7 +149,7 @@ int WindowHost::waitMilliseconds() const {
     int wait = kLongestSleepMilliseconds;
     if (mainLoop_.secondsUntilDue) {
         if (const auto due = mainLoop_.secondsUntilDue()) {
-            wait = std::min(wait, static_cast<int>(std::ceil(std::max(0.0, *due) * 1000.0)));
+            wait = std::min(wait, saturatingCast<int>(std::ceil(std::max(0.0, *due) * 1000.0)));
         }
     }
     if (redrawRequested_) {

@@ -1,5 +1,6 @@
 #include "platform/formatting/DateFormatter.hpp"
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -64,4 +65,15 @@ TEST(DateFormatter, SecondsRoundTripThroughWallTime) {
     const WallTime t = wallTimeFromSeconds(1706745599.25);
     EXPECT_EQ(t, lastQuarterSecondOfJanuary());
     EXPECT_DOUBLE_EQ(secondsSince1970(t), 1706745599.25);
+    EXPECT_EQ(wallTimeFromSeconds(-0.75), WallTime(-750ms));
+}
+
+TEST(DateFormatter, SecondsBeyondTheRangeOfAWallTimeClampInsteadOfOverflowing) {
+    EXPECT_EQ(wallTimeFromSeconds(std::nan("")), WallTime{});
+    EXPECT_GT(wallTimeFromSeconds(1e30), wallTimeFromSeconds(9.2e9));
+    EXPECT_LT(wallTimeFromSeconds(-1e30), wallTimeFromSeconds(-9.2e9));
+    EXPECT_EQ(nanosecondsFrom(Seconds(0.3)), 300ms);
+    EXPECT_EQ(nanosecondsFrom(Seconds(std::nan(""))), 0ns);
+    EXPECT_EQ(nanosecondsFrom(Seconds(1e30)), nanoseconds::max());
+    EXPECT_EQ(nanosecondsFrom(Seconds(-INFINITY)), nanoseconds::min());
 }
