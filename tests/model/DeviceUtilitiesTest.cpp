@@ -9,6 +9,7 @@
 #include "platform/system/OutputVolume.hpp"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <numbers>
 #include <set>
 
@@ -80,6 +81,9 @@ TEST(PhotoQualityInfo, PrintsCapabilitiesAndHighQualityFormats) {
 TEST(Exposure, Description) {
     const Exposure exposure{100.7f, platform::MediaTime::fromSeconds(1.0 / 125), -0.5f};
     EXPECT_EQ(exposure.description(), "ISO: 100\nSpeed: ¹/125 s\nBias -0.5");
+    // A device reporting nonsense still gives a text.
+    const Exposure nonsense{std::numeric_limits<float>::quiet_NaN(), platform::MediaTime{}, 0};
+    EXPECT_EQ(nonsense.description(), "ISO: 0\nSpeed: – s\nBias 0.0");
 }
 
 TEST(SetVolume, MovesTheOutputVolumeAfterThreeTenthsOfASecondOnTheMainQueue) {
