@@ -1,6 +1,7 @@
 #include "engine/CpuAveragingMergers.hpp"
 
 #include "engine/MergerSupport.hpp"
+#include "platform/formatting/SaturatingCast.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -76,7 +77,7 @@ bool CpuAveragingStream::writeAverage() {
         std::uint16_t* out = buffer.row<std::uint16_t>(y);
         const float* in = sum_.data() + y * perRow;
         for (std::size_t i = 0; i < perRow; ++i) {
-            out[i] = std::uint16_t(std::clamp(std::nearbyint(in[i] * inverse), 0.0f, 65535.0f));
+            out[i] = platform::saturatingCast<std::uint16_t>(std::nearbyint(in[i] * inverse));
         }
     }
     buffer.unlock();

@@ -76,13 +76,13 @@ void proAverage(const PassArguments& a, const Tile& tile) {
         if (sum.pixelFormat() == TextureFormat::rgba32Float) {
             const float* __restrict in = channels<const float>(sum, y, tile);
             for (std::size_t i = 0; i < n; ++i) {
-                out[i] = std::uint16_t(std::clamp(in[i] * scale + 0.5f, 0.0f, 65535.0f));
+                out[i] = std::uint16_t(clampToRange(in[i] * scale + 0.5f, 65535.0f));
             }
         } else {
             const std::uint16_t* in = channels<const std::uint16_t>(sum, y, tile);
             for (std::size_t i = 0; i < n; ++i) {
                 const float v = platform::compute::floatFromHalf(in[i]) * scale;
-                out[i] = std::uint16_t(std::clamp(v + 0.5f, 0.0f, 65535.0f));
+                out[i] = std::uint16_t(clampToRange(v + 0.5f, 65535.0f));
             }
         }
     }

@@ -132,9 +132,17 @@ private:
     bool wide_;
 };
 
-// A float rounded to nearest and clamped into [0, top].
+// v clamped into [0, top], with NaN giving 0 (std::clamp passes NaN through,
+// and converting NaN to an integer is undefined). The constant comes first in
+// each comparison so a NaN falls to it; loops over it still vectorise.
+template <class F>
+inline F clampToRange(F v, F top) {
+    return std::min(top, std::max(F(0), v));
+}
+
+// A float rounded to nearest and clamped into [0, top]; NaN gives 0.
 inline std::uint32_t roundedClamp(double value, double top) {
-    return std::uint32_t(std::clamp(value + 0.5, 0.0, top));
+    return std::uint32_t(clampToRange(value + 0.5, top));
 }
 
 // The colour index (0 red, 1 green, 2 blue) of each sample of a 2x2 Bayer

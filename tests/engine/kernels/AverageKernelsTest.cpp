@@ -2,6 +2,7 @@
 #include "engine/kernels/KernelParts.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
@@ -31,6 +32,16 @@ TEST(AverageKernels, ClampToThePhotoFormat) {
     Texture bayerSum = makeTexture(TextureFormat::r32Uint, 1, 1, {4294967295.0});
     ASSERT_TRUE(runKernel("frameAverager", {bayer, bayerSum}, {{0, uintBuffer({65537})}}));
     EXPECT_THAT(contents(bayer), ElementsAre(65535));
+}
+
+TEST(AverageKernels, FloatSumsThatAreNotNumbersOrOutOfRangeClampIntoThePhoto) {
+    // A NaN in a ProRAW sum (a corrupt half-float frame) must give 0, not an
+    // undefined conversion; infinities clamp to the ends.
+    Texture photo = makeTexture(TextureFormat::rgba16Unorm, 1, 1);
+    Texture sum =
+        makeTexture(TextureFormat::rgba32Float, 1, 1, {std::nan(""), -INFINITY, INFINITY, 0.5});
+    ASSERT_TRUE(runKernel("proFrameAverager", {photo, sum}, {{0, uintBuffer({1})}}));
+    EXPECT_THAT(contents(photo), ElementsAre(0, 0, 65535, 32768));
 }
 
 TEST(AverageKernels, ACountOfZeroLeavesThePhotoUntouched) {
