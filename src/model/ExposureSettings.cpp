@@ -46,6 +46,12 @@ void ExposureSettings::updatePreviewOffset(bool manualExposure, std::optional<fl
     const float difference = current.evDifference(chosen);
 
     float bias = meteringOffset + (deviceBias + difference);
+    if (!std::isfinite(bias)) {
+        // A device that reports no usable exposure (NaN ISO or duration) gives no
+        // difference to act on; clamping NaN would push the preview to a limit.
+        previewOffset = deviceBias;
+        return;
+    }
     bias = clamped(
         bias, ClosedRange<float>{limits.minExposureTargetBias(), limits.maxExposureTargetBias()});
     previewOffset = clamped(bias, ClosedRange<float>{-largestOffset, largestOffset});

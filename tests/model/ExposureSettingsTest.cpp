@@ -5,6 +5,7 @@
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace qv;
@@ -82,6 +83,16 @@ TEST_F(ExposureSettingsTest, TwoStopsBrighterSetsTheBiasToTwo) {
     ASSERT_EQ(set.size(), 1u);
     EXPECT_FLOAT_EQ(set[0], 2.0f);
     EXPECT_EQ(device->misuseCount(), 0);
+}
+
+TEST_F(ExposureSettingsTest, ADeviceWithoutAUsableExposureMovesNothing) {
+    setDevice([](auto& s) {
+        s.iso = NAN;
+        s.exposureTargetBias = 0.5f;
+    });
+    settings.updatePreviewOffset(true, 100.0f, 1.0 / 15, 8);
+    EXPECT_FLOAT_EQ(settings.previewOffset, 0.5f);
+    EXPECT_TRUE(biasesSetAfterRunning().empty());
 }
 
 TEST_F(ExposureSettingsTest, LargestOffsetZeroHoldsThePreviewAtZero) {
