@@ -3,6 +3,8 @@
 #include "engine/GpuMergeFrame.hpp"
 #include "platform/dispatch/Clock.hpp"
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,9 @@ namespace qv::merger {
 
 // Seconds since `start` on the app's clock.
 double secondsSince(platform::MonotonicTime start);
+
+// Prints "Adding photo takes <s> seconds" for an addition begun at `start`.
+void printAdditionTime(platform::MonotonicTime start);
 
 // The photo's file data through the customizer; nothing when the photo
 // cannot be encoded.
@@ -41,5 +46,27 @@ std::optional<FileData> result(GpuMergeFrame& frame, const PhotoPtr& kept, Custo
     admitted.reset();
     return encode(kept, customizer);
 }
+
+// "Averager" with the pipeline of role `pipeline`: the mean of the `count`
+// frames summed in work texture `accumulation` written into `output`.
+bool average(GpuMergeFrame& frame, std::size_t pipeline, const platform::compute::Texture& output,
+             std::size_t accumulation, std::uint32_t count);
+
+// "maxFrames" with the pipeline of role `pipeline`: the per-sample maximum
+// kept in work texture `maxFrames` copied into `output`.
+bool copyMaxFrames(GpuMergeFrame& frame, std::size_t pipeline, std::size_t maxFrames,
+                   const platform::compute::Texture& output);
+
+// A result that is `average` over `count` as it stands once the result holds
+// the busy flag (so an addition that just finished is counted).
+std::optional<FileData> averageResult(GpuMergeFrame& frame, const PhotoPtr& kept,
+                                      Customizer& customizer, std::size_t pipeline,
+                                      std::size_t accumulation,
+                                      const std::atomic<std::uint32_t>& count);
+
+// A result that is `copyMaxFrames`.
+std::optional<FileData> maxFramesResult(GpuMergeFrame& frame, const PhotoPtr& kept,
+                                        Customizer& customizer, std::size_t pipeline,
+                                        std::size_t maxFrames);
 
 } // namespace qv::merger

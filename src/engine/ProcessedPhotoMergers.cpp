@@ -62,16 +62,12 @@ void MetalRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     ++totalFrames1_;
     avPhoto_ = photo;
     admitted.reset();
-    print("Adding photo takes " + describe(merger::secondsSince(start)) + " seconds");
+    merger::printAdditionTime(start);
 }
 
 std::optional<FileData> MetalRGBA32PhotoMerger::resultData(int, double) {
-    const std::uint32_t count = totalFrames1_;
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        return frame_->runPass("Averager", rgba32Averager,
-                               {output, frame_->workTexture(accumulationTexture)},
-                               {GpuMergeFrame::bytes(count)});
-    });
+    return merger::averageResult(*frame_, avPhoto_, *customizer_, rgba32Averager,
+                                 accumulationTexture, totalFrames1_);
 }
 
 // ---- MetalTrailRGBA32PhotoMerger ----
@@ -142,10 +138,8 @@ void MetalTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
             admitted->claim.keepBusyForGood();
             return;
         }
-        const std::uint32_t count = subTotalFrames_;
-        if (!frame_->runPass("Averager", trailAverager,
-                             {*groupAverage, frame_->workTexture(accumulationTexture)},
-                             {GpuMergeFrame::bytes(count)})) {
+        if (!merger::average(*frame_, trailAverager, *groupAverage, accumulationTexture,
+                             subTotalFrames_)) {
             admitted->claim.keepBusyForGood();
             return;
         }
@@ -170,15 +164,12 @@ void MetalTrailRGBA32PhotoMerger::addToMaxFrames(const Texture& groupAverage) {
 }
 
 std::optional<FileData> MetalTrailRGBA32PhotoMerger::resultData(int, double) {
-    const std::uint32_t count = totalFrames1_;
     return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
         if (hasFoldedGroup_) {
-            return frame_->runPass("maxFrames", trailMaxFrames,
-                                   {frame_->workTexture(maxFramesTexture), output});
+            return merger::copyMaxFrames(*frame_, trailMaxFrames, maxFramesTexture, output);
         }
-        return frame_->runPass("Averager", trailAverager,
-                               {output, frame_->workTexture(accumulationTexture)},
-                               {GpuMergeFrame::bytes(count)});
+        return merger::average(*frame_, trailAverager, output, accumulationTexture,
+                               totalFrames1_.load());
     });
 }
 
@@ -229,19 +220,13 @@ std::optional<FileData> MetalLightTrailRGBA32PhotoMerger::resultData(int index, 
     if (index != 1) {
         return maxFramesResultData();
     }
-    const std::uint32_t count = totalFrames1_;
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        return frame_->runPass("Averager", lightAverager,
-                               {output, frame_->workTexture(accumulationTexture)},
-                               {GpuMergeFrame::bytes(count)});
-    });
+    return merger::averageResult(*frame_, avPhoto_, *customizer_, lightAverager,
+                                 accumulationTexture, totalFrames1_);
 }
 
 std::optional<FileData> MetalLightTrailRGBA32PhotoMerger::maxFramesResultData() {
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        return frame_->runPass("maxFrames", lightMaxFrames,
-                               {frame_->workTexture(maxFramesTexture), output});
-    });
+    return merger::maxFramesResult(*frame_, avPhoto_, *customizer_, lightMaxFrames,
+                                   maxFramesTexture);
 }
 
 } // namespace qv

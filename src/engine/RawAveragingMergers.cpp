@@ -82,12 +82,8 @@ void RawAveragingMerger::resetAccumulation() {
 }
 
 std::optional<FileData> RawAveragingMerger::resultData(int, double) {
-    const std::uint32_t count = totalFrames1_;
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        return frame_->runPass("Averager", averagerPipeline,
-                               {output, frame_->workTexture(accumulationTexture)},
-                               {GpuMergeFrame::bytes(count)});
-    });
+    return merger::averageResult(*frame_, avPhoto_, *customizer_, averagerPipeline,
+                                 accumulationTexture, totalFrames1_);
 }
 
 } // namespace qv

@@ -60,7 +60,7 @@ void MetalLightTrailRAWPhotoMerger::addPhoto(const PhotoPtr& photo) {
     ++totalFrames1_;
     avPhoto_ = photo;
     admitted.reset();
-    print("Adding photo takes " + platform::describe(merger::secondsSince(start)) + " seconds");
+    merger::printAdditionTime(start);
 }
 
 void MetalLightTrailRAWPhotoMerger::resetAccumulation() {
@@ -75,19 +75,13 @@ std::optional<FileData> MetalLightTrailRAWPhotoMerger::resultData(int index, dou
     if (index != 1) {
         return maxFramesResultData();
     }
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        const std::uint32_t count = totalFrames1_;
-        return frame_->runPass("Averager", averagerPipeline,
-                               {output, frame_->workTexture(accumulationTexture)},
-                               {GpuMergeFrame::bytes(count)});
-    });
+    return merger::averageResult(*frame_, avPhoto_, *customizer_, averagerPipeline,
+                                 accumulationTexture, totalFrames1_);
 }
 
 std::optional<FileData> MetalLightTrailRAWPhotoMerger::maxFramesResultData() {
-    return merger::result(*frame_, avPhoto_, *customizer_, [&](const Texture& output) {
-        return frame_->runPass("maxFrames", maximumPipeline,
-                               {frame_->workTexture(maxFramesTexture), output});
-    });
+    return merger::maxFramesResult(*frame_, avPhoto_, *customizer_, maximumPipeline,
+                                   maxFramesTexture);
 }
 
 } // namespace qv

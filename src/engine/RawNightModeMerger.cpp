@@ -122,7 +122,7 @@ void MetalRAWNightModePhotoMerger::addPhoto(const PhotoPtr& photo) {
     ++totalFrames1_;
     avPhoto_ = photo;
     admitted.reset();
-    print("Adding photo takes " + platform::describe(merger::secondsSince(start)) + " seconds");
+    merger::printAdditionTime(start);
     print("\n\n-----End Night Mode add photo\n\n");
 }
 

@@ -218,8 +218,7 @@ std::optional<FileData> MetalTrailRAWPhotoMergerV2::trailResultData() {
                                    {GpuMergeFrame::bytes(count), GpuMergeFrame::bytes(boostFactor),
                                     GpuMergeFrame::bytes(boostPivot)});
         }
-        return frame_->runPass("maxFrames", maximumPipeline,
-                               {frame_->workTexture(maxFramesTexture), output});
+        return merger::copyMaxFrames(*frame_, maximumPipeline, maxFramesTexture, output);
     });
 }
 

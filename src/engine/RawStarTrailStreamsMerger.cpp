@@ -1,5 +1,7 @@
 #include "engine/RawStarTrailStreamsMerger.hpp"
 
+#include "engine/MergerSupport.hpp"
+
 namespace qv {
 
 namespace {
@@ -79,10 +81,9 @@ std::optional<FileData> MetalStarTrailsRAWPhotoMerger::resultData(int, double) {
     if (!output) {
         return std::nullopt;
     }
-    const bool ran = numberOfMaxedFrames_ > 0
-                         ? frame().runPass("maxFrames", maximumPipeline,
-                                           {frame().workTexture(maxFramesTexture), *output})
-                         : closeGroup(*output);
+    const bool ran = numberOfMaxedFrames_ > 0 ? merger::copyMaxFrames(frame(), maximumPipeline,
+                                                                      maxFramesTexture, *output)
+                                              : closeGroup(*output);
     if (!ran) {
         first->keepBusyForGood();
         second->keepBusyForGood();
