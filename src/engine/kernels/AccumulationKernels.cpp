@@ -14,21 +14,9 @@ using platform::compute::Kernel;
 using platform::compute::registerKernel;
 
 // t1 (32-bit sums) += t0 (unsigned samples), channel by channel.
-template <class S>
-void accumulateRows(const Texture& frame, const Texture& sum, const Tile& tile) {
-    const std::size_t n = channelsPerRow(frame, tile);
-    for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-        const S* __restrict in = channels<const S>(frame, y, tile);
-        std::uint32_t* __restrict out = channels<std::uint32_t>(sum, y, tile);
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = saturatingAdd(out[i], in[i]);
-        }
-    }
-}
-
 void accumulate(const PassArguments& a, const Tile& tile) {
-    withUintType(a.texture(0).pixelFormat(), [&](auto sample) {
-        accumulateRows<decltype(sample)>(a.texture(0), a.texture(1), tile);
+    forEachSampleIntoWide(a.texture(0), a.texture(1), tile, [](auto sample, std::uint32_t& sum) {
+        sum = saturatingAdd(sum, sample);
     });
 }
 

@@ -13,19 +13,8 @@ using platform::compute::Kernel;
 using platform::compute::registerKernel;
 
 void copyWide(const PassArguments& a, const Tile& tile) {
-    const Texture& frame = a.texture(0);
-    const Texture& filter = a.texture(1);
-    const std::size_t n = channelsPerRow(frame, tile);
-    withUintType(frame.pixelFormat(), [&](auto sample) {
-        using S = decltype(sample);
-        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-            const S* __restrict in = channels<const S>(frame, y, tile);
-            std::uint32_t* __restrict out = channels<std::uint32_t>(filter, y, tile);
-            for (std::size_t i = 0; i < n; ++i) {
-                out[i] = in[i];
-            }
-        }
-    });
+    forEachSampleIntoWide(a.texture(0), a.texture(1), tile,
+                          [](auto sample, std::uint32_t& out) { out = sample; });
 }
 
 // t0 frame, t1 newer filter, t2 older filter, t3 sums.

@@ -61,6 +61,25 @@ inline std::size_t channelsPerRow(const Texture& t, const Tile& tile) {
     return (tile.x1 - tile.x0) * channelCount(t.pixelFormat());
 }
 
+// Calls op(sample, wide) for each channel of the tile: `sample` read from
+// texture `frame` (any unsigned format), `wide` the same channel of 32-bit
+// texture `wide`, passed by reference. The rows are walked through restrict
+// pointers so a simple op vectorises.
+template <class Op>
+void forEachSampleIntoWide(const Texture& frame, const Texture& wide, const Tile& tile, Op&& op) {
+    const std::size_t n = channelsPerRow(frame, tile);
+    withUintType(frame.pixelFormat(), [&](auto sample) {
+        using S = decltype(sample);
+        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+            const S* __restrict in = channels<const S>(frame, y, tile);
+            std::uint32_t* __restrict out = channels<std::uint32_t>(wide, y, tile);
+            for (std::size_t i = 0; i < n; ++i) {
+                op(in[i], out[i]);
+            }
+        }
+    });
+}
+
 inline std::uint32_t saturatingAdd(std::uint32_t a, std::uint32_t b) {
     const std::uint32_t sum = a + b;
     return sum < a ? std::numeric_limits<std::uint32_t>::max() : sum;

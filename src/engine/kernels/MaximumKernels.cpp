@@ -13,20 +13,11 @@ using platform::compute::registerKernel;
 // t1 (32-bit maximum) = t0 where t0 exceeds it by more than c0.
 void fold(const PassArguments& a, const Tile& tile) {
     const std::uint64_t margin = Triple::from(a, 0, 0).value[0];
-    const Texture& frame = a.texture(0);
-    const Texture& maximum = a.texture(1);
-    const std::size_t n = channelsPerRow(frame, tile);
-    withUintType(frame.pixelFormat(), [&](auto sample) {
-        using S = decltype(sample);
-        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-            const S* __restrict in = channels<const S>(frame, y, tile);
-            std::uint32_t* __restrict top = channels<std::uint32_t>(maximum, y, tile);
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::uint64_t v = in[i];
-                top[i] = v > top[i] + margin ? std::uint32_t(v) : top[i];
-            }
-        }
-    });
+    forEachSampleIntoWide(a.texture(0), a.texture(1), tile,
+                          [margin](auto sample, std::uint32_t& top) {
+                              const std::uint64_t v = sample;
+                              top = v > top + margin ? std::uint32_t(v) : top;
+                          });
 }
 
 // t1 (photo) = t0 (32-bit maximum), clamped to the photo's format.
