@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Small steps every merger class shares.
 namespace qv::merger {
@@ -28,22 +29,40 @@ std::optional<FileData> encode(const PhotoPtr& photo, Customizer& customizer);
 bool clearOnItsOwn(GpuMergeFrame& frame, std::size_t pipeline,
                    const platform::compute::Texture& texture);
 
-// The shape of every result: the kept photo's buffer admitted (nothing when
-// the merger is busy, the buffer is gone or has no texture), `pass` run with
-// the output texture over it, then the photo encoded. A failed pass leaves
-// the merger busy for good.
+// `pass` run with the admitted texture; a failed pass leaves the merger busy
+// for good. The admission when there was one and the pass ran.
 template <class Pass>
-std::optional<FileData> result(GpuMergeFrame& frame, const PhotoPtr& kept, Customizer& customizer,
-                               Pass&& pass) {
-    auto admitted = frame.admitResult(kept ? kept->pixelBuffer() : nullptr);
-    if (!admitted) {
-        return std::nullopt;
-    }
-    if (!pass(admitted->frame)) {
+std::optional<GpuMergeFrame::Admission>
+runAdmitted(std::optional<GpuMergeFrame::Admission> admitted, Pass&& pass) {
+    if (admitted && !pass(admitted->frame)) {
         admitted->claim.keepBusyForGood();
         return std::nullopt;
     }
-    admitted.reset();
+    return admitted;
+}
+
+// The shape of every addition: the photo's buffer admitted (nothing when the
+// photo is null or refused, see GpuMergeFrame::admit), then `pass` run with
+// the photo's texture. The admission is returned when the pass ran, so the
+// caller finishes the addition while it still holds the busy flag.
+template <class Pass>
+std::optional<GpuMergeFrame::Admission> addition(GpuMergeFrame& frame, const PhotoPtr& photo,
+                                                 Pass&& pass) {
+    return runAdmitted(frame.admit(photo ? photo->pixelBuffer() : nullptr),
+                       std::forward<Pass>(pass));
+}
+
+// The shape of every result: the kept photo's buffer admitted (nothing when
+// the merger is busy, the buffer is gone or has no texture), `pass` run with
+// the output texture over it, then the photo encoded once the busy flag is
+// released.
+template <class Pass>
+std::optional<FileData> result(GpuMergeFrame& frame, const PhotoPtr& kept, Customizer& customizer,
+                               Pass&& pass) {
+    if (!runAdmitted(frame.admitResult(kept ? kept->pixelBuffer() : nullptr),
+                     std::forward<Pass>(pass))) {
+        return std::nullopt;
+    }
     return encode(kept, customizer);
 }
 

@@ -49,14 +49,12 @@ MetalRGBA32PhotoMerger::MetalRGBA32PhotoMerger(std::unique_ptr<GpuMergeFrame> fr
 
 void MetalRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     const auto start = platform::monotonicNow();
-    auto admitted = frame_->admit(photo->pixelBuffer());
+    auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        print("Texture created in " + describe(merger::secondsSince(start)));
+        return frame_->runPass("Accumulation", rgba32Accumulator,
+                               {texture, frame_->workTexture(accumulationTexture)});
+    });
     if (!admitted) {
-        return;
-    }
-    print("Texture created in " + describe(merger::secondsSince(start)));
-    if (!frame_->runPass("Accumulation", rgba32Accumulator,
-                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;
@@ -119,13 +117,11 @@ MetalTrailRGBA32PhotoMerger::MetalTrailRGBA32PhotoMerger(std::unique_ptr<GpuMerg
     : customizer_(&customizer), frame_(std::move(frame)) {}
 
 void MetalTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
-    auto admitted = frame_->admit(photo->pixelBuffer());
+    auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        return frame_->runPass("Accumulation", trailAccumulator,
+                               {texture, frame_->workTexture(accumulationTexture)});
+    });
     if (!admitted) {
-        return;
-    }
-    if (!frame_->runPass("Accumulation", trailAccumulator,
-                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;
@@ -202,14 +198,13 @@ MetalLightTrailRGBA32PhotoMerger::MetalLightTrailRGBA32PhotoMerger(
     : customizer_(&customizer), frame_(std::move(frame)) {}
 
 void MetalLightTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
-    auto admitted = frame_->admit(photo->pixelBuffer());
+    // Held to the end, so the count and the kept photo change while busy.
+    const auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        return frame_->runPass("Accumulation", lightAccumulator,
+                               {texture, frame_->workTexture(accumulationTexture),
+                                frame_->workTexture(maxFramesTexture)});
+    });
     if (!admitted) {
-        return;
-    }
-    if (!frame_->runPass("Accumulation", lightAccumulator,
-                         {admitted->frame, frame_->workTexture(accumulationTexture),
-                          frame_->workTexture(maxFramesTexture)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;

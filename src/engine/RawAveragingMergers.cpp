@@ -61,13 +61,12 @@ MetalProRawPhotoMerger::make(const PhotoPtr& photo, bool countFirstPhoto, Custom
 }
 
 void RawAveragingMerger::addPhoto(const PhotoPtr& photo) {
-    auto admitted = frame_->admit(photo->pixelBuffer());
+    // Held to the end, so the count and the kept photo change while busy.
+    const auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        return frame_->runPass("Accumulation", accumulatorPipeline,
+                               {texture, frame_->workTexture(accumulationTexture)});
+    });
     if (!admitted) {
-        return;
-    }
-    if (!frame_->runPass("Accumulation", accumulatorPipeline,
-                         {admitted->frame, frame_->workTexture(accumulationTexture)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;

@@ -47,14 +47,12 @@ MetalLightTrailRAWPhotoMerger::make(const PhotoPtr& photo, bool countFirstPhoto,
 
 void MetalLightTrailRAWPhotoMerger::addPhoto(const PhotoPtr& photo) {
     const auto start = platform::monotonicNow();
-    auto admitted = frame_->admit(photo ? photo->pixelBuffer() : nullptr);
+    auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        return frame_->runPass("Accumulation", accumulatorPipeline,
+                               {texture, frame_->workTexture(accumulationTexture),
+                                frame_->workTexture(maxFramesTexture)});
+    });
     if (!admitted) {
-        return;
-    }
-    if (!frame_->runPass("Accumulation", accumulatorPipeline,
-                         {admitted->frame, frame_->workTexture(accumulationTexture),
-                          frame_->workTexture(maxFramesTexture)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;

@@ -96,27 +96,25 @@ NightLimits MetalRAWNightModePhotoMerger::limitsFromKeptPhoto() const {
 
 void MetalRAWNightModePhotoMerger::addPhoto(const PhotoPtr& photo) {
     const auto start = platform::monotonicNow();
-    auto admitted = frame_->admit(photo ? photo->pixelBuffer() : nullptr);
+    auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
+        const std::uint32_t frameNumber = totalFrames1_;
+        const std::uint32_t black = dngBlackLevel(photo->metadata());
+        const std::uint32_t white = dngWhiteLevel(photo->metadata());
+        const NightLimits limits = limitsFromKeptPhoto();
+        print("\n\n-----Night Mode add photo\n\n");
+        print("Black Level:", black, "\n");
+        print("White Level:", white, "\n");
+        print("Frame Number:", frameNumber, "\n");
+        print("Clipping Points:\n", limits.upper[0], "\n", limits.upper[1], "\n", limits.upper[2],
+              "\n", limits.lower[0], "\n", limits.lower[1], "\n", limits.lower[2], "\n");
+        return frame_->runPass(
+            "Accumulation", accumulatorPipeline,
+            {texture, frame_->workTexture(accumulationTexture)},
+            {GpuMergeFrame::bytes(frameNumber), GpuMergeFrame::bytes(black),
+             GpuMergeFrame::bytes(limits.lower), GpuMergeFrame::bytes(limits.upper),
+             GpuMergeFrame::bytes(accumulationConstant), GpuMergeFrame::bytes(cell_)});
+    });
     if (!admitted) {
-        return;
-    }
-    const std::uint32_t frameNumber = totalFrames1_;
-    const std::uint32_t black = dngBlackLevel(photo->metadata());
-    const std::uint32_t white = dngWhiteLevel(photo->metadata());
-    const NightLimits limits = limitsFromKeptPhoto();
-    print("\n\n-----Night Mode add photo\n\n");
-    print("Black Level:", black, "\n");
-    print("White Level:", white, "\n");
-    print("Frame Number:", frameNumber, "\n");
-    print("Clipping Points:\n", limits.upper[0], "\n", limits.upper[1], "\n", limits.upper[2], "\n",
-          limits.lower[0], "\n", limits.lower[1], "\n", limits.lower[2], "\n");
-    if (!frame_->runPass("Accumulation", accumulatorPipeline,
-                         {admitted->frame, frame_->workTexture(accumulationTexture)},
-                         {GpuMergeFrame::bytes(frameNumber), GpuMergeFrame::bytes(black),
-                          GpuMergeFrame::bytes(limits.lower), GpuMergeFrame::bytes(limits.upper),
-                          GpuMergeFrame::bytes(accumulationConstant),
-                          GpuMergeFrame::bytes(cell_)})) {
-        admitted->claim.keepBusyForGood();
         return;
     }
     ++totalFrames1_;
