@@ -227,5 +227,23 @@ TEST(LightTrails, TheLatestPhotoIsKeptWhenEveryoneElseLetsGo) {
     EXPECT_THAT(firstPixel(merger->resultData(0, 0)), ElementsAre(7, 7, 7, 255));
 }
 
+TEST(ProcessedMergers, AMissingPhotoIsRefusedLikeAnUnusableOne) {
+    const std::vector<std::unique_ptr<PhotoMerger>> mergers = [] {
+        std::vector<std::unique_ptr<PhotoMerger>> all;
+        all.push_back(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
+        all.push_back(MetalTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
+        all.push_back(
+            MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
+        return all;
+    }();
+    for (const auto& merger : mergers) {
+        ConsoleCapture console;
+        merger->addPhoto(nullptr);
+        EXPECT_EQ(console.text(), "Metal Problem\n");
+        EXPECT_EQ(merger->totalFrames1(), 1u);
+        EXPECT_THAT(firstPixel(merger->resultData(0, 0)), ElementsAre(7, 7, 7, 255));
+    }
+}
+
 } // namespace
 } // namespace qv

@@ -84,6 +84,15 @@ TEST(RawAveraging, RefusesOtherSizesAndStaysBusyAfterAFailedPass) {
     EXPECT_FALSE(merger->resultData(0, 0));
 }
 
+TEST(RawAveraging, AMissingPhotoIsRefused) {
+    auto merger = MetalRAWPhotoMerger::make(bayerPhoto(10), true, customizer);
+    ConsoleCapture console;
+    merger->addPhoto(nullptr);
+    EXPECT_EQ(console.text(), "Metal Problem\n");
+    EXPECT_EQ(merger->totalFrames1(), 1u);
+    EXPECT_TRUE(merger->resultData(0, 0));
+}
+
 TEST(ProRawAveraging, ALongRunKeepsItsMean) {
     auto photoAt = [](std::uint16_t level) {
         return makePhoto(rgba64LE, 2, 1, [=](std::size_t, std::size_t, std::size_t c) {
