@@ -18,6 +18,28 @@ void GestureRecognizer::cancel() {
     fail();
 }
 
+void GestureRecognizer::pointer(const PointerEvent& event) {
+    if (!isLive()) {
+        return;
+    }
+    switch (event.phase) {
+    case PointerPhase::down:
+        if (!pressed_) {
+            pressDown(event);
+        }
+        break;
+    case PointerPhase::moved:
+        pressMoved(event);
+        break;
+    case PointerPhase::up:
+        pressUp(event);
+        break;
+    case PointerPhase::cancelled:
+        fail();
+        break;
+    }
+}
+
 void GestureRecognizer::fail() {
     state_ = State::failed;
     pressed_ = false;
@@ -33,49 +55,38 @@ bool TapRecognizer::awaitsAnotherPress() const {
     return state() == State::possible && !pressed_ && taps_ > 0;
 }
 
-void TapRecognizer::pointer(const PointerEvent& event) {
-    if (!isLive()) {
+void TapRecognizer::pressDown(const PointerEvent& event) {
+    if (taps_ > 0 && (event.time - lastUp_ > kMultiTapInterval ||
+                      distance(event.location, firstTap_) > kMultiTapDistance)) {
+        fail();
         return;
     }
-    switch (event.phase) {
-    case PointerPhase::down:
-        if (pressed_) {
-            return;
-        }
-        if (taps_ > 0 && (event.time - lastUp_ > kMultiTapInterval ||
-                          distance(event.location, firstTap_) > kMultiTapDistance)) {
-            fail();
-            return;
-        }
-        if (taps_ == 0) {
-            firstTap_ = event.location;
-        }
-        pressed_ = true;
-        pressStart_ = event.location;
-        break;
-    case PointerPhase::moved:
-        if (pressed_ && distance(event.location, pressStart_) > kTapSlop) {
-            fail();
-        }
-        break;
-    case PointerPhase::up:
-        if (!pressed_) {
-            return;
-        }
-        if (distance(event.location, pressStart_) > kTapSlop) {
-            fail();
-            return;
-        }
-        pressed_ = false;
-        lastUp_ = event.time;
-        if (++taps_ == count_) {
-            setState(State::recognized);
-            emit(action_);
-        }
-        break;
-    case PointerPhase::cancelled:
+    if (taps_ == 0) {
+        firstTap_ = event.location;
+    }
+    pressed_ = true;
+    pressStart_ = event.location;
+}
+
+void TapRecognizer::pressMoved(const PointerEvent& event) {
+    if (pressed_ && distance(event.location, pressStart_) > kTapSlop) {
         fail();
-        break;
+    }
+}
+
+void TapRecognizer::pressUp(const PointerEvent& event) {
+    if (!pressed_) {
+        return;
+    }
+    if (distance(event.location, pressStart_) > kTapSlop) {
+        fail();
+        return;
+    }
+    pressed_ = false;
+    lastUp_ = event.time;
+    if (++taps_ == count_) {
+        setState(State::recognized);
+        emit(action_);
     }
 }
 
@@ -99,35 +110,24 @@ LongPressRecognizer::LongPressRecognizer(double minimumDuration, double maximumD
     : minimumDuration_(minimumDuration), maximumDistance_(maximumDistance),
       action_(std::move(action)) {}
 
-void LongPressRecognizer::pointer(const PointerEvent& event) {
-    if (!isLive()) {
-        return;
-    }
-    switch (event.phase) {
-    case PointerPhase::down:
-        if (pressed_) {
-            return;
-        }
-        pressed_ = true;
-        start_ = event.location;
-        due_ = event.time + minimumDuration_;
-        timeReached(event.time); // a zero duration is reached at once
-        break;
-    case PointerPhase::moved:
-        if (distance(event.location, start_) > maximumDistance_) {
-            fail();
-        }
-        break;
-    case PointerPhase::up:
-        // Released in time: a tap, not a long press.
-        timeReached(event.time);
-        if (state() == State::possible) {
-            fail();
-        }
-        break;
-    case PointerPhase::cancelled:
+void LongPressRecognizer::pressDown(const PointerEvent& event) {
+    pressed_ = true;
+    start_ = event.location;
+    due_ = event.time + minimumDuration_;
+    timeReached(event.time); // a zero duration is reached at once
+}
+
+void LongPressRecognizer::pressMoved(const PointerEvent& event) {
+    if (distance(event.location, start_) > maximumDistance_) {
         fail();
-        break;
+    }
+}
+
+void LongPressRecognizer::pressUp(const PointerEvent& event) {
+    // Released in time: a tap, not a long press.
+    timeReached(event.time);
+    if (state() == State::possible) {
+        fail();
     }
 }
 
@@ -163,49 +163,39 @@ DragValue DragRecognizer::valueAt(const PointerEvent& event) const {
     return value;
 }
 
-void DragRecognizer::pointer(const PointerEvent& event) {
-    if (!isLive()) {
+void DragRecognizer::changed(const PointerEvent& event) {
+    if (onChanged_) {
+        emit([f = onChanged_, value = valueAt(event)] { f(value); });
+    }
+}
+
+void DragRecognizer::pressDown(const PointerEvent& event) {
+    pressed_ = true;
+    start_ = event.location;
+    if (minimumDistance_ <= 0) {
+        setState(State::began);
+        changed(event);
+    }
+}
+
+void DragRecognizer::pressMoved(const PointerEvent& event) {
+    if (state() == State::possible && distance(event.location, start_) >= minimumDistance_) {
+        setState(State::began);
+    }
+    if (state() == State::began) {
+        changed(event);
+    }
+}
+
+void DragRecognizer::pressUp(const PointerEvent& event) {
+    if (state() != State::began) {
+        fail();
         return;
     }
-    const auto changed = [this](const DragValue& value) {
-        if (onChanged_) {
-            emit([f = onChanged_, value] { f(value); });
-        }
-    };
-    switch (event.phase) {
-    case PointerPhase::down:
-        if (pressed_) {
-            return;
-        }
-        pressed_ = true;
-        start_ = event.location;
-        if (minimumDistance_ <= 0) {
-            setState(State::began);
-            changed(valueAt(event));
-        }
-        break;
-    case PointerPhase::moved:
-        if (state() == State::possible && distance(event.location, start_) >= minimumDistance_) {
-            setState(State::began);
-        }
-        if (state() == State::began) {
-            changed(valueAt(event));
-        }
-        break;
-    case PointerPhase::up:
-        if (state() != State::began) {
-            fail();
-            return;
-        }
-        pressed_ = false;
-        setState(State::recognized);
-        if (onEnded_) {
-            emit([f = onEnded_, value = valueAt(event)] { f(value); });
-        }
-        break;
-    case PointerPhase::cancelled:
-        fail();
-        break;
+    pressed_ = false;
+    setState(State::recognized);
+    if (onEnded_) {
+        emit([f = onEnded_, value = valueAt(event)] { f(value); });
     }
 }
 

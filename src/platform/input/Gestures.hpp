@@ -34,8 +34,10 @@ public:
 
     virtual ~GestureRecognizer() = default;
 
-    /// Feeds one event of a press this recogniser follows.
-    virtual void pointer(const PointerEvent& event) = 0;
+    /// Feeds one event of a press this recogniser follows. A recogniser that has
+    /// finished ignores it, a second down during a press is ignored, and a cancelled
+    /// press fails it; the rest goes to the press hooks below.
+    void pointer(const PointerEvent& event);
     /// The time at which the recogniser changes by itself, if any.
     virtual std::optional<double> deadline() const { return std::nullopt; }
     /// The dispatch clock has reached `now`.
@@ -56,6 +58,11 @@ public:
     void cancel();
 
 protected:
+    /// A press went down while none was held.
+    virtual void pressDown(const PointerEvent& event) = 0;
+    virtual void pressMoved(const PointerEvent& event) = 0;
+    virtual void pressUp(const PointerEvent& event) = 0;
+
     void emit(std::function<void()> call) { output_.push_back(std::move(call)); }
     void setState(State state) { state_ = state; }
     void fail();
@@ -71,13 +78,16 @@ private:
 class TapRecognizer final : public GestureRecognizer {
 public:
     TapRecognizer(int count, std::function<void()> action);
-    void pointer(const PointerEvent& event) override;
     std::optional<double> deadline() const override;
     void timeReached(double now) override;
     int tapCount() const override { return count_; }
     bool awaitsAnotherPress() const override;
 
 private:
+    void pressDown(const PointerEvent& event) override;
+    void pressMoved(const PointerEvent& event) override;
+    void pressUp(const PointerEvent& event) override;
+
     int count_;
     std::function<void()> action_;
     int taps_ = 0;
@@ -92,11 +102,14 @@ class LongPressRecognizer final : public GestureRecognizer {
 public:
     LongPressRecognizer(double minimumDuration, double maximumDistance,
                         std::function<void()> action);
-    void pointer(const PointerEvent& event) override;
     std::optional<double> deadline() const override;
     void timeReached(double now) override;
 
 private:
+    void pressDown(const PointerEvent& event) override;
+    void pressMoved(const PointerEvent& event) override;
+    void pressUp(const PointerEvent& event) override;
+
     double minimumDuration_;
     double maximumDistance_;
     std::function<void()> action_;
@@ -119,9 +132,12 @@ public:
     DragRecognizer(double minimumDistance, CoordinateSpace space,
                    std::function<void(const DragValue&)> onChanged,
                    std::function<void(const DragValue&)> onEnded);
-    void pointer(const PointerEvent& event) override;
 
 private:
+    void pressDown(const PointerEvent& event) override;
+    void pressMoved(const PointerEvent& event) override;
+    void pressUp(const PointerEvent& event) override;
+    void changed(const PointerEvent& event);
     DragValue valueAt(const PointerEvent& event) const;
 
     double minimumDistance_;
