@@ -25,6 +25,24 @@ protected:
     Element& content() const { return child(0); }
 };
 
+// A wrapper that offers its child a proposal of its own making, both when it is
+// measured and when the child is placed within the wrapper's frame.
+class ProposingWrapper : public Wrapper {
+public:
+    ProposingWrapper(Init init, Ptr child, Alignment alignment)
+        : Wrapper(std::move(init), std::move(child)), alignment_(alignment) {}
+
+protected:
+    virtual ProposedSize proposalFor(ProposedSize p) const = 0;
+    Size measure(ProposedSize p) override { return content().sizeThatFits(proposalFor(p)); }
+    void placeChildren() override {
+        placeChild(content(), frame(), alignment_, proposalFor(ProposedSize::of(frame().size())));
+    }
+
+private:
+    Alignment alignment_;
+};
+
 class PaddingElement final : public Wrapper {
 public:
     PaddingElement(Init init, Ptr child, EdgeInsets insets)
@@ -72,10 +90,11 @@ private:
     Alignment alignment_;
 };
 
-class FlexibleFrameElement final : public Wrapper {
+class FlexibleFrameElement final : public ProposingWrapper {
 public:
     FlexibleFrameElement(Init init, Ptr child, FrameLimits limits)
-        : Wrapper(std::move(init), std::move(child)), l_(std::move(limits)) {}
+        : ProposingWrapper(std::move(init), std::move(child), limits.alignment),
+          l_(std::move(limits)) {}
 
 protected:
     // The child is offered the proposal clamped to the limits (the ideal length
@@ -111,7 +130,7 @@ protected:
         }
         return r;
     }
-    ProposedSize proposalFor(ProposedSize p) const {
+    ProposedSize proposalFor(ProposedSize p) const override {
         return {childProposal(p.width, l_.minWidth, l_.idealWidth, l_.maxWidth),
                 childProposal(p.height, l_.minHeight, l_.idealHeight, l_.maxHeight)};
     }
@@ -120,42 +139,35 @@ protected:
         return {result(c.width, p.width, l_.minWidth, l_.idealWidth, l_.maxWidth),
                 result(c.height, p.height, l_.minHeight, l_.idealHeight, l_.maxHeight)};
     }
-    void placeChildren() override {
-        placeChild(content(), frame(), l_.alignment, proposalFor(ProposedSize::of(frame().size())));
-    }
 
 private:
     FrameLimits l_;
 };
 
-class FixedSizeElement final : public Wrapper {
+class FixedSizeElement final : public ProposingWrapper {
 public:
     FixedSizeElement(Init init, Ptr child, bool h, bool v)
-        : Wrapper(std::move(init), std::move(child)), h_(h), v_(v) {}
+        : ProposingWrapper(std::move(init), std::move(child), Alignment::center()), h_(h), v_(v) {}
 
 protected:
-    ProposedSize proposalFor(ProposedSize p) const {
+    ProposedSize proposalFor(ProposedSize p) const override {
         return {h_ ? std::nullopt : p.width, v_ ? std::nullopt : p.height};
-    }
-    Size measure(ProposedSize p) override { return content().sizeThatFits(proposalFor(p)); }
-    void placeChildren() override {
-        placeChild(content(), frame(), Alignment::center(),
-                   proposalFor(ProposedSize::of(frame().size())));
     }
 
 private:
     bool h_, v_;
 };
 
-class AspectRatioElement final : public Wrapper {
+class AspectRatioElement final : public ProposingWrapper {
 public:
     AspectRatioElement(Init init, Ptr child, std::optional<double> ratio, ContentMode mode)
-        : Wrapper(std::move(init), std::move(child)), ratio_(ratio), mode_(mode) {}
+        : ProposingWrapper(std::move(init), std::move(child), Alignment::center()), ratio_(ratio),
+          mode_(mode) {}
 
 protected:
     // The largest (fit) or smallest (fill) size of the ratio for the proposal;
     // the child is offered that size and the drawing is not scaled.
-    ProposedSize proposalFor(ProposedSize p) {
+    ProposedSize proposalFor(ProposedSize p) const override {
         double r = ratio_.value_or(0);
         if (!ratio_) {
             Size ideal = content().sizeThatFits(ProposedSize::unspecified());
@@ -183,11 +195,6 @@ protected:
             return {ideal.width, ideal.width / r};
         }
         return p;
-    }
-    Size measure(ProposedSize p) override { return content().sizeThatFits(proposalFor(p)); }
-    void placeChildren() override {
-        placeChild(content(), frame(), Alignment::center(),
-                   proposalFor(ProposedSize::of(frame().size())));
     }
 
 private:
