@@ -3,6 +3,7 @@
 #include "platform/ui/TextSystem.hpp"
 
 #include <cairo.h>
+#include <initializer_list>
 #include <map>
 
 namespace qv::platform::ui {
@@ -32,6 +33,21 @@ void squareOutline(cairo_t* cr) {
     cairo_rectangle(cr, 0.14, 0.14, 0.72, 0.72);
     cairo_stroke(cr);
 }
+using Polyline = std::initializer_list<Point>;
+
+// Strokes open polylines, each starting a new segment of the path.
+void strokeLines(cairo_t* cr, double w, std::initializer_list<Polyline> lines) {
+    strokeWidth(cr, w);
+    for (const Polyline& line : lines) {
+        const Point* p = line.begin();
+        cairo_move_to(cr, p->x, p->y);
+        for (++p; p != line.end(); ++p) {
+            cairo_line_to(cr, p->x, p->y);
+        }
+    }
+    cairo_stroke(cr);
+}
+
 void diamondOutline(cairo_t* cr) {
     strokeWidth(cr, 0.08);
     cairo_move_to(cr, 0.5, 0.08);
@@ -42,71 +58,36 @@ void diamondOutline(cairo_t* cr) {
     cairo_stroke(cr);
 }
 void check(cairo_t* cr) {
-    strokeWidth(cr, 0.09);
-    cairo_move_to(cr, 0.31, 0.5);
-    cairo_line_to(cr, 0.45, 0.64);
-    cairo_line_to(cr, 0.7, 0.37);
-    cairo_stroke(cr);
+    strokeLines(cr, 0.09, {{{0.31, 0.5}, {0.45, 0.64}, {0.7, 0.37}}});
 }
 void cross(cairo_t* cr) {
-    strokeWidth(cr, 0.08);
-    cairo_move_to(cr, 0.35, 0.35);
-    cairo_line_to(cr, 0.65, 0.65);
-    cairo_move_to(cr, 0.65, 0.35);
-    cairo_line_to(cr, 0.35, 0.65);
-    cairo_stroke(cr);
+    strokeLines(cr, 0.08, {{{0.35, 0.35}, {0.65, 0.65}}, {{0.65, 0.35}, {0.35, 0.65}}});
 }
 void plus(cairo_t* cr) {
-    strokeWidth(cr, 0.09);
-    cairo_move_to(cr, 0.5, 0.2);
-    cairo_line_to(cr, 0.5, 0.8);
-    cairo_move_to(cr, 0.2, 0.5);
-    cairo_line_to(cr, 0.8, 0.5);
-    cairo_stroke(cr);
+    strokeLines(cr, 0.09, {{{0.5, 0.2}, {0.5, 0.8}}, {{0.2, 0.5}, {0.8, 0.5}}});
 }
 void minus(cairo_t* cr) {
-    strokeWidth(cr, 0.09);
-    cairo_move_to(cr, 0.2, 0.5);
-    cairo_line_to(cr, 0.8, 0.5);
-    cairo_stroke(cr);
+    strokeLines(cr, 0.09, {{{0.2, 0.5}, {0.8, 0.5}}});
+}
+
+// An outline with a mark drawn over it.
+template <Drawing Outline, Drawing Mark>
+void marked(cairo_t* cr) {
+    Outline(cr);
+    Mark(cr);
 }
 
 const std::map<std::string, SymbolEntry>& symbols() {
     static const std::map<std::string, SymbolEntry> table = {
-        {"x.circle",
-         {0xe888,
-          [](cairo_t* cr) {
-              circleOutline(cr);
-              cross(cr);
-          }}},
-        {"xmark.circle",
-         {0xe888,
-          [](cairo_t* cr) {
-              circleOutline(cr);
-              cross(cr);
-          }}},
-        {"checkmark.square",
-         {0xe834,
-          [](cairo_t* cr) {
-              squareOutline(cr);
-              check(cr);
-          }}},
+        {"x.circle", {0xe888, marked<circleOutline, cross>}},
+        {"xmark.circle", {0xe888, marked<circleOutline, cross>}},
+        {"checkmark.square", {0xe834, marked<squareOutline, check>}},
         {"square", {0xe835, squareOutline}},
         {"circle", {0xe836, circleOutline}},
-        {"checkmark.circle",
-         {0xe92d,
-          [](cairo_t* cr) {
-              circleOutline(cr);
-              check(cr);
-          }}},
+        {"checkmark.circle", {0xe92d, marked<circleOutline, check>}},
         // The icon font's diamond is a gem; the outline rhombus is ours.
         {"diamond", {0, diamondOutline}},
-        {"checkmark.diamond",
-         {0,
-          [](cairo_t* cr) {
-              diamondOutline(cr);
-              check(cr);
-          }}},
+        {"checkmark.diamond", {0, marked<diamondOutline, check>}},
         // A spirit level: a tube with a bubble between two marks.
         {"level",
          {0,
