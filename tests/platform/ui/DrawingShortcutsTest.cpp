@@ -3,6 +3,7 @@
 // layer covers it opaquely is not painted with its background first; an
 // unblurred shadow of one shape or text draws it in the shadow's colour under it.
 
+#include "TestScenes.hpp"
 #include "platform/ui/ViewTree.hpp"
 #include "platform/ui/Views.hpp"
 
@@ -13,12 +14,7 @@
 namespace qv::platform::ui {
 namespace {
 
-SceneOptions scene(double w, double h, double scale = 2) {
-    SceneOptions o;
-    o.size = {w, h};
-    o.scale = scale;
-    return o;
-}
+using testing::scene;
 
 // Largest difference of any channel of any pixel.
 int maxDifference(const RenderedImage& a, const RenderedImage& b) {
@@ -37,8 +33,8 @@ int maxDifference(const RenderedImage& a, const RenderedImage& b) {
 // group (a stack of one under it).
 TEST(DrawingShortcuts, FadedLeafMatchesTheFadedGroup) {
     auto pair = [](View leaf) {
-        return std::pair{ViewTree(leaf.opacity(0.37), scene(60, 40)),
-                         ViewTree(ZStack({leaf}).opacity(0.37), scene(60, 40))};
+        return std::pair{ViewTree(leaf.opacity(0.37), scene(60, 40, 2)),
+                         ViewTree(ZStack({leaf}).opacity(0.37), scene(60, 40, 2))};
     };
     std::vector<View> leaves = {
         RoundedRectangle(8, RoundedCornerStyle::continuous)
@@ -52,7 +48,7 @@ TEST(DrawingShortcuts, FadedLeafMatchesTheFadedGroup) {
         RenderedImage a = direct.render(), b = grouped.render();
         EXPECT_LE(maxDifference(a, b), 1);
         // And something was drawn at all (the faded content is not lost).
-        EXPECT_NE(maxDifference(a, ViewTree(Color::clear(), scene(60, 40)).render()), 0);
+        EXPECT_NE(maxDifference(a, ViewTree(Color::clear(), scene(60, 40, 2)).render()), 0);
     }
 }
 
@@ -127,7 +123,7 @@ TEST(DrawingShortcuts, UnblurredShadowOfALeafMatchesTheShadowOfAGroup) {
                            ZStack(
                                {View(Color::blue()),
                                 v.shadow(Color::black().opacity(0.6), 0, at.x, at.y).padding(6)}),
-                           scene(120, 40))
+                           scene(120, 40, 2))
                     .render();
             };
             RenderedImage direct = draw(leaf), grouped = draw(ZStack({leaf}));

@@ -2,6 +2,7 @@
 // small renderings.
 
 #include "Gallery.hpp"
+#include "TestScenes.hpp"
 #include "platform/ui/Log.hpp"
 #include "platform/ui/Symbols.hpp"
 #include "platform/ui/ViewTree.hpp"
@@ -15,12 +16,7 @@
 namespace qv::platform::ui {
 namespace {
 
-SceneOptions scene(double w, double h, double scale = 1) {
-    SceneOptions o;
-    o.size = {w, h};
-    o.scale = scale;
-    return o;
-}
+using testing::scene;
 
 struct Rgb {
     int r, g, b;
@@ -91,7 +87,7 @@ TEST(Symbols, UnknownNameDrawsNothingAndLogsOnce) {
     std::vector<std::string> lines;
     LogSink previous = setLogSink([&](const std::string& l) { lines.push_back(l); });
     for (int i = 0; i < 3; ++i) {
-        ViewTree t(Image::system("no.such.symbol").font(Font::title()), scene(60, 60));
+        ViewTree t(Image::system("no.such.symbol").font(Font::title()), scene(60, 60, 1));
         EXPECT_EQ(litPixels(t.render(), {0, 0, 60, 60}, 1), 0);
     }
     setLogSink(previous);
@@ -107,7 +103,7 @@ TEST(Shapes, FillUsesTheNonZeroRule) {
         p.addRect({r.x + 10, r.y + 10, 30, 30});
         return p;
     });
-    ViewTree t(twoSquares.fill(Color::white()).frame(40, 40), scene(40, 40));
+    ViewTree t(twoSquares.fill(Color::white()).frame(40, 40), scene(40, 40, 1));
     EXPECT_EQ(rgb(t.render().at(20, 20)).r, 255);
 }
 
@@ -119,7 +115,7 @@ TEST(Shapes, TrimKeepsAFractionOfTheLength) {
     EXPECT_NEAR(b.maxX(), 75, 1e-9);
     StrokeStyle s;
     s.lineWidth = 4;
-    ViewTree t(line.trim(0, 0.5).stroke(Color::white(), s).frame(100, 10), scene(100, 10));
+    ViewTree t(line.trim(0, 0.5).stroke(Color::white(), s).frame(100, 10), scene(100, 10, 1));
     RenderedImage img = t.render();
     EXPECT_EQ(rgb(img.at(20, 5)).r, 255);
     EXPECT_EQ(rgb(img.at(80, 5)).r, 0);
@@ -130,7 +126,7 @@ TEST(Shapes, DashedStrokeLeavesGaps) {
     StrokeStyle s;
     s.lineWidth = 4;
     s.dash = {10, 10};
-    ViewTree t(line.stroke(Color::white(), s).frame(100, 10), scene(100, 10));
+    ViewTree t(line.stroke(Color::white(), s).frame(100, 10), scene(100, 10, 1));
     RenderedImage img = t.render();
     EXPECT_EQ(rgb(img.at(5, 5)).r, 255);
     EXPECT_EQ(rgb(img.at(15, 5)).r, 0);
@@ -147,7 +143,7 @@ TEST(Shapes, ContinuousCornersStayInsideTheRectangle) {
     // The corner pixel is outside a rounded rectangle, the centre inside.
     ViewTree t(
         RoundedRectangle(10, RoundedCornerStyle::continuous).fill(Color::white()).frame(40, 40),
-        scene(40, 40));
+        scene(40, 40, 1));
     RenderedImage img = t.render();
     EXPECT_EQ(rgb(img.at(0, 0)).r, 0);
     EXPECT_EQ(rgb(img.at(20, 20)).r, 255);
@@ -158,7 +154,7 @@ TEST(Effects, OpacityClipAndZIndex) {
                        View(Color::white()).frame(20, 20).clipShape(Circle()),
                        ZStack({View(Color::red()).zIndex(1), View(Color::blue())}).frame(20, 20)},
                       VerticalAlignment::center, 0),
-               scene(60, 20));
+               scene(60, 20, 1));
     RenderedImage img = t.render();
     EXPECT_NEAR(rgb(img.at(10, 10)).r, 128, 2);
     EXPECT_EQ(rgb(img.at(30, 10)).r, 255);
@@ -167,15 +163,15 @@ TEST(Effects, OpacityClipAndZIndex) {
 }
 
 TEST(Effects, ShadowSpreadsBeyondTheViewAndColourSchemePicksVariants) {
-    ViewTree t(View(Color::black()).frame(20, 20).shadow(Color::white(), 4), scene(40, 40));
+    ViewTree t(View(Color::black()).frame(20, 20).shadow(Color::white(), 4), scene(40, 40, 1));
     RenderedImage img = t.render();
     EXPECT_GT(rgb(img.at(8, 20)).r, 10); // just outside the left edge
     EXPECT_EQ(rgb(img.at(20, 20)).r, 0);
 
-    SceneOptions light = scene(10, 10);
+    SceneOptions light = scene(10, 10, 1);
     light.colorScheme = ColorScheme::light;
     EXPECT_EQ(rgb(ViewTree(Text(""), light).render().at(5, 5)).r, 255);
-    EXPECT_EQ(rgb(ViewTree(Text(""), scene(10, 10)).render().at(5, 5)).r, 0);
+    EXPECT_EQ(rgb(ViewTree(Text(""), scene(10, 10, 1)).render().at(5, 5)).r, 0);
 }
 
 TEST(Gallery, PageShowsEverySymbolAndWritesAPng) {

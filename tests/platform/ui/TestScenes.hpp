@@ -12,4 +12,12 @@ inline SceneOptions squareScene(double side = 400) {
     return o;
 }
 
+/// A scene of `width` x `height` points drawn at `scale` pixels per point.
+inline SceneOptions scene(double width, double height, double scale) {
+    SceneOptions o;
+    o.size = {width, height};
+    o.scale = scale;
+    return o;
+}
+
 } // namespace qv::platform::ui::testing
