@@ -8,6 +8,21 @@
 namespace qv::platform::input {
 namespace {
 
+std::string describe(const DragValue& v) {
+    return std::to_string(static_cast<int>(v.translation.x)) + "," +
+           std::to_string(static_cast<int>(v.translation.y));
+}
+
+using Recognizers = std::vector<std::unique_ptr<GestureRecognizer>>;
+
+// The gestures of one view, in the order given.
+template <class... R>
+Recognizers recognizers(std::unique_ptr<R>... each) {
+    Recognizers g;
+    (g.push_back(std::move(each)), ...);
+    return g;
+}
+
 // A small scene: rectangular views, each with its gestures, nested by depth. The hit
 // test offers the gestures of every view under the point, deepest first, as the view
 // layer does. Time is a plain number the test advances, as the virtual clock would.
@@ -15,7 +30,7 @@ struct Scene {
     struct Box {
         double x0, y0, x1, y1;
         int depth;
-        std::function<std::vector<std::unique_ptr<GestureRecognizer>>()> gestures;
+        std::function<Recognizers()> gestures;
     };
     std::vector<Box> boxes;
     std::vector<std::string> log;
@@ -40,6 +55,15 @@ struct Scene {
 
     std::function<void()> note(std::string what) {
         return [this, what] { log.push_back(what); };
+    }
+    // A drag that logs "<prefix>changed x,y" and "<prefix>ended x,y" (its translation).
+    std::unique_ptr<DragRecognizer> loggedDrag(double minimumDistance, std::string prefix) {
+        return std::make_unique<DragRecognizer>(
+            minimumDistance, nullptr,
+            [this, prefix](const DragValue& v) {
+                log.push_back(prefix + "changed " + describe(v));
+            },
+            [this, prefix](const DragValue& v) { log.push_back(prefix + "ended " + describe(v)); });
     }
     void advance(double seconds) {
         const double until = now + seconds;
@@ -70,18 +94,11 @@ struct Scene {
     }
 };
 
-std::string describe(const DragValue& v) {
-    return std::to_string(static_cast<int>(v.translation.x)) + "," +
-           std::to_string(static_cast<int>(v.translation.y));
-}
-
 TEST(Gestures, SingleTapDoubleTapAndDragOnOneViewAreToldApart) {
     Scene s;
     s.boxes.push_back({0, 0, 100, 100, 0, [&] {
-                           std::vector<std::unique_ptr<GestureRecognizer>> g;
-                           g.push_back(std::make_unique<TapRecognizer>(2, s.note("double")));
-                           g.push_back(std::make_unique<TapRecognizer>(1, s.note("single")));
-                           return g;
+                           return recognizers(std::make_unique<TapRecognizer>(2, s.note("double")),
+                                              std::make_unique<TapRecognizer>(1, s.note("single")));
                        }});
     s.tap({50, 50});
     EXPECT_TRUE(s.log.empty()); // the single tap waits for the double tap to fail
@@ -114,15 +131,10 @@ TEST(Gestures, SingleTapDoubleTapAndDragOnOneViewAreToldApart) {
 
 TEST(Gestures, DoubleTapGoesBeforeADragOfMinimumDistanceZeroOnTheSameView) {
     Scene s;
-    s.boxes.push_back(
-        {0, 0, 300, 400, 0, [&] {
-             std::vector<std::unique_ptr<GestureRecognizer>> g;
-             g.push_back(std::make_unique<TapRecognizer>(2, s.note("double")));
-             g.push_back(std::make_unique<DragRecognizer>(
-                 0, nullptr, [&](const DragValue& v) { s.log.push_back("changed " + describe(v)); },
-                 [&](const DragValue& v) { s.log.push_back("ended " + describe(v)); }));
-             return g;
-         }});
+    s.boxes.push_back({0, 0, 300, 400, 0, [&] {
+                           return recognizers(std::make_unique<TapRecognizer>(2, s.note("double")),
+                                              s.loggedDrag(0, ""));
+                       }});
     // One tap: the drag's change and end arrive once the double tap has given up.
     s.tap({100, 100});
     s.advance(0.31);
@@ -147,11 +159,9 @@ TEST(Gestures, DoubleTapGoesBeforeADragOfMinimumDistanceZeroOnTheSameView) {
 TEST(Gestures, ReachedLongPressCancelsTheTapAndAQuickPressIsATap) {
     Scene s;
     s.boxes.push_back({0, 0, 60, 60, 0, [&] {
-                           std::vector<std::unique_ptr<GestureRecognizer>> g;
-                           g.push_back(std::make_unique<TapRecognizer>(1, s.note("tap")));
-                           g.push_back(
+                           return recognizers(
+                               std::make_unique<TapRecognizer>(1, s.note("tap")),
                                std::make_unique<LongPressRecognizer>(0.5, 10, s.note("long")));
-                           return g;
                        }});
     s.down({30, 30});
     s.advance(0.49);
@@ -179,20 +189,10 @@ TEST(Gestures, ReachedLongPressCancelsTheTapAndAQuickPressIsATap) {
 
 TEST(Gestures, ChildTapWinsOverParentDragOfMinimumDistanceZero) {
     Scene s;
+    s.boxes.push_back({0, 0, 300, 300, 0, [&] { return recognizers(s.loggedDrag(0, "parent ")); }});
     s.boxes.push_back(
-        {0, 0, 300, 300, 0, [&] {
-             std::vector<std::unique_ptr<GestureRecognizer>> g;
-             g.push_back(std::make_unique<DragRecognizer>(
-                 0, nullptr,
-                 [&](const DragValue& v) { s.log.push_back("parent changed " + describe(v)); },
-                 [&](const DragValue& v) { s.log.push_back("parent ended " + describe(v)); }));
-             return g;
-         }});
-    s.boxes.push_back({100, 100, 150, 150, 1, [&] {
-                           std::vector<std::unique_ptr<GestureRecognizer>> g;
-                           g.push_back(std::make_unique<TapRecognizer>(1, s.note("child tap")));
-                           return g;
-                       }});
+        {100, 100, 150, 150, 1,
+         [&] { return recognizers(std::make_unique<TapRecognizer>(1, s.note("child tap"))); }});
     s.tap({120, 120});
     EXPECT_EQ(s.log, std::vector<std::string>{"child tap"});
 
@@ -218,11 +218,9 @@ TEST(Gestures, DragBeginsAtItsMinimumDistanceInItsCoordinateSpace) {
     // A view turned a quarter turn: screen +x is local +y, screen +y is local -x.
     const CoordinateSpace local = [](Point p) { return Point{p.y - 100, -(p.x - 100)}; };
     s.boxes.push_back({0, 0, 200, 200, 0, [&] {
-                           std::vector<std::unique_ptr<GestureRecognizer>> g;
-                           g.push_back(std::make_unique<DragRecognizer>(
+                           return recognizers(std::make_unique<DragRecognizer>(
                                5, local, [&](const DragValue& v) { changes.push_back(v); },
                                [&](const DragValue& v) { ends.push_back(v); }));
-                           return g;
                        }});
     s.down({100, 100});
     s.move({103, 100});
