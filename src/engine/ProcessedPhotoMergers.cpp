@@ -45,7 +45,7 @@ std::unique_ptr<MetalRGBA32PhotoMerger> MetalRGBA32PhotoMerger::make(const Photo
 
 MetalRGBA32PhotoMerger::MetalRGBA32PhotoMerger(std::unique_ptr<GpuMergeFrame> frame,
                                                Customizer& customizer)
-    : customizer_(&customizer), frame_(std::move(frame)) {}
+    : GpuPhotoMerger(std::move(frame), customizer) {}
 
 void MetalRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     const auto start = platform::monotonicNow();
@@ -114,7 +114,7 @@ MetalTrailRGBA32PhotoMerger::make(const PhotoPtr& photo, std::uint32_t framesToA
 
 MetalTrailRGBA32PhotoMerger::MetalTrailRGBA32PhotoMerger(std::unique_ptr<GpuMergeFrame> frame,
                                                          Customizer& customizer)
-    : customizer_(&customizer), frame_(std::move(frame)) {}
+    : GpuPhotoMerger(std::move(frame), customizer) {}
 
 void MetalTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     auto admitted = merger::addition(*frame_, photo, [&](const Texture& texture) {
@@ -195,7 +195,7 @@ MetalLightTrailRGBA32PhotoMerger::make(const PhotoPtr& photo, Customizer& custom
 
 MetalLightTrailRGBA32PhotoMerger::MetalLightTrailRGBA32PhotoMerger(
     std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
-    : customizer_(&customizer), frame_(std::move(frame)) {}
+    : GpuPhotoMerger(std::move(frame), customizer) {}
 
 void MetalLightTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     // Held to the end, so the count and the kept photo change while busy.

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "engine/GpuMergeFrame.hpp"
-#include "engine/PhotoMerger.hpp"
+#include "engine/GpuPhotoMerger.hpp"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -12,7 +10,7 @@ namespace qv {
 // Frame averaging of RAW photos: the mean of every accumulated frame,
 // written into the latest photo and encoded as its own file (DNG). The two
 // classes below differ only in kernels and formats.
-class RawAveragingMerger : public PhotoMerger {
+class RawAveragingMerger : public GpuPhotoMerger {
 public:
     struct Kind {
         MergeFormats formats;
@@ -21,7 +19,6 @@ public:
         const char* clearing;
     };
 
-    std::uint32_t totalFrames1() const override { return totalFrames1_.load(); }
     void addPhoto(const PhotoPtr& photo) override;
     // Index and compensation are not used.
     std::optional<FileData> resultData(int index, double exposureCompensation) override;
@@ -37,16 +34,11 @@ protected:
                                         Customizer& customizer, const Kind& kind);
 
     RawAveragingMerger(std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
-        : customizer_(&customizer), frame_(std::move(frame)) {}
+        : GpuPhotoMerger(std::move(frame), customizer) {}
 
 private:
     static std::unique_ptr<GpuMergeFrame> makeFrame(const PhotoPtr& photo, const Kind& kind);
     void start(const PhotoPtr& photo, bool countFirstPhoto);
-
-    std::atomic<std::uint32_t> totalFrames1_{0}; // read by the description on other queues
-    PhotoPtr avPhoto_;
-    Customizer* customizer_;
-    std::unique_ptr<GpuMergeFrame> frame_;
 };
 
 // Bayer RAW photos (one 16-bit sample per pixel), summed in 32 bits: no sum

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "engine/GpuMergeFrame.hpp"
-#include "engine/PhotoMerger.hpp"
+#include "engine/GpuPhotoMerger.hpp"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -18,7 +16,7 @@ namespace qv {
 //
 // The latest photo is held strongly: the capture loop lets go of its batch
 // before an aborted run is finished, and the results must survive that.
-class MetalLightTrailRAWPhotoMerger final : public PhotoMerger {
+class MetalLightTrailRAWPhotoMerger final : public GpuPhotoMerger {
 public:
     // The merger for a run whose first photo is `photo`; nothing when its GPU
     // objects cannot be made. countFirstPhoto false: 0 frames, both work
@@ -26,7 +24,6 @@ public:
     static std::unique_ptr<MetalLightTrailRAWPhotoMerger>
     make(const PhotoPtr& photo, bool countFirstPhoto, Customizer& customizer);
 
-    std::uint32_t totalFrames1() const override { return totalFrames1_.load(); }
     // Prints "Adding photo takes <s> seconds".
     void addPhoto(const PhotoPtr& photo) override;
     // The compensation is not used.
@@ -40,12 +37,7 @@ public:
 
 private:
     MetalLightTrailRAWPhotoMerger(std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
-        : customizer_(&customizer), frame_(std::move(frame)) {}
-
-    std::atomic<std::uint32_t> totalFrames1_{0}; // read by the description on other queues
-    PhotoPtr avPhoto_;
-    Customizer* customizer_;
-    std::unique_ptr<GpuMergeFrame> frame_;
+        : GpuPhotoMerger(std::move(frame), customizer) {}
 };
 
 } // namespace qv

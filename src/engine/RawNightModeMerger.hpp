@@ -1,12 +1,10 @@
 #pragma once
 
-#include "engine/GpuMergeFrame.hpp"
-#include "engine/PhotoMerger.hpp"
+#include "engine/GpuPhotoMerger.hpp"
 #include "model/NightModeConfig.hpp"
 #include "platform/media/Metadata.hpp"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -43,7 +41,7 @@ float nightGain(double exposureCompensation);
 // Console texts: the frame's levels, number and limits at every addition
 // ("-----Night Mode add photo"), "Adding photo takes <s> seconds", and the
 // limits of the result ("Lower limits: ", "Upper limits: ").
-class MetalRAWNightModePhotoMerger final : public PhotoMerger {
+class MetalRAWNightModePhotoMerger final : public GpuPhotoMerger {
 public:
     using MergeModeSource = std::function<BetaNightMergeMode()>;
 
@@ -56,7 +54,6 @@ public:
                                                               Customizer& customizer,
                                                               MergeModeSource mergeMode);
 
-    std::uint32_t totalFrames1() const override { return totalFrames1_.load(); }
     void addPhoto(const PhotoPtr& photo) override;
     // The index is not used; the compensation gives the gain.
     std::optional<FileData> resultData(int index, double exposureCompensation) override;
@@ -67,15 +64,11 @@ public:
 private:
     MetalRAWNightModePhotoMerger(std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer,
                                  MergeModeSource mergeMode)
-        : customizer_(&customizer), mergeMode_(std::move(mergeMode)), frame_(std::move(frame)) {}
+        : GpuPhotoMerger(std::move(frame), customizer), mergeMode_(std::move(mergeMode)) {}
 
     NightLimits limitsFromKeptPhoto() const;
 
-    std::atomic<std::uint32_t> totalFrames1_{0}; // read by the description on other queues
-    PhotoPtr avPhoto_;
-    Customizer* customizer_;
     MergeModeSource mergeMode_;
-    std::unique_ptr<GpuMergeFrame> frame_;
     std::array<std::uint8_t, 4> cell_{};
 };
 

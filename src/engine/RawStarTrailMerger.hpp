@@ -1,10 +1,8 @@
 #pragma once
 
-#include "engine/GpuMergeFrame.hpp"
-#include "engine/PhotoMerger.hpp"
+#include "engine/GpuPhotoMerger.hpp"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -31,7 +29,7 @@ namespace qv {
 // Console texts: "Filter frame <n> added", "<frames> Old filter A|B",
 // "reset accu", "reset max", "Frames to average: <n>", "Use compensation:
 // <bool>", "Average Color 16 bit:", "Average Color  8 bit:", "Duration:".
-class MetalTrailRAWPhotoMergerV2 : public PhotoMerger {
+class MetalTrailRAWPhotoMergerV2 : public GpuPhotoMerger {
 public:
     // The merger for a run whose first photo is `photo` (the first filter
     // frame); nothing when its GPU objects cannot be made. countFirstPhoto
@@ -41,7 +39,6 @@ public:
     make(const PhotoPtr& photo, std::uint32_t framesToAverage, bool countFirstPhoto,
          bool useCompensation, Customizer& customizer);
 
-    std::uint32_t totalFrames1() const override { return totalFrames1_.load(); }
     void addPhoto(const PhotoPtr& photo) override;
     // Index and compensation are not used.
     std::optional<FileData> resultData(int index, double exposureCompensation) override;
@@ -61,7 +58,7 @@ protected:
                                         bool countFirstPhoto, bool useCompensation,
                                         Customizer& customizer);
     MetalTrailRAWPhotoMergerV2(std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
-        : customizer_(&customizer), frame_(std::move(frame)) {}
+        : GpuPhotoMerger(std::move(frame), customizer) {}
 
 private:
     static std::unique_ptr<GpuMergeFrame> makeFrame(const PhotoPtr& photo);
@@ -71,15 +68,11 @@ private:
     bool addToMaxFrames(const platform::compute::Texture& groupAverage);
     bool clearAccumulation();
 
-    std::atomic<std::uint32_t> totalFrames1_{0}; // read by the description on other queues
     int filterFrames_ = 0;
     std::uint32_t subTotalFrames_ = 0;
     std::uint32_t numberOfFramesToAverage_ = 2;
     std::uint32_t numberOfMaxedFrames_ = 0;
     bool useCompensation_ = false;
-    PhotoPtr avPhoto_;
-    Customizer* customizer_;
-    std::unique_ptr<GpuMergeFrame> frame_;
 };
 
 // The earlier form of the star-trail RAW merger, made outside the merger
