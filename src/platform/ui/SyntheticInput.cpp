@@ -28,10 +28,14 @@ void SyntheticInput::finish() {
     graph_.settle();
 }
 
-void SyntheticInput::tap(Point p) {
+void SyntheticInput::press(Point p, double seconds) {
     send(input::PointerPhase::down, p);
-    wait(kPressSeconds);
+    wait(seconds);
     send(input::PointerPhase::up, p);
+}
+
+void SyntheticInput::tap(Point p) {
+    press(p, kPressSeconds);
     finish();
 }
 
@@ -40,20 +44,14 @@ void SyntheticInput::tap(const Query& query) {
 }
 
 void SyntheticInput::doubleTap(Point p) {
-    send(input::PointerPhase::down, p);
-    wait(kPressSeconds);
-    send(input::PointerPhase::up, p);
+    press(p, kPressSeconds);
     wait(kBetweenTaps);
-    send(input::PointerPhase::down, p);
-    wait(kPressSeconds);
-    send(input::PointerPhase::up, p);
+    press(p, kPressSeconds);
     finish();
 }
 
 void SyntheticInput::longPress(Point p, double seconds) {
-    send(input::PointerPhase::down, p);
-    wait(seconds);
-    send(input::PointerPhase::up, p);
+    press(p, seconds);
     finish();
 }
 

@@ -35,6 +35,8 @@ public:
     Point centerOf(const Query& query);
 
 private:
+    /// Presses at `p` and releases there after `seconds`.
+    void press(Point p, double seconds);
     void finish();
 
     ViewGraph& graph_;
