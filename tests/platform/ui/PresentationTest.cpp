@@ -1,5 +1,6 @@
 // Full-screen covers, transitions and animations, and the controls.
 
+#include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/state/Transaction.hpp"
 #include "platform/ui/Controls.hpp"
@@ -18,6 +19,23 @@ SceneOptions phone() {
     o.size = {390, 844};
     o.safeAreaInsets = {47, 0, 34, 0};
     return o;
+}
+
+// A scene drawn at one pixel per point over black, for reading pixels.
+SceneOptions darkScene(double width, double height) {
+    SceneOptions o = testing::scene(width, height, 1);
+    o.background = Color::black();
+    return o;
+}
+
+// Makes `change` in an animated transaction, as a handler would, and updates the graph.
+template <typename F>
+void animate(ViewGraph& graph, Animation animation, F change) {
+    withAnimation(animation, [&] {
+        change();
+        graph.invalidate();
+    });
+    graph.update();
 }
 
 struct CloseButton {
@@ -80,11 +98,7 @@ TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
         phone());
     graph.setAnimationsEnabled(true);
     graph.update();
-    withAnimation(Animation::easeOut(0.3), [&] {
-        shown = true;
-        graph.invalidate();
-    });
-    graph.update();
+    animate(graph, Animation::easeOut(0.3), [&] { shown = true; });
     auto width = [&] { return graph.tree().get(Query::tag("dot")).screenFrame().width; };
     EXPECT_NEAR(width(), 1, 1e-6);
     EXPECT_TRUE(graph.isAnimating());
@@ -106,10 +120,6 @@ TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
 TEST(Animation, AViewThatLeavesShrinksAwayOverTheCurrentTree) {
     VirtualDispatch dispatch;
     bool shown = true;
-    SceneOptions o;
-    o.size = {200, 200};
-    o.scale = 1;
-    o.background = Color::black();
     ViewGraph graph(
         [&] {
             return If(shown, [] {
@@ -119,14 +129,10 @@ TEST(Animation, AViewThatLeavesShrinksAwayOverTheCurrentTree) {
                     .transition(Transition::scaleFrom(0.01));
             });
         },
-        o);
+        darkScene(200, 200));
     graph.setAnimationsEnabled(true);
     graph.update();
-    withAnimation(Animation::easeOut(0.3), [&] {
-        shown = false;
-        graph.invalidate();
-    });
-    graph.update();
+    animate(graph, Animation::easeOut(0.3), [&] { shown = false; });
     EXPECT_EQ(graph.tree().find(Query::kind("Shape")), nullptr) << "gone from the tree at once";
     EXPECT_TRUE(graph.isAnimating());
     std::vector<std::uint32_t> pixels(200 * 200);
@@ -160,11 +166,7 @@ TEST(Animation, ValuesChangeAtOnceInTestsAndWithoutATransaction) {
     graph.invalidate();
     graph.update();
     EXPECT_FALSE(graph.isAnimating()) << "a change without an animation is not animated";
-    withAnimation(Animation::linear(1), [&] {
-        alpha = 1;
-        graph.invalidate();
-    });
-    graph.update();
+    animate(graph, Animation::linear(1), [&] { alpha = 1; });
     dispatch.runFor(Seconds(0.5));
     graph.update();
     const Transform t = graph.tree().get(Query::kind("Shape")).toScreen();
@@ -174,10 +176,6 @@ TEST(Animation, ValuesChangeAtOnceInTestsAndWithoutATransaction) {
 TEST(Animation, TheTrimOfAShapeMovesOverTheAnimation) {
     VirtualDispatch dispatch;
     double to = 1;
-    SceneOptions o;
-    o.size = {100, 20};
-    o.scale = 1;
-    o.background = Color::black();
     ViewGraph graph(
         [&] {
             return PathShape([](const Rect& r) {
@@ -189,14 +187,10 @@ TEST(Animation, TheTrimOfAShapeMovesOverTheAnimation) {
                 .trim(0, to)
                 .stroke(Color::white(), 4);
         },
-        o);
+        darkScene(100, 20));
     graph.setAnimationsEnabled(true);
     graph.update();
-    withAnimation(Animation::linear(1), [&] {
-        to = 0;
-        graph.invalidate();
-    });
-    graph.update();
+    animate(graph, Animation::linear(1), [&] { to = 0; });
     dispatch.runFor(Seconds(0.5));
     graph.update();
     RenderedImage half = graph.tree().render();
