@@ -21,6 +21,12 @@ protected:
     GpuPhotoMerger(std::unique_ptr<GpuMergeFrame> frame, Customizer& customizer)
         : customizer_(&customizer), frame_(std::move(frame)) {}
 
+    // After a frame's pass ran: counts the frame and keeps its photo.
+    void countFrame(const PhotoPtr& photo) {
+        ++totalFrames1_;
+        avPhoto_ = photo;
+    }
+
     std::atomic<std::uint32_t> totalFrames1_{0}; // read by the description on other queues
     PhotoPtr avPhoto_;
     Customizer* customizer_;

@@ -57,8 +57,7 @@ void MetalRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
-    avPhoto_ = photo;
+    countFrame(photo);
     admitted.reset();
     merger::printAdditionTime(start);
 }
@@ -124,9 +123,8 @@ void MetalTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
+    countFrame(photo);
     ++subTotalFrames_;
-    avPhoto_ = photo;
     if (subTotalFrames_ >= numberOfFramesToAverage_) {
         // The group's mean goes into the photo's own pixels, then into the maximum.
         const auto groupAverage = frame_->makeTexture(photo->pixelBuffer());
@@ -207,8 +205,7 @@ void MetalLightTrailRGBA32PhotoMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
-    avPhoto_ = photo;
+    countFrame(photo);
 }
 
 std::optional<FileData> MetalLightTrailRGBA32PhotoMerger::resultData(int index, double) {

@@ -69,8 +69,7 @@ void RawAveragingMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
-    avPhoto_ = photo;
+    countFrame(photo);
 }
 
 void RawAveragingMerger::resetAccumulation() {

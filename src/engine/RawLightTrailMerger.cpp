@@ -55,8 +55,7 @@ void MetalLightTrailRAWPhotoMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
-    avPhoto_ = photo;
+    countFrame(photo);
     admitted.reset();
     merger::printAdditionTime(start);
 }

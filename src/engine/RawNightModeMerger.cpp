@@ -117,8 +117,7 @@ void MetalRAWNightModePhotoMerger::addPhoto(const PhotoPtr& photo) {
     if (!admitted) {
         return;
     }
-    ++totalFrames1_;
-    avPhoto_ = photo;
+    countFrame(photo);
     admitted.reset();
     merger::printAdditionTime(start);
     print("\n\n-----End Night Mode add photo\n\n");

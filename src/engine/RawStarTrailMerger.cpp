@@ -145,9 +145,8 @@ void MetalTrailRAWPhotoMergerV2::addPhoto(const PhotoPtr& photo) {
         admitted->claim.keepBusyForGood();
         return;
     }
-    ++totalFrames1_;
+    countFrame(photo);
     ++subTotalFrames_;
-    avPhoto_ = photo;
     if (subTotalFrames_ < numberOfFramesToAverage_) {
         return;
     }
