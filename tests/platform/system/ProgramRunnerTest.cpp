@@ -1,0 +1,133 @@
+#include "platform/system/ProgramRunner.hpp"
+
+#include "StubPrograms.hpp"
+#include "platform/dispatch/MainLoop.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+
+namespace qv::platform {
+namespace {
+
+using testing::StubPrograms;
+
+struct Finished {
+    std::optional<ProgramOutcome> outcome;
+    bool onMain = false;
+};
+
+Finished run(VirtualDispatch& dispatch, std::vector<std::string> arguments) {
+    Finished finished;
+    runProgram(std::move(arguments), [&](const ProgramOutcome& outcome) {
+        finished.outcome = outcome;
+        finished.onMain = DispatchQueue::main().isCurrent();
+    });
+    dispatch.runUntilIdle();
+    return finished;
+}
+
+TEST(ProgramRunner, ArgumentsArriveVerbatimAndTheExitStatusComesBackOnTheMainQueue) {
+    VirtualDispatch dispatch;
+    StubPrograms stubs;
+    stubs.add("tool", 3);
+    const std::vector<std::string> arguments{"a b", "$(exit 1)", "; exit 0", "", "-x", "'\"\n"};
+    std::vector<std::string> command{"tool"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+
+    const Finished finished = run(dispatch, command);
+
+    ASSERT_TRUE(finished.outcome);
+    EXPECT_EQ(finished.outcome->kind, ProgramOutcome::Kind::exited);
+    EXPECT_EQ(finished.outcome->status, 3);
+    EXPECT_FALSE(finished.outcome->succeeded());
+    EXPECT_TRUE(finished.onMain);
+    ASSERT_EQ(stubs.runs("tool").size(), 1u);
+    EXPECT_EQ(stubs.runs("tool")[0], arguments);
+}
+
+TEST(ProgramRunner, TheWorkRunsOffTheMainQueue) {
+    VirtualDispatch dispatch;
+    bool workOnMain = true;
+    bool done = false;
+    runOffMain<int>(
+        [&] {
+            workOnMain = isMainThread();
+            return 7;
+        },
+        [&](const int& result) { done = result == 7 && isMainThread(); });
+    EXPECT_FALSE(done); // nothing runs before the queues are pumped
+    dispatch.runUntilIdle();
+    EXPECT_FALSE(workOnMain);
+    EXPECT_TRUE(done);
+}
+
+TEST(ProgramRunner, OnRealThreadsTheOutcomeWaitsForTheHostToDrainTheMainQueue) {
+    StubPrograms stubs;
+    stubs.add("tool", 5);
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool posted = false;
+    MainLoop::setWakeup([&] {
+        std::lock_guard lock(mutex);
+        posted = true;
+        woken.notify_all();
+    });
+    std::optional<ProgramOutcome> outcome; // written on the main thread only
+    runProgram({"tool"}, [&](const ProgramOutcome& o) {
+        EXPECT_TRUE(isMainThread());
+        outcome = o;
+    });
+    {
+        std::unique_lock lock(mutex);
+        woken.wait(lock, [&] { return posted; });
+    }
+    EXPECT_FALSE(outcome);
+    MainLoop::runDueWork();
+    MainLoop::setWakeup({});
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->status, 5);
+}
+
+TEST(ProgramRunner, MissingAndKilledProgramsAreReportedAsSuch) {
+    VirtualDispatch dispatch;
+    StubPrograms stubs;
+    stubs.addKilled("dies");
+
+    const Finished missing = run(dispatch, {"no-such-program"});
+    ASSERT_TRUE(missing.outcome);
+    EXPECT_EQ(missing.outcome->kind, ProgramOutcome::Kind::notStarted);
+    EXPECT_EQ(missing.outcome->description(), "could not start: no-such-program was not found");
+
+    const Finished killed = run(dispatch, {"dies"});
+    ASSERT_TRUE(killed.outcome);
+    EXPECT_EQ(killed.outcome->kind, ProgramOutcome::Kind::signalled);
+    EXPECT_EQ(killed.outcome->description(), "ended by signal 9");
+
+    EXPECT_EQ(runProgramAndWait({}).kind, ProgramOutcome::Kind::notStarted);
+}
+
+TEST(ProgramRunner, FindsProgramsOnlyInTheFoldersOfPath) {
+    StubPrograms stubs;
+    stubs.add("tool");
+    EXPECT_EQ(findProgram("tool"), stubs.folder() / "tool");
+    EXPECT_FALSE(findProgram("sh")); // /bin is not on this PATH
+    EXPECT_EQ(findProgram("/bin/sh"), std::filesystem::path("/bin/sh"));
+    EXPECT_FALSE(findProgram((stubs.folder() / "tool.run0").string())); // not executable
+    testing::EnvironmentOverride emptyEntries("PATH", "::");
+    EXPECT_FALSE(findProgram("tool"));
+}
+
+TEST(ProgramRunner, ProgramOutputIsCollectedOnlyFromASuccessfulRun) {
+    StubPrograms stubs;
+    stubs.add("answers", 0, "firefox.desktop\n");
+    stubs.add("fails", 1, "partial");
+    EXPECT_EQ(programOutput({"answers", "query"}), "firefox.desktop\n");
+    EXPECT_EQ(stubs.runs("answers")[0], std::vector<std::string>{"query"});
+    EXPECT_FALSE(programOutput({"fails"}));
+    EXPECT_FALSE(programOutput({"no-such-program"}));
+}
+
+} // namespace
+} // namespace qv::platform
