@@ -10,11 +10,17 @@ namespace qv::platform {
 
 namespace {
 
+// Set by a test's thread, read by whichever queue saves.
+std::atomic<bool> diskFull{false};
+
 std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
 std::error_code writeAll(int fd, std::string_view data) {
+    if (diskFull.load()) {
+        return std::make_error_code(std::errc::no_space_on_device);
+    }
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0) {
@@ -73,6 +79,12 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
         syncFolder(file.parent_path());
     }
     return error;
+}
+
+ScopedDiskFull::ScopedDiskFull() : previous_(diskFull.exchange(true)) {}
+
+ScopedDiskFull::~ScopedDiskFull() {
+    diskFull.store(previous_);
 }
 
 } // namespace qv::platform

@@ -15,4 +15,19 @@ namespace qv::platform {
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
                                     bool overwrite = true);
 
+// Test seam: while one lives, every writeFileAtomically fails as on a full disk
+// (std::errc::no_space_on_device) when it writes its temporary file, which is then removed:
+// nothing is renamed or linked, and `file` is untouched. Made and dropped by the test's
+// thread; writes on any queue see it.
+class ScopedDiskFull {
+public:
+    ScopedDiskFull();
+    ~ScopedDiskFull();
+    ScopedDiskFull(const ScopedDiskFull&) = delete;
+    ScopedDiskFull& operator=(const ScopedDiskFull&) = delete;
+
+private:
+    bool previous_;
+};
+
 } // namespace qv::platform

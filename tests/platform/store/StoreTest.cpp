@@ -183,6 +183,20 @@ TEST_F(StoreTest, AtomicWritesReplaceOrRefuseWhole) {
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
 }
 
+TEST_F(StoreTest, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
+    const fs::path file = root / "settings.json";
+    ASSERT_FALSE(writeFileAtomically(file, "old"));
+    {
+        ScopedDiskFull full;
+        EXPECT_EQ(writeFileAtomically(file, "new"), std::errc::no_space_on_device);
+        EXPECT_EQ(writeFileAtomically(root / "other", "new", false), std::errc::no_space_on_device);
+    }
+    EXPECT_EQ(read(file), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
+    EXPECT_FALSE(writeFileAtomically(file, "new"));
+    EXPECT_EQ(read(file), "new");
+}
+
 TEST_F(StoreTest, FoldersFollowTheEnvironmentAndAreMadeOnDemand) {
     const AppFolders folders = AppFolders::under(root / "home");
     EXPECT_EQ(folders.documents, root / "home" / "Documents");
