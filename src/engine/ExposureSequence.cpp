@@ -21,8 +21,13 @@ namespace {
 using platform::WallTime;
 
 template <std::size_t N>
+std::int64_t indexWithin(const std::array<double, N>&, std::int64_t index) {
+    return std::clamp<std::int64_t>(index, 0, std::int64_t(N) - 1);
+}
+
+template <std::size_t N>
 double entryAt(const std::array<double, N>& table, std::int64_t index) {
-    return table[std::size_t(std::clamp<std::int64_t>(index, 0, std::int64_t(N) - 1))];
+    return table[std::size_t(indexWithin(table, index))];
 }
 
 WallTime plus(WallTime date, double seconds) {
@@ -113,7 +118,7 @@ ExposureSequence::ExposureSequence(platform::UserDefaults& store, PhotoMergerFac
 }
 
 std::int64_t ExposureSequence::selectedDurationIndex() const {
-    return defaults.integerValue(totalTimeKey).value_or(1);
+    return indexWithin(durations(), defaults.integerValue(totalTimeKey).value_or(1));
 }
 
 void ExposureSequence::setSelectedDurationIndex(std::int64_t index) {
@@ -121,7 +126,7 @@ void ExposureSequence::setSelectedDurationIndex(std::int64_t index) {
 }
 
 std::int64_t ExposureSequence::selectedInterimIntervalIndex() const {
-    return defaults.integerValue(interimIndexKey).value_or(0);
+    return indexWithin(interimIntervals(), defaults.integerValue(interimIndexKey).value_or(0));
 }
 
 void ExposureSequence::setSelectedInterimIntervalIndex(std::int64_t index) {

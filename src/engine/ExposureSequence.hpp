@@ -61,7 +61,8 @@ public:
     int nightModeTotalFrames = 1;
     double durationNightMode = 0;
 
-    // Persisted indices (defaults 1 and 0), read on every access.
+    // Persisted indices (defaults 1 and 0), read on every access and clamped into their
+    // tables (0...63 and 0...12), so a stored value out of range still names an entry.
     std::int64_t selectedDurationIndex() const;
     void setSelectedDurationIndex(std::int64_t index);
     std::int64_t selectedInterimIntervalIndex() const;

@@ -96,9 +96,15 @@ TEST_F(ExposureSequenceTest, TablesAndIndexClamping) {
     EXPECT_EQ(sequence->totalDuration(), 1);
     sequence->setSelectedDurationIndex(80);
     EXPECT_EQ(sequence->totalDuration(), 86400);
+    EXPECT_EQ(sequence->selectedDurationIndex(), 63); // the stored value stays, reads clamp
     EXPECT_EQ(settings->integerValue("totalTime"), 80);
     sequence->setSelectedDurationIndex(-3);
     EXPECT_EQ(sequence->totalDuration(), 0);
+    EXPECT_EQ(sequence->selectedDurationIndex(), 0);
+    sequence->setSelectedInterimIntervalIndex(40);
+    EXPECT_EQ(sequence->selectedInterimIntervalIndex(), 12);
+    sequence->setSelectedInterimIntervalIndex(-1);
+    EXPECT_EQ(sequence->selectedInterimIntervalIndex(), 0);
     sequence->isNightMode = true;
     sequence->durationNightMode = 20;
     EXPECT_EQ(sequence->totalDuration(), 20);
