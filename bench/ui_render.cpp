@@ -2,8 +2,8 @@
 // views: a settings-like grid of cells (rounded boxes, outlines, texts with
 // shadows) under a header row of symbols, at the phone's 3x scale.
 
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 // be called from other threads.
 
 #include "platform/input/Pointer.hpp"
-#include "platform/ui/ScenePhase.hpp"
+#include "platform/ui/views/ScenePhase.hpp"
 #include "platform/window/PhoneKeys.hpp"
 #include "platform/window/WindowLifecycle.hpp"
 #include "platform/window/WindowSizing.hpp"

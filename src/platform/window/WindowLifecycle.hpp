@@ -1,7 +1,7 @@
 #pragma once
 // Scene phase from what the window system says about the window.
 
-#include "platform/ui/ScenePhase.hpp"
+#include "platform/ui/views/ScenePhase.hpp"
 
 #include <optional>
 

@@ -6,7 +6,7 @@
 // the host's scene phase handed to the views' environment.
 
 #include "platform/dispatch/Clock.hpp"
-#include "platform/ui/ViewGraph.hpp"
+#include "platform/ui/graph/ViewGraph.hpp"
 #include "platform/window/WindowHost.hpp"
 
 #include <atomic>

@@ -2,8 +2,8 @@
 // views without text stand on it with their bottom, and baselines reach out of
 // nested containers.
 
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

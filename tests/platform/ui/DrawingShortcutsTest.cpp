@@ -4,8 +4,8 @@
 // unblurred shadow of one shape or text draws it in the shadow's colour under it.
 
 #include "TestScenes.hpp"
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,10 +3,10 @@
 
 #include "Gallery.hpp"
 #include "TestScenes.hpp"
-#include "platform/ui/Log.hpp"
-#include "platform/ui/Symbols.hpp"
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/drawing/Log.hpp"
+#include "platform/ui/drawing/Symbols.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <cairo.h>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "Gallery.hpp"
 
-#include "platform/ui/Symbols.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/drawing/Symbols.hpp"
+#include "platform/ui/views/Views.hpp"
 
 namespace qv::platform::ui::gallery {
 namespace {

@@ -2,7 +2,7 @@
 // A page of the view layer's primitives and every symbol and drawn image, for
 // looking at (the ui_gallery tool writes it as PNG) and for the drawing tests.
 
-#include "platform/ui/View.hpp"
+#include "platform/ui/views/View.hpp"
 
 namespace qv::platform::ui::gallery {
 

@@ -1,7 +1,7 @@
 // ui_gallery <out.png> [scale]: renders the gallery page at 390 x 844 points.
 
 #include "Gallery.hpp"
-#include "platform/ui/ViewTree.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,11 +2,11 @@
 
 #include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
-#include "platform/ui/HitTest.hpp"
-#include "platform/ui/State.hpp"
-#include "platform/ui/SyntheticInput.hpp"
-#include "platform/ui/ViewGraph.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/graph/HitTest.hpp"
+#include "platform/ui/graph/State.hpp"
+#include "platform/ui/graph/SyntheticInput.hpp"
+#include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

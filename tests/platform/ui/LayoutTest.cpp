@@ -1,8 +1,8 @@
 // Layout: proposals, answers and placement of stacks, frames, padding, readers,
 // aspect ratio and drawing effects, checked through the frames of the laid-out tree.
 
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

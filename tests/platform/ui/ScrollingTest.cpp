@@ -1,13 +1,13 @@
 // Scroll views, scroll readers, lazy grids and lists.
 
-#include "platform/ui/Scrolling.hpp"
+#include "platform/ui/controls/Scrolling.hpp"
 
 #include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
-#include "platform/ui/State.hpp"
-#include "platform/ui/SyntheticInput.hpp"
-#include "platform/ui/ViewGraph.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/graph/State.hpp"
+#include "platform/ui/graph/SyntheticInput.hpp"
+#include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -2,7 +2,7 @@
 // and stroke (within one level per channel), wherever and however often they
 // are drawn, and the cache must reuse masks only where the pixels are the same.
 
-#include "platform/ui/ShapeMasks.hpp"
+#include "platform/ui/drawing/ShapeMasks.hpp"
 
 #include <algorithm>
 #include <cairo.h>

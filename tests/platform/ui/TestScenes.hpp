@@ -1,7 +1,7 @@
 #pragma once
 // Scene options the view layer's tests share.
 
-#include "platform/ui/ViewTree.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
 
 namespace qv::platform::ui::testing {
 

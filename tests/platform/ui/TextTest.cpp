@@ -1,9 +1,9 @@
 // Text: line limits with tail truncation, shrinking to the minimum scale
 // factor, the text styles, and the characters of the exposure readouts.
 
-#include "platform/ui/TextSystem.hpp"
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/drawing/TextSystem.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Structural identities and queries of the built tree.
 
-#include "platform/ui/State.hpp"
-#include "platform/ui/ViewTree.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/graph/State.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

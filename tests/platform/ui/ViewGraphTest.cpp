@@ -1,13 +1,13 @@
 // State kept by identity, lifecycle handlers, change handlers, environment values and
 // objects, observed objects and timers of a ViewGraph.
 
-#include "platform/ui/ViewGraph.hpp"
+#include "platform/ui/graph/ViewGraph.hpp"
 
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/state/Published.hpp"
-#include "platform/ui/State.hpp"
-#include "platform/ui/SyntheticInput.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/graph/State.hpp"
+#include "platform/ui/graph/SyntheticInput.hpp"
+#include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "XvfbServer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
-#include "platform/ui/Views.hpp"
+#include "platform/ui/views/Views.hpp"
 #include "platform/window/WindowScene.hpp"
 
 #include <SDL.h>

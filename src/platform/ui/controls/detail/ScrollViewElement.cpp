@@ -1,0 +1,137 @@
+#include "platform/ui/controls/detail/ScrollViewElement.hpp"
+
+#include "platform/input/Gestures.hpp"
+#include "platform/ui/controls/detail/LazyGridElement.hpp"
+#include "platform/ui/graph/detail/GraphCore.hpp"
+#include "platform/ui/views/detail/GestureSource.hpp"
+
+#include <cairo.h>
+
+namespace qv::platform::ui::elements {
+namespace {
+
+// How far a press must move before the content scrolls.
+constexpr double kScrollSlop = 10;
+
+class ScrollViewElement final : public Element, public GestureSource {
+public:
+    ScrollViewElement(Init init, Ptr content, bool indicators)
+        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
+          indicators_(indicators) {
+        addChild(std::move(content));
+        detail::BuildSession* s = detail::BuildSession::current();
+        if (detail::GraphCore* core = detail::GraphCore::of(s)) {
+            if (!s->isProbing()) {
+                s->keepAlive(identity());
+            }
+            offset_ = core->elementState<double>(identity(), "offset", 0.0);
+            core_ = core;
+        } else {
+            offset_ = std::make_shared<detail::StateBox<double>>(0.0);
+        }
+    }
+
+    bool clipsContent() const override { return true; }
+    bool admitsInput(Point p) const override { return frame().contains(p); }
+    // The whole visible part takes presses, so the content scrolls from anywhere.
+    bool hitsContent(Point p) const override { return frame().contains(p); }
+
+    void
+    makeRecognizers(std::vector<std::unique_ptr<input::GestureRecognizer>>& out) const override {
+        if (!environment().isEnabled || maxOffset_ <= 0) {
+            return;
+        }
+        auto box = offset_;
+        const double start = shownOffset_, limit = maxOffset_;
+        auto scroll = [box, start, limit](const input::DragValue& v) {
+            box->value = std::clamp(start - v.translation.y, 0.0, limit);
+            box->changed();
+        };
+        out.push_back(std::make_unique<input::DragRecognizer>(
+            kScrollSlop, [](input::Point p) { return p; }, scroll, scroll));
+    }
+
+protected:
+    Size measure(ProposedSize p) override {
+        Size c = child(0).sizeThatFits({p.width, std::nullopt});
+        return {p.width.value_or(c.width), p.height.value_or(c.height)};
+    }
+
+    void placeChildren() override {
+        Size c = child(0).sizeThatFits({frame().width, std::nullopt});
+        contentSize_ = c;
+        maxOffset_ = std::max(0.0, c.height - frame().height);
+        double offset = std::clamp(offset_->value, 0.0, maxOffset_);
+        detail::BuildSession* s = detail::BuildSession::current();
+        if (core_ != nullptr && s != nullptr && !s->isProbing()) {
+            if (auto request = core_->takeScrollRequest(identity())) {
+                // Find the target with the content placed for measuring only.
+                {
+                    detail::BuildSession::ProbeScope probe(s);
+                    placeContent(offset);
+                }
+                if (auto target = locate(child(0), request->id)) {
+                    const double y = target->y - child(0).frame().y;
+                    if (const auto& a = request->anchor) {
+                        offset = y + target->height * a->y - frame().height * a->y;
+                    } else if (y < offset) {
+                        offset = y;
+                    } else if (y + target->height > offset + frame().height) {
+                        offset = y + target->height - frame().height;
+                    }
+                    offset = std::clamp(offset, 0.0, maxOffset_);
+                }
+            }
+        }
+        offset_->value = offset;
+        shownOffset_ = offset;
+        placeContent(offset);
+    }
+
+    void drawContent(const RenderContext& ctx) const override {
+        cairo_save(ctx.cr);
+        cairo_rectangle(ctx.cr, frame().x, frame().y, frame().width, frame().height);
+        cairo_clip(ctx.cr);
+        drawChildren(ctx);
+        cairo_restore(ctx.cr);
+        if (!indicators_ || maxOffset_ <= 0) {
+            return;
+        }
+        const Rect& f = frame();
+        const double length = std::max(20.0, f.height * f.height / contentSize_.height);
+        const double y = f.y + (f.height - length) * (shownOffset_ / maxOffset_);
+        const Path bar = roundedRectPath({f.maxX() - 5, y + 2, 3, length - 4}, 1.5, 1.5,
+                                         RoundedCornerStyle::circular);
+        bar.apply(ctx.cr);
+        const auto c = Color::gray().resolved(environment().colorScheme);
+        cairo_set_source_rgba(ctx.cr, c.red, c.green, c.blue, 0.6 * ctx.opacity);
+        cairo_fill(ctx.cr);
+    }
+
+private:
+    // The content is seen only through this view's frame.
+    void placeContent(double offset) {
+        const Rect& f = frame();
+        PlaceContext inner = placeContext();
+        inner.toScreen = toScreen();
+        inner.visible = inner.visible.intersected(screenFrame());
+        child(0).place({f.x + (f.width - contentSize_.width) / 2, f.y - offset, contentSize_.width,
+                        contentSize_.height},
+                       inner);
+    }
+
+    bool indicators_;
+    std::shared_ptr<detail::StateBox<double>> offset_;
+    detail::GraphCore* core_ = nullptr;
+    Size contentSize_{};
+    double maxOffset_ = 0;
+    double shownOffset_ = 0;
+};
+
+} // namespace
+
+Ptr scrollView(Init init, Ptr content, bool indicators) {
+    return std::make_unique<ScrollViewElement>(std::move(init), std::move(content), indicators);
+}
+
+} // namespace qv::platform::ui::elements

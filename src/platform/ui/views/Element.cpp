@@ -1,0 +1,133 @@
+#include "platform/ui/views/Element.hpp"
+
+#include <algorithm>
+#include <cairo.h>
+#include <numeric>
+
+namespace qv::platform::ui {
+
+Element::Element(std::string kind, std::string identity,
+                 std::shared_ptr<const Environment> environment)
+    : kind_(std::move(kind)), identity_(std::move(identity)), environment_(std::move(environment)) {
+}
+
+void Element::addChild(std::unique_ptr<Element> child) {
+    child->parent_ = this;
+    children_.push_back(std::move(child));
+}
+
+Size Element::sizeThatFits(ProposedSize proposal) {
+    for (const auto& [p, s] : cache_) {
+        if (p == proposal) {
+            return s;
+        }
+    }
+    Size s = measure(proposal);
+    cache_.emplace_back(proposal, s);
+    return s;
+}
+
+void Element::place(const Rect& frame, const PlaceContext& context) {
+    frame_ = frame;
+    placeContext_ = context;
+    toScreen_ = context.toScreen.concat(effect());
+    placeChildren();
+}
+
+void Element::placeChildren() {
+    for (auto& c : children_) {
+        placeChild(*c, frame_, Alignment::center());
+    }
+}
+
+void Element::placeChild(Element& c, const Rect& container, Alignment alignment,
+                         std::optional<ProposedSize> proposal) {
+    Size s = c.sizeThatFits(proposal.value_or(ProposedSize::of(container.size())));
+    Point origin = aligned(s, container, alignment);
+    placeChildAt(c, {origin.x, origin.y, s.width, s.height});
+}
+
+void Element::placeChildAt(Element& c, const Rect& frame) {
+    PlaceContext inner = placeContext_;
+    inner.toScreen = toScreen_;
+    c.place(frame, inner);
+}
+
+void Element::render(const RenderContext& context) const {
+    Transform t = effect();
+    if (t.isIdentity()) {
+        drawContent(context);
+        return;
+    }
+    cairo_save(context.cr);
+    cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
+    cairo_transform(context.cr, &m);
+    drawContent(context);
+    cairo_restore(context.cr);
+}
+
+void Element::drawContent(const RenderContext& context) const {
+    drawSelf(context);
+    drawChildren(context);
+}
+
+void Element::drawChildren(const RenderContext& context) const {
+    bool ordered = std::all_of(children_.begin(), children_.end(),
+                               [](const auto& c) { return c->zIndex() == 0; });
+    if (ordered) {
+        for (const auto& c : children_) {
+            c->render(context);
+        }
+        return;
+    }
+    std::vector<size_t> order(children_.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+        return children_[a]->zIndex() < children_[b]->zIndex();
+    });
+    for (size_t i : order) {
+        children_[i]->render(context);
+    }
+}
+
+std::optional<double> Element::textBaseline(bool last) const {
+    std::optional<double> out;
+    for (const auto& c : children_) {
+        if (auto b = c->textBaseline(last)) {
+            out = !out ? *b : last ? std::max(*out, *b) : std::min(*out, *b);
+        }
+    }
+    return out;
+}
+
+bool Element::firstDrawnChildPaintsOpaque(const Rect& area) const {
+    // Drawing order is by z index, then by position; the lowest z drawn first.
+    auto first =
+        std::min_element(children_.begin(), children_.end(),
+                         [](const auto& a, const auto& b) { return a->zIndex() < b->zIndex(); });
+    return first != children_.end() && (*first)->paintsOpaque(area);
+}
+
+std::vector<const Element*> Element::drawingOrder() const {
+    std::vector<const Element*> order;
+    order.reserve(children_.size());
+    for (const auto& c : children_) {
+        order.push_back(c.get());
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Element* a, const Element* b) { return a->zIndex() < b->zIndex(); });
+    return order;
+}
+
+Rect Element::visualBounds() const {
+    Rect r = screenFrame();
+    if (clipsContent()) {
+        return r;
+    }
+    for (const auto& c : children_) {
+        r = r.united(c->visualBounds());
+    }
+    return r;
+}
+
+} // namespace qv::platform::ui

@@ -1,0 +1,177 @@
+#pragma once
+// Elements: the built, laid-out form of a view tree. Each element has a
+// structural identity, the environment it was built in, a layout frame in
+// screen points (before drawing effects) and the transform that drawing effects
+// of it and its ancestors apply. A ViewTree owns the elements of one scene.
+//
+// Layout follows one protocol: a parent proposes a size (`sizeThatFits`), the
+// child answers, and the parent places the child with `place` at a frame of the
+// answered size. Answers are cached per proposal for one layout pass.
+
+#include "platform/ui/geometry/Geometry.hpp"
+#include "platform/ui/geometry/Shape.hpp"
+#include "platform/ui/views/Environment.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+typedef struct _cairo cairo_t;
+
+namespace qv::platform::ui {
+
+class Element;
+using ElementList = std::vector<std::unique_ptr<Element>>;
+
+/// What a parent hands a child when placing it: screen and safe-area rectangles
+/// (for geometry readers and `ignoresSafeArea`), the accumulated transform, and the
+/// part of the screen where the child can be seen (the screen, narrowed by the
+/// scroll views around it; lazy containers build only what meets it).
+struct PlaceContext {
+    Rect screen;
+    Rect safeArea;
+    Transform toScreen;
+    Rect visible;
+};
+
+struct RenderContext {
+    cairo_t* cr = nullptr;
+    double scale = 1; // pixels per point
+    /// Multiplies the colours of an element that draws in one operation (set by
+    /// an opacity over it instead of an offscreen group; 1 everywhere else).
+    double opacity = 1;
+    /// Replaces the colour of an element that draws in one operation, its alpha
+    /// multiplying the element's own (set by an unblurred shadow, which draws
+    /// such content once in its colour under it instead of offscreen).
+    std::optional<Color::Rgba> tint{};
+};
+
+class Element {
+public:
+    Element(std::string kind, std::string identity, std::shared_ptr<const Environment> environment);
+    virtual ~Element() = default;
+    Element(const Element&) = delete;
+    Element& operator=(const Element&) = delete;
+
+    // ---- Queries --------------------------------------------------------------
+    const std::string& kind() const { return kind_; }
+    /// Structural identity: the path of kinds and child positions from the root.
+    const std::string& identity() const { return identity_; }
+    const Environment& environment() const { return *environment_; }
+    const std::shared_ptr<const Environment>& sharedEnvironment() const { return environment_; }
+    const Element* parent() const { return parent_; }
+    const ElementList& children() const { return children_; }
+    /// Layout frame in screen points, before drawing effects.
+    const Rect& frame() const { return frame_; }
+    /// The frame as drawn: drawing effects of this element and its ancestors applied.
+    Rect screenFrame() const { return toScreen_.apply(frame_); }
+    /// Maps this element's layout coordinates to the screen.
+    const Transform& toScreen() const { return toScreen_; }
+    const std::string& tag() const { return tag_; }
+    double zIndex() const { return zIndex_; }
+    double layoutPriority() const { return layoutPriority_; }
+    const std::optional<Shape>& contentShape() const { return contentShape_; }
+    /// The text a Text shows, the name of a symbol or asset image; empty otherwise.
+    virtual std::string text() const { return {}; }
+    virtual std::string symbolName() const { return {}; }
+    /// How a Text was fitted: the shrink factor used, whether it was cut off,
+    /// its line count and the characters no font could draw. Absent for other kinds.
+    struct TextInfo {
+        double scale = 1;
+        bool truncated = false;
+        int lines = 0;
+        int unknownGlyphs = 0;
+    };
+    virtual std::optional<TextInfo> textInfo() const { return std::nullopt; }
+    /// The first or last text baseline of the texts in this placed subtree, as a
+    /// screen layout y (the topmost first, the bottommost last); absent without text.
+    virtual std::optional<double> textBaseline(bool last) const;
+    /// Whether this element is a spacer (stacks give spacers space last).
+    virtual bool isSpacer() const { return false; }
+
+    // ---- Input (hit testing walks these; see HitTest.hpp) -----------------------
+    /// Whether `point` (in this element's layout coordinates, those of `frame()`) falls
+    /// on what the element draws itself: text and images by their frame, shapes by
+    /// their outline while their colour is not fully transparent.
+    virtual bool hitsContent(Point /*point*/) const { return false; }
+    /// Whether input reaches this element's subtree at `point` (false outside a clip
+    /// shape and under zero opacity).
+    virtual bool admitsInput(Point /*point*/) const { return true; }
+    /// The children in drawing order, bottom first (the reverse is the hit order).
+    virtual std::vector<const Element*> drawingOrder() const;
+
+    // ---- Properties set by modifiers that add no element of their own ----------
+    void setTag(std::string tag) { tag_ = std::move(tag); }
+    void setZIndex(double z) { zIndex_ = z; }
+    void setLayoutPriority(double p) { layoutPriority_ = p; }
+    void setContentShape(Shape shape) { contentShape_ = std::move(shape); }
+    void setIdentity(std::string identity) { identity_ = std::move(identity); }
+    /// Adds a child built after the element was made (a lazy container's cells, a
+    /// cover over the scene's root). The caller places it.
+    void adoptChild(std::unique_ptr<Element> child) { addChild(std::move(child)); }
+
+    // ---- Layout ----------------------------------------------------------------
+    Size sizeThatFits(ProposedSize proposal);
+    /// Places this element at `frame` and lays out its descendants.
+    void place(const Rect& frame, const PlaceContext& context);
+
+    // ---- Drawing ---------------------------------------------------------------
+    /// Draws this element and its descendants (the context's CTM maps layout points).
+    void render(const RenderContext& context) const;
+    /// Screen rectangle that holds everything this element draws (without shadows or blur).
+    Rect visualBounds() const;
+    /// Whether drawing this element alone paints every point of `area` (screen
+    /// points) opaquely, so nothing under it needs drawing. May answer false.
+    virtual bool paintsOpaque(const Rect& /*area*/) const { return false; }
+    /// Whether the element draws itself in one painting operation and has no
+    /// children, so an opacity over it may fade its colour (RenderContext::opacity)
+    /// instead of compositing an offscreen group: the pixels are the same.
+    virtual bool drawsInOneOperation() const { return false; }
+
+protected:
+    void addChild(std::unique_ptr<Element> child);
+    Element& child(size_t i) const { return *children_[i]; }
+    const PlaceContext& placeContext() const { return placeContext_; }
+
+    /// The answer to a proposal (uncached).
+    virtual Size measure(ProposedSize proposal) = 0;
+    /// The drawing transform this element applies, in screen layout coordinates.
+    virtual Transform effect() const { return {}; }
+    /// Places the children once `frame()` is set; the default places each child
+    /// centred in the frame, proposing the frame's size.
+    virtual void placeChildren();
+    /// Places a child at the frame of its answer to `proposal`, aligned in `container`.
+    void placeChild(Element& child, const Rect& container, Alignment alignment,
+                    std::optional<ProposedSize> proposal = std::nullopt);
+    void placeChildAt(Element& child, const Rect& frame);
+    /// Draws what is the element's own (before its children).
+    virtual void drawSelf(const RenderContext&) const {}
+    /// Draws the children in z order.
+    void drawChildren(const RenderContext& context) const;
+    /// Draws self and children; effect elements wrap this.
+    virtual void drawContent(const RenderContext& context) const;
+    /// `paintsOpaque` of an element that draws nothing itself: its first child
+    /// in drawing order decides.
+    bool firstDrawnChildPaintsOpaque(const Rect& area) const;
+    /// Whether drawing is clipped to the frame (for visual bounds).
+    virtual bool clipsContent() const { return false; }
+
+    ElementList children_;
+
+private:
+    std::string kind_;
+    std::string identity_;
+    std::shared_ptr<const Environment> environment_;
+    Element* parent_ = nullptr;
+    Rect frame_{};
+    Transform toScreen_{};
+    PlaceContext placeContext_{};
+    std::string tag_;
+    double zIndex_ = 0;
+    double layoutPriority_ = 0;
+    std::optional<Shape> contentShape_;
+    std::vector<std::pair<ProposedSize, Size>> cache_;
+};
+
+} // namespace qv::platform::ui

@@ -1,0 +1,38 @@
+// Clip shapes: drawing and input cut to a shape.
+
+#include "platform/ui/views/elements/Effect.hpp"
+#include "platform/ui/views/elements/ElementKinds.hpp"
+
+#include <cairo.h>
+
+namespace qv::platform::ui::elements {
+namespace {
+
+class ClipElement final : public Effect {
+public:
+    ClipElement(Init init, Ptr child, Shape shape)
+        : Effect(std::move(init), std::move(child)), shape_(std::move(shape)) {}
+    bool admitsInput(Point p) const override { return pathContains(shape_.path(frame()), p); }
+
+protected:
+    bool clipsContent() const override { return true; }
+    void drawContent(const RenderContext& ctx) const override {
+        cairo_save(ctx.cr);
+        shape_.path(frame()).apply(ctx.cr);
+        cairo_set_fill_rule(ctx.cr, CAIRO_FILL_RULE_WINDING);
+        cairo_clip(ctx.cr);
+        Effect::drawContent(ctx);
+        cairo_restore(ctx.cr);
+    }
+
+private:
+    Shape shape_;
+};
+
+} // namespace
+
+Ptr clip(Init init, Ptr child, Shape shape) {
+    return std::make_unique<ClipElement>(std::move(init), std::move(child), std::move(shape));
+}
+
+} // namespace qv::platform::ui::elements

@@ -1,0 +1,70 @@
+#pragma once
+// The base of effects drawn through an offscreen surface. Internal to the view layer.
+
+#include "platform/formatting/SaturatingCast.hpp"
+#include "platform/ui/views/elements/Effect.hpp"
+
+#include <cairo.h>
+#include <cmath>
+
+namespace qv::platform::ui::elements {
+
+// Renders content offscreen in device pixels, then composites it with a
+// shadow under it (shadow) or blurred (blur).
+class OffscreenEffect : public Effect {
+public:
+    OffscreenEffect(Init init, Ptr child, double radius, double dx, double dy)
+        : Effect(std::move(init), std::move(child)), radius_(radius), dx_(dx), dy_(dy) {}
+
+protected:
+    virtual void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma,
+                           double offsetX, double offsetY) const = 0;
+    double radius() const { return radius_; }
+    double dx() const { return dx_; }
+    double dy() const { return dy_; }
+
+    void drawContent(const RenderContext& ctx) const override {
+        cairo_t* cr = ctx.cr;
+        double sigma = radius_ / 2.0 * ctx.scale;
+        cairo_matrix_t ctm;
+        cairo_get_matrix(cr, &ctm);
+        // The device rectangle of what is drawn, grown by the blur's reach and
+        // the offset. The CTM maps layout points to device pixels (also inside
+        // another offscreen effect), toScreen maps them to the screen.
+        Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
+        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(visualBounds());
+        double ox = ctm.xx * dx_ + ctm.xy * dy_, oy = ctm.yx * dx_ + ctm.yy * dy_;
+        double margin = 3 * sigma + std::max(std::abs(ox), std::abs(oy)) + 2;
+        dev = dev.insetBy(-margin, -margin);
+        double cx0, cy0, cx1, cy1;
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+        cairo_restore(cr);
+        int x0 = saturatingCast<int>(std::floor(std::max(dev.minX(), cx0)));
+        int y0 = saturatingCast<int>(std::floor(std::max(dev.minY(), cy0)));
+        int x1 = saturatingCast<int>(std::ceil(std::min(dev.maxX(), cx1)));
+        int y1 = saturatingCast<int>(std::ceil(std::min(dev.maxY(), cy1)));
+        if (x1 <= x0 || y1 <= y0) {
+            return;
+        }
+        cairo_surface_t* surface =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, x1 - x0, y1 - y0);
+        cairo_t* off = cairo_create(surface);
+        cairo_translate(off, -x0, -y0);
+        cairo_transform(off, &ctm);
+        Effect::drawContent({off, ctx.scale});
+        cairo_destroy(off);
+        cairo_surface_flush(surface);
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        composite(cr, surface, x0, y0, sigma, ox, oy);
+        cairo_restore(cr);
+        cairo_surface_destroy(surface);
+    }
+
+private:
+    double radius_, dx_, dy_;
+};
+
+} // namespace qv::platform::ui::elements

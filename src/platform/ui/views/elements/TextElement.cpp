@@ -1,0 +1,54 @@
+// Text: a string in the inherited font, wrapped, shrunk and cut to fit.
+
+#include "platform/ui/drawing/TextSystem.hpp"
+#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/Leaf.hpp"
+
+namespace qv::platform::ui::elements {
+namespace {
+
+class TextElement final : public Leaf {
+public:
+    TextElement(Init init, std::string text) : Leaf(std::move(init)), text_(std::move(text)) {}
+    std::string text() const override { return text_; }
+    bool hitsContent(Point p) const override { return frame().contains(p); }
+    std::optional<TextInfo> textInfo() const override {
+        return TextInfo{layout_.scale, layout_.truncated, layout_.lineCount, layout_.unknownGlyphs};
+    }
+
+protected:
+    TextOptions options() const {
+        const Environment& env = environment();
+        return {env.lineLimit, env.minimumScaleFactor, env.multilineTextAlignment};
+    }
+    Size measure(ProposedSize p) override {
+        return measureText(text_, environment().font, options(), p);
+    }
+    void placeChildren() override {
+        // Lay out again for the frame given; a hair of slack keeps the line
+        // breaks of the answer this frame was made from.
+        constexpr double slack = 1e-3;
+        layout_ = layoutText(text_, environment().font, options(),
+                             {frame().width + slack, frame().height + slack});
+    }
+    bool drawsInOneOperation() const override { return true; }
+    std::optional<double> textBaseline(bool last) const override {
+        return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
+    }
+    void drawSelf(const RenderContext& ctx) const override {
+        auto color = colorFor(ctx, environment().foregroundColor());
+        drawText(ctx.cr, layout_, frame().origin(), color);
+    }
+
+private:
+    std::string text_;
+    TextLayout layout_;
+};
+
+} // namespace
+
+Ptr text(Init init, std::string text) {
+    return std::make_unique<TextElement>(std::move(init), std::move(text));
+}
+
+} // namespace qv::platform::ui::elements
