@@ -1,10 +1,9 @@
 #include "platform/store/UserDefaults.hpp"
 
 #include "platform/console/Console.hpp"
-#include "platform/dispatch/Clock.hpp"
-#include "platform/formatting/DateFormatter.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/SetAside.hpp"
 
 #include <atomic>
 #include <fstream>
@@ -42,17 +41,7 @@ nlohmann::json load(const std::filesystem::path& file) {
         }
         problem = parsed.is_discarded() ? "it is not valid JSON" : "it holds no settings object";
     }
-    // A name no earlier set-aside file has, so none of them is replaced.
-    std::filesystem::path stem = file;
-    stem +=
-        ".corrupt" + DateFormatter("_yyyyMMdd_HHmmss", DateFormatter::Zone::utc).format(wallNow());
-    std::filesystem::path aside = stem;
-    for (int n = 2; std::filesystem::exists(aside, error); ++n) {
-        aside = stem;
-        aside += '_';
-        aside += std::to_string(n);
-    }
-    std::filesystem::rename(file, aside, error);
+    const std::filesystem::path aside = setAside(file, error);
     if (error) {
         print("The settings file " + file.string() + " could not be read (" + problem +
               ") nor moved aside (" + error.message() + "); using the default settings");

@@ -1,0 +1,201 @@
+#include "platform/permissions/Permissions.hpp"
+
+#include "StubPrograms.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/permissions/PermissionScript.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::EnvironmentOverride;
+
+class PermissionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::path(std::getenv("QV_HOME")) /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(root);
+        fs::create_directories(root);
+        file = root / "permissions.json";
+    }
+
+    std::string fileText() const {
+        std::ifstream in(file);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    // Asks for `service` and pumps until the answer arrived on the answers queue.
+    PermissionStatus ask(Permissions& permissions, PermissionService service) {
+        std::optional<PermissionStatus> answer;
+        permissions.request(service, [&](PermissionStatus status) {
+            EXPECT_FALSE(isMainThread());
+            answer = status;
+        });
+        dispatch.runUntilIdle();
+        EXPECT_TRUE(answer);
+        return answer.value_or(PermissionStatus::restricted);
+    }
+
+    VirtualDispatch dispatch;
+    EnvironmentOverride noScript{"QV_PERMISSIONS", std::nullopt};
+    fs::path root;
+    fs::path file;
+};
+
+TEST_F(PermissionsTest, ScriptedAnswersAreStoredAndSurviveTheNextStart) {
+    {
+        Permissions permissions(file, {"ask=allow"});
+        EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::notDetermined);
+        EXPECT_EQ(ask(permissions, PermissionService::camera), PermissionStatus::authorized);
+        EXPECT_EQ(ask(permissions, PermissionService::location), PermissionStatus::whenInUse);
+        EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::authorized);
+    }
+    {
+        Permissions next(file, {"ask=deny"});
+        EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::authorized);
+        EXPECT_EQ(ask(next, PermissionService::camera),
+                  PermissionStatus::authorized); // no question
+        EXPECT_EQ(ask(next, PermissionService::photos), PermissionStatus::denied);
+    }
+    Permissions third(file, {});
+    EXPECT_EQ(third.status(PermissionService::photos), PermissionStatus::denied);
+    EXPECT_EQ(third.status(PermissionService::location), PermissionStatus::whenInUse);
+    EXPECT_NE(fileText().find("\"camera\": \"authorized\""), std::string::npos);
+}
+
+TEST_F(PermissionsTest, WithoutWindowOrScriptNothingIsGrantedOrStored) {
+    Permissions permissions(file, {});
+    ConsoleCapture console;
+    EXPECT_EQ(ask(permissions, PermissionService::camera), PermissionStatus::notDetermined);
+    EXPECT_EQ(console.text(), "There is no window to ask for access to the camera: not granted\n");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::notDetermined);
+}
+
+TEST_F(PermissionsTest, ThePromptAsksOnceForRequestsThatMeetAndItsAnswerIsKept) {
+    Permissions permissions(file, {});
+    std::vector<PermissionPrompt> shown;
+    std::function<void(bool)> answer;
+    permissions.setPromptPresenter([&](const PermissionPrompt& prompt, auto reply) {
+        EXPECT_TRUE(isMainThread());
+        shown.push_back(prompt);
+        answer = std::move(reply);
+    });
+    std::vector<PermissionStatus> answers;
+    for (int i = 0; i < 2; ++i) {
+        permissions.request(PermissionService::camera,
+                            [&](PermissionStatus status) { answers.push_back(status); });
+    }
+    dispatch.runUntilIdle();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].message, "Quarn Vesil would like to access the camera.");
+    EXPECT_EQ(shown[0].denyTitle, "Don't Allow");
+    EXPECT_EQ(shown[0].allowTitle, "Allow");
+    EXPECT_TRUE(answers.empty()); // modal: nothing until the user answers
+
+    std::vector<std::pair<PermissionService, PermissionStatus>> changes;
+    Subscription subscription =
+        permissions.observe([&](PermissionService service, PermissionStatus status) {
+            changes.emplace_back(service, status);
+        });
+    answer(false);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(answers, (std::vector{PermissionStatus::denied, PermissionStatus::denied}));
+    EXPECT_EQ(changes.size(), 1u);
+    EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera), PermissionStatus::denied);
+}
+
+TEST_F(PermissionsTest, PresetsHoldForTheRunOnlyAndTheFlagBeatsTheVariable) {
+    EnvironmentOverride variable("QV_PERMISSIONS", "camera=denied,photos=limited");
+    {
+        Permissions fromVariable(file, {});
+        EXPECT_EQ(fromVariable.status(PermissionService::camera), PermissionStatus::denied);
+        EXPECT_EQ(fromVariable.status(PermissionService::photos), PermissionStatus::limited);
+        EXPECT_EQ(rawValue(fromVariable.status(PermissionService::photos)), 4);
+        EXPECT_EQ(fromVariable.storedStatus(PermissionService::photos),
+                  PermissionStatus::notDetermined);
+    }
+    Permissions fromFlag(file, {"location=always"});
+    EXPECT_EQ(fromFlag.status(PermissionService::camera), PermissionStatus::notDetermined);
+    EXPECT_EQ(fromFlag.status(PermissionService::location), PermissionStatus::always);
+    EXPECT_FALSE(fs::exists(file));
+
+    ConsoleCapture console;
+    Permissions malformed(file, {"camera=limited"});
+    EXPECT_EQ(malformed.status(PermissionService::camera), PermissionStatus::notDetermined);
+    EXPECT_EQ(console.text(), "--permissions is ignored: 'camera=limited': camera knows "
+                              "notDetermined, restricted, denied, authorized\n");
+}
+
+TEST_F(PermissionsTest, ACorruptFileIsSetAsideAndEveryServiceReadsNotDetermined) {
+    for (const char* text : {"{not json", "[1]", "{\"camera\": \"always\"}", "{\"photos\": 3}"}) {
+        std::ofstream(file) << text;
+        ConsoleCapture console;
+        Permissions permissions(file, {});
+        for (const auto service :
+             {PermissionService::camera, PermissionService::photos, PermissionService::location}) {
+            EXPECT_EQ(permissions.status(service), PermissionStatus::notDetermined) << text;
+        }
+        EXPECT_FALSE(fs::exists(file)) << text;
+        const std::string printed = console.text();
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << text;
+        EXPECT_NE(printed.find("moved it to " + file.string() + ".corrupt_"), std::string::npos);
+    }
+    // Four files set aside in one virtual second, none replacing another.
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 4);
+}
+
+TEST_F(PermissionsTest, SettingsChangesCountAtOnceForTheLocationAndAtTheNextStartOtherwise) {
+    Permissions permissions(file, {"camera=authorized,location=whenInUse"});
+    std::vector<std::pair<PermissionService, PermissionStatus>> changes;
+    Subscription subscription =
+        permissions.observe([&](PermissionService service, PermissionStatus status) {
+            changes.emplace_back(service, status);
+        });
+
+    permissions.changeInSettings(PermissionService::camera, PermissionStatus::denied);
+    permissions.changeInSettings(PermissionService::location, PermissionStatus::denied);
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::always); // unknown
+    dispatch.runUntilIdle();
+
+    EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::authorized);
+    EXPECT_EQ(permissions.storedStatus(PermissionService::camera), PermissionStatus::denied);
+    EXPECT_EQ(permissions.status(PermissionService::location), PermissionStatus::denied);
+    EXPECT_EQ(permissions.storedStatus(PermissionService::photos), PermissionStatus::notDetermined);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0], std::pair(PermissionService::location, PermissionStatus::denied));
+    EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera), PermissionStatus::denied);
+}
+
+TEST(PermissionScript, SaysWhatIsWrongWithAMalformedScript) {
+    std::string error;
+    const auto script = PermissionScript::parse("camera=authorized,photos=limited,ask=deny", error);
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->presets.at(PermissionService::photos), PermissionStatus::limited);
+    EXPECT_EQ(script->allow, false);
+    EXPECT_TRUE(PermissionScript::parse("", error));
+    const std::pair<const char*, const char*> cases[] = {
+        {"camera", "'camera' is not of the form service=status"},
+        {"microphone=denied", "'microphone=denied': the services are camera, photos and location"},
+        {"camera=denied,camera=denied", "'camera=denied': camera is given twice"},
+        {"ask=maybe", "'ask=maybe': ask is given once, as allow or deny"},
+        {"location=authorized",
+         "'location=authorized': location knows notDetermined, restricted, denied, always, "
+         "whenInUse"},
+        {"camera=authorized,", "'' is not of the form service=status"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_FALSE(PermissionScript::parse(text, error)) << text;
+        EXPECT_EQ(error, expected);
+    }
+}
+
+} // namespace
+} // namespace qv::platform
