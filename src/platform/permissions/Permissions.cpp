@@ -7,9 +7,9 @@
 #include "platform/store/AtomicFile.hpp"
 #include "platform/store/SetAside.hpp"
 #include "platform/system/AppInfo.hpp"
+#include "platform/system/OptionValue.hpp"
 
 #include <array>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -82,20 +82,15 @@ Statuses load(const std::filesystem::path& file) {
 }
 
 std::optional<PermissionScript> scriptFrom(const PermissionOptions& options) {
-    std::optional<std::string> text = options.script;
-    const char* source = "--permissions";
-    if (!text) {
-        const char* variable = std::getenv("QV_PERMISSIONS");
-        if (variable == nullptr) {
-            return std::nullopt;
-        }
-        text = variable;
-        source = "QV_PERMISSIONS";
+    const std::optional<OptionValue> value =
+        optionOrEnvironment(options.script, "--permissions", "QV_PERMISSIONS");
+    if (!value) {
+        return std::nullopt;
     }
     std::string error;
-    std::optional<PermissionScript> script = PermissionScript::parse(*text, error);
+    std::optional<PermissionScript> script = PermissionScript::parse(value->text, error);
     if (!script) {
-        print(std::string(source) + " is ignored: " + error);
+        print(value->source + " is ignored: " + error);
     }
     return script;
 }
