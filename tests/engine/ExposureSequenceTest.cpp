@@ -3,6 +3,7 @@
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/formatting/DurationFormatter.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
 #include <atomic>
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
+#include <string>
 
 namespace qv {
 namespace {
@@ -109,6 +112,18 @@ TEST_F(ExposureSequenceTest, TablesAndIndexClamping) {
     sequence->durationNightMode = 20;
     EXPECT_EQ(sequence->totalDuration(), 20);
     EXPECT_TRUE(battery.isMonitoringEnabled());
+}
+
+TEST_F(ExposureSequenceTest, EveryTableEntryReadsDistinctlyInThePickers) {
+    const auto distinct = [](const auto& table) {
+        std::set<std::string> texts;
+        for (double seconds : table) {
+            texts.insert(platform::formatPositionalDuration(seconds));
+        }
+        return texts.size();
+    };
+    EXPECT_EQ(distinct(ExposureSequence::durations()), 64u);
+    EXPECT_EQ(distinct(ExposureSequence::interimIntervals()), 13u);
 }
 
 TEST_F(ExposureSequenceTest, IntermediateDatesDivideTheRun) {

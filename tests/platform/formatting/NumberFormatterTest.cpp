@@ -96,3 +96,22 @@ TEST(DurationFormatter, AbbreviatedUnitsDropZeros) {
     EXPECT_EQ(formatAbbreviatedDuration(-65), "-1m 5s");
     EXPECT_EQ(formatAbbreviatedDuration(std::numeric_limits<double>::quiet_NaN()), "");
 }
+
+TEST(DurationFormatter, PositionalTextsShowHoursOnlyFromAnHour) {
+    EXPECT_EQ(formatPositionalDuration(5), "0:05");
+    EXPECT_EQ(formatPositionalDuration(60), "1:00");
+    EXPECT_EQ(formatPositionalDuration(90), "1:30");
+    EXPECT_EQ(formatPositionalDuration(3000), "50:00");
+    EXPECT_EQ(formatPositionalDuration(3599.9), "59:59");
+    // An hour and a minute, 1.5 h and 90 s, 20 h and 20 min no longer read alike.
+    EXPECT_EQ(formatPositionalDuration(3600), "1:00:00");
+    EXPECT_EQ(formatPositionalDuration(5400), "1:30:00");
+    EXPECT_EQ(formatPositionalDuration(72000), "20:00:00");
+    EXPECT_EQ(formatPositionalDuration(86400), "24:00:00");
+    EXPECT_EQ(formatPositionalDuration(0), "0:00");
+    EXPECT_EQ(formatPositionalDuration(-65), "-1:05");
+    EXPECT_EQ(formatPositionalDuration(-0.5), "0:00");
+    EXPECT_EQ(formatPositionalDuration(std::numeric_limits<double>::infinity()), "");
+    // Saturates at the largest count of seconds.
+    EXPECT_EQ(formatPositionalDuration(1e300), "2562047788015215:30:07");
+}
