@@ -85,6 +85,32 @@ TEST(TextLayout, TextStylesSizeTheText) {
               regular.get(Query::text("Total Time")).frame().width);
 }
 
+// Ink of a text drawn white on a transparent scene: the sum of its alpha.
+double inkOf(const View& text) {
+    SceneOptions o = scene(400, 100);
+    o.background = std::nullopt;
+    const RenderedImage image = ViewTree(text.foregroundColor(Color::white()), o).render();
+    double ink = 0;
+    for (std::uint32_t pixel : image.pixels) {
+        ink += pixel >> 24;
+    }
+    return ink;
+}
+
+TEST(TextLayout, EveryWeightOfTheTableHasAFaceOfItsOwn) {
+    // A face without a semibold draws the headline bold; ours lies between.
+    const auto ink = [](FontWeight weight) {
+        return inkOf(Text("Total Time").font(Font::system(17, weight)));
+    };
+    const double regular = ink(FontWeight::regular);
+    const double semibold = ink(FontWeight::semibold);
+    const double bold = ink(FontWeight::bold);
+    EXPECT_GT(semibold, regular * 1.05);
+    EXPECT_LT(semibold, bold * 0.95);
+    EXPECT_GT(ink(FontWeight::medium), regular * 1.02);
+    EXPECT_LT(ink(FontWeight::medium), semibold * 0.98);
+}
+
 TEST(TextLayout, MonospacedDigitsHaveEqualAdvances) {
     auto width = [](const std::string& s) {
         ViewTree t(Text(s).font(Font::system(40).monospacedDigit()), scene(600, 100));

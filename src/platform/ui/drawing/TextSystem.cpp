@@ -122,10 +122,12 @@ void setFont(PangoLayout* layout, const char* family, double size, PangoWeight w
     pango_font_description_free(desc);
 }
 
+// The text styles are set in Inter, which has every weight of the table (a real
+// semibold for the headline); DejaVu serves where Inter is missing or has no glyph.
 void setFont(PangoLayout* layout, const Font& font, double scale) {
     const char* family = font.design == FontDesign::monospaced ? "DejaVu Sans Mono"
                          : font.design == FontDesign::serif    ? "DejaVu Serif"
-                                                               : "DejaVu Sans";
+                                                               : "Inter,DejaVu Sans";
     setFont(layout, family, font.size * scale, pangoWeight(font.weight));
 }
 
