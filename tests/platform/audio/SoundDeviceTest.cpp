@@ -1,0 +1,66 @@
+// Sound through SDL's own drivers: none that works, and the disk driver, which writes the
+// samples it plays into a file instead of a sound card.
+
+#include "StubPrograms.hpp"
+#include "platform/audio/ShutterClick.hpp"
+#include "platform/audio/SoundOutput.hpp"
+#include "platform/audio/SystemSound.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/system/OutputVolume.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace qv::platform {
+namespace {
+
+using testing::EnvironmentOverride;
+
+TEST(SoundDevice, WithoutADeviceOneLineSaysSoAndSoundsStaySilent) {
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "no-such-driver");
+    ConsoleCapture console;
+    playSystemSound(kShutterSound);
+    playSystemSound(kShutterSound);
+    const std::string printed = console.text();
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1);
+    EXPECT_EQ(printed.rfind("There is no sound device; sounds stay silent", 0), 0u);
+    EXPECT_EQ(SoundOutput::shared().pendingBytes(), 0u);
+    SoundOutput::shared().close();
+}
+
+TEST(SoundDevice, TheClickReachesTheDeviceWholeAndScaledByTheVolume) {
+    const std::filesystem::path file = std::filesystem::path(std::getenv("QV_HOME")) / "sound.raw";
+    std::filesystem::create_directories(file.parent_path());
+    EnvironmentOverride driver("SDL_AUDIODRIVER", "disk");
+    EnvironmentOverride output("SDL_DISKAUDIOFILE", file.string());
+    EnvironmentOverride noDelay("SDL_DISKAUDIODELAY", "0"); // write at once, not in real time
+    OutputVolume::shared().setLevel(0.5f);
+    ConsoleCapture console;
+
+    playSystemSound(kShutterSound);
+    while (SoundOutput::shared().pendingBytes() > 0) {
+        // The driver takes the queue as fast as it can write.
+    }
+    SoundOutput::shared().close();
+    EXPECT_EQ(console.text(), "");
+
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<float> written(bytes.size() / sizeof(float));
+    std::memcpy(written.data(), bytes.data(), written.size() * sizeof(float));
+    std::vector<float> expected = shutterClick(SoundOutput::kSampleRate);
+    for (float& sample : expected) {
+        sample *= 0.5f;
+    }
+    // Somewhere among the silence the device played before and after, the whole click.
+    const auto found =
+        std::search(written.begin(), written.end(), expected.begin(), expected.end());
+    ASSERT_NE(found, written.end());
+    EXPECT_TRUE(std::all_of(written.begin(), found, [](float s) { return s == 0; }));
+}
+
+} // namespace
+} // namespace qv::platform
