@@ -174,6 +174,63 @@ TEST(Effects, ShadowSpreadsBeyondTheViewAndColourSchemePicksVariants) {
     EXPECT_EQ(rgb(ViewTree(Text(""), scene(10, 10, 1)).render().at(5, 5)).r, 0);
 }
 
+TEST(Effects, ColorInvertTurnsColoursAroundAndKeepsAlpha) {
+    SceneOptions o = scene(60, 20, 1);
+    o.background = Color(1, 0, 0);
+    ViewTree t(HStack({View(Color::white()).frame(20, 20), View(Color::white(1, 0.5)).frame(20, 20),
+                       View(Color::black()).frame(20, 20)},
+                      VerticalAlignment::center, 0)
+                   .colorInvert(),
+               o);
+    RenderedImage img = t.render();
+    const Rgb opaque = rgb(img.at(10, 10)), half = rgb(img.at(30, 10)), dark = rgb(img.at(50, 10));
+    EXPECT_EQ(opaque.r + opaque.g + opaque.b, 0) << "white becomes black";
+    EXPECT_NEAR(half.r, 128, 2) << "half-transparent black over the red";
+    EXPECT_EQ(half.g, 0);
+    EXPECT_EQ(dark.r + dark.g + dark.b, 3 * 255) << "black becomes white";
+}
+
+TEST(Shapes, AShapeTellsItsOutlineStyleColourAndOpacityAsDrawn) {
+    // A quarter arc from 12 to 3 o'clock: the circle trimmed to a quarter, turned by
+    // three quarters about its centre, in a faded stack.
+    StrokeStyle round;
+    round.lineWidth = 10;
+    round.lineCap = LineCap::round;
+    ViewTree t(
+        ZStack(
+            {Circle().stroke(Color::gray(), 10),
+             Circle().trim(0, 0.25).stroke(Color::white(0.75), round).rotationEffect(3 * kPi / 2)})
+            .frame(100, 100)
+            .opacity(0.5),
+        scene(100, 100, 1));
+    const auto shapes = t.findAll(Query::kind("Shape"));
+    ASSERT_EQ(shapes.size(), 2u);
+    const auto track = *shapes[0]->shapeInfo();
+    EXPECT_FALSE(track.filled());
+    EXPECT_EQ(track.lineWidth(), 10);
+    EXPECT_EQ(track.color, (Color::Rgba{0.5, 0.5, 0.5, 1}));
+    EXPECT_EQ(track.opacity, 0.5);
+    const Rect box = track.path.boundingRect();
+    EXPECT_NEAR(box.minX(), 0, 1e-9);
+    EXPECT_NEAR(box.maxY(), 100, 1e-9);
+
+    const auto arc = *shapes[1]->shapeInfo();
+    EXPECT_EQ(arc.stroke->lineCap, LineCap::round);
+    EXPECT_EQ(arc.color, (Color::Rgba{0.75, 0.75, 0.75, 1}));
+    const auto& e = arc.path.elements();
+    ASSERT_FALSE(e.empty());
+    const Point start = e.front().p[0];
+    const Point end = e.back().op == Path::Op::curve ? e.back().p[2] : e.back().p[0];
+    EXPECT_NEAR(start.x, 50, 1e-6) << "starts at 12 o'clock";
+    EXPECT_NEAR(start.y, 0, 1e-6);
+    EXPECT_NEAR(end.x, 100, 1e-6) << "ends at 3 o'clock";
+    EXPECT_NEAR(end.y, 50, 1e-6);
+
+    EXPECT_FALSE(t.get(Query::kind("ZStack")).shapeInfo().has_value());
+    ViewTree colour(View(Color::blue()).frame(10, 10), scene(10, 10, 1));
+    EXPECT_TRUE(colour.get(Query::kind("Color")).shapeInfo()->filled());
+}
+
 TEST(Gallery, PageShowsEverySymbolAndWritesAPng) {
     SceneOptions o;
     o.scale = 1;

@@ -6,6 +6,7 @@
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/ui/views/Clipboard.hpp"
 #include "platform/ui/views/Views.hpp"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,34 @@ TEST(Gestures, ALongPressCancelsTheTap) {
     f.log.clear();
     f.input.tap({200, 200});
     EXPECT_EQ(f.log, (std::vector<std::string>{"tap"}));
+}
+
+TEST(Gestures, ALongPressOnASelectableTextCopiesAllOfIt) {
+    Fixture f;
+    bool disabled = false;
+    f.content = [&] {
+        return VStack({Text("@quarnvesil").textSelection(true).onTapGesture(f.record("tap")),
+                       Text("plain text"),
+                       Text("#ShotWithQuarnVesil").textSelection(true).disabled(disabled)});
+    };
+    Clipboard::setText("before");
+    f.input.tap(Query::text("@quarnvesil"));
+    EXPECT_EQ(Clipboard::text(), "before") << "a tap copies nothing";
+    EXPECT_EQ(f.log, (std::vector<std::string>{"tap"})) << "and still reaches the text's tap";
+
+    f.input.longPress(f.input.centerOf(Query::text("@quarnvesil")));
+    EXPECT_EQ(Clipboard::text(), "@quarnvesil");
+    f.input.longPress(f.input.centerOf(Query::text("plain text")));
+    EXPECT_EQ(Clipboard::text(), "@quarnvesil") << "texts are not selectable by default";
+
+    disabled = true;
+    f.graph.invalidate();
+    f.input.longPress(f.input.centerOf(Query::text("#ShotWithQuarnVesil")));
+    EXPECT_EQ(Clipboard::text(), "@quarnvesil") << "nor in a disabled subtree";
+    disabled = false;
+    f.graph.invalidate();
+    f.input.longPress(f.input.centerOf(Query::text("#ShotWithQuarnVesil")));
+    EXPECT_EQ(Clipboard::text(), "#ShotWithQuarnVesil");
 }
 
 TEST(Gestures, AChildsTapWinsOverItsParentsDragOfMinimumDistanceZero) {

@@ -83,6 +83,59 @@ TEST(FullScreenCover, AppearsOverEverythingAndDismissesThroughItsBinding) {
     EXPECT_NE(graph.tree().find(Query::text("Open")), nullptr);
 }
 
+// A screen under a cover, and an alert the screen presents while the cover shows.
+struct AlertScreen {
+    std::vector<std::string>* log;
+    bool* alert;
+    View body() const {
+        auto l = log;
+        bool* shown = alert;
+        return Text("Screen")
+            .fullScreenCover(
+                Binding<bool>([] { return true; }, [](bool) {}),
+                [l] {
+                    return View(Color::gray()).onTapGesture([l] { l->push_back("cover tapped"); });
+                })
+            .alert("No Mail Program",
+                   Binding<bool>([shown] { return *shown; }, [shown](bool v) { *shown = v; }),
+                   "No mail program is set up on this computer.",
+                   {{"OK", ButtonRole::cancel, [l] { l->push_back("OK"); }},
+                    {"Delete", ButtonRole::destructive, [l] { l->push_back("Delete"); }}});
+    }
+};
+
+TEST(Alert, LiesAboveCoversTakesEveryPressAndAButtonClearsItsBinding) {
+    VirtualDispatch dispatch;
+    std::vector<std::string> log;
+    bool alert = false;
+    ViewGraph graph([&] { return AlertScreen{&log, &alert}; }, phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    EXPECT_EQ(graph.tree().find(Query::tag("alert")), nullptr);
+
+    alert = true;
+    graph.invalidate();
+    graph.update();
+    const Element& box = graph.tree().get(Query::tag("alert"));
+    EXPECT_NEAR(box.screenFrame().width, 270, 1e-9);
+    EXPECT_NEAR(box.screenFrame().midX(), 195, 1e-9);
+    const Point delete_ = input.centerOf(Query::text("Delete"));
+    EXPECT_GT(delete_.x, input.centerOf(Query::text("OK")).x) << "two buttons side by side";
+    // The dimmed screen takes the press: the cover under it sees nothing.
+    input.tap({20, 300});
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(alert);
+
+    input.tap(delete_);
+    EXPECT_EQ(log, (std::vector<std::string>{"Delete"}));
+    EXPECT_FALSE(alert);
+    graph.invalidate();
+    graph.update();
+    EXPECT_EQ(graph.tree().find(Query::tag("alert")), nullptr);
+    input.tap({20, 300});
+    EXPECT_EQ(log.back(), "cover tapped");
+}
+
 TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
     VirtualDispatch dispatch;
     bool shown = false;

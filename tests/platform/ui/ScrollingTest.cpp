@@ -4,6 +4,8 @@
 
 #include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/state/Transaction.hpp"
+#include "platform/ui/drawing/Log.hpp"
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
@@ -196,6 +198,54 @@ TEST(ScrollReader, ScrollToTheLastCellStopsAtTheEnd) {
     EXPECT_LT(h.built, 30);
 }
 
+// A 280-row list whose scroll reader the test keeps, to scroll it from outside.
+struct ReaderKeeper {
+    std::optional<ScrollViewProxy>* proxy;
+    View body() const {
+        auto keep = proxy;
+        return ScrollView(ScrollViewReader([keep](ScrollViewProxy reader) {
+            *keep = reader;
+            return LazyVGrid({GridItem::flexible()}, ForEach(280, [](int i) {
+                                 return Text(std::to_string(i)).frame(std::nullopt, 40);
+                             }));
+        }));
+    }
+};
+
+TEST(ScrollReader, AScrollAskedForInAnAnimationMovesThereOverTheAnimation) {
+    VirtualDispatch dispatch;
+    std::optional<ScrollViewProxy> proxy;
+    ViewGraph graph([&] { return ReaderKeeper{&proxy}; }, testing::squareScene());
+    graph.setAnimationsEnabled(true);
+    graph.settle();
+    ASSERT_TRUE(proxy.has_value());
+    // Rows of 40 + 8 points: row 100 starts at 4800, its centre comes to 200 at 4620.
+    auto centreOf = [&](int row) {
+        const Element* e = graph.tree().find(Query::text(std::to_string(row)));
+        return e != nullptr ? std::optional<double>(e->screenFrame().midY()) : std::nullopt;
+    };
+    withAnimation(Animation::linear(1), [&] { proxy->scrollTo(100, UnitPoint::center()); });
+    graph.update();
+    EXPECT_NEAR(*centreOf(0), 20, 1e-6) << "the move starts where the content stood";
+    EXPECT_TRUE(graph.isAnimating());
+
+    dispatch.runFor(Seconds(0.5));
+    graph.update();
+    EXPECT_FALSE(centreOf(0).has_value());
+    ASSERT_TRUE(centreOf(50).has_value()) << "half way, the rows in between are built";
+    EXPECT_NEAR(*centreOf(50), 2420 - 2310, 1);
+
+    dispatch.runFor(Seconds(0.6));
+    graph.settle();
+    EXPECT_NEAR(*centreOf(100), 200, 1e-6);
+    EXPECT_FALSE(graph.isAnimating());
+
+    // Without a transaction the scroll is at once.
+    proxy->scrollTo(0, UnitPoint::center());
+    graph.update();
+    EXPECT_NEAR(*centreOf(0), 20, 1e-6);
+}
+
 TEST(ScrollView, ADragScrollsClampedAndATapStillReachesTheCell) {
     Harness h;
     h.grid.count = 20; // 20 rows of 50: 990 points of content
@@ -222,6 +272,36 @@ TEST(ScrollView, ShortContentDoesNotScroll) {
     const double y = h.cell(0)->screenFrame().minY();
     h.input.drag({200, 50}, {200, 10});
     EXPECT_DOUBLE_EQ(h.cell(0)->screenFrame().minY(), y);
+}
+
+TEST(DuplicateKeys, ChildrenSharingAKeyAreReportedOncePerContainer) {
+    std::vector<std::string> lines;
+    LogSink previous = setLogSink([&](const std::string& l) { lines.push_back(l); });
+    VirtualDispatch dispatch;
+    // Two lists in one grid both key their views 0, 1, ...; two views of a stack take
+    // the same explicit id.
+    ViewGraph graph(
+        [] {
+            return VStack(
+                {ScrollView(LazyVGrid(
+                     {GridItem::flexible()},
+                     Group({ForEach(2, [](int i) { return Text("a" + std::to_string(i)); }),
+                            ForEach(3, [](int i) { return Text("b" + std::to_string(i)); })}))),
+                 Text("x").id("same"), Text("y").id("same"), Text("z").id("other")});
+        },
+        testing::squareScene());
+    for (int i = 0; i < 3; ++i) {
+        graph.invalidate();
+        graph.update();
+    }
+    setLogSink(previous);
+    ASSERT_EQ(lines.size(), 2u) << "one line per container, however often it is built";
+    const auto grid = lines[0].find("LazyVGrid") != std::string::npos ? lines[0] : lines[1];
+    const auto stack = lines[0].find("LazyVGrid") != std::string::npos ? lines[1] : lines[0];
+    EXPECT_NE(grid.find("\"id=0\" (2 views), \"id=1\" (2 views)"), std::string::npos) << grid;
+    EXPECT_EQ(grid.find("id=2"), std::string::npos);
+    EXPECT_NE(stack.find("[id=same]"), std::string::npos) << stack;
+    EXPECT_EQ(stack.find("other"), std::string::npos);
 }
 
 TEST(List, ShowsRowsInOrderOnTheBackground) {

@@ -10,6 +10,7 @@
 // A control in a disabled subtree draws dimmed and takes no input.
 
 #include "platform/state/Binding.hpp"
+#include "platform/ui/views/ButtonRole.hpp"
 #include "platform/ui/views/View.hpp"
 
 #include <concepts>
@@ -18,8 +19,6 @@
 #include <vector>
 
 namespace qv::platform::ui {
-
-enum class ButtonRole { none, cancel, destructive };
 
 enum class ButtonStyle {
     /// The label in the accent colour (red for a destructive role).

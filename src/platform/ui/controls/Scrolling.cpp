@@ -6,6 +6,7 @@
 #include "platform/ui/controls/detail/ScrollViewElement.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
 #include "platform/ui/views/Views.hpp"
+#include "platform/ui/views/detail/DuplicateKeys.hpp"
 
 namespace qv::platform::ui {
 namespace {
@@ -66,6 +67,11 @@ public:
             items.emplace_back("0", content_);
         }
         const std::string identity = ctx.path + "/LazyVGrid";
+        std::vector<std::string> keys;
+        for (const auto& item : items) {
+            keys.push_back(item.first);
+        }
+        detail::reportDuplicateKeys(identity, keys);
         auto env = std::make_shared<Environment>(*ctx.environment);
         env->stackAxis.reset();
         out.push_back(elements::lazyGrid(elements::Init{"LazyVGrid", identity, ctx.environment},

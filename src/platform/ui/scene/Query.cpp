@@ -34,4 +34,21 @@ std::string Query::describe() const {
     return std::string(names[static_cast<int>(by_)]) + " \"" + value_ + "\"";
 }
 
+namespace {
+void collect(const Element& e, const Query& q, std::vector<const Element*>& out) {
+    if (q.matches(e)) {
+        out.push_back(&e);
+    }
+    for (const auto& c : e.children()) {
+        collect(*c, q, out);
+    }
+}
+} // namespace
+
+std::vector<const Element*> findAll(const Element& within, const Query& query) {
+    std::vector<const Element*> out;
+    collect(within, query, out);
+    return out;
+}
+
 } // namespace qv::platform::ui

@@ -5,6 +5,7 @@
 #include "platform/ui/views/Element.hpp"
 
 #include <string>
+#include <vector>
 
 namespace qv::platform::ui {
 
@@ -25,5 +26,9 @@ private:
     By by_;
     std::string value_;
 };
+
+/// The elements of the subtree of `within` (itself included) that `query` matches, in
+/// drawing order of the tree (parents before children).
+std::vector<const Element*> findAll(const Element& within, const Query& query);
 
 } // namespace qv::platform::ui

@@ -12,6 +12,10 @@
 #include <stdexcept>
 
 namespace qv::platform::ui {
+namespace {
+// The drawing order of alerts among the root's layers: above covers and content.
+constexpr double kAlertLayerZIndex = 1e9;
+} // namespace
 
 ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(options)) {
     // A graph's rebuild runs in the graph's session; a tree built alone has its own.
@@ -38,6 +42,9 @@ ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(
         ElementList built;
         detail::resolveView(layer.content, {layer.path, layer.environment, nullptr}, built);
         for (auto& e : built) {
+            if (layer.aboveCovers) {
+                e->setZIndex(kAlertLayerZIndex);
+            }
             elements::placeRootLayer(*root_, std::move(e));
         }
     }
@@ -56,21 +63,8 @@ void ViewTree::layout() {
     root_->place(safe, {screen, safe, Transform{}, screen});
 }
 
-namespace {
-void collect(const Element& e, const Query& q, std::vector<const Element*>& out) {
-    if (q.matches(e)) {
-        out.push_back(&e);
-    }
-    for (const auto& c : e.children()) {
-        collect(*c, q, out);
-    }
-}
-} // namespace
-
 std::vector<const Element*> ViewTree::findAll(const Query& query) const {
-    std::vector<const Element*> out;
-    collect(*root_, query, out);
-    return out;
+    return ui::findAll(*root_, query);
 }
 
 const Element* ViewTree::find(const Query& query) const {

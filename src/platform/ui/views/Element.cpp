@@ -119,6 +119,14 @@ std::vector<const Element*> Element::drawingOrder() const {
     return order;
 }
 
+double Element::inheritedOpacity() const {
+    double opacity = 1;
+    for (const Element* e = this; e != nullptr; e = e->parent()) {
+        opacity *= e->ownOpacity();
+    }
+    return opacity;
+}
+
 Rect Element::visualBounds() const {
     Rect r = screenFrame();
     if (clipsContent()) {

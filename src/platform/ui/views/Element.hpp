@@ -84,6 +84,23 @@ public:
         int unknownGlyphs = 0;
     };
     virtual std::optional<TextInfo> textInfo() const { return std::nullopt; }
+    /// What a shape draws, so tests check drawings rather than pixels: its outline in
+    /// screen points (through every transform above it), filled (non-zero rule) or
+    /// stroked, its colour for the scheme in effect, and the product of the opacity
+    /// effects of its ancestors. Absent for elements that are not shapes (colours are).
+    struct ShapeInfo {
+        Path path;
+        std::optional<StrokeStyle> stroke; // absent: filled
+        Color::Rgba color;
+        double opacity = 1;
+        bool filled() const { return !stroke; }
+        double lineWidth() const { return stroke ? stroke->lineWidth : 0; }
+    };
+    virtual std::optional<ShapeInfo> shapeInfo() const { return std::nullopt; }
+    /// The opacity this element applies to what it draws (an opacity effect); 1 otherwise.
+    virtual double ownOpacity() const { return 1; }
+    /// The product of the opacity effects of this element and its ancestors.
+    double inheritedOpacity() const;
     /// The first or last text baseline of the texts in this placed subtree, as a
     /// screen layout y (the topmost first, the bottommost last); absent without text.
     virtual std::optional<double> textBaseline(bool last) const;

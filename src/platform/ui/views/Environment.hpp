@@ -45,6 +45,8 @@ struct Environment {
     std::function<void()> dismiss = [] {};
     /// Whether views in the subtree take part in hit testing.
     bool allowsHitTesting = true;
+    /// Whether a long press on a text copies it to the clipboard (textSelection).
+    bool textSelectionEnabled = false;
 
     /// Objects placed with `environmentObject`, found by their type.
     struct Object {

@@ -311,6 +311,12 @@ View View::blur(double radius, bool opaque) const {
     });
 }
 
+View View::colorInvert() const {
+    return wrap(*this, "colorInvert", [](auto init, auto child) {
+        return elements::colorInvert(std::move(init), std::move(child));
+    });
+}
+
 View View::clipShape(const Shape& shape) const {
     return wrap(*this, "clipShape", [shape](auto init, auto child) {
         return elements::clip(std::move(init), std::move(child), shape);
@@ -375,6 +381,11 @@ View View::imageScale(ImageScale scale) const {
 
 View View::colorScheme(ColorScheme scheme) const {
     return withEnvironment(*this, [scheme](Environment& env) { env.colorScheme = scheme; });
+}
+
+View View::textSelection(bool enabled) const {
+    return withEnvironment(*this,
+                           [enabled](Environment& env) { env.textSelectionEnabled = enabled; });
 }
 
 View View::disabled(bool disabled) const {

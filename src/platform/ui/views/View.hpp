@@ -20,6 +20,7 @@
 #include "platform/ui/drawing/Color.hpp"
 #include "platform/ui/geometry/Geometry.hpp"
 #include "platform/ui/geometry/Shape.hpp"
+#include "platform/ui/views/AlertButton.hpp"
 #include "platform/ui/views/Environment.hpp"
 #include "platform/ui/views/Transition.hpp"
 #include "platform/ui/views/ViewInput.hpp"
@@ -140,6 +141,9 @@ public:
     View scaleEffect(double x, double y, UnitPoint anchor = {}) const;
     View shadow(const Color& color, double radius, double x = 0, double y = 0) const;
     View blur(double radius, bool opaque = false) const;
+    /// Inverts the colours of everything the view draws (white becomes black), keeping
+    /// their alpha.
+    View colorInvert() const;
     View clipShape(const Shape& shape) const;
     View clipped() const;
     /// The shape that receives input; the view still draws as before.
@@ -157,6 +161,9 @@ public:
     View minimumScaleFactor(double factor) const;
     View multilineTextAlignment(TextAlignment alignment) const;
     View colorScheme(ColorScheme scheme) const;
+    /// Lets the texts of the subtree be copied: a long press puts a text's whole string
+    /// on the clipboard (Clipboard.hpp).
+    View textSelection(bool enabled) const;
     View disabled(bool disabled) const;
     /// A change of the environment for the whole subtree.
     View transformEnvironment(std::function<void(Environment&)> change) const;
@@ -205,6 +212,11 @@ public:
     /// While `isPresented` is true, `content` covers the whole screen above everything
     /// else; its environment's `dismiss` sets the binding to false.
     View fullScreenCover(Binding<bool> isPresented, std::function<View()> content) const;
+    /// While `isPresented` is true, an alert lies above everything, covers included: a
+    /// box with `title`, `message` and `buttons` (one "OK" when none) over the dimmed
+    /// screen, which takes every press. A button clears the binding, then runs its action.
+    View alert(std::string title, Binding<bool> isPresented, std::string message,
+               std::vector<AlertButton> buttons = {}) const;
     /// How the view comes in and goes out when its presence changes in an animated
     /// transaction (animated in the window; at once in tests).
     View transition(const Transition& transition) const;

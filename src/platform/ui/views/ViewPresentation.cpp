@@ -1,20 +1,21 @@
-// Full-screen covers and transitions.
+// Full-screen covers, alerts and transitions.
 
 #include "platform/ui/views/Views.hpp"
+#include "platform/ui/views/detail/AlertBox.hpp"
 #include "platform/ui/views/detail/BuildSession.hpp"
 #include "platform/ui/views/elements/ElementKinds.hpp"
 
 namespace qv::platform::ui {
 namespace {
 
-// Resolves its content; while presented, adds the cover as a layer above the whole
-// scene (the tree places it after layout). The cover is opaque: the system
-// background fills the screen under its content.
-class CoverNode final : public ViewNode {
+// Resolves its content; while presented, adds a layer above the whole scene (the tree
+// places it after layout): a cover, or an alert above every cover.
+class PresentationNode final : public ViewNode {
 public:
-    CoverNode(View content, Binding<bool> isPresented, std::function<View()> cover)
+    PresentationNode(View content, Binding<bool> isPresented, std::string kind,
+                     std::function<View()> layer, bool aboveCovers)
         : content_(std::move(content)), isPresented_(std::move(isPresented)),
-          cover_(std::move(cover)) {}
+          kind_(std::move(kind)), layer_(std::move(layer)), aboveCovers_(aboveCovers) {}
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         detail::resolveView(content_, ctx, out);
         detail::BuildSession* s = detail::BuildSession::current();
@@ -24,14 +25,15 @@ public:
         auto env = std::make_shared<Environment>(*ctx.environment);
         env->stackAxis.reset();
         env->dismiss = [binding = isPresented_] { binding.set(false); };
-        View layer = ZStack({View(Color::systemBackground()).ignoresSafeArea(), cover_()});
-        s->rootLayers.push_back({ctx.path + "/fullScreenCover", layer, env});
+        s->rootLayers.push_back({ctx.path + "/" + kind_, layer_(), env, aboveCovers_});
     }
 
 private:
     View content_;
     Binding<bool> isPresented_;
-    std::function<View()> cover_;
+    std::string kind_;
+    std::function<View()> layer_;
+    bool aboveCovers_;
 };
 
 // Wraps each element of its content in the transition's effect; the effect starts
@@ -71,8 +73,20 @@ private:
 
 } // namespace
 
+// The cover is opaque: the system background fills the screen under its content.
 View View::fullScreenCover(Binding<bool> isPresented, std::function<View()> content) const {
-    return View(std::make_shared<CoverNode>(*this, std::move(isPresented), std::move(content)));
+    auto layer = [content = std::move(content)] {
+        return ZStack({View(Color::systemBackground()).ignoresSafeArea(), content()});
+    };
+    return View(std::make_shared<PresentationNode>(*this, std::move(isPresented), "fullScreenCover",
+                                                   layer, false));
+}
+
+View View::alert(std::string title, Binding<bool> isPresented, std::string message,
+                 std::vector<AlertButton> buttons) const {
+    auto layer = [=] { return View(detail::AlertBox{title, message, buttons, isPresented}); };
+    return View(
+        std::make_shared<PresentationNode>(*this, isPresented, "alert", std::move(layer), true));
 }
 
 View View::transition(const Transition& transition) const {

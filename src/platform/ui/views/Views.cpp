@@ -1,6 +1,7 @@
 #include "platform/ui/views/Views.hpp"
 
 #include "platform/ui/views/detail/BuildSession.hpp"
+#include "platform/ui/views/detail/DuplicateKeys.hpp"
 #include "platform/ui/views/elements/ElementKinds.hpp"
 
 namespace qv::platform::ui {
@@ -16,6 +17,20 @@ ElementList resolveChildren(const std::vector<std::pair<std::string, View>>& chi
     for (const auto& [key, view] : children) {
         detail::resolveView(view, ctx.at(identity + "[" + key + "]", env), out);
     }
+    return out;
+}
+
+// The children of a stack: resolved, and their identities checked for repeats.
+ElementList stackChildren(const std::vector<std::pair<std::string, View>>& children,
+                          const ResolveContext& ctx, const std::string& identity,
+                          const std::shared_ptr<const Environment>& env) {
+    ElementList out = resolveChildren(children, ctx, identity, env);
+    std::vector<std::string> identities;
+    identities.reserve(out.size());
+    for (const auto& e : out) {
+        identities.push_back(e->identity());
+    }
+    detail::reportDuplicateKeys(identity, identities);
     return out;
 }
 
@@ -45,8 +60,7 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         std::string kind = axis_ == Axis::vertical ? "VStack" : "HStack";
         std::string identity = ctx.path + "/" + kind;
-        auto children =
-            resolveChildren(children_, ctx, identity, withAxis(*ctx.environment, axis_));
+        auto children = stackChildren(children_, ctx, identity, withAxis(*ctx.environment, axis_));
         out.push_back(elements::stack({kind, identity, ctx.environment}, axis_, alignment_,
                                       spacing_.value_or(kDefaultSpacing), std::move(children)));
     }
@@ -65,7 +79,7 @@ public:
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         std::string identity = ctx.path + "/ZStack";
         auto children =
-            resolveChildren(children_, ctx, identity, withAxis(*ctx.environment, std::nullopt));
+            stackChildren(children_, ctx, identity, withAxis(*ctx.environment, std::nullopt));
         out.push_back(elements::zstack({"ZStack", identity, ctx.environment}, alignment_,
                                        std::move(children)));
     }

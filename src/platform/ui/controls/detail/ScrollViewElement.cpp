@@ -84,8 +84,10 @@ protected:
             }
         }
         offset_->value = offset;
-        shownOffset_ = offset;
-        placeContent(offset);
+        // A scroll asked for inside an animated transaction moves there over the animation.
+        shownOffset_ =
+            std::clamp(detail::animated(identity() + "|scrollOffset", offset), 0.0, maxOffset_);
+        placeContent(shownOffset_);
     }
 
     void drawContent(const RenderContext& ctx) const override {

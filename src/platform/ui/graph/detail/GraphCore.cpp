@@ -132,7 +132,8 @@ double GraphCore::animated(const std::string& key, double target,
 
 void GraphCore::requestScroll(ScrollRequest request) {
     scrollRequests.push_back(std::move(request));
-    invalidate();
+    // Like a state write: asked for inside withAnimation, the scroll animates.
+    stateChanged();
 }
 
 std::optional<ScrollRequest> GraphCore::takeScrollRequest(const std::string& scrollViewPath) {

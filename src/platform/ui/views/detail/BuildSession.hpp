@@ -50,11 +50,13 @@ struct TransitionRecord {
     Transition transition;
 };
 
-/// Content that lies above the whole scene (a full-screen cover).
+/// Content that lies above the whole scene: a full-screen cover, or an alert, which
+/// lies above every cover.
 struct RootLayer {
     std::string path;
     View content;
     std::shared_ptr<const Environment> environment;
+    bool aboveCovers = false;
 };
 
 class BuildSession {

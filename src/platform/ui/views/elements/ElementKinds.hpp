@@ -50,6 +50,8 @@ Ptr scale(Init init, Ptr child, double x, double y, UnitPoint anchor);
 Ptr shadow(Init init, Ptr child, Color color, double radius, double x, double y);
 Ptr blur(Init init, Ptr child, double radius, bool opaque);
 Ptr clip(Init init, Ptr child, Shape shape);
+/// Draws the child with its colours inverted and its alpha kept.
+Ptr colorInvert(Init init, Ptr child);
 
 // Leaves.
 Ptr text(Init init, std::string text);

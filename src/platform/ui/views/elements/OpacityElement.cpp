@@ -14,6 +14,7 @@ public:
     OpacityElement(Init init, Ptr child, double opacity)
         : Effect(std::move(init), std::move(child)), opacity_(opacity) {}
     bool admitsInput(Point) const override { return opacity_ > 0; }
+    double ownOpacity() const override { return opacity_; }
 
 protected:
     void drawContent(const RenderContext& ctx) const override {

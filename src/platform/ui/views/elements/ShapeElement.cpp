@@ -15,6 +15,10 @@ public:
           stroke_(std::move(stroke)) {}
 
     bool drawsInOneOperation() const override { return true; }
+    std::optional<ShapeInfo> shapeInfo() const override {
+        return ShapeInfo{shape_.path(frame()).transformed(toScreen()), stroke_, paint(),
+                         inheritedOpacity()};
+    }
     // An opaque fill of a rectangle, axis-aligned on the screen, covering `area`.
     bool paintsOpaque(const Rect& area) const override {
         if (stroke_ || paint().alpha < 1 || toScreen().b != 0 || toScreen().c != 0) {

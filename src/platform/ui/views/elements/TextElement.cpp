@@ -1,19 +1,37 @@
 // Text: a string in the inherited font, wrapped, shrunk and cut to fit.
 
+#include "platform/input/Gestures.hpp"
 #include "platform/ui/drawing/TextSystem.hpp"
+#include "platform/ui/views/Clipboard.hpp"
+#include "platform/ui/views/detail/GestureSource.hpp"
 #include "platform/ui/views/elements/ElementKinds.hpp"
 #include "platform/ui/views/elements/Leaf.hpp"
 
 namespace qv::platform::ui::elements {
 namespace {
 
-class TextElement final : public Leaf {
+// How long a press on a selectable text lasts before the text is copied.
+constexpr double kSelectionPressSeconds = 0.5;
+constexpr double kSelectionPressSlop = 10;
+
+class TextElement final : public Leaf, public GestureSource {
 public:
     TextElement(Init init, std::string text) : Leaf(std::move(init)), text_(std::move(text)) {}
     std::string text() const override { return text_; }
     bool hitsContent(Point p) const override { return frame().contains(p); }
     std::optional<TextInfo> textInfo() const override {
         return TextInfo{layout_.scale, layout_.truncated, layout_.lineCount, layout_.unknownGlyphs};
+    }
+    // A selectable text copies itself whole on a long press: there is no partial
+    // selection and no menu.
+    void
+    makeRecognizers(std::vector<std::unique_ptr<input::GestureRecognizer>>& out) const override {
+        if (!environment().textSelectionEnabled || !environment().isEnabled) {
+            return;
+        }
+        out.push_back(std::make_unique<input::LongPressRecognizer>(
+            kSelectionPressSeconds, kSelectionPressSlop,
+            [text = text_] { Clipboard::setText(text); }));
     }
 
 protected:
