@@ -1,6 +1,7 @@
 #include "platform/window/WindowHost.hpp"
 
 #include "platform/formatting/SaturatingCast.hpp"
+#include "platform/ui/views/Clipboard.hpp"
 
 #include <SDL.h>
 #include <algorithm>
@@ -28,8 +29,12 @@ struct WindowHost::Sdl {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    bool servesClipboard = false;
 
     ~Sdl() {
+        if (servesClipboard) {
+            ui::Clipboard::setHook({});
+        }
         if (texture != nullptr) {
             SDL_DestroyTexture(texture);
         }
@@ -108,6 +113,9 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
 WindowHost::WindowHost(std::unique_ptr<Sdl> sdl, const WindowOptions& options, double scale)
     : sdl_(std::move(sdl)), sizing_(options.sizing), scale_(scale), points_(options.sizing.points) {
     setIdleTimerDisabled(false);
+    // Texts the views copy go to the desktop's clipboard while the window is open.
+    ui::Clipboard::setHook([](const std::string& text) { SDL_SetClipboardText(text.c_str()); });
+    sdl_->servesClipboard = true;
 }
 
 WindowHost::~WindowHost() = default;

@@ -1,4 +1,5 @@
 #include "XvfbServer.hpp"
+#include "platform/ui/views/Clipboard.hpp"
 #include "platform/window/WindowHost.hpp"
 
 #include <SDL.h>
@@ -77,6 +78,24 @@ TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
     ASSERT_EQ(host->frameWidth(), 780);
     EXPECT_EQ(host->lastFrame()[200 * 780 + 120], 0xffff0000u);
     EXPECT_EQ(host->lastFrame()[1500 * 780 + 120], 0xff000000u);
+}
+
+TEST(WindowHostDisplay, TextsTheViewsCopyGoToTheDesktopClipboardWhileTheWindowIsOpen) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    std::string error;
+    auto host = WindowHost::open(WindowOptions{}, error);
+    ASSERT_NE(host, nullptr) << error;
+
+    ui::Clipboard::setText("@quarnvesil");
+    char* desktop = SDL_GetClipboardText();
+    ASSERT_NE(desktop, nullptr);
+    EXPECT_STREQ(desktop, "@quarnvesil");
+    SDL_free(desktop);
+
+    host.reset();
+    ui::Clipboard::setText("#ShotWithQuarnVesil"); // no window: kept in the process only
+    EXPECT_EQ(ui::Clipboard::text(), "#ShotWithQuarnVesil");
 }
 
 } // namespace
