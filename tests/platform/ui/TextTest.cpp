@@ -1,6 +1,7 @@
 // Text: line limits with tail truncation, shrinking to the minimum scale
 // factor, the text styles, and the characters of the exposure readouts.
 
+#include "platform/ui/controls/Controls.hpp"
 #include "platform/ui/drawing/TextSystem.hpp"
 #include "platform/ui/scene/ViewTree.hpp"
 #include "platform/ui/views/Views.hpp"
@@ -123,6 +124,40 @@ TEST(TextLayout, ExposureReadoutCharactersHaveGlyphs) {
     const std::string s = "1/8000 s ⁰¹²³⁴⁵⁶⁷⁸⁹ ₀₁₂₃₄₅₆₇₈₉ 1⁄3 ΔEV ∞ ISO 100";
     ViewTree t(Text(s).font(Font::title2()), scene(600, 100));
     EXPECT_EQ(t.get(Query::text(s)).textInfo()->unknownGlyphs, 0);
+}
+
+TEST(LocalizedText, ControlTextsAreKeysAndRunTimeValuesAreVerbatim) {
+    const std::string value = "off";
+    ViewTree t(VStack({Text("off").testTag("literal"), Text(value).testTag("verbatim"),
+                       Text(LocalizedStringKey{value}).testTag("key"),
+                       Text("Total Time").testTag("own text"),
+                       Text(LocalizedStringKey{"WhatsNewHeadline"}).testTag("headline"),
+                       Button("off", [] {}).testTag("button"),
+                       Button(value, [] {}).testTag("verbatim button"),
+                       Toggle("off", Binding<bool>::constant(false)).testTag("toggle")}),
+               scene(400, 800));
+    // The text of the first Text inside the tagged view.
+    const std::function<std::string(const Element&)> textIn = [&](const Element& e) {
+        if (!e.text().empty()) {
+            return e.text();
+        }
+        for (const auto& child : e.children()) {
+            if (std::string found = textIn(*child); !found.empty()) {
+                return found;
+            }
+        }
+        return std::string();
+    };
+    const auto shown = [&](const std::string& tag) { return textIn(t.get(Query::tag(tag))); };
+    EXPECT_EQ(shown("literal"), "Off");
+    EXPECT_EQ(shown("key"), "Off");
+    EXPECT_EQ(shown("verbatim"), "off");
+    EXPECT_EQ(shown("own text"), "Total Time"); // no entry: the key reads as itself
+    EXPECT_EQ(shown("button"), "Off");
+    EXPECT_EQ(shown("verbatim button"), "off");
+    EXPECT_EQ(shown("toggle"), "Off");
+    EXPECT_NE(shown("headline"), "WhatsNewHeadline");
+    EXPECT_NE(localizedString("WhatsNewBody"), "WhatsNewBody");
 }
 
 TEST(TextLayout, MultilineAlignmentPlacesLinesWithinTheFrame) {

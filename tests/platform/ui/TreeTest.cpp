@@ -34,11 +34,11 @@ TEST(Identity, PathsFollowTheStructure) {
     EXPECT_EQ(t.get(Query::text("b")).identity(), "/VStack[2][id=b]/Text");
     EXPECT_EQ(t.get(Query::text("RAW")).parent()->kind(), "padding");
 
-    ViewTree other(
-        VStack({Text("x"), IfElse(
-                               false, [] { return Text("on"); }, [] { return Text("off"); })}),
-        SceneOptions{});
-    EXPECT_EQ(other.get(Query::text("off")).identity(), "/VStack[1][else]/Text");
+    ViewTree other(VStack({Text("x"), IfElse(
+                                          false, [] { return Text("shown"); },
+                                          [] { return Text("hidden"); })}),
+                   SceneOptions{});
+    EXPECT_EQ(other.get(Query::text("hidden")).identity(), "/VStack[1][else]/Text");
     ViewTree explicitId(VStack({Text("x").id("title")}), SceneOptions{});
     EXPECT_EQ(explicitId.get(Query::text("x")).identity(), "/VStack[id=title]/Text");
 }

@@ -73,7 +73,9 @@ TEST(ViewState, EachIdentityHasItsOwnValueAndAWriteSchedulesOneRebuild) {
 struct Switch {
     Binding<bool> isOn;
     View body() const {
-        return Text(isOn.get() ? "on" : "off").onTapGesture([b = isOn] { b.set(!b.get()); });
+        return Text(isOn.get() ? "switched on" : "switched off").onTapGesture([b = isOn] {
+            b.set(!b.get());
+        });
     }
 };
 
@@ -89,9 +91,9 @@ TEST(ViewState, ABindingWritesTheOwnersState) {
     ViewGraph graph([] { return Panel{}; });
     SyntheticInput input(graph, dispatch);
     graph.update();
-    input.tap(Query::text("off"));
+    input.tap(Query::text("switched off"));
     EXPECT_NE(graph.tree().find(Query::text("panel on")), nullptr);
-    EXPECT_NE(graph.tree().find(Query::text("on")), nullptr);
+    EXPECT_NE(graph.tree().find(Query::text("switched on")), nullptr);
 }
 
 TEST(ViewState, OutsideAGraphAViewShowsItsInitialValue) {

@@ -47,6 +47,12 @@ View styledLabel(const View& label, ButtonRole role, ButtonStyle style, bool ena
 
 } // namespace
 
+Button::Button(const char* titleKey, std::function<void()> action, ButtonRole role)
+    : Button(Text(titleKey), std::move(action), role) {}
+
+Button::Button(const LocalizedStringKey& titleKey, std::function<void()> action, ButtonRole role)
+    : Button(Text(titleKey), std::move(action), role) {}
+
 Button::Button(std::string title, std::function<void()> action, ButtonRole role)
     : Button(Text(std::move(title)), std::move(action), role) {}
 
@@ -123,6 +129,12 @@ View styledToggle(const ToggleConfiguration& c,
 
 Toggle::Toggle(Binding<bool> isOn, View label)
     : View(styledToggle({label, isOn}, switchRow)), configuration_{label, isOn} {}
+
+Toggle::Toggle(const char* titleKey, Binding<bool> isOn)
+    : Toggle(std::move(isOn), Text(titleKey)) {}
+
+Toggle::Toggle(const LocalizedStringKey& titleKey, Binding<bool> isOn)
+    : Toggle(std::move(isOn), Text(titleKey)) {}
 
 Toggle::Toggle(const std::string& title, Binding<bool> isOn)
     : Toggle(std::move(isOn), Text(title)) {}

@@ -11,6 +11,7 @@
 
 #include "platform/state/Binding.hpp"
 #include "platform/ui/views/ButtonRole.hpp"
+#include "platform/ui/views/LocalizedStrings.hpp"
 #include "platform/ui/views/View.hpp"
 
 #include <concepts>
@@ -29,8 +30,13 @@ enum class ButtonStyle {
     borderedProminent,
 };
 
+/// A title given as a literal or a LocalizedStringKey is a key of the strings table;
+/// a std::string title is shown as it is (see Text).
 class Button : public View {
 public:
+    Button(const char* titleKey, std::function<void()> action, ButtonRole role = ButtonRole::none);
+    Button(const LocalizedStringKey& titleKey, std::function<void()> action,
+           ButtonRole role = ButtonRole::none);
     Button(std::string title, std::function<void()> action, ButtonRole role = ButtonRole::none);
     Button(View label, std::function<void()> action, ButtonRole role = ButtonRole::none);
     Button buttonStyle(ButtonStyle style) const;
@@ -92,6 +98,10 @@ class Toggle : public View {
 public:
     /// A switch after the label; a tap anywhere on the row flips the value.
     Toggle(Binding<bool> isOn, View label);
+    /// The title as a label text: a literal or a LocalizedStringKey is a key of the
+    /// strings table, a std::string is shown as it is.
+    Toggle(const char* titleKey, Binding<bool> isOn);
+    Toggle(const LocalizedStringKey& titleKey, Binding<bool> isOn);
     Toggle(const std::string& title, Binding<bool> isOn);
 
     /// Draws the toggle with `style` (its makeBody runs where the toggle stands, so it

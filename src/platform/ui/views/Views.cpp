@@ -224,10 +224,18 @@ View ForEach(int count, const std::function<View(int)>& content) {
     return detail::keyedGroup(std::move(views));
 }
 
-View Text(std::string text) {
-    return leaf([text = std::move(text)](const ResolveContext& ctx) {
+View Text(std::string verbatim) {
+    return leaf([text = std::move(verbatim)](const ResolveContext& ctx) {
         return elements::text({"Text", ctx.path + "/Text", ctx.environment}, text);
     });
+}
+
+View Text(const LocalizedStringKey& key) {
+    return Text(localizedString(key.key));
+}
+
+View Text(const char* key) {
+    return Text(LocalizedStringKey{key != nullptr ? key : ""});
 }
 
 Image::Image(Kind kind, std::string name, Bitmap bitmap, bool resizable)

@@ -2,6 +2,7 @@
 // The built-in views: containers, conditionals and lists, and leaves.
 
 #include "platform/ui/drawing/Bitmap.hpp"
+#include "platform/ui/views/LocalizedStrings.hpp"
 #include "platform/ui/views/View.hpp"
 
 #include <initializer_list>
@@ -56,8 +57,12 @@ View ForEach(const Range& items, Key key, Content content) {
 
 // ---- Leaves -------------------------------------------------------------------
 
-/// Plain text in the current font, colour and text options.
-View Text(std::string text);
+/// Text in the current font, colour and text options. A string literal or a
+/// LocalizedStringKey is a key of the app's strings table (LocalizedStrings.hpp),
+/// looked up when the view is built; a std::string is shown as it is.
+View Text(const char* key);
+View Text(const LocalizedStringKey& key);
+View Text(std::string verbatim);
 
 /// An image: a symbol by name, an asset by name, or a bitmap.
 class Image : public View {
