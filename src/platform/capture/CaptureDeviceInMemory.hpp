@@ -2,80 +2,39 @@
 
 #include "platform/capture/CaptureDevice.hpp"
 
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <vector>
 
 namespace qv::platform {
 
-// A camera held in memory, for tests: its state is whatever the test sets,
-// nothing changes by itself, and it records what the app set and whether the
-// app kept the rules (lock held, values in range).
+// A camera held in memory, for tests: its state is whatever the test sets, nothing changes by
+// itself (no automatic exposure, focus or white balance), its frames are a flat grey, and it
+// records what the app set. It keeps every rule of CaptureDevice (lock, misuse, completions,
+// observation), so code tested against it behaves the same on a simulated camera.
+// Streaming needs it to be owned by a shared_ptr (a session input holds it so).
 class InMemoryCaptureDevice final : public CaptureDevice {
 public:
-    struct State {
-        std::vector<CaptureDeviceFormat> formats;
-        CaptureDeviceFormat activeFormat;
-        float iso = 100;
-        MediaTime exposureDuration = MediaTime::fromSeconds(1.0 / 60);
-        float lensAperture = 1.8f;
-        float exposureTargetBias = 0;
-        float minExposureTargetBias = -8;
-        float maxExposureTargetBias = 8;
-        float exposureTargetOffset = 0;
-        std::vector<FocusMode> supportedFocusModes{FocusMode::locked, FocusMode::autoFocus,
-                                                   FocusMode::continuousAutoFocus};
-        bool lockingFocusWithCustomLensPositionSupported = true;
-    };
+    using State = CaptureDeviceState;
 
     InMemoryCaptureDevice();
     explicit InMemoryCaptureDevice(State initial);
 
-    // Test set-up: the state as it is, and a change of it that needs no lock.
-    State state() const;
+    // Test set-up: a change of the whole state as the camera itself would make it (no lock
+    // needed; observers hear what changed).
     void setState(State next);
 
-    // Every bias the app set, in order.
+    // Every bias the app asked for, in order, before clamping.
     std::vector<float> exposureTargetBiasesSet() const;
-    // Changes made without holding the lock or with a value out of range; a
-    // real camera refuses them.
-    int misuseCount() const;
-    // While set, lockForConfiguration() fails with this description.
-    void setLockFailure(std::optional<std::string> description);
-    // Times the lock was taken (nested locks count once each).
-    int lockCount() const;
 
-    std::vector<CaptureDeviceFormat> formats() const override;
-    CaptureDeviceFormat activeFormat() const override;
-    float iso() const override;
-    MediaTime exposureDuration() const override;
-    float lensAperture() const override;
-    float exposureTargetBias() const override;
-    float minExposureTargetBias() const override;
-    float maxExposureTargetBias() const override;
-    float exposureTargetOffset() const override;
-    bool isFocusModeSupported(FocusMode mode) const override;
-    bool isLockingFocusWithCustomLensPositionSupported() const override;
-
-    ConfigurationLockResult lockForConfiguration() override;
-    void unlockForConfiguration() override;
-    // Applies the bias at once (limited to the range) and runs the completion
-    // on the calling thread.
-    void setExposureTargetBias(float bias, Completion completion = {}) override;
+    // The grey of every frame, 0...1 of the sensor range above black (default 0.2).
+    void setFrameLevel(double level);
 
 private:
-    bool heldByCaller() const; // needs mutex
+    void renderFrame(const FrameExposure& exposure, PixelBuffer& out) const override;
+    void exposureTargetBiasWasSet(float bias) override;
 
-    mutable std::mutex mutex;         // guards every field below
-    std::condition_variable lockFree; // signalled when the configuration lock is released
-    State current;
+    mutable std::mutex mutex; // guards the fields below
     std::vector<float> biasesSet;
-    int misuses = 0;
-    int locksTaken = 0;
-    std::optional<std::string> lockFailure;
-    std::thread::id holder;
-    int holdDepth = 0;
+    double frameLevel = 0.2;
 };
 
 } // namespace qv::platform

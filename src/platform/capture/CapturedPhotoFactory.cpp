@@ -28,7 +28,9 @@ T sample(double fraction, double low, double high, double noise, double jitter) 
     return saturatingRound<T>(v);
 }
 
-void fill(PixelBuffer& buffer, const SyntheticPhotoOptions& o) {
+} // namespace
+
+void fillSyntheticPixels(PixelBuffer& buffer, const SyntheticPhotoOptions& o) {
     buffer.lock();
     const auto bayer = bayerPattern(buffer.pixelFormat());
     for (std::size_t y = 0; y < buffer.height(); ++y) {
@@ -59,8 +61,6 @@ void fill(PixelBuffer& buffer, const SyntheticPhotoOptions& o) {
     buffer.unlock();
 }
 
-} // namespace
-
 std::shared_ptr<CapturedPhoto> makeSyntheticPhoto(const SyntheticPhotoOptions& o) {
     CapturedPhoto::Properties p;
     const bool bayer = bayerPattern(o.pixelFormat).has_value();
@@ -68,7 +68,7 @@ std::shared_ptr<CapturedPhoto> makeSyntheticPhoto(const SyntheticPhotoOptions& o
     if (o.withPixelBuffer) {
         p.pixelBuffer = PixelBuffer::make(o.width, o.height, o.pixelFormat);
         if (p.pixelBuffer) {
-            fill(*p.pixelBuffer, o);
+            fillSyntheticPixels(*p.pixelBuffer, o);
         }
     }
     p.sequenceCount = o.sequenceCount;

@@ -35,4 +35,8 @@ struct SyntheticPhotoOptions {
 // The photo counts as RAW for Bayer and 'l64r' formats.
 std::shared_ptr<CapturedPhoto> makeSyntheticPhoto(const SyntheticPhotoOptions& options = {});
 
+// Fills a buffer of any of those formats with the options' flat grey and pattern (the
+// size and format are the buffer's own).
+void fillSyntheticPixels(PixelBuffer& buffer, const SyntheticPhotoOptions& options);
+
 } // namespace qv::platform

@@ -119,6 +119,18 @@ bool isMainThread() {
     return detail::onMainThread();
 }
 
+Caller currentCaller() {
+    detail::Runtime& runtime = detail::Runtime::current();
+    const detail::QueueCore* queue = detail::QueueCore::current();
+    if (queue == &runtime.pool()) {
+        queue = nullptr;
+    }
+    if (queue == nullptr && detail::onMainThread()) {
+        queue = runtime.mainQueue().core_.get();
+    }
+    return {queue, std::this_thread::get_id()};
+}
+
 void WorkerPool::async(std::function<void()> task, QoS /*qos: recorded by callers only*/) {
     detail::Runtime::current().pool().enqueue(detail::Job{std::move(task), nullptr});
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <type_traits>
 
 namespace qv::platform {
@@ -96,6 +97,7 @@ private:
     explicit DispatchQueue(std::shared_ptr<detail::QueueCore> core);
     void syncVoid(std::function<void()> work);
     friend struct DispatchAccess;
+    friend struct Caller currentCaller();
 
     std::shared_ptr<detail::QueueCore> core_;
 };
@@ -104,6 +106,22 @@ private:
 // queue's block, or inside a main-queue block (under a VirtualDispatch, where every queue's
 // blocks run on the test's thread, a serial queue's block is not on the main thread).
 bool isMainThread();
+
+// Who runs the caller, for locks held per caller (a camera's configuration lock): the serial
+// queue whose block it runs, the main queue on the main thread, else its own thread (each
+// worker-pool task counts as its thread, since pool tasks run side by side). Under a
+// VirtualDispatch every queue runs on the test's thread, yet blocks of different queues are
+// different callers, as they would be with threads.
+struct Caller {
+    const void* queue = nullptr; // null: a thread outside any serial queue
+    std::thread::id thread;      // the thread it runs on now
+
+    bool isSameAs(const Caller& other) const {
+        return queue != nullptr ? queue == other.queue
+                                : other.queue == nullptr && thread == other.thread;
+    }
+};
+Caller currentCaller();
 
 // A pool of worker threads for fire-and-forget tasks that may run in parallel. Tasks start in
 // the order they were given. Under a VirtualDispatch tasks run one at a time when pumped.
