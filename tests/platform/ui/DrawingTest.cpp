@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace qv::platform::ui {
 namespace {
@@ -229,6 +230,67 @@ TEST(Shapes, AShapeTellsItsOutlineStyleColourAndOpacityAsDrawn) {
     EXPECT_FALSE(t.get(Query::kind("ZStack")).shapeInfo().has_value());
     ViewTree colour(View(Color::blue()).frame(10, 10), scene(10, 10, 1));
     EXPECT_TRUE(colour.get(Query::kind("Color")).shapeInfo()->filled());
+}
+
+// An element with a NaN in its transform, frame, path or drawing values is left out
+// with one log line; what is drawn after it still shows. A NaN rotation used to put
+// the Cairo context into a lasting error, a NaN path point drew a stray line.
+TEST(NonFiniteValues, TheElementIsLeftOutAndTheRestOfTheSceneDraws) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const View square = Rectangle().fill(Color::white()).frame(20, 20);
+    const auto pathThrough = [](Point p) {
+        return PathShape([p](const Rect& r) {
+            Path path;
+            path.addLines({{r.minX(), r.midY()}, p, {r.maxX(), r.maxY()}});
+            return path;
+        });
+    };
+    StrokeStyle nanWidth;
+    nanWidth.lineWidth = nan;
+    const std::vector<std::pair<std::string, View>> cases = {
+        {"rotation", square.rotationEffect(nan)},
+        {"scale", square.scaleEffect(nan)},
+        {"offset", square.offset(nan, 0)},
+        {"position", square.position(nan, 10)},
+        {"opacity", square.opacity(nan)},
+        {"shadow", square.shadow(Color::white(), nan)},
+        {"blur", square.blur(nan)},
+        {"path point", pathThrough({nan, 5}).stroke(Color::white(), 2)},
+        {"stroke width", pathThrough({10, 5}).stroke(Color::white(), nanWidth)},
+        {"clip path", square.clipShape(pathThrough({5, nan}))},
+    };
+    for (const auto& [name, broken] : cases) {
+        std::vector<std::string> lines;
+        LogSink previous = setLogSink([&](const std::string& l) { lines.push_back(l); });
+        // Later views in the same stack and after it: both must still show.
+        ViewTree t(VStack({HStack({broken.frame(20, 20).id("broken " + name), square},
+                                  VerticalAlignment::top, 0),
+                           square},
+                          HorizontalAlignment::leading, 0),
+                   scene(40, 40, 1));
+        const RenderedImage img = t.render();
+        setLogSink(previous);
+        EXPECT_EQ(litPixels(img, {0, 0, 20, 20}, 1), 0) << name << " draws nothing";
+        EXPECT_EQ(litPixels(img, {20, 0, 20, 20}, 1), 400) << name << ": the next view shows";
+        EXPECT_EQ(litPixels(img, {0, 20, 20, 20}, 1), 400) << name << ": later views show";
+        EXPECT_EQ(lines.size(), 1u) << name;
+    }
+}
+
+TEST(NonFiniteValues, ANaNSizeTakesNoSpaceAndAZeroScaleDrawsNothing) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const View square = Rectangle().fill(Color::white()).frame(20, 20);
+    LogSink previous = setLogSink([](const std::string&) {});
+    ViewTree t(
+        HStack({Rectangle().fill(Color::white()).frame(nan, 20), square, square.scaleEffect(0)},
+               VerticalAlignment::top, 0),
+        scene(60, 20, 1));
+    const RenderedImage img = t.render();
+    setLogSink(previous);
+    const auto frames = t.findAll(Query::kind("Shape"));
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0]->frame().width, 0);
+    EXPECT_EQ(litPixels(img, {0, 0, 60, 20}, 1), 400) << "only the plain square";
 }
 
 TEST(Gallery, PageShowsEverySymbolAndWritesAPng) {

@@ -148,6 +148,21 @@ struct Transform {
     /// Bounding box of the transformed rectangle.
     Rect apply(const Rect& r) const;
     bool isIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1 && tx == 0 && ty == 0; }
+    /// Whether it maps the plane onto a line or a point (a scale of zero): drawn
+    /// through it, nothing shows.
+    bool isSingular() const { return a * d - b * c == 0; }
 };
+
+/// Whether every number is finite: Cairo cannot draw through a NaN or an infinity (a
+/// non-finite matrix puts its context into a lasting error, a non-finite point draws a
+/// stray line).
+inline bool isFinite(const Transform& t) {
+    return std::isfinite(t.a) && std::isfinite(t.b) && std::isfinite(t.c) && std::isfinite(t.d) &&
+           std::isfinite(t.tx) && std::isfinite(t.ty);
+}
+inline bool isFinite(const Rect& r) {
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) &&
+           std::isfinite(r.height);
+}
 
 } // namespace qv::platform::ui

@@ -2,7 +2,9 @@
 
 #include "platform/formatting/SaturatingCast.hpp"
 
+#include <algorithm>
 #include <cairo.h>
+#include <cmath>
 
 namespace qv::platform::ui {
 
@@ -234,6 +236,25 @@ void Path::apply(cairo_t* cr) const {
             break;
         }
     }
+}
+
+bool Path::isFinite() const {
+    const auto finite = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+    for (const auto& e : elements_) {
+        const int points = e.op == Op::curve ? 3 : e.op == Op::close ? 0 : 1;
+        for (int i = 0; i < points; ++i) {
+            if (!finite(e.p[i])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool isFinite(const StrokeStyle& s) {
+    return std::isfinite(s.lineWidth) && std::isfinite(s.miterLimit) &&
+           std::isfinite(s.dashPhase) &&
+           std::all_of(s.dash.begin(), s.dash.end(), [](double d) { return std::isfinite(d); });
 }
 
 void applyStroke(cairo_t* cr, const StrokeStyle& s) {

@@ -40,6 +40,8 @@ public:
     Path trimmed(double from, double to) const;
     /// Replaces the current path of `cr` with this one.
     void apply(cairo_t* cr) const;
+    /// Whether every point of the path is finite (see isFinite in Geometry.hpp).
+    bool isFinite() const;
 
 private:
     std::vector<Element> elements_;
@@ -59,6 +61,8 @@ struct StrokeStyle {
     double dashPhase = 0;
 };
 
+/// Whether the width, miter limit and dashes are finite numbers.
+bool isFinite(const StrokeStyle& stroke);
 /// Sets the line width, caps, joins and dashes of `stroke` on `cr`.
 void applyStroke(cairo_t* cr, const StrokeStyle& stroke);
 /// Whether `point` lies inside the path (non-zero rule) or, with a stroke, on its line.

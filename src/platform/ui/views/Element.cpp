@@ -1,7 +1,10 @@
 #include "platform/ui/views/Element.hpp"
 
+#include "platform/ui/drawing/Log.hpp"
+
 #include <algorithm>
 #include <cairo.h>
+#include <cmath>
 #include <numeric>
 
 namespace qv::platform::ui {
@@ -23,6 +26,11 @@ Size Element::sizeThatFits(ProposedSize proposal) {
         }
     }
     Size s = measure(proposal);
+    if (std::isnan(s.width) || std::isnan(s.height)) {
+        logOnce("non-finite size " + identity_,
+                "ui: " + identity_ + " measured a non-finite size; it counts as zero");
+        s = {std::isnan(s.width) ? 0 : s.width, std::isnan(s.height) ? 0 : s.height};
+    }
     cache_.emplace_back(proposal, s);
     return s;
 }
@@ -54,7 +62,18 @@ void Element::placeChildAt(Element& c, const Rect& frame) {
 }
 
 void Element::render(const RenderContext& context) const {
-    Transform t = effect();
+    const Transform t = effect();
+    const char* fault = !isFinite(t)         ? "transform"
+                        : !isFinite(frame_)  ? "frame"
+                        : !hasFiniteValues() ? "drawing value"
+                                             : nullptr;
+    if (fault != nullptr) {
+        reportNonFinite(fault);
+        return;
+    }
+    if (t.isSingular()) {
+        return; // scaled to nothing: it would draw nothing, and Cairo refuses the matrix
+    }
     if (t.isIdentity()) {
         drawContent(context);
         return;
@@ -64,6 +83,11 @@ void Element::render(const RenderContext& context) const {
     cairo_transform(context.cr, &m);
     drawContent(context);
     cairo_restore(context.cr);
+}
+
+void Element::reportNonFinite(const char* what) const {
+    logOnce(std::string("non-finite ") + what + " " + identity_,
+            "ui: " + identity_ + " has a non-finite " + what + "; it is not drawn");
 }
 
 void Element::drawContent(const RenderContext& context) const {

@@ -135,6 +135,8 @@ public:
 
     // ---- Drawing ---------------------------------------------------------------
     /// Draws this element and its descendants (the context's CTM maps layout points).
+    /// An element whose transform, frame or own drawing values are not finite is not
+    /// drawn, nor is its content (one log line per identity); the rest of the scene is.
     void render(const RenderContext& context) const;
     /// Screen rectangle that holds everything this element draws (without shadows or blur).
     Rect visualBounds() const;
@@ -151,7 +153,8 @@ protected:
     Element& child(size_t i) const { return *children_[i]; }
     const PlaceContext& placeContext() const { return placeContext_; }
 
-    /// The answer to a proposal (uncached).
+    /// The answer to a proposal (uncached). A NaN in the answer counts as zero (one log
+    /// line per identity), so one bad size does not spread through its parents.
     virtual Size measure(ProposedSize proposal) = 0;
     /// The drawing transform this element applies, in screen layout coordinates.
     virtual Transform effect() const { return {}; }
@@ -164,6 +167,11 @@ protected:
     void placeChildAt(Element& child, const Rect& frame);
     /// Draws what is the element's own (before its children).
     virtual void drawSelf(const RenderContext&) const {}
+    /// Whether the element's own drawing values (opacity, radii, offsets) are finite.
+    virtual bool hasFiniteValues() const { return true; }
+    /// Logs, once per identity and `what` ("transform", "path"), that the element is
+    /// not drawn because a value of it is not finite.
+    void reportNonFinite(const char* what) const;
     /// Draws the children in z order.
     void drawChildren(const RenderContext& context) const;
     /// Draws self and children; effect elements wrap this.

@@ -17,8 +17,13 @@ public:
 protected:
     bool clipsContent() const override { return true; }
     void drawContent(const RenderContext& ctx) const override {
+        const Path path = shape_.path(frame());
+        if (!path.isFinite()) {
+            reportNonFinite("clip path");
+            return;
+        }
         cairo_save(ctx.cr);
-        shape_.path(frame()).apply(ctx.cr);
+        path.apply(ctx.cr);
         cairo_set_fill_rule(ctx.cr, CAIRO_FILL_RULE_WINDING);
         cairo_clip(ctx.cr);
         Effect::drawContent(ctx);

@@ -17,6 +17,9 @@ public:
         : Effect(std::move(init), std::move(child)), radius_(radius), dx_(dx), dy_(dy) {}
 
 protected:
+    bool hasFiniteValues() const override {
+        return std::isfinite(radius_) && std::isfinite(dx_) && std::isfinite(dy_);
+    }
     virtual void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma,
                            double offsetX, double offsetY) const = 0;
     double radius() const { return radius_; }

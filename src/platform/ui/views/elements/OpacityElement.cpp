@@ -15,6 +15,7 @@ public:
         : Effect(std::move(init), std::move(child)), opacity_(opacity) {}
     bool admitsInput(Point) const override { return opacity_ > 0; }
     double ownOpacity() const override { return opacity_; }
+    bool hasFiniteValues() const override { return std::isfinite(opacity_); }
 
 protected:
     void drawContent(const RenderContext& ctx) const override {

@@ -66,7 +66,12 @@ protected:
         if (c.alpha <= 0) {
             return;
         }
-        drawShape(ctx.cr, shape_.path(frame()), stroke_ ? &*stroke_ : nullptr, c);
+        Path path = shape_.path(frame());
+        if (!path.isFinite() || (stroke_ && !isFinite(*stroke_))) {
+            reportNonFinite("path");
+            return;
+        }
+        drawShape(ctx.cr, path, stroke_ ? &*stroke_ : nullptr, c);
     }
 
 private:
