@@ -1,12 +1,10 @@
 #include "platform/system/ProgramRunner.hpp"
 
+#include "MainQueueDrain.hpp"
 #include "StubPrograms.hpp"
-#include "platform/dispatch/MainLoop.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 
-#include <condition_variable>
 #include <gtest/gtest.h>
-#include <mutex>
 
 namespace qv::platform {
 namespace {
@@ -63,29 +61,15 @@ TEST(ProgramRunner, TheWorkRunsOffTheMainQueue) {
     EXPECT_TRUE(done);
 }
 
-TEST(ProgramRunner, OnRealThreadsTheOutcomeWaitsForTheHostToDrainTheMainQueue) {
+TEST(ProgramRunner, OnRealThreadsTheOutcomeArrivesWhenTheHostDrainsTheMainQueue) {
     StubPrograms stubs;
     stubs.add("tool", 5);
-    std::mutex mutex;
-    std::condition_variable woken;
-    bool posted = false;
-    MainLoop::setWakeup([&] {
-        std::lock_guard lock(mutex);
-        posted = true;
-        woken.notify_all();
-    });
     std::optional<ProgramOutcome> outcome; // written on the main thread only
     runProgram({"tool"}, [&](const ProgramOutcome& o) {
         EXPECT_TRUE(isMainThread());
         outcome = o;
     });
-    {
-        std::unique_lock lock(mutex);
-        woken.wait(lock, [&] { return posted; });
-    }
-    EXPECT_FALSE(outcome);
-    MainLoop::runDueWork();
-    MainLoop::setWakeup({});
+    testing::drainMainQueueUntil([&] { return outcome.has_value(); });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->status, 5);
 }

@@ -1,0 +1,296 @@
+#include "platform/photos/PhotoLibrary.hpp"
+
+#include "platform/console/Console.hpp"
+#include "platform/dispatch/Clock.hpp"
+#include "platform/formatting/DateFormatter.hpp"
+#include "platform/permissions/Permissions.hpp"
+#include "platform/photos/PhotoLibraryFaults.hpp"
+#include "platform/photos/detail/AssetContents.hpp"
+#include "platform/photos/detail/LibraryFiles.hpp"
+#include "platform/photos/detail/LibraryIndex.hpp"
+#include "platform/photos/detail/Uuid.hpp"
+#include "platform/store/AppFolders.hpp"
+#include "platform/store/AtomicFile.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace qv::platform {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::optional<Bytes> readFile(const std::filesystem::path& file, std::string& error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "Cannot read " + file.string() + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    Bytes bytes{std::istreambuf_iterator<char>(in), {}};
+    if (in.bad()) {
+        error = "Cannot read " + file.string();
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::string_view asText(const Bytes& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// An asset of `contents` stored as `file`.
+Asset assetFor(const detail::AssetContents& contents, std::string identifier,
+               std::filesystem::path file, WallTime creationDate, std::string originalName,
+               std::uintmax_t size) {
+    Asset asset;
+    asset.localIdentifier = std::move(identifier);
+    asset.creationDate = creationDate;
+    asset.pixelWidth = contents.pixelWidth;
+    asset.pixelHeight = contents.pixelHeight;
+    asset.orientation = contents.orientation;
+    asset.location = contents.location;
+    asset.originalFilename = std::move(originalName);
+    asset.fileSize = size;
+    asset.file = std::move(file);
+    return asset;
+}
+
+// "1 file", "2 files".
+std::string counted(int count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+WallTime modificationTime(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto written = std::filesystem::last_write_time(file, error);
+    if (error) {
+        return wallNow();
+    }
+    return std::chrono::time_point_cast<std::chrono::nanoseconds>(
+        std::chrono::file_clock::to_sys(written));
+}
+
+} // namespace
+
+struct PhotoLibrary::State {
+    std::filesystem::path folder;
+    Permissions& permissions;
+    std::unique_ptr<detail::LibraryIndex> index; // on the queue only
+
+    mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
+    std::vector<Asset> snapshot;
+    std::vector<std::weak_ptr<PhotoLibraryChangeObserver>> observers;
+    std::atomic<bool> opened{false}; // set on the queue once the index is open and checked
+
+    DispatchQueue queue{"photo library", QoS::utility};
+
+    State(std::filesystem::path f, Permissions& p) : folder(std::move(f)), permissions(p) {}
+
+    void open();
+    void adoptLooseFiles();
+    std::optional<std::string> create(const std::filesystem::path& source);
+    void refreshSnapshot();
+    void tellObservers();
+};
+
+void PhotoLibrary::State::open() {
+    bool rebuilt = false;
+    index = detail::LibraryIndex::open(ensureFolder(folder), rebuilt);
+    if (index) {
+        adoptLooseFiles();
+        refreshSnapshot();
+    }
+    opened.store(true);
+}
+
+// Makes the index and the files agree: rows of files that are gone go, files without a row
+// (a crash between copy and row, or a rebuilt index) are taken in.
+void PhotoLibrary::State::adoptLooseFiles() {
+    std::set<std::filesystem::path> indexed;
+    int dropped = 0;
+    for (const Asset& asset : index->allAssets()) {
+        std::error_code error;
+        if (std::filesystem::exists(asset.file, error)) {
+            indexed.insert(asset.file);
+        } else if (index->remove(asset.localIdentifier)) {
+            ++dropped;
+        }
+    }
+    if (dropped > 0) {
+        print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
+    }
+    int adopted = 0;
+    for (const std::filesystem::path& file : detail::libraryFiles(folder)) {
+        if (indexed.contains(file)) {
+            continue;
+        }
+        std::string error;
+        const std::optional<Bytes> bytes = readFile(file, error);
+        auto contents = bytes ? detail::readAssetContents(*bytes)
+                              : imaging::Result<detail::AssetContents>::failure(error);
+        if (!contents) {
+            print("The photo library leaves " + file.string() + " out: " + contents.error());
+            continue;
+        }
+        const std::string stem = file.stem().string();
+        const Asset asset =
+            assetFor(*contents, detail::isUuid(stem) ? stem : detail::newUuid(), file,
+                     contents->dateTimeOriginal.value_or(modificationTime(file)),
+                     file.filename().string(), bytes->size());
+        if (index->insert(asset, contents->thumbnailJpeg)) {
+            ++adopted;
+        }
+    }
+    if (adopted > 0) {
+        print("The photo library took in " + counted(adopted, "file") +
+              " that had no entry in its index");
+    }
+}
+
+// Adds `source` as a new asset; why not, on failure.
+std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::path& source) {
+    if (ScopedPhotoLibraryFaults::current().failChanges) {
+        return "The photo library refused the change";
+    }
+    if (!isGranted(permissions.status(PermissionService::photos))) {
+        return "Access to the photo library was not granted";
+    }
+    if (!index) {
+        return "The photo library's index is not available";
+    }
+    std::string error;
+    const std::optional<Bytes> bytes = readFile(source, error);
+    if (!bytes) {
+        return error;
+    }
+    const auto contents = detail::readAssetContents(*bytes);
+    if (!contents) {
+        return source.string() + " is no picture the photo library can take: " + contents.error();
+    }
+    const WallTime created = contents->dateTimeOriginal.value_or(wallNow());
+    const std::string identifier = detail::newUuid();
+    const std::filesystem::path month =
+        folder / DateFormatter("yyyy/MM", DateFormatter::Zone::local).format(created);
+    const std::filesystem::path copy = month / (identifier + "." + contents->extension);
+    std::error_code made;
+    std::filesystem::create_directories(month, made);
+    if (const std::error_code written = writeFileAtomically(copy, asText(*bytes), false)) {
+        return "Cannot copy " + source.string() + " into the photo library: " + written.message();
+    }
+    const Asset asset =
+        assetFor(*contents, identifier, copy, created, source.filename().string(), bytes->size());
+    if (!index->insert(asset, contents->thumbnailJpeg)) {
+        const std::string why = index->lastError();
+        std::filesystem::remove(copy, made);
+        return "Cannot add " + source.string() + " to the photo library's index: " + why;
+    }
+    return std::nullopt;
+}
+
+void PhotoLibrary::State::refreshSnapshot() {
+    std::vector<Asset> assets = index ? index->allAssets() : std::vector<Asset>();
+    std::lock_guard lock(mutex);
+    snapshot = std::move(assets);
+}
+
+void PhotoLibrary::State::tellObservers() {
+    std::vector<std::shared_ptr<PhotoLibraryChangeObserver>> alive;
+    PhotoLibraryChange change{FetchResult()};
+    {
+        std::lock_guard lock(mutex);
+        std::erase_if(observers, [](const auto& weak) { return weak.expired(); });
+        for (const auto& weak : observers) {
+            if (auto observer = weak.lock()) {
+                alive.push_back(std::move(observer));
+            }
+        }
+        change = PhotoLibraryChange(FetchResult(snapshot));
+    }
+    for (const auto& observer : alive) {
+        observer->photoLibraryDidChange(change);
+    }
+}
+
+PhotoLibrary& PhotoLibrary::shared() {
+    static PhotoLibrary library(AppFolders::fromEnvironment().photos, Permissions::shared());
+    return library;
+}
+
+PhotoLibrary::PhotoLibrary(std::filesystem::path folder, Permissions& permissions)
+    : state_(std::make_shared<State>(std::move(folder), permissions)) {
+    state_->queue.async([state = state_.get()] { state->open(); });
+}
+
+PhotoLibrary::~PhotoLibrary() = default;
+
+PermissionStatus PhotoLibrary::authorizationStatus() const {
+    return state_->permissions.status(PermissionService::photos);
+}
+
+void PhotoLibrary::requestAuthorization(std::function<void(PermissionStatus)> handler) {
+    state_->permissions.request(PermissionService::photos, std::move(handler));
+}
+
+void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion) {
+    state_->queue.async(
+        [state = state_.get(), file = std::move(file), completion = std::move(completion)] {
+            const std::optional<std::string> error = state->create(file);
+            if (!error) {
+                state->refreshSnapshot();
+            }
+            if (completion) {
+                completion(!error, error);
+            }
+            if (!error) {
+                state->tellObservers();
+            }
+        });
+}
+
+FetchResult PhotoLibrary::fetchAssets() const {
+    if (!isGranted(authorizationStatus())) {
+        return FetchResult();
+    }
+    if (!state_->opened.load()) {
+        state_->queue.sync([] {}); // the opening comes first
+    }
+    std::lock_guard lock(state_->mutex);
+    return FetchResult(state_->snapshot);
+}
+
+void PhotoLibrary::registerChangeObserver(
+    const std::weak_ptr<PhotoLibraryChangeObserver>& observer) {
+    const auto strong = observer.lock();
+    std::lock_guard lock(state_->mutex);
+    for (const auto& each : state_->observers) {
+        if (each.lock() == strong) {
+            return;
+        }
+    }
+    state_->observers.push_back(observer);
+}
+
+void PhotoLibrary::unregisterChangeObserver(const PhotoLibraryChangeObserver* observer) {
+    std::lock_guard lock(state_->mutex);
+    std::erase_if(state_->observers, [observer](const auto& weak) {
+        return weak.expired() || weak.lock().get() == observer;
+    });
+}
+
+std::vector<std::uint8_t> PhotoLibrary::thumbnailJpeg(const Asset& asset) const {
+    return state_->queue.sync(
+        [&] { return state_->index ? state_->index->thumbnail(asset.localIdentifier) : Bytes(); });
+}
+
+const std::filesystem::path& PhotoLibrary::folder() const {
+    return state_->folder;
+}
+
+} // namespace qv::platform

@@ -1,0 +1,79 @@
+#pragma once
+// The photo library: pictures copied into the app's Photos folder, each under a new UUID
+// in a folder of its year and month ("2024/03/<UUID>.DNG"), indexed in "library.sqlite"
+// there (SQLite, WAL journal) with its creation date (Exif DateTimeOriginal, else when it
+// was added), size, kind, {GPS} fix, original name and a thumbnail.
+//
+// Opening: a file left without a row (by a crash between the copy and the row) is adopted;
+// temporary files of an interrupted copy are removed; rows whose file is gone are dropped;
+// a damaged index is set aside with one line and rebuilt from the files.
+//
+// Access: the photo library's permission (Permissions.hpp). Without it fetches are empty
+// and changes fail.
+//
+// Threads: safe to use from any thread. Opening, changes and observer calls run on the
+// library's serial queue ("photo library"), in the order they were asked for.
+
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/permissions/PermissionStatus.hpp"
+#include "platform/photos/FetchResult.hpp"
+#include "platform/photos/PhotoLibraryChange.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qv::platform {
+
+class Permissions;
+
+class PhotoLibraryChangeObserver {
+public:
+    virtual ~PhotoLibraryChangeObserver() = default;
+    // On the library's queue, after each change.
+    virtual void photoLibraryDidChange(const PhotoLibraryChange& change) = 0;
+};
+
+class PhotoLibrary {
+public:
+    // The app's library, in the Photos folder, under the app's permissions.
+    static PhotoLibrary& shared();
+
+    PhotoLibrary(std::filesystem::path folder, Permissions& permissions);
+    ~PhotoLibrary();
+    PhotoLibrary(const PhotoLibrary&) = delete;
+    PhotoLibrary& operator=(const PhotoLibrary&) = delete;
+
+    PermissionStatus authorizationStatus() const;
+    // Asks for read-write access (the prompt when not yet determined); the handler gets
+    // the status on a queue of the permissions.
+    void requestAuthorization(std::function<void(PermissionStatus)> handler);
+
+    // Adds a copy of `file` as a new asset: the file is read (never changed or moved),
+    // copied under a temporary name, flushed to the disk and linked to its name (never
+    // replacing a file), then its row is added. On failure neither copy nor row remains.
+    // `completion` gets (true, nothing) or (false, why) on the library's queue.
+    using Completion = std::function<void(bool success, std::optional<std::string> error)>;
+    void createAsset(std::filesystem::path file, Completion completion);
+
+    // Every asset, newest first (equal dates: the later added first); empty without access.
+    FetchResult fetchAssets() const;
+
+    // Held weakly; registering an observer again changes nothing.
+    void registerChangeObserver(const std::weak_ptr<PhotoLibraryChangeObserver>& observer);
+    void unregisterChangeObserver(const PhotoLibraryChangeObserver* observer);
+
+    // The stored thumbnail (JPEG, at most 512 pixels a side) of an asset; empty when there
+    // is none. For the image manager; runs on the library's queue.
+    std::vector<std::uint8_t> thumbnailJpeg(const Asset& asset) const;
+
+    const std::filesystem::path& folder() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+} // namespace qv::platform

@@ -1,0 +1,17 @@
+#pragma once
+// Internal: pictures for display, as the image manager hands them out: 8 bits per
+// channel, a DNG developed at half size, scaled down (never up) by averaging.
+
+#include "platform/imaging/ImagingResult.hpp"
+#include "platform/media/RgbaImage.hpp"
+
+namespace qv::platform::detail {
+
+// The file as an 8-bit image: JPEG and TIFF as stored, a DNG developed at half size.
+imaging::Result<RgbaImage> decodeForDisplay(imaging::FileBytes file);
+
+// `image` scaled by `factor` (at most 1: never enlarged), each output pixel the mean of the
+// pixels it covers; at least one pixel a side. Colour space and orientation are kept.
+RgbaImage scaledDown(const RgbaImage& image, double factor);
+
+} // namespace qv::platform::detail

@@ -1,0 +1,111 @@
+#include "platform/photos/detail/Sqlite.hpp"
+
+#include <sqlite3.h>
+
+namespace qv::platform::detail {
+
+SqliteStatement::SqliteStatement(sqlite3* database, std::string_view sql) {
+    if (database != nullptr) {
+        sqlite3_prepare_v2(database, sql.data(), static_cast<int>(sql.size()), &statement_,
+                           nullptr);
+    }
+}
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement_);
+}
+
+void SqliteStatement::bind(int index, std::string_view text) {
+    sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(statement_, index, value);
+}
+
+void SqliteStatement::bind(int index, double value) {
+    sqlite3_bind_double(statement_, index, value);
+}
+
+void SqliteStatement::bind(int index, const std::vector<std::uint8_t>& blob) {
+    sqlite3_bind_blob(statement_, index, blob.data(), static_cast<int>(blob.size()),
+                      SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bind(int index, std::nullopt_t) {
+    sqlite3_bind_null(statement_, index);
+}
+
+bool SqliteStatement::step() {
+    if (statement_ == nullptr) {
+        done_ = false;
+        return false;
+    }
+    const int result = sqlite3_step(statement_);
+    done_ = result == SQLITE_DONE;
+    return result == SQLITE_ROW;
+}
+
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+std::string SqliteStatement::text(int column) const {
+    const auto* text = sqlite3_column_text(statement_, column);
+    return text != nullptr
+               ? std::string(reinterpret_cast<const char*>(text),
+                             static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+               : std::string();
+}
+
+std::int64_t SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+double SqliteStatement::real(int column) const {
+    return sqlite3_column_double(statement_, column);
+}
+
+std::vector<std::uint8_t> SqliteStatement::blob(int column) const {
+    const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement_, column));
+    return data != nullptr ? std::vector<std::uint8_t>(data, data + size)
+                           : std::vector<std::uint8_t>();
+}
+
+SqliteDatabase::SqliteDatabase(const std::filesystem::path& file) {
+    sqlite3* database = nullptr;
+    const int result = sqlite3_open_v2(file.c_str(), &database,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (result == SQLITE_OK) {
+        database_ = database;
+        sqlite3_busy_timeout(database_, 2000);
+    } else {
+        openError_ = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(result);
+        sqlite3_close(database);
+    }
+}
+
+SqliteDatabase::~SqliteDatabase() {
+    sqlite3_close(database_);
+}
+
+std::string SqliteDatabase::error() const {
+    return database_ != nullptr ? sqlite3_errmsg(database_) : openError_;
+}
+
+bool SqliteDatabase::execute(std::string_view sql) {
+    return database_ != nullptr && sqlite3_exec(database_, std::string(sql).c_str(), nullptr,
+                                                nullptr, nullptr) == SQLITE_OK;
+}
+
+std::optional<std::string> SqliteDatabase::queryText(std::string_view sql) {
+    SqliteStatement statement = prepare(sql);
+    if (!statement.step()) {
+        return std::nullopt;
+    }
+    return statement.text(0);
+}
+
+} // namespace qv::platform::detail

@@ -1,0 +1,50 @@
+// The library on real threads (and under ThreadSanitizer): changes on its queue, fetches
+// from another thread meanwhile, image results through the main queue.
+
+#include "MainQueueDrain.hpp"
+#include "PhotoTestSupport.hpp"
+#include "platform/photos/ImageManager.hpp"
+
+#include <fstream>
+#include <future>
+
+namespace qv::platform::test {
+namespace {
+
+TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
+    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+    const auto root = std::filesystem::path(std::getenv("QV_HOME")) / "threads";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    const auto data = makeJpeg(64, 48, "2024:01:01 10:00:00");
+    std::ofstream(root / "a.JPG", std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+
+    Permissions permissions(root / "permissions.json", {"photos=authorized"});
+    PhotoLibrary library(root / "Photos", permissions);
+    std::vector<std::promise<bool>> created(4);
+    std::vector<std::future<bool>> results;
+    for (auto& promise : created) {
+        results.push_back(promise.get_future());
+        library.createAsset(root / "a.JPG",
+                            [&promise](bool success, auto) { promise.set_value(success); });
+    }
+    // Fetches from this thread while the queue adds them; each sees a whole snapshot.
+    while (results.back().wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        EXPECT_LE(library.fetchAssets().count(), created.size());
+    }
+    for (auto& result : results) {
+        EXPECT_TRUE(result.get());
+    }
+    const FetchResult all = library.fetchAssets();
+    ASSERT_EQ(all.count(), 4u);
+
+    std::optional<RgbaImage> image; // written by the main-queue block on this thread
+    ImageManager(library).requestImage(*all.firstObject(), {32, 32}, ImageContentMode::aspectFit,
+                                       [&](const auto& result, const auto&) { image = result; });
+    testing::drainMainQueueUntil([&] { return image.has_value(); });
+    EXPECT_EQ(image->width(), 32u);
+}
+
+} // namespace
+} // namespace qv::platform::test

@@ -1,0 +1,102 @@
+#include "PhotoTestSupport.hpp"
+
+#include "ImagingTestSupport.hpp"
+#include "platform/imaging/Dng.hpp"
+#include "platform/imaging/ExifMetadata.hpp"
+#include "platform/imaging/Jpeg.hpp"
+#include "platform/media/MetadataKeys.hpp"
+
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+namespace qv::platform::test {
+
+namespace key = metadata;
+
+imaging::FileData makeDng(std::size_t width, std::size_t height, const std::string& date,
+                          bool withGps) {
+    MetadataDictionary metadata = imaging::test::resultMetadata();
+    if (!withGps) {
+        metadata.erase(key::gpsGroup);
+    }
+    if (!date.empty()) {
+        metadata.dictionary(key::exifGroup).set(key::exifDateTimeOriginal, date);
+    }
+    const auto buffer = imaging::test::makeBayer(width, height, pixelformat::bayer14RGGB);
+    auto dng = imaging::encodeDng(*buffer, metadata);
+    EXPECT_TRUE(dng) << dng.error();
+    return dng ? *dng : imaging::FileData();
+}
+
+imaging::FileData makeJpeg(std::size_t width, std::size_t height, const std::string& date) {
+    RgbaImage image(width, height, 8);
+    for (std::size_t y = 0; y < height; ++y) {
+        std::fill(image.row8(y).begin(), image.row8(y).end(), std::uint8_t(128));
+    }
+    MetadataDictionary metadata;
+    metadata.dictionary(key::exifGroup).set(key::exifDateTimeOriginal, date);
+    auto jpeg = imaging::encodeJpeg(image, 90, metadata);
+    EXPECT_TRUE(jpeg) << jpeg.error();
+    return jpeg ? *jpeg : imaging::FileData();
+}
+
+std::string readBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void PhotoLibraryTest::SetUp() {
+    ::tzset();
+    root = std::filesystem::path(std::getenv("QV_HOME")) /
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    folder = root / "Photos";
+}
+
+void PhotoLibraryTest::TearDown() {
+    library_.reset();
+    permissions.reset();
+}
+
+PhotoLibrary& PhotoLibraryTest::library(const std::string& permissionScript) {
+    if (!library_) {
+        script_ = permissionScript;
+        permissions = std::make_unique<Permissions>(root / "permissions.json",
+                                                    PermissionOptions{permissionScript});
+        library_ = std::make_unique<PhotoLibrary>(folder, *permissions);
+        dispatch.runUntilIdle();
+    }
+    return *library_;
+}
+
+void PhotoLibraryTest::reopen(std::optional<std::string> permissionScript) {
+    library_.reset();
+    library(permissionScript.value_or(script_));
+}
+
+std::filesystem::path PhotoLibraryTest::writeSource(const std::string& name,
+                                                    const imaging::FileData& data) {
+    const std::filesystem::path file = root / name;
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
+    return file;
+}
+
+CreateResult PhotoLibraryTest::create(const std::filesystem::path& file) {
+    CreateResult result;
+    bool called = false;
+    library().createAsset(file, [&](bool success, std::optional<std::string> error) {
+        called = true;
+        result.success = success;
+        result.error = std::move(error);
+        result.onLibraryQueue = !isMainThread();
+    });
+    dispatch.runUntilIdle();
+    EXPECT_TRUE(called);
+    return result;
+}
+
+} // namespace qv::platform::test
