@@ -2,11 +2,11 @@
 
 #include "platform/compute/CommandQueue.hpp"
 #include "platform/compute/Faults.hpp"
+#include "platform/dispatch/ProcessorBudget.hpp"
 
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 namespace qv::platform::compute {
 
@@ -14,9 +14,9 @@ namespace {
 constexpr std::size_t rowAlignment = 64;
 constexpr std::size_t maxSide = 16384 * 4;
 
-std::size_t workersForThisMachine() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 1 ? cores - 1 : 0;
+// The caller of a pass works too, so the pool has one thread less than the budget.
+std::size_t workersForThisProcess() {
+    return platform::processorBudget() - 1;
 }
 } // namespace
 
@@ -25,7 +25,7 @@ std::shared_ptr<Device> Device::systemDefault() {
         return nullptr;
     }
     // Made on first use and kept for the life of the process, like the GPU.
-    static const std::shared_ptr<Device> device = std::make_shared<Device>(workersForThisMachine());
+    static const std::shared_ptr<Device> device = std::make_shared<Device>(workersForThisProcess());
     return device;
 }
 

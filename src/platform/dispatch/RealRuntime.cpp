@@ -2,6 +2,7 @@
 // and a main queue drained by the window host on the main thread.
 
 #include "platform/dispatch/detail/Runtime.hpp"
+#include "platform/dispatch/ProcessorBudget.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -219,8 +220,9 @@ private:
 class PoolCore final : public QueueCore {
 public:
     PoolCore() : QueueCore("worker pool", QoS::defaultLevel, false) {
-        const unsigned count = std::max(2u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < count; ++i) {
+        // At least two, so a task that waits for another never waits alone.
+        const std::size_t count = std::max<std::size_t>(2, processorBudget());
+        for (std::size_t i = 0; i < count; ++i) {
             std::thread([this] { loop(); }).detach();
         }
     }
