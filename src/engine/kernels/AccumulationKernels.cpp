@@ -14,6 +14,7 @@ using platform::compute::Kernel;
 using platform::compute::registerKernel;
 
 // t1 (32-bit sums) += t0 (unsigned samples), channel by channel.
+QV_KERNEL_CLONES
 void accumulate(const PassArguments& a, const Tile& tile) {
     forEachSampleIntoWide(a.texture(0), a.texture(1), tile, [](auto sample, std::uint32_t& sum) {
         sum = saturatingAdd(sum, sample);
@@ -43,6 +44,7 @@ void lightTrailRows(const Texture& frame, const Texture& sum, const Texture& max
     }
 }
 
+QV_KERNEL_CLONES
 void lightTrail(const PassArguments& a, const Tile& tile) {
     withUintType(a.texture(0).pixelFormat(), [&](auto sample) {
         lightTrailRows<decltype(sample)>(a.texture(0), a.texture(1), a.texture(2), tile);
@@ -57,6 +59,7 @@ bool checkProAccumulate(const PassArguments& a, std::string& why) {
            require(isFloat(a.texture(1).pixelFormat()), why, "texture 1 must be float");
 }
 
+QV_KERNEL_CLONES
 void proAccumulate(const PassArguments& a, const Tile& tile) {
     const Texture& frame = a.texture(0);
     const Texture& sum = a.texture(1);

@@ -2,10 +2,10 @@
 // frameAverageBooster, frameAveragerNightMode, v2NightModeResult. A count of 0
 // leaves the photo as it is.
 #include "engine/kernels/KernelParts.hpp"
+#include "engine/kernels/RoundedDivider.hpp"
+#include "engine/kernels/StretchedDivider.hpp"
 #include "platform/compute/Half.hpp"
 #include "platform/compute/Library.hpp"
-
-#include <cmath>
 
 namespace qv::kernels::parts {
 
@@ -16,6 +16,16 @@ using platform::compute::registerKernel;
 
 bool isPhotoUint(TextureFormat format) {
     return format == TextureFormat::r16Uint || format == TextureFormat::rgba8Uint;
+}
+
+// Calls fn with a value of the channel type of a photo texture (checked by checkAverage).
+template <class Fn>
+void withPhotoType(TextureFormat format, Fn&& fn) {
+    if (format == TextureFormat::rgba8Uint) {
+        fn(std::uint8_t{});
+    } else {
+        fn(std::uint16_t{});
+    }
 }
 
 std::uint32_t countOf(const PassArguments& a) {
@@ -46,11 +56,9 @@ void average(const PassArguments& a, const Tile& tile) {
     if (count == 0) {
         return;
     }
-    if (a.texture(0).pixelFormat() == TextureFormat::rgba8Uint) {
-        averageRows<std::uint8_t>(a.texture(0), a.texture(1), count, tile);
-    } else {
-        averageRows<std::uint16_t>(a.texture(0), a.texture(1), count, tile);
-    }
+    withPhotoType(a.texture(0).pixelFormat(), [&](auto sample) {
+        averageRows<decltype(sample)>(a.texture(0), a.texture(1), count, tile);
+    });
 }
 
 // t0 (16-bit normalised) = t1 (float sums) / count.
@@ -62,6 +70,7 @@ bool checkProAverage(const PassArguments& a, std::string& why) {
            require(a.value<std::uint32_t>(0).has_value(), why, "buffer 0 must hold the count");
 }
 
+QV_KERNEL_CLONES
 void proAverage(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
     if (count == 0) {
@@ -88,24 +97,6 @@ void proAverage(const PassArguments& a, const Tile& tile) {
     }
 }
 
-// Writes rowValues(y)(i) into every channel i of the tile's row y of the
-// photo, rounded and clamped to the photo's format.
-template <class RowValues>
-void writeRounded(const Texture& photo, const Tile& tile, RowValues&& rowValues) {
-    const std::size_t n = channelsPerRow(photo, tile);
-    withUintType(photo.pixelFormat(), [&](auto sample) {
-        using P = decltype(sample);
-        const double top = maxOf<P>();
-        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-            P* __restrict out = channels<P>(photo, y, tile);
-            const auto value = rowValues(y);
-            for (std::size_t i = 0; i < n; ++i) {
-                out[i] = P(roundedClamp(value(i), top));
-            }
-        }
-    });
-}
-
 // mean = t1 / count; above the pivot the distance to it is multiplied.
 void boostedAverage(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
@@ -113,14 +104,16 @@ void boostedAverage(const PassArguments& a, const Tile& tile) {
         return;
     }
     const double factor = a.value<float>(1).value_or(1.0f);
-    const double pivot = a.value<std::uint32_t>(2).value_or(0);
-    const double inverse = 1.0 / count;
-    writeRounded(a.texture(0), tile, [&](std::size_t y) {
-        const std::uint32_t* __restrict in = channels<const std::uint32_t>(a.texture(1), y, tile);
-        return [=](std::size_t i) {
-            const double mean = in[i] * inverse;
-            return mean > pivot ? pivot + factor * (mean - pivot) : mean;
-        };
+    const std::uint32_t pivot = a.value<std::uint32_t>(2).value_or(0);
+    const Texture& photo = a.texture(0);
+    withPhotoType(photo.pixelFormat(), [&](auto sample) {
+        using P = decltype(sample);
+        const StretchedDivider boost(count, factor, pivot, maxOf<P>());
+        const std::size_t n = channelsPerRow(photo, tile);
+        for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+            boost.apply(channels<const std::uint32_t>(a.texture(1), y, tile),
+                        channels<P>(photo, y, tile), n);
+        }
     });
 }
 
@@ -132,16 +125,45 @@ bool checkPairAverage(const PassArguments& a, std::string& why) {
            require(sameChannels(a, 0, 2), why, "textures 0 and 2 differ in channels");
 }
 
+template <class P>
+QV_KERNEL_CLONES void pairAverageRows(const Texture& photo, const Texture& first,
+                                      const Texture& second, const StretchedDivider& divide,
+                                      const Tile& tile) {
+    const std::size_t n = channelsPerRow(photo, tile);
+    for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+        const std::uint32_t* __restrict a = channels<const std::uint32_t>(first, y, tile);
+        const std::uint32_t* __restrict b = channels<const std::uint32_t>(second, y, tile);
+        P* __restrict out = channels<P>(photo, y, tile);
+        if (!divide.saturatesSafely()) {
+            for (std::size_t i = 0; i < n; ++i) {
+                out[i] = P(divide.ofWideSum(double(a[i]) + double(b[i])));
+            }
+            continue;
+        }
+        // Sums that saturate give the value of the true sum: add a chunk, then divide it.
+        constexpr std::size_t chunk = 1024;
+        std::uint32_t both[chunk];
+        for (std::size_t i = 0; i < n; i += chunk) {
+            const std::size_t m = std::min(chunk, n - i);
+            for (std::size_t j = 0; j < m; ++j) {
+                both[j] = saturatingAdd(a[i + j], b[i + j]);
+            }
+            divide.apply(both, out + i, m);
+        }
+    }
+}
+
 void pairAverage(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
     if (count == 0) {
         return;
     }
-    const double scale = double(a.value<std::uint32_t>(1).value_or(1)) / count;
-    writeRounded(a.texture(0), tile, [&](std::size_t y) {
-        const std::uint32_t* first = channels<const std::uint32_t>(a.texture(1), y, tile);
-        const std::uint32_t* second = channels<const std::uint32_t>(a.texture(2), y, tile);
-        return [=](std::size_t i) { return (double(first[i]) + second[i]) * scale; };
+    const double gain = a.value<std::uint32_t>(1).value_or(1);
+    const Texture& photo = a.texture(0);
+    withPhotoType(photo.pixelFormat(), [&](auto sample) {
+        using P = decltype(sample);
+        const StretchedDivider divide(count, gain, 0, maxOf<P>());
+        pairAverageRows<P>(photo, a.texture(1), a.texture(2), divide, tile);
     });
 }
 
@@ -156,31 +178,43 @@ bool checkNightResult(const PassArguments& a, std::string& why) {
            require(a.value<std::uint32_t>(0).has_value(), why, "buffer 0 must hold the count");
 }
 
+// out[x] = min(out[x], the cap of column x's colour) for x0 <= x < x1.
+QV_KERNEL_CLONES
+void capRow(std::uint16_t* __restrict out, std::size_t x0, std::size_t x1, std::uint16_t capEven,
+            std::uint16_t capOdd) {
+    std::size_t x = x0;
+    if (x & 1 && x < x1) {
+        out[x] = std::min(out[x], capOdd);
+        ++x;
+    }
+    for (; x + 1 < x1; x += 2) {
+        out[x] = std::min(out[x], capEven);
+        out[x + 1] = std::min(out[x + 1], capOdd);
+    }
+    if (x < x1) {
+        out[x] = std::min(out[x], capEven);
+    }
+}
+
 void nightResult(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
     if (count == 0) {
         return;
     }
-    const double black = a.value<std::uint32_t>(1).value_or(0);
+    const std::uint32_t black = a.value<std::uint32_t>(1).value_or(0);
     const Triple upper = Triple::from(a, 3, 0xFFFFFFFFu);
-    const float bound = a.value<float>(4).value_or(1.0f);
-    const double gain = std::isfinite(bound) ? bound : 1.0;
+    const double gain = a.value<float>(4).value_or(1.0f); // not finite: 1
     const BayerColours colours = BayerColours::from(a, 5);
-    const double inverse = 1.0 / count;
+    const StretchedDivider stretch(count, gain, black, 65535);
     const Texture& photo = a.texture(0);
     const Texture& sum = a.texture(1);
     for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+        std::uint16_t* out = photo.row<std::uint16_t>(y);
+        stretch.apply(sum.row<const std::uint32_t>(y) + tile.x0, out + tile.x0, tile.x1 - tile.x0);
         // Two colours alternate along a row of a Bayer mosaic.
-        const double capEven = std::min(65535.0, double(upper.value[colours.at(0, y)]));
-        const double capOdd = std::min(65535.0, double(upper.value[colours.at(1, y)]));
-        std::uint16_t* __restrict out = photo.row<std::uint16_t>(y);
-        const std::uint32_t* __restrict in = sum.row<const std::uint32_t>(y);
-        for (std::size_t x = tile.x0; x < tile.x1; ++x) {
-            const double mean = in[x] * inverse;
-            const double value = mean > black ? black + gain * (mean - black) : mean;
-            const double cap = (x & 1) ? capOdd : capEven;
-            out[x] = std::uint16_t(roundedClamp(std::min(value, cap), cap));
-        }
+        capRow(out, tile.x0, tile.x1,
+               std::uint16_t(std::min(65535u, upper.value[colours.at(0, y)])),
+               std::uint16_t(std::min(65535u, upper.value[colours.at(1, y)])));
     }
 }
 

@@ -12,6 +12,7 @@ namespace {
 using platform::compute::Kernel;
 using platform::compute::registerKernel;
 
+QV_KERNEL_CLONES
 void copyWide(const PassArguments& a, const Tile& tile) {
     forEachSampleIntoWide(a.texture(0), a.texture(1), tile,
                           [](auto sample, std::uint32_t& out) { out = sample; });
@@ -31,6 +32,7 @@ bool checkFiltered(const PassArguments& a, std::string& why) {
     return true;
 }
 
+QV_KERNEL_CLONES
 void filteredAccumulate(const PassArguments& a, const Tile& tile) {
     const Texture& frame = a.texture(0);
     const std::size_t n = channelsPerRow(frame, tile);

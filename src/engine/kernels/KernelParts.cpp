@@ -4,25 +4,6 @@
 
 #include <mutex>
 
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QV_THREAD_SANITIZER 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define QV_THREAD_SANITIZER 1
-#endif
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) &&                            \
-    !defined(QV_THREAD_SANITIZER)
-// A second copy for processors with 256-bit integer vectors, picked once when
-// the program loads; the plain copy serves every other processor. Not under
-// ThreadSanitizer, whose runtime is not ready when the loader picks the copy.
-#define QV_WIDE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define QV_WIDE_VECTOR_CLONES
-#endif
-
 namespace qv::kernels {
 
 void registerMergeKernels() {
@@ -38,18 +19,6 @@ void registerMergeKernels() {
 }
 
 namespace parts {
-
-QV_WIDE_VECTOR_CLONES
-void RoundedDivider::apply(const std::uint32_t* __restrict in, std::uint8_t* __restrict out,
-                           std::size_t n) const {
-    divideAll(in, out, n);
-}
-
-QV_WIDE_VECTOR_CLONES
-void RoundedDivider::apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out,
-                           std::size_t n) const {
-    divideAll(in, out, n);
-}
 
 bool isUint(TextureFormat format) {
     switch (format) {

@@ -8,6 +8,29 @@
 #include <limits>
 #include <string>
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QV_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define QV_THREAD_SANITIZER 1
+#endif
+
+// The row loops of every kernel are built three times, for processors with
+// 512-bit vectors (x86-64-v4), with 256-bit vectors and fused multiply-add
+// (x86-64-v3) and for any x86-64, and the loader picks the copy that fits
+// the processor when the program starts. Everything the loop calls is
+// inlined into each copy. Not under ThreadSanitizer, whose runtime is not
+// ready when the loader picks the copy, nor with clang, which spells the
+// processor levels differently.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(QV_THREAD_SANITIZER)
+#define QV_KERNEL_CLONES                                                                           \
+    __attribute__((flatten, target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#else
+#define QV_KERNEL_CLONES __attribute__((flatten))
+#endif
+
 // Building blocks shared by the kernel files (not part of the library's interface).
 namespace qv::kernels::parts {
 
@@ -89,67 +112,6 @@ template <class T>
 constexpr std::uint32_t maxOf() {
     return std::numeric_limits<T>::max();
 }
-
-// Divides by one count for a whole pass, rounding to nearest with halves up,
-// clamped to `top` (at most 65535). The sum is first capped where the
-// quotient reaches `top`; a float estimate of the quotient is then at most one
-// below the exact one and is corrected by the remainder in 32-bit integers,
-// so `apply` vectorises (an integer division or 64-bit arithmetic per channel
-// does not), with 256-bit vectors where the processor has them. Counts from 2^30 up, which no run
-// reaches, take the exact 64-bit division, since their remainder would not fit a signed 32-bit
-// value.
-class RoundedDivider {
-public:
-    RoundedDivider(std::uint32_t count, std::uint32_t top)
-        : count_(count), half_(count / 2), inverse_(1.0f / float(count)), top_(top),
-          wide_(count >= (1u << 30)) {
-        const std::uint64_t cap = std::uint64_t(top) * count - half_;
-        cap_ =
-            std::uint32_t(std::min<std::uint64_t>(cap, std::numeric_limits<std::uint32_t>::max()));
-    }
-
-    std::uint32_t operator()(std::uint32_t sum) const { return wide_ ? exact(sum) : fast(sum); }
-
-    // out[i] = the rounded quotient of in[i], for n values.
-    void apply(const std::uint32_t* __restrict in, std::uint8_t* __restrict out,
-               std::size_t n) const;
-    void apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out,
-               std::size_t n) const;
-
-private:
-    template <class P>
-    void divideAll(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n) const {
-        if (wide_) {
-            for (std::size_t i = 0; i < n; ++i) {
-                out[i] = P(exact(in[i]));
-            }
-            return;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = P(fast(in[i]));
-        }
-    }
-    std::uint32_t fast(std::uint32_t sum) const {
-        const std::uint32_t s = std::min(sum, cap_);
-        const std::uint32_t n = s + half_; // may wrap: only the remainder below matters
-        std::uint32_t q = std::uint32_t(std::int32_t(float(s) * inverse_));
-        const std::int32_t remainder = std::int32_t(n - q * count_); // in [-count, 2 count)
-        q -= remainder < 0 ? 1u : 0u;
-        q += remainder >= std::int32_t(count_) ? 1u : 0u;
-        return q;
-    }
-    std::uint32_t exact(std::uint32_t sum) const {
-        const std::uint64_t q = (std::uint64_t(sum) + half_) / count_;
-        return std::uint32_t(std::min<std::uint64_t>(q, top_));
-    }
-
-    std::uint32_t count_;
-    std::uint32_t half_;
-    float inverse_;
-    std::uint32_t top_;
-    std::uint32_t cap_; // sums from here up give `top`
-    bool wide_;
-};
 
 // v clamped into [0, top], with NaN giving 0 (std::clamp passes NaN through,
 // and converting NaN to an integer is undefined). The constant comes first in

@@ -10,13 +10,15 @@ namespace {
 using platform::compute::Kernel;
 using platform::compute::registerKernel;
 
-// t1 (32-bit maximum) = t0 where t0 exceeds it by more than c0.
+// t1 (32-bit maximum) = t0 where t0 exceeds it by more than c0. In 32 bits:
+// top + c0 saturates, and no sample exceeds 2^32 - 1.
+QV_KERNEL_CLONES
 void fold(const PassArguments& a, const Tile& tile) {
-    const std::uint64_t margin = Triple::from(a, 0, 0).value[0];
+    const std::uint32_t margin = Triple::from(a, 0, 0).value[0];
     forEachSampleIntoWide(a.texture(0), a.texture(1), tile,
                           [margin](auto sample, std::uint32_t& top) {
-                              const std::uint64_t v = sample;
-                              top = v > top + margin ? std::uint32_t(v) : top;
+                              const std::uint32_t v = sample;
+                              top = v > saturatingAdd(top, margin) ? v : top;
                           });
 }
 
@@ -28,6 +30,7 @@ bool checkCopyOut(const PassArguments& a, std::string& why) {
            require(sameChannels(a, 0, 1), why, "textures 0 and 1 differ in channels");
 }
 
+QV_KERNEL_CLONES
 void copyOut(const PassArguments& a, const Tile& tile) {
     const Texture& maximum = a.texture(0);
     const Texture& photo = a.texture(1);

@@ -7,7 +7,9 @@ namespace qv::kernels {
 // their kernels up, so the library is complete whoever asks first.
 //
 // Arithmetic common to all kernels: integer sums saturate at the top of their
-// type instead of wrapping; averages round to the nearest value, halves up;
+// type instead of wrapping; averages round to the nearest value, halves up,
+// exactly (as whole-number arithmetic would; a factor or gain that is not a
+// finite number counts as 1);
 // an average over a count of 0 leaves its output untouched; values written
 // into a photo are clamped to the photo's format. Textures: 8-bit RGBA and
 // 16-bit single-channel photos sum into 32-bit unsigned work textures with

@@ -44,6 +44,7 @@ void nightRow(const std::uint16_t* __restrict in, std::uint32_t* __restrict sum,
     }
 }
 
+QV_KERNEL_CLONES
 void nightSum(const PassArguments& a, const Tile& tile) {
     const bool fresh = a.value<std::uint32_t>(0).value_or(0) == 0;
     const Triple lower = Triple::from(a, 2, 0);

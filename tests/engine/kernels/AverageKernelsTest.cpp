@@ -1,5 +1,5 @@
 #include "KernelTestPass.hpp"
-#include "engine/kernels/KernelParts.hpp"
+#include "engine/kernels/RoundedDivider.hpp"
 
 #include <algorithm>
 #include <cmath>

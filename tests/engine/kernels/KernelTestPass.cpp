@@ -12,6 +12,24 @@ using namespace platform::compute;
 
 namespace {
 
+double channel(const Texture& t, std::size_t y, std::size_t i) {
+    switch (t.pixelFormat()) {
+    case TextureFormat::rgba8Uint:
+        return t.row<std::uint8_t>(y)[i];
+    case TextureFormat::r16Uint:
+    case TextureFormat::rgba16Unorm:
+        return t.row<std::uint16_t>(y)[i];
+    case TextureFormat::rgba16Float:
+        return floatFromHalf(t.row<std::uint16_t>(y)[i]);
+    case TextureFormat::rgba32Float:
+        return t.row<float>(y)[i];
+    default:
+        return t.row<std::uint32_t>(y)[i];
+    }
+}
+
+} // namespace
+
 void setChannel(const Texture& t, std::size_t y, std::size_t i, double v) {
     switch (t.pixelFormat()) {
     case TextureFormat::rgba8Uint:
@@ -32,24 +50,6 @@ void setChannel(const Texture& t, std::size_t y, std::size_t i, double v) {
         break;
     }
 }
-
-double channel(const Texture& t, std::size_t y, std::size_t i) {
-    switch (t.pixelFormat()) {
-    case TextureFormat::rgba8Uint:
-        return t.row<std::uint8_t>(y)[i];
-    case TextureFormat::r16Uint:
-    case TextureFormat::rgba16Unorm:
-        return t.row<std::uint16_t>(y)[i];
-    case TextureFormat::rgba16Float:
-        return floatFromHalf(t.row<std::uint16_t>(y)[i]);
-    case TextureFormat::rgba32Float:
-        return t.row<float>(y)[i];
-    default:
-        return t.row<std::uint32_t>(y)[i];
-    }
-}
-
-} // namespace
 
 Texture makeTexture(TextureFormat format, std::size_t width, std::size_t height,
                     std::initializer_list<double> values) {

@@ -18,6 +18,9 @@ using platform::compute::TextureFormat;
 Texture makeTexture(TextureFormat format, std::size_t width, std::size_t height,
                     std::initializer_list<double> channels = {});
 
+// Sets channel i of row y (a float for float formats, else whole).
+void setChannel(const Texture& texture, std::size_t y, std::size_t i, double value);
+
 // Every channel of a texture, row by row, as doubles.
 std::vector<double> contents(const Texture& texture);
 

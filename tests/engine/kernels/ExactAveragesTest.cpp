@@ -1,0 +1,166 @@
+// Every averaging kernel against exact integer arithmetic, at and around
+// each sum where its rounded output steps up, for every count from 1 to 1000.
+#include "ExactArithmetic.hpp"
+#include "KernelTestPass.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace qv::kernels::testing {
+namespace {
+
+using platform::compute::Device;
+using platform::compute::TextureDescriptor;
+
+// For every output k from 0 to top (every `stride`-th above `everyUpTo`,
+// and all of the last 64), the sums around the one where the exact value
+// crosses k + 1/2.
+std::vector<std::uint32_t> sumsAroundHalves(std::uint32_t count, double factor, std::uint32_t pivot,
+                                            std::uint32_t top, std::uint32_t everyUpTo,
+                                            std::uint32_t stride) {
+    std::vector<std::uint32_t> sums;
+    for (std::uint32_t k = 0; k <= top; ++k) {
+        if (k > everyUpTo && k % stride != 0 && k + 64 < top) {
+            continue;
+        }
+        const double half = k + 0.5;
+        const double crossing =
+            half <= pivot ? half * count : double(pivot) * count + (half - pivot) * count / factor;
+        const double base = std::floor(crossing);
+        for (double s = base - 1; s <= base + 1; ++s) {
+            if (s >= 0 && s <= 4294967295.0) {
+                sums.push_back(std::uint32_t(s));
+            }
+        }
+    }
+    sums.push_back(0);
+    sums.push_back(0xFFFFFFFFu);
+    return sums;
+}
+
+// A 32-bit texture holding `values` row by row (the rest 0), and a photo
+// texture of the same size.
+struct Sums {
+    Texture sums;
+    Texture photo;
+};
+
+Sums texturesFor(const std::vector<std::uint32_t>& values, TextureFormat photoFormat) {
+    const bool colour = photoFormat == TextureFormat::rgba8Uint;
+    const std::size_t channels = colour ? 4 : 1;
+    const std::size_t width = 509; // odd, so rows end inside a vector
+    const std::size_t height = (values.size() + width * channels - 1) / (width * channels);
+    auto device = Device::systemDefault();
+    const auto make = [&](TextureFormat format) {
+        return *device->makeTexture(TextureDescriptor::texture2D(format, width, height, false));
+    };
+    Sums made{make(colour ? TextureFormat::rgba32Uint : TextureFormat::r32Uint), make(photoFormat)};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        made.sums.row<std::uint32_t>(i / (width * channels))[i % (width * channels)] = values[i];
+    }
+    return made;
+}
+
+std::uint32_t photoValue(const Texture& photo, std::size_t i) {
+    const std::size_t perRow = photo.width() * channelCount(photo.pixelFormat());
+    return photo.pixelFormat() == TextureFormat::rgba8Uint
+               ? photo.row<std::uint8_t>(i / perRow)[i % perRow]
+               : photo.row<std::uint16_t>(i / perRow)[i % perRow];
+}
+
+struct Case {
+    const char* kernel;
+    TextureFormat photo;
+    double factor;
+    std::uint32_t pivot;
+};
+
+// Runs `c` over the sums around every half for every count from 1 to 1000
+// and compares each output with the exact value.
+void expectExactForAllCounts(const Case& c) {
+    const std::uint32_t top = c.photo == TextureFormat::rgba8Uint ? 255 : 65535;
+    int failures = 0;
+    for (std::uint32_t count = 1; count <= 1000 && failures < 10; ++count) {
+        // Every half over the whole range for a few counts (those where a
+        // float reciprocal puts halves just below), the low range for all.
+        const bool full = count <= 16 || count == 98 || count == 196 || count == 206 ||
+                          count == 214 || count == 322 || count == 374 || count == 392 ||
+                          count == 394 || count == 999 || count == 1000;
+        const auto values =
+            sumsAroundHalves(count, c.factor, c.pivot, top, full ? top : 2400, full ? 1 : 211);
+        const Sums t = texturesFor(values, c.photo);
+        const auto factorBits = float(c.factor);
+        if (std::string(c.kernel) == "frameAveragerNightMode") {
+            // The two sums split each value; the gain is a whole number.
+            Texture second = texturesFor(values, c.photo).sums;
+            const std::size_t perRow = t.sums.width() * channelCount(t.sums.pixelFormat());
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                t.sums.row<std::uint32_t>(i / perRow)[i % perRow] = values[i] / 3;
+                second.row<std::uint32_t>(i / perRow)[i % perRow] = values[i] - values[i] / 3;
+            }
+            ASSERT_TRUE(
+                runKernel(c.kernel, {t.photo, t.sums, second},
+                          {{0, uintBuffer({count})}, {1, uintBuffer({std::uint32_t(c.factor)})}}));
+        } else if (std::string(c.kernel) == "v2NightModeResult") {
+            ASSERT_TRUE(runKernel(c.kernel, {t.photo, t.sums},
+                                  {{0, uintBuffer({count})},
+                                   {1, uintBuffer({c.pivot})},
+                                   {4, floatBuffer(factorBits)}}));
+        } else {
+            ASSERT_TRUE(runKernel(c.kernel, {t.photo, t.sums},
+                                  {{0, uintBuffer({count})},
+                                   {1, floatBuffer(factorBits)},
+                                   {2, uintBuffer({c.pivot})}}));
+        }
+        for (std::size_t i = 0; i < values.size() && failures < 10; ++i) {
+            const std::uint32_t expected =
+                exactStretched(values[i], count, double(factorBits), c.pivot, top);
+            const std::uint32_t actual = photoValue(t.photo, i);
+            if (actual != expected) {
+                ADD_FAILURE() << c.kernel << " factor " << c.factor << " pivot " << c.pivot
+                              << ": sum " << values[i] << " over " << count << " gives " << actual
+                              << ", not " << expected;
+                ++failures;
+            }
+        }
+    }
+}
+
+TEST(ExactAverages, PlainAveragesRoundEveryHalfUp) {
+    expectExactForAllCounts({"frameAverager", TextureFormat::r16Uint, 1.0, 0});
+    expectExactForAllCounts({"frameAveragerRGB", TextureFormat::rgba8Uint, 1.0, 0});
+}
+
+TEST(ExactAverages, BoostedAveragesRoundEveryHalfUp) {
+    // The star-trail boost, then factors whose halves fall on and off whole sums.
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 2.0, 2112});
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 1.5, 100});
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, std::cbrt(2.0), 528});
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::rgba8Uint, 3.0, 16});
+}
+
+TEST(ExactAverages, NightResultsRoundEveryHalfUpForWholeAndFractionalGains) {
+    for (const double gain : {1.0, 2.0, 0.5, 1.0 / std::cbrt(2.0), 16.0}) {
+        expectExactForAllCounts({"v2NightModeResult", TextureFormat::r16Uint, gain, 528});
+    }
+}
+
+TEST(ExactAverages, PairAveragesRoundEveryHalfUp) {
+    expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::r16Uint, 1.0, 0});
+    expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::r16Uint, 3.0, 0});
+    expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::rgba8Uint, 1.0, 0});
+}
+
+TEST(ExactAverages, TheReferenceItselfRoundsHalvesUp) {
+    // 96579 over 98 frames is 985.5: written 986.
+    EXPECT_EQ(exactStretched(96579, 98, 1.0, 0, 65535), 986u);
+    EXPECT_EQ(exactStretched(96578, 98, 1.0, 0, 65535), 985u);
+    // Mean 2113.25 above the pivot 2112, doubled: 2114.5, written 2115.
+    EXPECT_EQ(exactStretched(8453, 4, 2.0, 2112, 65535), 2115u);
+    EXPECT_EQ(exactStretched(8452, 4, 2.0, 2112, 65535), 2114u);
+    EXPECT_EQ(exactStretched(0xFFFFFFFFu, 1, 2.0, 2112, 65535), 65535u);
+}
+
+} // namespace
+} // namespace qv::kernels::testing
