@@ -1,43 +1,46 @@
-// Bandwidth of the merge passes on 12-megapixel frames (4032 x 3024), each
-// run through the compute layer as a merger runs it (command buffer, encoder,
-// dispatch, commit, wait), against a plain multi-threaded copy of the same
-// number of bytes in the same run. Prints each pass's effective bandwidth
-// (bytes read plus written per second) and its ratio to the copy's. A
-// merger's whole addition is timed against the bare pass, with the heap
-// allocations it makes (its console lines; never a frame-sized buffer).
-//   merge_passes_bench [repetitions]
-#include "engine/MetaDataCustomizer.hpp"
-#include "engine/ProcessedPhotoMergers.hpp"
-#include "engine/RawAveragingMergers.hpp"
+// The merge passes on 12-megapixel frames (4032 x 3024), each run through the
+// compute layer as a merger runs it (command buffer, encoder, dispatch,
+// commit, wait), against a hand-written loop doing the same arithmetic over
+// the same textures (HandLoops.hpp) in the same run. Then a sequence's whole
+// addPhoto in each mode against the bare passes it runs, with the photos a
+// second it allows and the heap allocations it makes. Every figure is the
+// median of interleaved repetitions; the program then runs itself again
+// pinned to two CPUs. OpenMP's threads wait passively (OMP_WAIT_POLICY).
+//   merge_passes_bench [repetitions [only passes whose name holds this text]]
+#include "BenchSupport.hpp"
+#include "HandLoops.hpp"
+#include "engine/ExposureSequence.hpp"
+#include "engine/PhotoMergerChoice.hpp"
 #include "engine/kernels/MergeKernels.hpp"
-#include "platform/capture/CapturedPhoto.hpp"
+#include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/compute/CommandQueue.hpp"
 #include "platform/compute/Device.hpp"
 #include "platform/compute/TextureCache.hpp"
 #include "platform/console/Console.hpp"
-#include "platform/media/PixelBuffer.hpp"
+#include "platform/store/UserDefaults.hpp"
+#include "platform/dispatch/ProcessorBudget.hpp"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
+#include <filesystem>
+#include <iterator>
+#include <map>
 #include <new>
+#include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 // Every heap allocation of the program is counted.
 namespace {
 std::atomic<std::size_t> allocationCount{0};
-std::atomic<std::size_t> allocatedBytes{0};
 } // namespace
 
 void* operator new(std::size_t size) {
     allocationCount.fetch_add(1, std::memory_order_relaxed);
-    allocatedBytes.fetch_add(size, std::memory_order_relaxed);
     if (void* memory = std::malloc(size == 0 ? 1 : size)) {
         return memory;
     }
@@ -52,64 +55,35 @@ void operator delete(void* memory, std::size_t) noexcept {
 
 using namespace qv::platform;
 using namespace qv::platform::compute;
+namespace hand = qv::bench::hand;
 
 namespace {
 
 constexpr std::size_t width = 4032;
 constexpr std::size_t height = 3024;
 
-// The fastest of `repetitions` runs, in seconds.
-double fastest(int repetitions, const std::function<void()>& work) {
-    double best = 1e9;
-    for (int i = 0; i < repetitions; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
-struct CopyJob {
-    const std::byte* from;
-    std::byte* to;
-    std::size_t chunk;
-    std::size_t size;
-};
-
-void copyChunk(void* context, std::size_t index) {
-    const auto& job = *static_cast<CopyJob*>(context);
-    const std::size_t start = index * job.chunk;
-    std::memcpy(job.to + start, job.from + start, std::min(job.chunk, job.size - start));
-}
-
-// Seconds to copy `traffic` / 2 bytes on every core (reading and writing
-// together move `traffic` bytes).
-double copySeconds(Device& device, std::size_t traffic, int repetitions) {
-    const std::size_t size = traffic / 2;
-    std::vector<std::byte> from(size, std::byte{1});
-    std::vector<std::byte> to(size);
-    CopyJob job{from.data(), to.data(), 256 * 1024, size};
-    const std::size_t chunks = (size + job.chunk - 1) / job.chunk;
-    return fastest(repetitions, [&] { device.workerPool().run(chunks, copyChunk, &job); });
-}
-
-struct Bench {
+// Runs passes through the compute layer the way GpuMergeFrame does.
+struct Passes {
     std::shared_ptr<Device> device = Device::systemDefault();
     std::shared_ptr<CommandQueue> queue = device->makeCommandQueue();
     std::shared_ptr<const Library> library = device->makeDefaultLibrary();
+    std::optional<TextureCache> cache = TextureCache::make(*device);
 
-    std::shared_ptr<const ComputePipelineState> pipeline(const std::string& name) {
+    std::shared_ptr<const ComputePipelineState> pipeline(const std::string& name) const {
         std::string error;
         return device->makeComputePipelineState(*library->makeFunction(name), error);
     }
 
-    Texture work(TextureFormat format) {
+    Texture work(TextureFormat format) const {
         return *device->makeTexture(TextureDescriptor::texture2D(format, width, height, false));
     }
 
-    void pass(const std::shared_ptr<const ComputePipelineState>& pipeline,
-              const std::vector<Texture>& textures, const std::vector<Buffer>& buffers) {
+    Buffer buffer(const void* bytes, std::size_t length) const {
+        return *device->makeBuffer(bytes, length);
+    }
+
+    void run(const std::shared_ptr<const ComputePipelineState>& pipeline,
+             const std::vector<Texture>& textures, const std::vector<Buffer>& buffers) const {
         auto commandBuffer = queue->makeCommandBuffer();
         auto* encoder = commandBuffer->makeComputeCommandEncoder();
         encoder->setLabel("Bench");
@@ -133,134 +107,307 @@ struct Bench {
     }
 };
 
+hand::Plane plane(const Texture& t) {
+    return {t.row<std::byte>(0), t.bytesPerRow()};
+}
+
+hand::Extent extent(const Texture& t) {
+    return {t.width(), channelCount(t.pixelFormat()), t.height()};
+}
+
+// Fills every channel with values from `low` to `high`.
+void fill(const Texture& t, std::uint32_t low, std::uint32_t high, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::uint32_t> value(low, high);
+    const std::size_t n = t.width() * channelCount(t.pixelFormat());
+    for (std::size_t y = 0; y < t.height(); ++y) {
+        for (std::size_t i = 0; i < n; ++i) {
+            switch (t.pixelFormat()) {
+            case TextureFormat::rgba8Uint:
+                t.row<std::uint8_t>(y)[i] = std::uint8_t(value(random));
+                break;
+            case TextureFormat::r16Uint:
+            case TextureFormat::rgba16Unorm:
+                t.row<std::uint16_t>(y)[i] = std::uint16_t(value(random));
+                break;
+            case TextureFormat::rgba32Float:
+                t.row<float>(y)[i] = float(value(random)) / 65535.0f;
+                break;
+            default:
+                t.row<std::uint32_t>(y)[i] = value(random);
+                break;
+            }
+        }
+    }
+}
+
+struct Pass {
+    const char* name;
+    std::size_t bytesPerTexel; // read plus written
+    std::function<void()> ours;
+    std::function<void()> reference;
+};
+
+// A photo texture over a new pixel buffer, and the buffer it needs to live.
+struct Photo {
+    std::shared_ptr<PixelBuffer> buffer;
+    Texture texture;
+};
+
+Photo photo(const Passes& passes, FourCharCode format, TextureFormat textureFormat) {
+    auto buffer = PixelBuffer::make(width, height, format);
+    auto texture = *passes.cache->makeTexture(buffer, textureFormat, width, height, 0);
+    return {std::move(buffer), texture};
+}
+
+void printPasses(const std::vector<Pass>& passes, int repetitions) {
+    std::vector<qv::bench::Contender> contenders;
+    for (const Pass& p : passes) {
+        contenders.push_back({p.ours, p.reference});
+    }
+    const auto timings = qv::bench::timeInterleaved(contenders, repetitions);
+    std::printf("%-36s %8s %8s %6s %8s\n", "pass", "ms", "hand ms", "ratio", "GB/s");
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const auto& t = timings[i];
+        const double bytes = double(passes[i].bytesPerTexel) * width * height;
+        std::printf("%-36s %8.2f %8.2f %6.2f %8.1f\n", passes[i].name, t.ours * 1e3,
+                    t.reference * 1e3, t.ratio(), bytes / t.ours / 1e9);
+    }
+}
+
+// A sequence in one mode fed the same 12-megapixel photo over and over.
+struct SequenceCase {
+    const char* name;
+    qv::SequenceMode mode;
+    FourCharCode format;
+    std::vector<const char*> bare; // the passes one addPhoto runs, by name
+};
+
+void printSequences(const std::vector<Pass>& passes, int repetitions) {
+    std::map<std::string, const Pass*> byName;
+    for (const Pass& p : passes) {
+        byName[p.name] = &p;
+    }
+    const std::vector<SequenceCase> cases = {
+        {"RAW frame averaging",
+         qv::SequenceMode::frameAveraging,
+         pixelformat::bayer14RGGB,
+         {"Bayer sum"}},
+        {"RGBA8 frame averaging",
+         qv::SequenceMode::frameAveraging,
+         pixelformat::bgra32,
+         {"RGBA8 sum"}},
+        {"RAW night mode",
+         qv::SequenceMode::nightMode,
+         pixelformat::bayer14RGGB,
+         {"Bayer night sum"}},
+        {"RAW light trails",
+         qv::SequenceMode::lightTrails,
+         pixelformat::bayer14RGGB,
+         {"Bayer light trail"}},
+        {"RAW star trails (groups of 1)",
+         qv::SequenceMode::starTrails,
+         pixelformat::bayer14RGGB,
+         {"Bayer filtered star-trail sum", "Bayer boosted average", "R32 clear",
+          "Bayer maximum fold"}},
+    };
+    auto defaults = UserDefaults::inMemory();
+    std::vector<std::shared_ptr<qv::ExposureSequence>> sequences;
+    std::vector<std::shared_ptr<CapturedPhoto>> photos;
+    std::vector<qv::bench::Contender> contenders;
+    for (const SequenceCase& c : cases) {
+        SyntheticPhotoOptions options;
+        options.width = width;
+        options.height = height;
+        options.pixelFormat = c.format;
+        auto photo = makeSyntheticPhoto(options);
+        auto sequence = qv::ExposureSequence::make(*defaults);
+        sequence->sequenceMode = c.mode;
+        sequence->trailNumberOfFramesToAverage = 3;
+        sequence->start();
+        // The first photo makes the merger; star trails take two filter frames next.
+        for (int i = 0; i < 4; ++i) {
+            sequence->addPhoto(photo);
+        }
+        std::vector<const Pass*> bare;
+        for (const char* name : c.bare) {
+            bare.push_back(byName.at(name));
+        }
+        contenders.push_back({[sequence, photo] { sequence->addPhoto(photo); },
+                              [bare] {
+                                  for (const Pass* p : bare) {
+                                      p->ours();
+                                  }
+                              }});
+        sequences.push_back(sequence);
+        photos.push_back(photo);
+    }
+    const auto timings = qv::bench::timeInterleaved(contenders, repetitions);
+    std::printf("\n%-36s %8s %8s %6s %9s %7s\n", "sequence addPhoto", "ms", "bare ms", "ratio",
+                "photos/s", "allocs");
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::size_t before = allocationCount.load();
+        constexpr int counted = 5;
+        for (int n = 0; n < counted; ++n) {
+            sequences[i]->addPhoto(photos[i]);
+        }
+        const std::size_t allocations = (allocationCount.load() - before) / counted;
+        const auto& t = timings[i];
+        std::printf("%-36s %8.2f %8.2f %6.2f %9.0f %7zu\n", cases[i].name, t.ours * 1e3,
+                    t.reference * 1e3, t.ratio(), 1.0 / t.ours, allocations);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    // OpenMP's threads would otherwise spin between the reference loops and
+    // take the cores from the passes measured next to them.
+    if (!std::getenv("OMP_WAIT_POLICY")) {
+        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
+        execv("/proc/self/exe", argv);
+    }
+    const bool pinned = qv::bench::isPinnedCopy(argc, argv);
+    const int repetitions = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 21;
+    // The sequences read their settings from a folder of their own.
+    std::string home = (std::filesystem::temp_directory_path() / "qv-bench-XXXXXX").string();
+    setenv("QV_HOME", mkdtemp(home.data()), 1);
+    setConsoleSink([](std::string_view) {}); // the mergers' timing lines
     qv::kernels::registerMergeKernels();
-    Bench bench;
-    auto cache = TextureCache::make(*bench.device);
+    hand::setThreads(processorBudget());
 
-    auto bayerPhoto = PixelBuffer::make(width, height, pixelformat::bayer14RGGB);
-    auto colourPhoto = PixelBuffer::make(width, height, pixelformat::bgra32);
-    const Texture bayer = *cache->makeTexture(bayerPhoto, TextureFormat::r16Uint, width, height, 0);
-    const Texture colour =
-        *cache->makeTexture(colourPhoto, TextureFormat::rgba8Uint, width, height, 0);
-    const Texture bayerSum = bench.work(TextureFormat::r32Uint);
-    const Texture colourSum = bench.work(TextureFormat::rgba32Uint);
-    const Texture colourMax = bench.work(TextureFormat::rgba32Uint);
-    const Texture bayerMax = bench.work(TextureFormat::r32Uint);
-    const Texture filterA = bench.work(TextureFormat::r32Uint);
-    const Texture filterB = bench.work(TextureFormat::r32Uint);
-    const auto parameter = [&](const auto& value) {
-        return *bench.device->makeBuffer(&value, sizeof value);
-    };
+    std::printf("%s%zu x %zu frames, %s, median of %d interleaved runs\n",
+                pinned ? "\n== pinned to two CPUs ==\n" : "", width, height,
+                qv::bench::machineLine().c_str(), repetitions);
+
+    Passes passes;
+    const Photo bayer = photo(passes, pixelformat::bayer14RGGB, TextureFormat::r16Uint);
+    const Photo bayerOut = photo(passes, pixelformat::bayer14RGGB, TextureFormat::r16Uint);
+    const Photo colour = photo(passes, pixelformat::bgra32, TextureFormat::rgba8Uint);
+    const Photo colourOut = photo(passes, pixelformat::bgra32, TextureFormat::rgba8Uint);
+    const Photo pro = photo(passes, pixelformat::rgba64LE, TextureFormat::rgba16Unorm);
+    const Photo proOut = photo(passes, pixelformat::rgba64LE, TextureFormat::rgba16Unorm);
+    const Texture bayerSum = passes.work(TextureFormat::r32Uint);
+    const Texture bayerMeanSum = passes.work(TextureFormat::r32Uint); // read by the averages only
+    const Texture bayerMax = passes.work(TextureFormat::r32Uint);
+    const Texture filterA = passes.work(TextureFormat::r32Uint);
+    const Texture filterB = passes.work(TextureFormat::r32Uint);
+    const Texture colourSum = passes.work(TextureFormat::rgba32Uint);
+    const Texture colourMeanSum = passes.work(TextureFormat::rgba32Uint);
+    const Texture colourMax = passes.work(TextureFormat::rgba32Uint);
+    const Texture proSum = passes.work(TextureFormat::rgba32Float);
+    const Texture proMeanSum = passes.work(TextureFormat::rgba32Float);
     const std::uint32_t frames = 7;
-    const Buffer count = parameter(frames);
-    // The night sum's parameters: frame number, black level, lower and upper
-    // limits per colour, the constant (1, 0, 0), the RGGB pattern.
+    fill(bayer.texture, 0, 16383, 1);
+    fill(colour.texture, 0, 255, 2);
+    fill(pro.texture, 0, 65535, 3);
+    fill(bayerMeanSum, 0, frames * 16383, 4);
+    fill(colourMeanSum, 0, frames * 255, 5);
+    fill(proMeanSum, 0, frames * 65535, 6);
+    fill(filterA, 0, 16383, 7);
+    fill(filterB, 0, 16383, 8);
+    fill(bayerMax, 0, 16383, 9);
+    fill(colourMax, 0, 255, 10);
+
     const std::uint32_t black = 528;
     const std::uint32_t lower[3] = {528, 532, 532};
     const std::uint32_t upper[3] = {2308, 4092, 3020};
     const std::uint32_t constant[3] = {1, 0, 0};
     const std::uint8_t rggb[4] = {0, 1, 1, 2};
-    const std::vector<Buffer> night = {
-        count,          parameter(black), parameter(lower), parameter(upper), parameter(constant),
-        parameter(rggb)};
+    const float boost = 2.0f;
+    const std::uint32_t pivot = 2112;
+    const float gain = 1.5f;
+    const std::uint32_t margin[3] = {5, 0, 0};
+    const std::uint32_t noMargin[3] = {0, 0, 0};
+    const std::uint32_t pairGain = 1;
+    const auto value = [&](const auto& v) { return passes.buffer(&v, sizeof v); };
+    const Buffer count = value(frames);
+    const std::vector<Buffer> night = {count,        value(black),    value(lower),
+                                       value(upper), value(constant), value(rggb)};
+    const std::vector<Buffer> nightResult = {count,        value(black), value(lower),
+                                             value(upper), value(gain),  value(rggb)};
 
-    struct Case {
-        const char* name;
-        std::shared_ptr<const ComputePipelineState> pipeline;
-        std::vector<Texture> textures;
-        std::vector<Buffer> buffers;
-        std::size_t bytesPerPixel; // read plus written
+    const auto kernel = [&](const char* name, std::vector<Texture> textures,
+                            std::vector<Buffer> buffers = {}) {
+        auto pipeline = passes.pipeline(name);
+        return [&passes, pipeline, textures, buffers] { passes.run(pipeline, textures, buffers); };
     };
-    const std::vector<Case> cases = {
-        {"Bayer accumulation (R16 into R32)",
-         bench.pipeline("frameAccumulator"),
-         {bayer, bayerSum},
-         {},
-         2 + 4 + 4},
-        {"RGBA8 accumulation (into RGBA32)",
-         bench.pipeline("frameAccumulator"),
-         {colour, colourSum},
-         {},
-         4 + 16 + 16},
-        {"RGBA8 light trail (sum and maximum)",
-         bench.pipeline("lightTrailerRGB"),
-         {colour, colourSum, colourMax},
-         {},
-         4 + 2 * (16 + 16)},
-        {"RGBA8 average (RGBA32 into RGBA8)",
-         bench.pipeline("frameAveragerRGB"),
-         {colour, colourSum},
-         {count},
-         16 + 4},
-        {"Bayer night sum (clamped per colour)",
-         bench.pipeline("v2FrameAccumulator"),
-         {bayer, bayerSum},
-         night,
-         2 + 4 + 4},
-        // Frame, two filter frames and the sum read; the older filter and the sum written.
-        {"Bayer filtered star-trail sum",
-         bench.pipeline("frameAccumulatorWithFilter"),
-         {bayer, filterA, filterB, bayerSum},
-         {},
-         2 + 4 + 4 + 4 + 4 + 4},
-        {"Bayer light trail (sum and maximum)",
-         bench.pipeline("lightTrailer"),
-         {bayer, bayerSum, bayerMax},
-         {},
-         2 + 2 * (4 + 4)},
+    const Texture& b = bayer.texture;
+    const Texture& c = colour.texture;
+    const auto e16 = extent(b);
+    const auto e8 = extent(c);
+    const auto eFloat = extent(pro.texture);
+    const std::vector<Pass> all = {
+        {"Bayer sum", 2 + 4 + 4, kernel("frameAccumulator", {b, bayerSum}),
+         [&] { hand::accumulate16(plane(b), plane(bayerSum), e16); }},
+        {"RGBA8 sum", 4 + 16 + 16, kernel("frameAccumulator", {c, colourSum}),
+         [&] { hand::accumulate8(plane(c), plane(colourSum), e8); }},
+        {"Bayer light trail", 2 + 2 * (4 + 4), kernel("lightTrailer", {b, bayerSum, bayerMax}),
+         [&] { hand::lightTrail16(plane(b), plane(bayerSum), plane(bayerMax), e16); }},
+        {"RGBA8 light trail", 4 + 2 * (16 + 16),
+         kernel("lightTrailerRGB", {c, colourSum, colourMax}),
+         [&] { hand::lightTrail8(plane(c), plane(colourSum), plane(colourMax), e8); }},
+        {"Bayer average", 4 + 2, kernel("frameAverager", {bayerOut.texture, bayerMeanSum}, {count}),
+         [&] { hand::average16(plane(bayerOut.texture), plane(bayerMeanSum), e16, frames); }},
+        {"RGBA8 average", 16 + 4,
+         kernel("frameAveragerRGB", {colourOut.texture, colourMeanSum}, {count}),
+         [&] { hand::average8(plane(colourOut.texture), plane(colourMeanSum), e8, frames); }},
+        {"Bayer boosted average", 4 + 2,
+         kernel("frameAverageBooster", {bayerOut.texture, bayerMeanSum},
+                {count, value(boost), value(pivot)}),
+         [&] {
+             hand::boostedAverage(plane(bayerOut.texture), plane(bayerMeanSum), e16, frames, boost,
+                                  pivot);
+         }},
+        {"Bayer night sum", 2 + 4 + 4, kernel("v2FrameAccumulator", {b, bayerSum}, night),
+         [&] { hand::nightSum(plane(b), plane(bayerSum), e16, lower, upper); }},
+        {"Bayer night result", 4 + 2,
+         kernel("v2NightModeResult", {bayerOut.texture, bayerMeanSum}, nightResult),
+         [&] {
+             hand::nightResult(plane(bayerOut.texture), plane(bayerMeanSum), e16, frames, black,
+                               upper, gain);
+         }},
+        {"Bayer filter copy", 2 + 4, kernel("frameCopy", {b, filterA}),
+         [&] { hand::frameCopy(plane(b), plane(filterA), e16); }},
+        {"Bayer filtered star-trail sum", 2 + 4 + 4 + 4 + 4 + 4,
+         kernel("frameAccumulatorWithFilter", {b, filterA, filterB, bayerSum}),
+         [&] {
+             hand::filteredSum(plane(b), plane(filterA), plane(filterB), plane(bayerSum), e16);
+         }},
+        {"Bayer maximum fold", 2 + 4 + 4, kernel("starTrailer", {b, bayerMax}, {value(margin)}),
+         [&] { hand::fold16(plane(b), plane(bayerMax), e16, margin[0]); }},
+        {"RGBA8 maximum fold", 4 + 16 + 16,
+         kernel("starTrailer", {c, colourMax}, {value(noMargin)}),
+         [&] { hand::fold8(plane(c), plane(colourMax), e8, 0); }},
+        {"Bayer maximum copy-out", 4 + 2, kernel("getMaxFrame", {bayerMax, bayerOut.texture}),
+         [&] { hand::copyOut16(plane(bayerMax), plane(bayerOut.texture), e16); }},
+        {"RGBA8 maximum copy-out", 16 + 4, kernel("getMaxFrameRGB", {colourMax, colourOut.texture}),
+         [&] { hand::copyOut8(plane(colourMax), plane(colourOut.texture), e8); }},
+        {"R32 clear", 4, kernel("resetAccumulator", {filterB}),
+         [&] { hand::clear(plane(filterB), e16, 4); }},
+        {"ProRAW sum (float)", 8 + 16 + 16, kernel("proFrameAccumulator", {pro.texture, proSum}),
+         [&] { hand::proAccumulate(plane(pro.texture), plane(proSum), eFloat); }},
+        {"ProRAW average (float)", 16 + 8,
+         kernel("proFrameAverager", {proOut.texture, proMeanSum}, {count}),
+         [&] { hand::proAverage(plane(proOut.texture), plane(proMeanSum), eFloat, frames); }},
+        {"Bayer pair average", 4 + 4 + 2,
+         kernel("frameAveragerNightMode", {bayerOut.texture, bayerMeanSum, filterA},
+                {count, value(pairGain)}),
+         [&] {
+             hand::pairAverage(plane(bayerOut.texture), plane(bayerMeanSum), plane(filterA), e16,
+                               frames, pairGain);
+         }},
     };
-
-    std::printf("%zu x %zu frames, %zu worker threads plus the caller, best of %d runs\n", width,
-                height, bench.device->workerPool().workerCount(), repetitions);
-    std::printf("%-40s %9s %9s %9s %7s\n", "pass", "ms", "GB/s", "copy GB/s", "ratio");
-    for (const Case& c : cases) {
-        const std::size_t traffic = c.bytesPerPixel * width * height;
-        const double seconds =
-            fastest(repetitions, [&] { bench.pass(c.pipeline, c.textures, c.buffers); });
-        const double copy = copySeconds(*bench.device, traffic, repetitions);
-        const double rate = double(traffic) / seconds / 1e9;
-        const double copyRate = double(traffic) / copy / 1e9;
-        std::printf("%-40s %9.2f %9.2f %9.2f %7.2f\n", c.name, seconds * 1e3, rate, copyRate,
-                    rate / copyRate);
+    const char* only = argc > 2 && argv[2][0] != '-' ? argv[2] : nullptr;
+    if (only) {
+        std::vector<Pass> chosen;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
+                     [&](const Pass& p) { return std::strstr(p.name, only) != nullptr; });
+        printPasses(chosen, repetitions);
+    } else {
+        printPasses(all, repetitions);
+        printSequences(all, repetitions);
     }
-
-    // A merger's whole addition (guard, photo texture, pass, bookkeeping)
-    // against the bare accumulation pass above.
-    std::printf("\n%-40s %9s %9s %7s %7s %7s\n", "merger addition", "ms", "pass ms", "ratio",
-                "allocs", "bytes");
-    const auto photoOf = [](const std::shared_ptr<PixelBuffer>& buffer, bool raw) {
-        CapturedPhoto::Properties properties;
-        properties.pixelBuffer = buffer;
-        properties.isRawPhoto = raw;
-        return CapturedPhoto::make(std::move(properties));
-    };
-    qv::platform::ConsoleCapture quiet; // the mergers' timing lines
-    auto& customizer = qv::MetaDataCustomizer::shared();
-    auto rawPhoto = photoOf(bayerPhoto, true);
-    auto colourPhotoCaptured = photoOf(colourPhoto, false);
-    auto rawMerger = qv::MetalRAWPhotoMerger::make(rawPhoto, true, customizer);
-    auto colourMerger = qv::MetalRGBA32PhotoMerger::make(colourPhotoCaptured, customizer);
-    const struct {
-        const char* name;
-        qv::PhotoMerger* merger;
-        std::shared_ptr<CapturedPhoto> photo;
-        const Case& bare;
-    } additions[] = {{"Bayer RAW addPhoto", rawMerger.get(), rawPhoto, cases[0]},
-                     {"RGBA8 addPhoto", colourMerger.get(), colourPhotoCaptured, cases[1]}};
-    for (const auto& a : additions) {
-        const std::size_t allocationsBefore = allocationCount.load();
-        const std::size_t bytesBefore = allocatedBytes.load();
-        const double add = fastest(repetitions, [&] { a.merger->addPhoto(a.photo); });
-        const std::size_t allocations = (allocationCount.load() - allocationsBefore) / repetitions;
-        const std::size_t bytes = (allocatedBytes.load() - bytesBefore) / repetitions;
-        const double pass =
-            fastest(repetitions, [&] { bench.pass(a.bare.pipeline, a.bare.textures, {}); });
-        std::printf("%-40s %9.2f %9.2f %7.2f %7zu %7zu\n", a.name, add * 1e3, pass * 1e3,
-                    add / pass, allocations, bytes);
-    }
-    return 0;
+    std::printf("load average at the end: %s\n", qv::bench::machineLine().c_str());
+    return pinned ? 0 : qv::bench::runPinnedCopy(argc, argv);
 }
