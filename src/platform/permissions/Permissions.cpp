@@ -231,7 +231,7 @@ void Permissions::request(PermissionService service,
                 answered(std::nullopt);
                 return;
             }
-            state->presenter(promptFor(service), [answered](bool allow) { answered(allow); });
+            state->presenter(promptFor(service), answered);
         });
 }
 

@@ -41,9 +41,12 @@ struct PermissionOptions {
 
 class Permissions {
 public:
-    // Shows `prompt` and calls `answer` once on the main queue with the user's choice.
+    // Shows `prompt` and calls `answer` once on the main queue with the user's choice, or
+    // with nothing when the prompt went away unanswered (the window closed): then nothing
+    // is granted or stored.
+    using PromptAnswer = std::function<void(std::optional<bool> allow)>;
     using PromptPresenter =
-        std::function<void(const PermissionPrompt& prompt, std::function<void(bool allow)> answer)>;
+        std::function<void(const PermissionPrompt& prompt, PromptAnswer answer)>;
 
     // The app's permissions, in the config folder, made on first use with the options
     // given to configure() before it (the app's command line).

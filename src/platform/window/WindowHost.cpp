@@ -44,7 +44,8 @@ struct WindowHost::Sdl {
         if (window != nullptr) {
             SDL_DestroyWindow(window);
         }
-        SDL_Quit();
+        // Only video: the sound output keeps the audio it opened for itself.
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 };
 
@@ -59,10 +60,10 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         error = "no display to open the window on; set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("no display to open the window on (") + SDL_GetError() +
                 "); set DISPLAY or WAYLAND_DISPLAY";
-        SDL_Quit();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
     auto sdl = std::make_unique<Sdl>();

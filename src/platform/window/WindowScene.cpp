@@ -1,13 +1,38 @@
 #include "platform/window/WindowScene.hpp"
 
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/system/Application.hpp"
+#include "platform/ui/views/Views.hpp"
+#include "platform/window/PhoneKeyActions.hpp"
 
 #include <chrono>
 
 namespace qv::platform::window {
 
-WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content)
-    : host_(host), graph_(std::move(content)) {
+namespace {
+
+ApplicationState applicationState(ui::ScenePhase phase) {
+    switch (phase) {
+    case ui::ScenePhase::active:
+        return ApplicationState::active;
+    case ui::ScenePhase::inactive:
+        return ApplicationState::inactive;
+    case ui::ScenePhase::background:
+        break;
+    }
+    return ApplicationState::background;
+}
+
+} // namespace
+
+WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
+                         Permissions& permissions)
+    : host_(host),
+      overlay_(std::make_unique<SystemOverlay>(permissions, [this] { graph_.invalidate(); })),
+      graph_([this, content = std::move(content)] {
+          // The window's own layer lies above the app's tree.
+          return ui::ZStack({content(), overlay_->body()});
+      }) {
     graph_.setAnimationsEnabled(true);
     graph_.setScenePhase(host_.scenePhase());
     graph_.setInvalidationHandler([this] { host_.requestRedraw(); });
@@ -16,7 +41,12 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content)
         graph_.pointer({input.phase, input.location, ui::inputTimeNow()});
     });
     host_.onResize([this](PointSize) { invalidate(); });
+    host_.onKey(applyPhoneKey);
+    Application::shared().setState(applicationState(host_.scenePhase()));
+    Application::shared().setIdleTimerHook(
+        [this](bool disabled) { host_.setIdleTimerDisabled(disabled); });
     host_.onScenePhase([this](ui::ScenePhase phase) {
+        Application::shared().setState(applicationState(phase));
         graph_.setScenePhase(phase);
         if (phaseHandler_) {
             phaseHandler_(phase);
@@ -45,6 +75,8 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content)
 }
 
 WindowScene::~WindowScene() {
+    Application::shared().setIdleTimerHook({});
+    host_.onKey(nullptr);
     MainLoop::setWakeup(nullptr);
     host_.setMainLoop({});
     host_.onDraw(nullptr);
@@ -63,6 +95,7 @@ void WindowScene::draw(const Frame& frame) {
     options.safeAreaInsets = {frame.safeAreaTop, 0, frame.safeAreaBottom, 0};
     options.scale = frame.scale;
     graph_.setOptions(options);
+    Application::shared().setNativeScreenSize({frame.width, frame.height});
     graph_.update();
     shown_ = true;
     graph_.renderInto(frame.pixels, frame.width, frame.height, frame.stride);

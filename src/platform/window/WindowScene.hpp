@@ -4,9 +4,15 @@
 // changed (state, observed objects, input, timers, drained main-queue work), animations
 // run frame by frame, presses routed through the graph's hit testing and gestures, and
 // the host's scene phase handed to the views' environment.
+//
+// It also connects the window to the phone's services while it lives: the permission
+// prompt and the settings panel drawn above the app's tree (SystemOverlay.hpp), the phone
+// keys (PhoneKeyActions.hpp), and the application's idle timer, native screen size and
+// state (Application.hpp).
 
 #include "platform/dispatch/Clock.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/window/SystemOverlay.hpp"
 #include "platform/window/WindowHost.hpp"
 
 #include <atomic>
@@ -18,7 +24,9 @@ namespace qv::platform::window {
 
 class WindowScene {
 public:
-    WindowScene(WindowHost& host, std::function<ui::View()> content);
+    /// Prompts for and shows the settings of `permissions` (the app's by default).
+    WindowScene(WindowHost& host, std::function<ui::View()> content,
+                Permissions& permissions = Permissions::shared());
     ~WindowScene();
     WindowScene(const WindowScene&) = delete;
     WindowScene& operator=(const WindowScene&) = delete;
@@ -36,6 +44,7 @@ private:
     void draw(const Frame& frame);
 
     WindowHost& host_;
+    std::unique_ptr<SystemOverlay> overlay_; // made before the first build, ends last
     mutable ui::ViewGraph graph_;
     bool shown_ = false;
     std::optional<MonotonicTime> nextDue_;

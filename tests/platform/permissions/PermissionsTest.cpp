@@ -82,7 +82,7 @@ TEST_F(PermissionsTest, WithoutWindowOrScriptNothingIsGrantedOrStored) {
 TEST_F(PermissionsTest, ThePromptAsksOnceForRequestsThatMeetAndItsAnswerIsKept) {
     Permissions permissions(file, {});
     std::vector<PermissionPrompt> shown;
-    std::function<void(bool)> answer;
+    Permissions::PromptAnswer answer;
     permissions.setPromptPresenter([&](const PermissionPrompt& prompt, auto reply) {
         EXPECT_TRUE(isMainThread());
         shown.push_back(prompt);

@@ -1,32 +1,18 @@
+#include "FramePicture.hpp"
 #include "XvfbServer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "platform/window/WindowScene.hpp"
 
 #include <SDL.h>
-#include <cairo.h>
 #include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 namespace qv::platform::window {
 namespace {
 
 namespace ui = qv::platform::ui;
-
-// Writes the window's last frame as PNG.
-bool writeFrame(const WindowHost& host, const std::string& path) {
-    const int w = host.frameWidth();
-    const int h = host.frameHeight();
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(host.lastFrame().data())),
-        CAIRO_FORMAT_ARGB32, w, h, w * 4);
-    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return ok;
-}
 
 TEST(WindowSceneDisplay, ClickThroughXTapsAViewAndTheRebuiltTreeIsShown) {
     testing::XvfbServer xvfb;
@@ -89,19 +75,7 @@ TEST(WindowSceneDisplay, ClickThroughXTapsAViewAndTheRebuiltTreeIsShown) {
 
     EXPECT_EQ(taps, 1);
     EXPECT_GE(scene->rebuilds(), 2);
-    // The screenshot under docs/ is refreshed only on request (QV_UPDATE_DOCS=1);
-    // otherwise the frame goes to a temporary file, so a run leaves the tree clean.
-    const char* update = std::getenv("QV_UPDATE_DOCS");
-    const bool refreshDocs = update != nullptr && std::string(update) == "1";
-    const std::string picture = refreshDocs
-                                    ? std::string(QV_SOURCE_DIR) + "/docs/window-host.png"
-                                    : (std::filesystem::temp_directory_path() /
-                                       ("qv-window-host-" + std::to_string(::getpid()) + ".png"))
-                                          .string();
-    EXPECT_TRUE(writeFrame(*host, picture));
-    if (!refreshDocs) {
-        std::filesystem::remove(picture);
-    }
+    EXPECT_TRUE(testing::FramePicture("window-host.png").write(*host));
     // The square is drawn green after the tap.
     const ui::Rect r = scene->tree()->get(ui::Query::tag("square")).screenFrame();
     const std::uint32_t pixel = host->lastFrame()[static_cast<std::size_t>(r.midY()) * 390 +

@@ -1,0 +1,26 @@
+#pragma once
+// Pictures of the window for the docs: refreshed under docs/ only on request
+// (QV_UPDATE_DOCS=1); otherwise written to a temporary file and removed, so a test run
+// leaves the tree clean.
+
+#include "platform/window/WindowHost.hpp"
+
+#include <string>
+
+namespace qv::testing {
+
+class FramePicture {
+public:
+    // `name` is the picture's file name under docs/ ("window-host.png").
+    explicit FramePicture(const std::string& name);
+    ~FramePicture(); // removes the temporary picture
+
+    // Writes the window's last frame as PNG; false when that fails.
+    bool write(const platform::window::WindowHost& host) const;
+
+private:
+    bool refreshDocs_;
+    std::string path_;
+};
+
+} // namespace qv::testing
