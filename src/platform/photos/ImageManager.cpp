@@ -3,9 +3,9 @@
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/permissions/PermissionStatus.hpp"
+#include "platform/photos/DisplayImage.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
-#include "platform/photos/detail/DisplayImage.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -45,7 +45,7 @@ imaging::Result<RgbaImage> fullImageOf(const Asset& asset) {
     if (!in && !in.eof()) {
         return imaging::Result<RgbaImage>::failure("Cannot read " + asset.file.string());
     }
-    auto image = detail::decodeForDisplay(bytes);
+    auto image = decodeForDisplay(bytes);
     if (image) {
         image->orientation = asset.orientation;
     }
@@ -98,7 +98,7 @@ void ImageManager::requestImage(const Asset& asset, ImageTargetSize target, Imag
             const bool enough =
                 std::max(asset.pixelWidth, asset.pixelHeight) * full <=
                 static_cast<double>(std::max(thumbnail->width(), thumbnail->height())) + 0.5;
-            deliver(detail::scaledDown(*thumbnail, scaleOf(*thumbnail, target, mode)),
+            deliver(scaledDown(*thumbnail, scaleOf(*thumbnail, target, mode)),
                     {!enough, std::nullopt});
             if (enough) {
                 return;
@@ -109,7 +109,7 @@ void ImageManager::requestImage(const Asset& asset, ImageTargetSize target, Imag
             deliver(std::nullopt, {false, image.error()});
             return;
         }
-        deliver(detail::scaledDown(*image, scaleOf(*image, target, mode)), {false, std::nullopt});
+        deliver(scaledDown(*image, scaleOf(*image, target, mode)), {false, std::nullopt});
     });
 }
 

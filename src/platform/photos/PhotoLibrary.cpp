@@ -62,6 +62,13 @@ Asset assetFor(const detail::AssetContents& contents, std::string identifier,
     return asset;
 }
 
+// The photo library's permission, unless the fault switch denies it.
+PermissionStatus accessStatus(Permissions& permissions) {
+    return ScopedPhotoLibraryFaults::current().accessDenied
+               ? PermissionStatus::denied
+               : permissions.status(PermissionService::photos);
+}
+
 // "1 file", "2 files".
 std::string counted(int count, const std::string& noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
@@ -159,7 +166,7 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     if (ScopedPhotoLibraryFaults::current().failChanges) {
         return "The photo library refused the change";
     }
-    if (!isGranted(permissions.status(PermissionService::photos))) {
+    if (!isGranted(accessStatus(permissions))) {
         return "Access to the photo library was not granted";
     }
     if (!index) {
@@ -231,7 +238,7 @@ PhotoLibrary::PhotoLibrary(std::filesystem::path folder, Permissions& permission
 PhotoLibrary::~PhotoLibrary() = default;
 
 PermissionStatus PhotoLibrary::authorizationStatus() const {
-    return state_->permissions.status(PermissionService::photos);
+    return accessStatus(state_->permissions);
 }
 
 void PhotoLibrary::requestAuthorization(std::function<void(PermissionStatus)> handler) {

@@ -8,8 +8,8 @@
 // temporary files of an interrupted copy are removed; rows whose file is gone are dropped;
 // a damaged index is set aside with one line and rebuilt from the files.
 //
-// Access: the photo library's permission (Permissions.hpp). Without it fetches are empty
-// and changes fail.
+// Access: the photo library's permission (Permissions.hpp), or denied while the fault
+// switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.
 //
 // Threads: safe to use from any thread. Opening, changes and observer calls run on the
 // library's serial queue ("photo library"), in the order they were asked for.

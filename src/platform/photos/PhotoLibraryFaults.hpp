@@ -5,6 +5,7 @@ namespace qv::platform {
 // Fault switches of the photo library, for tests of the code above it. A process has one
 // set; install it with ScopedPhotoLibraryFaults.
 struct PhotoLibraryFaults {
+    bool accessDenied = false;      // the library acts as if the user had refused access
     bool failChanges = false;       // every asset creation fails, leaving nothing behind
     bool failImageRequests = false; // every image request fails
 };

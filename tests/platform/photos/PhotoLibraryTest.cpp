@@ -145,6 +145,18 @@ TEST_F(PhotoLibraryTest, WithoutAccessFetchesAreEmptyAndChangesFail) {
     EXPECT_TRUE(pictureFiles(folder).empty());
 }
 
+TEST_F(PhotoLibraryTest, TheAccessSwitchDeniesAGrantedLibraryForAWhile) {
+    const fs::path source = writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"));
+    ASSERT_TRUE(create(source).success);
+    {
+        ScopedPhotoLibraryFaults denied({.accessDenied = true});
+        EXPECT_EQ(library().authorizationStatus(), PermissionStatus::denied);
+        EXPECT_EQ(library().fetchAssets().count(), 0u);
+        EXPECT_EQ(create(source).error, "Access to the photo library was not granted");
+    }
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
+}
+
 TEST_F(PhotoLibraryTest, TheFaultSwitchFailsAChangeAndSomethingElseFailsWithItsReason) {
     library("photos=limited");
     {

@@ -1,6 +1,7 @@
 #include "platform/window/SystemOverlay.hpp"
 
 #include "StubPrograms.hpp"
+#include "platform/audio/AudioSession.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/sensors/Device.hpp"
 #include "platform/system/LinkOpener.hpp"
@@ -132,8 +133,14 @@ TEST(PhoneKeyActions, KeysTurnAndTiltThePhoneAndMoveTheVolume) {
     EXPECT_EQ(device.pitch(), 0);
 
     OutputVolume::shared().setLevel(0.5f);
+    AudioSession session;
+    std::vector<float> reported; // on the session's queue
+    Subscription subscription =
+        session.observeOutputVolume([&](float level) { reported.push_back(level); });
     applyPhoneKey(PhoneKey::volumeUp);
     EXPECT_EQ(OutputVolume::shared().level(), 0.5625f);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(reported, std::vector{0.5625f});
     applyPhoneKey(PhoneKey::volumeDown);
     applyPhoneKey(PhoneKey::volumeDown);
     EXPECT_EQ(OutputVolume::shared().level(), 0.4375f);

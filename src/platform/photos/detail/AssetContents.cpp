@@ -3,7 +3,7 @@
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/media/MetadataKeys.hpp"
-#include "platform/photos/detail/DisplayImage.hpp"
+#include "platform/photos/DisplayImage.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,12 @@
 #pragma once
-// Internal: pictures for display, as the image manager hands them out: 8 bits per
-// channel, a DNG developed at half size, scaled down (never up) by averaging.
+// Pictures for display, as the image manager hands them out and the camera's preview
+// shows them: 8 bits per channel, a DNG developed at half size, scaled down (never up)
+// by averaging. Safe to call from any thread.
 
 #include "platform/imaging/ImagingResult.hpp"
 #include "platform/media/RgbaImage.hpp"
 
-namespace qv::platform::detail {
+namespace qv::platform {
 
 // The file as an 8-bit image: JPEG and TIFF as stored, a DNG developed at half size.
 imaging::Result<RgbaImage> decodeForDisplay(imaging::FileBytes file);
@@ -14,4 +15,4 @@ imaging::Result<RgbaImage> decodeForDisplay(imaging::FileBytes file);
 // pixels it covers; at least one pixel a side. Colour space and orientation are kept.
 RgbaImage scaledDown(const RgbaImage& image, double factor);
 
-} // namespace qv::platform::detail
+} // namespace qv::platform

@@ -1,4 +1,4 @@
-#include "platform/photos/detail/DisplayImage.hpp"
+#include "platform/photos/DisplayImage.hpp"
 
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/imaging/ImageDecoding.hpp"
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-namespace qv::platform::detail {
+namespace qv::platform {
 
 namespace {
 
@@ -78,4 +78,4 @@ RgbaImage scaledDown(const RgbaImage& image, double factor) {
     return scaled;
 }
 
-} // namespace qv::platform::detail
+} // namespace qv::platform
