@@ -59,6 +59,26 @@ TEST(StackLayout, LeastFlexibleChildIsServedFirst) {
     expectRect(frameOf(t, "wide"), 0, 0, 240, 50);
 }
 
+TEST(StackLayout, AHigherPriorityTakesWhatTheLowerOnesDoNotNeedAtLeast) {
+    // Between two spacers a colour would get a third; raised, it gets all the spacers
+    // leave at their minimum.
+    ViewTree even(HStack({Spacer(), View(Color::red()).testTag("c"), Spacer()}), scene(316, 50));
+    EXPECT_NEAR(frameOf(even, "c").width, 100, 1e-9);
+    ViewTree raised(
+        HStack({Spacer().testTag("s"), View(Color::red()).layoutPriority(1).testTag("c"),
+                View(Color::blue()).frame(10, 10)}),
+        scene(316, 50));
+    EXPECT_NEAR(frameOf(raised, "c").width, 300 - 10, 1e-9);
+    EXPECT_NEAR(frameOf(raised, "s").width, 0, 1e-9);
+    // A raised text is laid out at its ideal width before two colours share the rest.
+    ViewTree text(HStack({View(Color::blue()),
+                          Text("Hello, world").lineLimit(1).layoutPriority(1).testTag("t"),
+                          View(Color::green())},
+                         VerticalAlignment::center, 0),
+                  scene(150, 50));
+    EXPECT_FALSE(text.get(Query::tag("t")).textInfo()->truncated);
+}
+
 TEST(StackLayout, EmptyConditionalTakesNoSpacing) {
     ViewTree t(
         VStack({View(Color::red()).frame(10, 10).testTag("a"), If(false, [] { return Text("x"); }),

@@ -97,6 +97,14 @@ public:
         double lineWidth() const { return stroke ? stroke->lineWidth : 0; }
     };
     virtual std::optional<ShapeInfo> shapeInfo() const { return std::nullopt; }
+    /// What a shadow effect draws under its content: its colour for the scheme in
+    /// effect, blur radius and offset in points. Absent for other elements.
+    struct ShadowInfo {
+        Color::Rgba color;
+        double radius = 0;
+        Size offset;
+    };
+    virtual std::optional<ShadowInfo> shadowInfo() const { return std::nullopt; }
     /// The opacity this element applies to what it draws (an opacity effect); 1 otherwise.
     virtual double ownOpacity() const { return 1; }
     /// The product of the opacity effects of this element and its ancestors.

@@ -15,6 +15,10 @@ public:
     ShadowElement(Init init, Ptr child, Color color, double radius, double x, double y)
         : OffscreenEffect(std::move(init), std::move(child), radius, x, y), color_(color) {}
 
+    std::optional<ShadowInfo> shadowInfo() const override {
+        return ShadowInfo{color_.resolved(environment().colorScheme), radius(), {dx(), dy()}};
+    }
+
     // A clear shadow leaves only the content: no need to draw it offscreen. Nor
     // for an unblurred one of content that draws in one operation, moved by
     // whole device pixels: masking with that content is drawing it in the

@@ -115,9 +115,11 @@ private:
     }
 
     // The size of each child for the space along the axis. Without a proposal
-    // each child takes its ideal size. Otherwise children are served in order of
-    // layout priority, then least flexible first, spacers last; each gets an
-    // equal share of what is still free and takes what it answers.
+    // each child takes its ideal size. Otherwise children are served in groups of
+    // equal layout priority, the highest first; a group shares what is free once the
+    // lower groups' minimum lengths are set aside. Within a group the least flexible
+    // are served first and spacers last, each getting an equal share of what the
+    // group still has free and taking what it answers.
     std::vector<Size> distribute(std::optional<double> main, std::optional<double> cross) {
         size_t n = children_.size();
         std::vector<Size> sizes(n);
@@ -127,11 +129,11 @@ private:
             }
             return sizes;
         }
-        std::vector<double> flexibility(n);
+        std::vector<double> minimum(n), flexibility(n);
         for (size_t i = 0; i < n; ++i) {
-            double lo = mainOf(children_[i]->sizeThatFits(propose(0.0, cross)));
+            minimum[i] = mainOf(children_[i]->sizeThatFits(propose(0.0, cross)));
             double hi = mainOf(children_[i]->sizeThatFits(propose(kInfinity, cross)));
-            flexibility[i] = hi - lo;
+            flexibility[i] = hi - minimum[i];
         }
         std::vector<size_t> order(n);
         std::iota(order.begin(), order.end(), size_t{0});
@@ -147,12 +149,25 @@ private:
             return flexibility[a] < flexibility[b];
         });
         double remaining = *main - (n > 0 ? spacing_ * static_cast<double>(n - 1) : 0.0);
-        size_t left = n;
-        for (size_t i : order) {
-            double share = std::max(0.0, remaining) / static_cast<double>(left);
-            sizes[i] = children_[i]->sizeThatFits(propose(share, cross));
-            remaining -= mainOf(sizes[i]);
-            --left;
+        for (size_t start = 0; start < n;) {
+            const double priority = children_[order[start]]->layoutPriority();
+            size_t end = start;
+            while (end < n && children_[order[end]]->layoutPriority() == priority) {
+                ++end;
+            }
+            double reserved = 0;
+            for (size_t k = end; k < n; ++k) {
+                reserved += minimum[order[k]];
+            }
+            double free = remaining - reserved;
+            for (size_t k = start; k < end; ++k) {
+                const size_t i = order[k];
+                const double share = std::max(0.0, free) / static_cast<double>(end - k);
+                sizes[i] = children_[i]->sizeThatFits(propose(share, cross));
+                free -= mainOf(sizes[i]);
+                remaining -= mainOf(sizes[i]);
+            }
+            start = end;
         }
         return sizes;
     }
