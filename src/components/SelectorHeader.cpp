@@ -1,0 +1,20 @@
+#include "components/SelectorHeader.hpp"
+
+#include "platform/ui/views/Views.hpp"
+
+namespace qv {
+
+using namespace platform::ui;
+
+View SelectorHeader::body() const {
+    const std::string shown = title;
+    return HStack({If(!shown.empty(), [&] { return Text(shown); }), Spacer(),
+                   Image::system("x.circle")
+                       .foregroundStyle(ShapeStyle::secondary())
+                       .onTapGesture(close)})
+        .font(Font::title())
+        .padding()
+        .padding(Edges::horizontal);
+}
+
+} // namespace qv
