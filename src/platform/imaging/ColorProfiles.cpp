@@ -125,18 +125,34 @@ void convertColorSpace(RgbaImage& image, ColorSpace to) {
         image.colorSpace = to;
         return;
     }
-    const Profile from = makeProfile(image.colorSpace);
-    const Profile target = makeProfile(to);
-    const cmsUInt32Number format = image.bitsPerChannel() == 8 ? TYPE_RGBA_8 : TYPE_RGBA_16;
-    const Transform transform(cmsCreateTransform(from.get(), format, target.get(), format,
-                                                 INTENT_RELATIVE_COLORIMETRIC,
-                                                 cmsFLAGS_COPY_ALPHA));
-    for (std::size_t y = 0; transform && y < image.height(); ++y) {
-        void* row = image.bitsPerChannel() == 8 ? static_cast<void*>(image.row8(y).data())
-                                                : static_cast<void*>(image.row16(y).data());
-        cmsDoTransform(transform.get(), row, row, cmsUInt32Number(image.width()));
+    const int bits = image.bitsPerChannel();
+    const ColorConversion conversion(image.colorSpace, bits, to, bits);
+    for (std::size_t y = 0; conversion.isValid() && y < image.height(); ++y) {
+        void* row = bits == 8 ? static_cast<void*>(image.row8(y).data())
+                              : static_cast<void*>(image.row16(y).data());
+        conversion.convert(row, row, image.width());
     }
     image.colorSpace = to;
+}
+
+ColorConversion::ColorConversion(ColorSpace from, int fromBits, ColorSpace to, int toBits) {
+    const Profile source = makeProfile(from);
+    const Profile target = makeProfile(to);
+    const auto format = [](int bits) { return bits == 8 ? TYPE_RGBA_8 : TYPE_RGBA_16; };
+    transform_ = cmsCreateTransform(source.get(), format(fromBits), target.get(), format(toBits),
+                                    INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_COPY_ALPHA);
+}
+
+ColorConversion::~ColorConversion() {
+    if (transform_ != nullptr) {
+        cmsDeleteTransform(transform_);
+    }
+}
+
+void ColorConversion::convert(const void* in, void* out, std::size_t pixels) const {
+    if (transform_ != nullptr) {
+        cmsDoTransform(transform_, in, out, cmsUInt32Number(pixels));
+    }
 }
 
 namespace detail {

@@ -24,6 +24,26 @@ std::optional<std::string> profileDescription(FileBytes icc);
 // image keeps its depth.
 void convertColorSpace(RgbaImage& image, ColorSpace to);
 
+// Converts rows of RGBA pixels (straight alpha, 8 or 16 bits per channel) from one
+// colour space and depth into another, alpha copied, through an lcms2 transform made
+// once. Use one object on one thread at a time.
+class ColorConversion {
+public:
+    ColorConversion(ColorSpace from, int fromBits, ColorSpace to, int toBits);
+    ~ColorConversion();
+    ColorConversion(const ColorConversion&) = delete;
+    ColorConversion& operator=(const ColorConversion&) = delete;
+
+    // False when lcms2 could not make the transform; convert() then does nothing.
+    bool isValid() const { return transform_ != nullptr; }
+    // `pixels` pixels from `in` (fromBits samples) to `out` (toBits samples); in place
+    // when the depths are equal.
+    void convert(const void* in, void* out, std::size_t pixels) const;
+
+private:
+    void* transform_ = nullptr;
+};
+
 } // namespace qv::platform::imaging
 
 namespace qv::platform::imaging::detail {

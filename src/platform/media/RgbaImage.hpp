@@ -25,8 +25,9 @@ enum class ImageOrientation : std::uint8_t {
 enum class ColorSpace : std::uint8_t { sRGB, displayP3, linearSRGB };
 
 // A decoded picture in memory: packed rows of R, G, B, A with 8 or 16 bits per
-// channel, alpha not premultiplied. scale is points per pixel for display
-// (1 for decoded files); orientation says how to show the stored rows.
+// channel, alpha not premultiplied. scale is pixels per point for display, as
+// the phone's images count it (1 for decoded files: one pixel a point; 2 shows 300
+// pixels 150 points wide); orientation says how to show the stored rows.
 class RgbaImage {
 public:
     RgbaImage() = default;

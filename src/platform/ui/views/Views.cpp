@@ -238,22 +238,26 @@ View Text(const char* key) {
     return Text(LocalizedStringKey{key != nullptr ? key : ""});
 }
 
-Image::Image(Kind kind, std::string name, Bitmap bitmap, bool resizable)
+Image::Image(Kind kind, std::string name, Bitmap bitmap, std::shared_ptr<const RgbaImage> media,
+             bool resizable)
     : View(leaf([=](const ResolveContext& ctx) {
           return elements::image({"Image", ctx.path + "/Image", ctx.environment}, kind, name,
-                                 bitmap, resizable);
+                                 {bitmap, media}, resizable);
       })),
-      kind_(kind), name_(std::move(name)), bitmap_(std::move(bitmap)), resizable_(resizable) {}
+      kind_(kind), name_(std::move(name)), bitmap_(std::move(bitmap)), media_(std::move(media)),
+      resizable_(resizable) {}
 
 Image Image::system(const std::string& name) {
-    return Image(Kind::symbol, name, {}, false);
+    return Image(Kind::symbol, name, {}, nullptr, false);
 }
 Image Image::named(const std::string& name) {
-    return Image(Kind::asset, name, {}, false);
+    return Image(Kind::asset, name, {}, nullptr, false);
 }
-Image::Image(Bitmap bitmap) : Image(Kind::bitmap, "", std::move(bitmap), false) {}
+Image::Image(Bitmap bitmap) : Image(Kind::bitmap, "", std::move(bitmap), nullptr, false) {}
+Image::Image(std::shared_ptr<const RgbaImage> image)
+    : Image(Kind::bitmap, "", {}, std::move(image), false) {}
 Image Image::resizable() const {
-    return Image(kind_, name_, bitmap_, true);
+    return Image(kind_, name_, bitmap_, media_, true);
 }
 
 namespace {

@@ -1,11 +1,13 @@
 #pragma once
 // The built-in views: containers, conditionals and lists, and leaves.
 
+#include "platform/media/RgbaImage.hpp"
 #include "platform/ui/drawing/Bitmap.hpp"
 #include "platform/ui/views/LocalizedStrings.hpp"
 #include "platform/ui/views/View.hpp"
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,11 @@ public:
     /// One of the app's own drawn images ("histogram", "IGglyph"), tinted by the foreground.
     static Image named(const std::string& name);
     explicit Image(Bitmap bitmap);
+    /// A picture of the media layer (ImageBitmaps.hpp): its size in points is its
+    /// upright size over its scale ("right": the stored height by width). It is
+    /// converted to a bitmap once per image object, however often the view is rebuilt;
+    /// a null image shows nothing and takes no space.
+    explicit Image(std::shared_ptr<const RgbaImage> image);
 
     /// Lets the image take any size it is offered and stretch into it.
     Image resizable() const;
@@ -79,10 +86,12 @@ public:
     enum class Kind { symbol, asset, bitmap };
 
 private:
-    Image(Kind kind, std::string name, Bitmap bitmap, bool resizable);
+    Image(Kind kind, std::string name, Bitmap bitmap, std::shared_ptr<const RgbaImage> media,
+          bool resizable);
     Kind kind_;
     std::string name_;
     Bitmap bitmap_;
+    std::shared_ptr<const RgbaImage> media_;
     bool resizable_ = false;
 };
 

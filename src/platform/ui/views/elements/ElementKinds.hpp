@@ -55,7 +55,12 @@ Ptr colorInvert(Init init, Ptr child);
 
 // Leaves.
 Ptr text(Init init, std::string text);
-Ptr image(Init init, Image::Kind kind, std::string name, Bitmap bitmap, bool resizable);
+/// The pixels of a bitmap image: a bitmap, or a media image converted when drawn.
+struct ImagePixels {
+    Bitmap bitmap;
+    std::shared_ptr<const RgbaImage> media;
+};
+Ptr image(Init init, Image::Kind kind, std::string name, ImagePixels pixels, bool resizable);
 /// A shape filled (`stroke` absent) or stroked with `style` (absent: the foreground style).
 Ptr shape(Init init, Shape shape, std::optional<ShapeStyle> style,
           std::optional<StrokeStyle> stroke);
