@@ -1,0 +1,289 @@
+#include "camera/CameraManager.hpp"
+
+#include "model/AppVersion.hpp"
+#include "model/ValueSeries.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/formatting/SaturatingCast.hpp"
+#include "platform/state/Transaction.hpp"
+
+#include <cmath>
+#include <utility>
+
+namespace qv {
+
+using platform::DispatchQueue;
+using platform::QoS;
+
+const std::array<std::int64_t, 280>& CameraManager::repetitionsRange() {
+    static const auto range = [] {
+        std::array<std::int64_t, 280> counts{};
+        std::size_t i = 0;
+        for (std::int64_t n = 1; n <= 99; ++n) {
+            counts[i++] = n;
+        }
+        for (std::int64_t n = 100; n <= 990; n += 10) {
+            counts[i++] = n;
+        }
+        for (std::int64_t n = 1000; n <= 10000; n += 100) {
+            counts[i++] = n;
+        }
+        return counts;
+    }();
+    return range;
+}
+
+std::shared_ptr<CameraManager> CameraManager::make(CameraServices services) {
+    std::shared_ptr<CameraManager> camera(new CameraManager(services));
+    camera->startUp();
+    return camera;
+}
+
+CameraManager::CameraManager(CameraServices services)
+    : settings(*this, services.defaults, [this] { volumeShutterChanged(); }),
+      exposureSequence(ExposureSequence::make(services.defaults)),
+      captureSession(std::make_shared<platform::CaptureSession>()),
+      photoOutput(std::make_shared<platform::CapturePhotoOutput>()),
+      videoOutput(std::make_shared<platform::CaptureVideoDataOutput>()),
+      deviceOrientation(*this, services.device.orientation()),
+      selectableISOs(*this, {QVPhotoMath::standardISOs.begin(), QVPhotoMath::standardISOs.end()}),
+      selectableShutterSpeeds(
+          *this, {QVPhotoMath::allShutterSpeeds().begin(), QVPhotoMath::allShutterSpeeds().end()}),
+      currentsExposureLimits(*this,
+                             QVPhotoMath::ExposureLimits::fromSeconds(0.001, 0.1, 100, 800, -8, 8)),
+      services_(services),
+      sessionQueue_(std::make_shared<DispatchQueue>("PhotoSession", QoS::userInitiated)),
+      backgroundQueue_(std::make_shared<DispatchQueue>("PhotoSaverSession", QoS::utility)),
+      videoDataQueue_(std::make_shared<DispatchQueue>("video data queue", QoS::userInitiated)) {
+    installObservers();
+}
+
+CameraManager::~CameraManager() = default;
+
+void CameraManager::installObservers() {
+    isAutoExposure.setObservers([this](bool value) { selection_.autoExposureWillChange(value); },
+                                {});
+    isManualExposure.setObservers(
+        [this](bool value) { selection_.manualExposureWillChange(value); }, {});
+    selectedISOIndex.setObservers({},
+                                  [this](std::int64_t) { selection_.exposureIndexDidChange(); });
+    selectedShutterSpeedIndex.setObservers(
+        {}, [this](std::int64_t) { selection_.exposureIndexDidChange(); });
+    selectedOffsetIndex.setObservers({},
+                                     [this](std::int64_t) { selection_.offsetIndexDidChange(); });
+    sequenceMode.setObservers({},
+                              [this](SequenceMode old) { selection_.sequenceModeDidChange(old); });
+    selectedRepetitionsIndex.setObservers(
+        {}, [this](std::int64_t) { selection_.repetitionsIndexDidChange(); });
+}
+
+void CameraManager::startUp() {
+    isCameraAuthorized = cameraAccessGranted();
+    isPhotoLibraryAuthorized = photoLibraryAccessGranted();
+    checkLocationAuthorization();
+    startAccelerometerUpdates();
+    showWhatsNewView = !isSameVersionAsLastLaunch();
+    if (isCameraAuthorized.get()) {
+        configureSession();
+    }
+    if (isPhotoLibraryAuthorized.get()) {
+        checkPhotoLibraryAuthorization();
+        loadLibraryThumbnail();
+    }
+    setupVolumeShutter();
+}
+
+void CameraManager::volumeShutterChanged() {
+    setupVolumeShutter();
+    platform::print(std::string("Volume Shutter setting changed to ") +
+                    (settings.useVolumeShutter.get() ? "true" : "false"));
+}
+
+bool CameraManager::cameraAccessGranted() const {
+    return true;
+}
+
+bool CameraManager::photoLibraryAccessGranted() const {
+    return true;
+}
+
+void CameraManager::checkLocationAuthorization() {}
+
+void CameraManager::startAccelerometerUpdates() {}
+
+void CameraManager::checkPhotoLibraryAuthorization() {}
+
+void CameraManager::loadLibraryThumbnail() {}
+
+void CameraManager::setupVolumeShutter() {}
+
+void CameraManager::onMain(std::function<void(CameraManager&)> work) {
+    DispatchQueue::main().async([weak = weak_from_this(), work = std::move(work)] {
+        if (const auto self = weak.lock()) {
+            work(*self);
+        }
+    });
+}
+
+platform::CancelToken CameraManager::onMainAfter(double seconds,
+                                                 std::function<void(CameraManager&)> work) {
+    return DispatchQueue::main().asyncAfter(platform::Seconds(seconds),
+                                            [weak = weak_from_this(), work = std::move(work)] {
+                                                if (const auto self = weak.lock()) {
+                                                    work(*self);
+                                                }
+                                            });
+}
+
+void CameraManager::onSession(std::function<void(CameraManager&)> work) {
+    sessionQueue_->async([weak = weak_from_this(), work = std::move(work)] {
+        if (const auto self = weak.lock()) {
+            work(*self);
+        }
+    });
+}
+
+std::string CameraManager::zoomFactorLabel() const {
+    const auto label = [](CameraType type) {
+        switch (type) {
+        case CameraType::wideAngle:
+            return "1x";
+        case CameraType::tele:
+            return "2x";
+        case CameraType::ultraWide:
+            return "0.5x";
+        case CameraType::tele25x:
+            return "2.5x";
+        case CameraType::tele3x:
+            return "3x";
+        case CameraType::tele5x:
+            return "5x";
+        }
+        return "1x";
+    };
+    const CameraType active = activeCameraType.get();
+    const CameraType tele = teleCameraSubType.get();
+    if (tele != CameraType::tele && active == CameraType::tele) {
+        return label(tele);
+    }
+    return label(active);
+}
+
+std::int64_t CameraManager::remainingCountdownSeconds() const {
+    const auto& target = targetSequenceStartTime.get();
+    if (!target) {
+        return 0;
+    }
+    const double seconds = platform::Seconds(*target - platform::wallNow()).count();
+    return platform::saturatingCast<std::int64_t>(std::ceil(seconds));
+}
+
+bool CameraManager::isAutoFocusing() const {
+    return isAdjustingFocus.get() && focusMode.get() == platform::FocusMode::autoFocus;
+}
+
+bool CameraManager::isShootingWithTimeLeft() const {
+    return exposureSequence->remainingTime() > 0 && cameraState.get() == CameraState::shooting;
+}
+
+double CameraManager::previewImageFitScale() const {
+    const auto& image = previewUIImage.get();
+    const auto& width = screenWidth.get();
+    if (!image || !width || image->empty() || !(image->scale > 0)) {
+        return 1.0;
+    }
+    return *width / (double(image->width()) / image->scale);
+}
+
+bool CameraManager::ignoresShutterPress() const {
+    switch (cameraState.get()) {
+    case CameraState::starting:
+    case CameraState::cameraNotAllowed:
+    case CameraState::noRAWCamera:
+    case CameraState::changingSettings:
+        return true;
+    case CameraState::ready:
+    case CameraState::countdown:
+    case CameraState::shooting:
+    case CameraState::finishing:
+        return !activeCaptureDevice.get();
+    }
+    return true;
+}
+
+float CameraManager::selectedISO() {
+    return selection_.selectedISO();
+}
+
+double CameraManager::selectedShutterSpeed() {
+    return selection_.selectedShutterSpeed();
+}
+
+platform::MediaTime CameraManager::selectedExposureDuration() {
+    return selection_.selectedExposureDuration();
+}
+
+float CameraManager::selectedExposureBias() {
+    return selection_.selectedExposureBias();
+}
+
+double CameraManager::selectedIntervalDelay() const {
+    return selection_.selectedIntervalDelay();
+}
+
+const std::vector<CameraManager::DevicePointer>& CameraManager::availableCameras() const {
+    return devices_.availableCameras();
+}
+
+void CameraManager::configureSession() {
+    devices_.configureSession();
+}
+
+void CameraManager::switchCamera() {
+    devices_.switchCamera();
+}
+
+void CameraManager::updateDeviceOrientation() {
+    if (services_.device.orientation() == platform::DeviceOrientation::unknown) {
+        return;
+    }
+    onMain([](CameraManager& self) {
+        platform::withAnimation(
+            [&] { self.deviceOrientation = self.services_.device.orientation(); });
+    });
+}
+
+void CameraManager::switchSequenceMode(int direction) {
+    selection_.switchSequenceMode(direction);
+}
+
+void CameraManager::showMessage(std::string text, double duration) {
+    // Each message hides itself at its own time; callable from any thread.
+    onMain([text = std::move(text), duration](CameraManager& self) {
+        self.messageToShow = text;
+        self.isShowingMessageOverlay = true;
+        self.onMainAfter(duration,
+                         [](CameraManager& owner) { owner.isShowingMessageOverlay = false; });
+    });
+}
+
+void CameraManager::focusAtPoint(double x, double y) {
+    commands_.focusAtPoint(x, y);
+}
+
+void CameraManager::focusAtCenter() {
+    commands_.focusAtCenter();
+}
+
+void CameraManager::setLensPosition(float position) {
+    commands_.setLensPosition(position);
+}
+
+void CameraManager::setExposureBias(float bias) {
+    commands_.setExposureBias(bias);
+}
+
+void CameraManager::applyStarSettings() {
+    commands_.applyStarSettings();
+}
+
+} // namespace qv

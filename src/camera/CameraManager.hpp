@@ -1,0 +1,241 @@
+#pragma once
+
+#include "camera/CameraDevices.hpp"
+#include "camera/CameraSettings.hpp"
+#include "camera/DeviceCommands.hpp"
+#include "camera/ExposureSelection.hpp"
+#include "engine/ExposureSequence.hpp"
+#include "model/ActiveOverlayViews.hpp"
+#include "model/Enumerations.hpp"
+#include "model/ExposureLimits.hpp"
+#include "model/ExposureSettings.hpp"
+#include "model/Histogram.hpp"
+#include "platform/capture/CaptureDevice.hpp"
+#include "platform/capture/CapturePhotoOutput.hpp"
+#include "platform/capture/CaptureSession.hpp"
+#include "platform/capture/CaptureVideoDataOutput.hpp"
+#include "platform/capture/CaptureVideoPreviewLayer.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/media/RgbaImage.hpp"
+#include "platform/sensors/Device.hpp"
+#include "platform/state/ObservableObject.hpp"
+#include "platform/state/Published.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// What the controller is made with: the app passes the real services, tests in-memory
+// ones. Each must outlive the controller. The cameras come from CaptureDeviceDiscovery,
+// whose installation (the simulated camera's devices, or a test's) must be in place before
+// the session is configured.
+struct CameraServices {
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    platform::Device& device = platform::Device::current(); // how the phone is held
+};
+
+// The one camera controller of the app: it owns the cameras and the capture work around
+// them and publishes its state for the screens, which read its published properties,
+// write them and its settings through bindings, and call its operations. This header is
+// the one list of what the screens may read and call; the work is done by rooms, one per
+// concern, that the controller owns: CameraSettings (the stored settings), CameraDevices
+// (discovery, session, switching, device observation), ExposureSelection (mode and
+// exposure selection), DeviceCommands (focus, bias, lens, white balance, star settings).
+//
+// Threads: published state and settings are written on the main queue, where the screens
+// read them and call the operations; observers run there too. Other queues read published
+// values through their mirrors (load()). Device configuration runs on "PhotoSession"
+// (sessionQueue) or on the main queue, each change inside a ConfigurationLock scope that
+// never outlives its block. Work queued on any queue holds the controller weakly and does
+// nothing once it is gone.
+class CameraManager final : public platform::ObservableObject,
+                            public std::enable_shared_from_this<CameraManager> {
+public:
+    template <typename T>
+    using Published = platform::Published<T>;
+    using DevicePointer = std::shared_ptr<platform::CaptureDevice>;
+    using ImagePointer = std::shared_ptr<const platform::RgbaImage>;
+
+    // Makes the controller and starts it up. Call on the main queue.
+    static std::shared_ptr<CameraManager> make(CameraServices services = {});
+    ~CameraManager();
+    CameraManager(const CameraManager&) = delete;
+    CameraManager& operator=(const CameraManager&) = delete;
+
+    // Constants
+    static constexpr double cameraAspectRatio = 4.0 / 3.0; // height to width of the preview
+    static constexpr double cornerRadius = 5.0;
+    // Numbers of runs a series can have: 1...99, 100...990 by 10, 1000...10000 by 100.
+    static const std::array<std::int64_t, 280>& repetitionsRange();
+
+    // The thirteen stored settings ("delay", "fileFormat", the star focus, ...).
+    CameraSettings settings;
+    // The plan and progress of the run; the same object for the controller's life.
+    const std::shared_ptr<ExposureSequence> exposureSequence;
+    // The capture session and its outputs, made once; configured by configureSession().
+    const std::shared_ptr<platform::CaptureSession> captureSession;
+    const std::shared_ptr<platform::CapturePhotoOutput> photoOutput;
+    const std::shared_ptr<platform::CaptureVideoDataOutput> videoOutput;
+
+    // Controller state
+    Published<CameraState> cameraState{*this, CameraState::starting};
+    Published<bool> showResultImage{*this, false};
+    Published<bool> wasBackgoundedBefore{*this, false};
+    Published<bool> showWhatsNewView{*this, false};
+    Published<bool> isCameraAuthorized{*this, false};
+    Published<bool> isPhotoLibraryAuthorized{*this, false};
+    Published<bool> isGPSAuthorized{*this, false};
+    Published<bool> useProRAW{*this, false};
+    Published<bool> isRAWcapabale{*this, false};
+    Published<std::shared_ptr<platform::CaptureVideoPreviewLayer>> cameraPreviewLayer{*this,
+                                                                                      nullptr};
+    Published<platform::DeviceOrientation> deviceOrientation;
+
+    // Exposure selection (observers: ExposureSelection)
+    Published<bool> isAutoExposure{*this, true};
+    Published<bool> isManualExposure{*this, false};
+    Published<std::vector<std::int64_t>> selectableISOs;
+    Published<std::vector<double>> selectableShutterSpeeds;
+    Published<std::int64_t> selectedISOIndex{*this, 0};
+    Published<std::int64_t> selectedShutterSpeedIndex{*this, 0};
+    Published<std::int64_t> selectedOffsetIndex{*this, 0};
+    Published<QVPhotoMath::ExposureLimits> currentsExposureLimits;
+    Published<SequenceMode> sequenceMode{*this, SequenceMode::frameAveraging};
+    Published<float> steadyExposureBias{*this, 0};
+    Published<float> previewOffset{*this, 0};
+    Published<std::optional<ExposureSettings>> exposureSettings{*this, std::nullopt};
+    // Position in the night-mode duration list; written by the screen, read by the run.
+    std::int64_t selectedNightModeShutterSpeedIndex = 0;
+
+    // The active camera
+    Published<DevicePointer> activeCaptureDevice{*this, nullptr};
+    Published<CameraType> activeCameraType{*this, CameraType::wideAngle};
+    Published<CameraType> teleCameraSubType{*this, CameraType::tele};
+    Published<bool> is12ProMax{*this, false};
+    Published<platform::ExposureMode> exposureMode{*this,
+                                                   platform::ExposureMode::continuousAutoExposure};
+    Published<platform::FocusMode> focusMode{*this, platform::FocusMode::continuousAutoFocus};
+    Published<bool> isAutoFocusSupported{*this, false};
+    Published<bool> isAdjustingFocus{*this, false};
+    Published<bool> isAdjustingExposure{*this, false};
+    Published<float> lensPosition{*this, 0};
+    // The last tap-to-focus point in the preview's points (focusAtCenter stores the camera's
+    // point of interest, which the screen does not draw).
+    Published<platform::CapturePoint> focusPoint{*this, {0, 0}};
+    Published<std::optional<platform::SystemPressureState>> systemPressureState{*this,
+                                                                                std::nullopt};
+
+    // The run and its series
+    Published<std::int64_t> selectedRepetitionsIndex{*this, 0};
+    Published<std::int64_t> selectedIntervalDelayIndex{*this, 0};
+    Published<std::int64_t> remainingSequences{*this, 0};
+    Published<std::optional<platform::WallTime>> targetSequenceStartTime{*this, std::nullopt};
+    Published<std::uint32_t> lastProgressFrameNumber{*this, 0};
+
+    // Messages, overlays and pictures
+    Published<std::string> messageToShow{*this, ""};
+    Published<bool> isShowingMessageOverlay{*this, false};
+    Published<ActiveOverlayViews> activeOverlayViews{*this, {}};
+    Published<ImagePointer> previewUIImage{*this, nullptr};
+    Published<ImagePointer> resultUIImage{*this, nullptr};
+    Published<ImagePointer> libraryThumbnail{*this, nullptr};
+    Published<std::optional<double>> previewImageScale{*this, std::nullopt};
+    Published<std::optional<double>> screenWidth{*this, std::nullopt};
+    Published<std::optional<Histogram>> histogram{*this, std::nullopt};
+
+    // Computed values (main queue)
+    // "1x", "2x", "0.5x", or the telephoto camera's own zoom ("2.5x", "3x", "5x").
+    std::string zoomFactorLabel() const;
+    // Whole seconds until the run starts, rounded up; 0 without a start time.
+    std::int64_t remainingCountdownSeconds() const;
+    // The camera is focusing once (auto focus), so the focus marker shows.
+    bool isAutoFocusing() const;
+    // A run is shooting and has time left: most controls do nothing meanwhile.
+    bool isShootingWithTimeLeft() const;
+    // The magnifier's scale: screenWidth over the live image's width in points; 1 while
+    // either is missing.
+    double previewImageFitScale() const;
+    // A shutter press does nothing now: the camera is starting, not allowed, missing or
+    // being changed, or there is no active camera (a run could never end without one).
+    bool ignoresShutterPress() const;
+
+    // The chosen exposure and series wait, from the selector positions (ExposureSelection).
+    // Safe from any thread; a position outside its list is corrected on the main queue.
+    float selectedISO();
+    double selectedShutterSpeed();
+    platform::MediaTime selectedExposureDuration();
+    float selectedExposureBias();
+    double selectedIntervalDelay() const;
+
+    // The back cameras found when the session was configured (CameraDevices).
+    const std::vector<DevicePointer>& availableCameras() const;
+
+    // Operations for the screens and the app (main queue)
+    // Builds and starts the session on the first camera found; once per controller. Called
+    // at start-up when camera access is granted, or when it is granted later.
+    void configureSession();
+    // The next back camera (wide, tele, ultra-wide; missing kinds skipped); only in ready.
+    void switchCamera();
+    // Publishes how the phone is held now (unknown is ignored).
+    void updateDeviceOrientation();
+    void switchSequenceMode(int direction);
+    // Shows `text` in the message banner for `duration` seconds. Any thread.
+    void showMessage(std::string text, double duration);
+    // Focuses once on a point of the preview, in its points.
+    void focusAtPoint(double x, double y);
+    void focusAtCenter();
+    void setLensPosition(float position);
+    void setExposureBias(float bias);
+    void applyStarSettings();
+
+    // The queues of the capture work.
+    const std::shared_ptr<platform::DispatchQueue>& sessionQueue() const { return sessionQueue_; }
+    const std::shared_ptr<platform::DispatchQueue>& backgroundQueue() const {
+        return backgroundQueue_;
+    }
+    const std::shared_ptr<platform::DispatchQueue>& videoDataQueue() const {
+        return videoDataQueue_;
+    }
+
+private:
+    friend class CameraDevices;
+    friend class ExposureSelection;
+    friend class DeviceCommands;
+
+    explicit CameraManager(CameraServices services);
+    void installObservers();
+    void startUp();
+    void volumeShutterChanged();
+
+    // Queues `work` on a queue; it runs only while the controller still exists.
+    void onMain(std::function<void(CameraManager&)> work);
+    platform::CancelToken onMainAfter(double seconds, std::function<void(CameraManager&)> work);
+    void onSession(std::function<void(CameraManager&)> work);
+
+    // Seams of the rooms still to come, called by start-up: they do nothing until those
+    // land, and camera and Photos access count as granted meanwhile.
+    bool cameraAccessGranted() const;       // permissions
+    bool photoLibraryAccessGranted() const; // permissions
+    void checkLocationAuthorization();      // location
+    void startAccelerometerUpdates();       // motion and spirit level
+    void checkPhotoLibraryAuthorization();  // photo library
+    void loadLibraryThumbnail();            // photo library
+    void setupVolumeShutter();              // volume-key shutter
+
+    CameraServices services_;
+    std::shared_ptr<platform::DispatchQueue> sessionQueue_;
+    std::shared_ptr<platform::DispatchQueue> backgroundQueue_;
+    std::shared_ptr<platform::DispatchQueue> videoDataQueue_;
+    ExposureSelection selection_{*this};
+    DeviceCommands commands_{*this};
+    CameraDevices devices_{*this};
+};
+
+} // namespace qv
