@@ -116,30 +116,26 @@ void CameraManager::loadLibraryThumbnail() {}
 
 void CameraManager::setupVolumeShutter() {}
 
-void CameraManager::onMain(std::function<void(CameraManager&)> work) {
-    DispatchQueue::main().async([weak = weak_from_this(), work = std::move(work)] {
+std::function<void()> CameraManager::whileAlive(std::function<void(CameraManager&)> work) {
+    return [weak = weak_from_this(), work = std::move(work)] {
         if (const auto self = weak.lock()) {
             work(*self);
         }
-    });
+    };
+}
+
+void CameraManager::onMain(std::function<void(CameraManager&)> work) {
+    DispatchQueue::main().async(whileAlive(std::move(work)));
 }
 
 platform::CancelToken CameraManager::onMainAfter(double seconds,
                                                  std::function<void(CameraManager&)> work) {
     return DispatchQueue::main().asyncAfter(platform::Seconds(seconds),
-                                            [weak = weak_from_this(), work = std::move(work)] {
-                                                if (const auto self = weak.lock()) {
-                                                    work(*self);
-                                                }
-                                            });
+                                            whileAlive(std::move(work)));
 }
 
 void CameraManager::onSession(std::function<void(CameraManager&)> work) {
-    sessionQueue_->async([weak = weak_from_this(), work = std::move(work)] {
-        if (const auto self = weak.lock()) {
-            work(*self);
-        }
-    });
+    sessionQueue_->async(whileAlive(std::move(work)));
 }
 
 std::string CameraManager::zoomFactorLabel() const {

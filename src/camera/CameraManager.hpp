@@ -214,6 +214,8 @@ private:
     void startUp();
     void volumeShutterChanged();
 
+    // `work` as a block that holds the controller weakly and runs only while it exists.
+    std::function<void()> whileAlive(std::function<void(CameraManager&)> work);
     // Queues `work` on a queue; it runs only while the controller still exists.
     void onMain(std::function<void(CameraManager&)> work);
     platform::CancelToken onMainAfter(double seconds, std::function<void(CameraManager&)> work);

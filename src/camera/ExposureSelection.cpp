@@ -136,13 +136,9 @@ void ExposureSelection::autoExposureWillChange(bool newValue) {
         // The camera reports the custom exposure on its own thread; the flag is published
         // from the main queue, also when no exposure could be set.
         camera.onSession([](CameraManager& self) {
-            self.commands_.applyAutoExposureAsCustom([weak = self.weak_from_this()] {
-                platform::DispatchQueue::main().async([weak] {
-                    if (const auto owner = weak.lock()) {
-                        owner->isAdjustingExposure = false;
-                    }
-                });
-            });
+            self.commands_.applyAutoExposureAsCustom(self.whileAlive([](CameraManager& owner) {
+                owner.onMain([](CameraManager& o) { o.isAdjustingExposure = false; });
+            }));
         });
         return;
     }
