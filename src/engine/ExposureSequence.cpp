@@ -153,8 +153,32 @@ std::map<int, WallTime> ExposureSequence::lastIntermediateTakenAt() const {
     return intermediatesTaken;
 }
 
+ExposureSequence::RunPlan ExposureSequence::currentPlan() const {
+    return {sequenceMode,
+            trailNumberOfFramesToAverage,
+            isNightMode,
+            nightModeTotalFrames,
+            durationNightMode,
+            selectedDurationIndex(),
+            selectedInterimIntervalIndex()};
+}
+
+ExposureSequence::RunPlan ExposureSequence::plan() const {
+    {
+        std::lock_guard lock(mutex);
+        if (runPlan) {
+            return *runPlan;
+        }
+    }
+    return currentPlan();
+}
+
+double ExposureSequence::duration(const RunPlan& plan) {
+    return plan.isNightMode ? plan.durationNightMode : entryAt(durations(), plan.durationIndex);
+}
+
 double ExposureSequence::totalDuration() const {
-    return isNightMode ? durationNightMode : entryAt(durations(), selectedDurationIndex());
+    return duration(plan());
 }
 
 double ExposureSequence::remainingTime() const {
@@ -166,12 +190,14 @@ double ExposureSequence::remainingTime() const {
 }
 
 bool ExposureSequence::isRunning() const {
-    if (!isNightMode) {
+    const RunPlan run = plan();
+    if (!run.isNightMode) {
         return remainingTime() > 0;
     }
     std::lock_guard lock(mutex);
     const std::int64_t merged = merger ? std::int64_t(merger->totalFrames1()) : 0;
-    const bool running = merged < nightModeTotalFrames && deliveredPhotos < nightModeTotalFrames;
+    const bool running =
+        merged < run.nightModeTotalFrames && deliveredPhotos < run.nightModeTotalFrames;
     if (!running && !merger && !reportedNightEndWithoutMerger) {
         reportedNightEndWithoutMerger = true;
         platform::print("Night mode run ended after", deliveredPhotos, "photos without a merger");
@@ -180,11 +206,12 @@ bool ExposureSequence::isRunning() const {
 }
 
 int ExposureSequence::numberOfIntermediates() const {
-    if (selectedInterimIntervalIndex() < 1) {
+    const RunPlan run = plan();
+    if (run.interimIntervalIndex < 1) {
         return 0;
     }
-    const double interval = entryAt(interimIntervals(), selectedInterimIntervalIndex());
-    return platform::saturatingCast<int>(totalDuration() / interval) - 1;
+    const double interval = entryAt(interimIntervals(), run.interimIntervalIndex);
+    return platform::saturatingCast<int>(duration(run) / interval) - 1;
 }
 
 std::vector<WallTime> ExposureSequence::intermediateDates() const {
@@ -222,10 +249,12 @@ std::optional<WallTime> ExposureSequence::nextIntermediateDate(int key) const {
 }
 
 void ExposureSequence::start() {
+    const RunPlan next = currentPlan();
     std::lock_guard lock(mutex);
-    if (sequenceMode == SequenceMode::starTrails) {
+    if (next.sequenceMode == SequenceMode::starTrails) {
         merger = nullptr;
     }
+    runPlan = next;
     started = platform::wallNow();
     deliveredPhotos = 0;
     reportedNightEndWithoutMerger = false;
@@ -241,6 +270,7 @@ void ExposureSequence::reset() {
         std::shared_ptr<PhotoMerger> dropped; // released outside the lock
         std::lock_guard lock(self->mutex);
         self->started.reset();
+        self->runPlan.reset();
         self->intermediatesTaken.clear();
         dropped = std::move(self->merger);
         self->deliveredPhotos = 0;
@@ -269,8 +299,9 @@ void ExposureSequence::makePhotoMerger(const std::shared_ptr<platform::CapturedP
     if (!mergerFactory) {
         return;
     }
+    const RunPlan run = plan();
     PhotoMergerChoice choice =
-        mergerFactory(photo, {sequenceMode, trailNumberOfFramesToAverage, countFirstPhoto});
+        mergerFactory(photo, {run.sequenceMode, run.trailNumberOfFramesToAverage, countFirstPhoto});
     if (choice.keepsCurrent) {
         return;
     }
@@ -306,25 +337,26 @@ ExposureSequence::photoMetadata(std::optional<platform::SystemPressureLevel> pre
     platform::MetadataDictionary result;
     result.set(platform::metadata::tiffSoftware, concat({"Quarn Vesil ", platform::appVersion()}));
     result.set(platform::metadata::tiffImageDescription,
-               runDescription(photoMerger(), elapsedText, pressureWords, runText));
+               runDescription(plan(), photoMerger(), elapsedText, pressureWords, runText));
     return result;
 }
 
-std::string ExposureSequence::runDescription(const std::shared_ptr<PhotoMerger>& current,
+std::string ExposureSequence::runDescription(const RunPlan& run,
+                                             const std::shared_ptr<PhotoMerger>& current,
                                              const std::string& elapsed,
                                              const std::string& pressureWords,
                                              const std::string& runText) const {
-    if (sequenceMode == SequenceMode::nightMode) {
+    if (run.sequenceMode == SequenceMode::nightMode) {
         const NightModeConfig& night = NightModeConfig::shared();
         return concat({"Night Mode Algorithm ",
                        std::to_string(rawValue(night.betaNightMergeMode()) + 1), " ISO mode ",
                        night.betaNightISOMode() == BetaNightISOMode::computational ? "2" : "1"});
     }
     if (!current) {
-        return selectedDurationIndex() < 1 ? "Single frame" : "Initial frame";
+        return run.durationIndex < 1 ? "Single frame" : "Initial frame";
     }
-    return concat({modeCode(sequenceMode), " mode ", std::to_string(current->totalFrames1() + 1),
-                   " frames in ", elapsed, " ",
+    return concat({modeCode(run.sequenceMode), " mode ",
+                   std::to_string(current->totalFrames1() + 1), " frames in ", elapsed, " ",
                    std::to_string(batteryPercent(battery.batteryLevel())), "% battery",
                    pressureWords, runText});
 }

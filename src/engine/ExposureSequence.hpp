@@ -27,9 +27,13 @@ namespace qv {
 //
 // Threads: the plan fields are written on the main queue before a run starts;
 // addPhoto, isRunning and nextIntermediateDate run on the photo queue; reset
-// defers its writes to the main queue. The start time, the merger, the
-// intermediate record and the delivered-photo count are shared between those
-// queues and guarded by one mutex; the merger's own work runs outside it.
+// defers its writes to the main queue. start() copies the plan (the fields and
+// the two stored indices) for the run: until the reset, every answer about the
+// run (duration, end, intermediates, merger choice, description) comes from that
+// copy, so the main queue may edit the next plan while the photo queue works.
+// The start time, the run's plan, the merger, the intermediate record and the
+// delivered-photo count are shared between those queues and guarded by one
+// mutex; the merger's own work runs outside it.
 class ExposureSequence : public std::enable_shared_from_this<ExposureSequence> {
 public:
     static constexpr const char* totalTimeKey = "totalTime";
@@ -76,6 +80,7 @@ public:
     void setLastIntermediateTakenAt(int key, platform::WallTime date);
     std::map<int, platform::WallTime> lastIntermediateTakenAt() const;
 
+    // The run's length: the started run's plan, else the plan as it stands.
     double totalDuration() const;
     // Seconds until the planned end; negative after it, 0 before the start.
     double remainingTime() const;
@@ -115,7 +120,21 @@ public:
 private:
     ExposureSequence(platform::UserDefaults& defaults, PhotoMergerFactory factory,
                      platform::Battery& battery);
-    std::string runDescription(const std::shared_ptr<PhotoMerger>& merger,
+    // What a run works from, copied at start().
+    struct RunPlan {
+        SequenceMode sequenceMode = SequenceMode::frameAveraging;
+        std::uint32_t trailNumberOfFramesToAverage = 1;
+        bool isNightMode = false;
+        int nightModeTotalFrames = 1;
+        double durationNightMode = 0;
+        std::int64_t durationIndex = 1;
+        std::int64_t interimIntervalIndex = 0;
+    };
+    // The started run's plan; before the start (main queue only) the plan as it stands.
+    RunPlan plan() const;
+    RunPlan currentPlan() const;
+    static double duration(const RunPlan& plan);
+    std::string runDescription(const RunPlan& plan, const std::shared_ptr<PhotoMerger>& merger,
                                const std::string& elapsed, const std::string& pressureText,
                                const std::string& runText) const;
 
@@ -123,8 +142,9 @@ private:
     PhotoMergerFactory mergerFactory;
     platform::Battery& battery;
 
-    mutable std::mutex mutex; // guards the four fields below (main and photo queues)
+    mutable std::mutex mutex; // guards the five fields below (main and photo queues)
     std::optional<platform::WallTime> started;
+    std::optional<RunPlan> runPlan;
     std::shared_ptr<PhotoMerger> merger;
     std::map<int, platform::WallTime> intermediatesTaken;
     int deliveredPhotos = 0;

@@ -128,33 +128,36 @@ TEST_F(ExposureSequenceTest, EveryTableEntryReadsDistinctlyInThePickers) {
 
 TEST_F(ExposureSequenceTest, IntermediateDatesDivideTheRun) {
     auto sequence = makeSequence();
+    // Starts a run of the table entries at these indices; gives its start.
+    const auto startRun = [&](std::int64_t duration, std::int64_t interval) {
+        sequence->setSelectedDurationIndex(duration);
+        sequence->setSelectedInterimIntervalIndex(interval);
+        sequence->start();
+        return *sequence->startedAt();
+    };
     sequence->setSelectedDurationIndex(33);             // 600 s
     sequence->setSelectedInterimIntervalIndex(5);       // 120 s
     EXPECT_TRUE(sequence->intermediateDates().empty()); // not started
-    sequence->start();
-    const auto start = *sequence->startedAt();
+    auto start = startRun(33, 5);
     auto dates = sequence->intermediateDates();
     ASSERT_EQ(dates.size(), 4u);
     EXPECT_DOUBLE_EQ(secondsAfter(start, dates[0]), 120);
     EXPECT_DOUBLE_EQ(secondsAfter(start, dates[3]), 480);
 
-    sequence->setSelectedDurationIndex(20);       // 100 s
-    sequence->setSelectedInterimIntervalIndex(2); // 30 s
+    start = startRun(20, 2); // 100 s, 30 s
     dates = sequence->intermediateDates();
     ASSERT_EQ(dates.size(), 2u);
     EXPECT_NEAR(secondsAfter(start, dates[0]), 33.333333, 1e-5);
     EXPECT_NEAR(secondsAfter(start, dates[1]), 66.666667, 1e-5);
 
-    sequence->setSelectedDurationIndex(19);       // 90 s
-    sequence->setSelectedInterimIntervalIndex(4); // 90 s
+    startRun(19, 4); // 90 s, 90 s
     EXPECT_EQ(sequence->numberOfIntermediates(), 0);
     EXPECT_TRUE(sequence->intermediateDates().empty());
 
-    sequence->setSelectedDurationIndex(0);
+    startRun(0, 4);
     EXPECT_EQ(sequence->numberOfIntermediates(), -1);
     EXPECT_FALSE(sequence->nextIntermediateDate(0));
-    sequence->setSelectedInterimIntervalIndex(40); // clamped to 3600 s
-    sequence->setSelectedDurationIndex(63);
+    startRun(63, 40); // clamped to 3600 s
     EXPECT_EQ(sequence->numberOfIntermediates(), 23);
 }
 
@@ -219,6 +222,35 @@ TEST_F(ExposureSequenceTest, StartDropsTheMergerOnlyInStarTrails) {
     sequence->sequenceMode = SequenceMode::starTrails;
     sequence->start();
     EXPECT_FALSE(sequence->photoMerger());
+}
+
+TEST_F(ExposureSequenceTest, AStartedRunKeepsThePlanItStartedWith) {
+    auto sequence = makeSequence();
+    sequence->setSelectedDurationIndex(10); // 10 s
+    sequence->setSelectedInterimIntervalIndex(0);
+    sequence->sequenceMode = SequenceMode::lightTrails;
+    sequence->start();
+
+    // The screens edit the next plan while the run goes on.
+    sequence->setSelectedDurationIndex(33); // 600 s
+    sequence->setSelectedInterimIntervalIndex(5);
+    sequence->sequenceMode = SequenceMode::nightMode;
+    sequence->isNightMode = true;
+    sequence->durationNightMode = 2;
+
+    EXPECT_EQ(sequence->totalDuration(), 10);
+    EXPECT_EQ(sequence->numberOfIntermediates(), 0);
+    sequence->addPhoto(platform::makeSyntheticPhoto(
+        {.width = 8, .height = 8, .pixelFormat = platform::pixelformat::bgra32}));
+    EXPECT_TRUE(sequence->photoMerger()); // made for light trails, not refused as night mode
+    dispatch.runFor(Seconds(9));
+    EXPECT_TRUE(sequence->isRunning()); // ends by time, not by a night frame count
+    dispatch.runFor(Seconds(2));
+    EXPECT_FALSE(sequence->isRunning());
+
+    sequence->reset();
+    dispatch.runUntilIdle();
+    EXPECT_EQ(sequence->totalDuration(), 2); // after the run: the plan as it stands
 }
 
 TEST_F(ExposureSequenceTest, ResetClearsOnTheMainQueue) {

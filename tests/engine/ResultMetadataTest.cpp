@@ -48,8 +48,10 @@ protected:
         std::ofstream(root / "BAT0/capacity") << text << "\n";
     }
 
-    // A started run whose merger holds `frames` frames, started `ago` seconds back.
-    std::shared_ptr<ExposureSequence> runningSequence(std::uint32_t frames, double ago) {
+    // A started run of `mode` whose merger holds `frames` frames, started `ago` seconds back.
+    std::shared_ptr<ExposureSequence>
+    runningSequence(std::uint32_t frames, double ago,
+                    SequenceMode mode = SequenceMode::frameAveraging) {
         auto sequence = ExposureSequence::make(
             *settings,
             [frames](const std::shared_ptr<platform::CapturedPhoto>&, const PhotoMergerRequest&) {
@@ -57,6 +59,7 @@ protected:
             },
             battery);
         sequence->setSelectedDurationIndex(33);
+        sequence->sequenceMode = mode;
         sequence->start();
         sequence->makePhotoMerger(platform::makeSyntheticPhoto(), true);
         dispatch.runFor(Seconds(ago));
@@ -85,11 +88,10 @@ TEST_F(PhotoDescriptionTest, WorkedExample) {
 }
 
 TEST_F(PhotoDescriptionTest, ModesPressuresAndRuns) {
-    auto sequence = runningSequence(11, 12);
-    sequence->sequenceMode = SequenceMode::lightTrails;
+    auto sequence = runningSequence(11, 12, SequenceMode::lightTrails);
     EXPECT_EQ(description(sequence->photoMetadata(std::nullopt, 1, 1)),
               "LT mode 12 frames in 12s 87% battery");
-    sequence->sequenceMode = SequenceMode::starTrails;
+    sequence = runningSequence(11, 12, SequenceMode::starTrails);
     EXPECT_EQ(description(sequence->photoMetadata(SystemPressureLevel::nominal, 3, 3)),
               "ST mode 12 frames in 12s 87% battery 3/3");
     EXPECT_EQ(description(sequence->photoMetadata(SystemPressureLevel::shutdown, 1, 1)),
@@ -111,8 +113,7 @@ TEST_F(PhotoDescriptionTest, BatteryPercentReadsWhatTheMachineSays) {
 }
 
 TEST_F(PhotoDescriptionTest, NightSingleAndInitialFrames) {
-    auto sequence = runningSequence(4, 30);
-    sequence->sequenceMode = SequenceMode::nightMode;
+    auto sequence = runningSequence(4, 30, SequenceMode::nightMode);
     EXPECT_EQ(description(sequence->photoMetadata(SystemPressureLevel::serious, 1, 2)),
               "Night Mode Algorithm 1 ISO mode 1");
     // The settings the app sets at start-up.
@@ -126,10 +127,11 @@ TEST_F(PhotoDescriptionTest, NightSingleAndInitialFrames) {
 
     auto fresh = ExposureSequence::make(*settings, {}, battery);
     EXPECT_TRUE(fresh->photoMetadata(std::nullopt, 1, 1).empty()); // not started
-    fresh->start();
     fresh->setSelectedDurationIndex(0);
+    fresh->start();
     EXPECT_EQ(description(fresh->photoMetadata(std::nullopt, 1, 1)), "Single frame");
     fresh->setSelectedDurationIndex(5);
+    fresh->start();
     EXPECT_EQ(description(fresh->photoMetadata(std::nullopt, 1, 1)), "Initial frame");
 }
 
