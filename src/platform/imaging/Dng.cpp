@@ -3,6 +3,7 @@
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/MemoryTiff.hpp"
+#include "platform/imaging/TiffFileWriter.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
 #include <algorithm>
@@ -105,17 +106,22 @@ Result<FileData> encodeDng(const PixelBuffer& buffer, const MetadataDictionary& 
         return Result<FileData>::failure("DNG: black level is not below the white level");
     }
 
-    FileData data;
-    auto file = detail::MemoryTiff::openForWriting(data);
-    if (!file) {
-        return Result<FileData>::failure("DNG: libtiff could not start a file");
+    const auto block = exifBlock(metadata);
+    if (!block) {
+        return Result<FileData>::failure("DNG: " + block.error());
     }
-    TIFF* tif = file->get();
     const auto width = std::uint32_t(buffer.width());
     const auto height = std::uint32_t(buffer.height());
     const std::uint16_t samples = linear ? 3 : 1;
+    auto file = detail::TiffFileWriter::start(
+        {width, height, 16, samples,
+         linear ? photometricLinearRaw : std::uint16_t(PHOTOMETRIC_CFA)},
+        block->size());
+    if (!file) {
+        return Result<FileData>::failure("DNG: libtiff could not start a file");
+    }
+    TIFF* tif = file->tiff();
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
-    file->setLayout(width, height, 16, samples, linear ? photometricLinearRaw : PHOTOMETRIC_CFA);
     TIFFSetField(tif, TIFFTAG_MAKE, make.c_str());
     TIFFSetField(tif, TIFFTAG_MODEL, model.c_str());
     const std::uint8_t version[4] = {1, 4, 0, 0};
@@ -137,25 +143,29 @@ Result<FileData> encodeDng(const PixelBuffer& buffer, const MetadataDictionary& 
     TIFFSetField(tif, TIFFTAG_COLORMATRIX1, std::uint16_t(9), matrixValues.data());
     TIFFSetField(tif, TIFFTAG_CALIBRATIONILLUMINANT1, illuminant);
     TIFFSetField(tif, TIFFTAG_ASSHOTNEUTRAL, std::uint16_t(3), neutralValues.data());
-
-    std::vector<std::uint16_t> row(std::size_t(width) * samples);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        if (linear) {
-            const std::uint16_t* src = buffer.row<std::uint16_t>(y);
-            for (std::uint32_t x = 0; x < width; ++x) {
-                std::memcpy(&row[std::size_t(x) * 3], src + std::size_t(x) * 4, 6);
-            }
-        } else {
-            std::memcpy(row.data(), buffer.row<std::uint16_t>(y), row.size() * 2);
-        }
-        if (TIFFWriteScanline(tif, row.data(), y, 0) != 1) {
-            return Result<FileData>::failure("DNG: " + file->lastError());
-        }
-    }
-    if (!file->finish()) {
+    if (!file->addExifBlock(*block)) {
         return Result<FileData>::failure("DNG: " + file->lastError());
     }
-    return withMetadata(data, metadata);
+    // Bayer rows go as they are; LinearRaw drops each pixel's alpha.
+    const bool written = linear
+                             ? file->writeRows([&](std::uint32_t y, std::uint8_t* row) {
+                                   const std::uint16_t* src = buffer.row<std::uint16_t>(y);
+                                   auto* dst = reinterpret_cast<std::uint16_t*>(row);
+                                   for (std::uint32_t x = 0; x < width; ++x) {
+                                       dst[std::size_t(x) * 3] = src[std::size_t(x) * 4];
+                                       dst[std::size_t(x) * 3 + 1] = src[std::size_t(x) * 4 + 1];
+                                       dst[std::size_t(x) * 3 + 2] = src[std::size_t(x) * 4 + 2];
+                                   }
+                               })
+                             : file->writeRows(buffer.row<std::uint8_t>(0), buffer.bytesPerRow());
+    if (!written) {
+        return Result<FileData>::failure("DNG: " + file->lastError());
+    }
+    auto data = file->finish();
+    if (!data) {
+        return Result<FileData>::failure("DNG: " + data.error());
+    }
+    return data;
 }
 
 Result<RawImage> decodeDng(FileBytes bytes) {

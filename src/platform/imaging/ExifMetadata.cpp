@@ -305,24 +305,43 @@ void addIfMissing(Exiv2::ExifData& exif, const char* exivKey, Exiv2::TypeId type
     exif.add(k, v.get());
 }
 
-void addRequiredTags(Exiv2::Image& image, std::optional<ColorSpace> colorSpace) {
-    Exiv2::ExifData& exif = image.exifData();
+void addRequiredTags(Exiv2::ExifData& exif, std::optional<ColorSpace> colorSpace,
+                     std::optional<PixelSize> jpegSize) {
     addIfMissing(exif, "Exif.Photo.ExifVersion", Exiv2::undefined, "48 50 51 50");     // "0232"
     addIfMissing(exif, "Exif.Photo.FlashpixVersion", Exiv2::undefined, "48 49 48 48"); // "0100"
     if (colorSpace) {
         addIfMissing(exif, "Exif.Photo.ColorSpace", Exiv2::unsignedShort,
                      *colorSpace == ColorSpace::sRGB ? "1" : "65535");
     }
-    if (image.mimeType() == "image/jpeg") {
+    if (jpegSize) {
         addIfMissing(exif, "Exif.Photo.ComponentsConfiguration", Exiv2::undefined, "1 2 3 0");
         addIfMissing(exif, "Exif.Photo.PixelXDimension", Exiv2::unsignedLong,
-                     std::to_string(image.pixelWidth()));
+                     std::to_string(jpegSize->width));
         addIfMissing(exif, "Exif.Photo.PixelYDimension", Exiv2::unsignedLong,
-                     std::to_string(image.pixelHeight()));
+                     std::to_string(jpegSize->height));
         addIfMissing(exif, "Exif.Image.XResolution", Exiv2::unsignedRational, "72/1");
         addIfMissing(exif, "Exif.Image.YResolution", Exiv2::unsignedRational, "72/1");
         addIfMissing(exif, "Exif.Image.ResolutionUnit", Exiv2::unsignedShort, "2");
         addIfMissing(exif, "Exif.Image.YCbCrPositioning", Exiv2::unsignedShort, "1");
+    }
+}
+
+// Writes the dictionary's tags into `exif`, each replacing the tag of the same name.
+void putTags(Exiv2::ExifData& exif, const MetadataDictionary& metadata) {
+    for (const Tag& tag : tags) {
+        const MetadataDictionary* group = metadata.dictionary(tag.group);
+        const MetadataValue* value = group ? group->find(tag.name) : nullptr;
+        if (!tag.writable || value == nullptr) {
+            continue;
+        }
+        const Exiv2::ExifKey exivKey(tag.exivKey);
+        auto existing = exif.findKey(exivKey);
+        if (existing != exif.end()) {
+            exif.erase(existing);
+        }
+        if (auto v = toExiv(tag, *value); v.get() != nullptr) {
+            exif.add(exivKey, v.get());
+        }
     }
 }
 
@@ -332,23 +351,12 @@ Result<FileData> withMetadata(FileBytes file, const MetadataDictionary& metadata
                               std::optional<ColorSpace> colorSpace) {
     try {
         auto image = openImage(file);
-        Exiv2::ExifData& exif = image->exifData();
-        for (const Tag& tag : tags) {
-            const MetadataDictionary* group = metadata.dictionary(tag.group);
-            const MetadataValue* value = group ? group->find(tag.name) : nullptr;
-            if (!tag.writable || value == nullptr) {
-                continue;
-            }
-            const Exiv2::ExifKey exivKey(tag.exivKey);
-            auto existing = exif.findKey(exivKey);
-            if (existing != exif.end()) {
-                exif.erase(existing);
-            }
-            if (auto v = toExiv(tag, *value); v.get() != nullptr) {
-                exif.add(exivKey, v.get());
-            }
-        }
-        addRequiredTags(*image, colorSpace);
+        putTags(image->exifData(), metadata);
+        const bool jpeg = image->mimeType() == "image/jpeg";
+        addRequiredTags(image->exifData(), colorSpace,
+                        jpeg ? std::optional<PixelSize>({std::uint32_t(image->pixelWidth()),
+                                                         std::uint32_t(image->pixelHeight())})
+                             : std::nullopt);
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         io.seek(0, Exiv2::BasicIo::beg);
@@ -358,6 +366,24 @@ Result<FileData> withMetadata(FileBytes file, const MetadataDictionary& metadata
             return Result<FileData>::failure("metadata: could not read back the written file");
         }
         return FileData(buffer.pData_, buffer.pData_ + buffer.size_);
+    } catch (const std::exception& e) {
+        return Result<FileData>::failure(std::string("metadata: ") + e.what());
+    }
+}
+
+Result<FileData> exifBlock(const MetadataDictionary& metadata, std::optional<ColorSpace> colorSpace,
+                           std::optional<PixelSize> jpegSize) {
+    try {
+        prepareExiv2();
+        Exiv2::ExifData exif;
+        putTags(exif, metadata);
+        addRequiredTags(exif, colorSpace, jpegSize);
+        Exiv2::Blob block;
+        Exiv2::ExifParser::encode(block, Exiv2::littleEndian, exif);
+        if (block.empty()) {
+            return Result<FileData>::failure("metadata: exiv2 wrote no Exif block");
+        }
+        return FileData(block.begin(), block.end());
     } catch (const std::exception& e) {
         return Result<FileData>::failure(std::string("metadata: ") + e.what());
     }

@@ -4,6 +4,7 @@
 #include "platform/media/Metadata.hpp"
 #include "platform/media/RgbaImage.hpp"
 
+#include <cstdint>
 #include <optional>
 
 namespace qv::platform::imaging {
@@ -29,6 +30,22 @@ namespace qv::platform::imaging {
 // components, pixel dimensions, resolution and chroma positioning).
 Result<FileData> withMetadata(FileBytes file, const MetadataDictionary& metadata,
                               std::optional<ColorSpace> colorSpace = std::nullopt);
+
+// A picture's size in pixels.
+struct PixelSize {
+    std::uint32_t width;
+    std::uint32_t height;
+};
+
+// The dictionary's tags as the block that carries Exif data in a file, for
+// writers that put it in while they write: a little-endian TIFF structure
+// whose first directory holds the {TIFF} tags and points to the Exif and GPS
+// directories (a JPEG's APP1 segment after its "Exif\0\0"). The tags readers
+// require are added as withMetadata adds them; those of JPEG files when
+// `jpegSize` is given.
+Result<FileData> exifBlock(const MetadataDictionary& metadata,
+                           std::optional<ColorSpace> colorSpace = std::nullopt,
+                           std::optional<PixelSize> jpegSize = std::nullopt);
 
 // The tags of the file as a metadata dictionary.
 Result<MetadataDictionary> readMetadata(FileBytes file);

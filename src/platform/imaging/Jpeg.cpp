@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <vector>
 
 namespace qv::platform::imaging {
@@ -41,16 +43,52 @@ jpeg_error_mgr* installErrors(ErrorManager& errors) {
     return base;
 }
 
-struct MemoryOutput {
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
-    ~MemoryOutput() { std::free(data); }
+// libjpeg's output straight into the file's bytes, a chunk at a time.
+struct FileDestination {
+    jpeg_destination_mgr base;
+    FileData* file;
+    JOCTET chunk[64 * 1024];
+
+    static void start(j_compress_ptr info) {
+        auto* d = reinterpret_cast<FileDestination*>(info->dest);
+        d->base.next_output_byte = d->chunk;
+        d->base.free_in_buffer = sizeof d->chunk;
+    }
+    static boolean emptyChunk(j_compress_ptr info) {
+        auto* d = reinterpret_cast<FileDestination*>(info->dest);
+        d->file->insert(d->file->end(), d->chunk, d->chunk + sizeof d->chunk);
+        start(info);
+        return TRUE;
+    }
+    static void finish(j_compress_ptr info) {
+        auto* d = reinterpret_cast<FileDestination*>(info->dest);
+        d->file->insert(d->file->end(), d->chunk,
+                        d->chunk + (sizeof d->chunk - d->base.free_in_buffer));
+    }
 };
 
-// Compresses prepared RGB rows; only trivially destructible locals live across
-// the setjmp.
-bool compress(const std::vector<std::uint8_t>& rgb, std::uint32_t width, std::uint32_t height,
-              int quality, const FileData& icc, MemoryOutput& out, std::string& error) {
+// What the compressor reads: 8-bit RGBA rows of the image itself, or rows
+// of a 16-bit image rounded into `row8` one at a time.
+struct Rows {
+    const RgbaImage& image;
+    std::vector<std::uint8_t>& row8;
+
+    JSAMPROW row(std::uint32_t y) const {
+        if (image.bitsPerChannel() == 8) {
+            return const_cast<JSAMPROW>(image.row8(y).data());
+        }
+        const auto src = image.row16(y);
+        for (std::size_t i = 0; i < src.size(); ++i) {
+            row8[i] = std::uint8_t((src[i] * 255u + 32767u) / 65535u);
+        }
+        return row8.data();
+    }
+};
+
+// Compresses the rows, with the Exif block and the ICC profile after the
+// JFIF header; only trivially destructible locals live across the setjmp.
+bool compress(const Rows& rows, int quality, FileBytes exif, const FileData& icc,
+              FileDestination& destination, std::string& error) {
     jpeg_compress_struct info;
     ErrorManager errors;
     info.err = installErrors(errors);
@@ -60,17 +98,21 @@ bool compress(const std::vector<std::uint8_t>& rgb, std::uint32_t width, std::ui
         return false;
     }
     jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &out.data, &out.size);
-    info.image_width = width;
-    info.image_height = height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    destination.base.init_destination = FileDestination::start;
+    destination.base.empty_output_buffer = FileDestination::emptyChunk;
+    destination.base.term_destination = FileDestination::finish;
+    info.dest = &destination.base;
+    info.image_width = std::uint32_t(rows.image.width());
+    info.image_height = std::uint32_t(rows.image.height());
+    info.input_components = 4;
+    info.in_color_space = JCS_EXT_RGBA; // alpha is read past
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
+    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
     jpeg_write_icc_profile(&info, icc.data(), static_cast<unsigned>(icc.size()));
-    while (info.next_scanline < height) {
-        auto* row = const_cast<JSAMPLE*>(rgb.data() + std::size_t(info.next_scanline) * width * 3);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = rows.row(info.next_scanline);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -125,26 +167,27 @@ Result<FileData> encodeJpeg(const RgbaImage& image, int quality,
     }
     const auto width = std::uint32_t(image.width());
     const auto height = std::uint32_t(image.height());
-    std::vector<std::uint8_t> rgb(std::size_t(width) * height * 3);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        std::uint8_t* dst = rgb.data() + std::size_t(y) * width * 3;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            for (std::uint32_t c = 0; c < 3; ++c) {
-                dst[x * 3 + c] =
-                    image.bitsPerChannel() == 8
-                        ? image.row8(y)[x * 4 + c]
-                        : std::uint8_t((image.row16(y)[x * 4 + c] * 255u + 32767u) / 65535u);
-            }
-        }
+    const auto block = exifBlock(metadata, image.colorSpace, PixelSize{width, height});
+    if (!block) {
+        return Result<FileData>::failure("JPEG: " + block.error());
     }
-    MemoryOutput out;
+    static constexpr std::uint8_t exifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    FileData exif(std::begin(exifHeader), std::end(exifHeader));
+    exif.insert(exif.end(), block->begin(), block->end());
+    if (exif.size() > 65533) {
+        return Result<FileData>::failure("JPEG: the metadata does not fit one Exif segment");
+    }
+    std::vector<std::uint8_t> row8(image.bitsPerChannel() == 8 ? 0 : std::size_t(width) * 4);
+    auto destination = std::make_unique<FileDestination>();
+    FileData data;
+    data.reserve(std::size_t(width) * height / 2); // about the size at high quality
+    destination->file = &data;
     std::string error;
-    if (!compress(rgb, width, height, std::clamp(quality, 1, 100), iccProfile(image.colorSpace),
-                  out, error)) {
+    if (!compress(Rows{image, row8}, std::clamp(quality, 1, 100), exif,
+                  iccProfile(image.colorSpace), *destination, error)) {
         return Result<FileData>::failure("JPEG: " + error);
     }
-    const FileData data(out.data, out.data + out.size);
-    return withMetadata(data, metadata, image.colorSpace);
+    return data;
 }
 
 Result<RgbaImage> decodeJpeg(FileBytes file) {

@@ -3,6 +3,7 @@
 #include "platform/imaging/ColorProfiles.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/MemoryTiff.hpp"
+#include "platform/imaging/TiffFileWriter.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -24,36 +25,37 @@ struct Layout {
 
 // Writes rows that `fill` produces (one row of packed samples at a time).
 Result<FileData> writeTiff(const Layout& layout, const MetadataDictionary& metadata,
-                           const std::function<void(std::uint32_t y, void* row)>& fill) {
-    FileData data;
-    auto file = detail::MemoryTiff::openForWriting(data);
+                           const std::function<void(std::uint32_t y, std::uint8_t* row)>& fill) {
+    const auto block = exifBlock(metadata, layout.colorSpace);
+    if (!block) {
+        return Result<FileData>::failure("TIFF: " + block.error());
+    }
+    const FileData& icc = iccProfile(layout.colorSpace);
+    auto file = detail::TiffFileWriter::start(
+        {layout.width, layout.height, layout.bits, layout.channels, PHOTOMETRIC_RGB},
+        icc.size() + block->size());
     if (!file) {
         return Result<FileData>::failure("TIFF: libtiff could not start a file");
     }
-    TIFF* tif = file->get();
-    file->setLayout(layout.width, layout.height, layout.bits, layout.channels, PHOTOMETRIC_RGB);
+    TIFF* tif = file->tiff();
     if (layout.channels == 4) {
         const std::uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
-    const FileData& icc = iccProfile(layout.colorSpace);
     TIFFSetField(tif, TIFFTAG_ICCPROFILE, std::uint32_t(icc.size()), icc.data());
-    std::vector<std::uint8_t> row(std::size_t(layout.width) * layout.channels * layout.bits / 8);
-    for (std::uint32_t y = 0; y < layout.height; ++y) {
-        fill(y, row.data());
-        if (TIFFWriteScanline(tif, row.data(), y, 0) != 1) {
-            return Result<FileData>::failure("TIFF: " + file->lastError());
-        }
-    }
-    if (!file->finish()) {
+    if (!file->addExifBlock(*block) || !file->writeRows(fill)) {
         return Result<FileData>::failure("TIFF: " + file->lastError());
     }
-    return withMetadata(data, metadata, layout.colorSpace);
+    auto data = file->finish();
+    if (!data) {
+        return Result<FileData>::failure("TIFF: " + data.error());
+    }
+    return data;
 }
 
 template <class T>
-void copyRow(std::span<const T> src, std::size_t width, bool keepAlpha, void* out) {
-    auto* dst = static_cast<T*>(out);
+void copyRow(std::span<const T> src, std::size_t width, bool keepAlpha, std::uint8_t* out) {
+    auto* dst = reinterpret_cast<T*>(out);
     if (keepAlpha) {
         std::memcpy(dst, src.data(), width * 4 * sizeof(T));
         return;
@@ -80,7 +82,7 @@ Result<FileData> encodeTiff(const RgbaImage& image, const MetadataDictionary& me
     const auto bits = std::uint16_t(image.bitsPerChannel());
     const Layout layout{std::uint32_t(image.width()), std::uint32_t(image.height()), bits,
                         std::uint16_t(options.keepAlpha ? 4 : 3), image.colorSpace};
-    return writeTiff(layout, metadata, [&](std::uint32_t y, void* row) {
+    return writeTiff(layout, metadata, [&](std::uint32_t y, std::uint8_t* row) {
         if (bits == 8) {
             copyRow<std::uint8_t>(image.row8(y), image.width(), options.keepAlpha, row);
         } else {
@@ -96,9 +98,9 @@ Result<FileData> encodeTiff(const PixelBuffer& bgra, const MetadataDictionary& m
     }
     const Layout layout{std::uint32_t(bgra.width()), std::uint32_t(bgra.height()), 8, 3,
                         ColorSpace::sRGB};
-    return writeTiff(layout, metadata, [&](std::uint32_t y, void* row) {
+    return writeTiff(layout, metadata, [&](std::uint32_t y, std::uint8_t* row) {
         const auto* src = bgra.row<std::uint8_t>(y);
-        auto* dst = static_cast<std::uint8_t*>(row);
+        std::uint8_t* dst = row;
         for (std::size_t x = 0; x < bgra.width(); ++x) {
             dst[x * 3] = src[x * 4 + 2];
             dst[x * 3 + 1] = src[x * 4 + 1];

@@ -106,5 +106,21 @@ TEST(FileChecks, TiffAndJpegValidateAndCarryTheirProfiles) {
     }
 }
 
+TEST(FileChecks, FilesOfManyStripsValidateAndDevelop) {
+    test::TempFolder folder;
+    const auto buffer =
+        test::makeGreyBayer(1001, 700, pixelformat::bayer14RGGB, 0.3, {0.5, 1.0, 0.7}, 528, 16383);
+    const auto dngPath = folder.write("strips.dng", *encodeDng(*buffer, test::resultMetadata()));
+    expectValid(dngPath);
+    const auto run = runTool("dcraw_emu", {"-T", "-w", dngPath.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(dngPath.string() + ".tiff")) << run.output;
+
+    MetadataDictionary metadata = test::resultMetadata();
+    metadata.erase(key::gpsGroup); // see TiffAndJpegValidateAndCarryTheirProfiles
+    const RgbaImage image(1001, 300, 16, ColorSpace::sRGB);
+    expectValid(folder.write("strips.tiff", *encodeTiff(image, metadata)));
+}
+
 } // namespace
 } // namespace qv::platform::imaging
