@@ -1,0 +1,136 @@
+#include "camera/PhotoLibraryManager.hpp"
+
+#include "camera/LibraryFileConversion.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/dispatch/Clock.hpp"
+#include "platform/formatting/DateFormatter.hpp"
+#include "platform/photos/PhotoLibrary.hpp"
+#include "platform/store/AtomicFile.hpp"
+#include "platform/system/Url.hpp"
+
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace qv {
+
+namespace fs = std::filesystem;
+using platform::imaging::FileData;
+
+namespace {
+
+// Attempts at a free name ("-2" ... before the extension) before a save gives up.
+constexpr int maxNameAttempts = 1000;
+
+std::string fileURL(const fs::path& path) {
+    return "file://" + platform::percentEncoded(fs::absolute(path).string(), "/");
+}
+
+fs::path withExtension(const fs::path& name, int attempt, std::string_view extension) {
+    std::string file = name.filename().string();
+    if (attempt > 1) {
+        file += '-';
+        file += std::to_string(attempt);
+    }
+    file += '.';
+    file += extension;
+    return name.parent_path() / file;
+}
+
+} // namespace
+
+PhotoLibraryManager::PhotoLibraryManager(platform::UserDefaults& defaults,
+                                         platform::PhotoLibrary& library,
+                                         const platform::AppFolders& folders)
+    : isEnableCloudStorage(*this, defaults, cloudStorageKey, false), library_(library),
+      folders_(folders),
+      queue_(std::make_unique<platform::DispatchQueue>("LibraryQueue", platform::QoS::utility)) {}
+
+PhotoLibraryManager::~PhotoLibraryManager() {
+    queue_->sync([] {}); // the saves already asked for are written before the writer goes
+}
+
+void PhotoLibraryManager::save(std::optional<FileData> data, SupportedImageFormat format, int index,
+                               std::optional<std::string> suffix, SaveCompletion done) {
+    if (!data) {
+        return;
+    }
+    queue_->async([this, data = std::move(*data), format, index, suffix = std::move(suffix),
+                   done = std::move(done)]() mutable {
+        store(std::move(data), format, index, suffix, done);
+    });
+}
+
+void PhotoLibraryManager::fetchAllPhotos() {
+    allPhotos = library_.fetchAssets();
+}
+
+void PhotoLibraryManager::store(FileData data, SupportedImageFormat format, int index,
+                                const std::optional<std::string>& suffix,
+                                const SaveCompletion& done) {
+    const auto report = [&done](SaveReport result) {
+        if (done) {
+            done(result);
+        }
+    };
+    auto converted = libraryFile(std::move(data), format);
+    if (!converted) {
+        platform::print("could not convert the result:", converted.error());
+        report({SaveOutcome::notConverted, {}, converted.error()});
+        return;
+    }
+    const fs::path name = makeFileURL(index, suffix);
+    std::error_code error;
+    for (int attempt = 1; attempt <= maxNameAttempts; ++attempt) {
+        const fs::path file = withExtension(name, attempt, converted->extension);
+        error = platform::writeFileAtomically(
+            file,
+            std::string_view(reinterpret_cast<const char*>(converted->data.data()),
+                             converted->data.size()),
+            false);
+        if (!error) {
+            addToPhotoLibrary(file, done);
+            return;
+        }
+        if (error != std::errc::file_exists) {
+            platform::print("could not write image to " + fileURL(file));
+            platform::print(error.message());
+            break;
+        }
+    }
+    const bool full = error == std::errc::no_space_on_device;
+    report({full ? SaveOutcome::diskFull : SaveOutcome::notWritten, {}, error.message()});
+}
+
+fs::path PhotoLibraryManager::makeFileURL(int index, const std::optional<std::string>& suffix) {
+    static const platform::DateFormatter dateFormatter("_yyyyMMdd_HHmmss");
+    std::string name = "QV";
+    name += dateFormatter.format(platform::wallNow());
+    if (suffix) {
+        name += *suffix;
+    } else if (index != 0) {
+        name += '_';
+        name += std::to_string(index);
+    }
+    const auto cloud = isEnableCloudStorage.get() ? folders_.cloudDocumentsFolder() : std::nullopt;
+    const fs::path url = (cloud ? *cloud : folders_.documentsFolder()) / name;
+    platform::print("\nphoto URL:\n" + fileURL(url) + "\n");
+    return url;
+}
+
+void PhotoLibraryManager::addToPhotoLibrary(const fs::path& file, SaveCompletion done) {
+    library_.createAsset(
+        file, [file, done = std::move(done)](bool success, std::optional<std::string> error) {
+            if (success) {
+                platform::print("save to PHOTOS successful");
+            } else {
+                platform::print("save to PHOTOS with error " + error.value_or(""));
+            }
+            if (done) {
+                done({success ? SaveOutcome::saved : SaveOutcome::savedToFolderOnly, file,
+                      error.value_or("")});
+            }
+        });
+}
+
+} // namespace qv

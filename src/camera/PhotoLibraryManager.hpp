@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/Enumerations.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/imaging/ImagingResult.hpp"
+#include "platform/photos/FetchResult.hpp"
+#include "platform/state/ObservableObject.hpp"
+#include "platform/state/Published.hpp"
+#include "platform/store/AppFolders.hpp"
+#include "platform/store/StoredSetting.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qv::platform {
+class PhotoLibrary;
+}
+
+namespace qv {
+
+// How one save ended.
+enum class SaveOutcome {
+    saved,             // the file is in the folder and in the photo library
+    savedToFolderOnly, // the file is in the folder; the photo library refused or failed it
+    notConverted,      // the result did not convert to the chosen format: nothing written
+    diskFull,          // the disk is full: no file, no temporary file, no asset
+    notWritten,        // the file could not be written for another reason: nothing left
+};
+
+struct SaveReport {
+    SaveOutcome outcome = SaveOutcome::saved;
+    std::filesystem::path file; // the file written; empty when none was
+    std::string error;          // why, when not saved
+};
+
+// Turns a run's result into a saved picture: converts it to the chosen format
+// (LibraryFileConversion.hpp), writes it into the Documents folder, or into the cloud
+// container's Documents while "cloudStorage" is on (the Documents folder when there is no
+// container; each folder is made when missing), then adds that file to the photo library as a new
+// asset. The file stays where it was written, also when the library refuses it.
+//
+// Names: "QV" + the local time of writing as "_yyyyMMdd_HHmmss" + the suffix when one is
+// given, else "_" + the index when it is not 0; then "." + the extension
+// (QV_20250314_213005_FA.DNG, QV_20250314_213005_2.DNG). A file is never replaced: when the
+// name is taken (two saves in one second), "-2", "-3", ... goes before the extension.
+// Files are written atomically: a failed write leaves no file and no temporary file.
+//
+// Threads: save() and fetchAllPhotos() may be called from any queue. Conversions and writes
+// run one at a time on the serial queue "LibraryQueue" in the order asked; the library adds
+// its assets on its own queue in the same order. `allPhotos` is written on the main queue.
+// The destructor waits for the conversions and writes already asked for, so a result handed
+// over is never dropped; the library, the store and the folders must outlive the writer.
+class PhotoLibraryManager final : public platform::ObservableObject {
+public:
+    static constexpr const char* cloudStorageKey = "cloudStorage";
+
+    using SaveCompletion = std::function<void(const SaveReport&)>;
+
+    PhotoLibraryManager(platform::UserDefaults& defaults, platform::PhotoLibrary& library,
+                        const platform::AppFolders& folders);
+    ~PhotoLibraryManager();
+    PhotoLibraryManager(const PhotoLibraryManager&) = delete;
+    PhotoLibraryManager& operator=(const PhotoLibraryManager&) = delete;
+
+    // Every asset of the library, newest first; nothing until fetchAllPhotos() ran.
+    platform::Published<std::optional<platform::FetchResult>> allPhotos{*this, std::nullopt};
+    // Save into the cloud container's Documents ("cloudStorage", default false).
+    platform::StoredSetting<bool> isEnableCloudStorage;
+
+    // Converts, writes and adds one result; returns at once. Without data it does nothing
+    // and `done` is not called. Otherwise `done` runs once with the outcome: on the library's
+    // queue after the asset was added or refused, on "LibraryQueue" when nothing was written.
+    void save(std::optional<platform::imaging::FileData> data, SupportedImageFormat format,
+              int index, std::optional<std::string> suffix, SaveCompletion done = {});
+
+    // allPhotos = every asset of the library, newest first. Main queue.
+    void fetchAllPhotos();
+
+    platform::DispatchQueue& libraryQueue() { return *queue_; }
+
+private:
+    void store(platform::imaging::FileData data, SupportedImageFormat format, int index,
+               const std::optional<std::string>& suffix, const SaveCompletion& done);
+    // The name without extension, in the folder chosen now.
+    std::filesystem::path makeFileURL(int index, const std::optional<std::string>& suffix);
+    void addToPhotoLibrary(const std::filesystem::path& file, SaveCompletion done);
+
+    platform::PhotoLibrary& library_;
+    // Resolved at every save, so a folder removed meanwhile is made again.
+    platform::AppFolders folders_;
+    // Declared last so it goes first: no block of it runs once the writer is being destroyed.
+    std::unique_ptr<platform::DispatchQueue> queue_;
+};
+
+} // namespace qv

@@ -1,0 +1,257 @@
+#include "camera/PhotoLibraryManager.hpp"
+
+#include "ImagingTestSupport.hpp"
+#include "StubPrograms.hpp"
+#include "platform/capture/CapturedPhotoFactory.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/imaging/Dng.hpp"
+#include "platform/imaging/ExifMetadata.hpp"
+#include "platform/imaging/Jpeg.hpp"
+#include "platform/imaging/RawDevelopment.hpp"
+#include "platform/imaging/Tiff.hpp"
+#include "platform/media/MetadataKeys.hpp"
+#include "platform/permissions/Permissions.hpp"
+#include "platform/photos/PhotoLibrary.hpp"
+#include "platform/photos/PhotoLibraryFaults.hpp"
+#include "platform/store/AtomicFile.hpp"
+
+#include <ctime>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+namespace imaging = platform::imaging;
+namespace key = platform::metadata;
+using imaging::FileData;
+
+// Results as the mergers hand them over: a DNG of a Bayer photo and the TIFF of a
+// processed one, each with exposure time, Software, ImageDescription and a GPS fix.
+FileData dngResult() {
+    const auto bayer = imaging::test::makeBayer(64, 48, platform::pixelformat::bayer14RGGB, 7);
+    auto dng = imaging::encodeDng(*bayer, imaging::test::resultMetadata());
+    EXPECT_TRUE(dng) << dng.error();
+    return dng ? *dng : FileData();
+}
+
+FileData tiffResult() {
+    const auto photo = platform::makeSyntheticPhoto(
+        {.width = 64, .height = 48, .pixelFormat = platform::pixelformat::bgra32});
+    auto metadata = imaging::test::resultMetadata();
+    metadata.erase(key::dngGroup);
+    auto tiff = imaging::encodeTiff(*photo->pixelBuffer(), metadata);
+    EXPECT_TRUE(tiff) << tiff.error();
+    return tiff ? *tiff : FileData();
+}
+
+FileData readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder)) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class PhotoLibraryManagerTest : public ::testing::Test {
+protected:
+    PhotoLibraryManagerTest() {
+        ::tzset();
+        root = fs::path(std::getenv("QV_HOME")) /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(root);
+        folders = platform::AppFolders::under(root);
+    }
+    ~PhotoLibraryManagerTest() override {
+        writer.reset();
+        dispatch.runUntilIdle();
+    }
+
+    PhotoLibraryManager& make(const std::string& permissionScript = "photos=authorized") {
+        permissions = std::make_unique<platform::Permissions>(
+            root / "permissions.json", platform::PermissionOptions{permissionScript});
+        library = std::make_unique<platform::PhotoLibrary>(folders.photosFolder(), *permissions);
+        writer = std::make_unique<PhotoLibraryManager>(*defaults, *library, folders);
+        dispatch.runUntilIdle();
+        return *writer;
+    }
+
+    // Saves and waits for the outcome.
+    SaveReport save(FileData data, SupportedImageFormat format, int index = 0,
+                    std::optional<std::string> suffix = std::nullopt) {
+        std::optional<SaveReport> report;
+        writer->save(std::move(data), format, index, std::move(suffix),
+                     [&](const SaveReport& r) { report = r; });
+        dispatch.runUntilIdle();
+        EXPECT_TRUE(report) << "the save reported nothing";
+        return report.value_or(SaveReport{});
+    }
+
+    std::size_t assetCount() const { return library->fetchAssets().count(); }
+
+    platform::VirtualDispatch dispatch; // 2024-01-01 00:00:00 UTC
+    testing::EnvironmentOverride utc{"TZ", "UTC"};
+    testing::EnvironmentOverride noScript{"QV_PERMISSIONS", std::nullopt};
+    fs::path root;
+    platform::AppFolders folders;
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    std::unique_ptr<platform::Permissions> permissions;
+    std::unique_ptr<platform::PhotoLibrary> library;
+    std::unique_ptr<PhotoLibraryManager> writer;
+};
+
+TEST_F(PhotoLibraryManagerTest, EachFormatIsStoredAsItsTableSays) {
+    make();
+    const FileData dng = dngResult();
+    const FileData tiff = tiffResult();
+
+    // RAW keeps the data as it is: a DNG as "DNG", a processed TIFF as "TIF".
+    auto report = save(dng, SupportedImageFormat::RAW);
+    EXPECT_EQ(report.outcome, SaveOutcome::saved) << report.error;
+    EXPECT_EQ(report.file.extension(), ".DNG");
+    EXPECT_EQ(readFile(report.file), dng);
+    EXPECT_TRUE(imaging::developRaw(readFile(report.file), {.halfSize = true}));
+    report = save(tiff, SupportedImageFormat::RAW);
+    EXPECT_EQ(report.file.extension(), ".TIF");
+    EXPECT_EQ(readFile(report.file), tiff);
+    report = save(tiff, SupportedImageFormat::TIFF);
+    EXPECT_EQ(report.file.extension(), ".TIF");
+    EXPECT_EQ(readFile(report.file), tiff);
+
+    // Developed or decoded, re-encoded, and the result's tags carried over.
+    struct Converted {
+        FileData source;
+        SupportedImageFormat format;
+        const char* extension;
+        int bits;
+        platform::ColorSpace space;
+    };
+    for (const Converted& c : {
+             Converted{dng, SupportedImageFormat::JPEG, ".JPG", 8, platform::ColorSpace::displayP3},
+             Converted{tiff, SupportedImageFormat::JPEG, ".JPG", 8, platform::ColorSpace::sRGB},
+             Converted{dng, SupportedImageFormat::TIFF, ".TIF", 16, platform::ColorSpace::sRGB},
+         }) {
+        report = save(c.source, c.format);
+        ASSERT_EQ(report.outcome, SaveOutcome::saved) << report.error;
+        EXPECT_EQ(report.file.extension(), c.extension);
+        const FileData file = readFile(report.file);
+        const auto image = c.format == SupportedImageFormat::JPEG ? imaging::decodeJpeg(file)
+                                                                  : imaging::decodeTiff(file);
+        ASSERT_TRUE(image) << image.error();
+        EXPECT_EQ(image->bitsPerChannel(), c.bits);
+        EXPECT_EQ(image->colorSpace, c.space);
+        EXPECT_EQ(image->width(), 64u);
+        const auto tags = imaging::readMetadata(file);
+        ASSERT_TRUE(tags) << tags.error();
+        const auto* exif = tags->dictionary(key::exifGroup);
+        const auto* tiffTags = tags->dictionary(key::tiffGroup);
+        const auto* gps = tags->dictionary(key::gpsGroup);
+        ASSERT_TRUE(exif && tiffTags && gps);
+        EXPECT_DOUBLE_EQ(*exif->find(key::exifExposureTime)->number(), 0.008);
+        EXPECT_TRUE(tiffTags->find(key::tiffSoftware));
+        EXPECT_TRUE(tiffTags->find(key::tiffImageDescription));
+        EXPECT_TRUE(gps->find(key::gpsLatitude));
+        EXPECT_FALSE(tags->dictionary(key::dngGroup)); // the DNG's own tags stay behind
+    }
+    EXPECT_EQ(assetCount(), 6u);
+}
+
+TEST_F(PhotoLibraryManagerTest, NamesTellSuffixOrIndexAndNeverReplaceAFile) {
+    make();
+    const FileData dng = dngResult();
+    EXPECT_EQ(save(dng, SupportedImageFormat::RAW, 0).file.filename(), "QV_20240101_000000.DNG");
+    EXPECT_EQ(save(dng, SupportedImageFormat::RAW, 2).file.filename(), "QV_20240101_000000_2.DNG");
+    EXPECT_EQ(save(dng, SupportedImageFormat::RAW, 1, "_FA").file.filename(),
+              "QV_20240101_000000_FA.DNG");
+    // The same name within the same second: the earlier file stays as it was.
+    const FileData other = tiffResult();
+    const auto second = save(other, SupportedImageFormat::TIFF, 0).file;
+    EXPECT_EQ(second.filename(), "QV_20240101_000000.TIF");
+    FileData changed = dng;
+    changed.back() ^= 0xff; // same size, other bytes
+    EXPECT_EQ(save(changed, SupportedImageFormat::RAW, 0).file.filename(),
+              "QV_20240101_000000-2.DNG");
+    EXPECT_EQ(save(changed, SupportedImageFormat::RAW, 0).file.filename(),
+              "QV_20240101_000000-3.DNG");
+    EXPECT_EQ(readFile(root / "Documents/QV_20240101_000000.DNG"), dng);
+    dispatch.runFor(platform::Seconds(1));
+    EXPECT_EQ(save(dng, SupportedImageFormat::RAW, 0).file.filename(), "QV_20240101_000001.DNG");
+    EXPECT_EQ(assetCount(), 7u);
+}
+
+TEST_F(PhotoLibraryManagerTest, CloudStorageWritesIntoTheContainerWhenThereIsOne) {
+    make();
+    writer->isEnableCloudStorage = true;
+    EXPECT_EQ(save(dngResult(), SupportedImageFormat::RAW).file.parent_path(),
+              root / "Documents"); // no container: the local folder
+    folders.cloudContainer = root / "Cloud";
+    make();
+    EXPECT_TRUE(writer->isEnableCloudStorage.get()); // kept under "cloudStorage"
+    EXPECT_EQ(save(dngResult(), SupportedImageFormat::RAW, 2).file.parent_path(),
+              root / "Cloud/Documents");
+    writer->isEnableCloudStorage = false;
+    EXPECT_EQ(save(dngResult(), SupportedImageFormat::RAW, 1).file.parent_path(),
+              root / "Documents");
+}
+
+TEST_F(PhotoLibraryManagerTest, AFullDiskLeavesNoFileTemporaryFileOrAsset) {
+    make();
+    platform::ScopedDiskFull full;
+    const auto report = save(dngResult(), SupportedImageFormat::JPEG);
+    EXPECT_EQ(report.outcome, SaveOutcome::diskFull);
+    EXPECT_TRUE(report.file.empty());
+    EXPECT_EQ(filesIn(root / "Documents"), std::vector<std::string>{});
+    EXPECT_EQ(assetCount(), 0u);
+}
+
+TEST_F(PhotoLibraryManagerTest, ALibraryThatRefusesKeepsTheDocumentsFile) {
+    make();
+    {
+        platform::ScopedPhotoLibraryFaults failing({.failChanges = true});
+        const auto report = save(dngResult(), SupportedImageFormat::RAW);
+        EXPECT_EQ(report.outcome, SaveOutcome::savedToFolderOnly);
+        EXPECT_TRUE(fs::exists(report.file));
+    }
+    make("photos=denied");
+    const auto report = save(tiffResult(), SupportedImageFormat::TIFF);
+    EXPECT_EQ(report.outcome, SaveOutcome::savedToFolderOnly);
+    EXPECT_TRUE(fs::exists(report.file));
+    make();
+    EXPECT_EQ(assetCount(), 0u);
+}
+
+TEST_F(PhotoLibraryManagerTest, NothingToSaveDoesNothing) {
+    make();
+    bool reported = false;
+    writer->save(std::nullopt, SupportedImageFormat::RAW, 0, std::nullopt,
+                 [&](const SaveReport&) { reported = true; });
+    dispatch.runUntilIdle();
+    EXPECT_FALSE(reported);
+    EXPECT_FALSE(fs::exists(root / "Documents") && !fs::is_empty(root / "Documents"));
+    // Data that is neither a DNG nor a TIFF: reported, nothing written.
+    const auto report = save(FileData{1, 2, 3}, SupportedImageFormat::JPEG);
+    EXPECT_EQ(report.outcome, SaveOutcome::notConverted);
+    EXPECT_EQ(filesIn(root / "Documents"), std::vector<std::string>{});
+}
+
+TEST_F(PhotoLibraryManagerTest, FetchAllPhotosPublishesTheLibraryNewestFirst) {
+    make();
+    EXPECT_FALSE(writer->allPhotos.get());
+    save(dngResult(), SupportedImageFormat::RAW);
+    writer->fetchAllPhotos();
+    ASSERT_TRUE(writer->allPhotos.get());
+    EXPECT_EQ(writer->allPhotos.get()->count(), 1u);
+}
+
+} // namespace
+} // namespace qv
