@@ -6,7 +6,7 @@
 // second it allows and the heap allocations it makes. Every figure is the
 // median of interleaved repetitions; the program then runs itself again
 // pinned to two CPUs. OpenMP's threads wait passively (OMP_WAIT_POLICY).
-//   merge_passes_bench [repetitions [only passes whose name holds this text]]
+//   merge_passes_bench [repetitions [only the passes and sequences whose name holds this text]]
 #include "BenchSupport.hpp"
 #include "HandLoops.hpp"
 #include "engine/ExposureSequence.hpp"
@@ -17,8 +17,8 @@
 #include "platform/compute/Device.hpp"
 #include "platform/compute/TextureCache.hpp"
 #include "platform/console/Console.hpp"
-#include "platform/store/UserDefaults.hpp"
 #include "platform/dispatch/ProcessorBudget.hpp"
+#include "platform/store/UserDefaults.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -183,12 +183,12 @@ struct SequenceCase {
     std::vector<const char*> bare; // the passes one addPhoto runs, by name
 };
 
-void printSequences(const std::vector<Pass>& passes, int repetitions) {
+void printSequences(const std::vector<Pass>& passes, int repetitions, const char* only) {
     std::map<std::string, const Pass*> byName;
     for (const Pass& p : passes) {
         byName[p.name] = &p;
     }
-    const std::vector<SequenceCase> cases = {
+    std::vector<SequenceCase> cases = {
         {"RAW frame averaging",
          qv::SequenceMode::frameAveraging,
          pixelformat::bayer14RGGB,
@@ -211,6 +211,11 @@ void printSequences(const std::vector<Pass>& passes, int repetitions) {
          {"Bayer filtered star-trail sum", "Bayer boosted average", "R32 clear",
           "Bayer maximum fold"}},
     };
+    std::erase_if(
+        cases, [&](const SequenceCase& c) { return only && std::strstr(c.name, only) == nullptr; });
+    if (cases.empty()) {
+        return;
+    }
     auto defaults = UserDefaults::inMemory();
     std::vector<std::shared_ptr<qv::ExposureSequence>> sequences;
     std::vector<std::shared_ptr<CapturedPhoto>> photos;
@@ -316,7 +321,8 @@ int main(int argc, char** argv) {
     const std::uint8_t rggb[4] = {0, 1, 1, 2};
     const float boost = 2.0f;
     const std::uint32_t pivot = 2112;
-    const float gain = 1.5f;
+    const float evenGain = 1.0f;       // a result at 0 EV
+    const float thirdStopGain = 1.26f; // about +1/3 EV: a factor no whole arithmetic takes
     const std::uint32_t margin[3] = {5, 0, 0};
     const std::uint32_t noMargin[3] = {0, 0, 0};
     const std::uint32_t pairGain = 1;
@@ -324,8 +330,10 @@ int main(int argc, char** argv) {
     const Buffer count = value(frames);
     const std::vector<Buffer> night = {count,        value(black),    value(lower),
                                        value(upper), value(constant), value(rggb)};
-    const std::vector<Buffer> nightResult = {count,        value(black), value(lower),
-                                             value(upper), value(gain),  value(rggb)};
+    const auto nightResult = [&](const float& gain) {
+        return std::vector<Buffer>{count,        value(black), value(lower),
+                                   value(upper), value(gain),  value(rggb)};
+    };
 
     const auto kernel = [&](const char* name, std::vector<Texture> textures,
                             std::vector<Buffer> buffers = {}) {
@@ -361,11 +369,17 @@ int main(int argc, char** argv) {
          }},
         {"Bayer night sum", 2 + 4 + 4, kernel("v2FrameAccumulator", {b, bayerSum}, night),
          [&] { hand::nightSum(plane(b), plane(bayerSum), e16, lower, upper); }},
-        {"Bayer night result", 4 + 2,
-         kernel("v2NightModeResult", {bayerOut.texture, bayerMeanSum}, nightResult),
+        {"Bayer night result (0 EV)", 4 + 2,
+         kernel("v2NightModeResult", {bayerOut.texture, bayerMeanSum}, nightResult(evenGain)),
          [&] {
              hand::nightResult(plane(bayerOut.texture), plane(bayerMeanSum), e16, frames, black,
-                               upper, gain);
+                               upper, evenGain);
+         }},
+        {"Bayer night result (+1/3 EV)", 4 + 2,
+         kernel("v2NightModeResult", {bayerOut.texture, bayerMeanSum}, nightResult(thirdStopGain)),
+         [&] {
+             hand::nightResult(plane(bayerOut.texture), plane(bayerMeanSum), e16, frames, black,
+                               upper, thirdStopGain);
          }},
         {"Bayer filter copy", 2 + 4, kernel("frameCopy", {b, filterA}),
          [&] { hand::frameCopy(plane(b), plane(filterA), e16); }},
@@ -399,15 +413,13 @@ int main(int argc, char** argv) {
          }},
     };
     const char* only = argc > 2 && argv[2][0] != '-' ? argv[2] : nullptr;
-    if (only) {
-        std::vector<Pass> chosen;
-        std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
-                     [&](const Pass& p) { return std::strstr(p.name, only) != nullptr; });
+    std::vector<Pass> chosen;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
+                 [&](const Pass& p) { return !only || std::strstr(p.name, only) != nullptr; });
+    if (!chosen.empty()) {
         printPasses(chosen, repetitions);
-    } else {
-        printPasses(all, repetitions);
-        printSequences(all, repetitions);
     }
+    printSequences(all, repetitions, only);
     std::printf("load average at the end: %s\n", qv::bench::machineLine().c_str());
     return pinned ? 0 : qv::bench::runPinnedCopy(argc, argv);
 }

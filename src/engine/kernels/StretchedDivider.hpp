@@ -14,14 +14,17 @@ namespace qv::kernels::parts {
 // mean itself, rounded as RoundedDivider rounds it. Exact for every sum and
 // every finite factor; a factor that is not finite counts as 1.
 //
-// Whole factors from 1 to 65536 over counts whose sums fit (below 65536 or
-// so) work in 32-bit integers: the stretched sum
-//   sum + (factor - 1) x max(0, sum - pivot x count),
-// with the sum first capped where the result reaches `top`, is divided by
-// RoundedDivider. Any other factor works in double precision: the rounded
-// quotient is estimated, and the product factor x distance, held exactly as
-// two doubles, decides in exact arithmetic whether it lies below or above
-// the estimate's halves.
+// A factor m / 2^n with a whole m up to 65536 and n up to 16 (whole stops,
+// halves, the boost of 2) over counts whose sums fit (2^n x count below
+// 65536 or so) works in 32-bit integers: with the sum first capped where
+// the result reaches `top`, the stretched sum times 2^n,
+//   sum x 2^n at or below pivot x count, else
+//   pivot x count x 2^n + m x (sum - pivot x count),
+// goes through RoundedDivider over 2^n x count. Any other factor works in
+// double precision: an estimate of the rounded value is exact unless it
+// lies within 2^-26 of a half, and rows with such a value are worked again
+// with the rounding decided in exact arithmetic (the product
+// factor x distance held exactly as two doubles).
 class StretchedDivider {
 public:
     StretchedDivider(std::uint32_t count, double factor, std::uint32_t pivot, std::uint32_t top);
@@ -42,16 +45,11 @@ public:
 
     // The rounded value of any whole sum below 2^53 (wider than 32 bits).
     std::uint32_t ofWideSum(double sum) const {
-        const bool above = sum > pivotSum_;
-        const double distance = above ? sum - pivotSum_ : sum;
-        const double scale = above ? factor_ : 1.0;
-        const double base = above ? pivot_ : 0.0;
+        const Stretch s = stretchOf(sum);
         // k = round(scale x distance / count); hi + lo is the product exactly.
-        // The estimate is moved above 0 so that truncating it rounds down.
-        const double hi = scale * distance;
-        const double lo = __builtin_fma(scale, distance, -hi);
-        const double estimate = std::min(std::max(hi * inverse_ + 0.5, -furthest), furthest);
-        const double k = double(std::int32_t(estimate + furthest)) - furthest;
+        const double hi = s.scale * s.distance;
+        const double lo = __builtin_fma(s.scale, s.distance, -hi);
+        const double k = roundedDown(hi * inverse_ + 0.5);
         // Exact: (2k - 1) x count stays below 2^53. The exact product is
         // compared with the estimate's two halves; each difference either
         // is exact (the two are close) or far from zero.
@@ -59,29 +57,51 @@ public:
         const double upperHalf = lowerHalf + count_;
         const double belowLower = ((hi - lowerHalf) + lo < 0) ? 1.0 : 0.0;
         const double fromUpper = ((hi - upperHalf) + lo >= 0) ? 1.0 : 0.0;
-        const double value = base + (k - belowLower + fromUpper);
-        return std::uint32_t(std::int32_t(std::min(top_, std::max(0.0, value))));
+        return capped(s.base + (k - belowLower + fromUpper));
     }
 
 private:
     static constexpr double furthest = 1 << 20;
+
+    // The part of a sum that is scaled, by how much, and what is added.
+    struct Stretch {
+        double distance;
+        double scale;
+        double base;
+    };
+    Stretch stretchOf(double sum) const {
+        const bool above = sum > pivotSum_;
+        const double distance = sum - pivotSum_;
+        return {above ? distance : sum, above ? factor_ : 1.0, above ? pivot_ : 0.0};
+    }
+    // floor(v) for v within [-2^20, 2^20] (clamped there): moved above 0,
+    // truncating rounds down.
+    static double roundedDown(double v) {
+        const double within = std::min(std::max(v, -furthest), furthest);
+        return double(std::int32_t(within + furthest)) - furthest;
+    }
+    std::uint32_t capped(double value) const {
+        return std::uint32_t(std::int32_t(std::min(top_, std::max(0.0, value))));
+    }
 
     template <class P>
     void stretchAll(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n) const;
 
     std::uint32_t ofInteger(std::uint32_t sum) const {
         const std::uint32_t s = std::min(sum, bound_);
-        const std::uint32_t excess = std::max(s, pivotSumInteger_) - pivotSumInteger_;
-        return divider_.narrow(s + stretch_ * excess);
+        const std::uint32_t above = pivotSumScaled_ + scale_ * (s - pivotSumInteger_);
+        return divider_.narrow(s > pivotSumInteger_ ? above : s << shift_);
     }
 
     RoundedDivider divider_;
     bool integer_ = false;
     bool saturatesSafely_ = false;
-    // The integer form.
+    // The integer form: factor = scale_ / 2^shift_.
     std::uint32_t bound_ = 0;           // sums from here up give `top`
-    std::uint32_t pivotSumInteger_ = 0; // pivot x count
-    std::uint32_t stretch_ = 0;         // factor - 1
+    std::uint32_t pivotSumInteger_ = 0; // pivot x count, at most 2^32 - 1
+    std::uint32_t pivotSumScaled_ = 0;  // pivot x count x 2^shift_ where it matters
+    std::uint32_t scale_ = 1;
+    std::uint32_t shift_ = 0;
     // The double form.
     double count_;
     double inverse_;

@@ -2,6 +2,7 @@
 // each sum where its rounded output steps up, for every count from 1 to 1000.
 #include "ExactArithmetic.hpp"
 #include "KernelTestPass.hpp"
+#include "engine/kernels/StretchedDivider.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -137,6 +138,8 @@ TEST(ExactAverages, BoostedAveragesRoundEveryHalfUp) {
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 2.0, 2112});
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 1.5, 100});
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, std::cbrt(2.0), 528});
+    // 1 + 2^-16 takes the double path, and its value is an exact half at 32768.5.
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 1 + 0x1p-16, 0});
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::rgba8Uint, 3.0, 16});
 }
 
@@ -150,6 +153,32 @@ TEST(ExactAverages, PairAveragesRoundEveryHalfUp) {
     expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::r16Uint, 1.0, 0});
     expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::r16Uint, 3.0, 0});
     expectExactForAllCounts({"frameAveragerNightMode", TextureFormat::rgba8Uint, 1.0, 0});
+}
+
+TEST(ExactAverages, HalvesOfFactorsOutsideWholeArithmeticAreDecidedExactly) {
+    // Factors with more than 17 significant bits or finer than 2^-16 take the
+    // double path; at these sums their value is an exact half, which a
+    // double-precision estimate alone can put on either side.
+    struct Half {
+        float factor;
+        std::uint32_t count;
+        std::uint32_t sum;
+    };
+    for (const Half h : {Half{1 + 0x1p-20f, 425, 13107200}, Half{1 + 0x1p-20f, 969, 29884416},
+                         Half{3 * 0x1p-18f, 49, 6422528}, Half{3 * 0x1p-18f, 49, 109182976}}) {
+        const parts::StretchedDivider divide(h.count, h.factor, 0, 65535);
+        Texture photo = makeTexture(TextureFormat::r16Uint, 3, 1);
+        Texture sum = makeTexture(TextureFormat::r32Uint, 3, 1,
+                                  {double(h.sum) - 1, double(h.sum), double(h.sum) + 1});
+        ASSERT_TRUE(runKernel("frameAverageBooster", {photo, sum},
+                              {{0, uintBuffer({h.count})}, {1, floatBuffer(h.factor)}}));
+        for (std::uint32_t i = 0; i < 3; ++i) {
+            const std::uint32_t s = h.sum - 1 + i;
+            const std::uint32_t exact = exactStretched(s, h.count, h.factor, 0, 65535);
+            EXPECT_EQ(contents(photo)[i], exact) << s << " over " << h.count;
+            EXPECT_EQ(divide(s), exact) << s << " over " << h.count;
+        }
+    }
 }
 
 TEST(ExactAverages, TheReferenceItselfRoundsHalvesUp) {
