@@ -72,7 +72,9 @@ std::vector<ImageFilter> autoAdjustmentFilters(const RgbaImage& image) {
     if (image.empty()) {
         return {};
     }
-    const auto [black, white] = luminanceBounds(image);
+    const auto bounds = luminanceBounds(image);
+    const double black = bounds.first;
+    const double white = bounds.second;
     constexpr double minimumSpan = 1.0 / 64;
     const bool spansRange = black <= 0.0 && white >= 1.0;
     if (spansRange || white - black < minimumSpan) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exiv2/exiv2.hpp>
+#include <memory>
 #include <mutex>
 #include <numeric>
 
@@ -120,20 +121,28 @@ bool parseTimeStamp(const std::string& text, std::vector<Exiv2::URational>& out)
     return true;
 }
 
+// exiv2 0.27 hands out std::auto_ptr; ours are unique_ptr.
+using ValuePtr = std::unique_ptr<Exiv2::Value>;
+using ImagePtr = std::unique_ptr<Exiv2::Image>;
+
+ValuePtr makeValue(Exiv2::TypeId type) {
+    return ValuePtr(Exiv2::Value::create(type).release());
+}
+
 // The exiv2 value for one dictionary entry; null when the entry has a type
 // the tag cannot take.
-Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
+ValuePtr toExiv(const Tag& tag, const MetadataValue& value) {
     switch (tag.kind) {
     case Kind::ascii:
         if (const std::string* s = value.string()) {
-            auto v = Exiv2::Value::create(Exiv2::asciiString);
+            auto v = makeValue(Exiv2::asciiString);
             v->read(*s);
             return v;
         }
         break;
     case Kind::rational:
         if (auto n = value.number()) {
-            auto v = Exiv2::Value::create(Exiv2::unsignedRational);
+            auto v = makeValue(Exiv2::unsignedRational);
             auto* r = dynamic_cast<Exiv2::URationalValue*>(v.get());
             r->value_.push_back(urational(*n));
             return v;
@@ -142,8 +151,8 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
     case Kind::shortValue:
     case Kind::byteValue:
         if (auto n = value.integer(); n && *n >= 0 && *n <= 65535) {
-            auto v = Exiv2::Value::create(tag.kind == Kind::shortValue ? Exiv2::unsignedShort
-                                                                       : Exiv2::unsignedByte);
+            auto v = makeValue(tag.kind == Kind::shortValue ? Exiv2::unsignedShort
+                                                            : Exiv2::unsignedByte);
             v->read(std::to_string(*n));
             return v;
         }
@@ -158,7 +167,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
         if (numbers.empty()) {
             break;
         }
-        auto v = Exiv2::Value::create(Exiv2::unsignedShort);
+        auto v = makeValue(Exiv2::unsignedShort);
         std::string text;
         for (double n : numbers) {
             text += std::to_string(saturatingRound<std::uint16_t>(n)) + " ";
@@ -168,7 +177,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
     }
     case Kind::coordinate:
         if (auto n = value.number(); n && std::isfinite(*n)) {
-            auto v = Exiv2::Value::create(Exiv2::unsignedRational);
+            auto v = makeValue(Exiv2::unsignedRational);
             dynamic_cast<Exiv2::URationalValue*>(v.get())->value_ = degreesMinutesSeconds(*n);
             return v;
         }
@@ -177,7 +186,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
         if (const std::string* s = value.string()) {
             std::vector<Exiv2::URational> parts;
             if (parseTimeStamp(*s, parts)) {
-                auto v = Exiv2::Value::create(Exiv2::unsignedRational);
+                auto v = makeValue(Exiv2::unsignedRational);
                 dynamic_cast<Exiv2::URationalValue*>(v.get())->value_ = parts;
                 return v;
             }
@@ -187,7 +196,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
         if (const std::string* s = value.string()) {
             unsigned a = 0, b = 0, c = 0, d = 0;
             if (std::sscanf(s->c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) == 4) {
-                auto v = Exiv2::Value::create(Exiv2::unsignedByte);
+                auto v = makeValue(Exiv2::unsignedByte);
                 v->read(std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) +
                         " " + std::to_string(d));
                 return v;
@@ -198,7 +207,7 @@ Exiv2::Value::AutoPtr toExiv(const Tag& tag, const MetadataValue& value) {
     case Kind::numberList:
         break;
     }
-    return Exiv2::Value::AutoPtr();
+    return nullptr;
 }
 
 std::string twoDigits(long v) {
@@ -284,10 +293,10 @@ std::optional<MetadataValue> fromExiv(const Tag& tag, const Exiv2::Exifdatum& da
     return std::nullopt;
 }
 
-Exiv2::Image::AutoPtr openImage(FileBytes file) {
+ImagePtr openImage(FileBytes file) {
     prepareExiv2();
-    auto image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
-    if (image.get() == nullptr) {
+    ImagePtr image(Exiv2::ImageFactory::open(file.data(), long(file.size())).release());
+    if (!image) {
         throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
     }
     image->readMetadata();
@@ -300,7 +309,7 @@ void addIfMissing(Exiv2::ExifData& exif, const char* exivKey, Exiv2::TypeId type
     if (exif.findKey(k) != exif.end()) {
         return;
     }
-    auto v = Exiv2::Value::create(type);
+    auto v = makeValue(type);
     v->read(text);
     exif.add(k, v.get());
 }
@@ -339,7 +348,7 @@ void putTags(Exiv2::ExifData& exif, const MetadataDictionary& metadata) {
         if (existing != exif.end()) {
             exif.erase(existing);
         }
-        if (auto v = toExiv(tag, *value); v.get() != nullptr) {
+        if (auto v = toExiv(tag, *value)) {
             exif.add(exivKey, v.get());
         }
     }

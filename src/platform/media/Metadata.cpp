@@ -7,6 +7,10 @@
 
 namespace qv::platform {
 
+bool operator==(const MetadataDictionary& a, const MetadataDictionary& b) {
+    return a.entries == b.entries;
+}
+
 const MetadataValue* MetadataDictionary::find(std::string_view key) const {
     auto it = std::find_if(entries.begin(), entries.end(),
                            [&](const Entry& e) { return e.first == key; });

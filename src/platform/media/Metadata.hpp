@@ -38,12 +38,15 @@ public:
     // another type) when there is none.
     MetadataDictionary& dictionary(std::string_view key);
 
-    std::size_t size() const { return entries.size(); }
-    bool empty() const { return entries.empty(); }
-    auto begin() const { return entries.begin(); }
-    auto end() const { return entries.end(); }
+    // Defined below MetadataValue, where the entries' type is complete.
+    using const_iterator = std::vector<Entry>::const_iterator;
+    std::size_t size() const;
+    bool empty() const;
+    const_iterator begin() const;
+    const_iterator end() const;
 
-    friend bool operator==(const MetadataDictionary&, const MetadataDictionary&) = default;
+    // Same entries in the same order.
+    friend bool operator==(const MetadataDictionary& a, const MetadataDictionary& b);
 
 private:
     std::vector<Entry> entries;
@@ -86,5 +89,18 @@ public:
 private:
     Storage storage;
 };
+
+inline std::size_t MetadataDictionary::size() const {
+    return entries.size();
+}
+inline bool MetadataDictionary::empty() const {
+    return entries.empty();
+}
+inline MetadataDictionary::const_iterator MetadataDictionary::begin() const {
+    return entries.begin();
+}
+inline MetadataDictionary::const_iterator MetadataDictionary::end() const {
+    return entries.end();
+}
 
 } // namespace qv::platform

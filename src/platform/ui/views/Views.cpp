@@ -244,8 +244,7 @@ Image::Image(Kind kind, std::string name, Bitmap bitmap, std::shared_ptr<const R
           return elements::image({"Image", ctx.path + "/Image", ctx.environment}, kind, name,
                                  {bitmap, media}, resizable);
       })),
-      kind_(kind), name_(std::move(name)), bitmap_(std::move(bitmap)), media_(std::move(media)),
-      resizable_(resizable) {}
+      kind_(kind), name_(std::move(name)), bitmap_(std::move(bitmap)), media_(std::move(media)) {}
 
 Image Image::system(const std::string& name) {
     return Image(Kind::symbol, name, {}, nullptr, false);

@@ -92,7 +92,6 @@ private:
     std::string name_;
     Bitmap bitmap_;
     std::shared_ptr<const RgbaImage> media_;
-    bool resizable_ = false;
 };
 
 /// A shape as a view: filled with the foreground style unless told otherwise.

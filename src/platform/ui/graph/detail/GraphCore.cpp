@@ -293,7 +293,7 @@ std::vector<std::function<void()>> GraphCore::changedHandlers(BuildSession& sess
     for (const auto& [k, record] : session.changes) {
         auto it = changes.find(k);
         if (it != changes.end() && !record.equal(it->second.value.get(), record.value.get())) {
-            calls.push_back([record] { record.action(record.value.get()); });
+            calls.push_back([change = record] { change.action(change.value.get()); });
         }
     }
     changes = std::move(session.changes);
