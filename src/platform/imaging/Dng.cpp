@@ -208,6 +208,9 @@ Result<RawImage> decodeDng(FileBytes bytes) {
     } else {
         return Result<RawImage>::failure("DNG: neither a 2x2 CFA nor LinearRaw RGB image");
     }
+    if (auto problem = file->imageSizeProblem()) {
+        return Result<RawImage>::failure("DNG: " + *problem);
+    }
     auto buffer = PixelBuffer::make(width, height, format);
     if (!buffer) {
         return Result<RawImage>::failure("DNG: bad image size");

@@ -2,11 +2,13 @@
 
 #include "platform/imaging/ColorProfiles.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
+#include "platform/imaging/ImageLimits.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
 // clang-format off
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
 #include <algorithm>
@@ -41,6 +43,31 @@ jpeg_error_mgr* installErrors(ErrorManager& errors) {
     errors.base.error_exit = errorExit;
     errors.base.emit_message = silence;
     return base;
+}
+
+// A warning while reading means corrupt or missing image data (a cut file, a
+// bad Huffman code): libjpeg would fill the rest with grey and carry on, so
+// it ends the decoding as an error. Warnings about the metadata alone (an odd
+// JFIF version, an unknown Adobe transform, a broken ICC marker) do not.
+void stopOnDataWarnings(j_common_ptr info, int level) {
+    const int code = info->err->msg_code;
+    if (level < 0 && code != JWRN_JFIF_MAJOR && code != JWRN_ADOBE_XFORM &&
+        code != JWRN_BOGUS_ICC) {
+        errorExit(info);
+    }
+}
+
+// Real progressive files have about ten scans; thousands of tiny ones each
+// cost a pass over the whole image, so a file with more than this is refused.
+constexpr int maximumScans = 500;
+
+void limitScans(j_common_ptr info) {
+    const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > maximumScans) {
+        std::snprintf(reinterpret_cast<ErrorManager*>(info->err)->message, JMSG_LENGTH_MAX,
+                      "more than %d scans", maximumScans);
+        std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+    }
 }
 
 // libjpeg's output straight into the file's bytes, a chunk at a time.
@@ -128,21 +155,33 @@ struct Decoded {
     ~Decoded() { std::free(icc); }
 };
 
-// Decompresses into `image` (made once the size is known, before any row is
-// read); only trivially destructible locals live across the setjmp.
+// Decompresses into `image` (made once the size is known and checked against
+// the reader limits, before any row is read); only trivially destructible
+// locals live across the setjmp.
 bool decompress(FileBytes file, RgbaImage& image, Decoded& decoded, std::string& error) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = installErrors(errors);
+    errors.base.emit_message = stopOnDataWarnings;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
     if (setjmp(errors.jump)) {
         error = errors.message;
         jpeg_destroy_decompress(&info);
         return false;
     }
     jpeg_create_decompress(&info);
+    info.progress = &progress;
+    info.mem->max_memory_to_use = long(maximumLibraryAllocation);
     jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
+    if (const auto problem =
+            declaredSizeProblem(info.image_width, info.image_height, file.size(), std::nullopt)) {
+        error = *problem;
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
     jpeg_read_icc_profile(&info, &decoded.icc, &decoded.iccSize);
     info.out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(&info);

@@ -1,5 +1,6 @@
 #include "platform/imaging/MemoryTiff.hpp"
 
+#include "platform/imaging/ImageLimits.hpp"
 #include "platform/imaging/TiffClient.hpp"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ int errorHandler(TIFF*, void* user, const char* module, const char* fmt, va_list
 
 TIFF* open(Stream* s, const char* mode) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maximumLibraryAllocation));
     TIFFOpenOptionsSetErrorHandlerExtR(options, errorHandler, s);
     TIFFOpenOptionsSetWarningHandlerExtR(options, tiffclient::ignoreWarning, s);
     TIFF* tif =
@@ -77,6 +79,32 @@ MemoryTiff::~MemoryTiff() {
     if (tif) {
         TIFFCleanup(tif);
     }
+}
+
+std::optional<std::string> MemoryTiff::imageSizeProblem() const {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (compression != COMPRESSION_NONE) {
+        return declaredSizeProblem(width, height, stream->size(), std::nullopt);
+    }
+    // The pixel count first: it bounds the sizes multiplied below.
+    if (auto problem = declaredSizeProblem(width, height, stream->size(), 0)) {
+        return problem;
+    }
+    // What the samples take, strip by strip or tile by tile; libtiff reports 0
+    // for a layout it cannot size.
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    const std::uint64_t unit =
+        tiled ? std::uint64_t(TIFFTileSize64(tif)) : std::uint64_t(TIFFScanlineSize64(tif));
+    const std::uint64_t units = tiled ? TIFFNumberOfTiles(tif) : height;
+    std::uint64_t stored = 0;
+    if (unit == 0 || __builtin_mul_overflow(unit, units, &stored)) {
+        return "the image layout is not readable";
+    }
+    return declaredSizeProblem(width, height, stream->size(), stored);
 }
 
 std::string MemoryTiff::lastError() const {

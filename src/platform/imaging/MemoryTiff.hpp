@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 typedef struct tiff TIFF;
@@ -11,8 +12,10 @@ typedef struct tiff TIFF;
 namespace qv::platform::imaging::detail {
 
 // libtiff reading bytes in memory, which must outlive the handle (files are
-// written by TiffFileWriter). libtiff's messages are collected per handle
-// (not printed) so a failure can say what libtiff complained about.
+// written by TiffFileWriter). libtiff may allocate at most
+// maximumLibraryAllocation (ImageLimits.hpp) at once for it. libtiff's
+// messages are collected per handle (not printed) so a failure can say what
+// libtiff complained about.
 class MemoryTiff {
 public:
     static std::unique_ptr<MemoryTiff> openForReading(FileBytes in);
@@ -23,6 +26,12 @@ public:
     TIFF* get() const { return tif; }
     // The last message libtiff reported, or a generic text.
     std::string lastError() const;
+
+    // Why the current directory's image cannot be read, or nullopt when it
+    // can: its declared size checked against the reader limits and against
+    // the bytes the file holds (ImageLimits.hpp). Call it before allocating
+    // anything for the image.
+    std::optional<std::string> imageSizeProblem() const;
 
     struct Stream;
 

@@ -1,71 +1,75 @@
 #include "platform/imaging/RawDevelopment.hpp"
 
 #include "platform/imaging/ColorProfiles.hpp"
+#include "platform/imaging/MemoryTiff.hpp"
+#include "platform/imaging/detail/RawDeveloperProcess.hpp"
 
-#include <libraw/libraw.h>
-#include <memory>
+#include <tiffio.h>
+#include <vector>
 
 namespace qv::platform::imaging {
 
 namespace {
 
-// LibRaw's output space that keeps every colour a camera records: ProPhoto,
-// linear, converted by lcms2 afterwards.
-constexpr int libRawProPhoto = 4;
+// DNGs keep their full-size image in IFD0 or in one of its sub-IFDs; a file
+// that lists more is not one to develop.
+constexpr std::uint16_t maximumSubImages = 16;
 
-struct ProcessedImageDeleter {
-    void operator()(libraw_processed_image_t* p) const { LibRaw::dcraw_clear_mem(p); }
-};
-
-Result<RgbaImage> failure(int code) {
-    return Result<RgbaImage>::failure(std::string("RAW development: ") + libraw_strerror(code));
+// What libtiff can tell before LibRaw sees the file: a TIFF with a DNGVersion
+// whose images (IFD0 and its sub-IFDs) each fit the reader limits and the
+// file. Nullopt when the file may go to the developer.
+std::optional<std::string> dngProblem(FileBytes dng) {
+    auto file = detail::MemoryTiff::openForReading(dng);
+    if (!file) {
+        return "not a TIFF-based file";
+    }
+    TIFF* tif = file->get();
+    std::uint8_t* version = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_DNGVERSION, &version) != 1 || version == nullptr) {
+        return "the file has no DNGVersion";
+    }
+    if (auto problem = file->imageSizeProblem()) {
+        return problem;
+    }
+    std::uint16_t count = 0;
+    std::uint64_t* listed = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_SUBIFD, &count, &listed) != 1 || listed == nullptr) {
+        return std::nullopt;
+    }
+    if (count > maximumSubImages) {
+        return "the file lists " + std::to_string(count) + " sub-images";
+    }
+    // Reading another directory replaces the list libtiff gave.
+    const std::vector<std::uint64_t> offsets(listed, listed + count);
+    for (const std::uint64_t offset : offsets) {
+        if (TIFFSetSubDirectory(tif, offset) != 1) {
+            return "a sub-image cannot be read: " + file->lastError();
+        }
+        if (auto problem = file->imageSizeProblem()) {
+            return problem;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 Result<RgbaImage> developRaw(FileBytes dng, DevelopOptions options) {
+    using R = Result<RgbaImage>;
     if (options.bitsPerChannel != 8 && options.bitsPerChannel != 16) {
-        return Result<RgbaImage>::failure("RAW development: 8 or 16 bits per channel");
+        return R::failure("RAW development: 8 or 16 bits per channel");
     }
-    // LibRaw keeps large tables inside the object: on the heap, one per call.
-    auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
-    auto& params = raw->imgdata.params;
-    params.use_camera_wb = 1;
-    params.use_camera_matrix = 1;
-    params.output_color = libRawProPhoto;
-    params.output_bps = 16;
-    params.gamm[0] = 1.0;
-    params.gamm[1] = 1.0;
-    params.no_auto_bright = 1;
-    params.bright = 1.0f;
-    params.highlight = 0;
-    params.exp_correc = 0;
-    params.half_size = options.halfSize ? 1 : 0;
-    params.user_qual = options.halfSize ? 0 : 3;
-    params.user_flip = 0;
-    // LibRaw takes a non-const pointer but only reads the buffer.
-    int code = raw->open_buffer(const_cast<std::uint8_t*>(dng.data()), dng.size());
-    if (code != LIBRAW_SUCCESS) {
-        return failure(code);
+    if (auto problem = dngProblem(dng)) {
+        return R::failure("RAW development: " + *problem);
     }
-    if ((code = raw->unpack()) != LIBRAW_SUCCESS ||
-        (code = raw->dcraw_process()) != LIBRAW_SUCCESS) {
-        return failure(code);
+    const auto developed =
+        detail::developInChildProcess(detail::rawDeveloperProgram(), dng, options.halfSize);
+    if (!developed) {
+        return R::failure("RAW development: " + developed.error());
     }
-    std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter> processed(
-        raw->dcraw_make_mem_image(&code));
-    if (!processed) {
-        return failure(code);
-    }
-    if (processed->type != LIBRAW_IMAGE_BITMAP || processed->colors != 3 || processed->bits != 16) {
-        return Result<RgbaImage>::failure("RAW development: unexpected output layout");
-    }
-    RgbaImage image(processed->width, processed->height, options.bitsPerChannel,
+    RgbaImage image(developed->width, developed->height, options.bitsPerChannel,
                     options.colorSpace);
-    if (image.empty()) {
-        return Result<RgbaImage>::failure("RAW development: empty image");
-    }
-    detail::fromLinearProPhoto(reinterpret_cast<const std::uint16_t*>(processed->data), image);
+    detail::fromLinearProPhoto(developed->rgb.data(), image);
     return image;
 }
 

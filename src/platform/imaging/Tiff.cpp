@@ -6,6 +6,7 @@
 #include "platform/imaging/TiffFileWriter.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <tiffio.h>
@@ -114,6 +115,9 @@ Result<RgbaImage> decodeTiff(FileBytes bytes) {
     if (!file) {
         return Result<RgbaImage>::failure("TIFF: not a TIFF file");
     }
+    if (auto problem = file->imageSizeProblem()) {
+        return Result<RgbaImage>::failure("TIFF: " + *problem);
+    }
     TIFF* tif = file->get();
     std::uint32_t width = 0, height = 0;
     std::uint16_t bits = 0, samples = 0, photometric = 0, planar = PLANARCONFIG_CONTIG;
@@ -137,22 +141,15 @@ Result<RgbaImage> decodeTiff(FileBytes bytes) {
     }
     image.orientation = orientationOf(tif);
     if (!direct) {
-        // libtiff's RGBA reader handles the other layouts; it gives 8 bits,
-        // rows from the top with the orientation left to us.
-        std::vector<std::uint32_t> raster(std::size_t(width) * height);
-        if (TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0) !=
-            1) {
+        // libtiff's RGBA reader handles the other layouts: 8 bits, rows from
+        // the top (the orientation is left to us), each pixel packed as
+        // R | G << 8 | B << 16 | A << 24, which in a little-endian machine's
+        // memory is the image's own R, G, B, A order. It stops at the first
+        // error, so a cut or corrupt file is an error.
+        static_assert(std::endian::native == std::endian::little);
+        auto* raster = reinterpret_cast<std::uint32_t*>(image.row8(0).data());
+        if (TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 1) != 1) {
             return Result<RgbaImage>::failure("TIFF: " + file->lastError());
-        }
-        for (std::uint32_t y = 0; y < height; ++y) {
-            auto row = image.row8(y);
-            for (std::uint32_t x = 0; x < width; ++x) {
-                const std::uint32_t p = raster[std::size_t(y) * width + x];
-                row[x * 4] = std::uint8_t(TIFFGetR(p));
-                row[x * 4 + 1] = std::uint8_t(TIFFGetG(p));
-                row[x * 4 + 2] = std::uint8_t(TIFFGetB(p));
-                row[x * 4 + 3] = std::uint8_t(TIFFGetA(p));
-            }
         }
         return image;
     }

@@ -1,0 +1,235 @@
+#include "platform/imaging/detail/RawDeveloperProcess.hpp"
+
+#include "platform/imaging/ImageLimits.hpp"
+#include "platform/imaging/detail/DevelopmentAnswer.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace qv::platform::imaging::detail {
+
+namespace {
+
+// A file descriptor closed with its owner.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// Moves a descriptor above the standard ones (a caller may have closed them),
+// close-on-exec so that children spawned by other threads do not inherit it.
+Descriptor aboveStandard(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) {
+        return Descriptor(fd);
+    }
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    return Descriptor(moved);
+}
+
+std::string systemError(const char* step) {
+    return std::string(step) + ": " + std::strerror(errno);
+}
+
+// The file's bytes in an anonymous in-memory file, read from the start.
+Descriptor memoryFileWith(FileBytes file) {
+    Descriptor fd = aboveStandard(::memfd_create("qv-raw-file", MFD_CLOEXEC));
+    std::size_t done = 0;
+    while (fd && done < file.size()) {
+        const ssize_t n = ::write(fd.get(), file.data() + done, file.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return Descriptor();
+        }
+        done += std::size_t(n);
+    }
+    if (fd && ::lseek(fd.get(), 0, SEEK_SET) != 0) {
+        return Descriptor();
+    }
+    return fd;
+}
+
+// Reads exactly `size` bytes; false at the end of the output or on an error.
+bool readExactly(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+bool atEnd(int fd) {
+    char extra;
+    ssize_t n;
+    do {
+        n = ::read(fd, &extra, 1);
+    } while (n < 0 && errno == EINTR);
+    return n == 0;
+}
+
+// Reads the child's whole answer; the error names what was wrong with it.
+Result<DevelopedSamples> readAnswer(int fd) {
+    using R = Result<DevelopedSamples>;
+    DevelopmentAnswer answer;
+    if (!readExactly(fd, &answer, sizeof answer) ||
+        answer.magic != DevelopmentAnswer::expectedMagic) {
+        return R::failure("no answer");
+    }
+    if (answer.status != 0) {
+        std::string message(std::min<std::uint32_t>(answer.messageBytes, 1000), '\0');
+        if (!readExactly(fd, message.data(), message.size())) {
+            return R::failure("a cut-off answer");
+        }
+        return R::failure(message.empty() ? "an error without a message" : message);
+    }
+    if (answer.width == 0 || answer.height == 0 ||
+        std::uint64_t(answer.width) * answer.height > maximumPixels) {
+        return R::failure("an answer of " + std::to_string(answer.width) + " x " +
+                          std::to_string(answer.height) + " pixels");
+    }
+    DevelopedSamples samples{answer.width, answer.height, {}};
+    samples.rgb.resize(std::size_t(answer.width) * answer.height * 3);
+    if (!readExactly(fd, samples.rgb.data(), samples.rgb.size() * 2)) {
+        return R::failure("a cut-off answer");
+    }
+    if (!atEnd(fd)) {
+        return R::failure("an answer longer than its picture");
+    }
+    return samples;
+}
+
+// How the child ended, as a text; empty for a normal end, and for the end on a
+// broken pipe that closing an unwanted answer early gives it.
+std::string howItEnded(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return systemError("waitpid");
+        }
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) {
+        return {};
+    }
+    if (WIFSIGNALED(status)) {
+        return "it stopped on signal " + std::to_string(WTERMSIG(status)) + " (" +
+               strsignal(WTERMSIG(status)) + ")";
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        return "it ended with status " + std::to_string(WEXITSTATUS(status));
+    }
+    return {};
+}
+
+// The child starts with default signal handling and no blocked signals,
+// whatever this process has set up.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+
+    SpawnSetup(int input, int output) {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawnattr_init(&attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+} // namespace
+
+const std::filesystem::path& rawDeveloperProgram() {
+    static const std::filesystem::path program(QV_RAW_DEVELOPER);
+    return program;
+}
+
+Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& program, FileBytes file,
+                                               bool halfSize) {
+    using R = Result<DevelopedSamples>;
+    const Descriptor input = memoryFileWith(file);
+    if (!input) {
+        return R::failure(systemError("the file could not be handed to the developer"));
+    }
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return R::failure(systemError("pipe"));
+    }
+    Descriptor fromChild = aboveStandard(ends[0]);
+    Descriptor toParent = aboveStandard(ends[1]);
+    if (!fromChild || !toParent) {
+        return R::failure(systemError("pipe"));
+    }
+
+    std::string path = program.string();
+    std::string option = halfSizeOption;
+    char* arguments[] = {path.data(), halfSize ? option.data() : nullptr, nullptr};
+    pid_t child = 0;
+    {
+        const SpawnSetup setup(input.get(), toParent.get());
+        const int spawned = ::posix_spawn(&child, path.c_str(), &setup.actions, &setup.attributes,
+                                          arguments, environ);
+        if (spawned != 0) {
+            return R::failure("the developer " + path +
+                              " could not start: " + std::strerror(spawned));
+        }
+    }
+    // Only the child holds the writing end now, so its end is the end of the answer.
+    toParent.reset();
+    Result<DevelopedSamples> answer = readAnswer(fromChild.get());
+    // A child still writing an answer that was refused ends on the broken pipe.
+    fromChild.reset();
+    const std::string ended = howItEnded(child);
+    if (!ended.empty()) {
+        return R::failure("the developer failed on this file: " + ended);
+    }
+    return answer;
+}
+
+} // namespace qv::platform::imaging::detail
