@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <variant>
 
 namespace qv::platform {
 
@@ -21,6 +23,53 @@ struct UserDefaults::Data {
 
 namespace {
 
+// Settings are a flat object of a few dozen values; a file far larger or more deeply nested
+// was not written by this store. Refusing it at load also keeps the writer (whose
+// serializer recurses once per level) away from it.
+constexpr std::uintmax_t maximumFileBytes = 1 << 20;
+constexpr int maximumNesting = 32;
+
+// Whether the text opens more than `limit` arrays or objects inside each other, counting
+// brackets outside strings only; decided before the parser builds anything.
+bool nestedDeeperThan(std::string_view text, int limit) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) {
+                return true;
+            }
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+// The settings in the file's text, or why there are none.
+std::variant<nlohmann::json, std::string> parse(const std::string& text) {
+    if (nestedDeeperThan(text, maximumNesting)) {
+        return "it is nested more than " + std::to_string(maximumNesting) + " levels deep";
+    }
+    nlohmann::json parsed = nlohmann::json::parse(text, nullptr, false);
+    if (parsed.is_discarded()) {
+        return std::string("it is not valid JSON");
+    }
+    if (!parsed.is_object()) {
+        return std::string("it holds no settings object");
+    }
+    return parsed;
+}
+
 // Reads the settings file. A missing file is an empty store; a file that cannot be read or
 // parsed is renamed aside and reported.
 nlohmann::json load(const std::filesystem::path& file) {
@@ -30,16 +79,19 @@ nlohmann::json load(const std::filesystem::path& file) {
     }
     std::string problem;
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!in || error) {
         problem = "it cannot be opened";
+    } else if (size > maximumFileBytes) {
+        problem = "it is larger than " + std::to_string(maximumFileBytes >> 20) + " MB";
     } else {
         std::ostringstream text;
         text << in.rdbuf();
-        nlohmann::json parsed = nlohmann::json::parse(text.str(), nullptr, false);
-        if (parsed.is_object()) {
-            return parsed;
+        auto parsed = parse(text.str());
+        if (auto* settings = std::get_if<nlohmann::json>(&parsed)) {
+            return std::move(*settings);
         }
-        problem = parsed.is_discarded() ? "it is not valid JSON" : "it holds no settings object";
+        problem = std::get<std::string>(parsed);
     }
     const std::filesystem::path aside = setAside(file, error);
     if (error) {
@@ -101,8 +153,13 @@ std::optional<bool> UserDefaults::boolValue(std::string_view key) const {
 
 std::optional<std::int64_t> UserDefaults::integerValue(std::string_view key) const {
     std::lock_guard lock(data_->mutex);
-    return typed<std::int64_t>(data_->values, key,
-                               [](const nlohmann::json& v) { return v.is_number_integer(); });
+    // A whole number beyond 64 signed bits (only a hand-edited file has one) is not an integer
+    // setting, rather than one wrapped to a negative number.
+    return typed<std::int64_t>(data_->values, key, [](const nlohmann::json& v) {
+        return v.is_number_integer() &&
+               (!v.is_number_unsigned() ||
+                v.get<std::uint64_t>() <= std::uint64_t(std::numeric_limits<std::int64_t>::max()));
+    });
 }
 
 std::optional<double> UserDefaults::doubleValue(std::string_view key) const {
@@ -128,7 +185,11 @@ namespace {
 // order they were made.
 void persist(const std::filesystem::path& file, const nlohmann::json& values) {
     ensureFolder(file.parent_path());
-    const std::error_code error = writeFileAtomically(file, values.dump(2) + "\n");
+    // Text that is not UTF-8 (a string set by the app from a file name, say) is written with
+    // replacement characters instead of making the serializer throw.
+    const std::string text =
+        values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    const std::error_code error = writeFileAtomically(file, text);
     if (error) {
         print("Could not save the settings to " + file.string() + ": " + error.message());
     }

@@ -14,13 +14,15 @@ namespace qv::platform {
 // The user's settings: typed values under plain keys, kept in one JSON object in a file.
 //
 // Reading: a key that is absent, or that holds a value of another type (a string read as a
-// bool, an integer read as a double), reads as nothing, so each caller applies its own
-// default: `defaults.boolValue("volumeShutter").value_or(true)`.
+// bool, an integer read as a double, a whole number beyond 64 signed bits read as an
+// integer), reads as nothing, so each caller applies its own default:
+// `defaults.boolValue("volumeShutter").value_or(true)`.
 // Writing: every set() and remove() rewrites the file at once, atomically (temporary file,
 // fsync, rename), so the file always holds a complete set of settings. A failed write prints
 // one line and the value still holds for this run.
-// Opening: a missing file is an empty store. A file that cannot be read or is not a JSON
-// object is renamed aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
+// Opening: a missing file is an empty store. A file that cannot be read, is not a JSON
+// object, is larger than 1 MB or nests arrays and objects more than 32 levels deep is renamed
+// aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
 // appended when that name is taken, so no earlier one is replaced), one line says so, and
 // the defaults apply.
 // All member functions are safe to call from any thread.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -131,6 +132,50 @@ TEST_F(StoreTest, AFileWithoutASettingsObjectIsSetAsideToo) {
     EXPECT_FALSE(defaults.has("1"));
     EXPECT_NE(console.text().find("it holds no settings object"), std::string::npos);
     EXPECT_FALSE(fs::exists(file));
+}
+
+TEST_F(StoreTest, FilesTooDeepOrTooLargeAreSetAsideAtOnceAndWritesWorkAfterwards) {
+    const fs::path file = root / "settings.json";
+    const std::string deep = "{\"a\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
+    const std::string large = "{\"s\":\"" + std::string(2 << 20, 'x') + "\"}";
+    for (const auto& [text, problem] : {std::pair{deep, "it is nested more than 32 levels deep"},
+                                        std::pair{large, "it is larger than 1 MB"}}) {
+        SCOPED_TRACE(problem);
+        fs::remove_all(root);
+        fs::create_directories(root);
+        write(file, text);
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        EXPECT_NE(console.text().find(problem), std::string::npos) << console.text();
+        EXPECT_FALSE(fs::exists(file));
+        // The next write makes a fresh file instead of rewriting the refused one.
+        defaults.set("delay", 5);
+        EXPECT_EQ(read(file), "{\n  \"delay\": 5\n}\n");
+    }
+}
+
+TEST_F(StoreTest, BracketsInsideStringsDoNotCountAsNesting) {
+    const fs::path file = root / "settings.json";
+    const std::string brackets(100, '[');
+    write(file, "{\"note\": \"" + brackets + "\\\"{\", \"delay\": 3}");
+    EXPECT_EQ(UserDefaults(file).integerValue("delay"), 3);
+    EXPECT_EQ(UserDefaults(file).stringValue("note"), brackets + "\"{");
+}
+
+TEST_F(StoreTest, AWholeNumberBeyondSixtyFourBitsIsNoInteger) {
+    const fs::path file = root / "settings.json";
+    write(file, "{\"big\": 18446744073709551615, \"max\": 9223372036854775807}");
+    const UserDefaults defaults(file);
+    EXPECT_EQ(defaults.integerValue("big"), std::nullopt);
+    EXPECT_TRUE(defaults.has("big"));
+    EXPECT_EQ(defaults.integerValue("max"), std::numeric_limits<std::int64_t>::max());
+}
+
+TEST_F(StoreTest, TextThatIsNotUtf8IsWrittenWithReplacementCharacters) {
+    const fs::path file = root / "settings.json";
+    UserDefaults defaults(file);
+    defaults.set("folder", std::string("caf\xe9"));
+    EXPECT_EQ(UserDefaults(file).stringValue("folder"), "caf\xef\xbf\xbd");
 }
 
 TEST_F(StoreTest, AFailedWriteIsReportedAndTheValueHoldsForThisRun) {
