@@ -63,10 +63,17 @@ std::string formattedShutterSpeed(double seconds, bool abbreviated) {
 std::string formattedShutterSpeed(const platform::MediaTime& time, bool abbreviated) {
     // Storing 1/102400 s at the preferred timescale moves its reciprocal by
     // more than one whole number; a standard speed that stores as exactly this
-    // time is the one that was meant.
+    // time is the one that was meant. At a coarse timescale several standard
+    // speeds store as the same tick (1/250 s and 1/125 s both as 1 at 125), so
+    // a standard speed must also lie within a relative 0.1 % of the time: far
+    // above the rounding at the preferred timescale, far below the 15 % that
+    // separates neighbouring standard speeds.
+    constexpr double tolerance = 1e-3;
     if (time.isValid()) {
+        const double seconds = time.seconds();
         for (const double standard : allShutterSpeeds()) {
-            if (platform::MediaTime::fromSeconds(standard, time.timescale) == time) {
+            if (std::fabs(standard - seconds) <= tolerance * standard &&
+                platform::MediaTime::fromSeconds(standard, time.timescale) == time) {
                 return formattedShutterSpeed(standard, abbreviated);
             }
         }

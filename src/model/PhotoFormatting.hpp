@@ -17,8 +17,11 @@ namespace qv::QVPhotoMath {
 // denominator (1/1000 s reads "¹/1000", not "¹/999"). A speed that is zero,
 // negative or not finite has no such text and gives "–".
 std::string formattedShutterSpeed(double seconds, bool abbreviated);
-// The same for a media time; a time that a standard speed stores as exactly is
-// written as that speed, so even 1/102400 s keeps its denominator.
+// The same for a media time; a time that a standard speed stores as exactly, and
+// that lies within a relative 0.1 % of that speed, is written as that speed, so
+// even 1/102400 s keeps its denominator at the preferred timescale, and 1/125 s
+// stored as 1 at timescale 125 reads "¹/125" (not a shorter speed that rounds
+// to the same tick).
 std::string formattedShutterSpeed(const platform::MediaTime& time, bool abbreviated);
 
 // "+", "-" or nothing, the whole EV and the remaining thirds as a fraction:

@@ -93,6 +93,14 @@ TEST(ExposureLimits, Description) {
     qv::platform::NumberLocale::setCurrent(qv::platform::NumberLocale::english());
     EXPECT_EQ(phoneLimits.description(),
               "Shutter speed\nMin: ¹/8000\nMax: 1s\nISO\nMin: 25.0\nMax: 3200.0");
+    // A device that states its limits at small timescales reads the same.
+    qv::platform::InMemoryCaptureDevice::State state;
+    state.activeFormat.minExposureDuration = MediaTime{1, 16000};
+    state.activeFormat.maxExposureDuration = MediaTime{1, 1};
+    state.activeFormat.minISO = 25;
+    state.activeFormat.maxISO = 3200;
+    EXPECT_EQ(ExposureLimits(qv::platform::InMemoryCaptureDevice(state)).description(),
+              "Shutter speed\nMin: ¹/16k\nMax: 1s\nISO\nMin: 25.0\nMax: 3200.0");
 }
 
 TEST(Clamped, LimitsToTheRangeAndIsDefinedForInvertedOnes) {

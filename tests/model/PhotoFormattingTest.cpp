@@ -3,6 +3,7 @@
 #include "model/ValueSeries.hpp"
 #include "platform/formatting/NumberLocale.hpp"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -68,6 +69,36 @@ TEST_F(PhotoFormatting, SpeedsThatWentThroughAMediaTimeKeepTheirDenominator) {
     }
     // The tolerance is relative and tiny: 1/2.99 s is still written ¹/2.
     EXPECT_EQ(formattedShutterSpeed(1 / 2.99, false), "¹/2");
+}
+
+TEST_F(PhotoFormatting, MediaTimesAtCoarseTimescalesReadAsTheTimeTheyHold) {
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{1, 125}, false), "¹/125");
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{2, 1}, true), "2s");
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{1, 1}, true), "1s");
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{1, 16000}, true), "¹/16k");
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{8, 1000}, false), "¹/125");
+    // A time between standard speeds is written as itself.
+    EXPECT_EQ(formattedShutterSpeed(MediaTime{7, 1000}, false), "¹/142");
+
+    // Every standard speed at every timescale: when the stored time is that speed
+    // (to a relative 0.1 %) the text is the speed's own; otherwise the time was
+    // rounded to a coarse tick and the text is that of the time it now holds.
+    constexpr std::int32_t timescales[] = {1,     125,           1000,
+                                           16000, 1'000'000'000, MediaTime::preferredTimescale};
+    for (const std::int32_t timescale : timescales) {
+        for (const double speed : allShutterSpeeds()) {
+            const MediaTime time = MediaTime::fromSeconds(speed, timescale);
+            SCOPED_TRACE(std::to_string(speed) + " s at timescale " + std::to_string(timescale));
+            for (const bool abbreviated : {false, true}) {
+                const bool kept = std::fabs(time.seconds() - speed) <= 1e-3 * speed;
+                EXPECT_EQ(formattedShutterSpeed(time, abbreviated),
+                          formattedShutterSpeed(kept ? speed : time.seconds(), abbreviated));
+                if (timescale >= 1'000'000'000) {
+                    EXPECT_TRUE(kept);
+                }
+            }
+        }
+    }
 }
 
 TEST_F(PhotoFormatting, SpeedsWithoutAReciprocalGiveADash) {
