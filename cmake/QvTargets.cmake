@@ -7,7 +7,13 @@ target_compile_options(qv_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wfloat-conversion -Werror)
 target_include_directories(qv_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
-if(QV_SANITIZE)
+if(QV_FUZZ)
+    # Every library is instrumented for coverage and checked by the sanitizers;
+    # only the fuzzers themselves link libFuzzer's main (cmake/QvFuzz.cmake).
+    target_compile_options(qv_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(qv_options INTERFACE -fsanitize=address,undefined)
+elseif(QV_SANITIZE)
     target_compile_options(qv_options INTERFACE -fsanitize=${QV_SANITIZE} -fno-omit-frame-pointer
         -fno-sanitize-recover=all)
     target_link_options(qv_options INTERFACE -fsanitize=${QV_SANITIZE})
@@ -40,7 +46,7 @@ function(qv_test name)
 endfunction()
 
 # Targets that build every test binary of one label (qv_tests_all: every test).
-# Called once, after every test folder has been added.
+# Called once, after every test (and fuzz replay) has been added.
 function(qv_test_groups)
     foreach(label all tsan unit files display)
         get_property(tests GLOBAL PROPERTY QV_TESTS_${label})

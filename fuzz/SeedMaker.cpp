@@ -1,0 +1,139 @@
+// Writes the seed corpus of the fuzz targets with the app's own writers:
+//   fuzz_seed_maker <fuzz folder>
+// fills <fuzz folder>/corpus/<target>/ with tiny JPEG, TIFF and DNG files and
+// settings files. The seeds are kept in the repository; run this again only
+// when the writers change what a file looks like.
+
+#include "platform/imaging/Dng.hpp"
+#include "platform/imaging/Jpeg.hpp"
+#include "platform/imaging/Tiff.hpp"
+#include "platform/media/MetadataKeys.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+using namespace qv::platform;
+using namespace qv::platform::imaging;
+namespace fs = std::filesystem;
+
+namespace {
+
+MetadataDictionary photoMetadata() {
+    MetadataDictionary metadata;
+    auto& exif = metadata.dictionary(metadata::exifGroup);
+    exif.set(metadata::exifExposureTime, 0.008);
+    exif.set(metadata::exifISOSpeedRatings, MetadataList{MetadataValue(100)});
+    exif.set(metadata::exifFNumber, 1.8);
+    auto& tiff = metadata.dictionary(metadata::tiffGroup);
+    tiff.set(metadata::tiffSoftware, "Quarn Vesil 1.0.0");
+    tiff.set(metadata::tiffImageDescription, "LT mode 12 frames in 12s 53% battery");
+    tiff.set(metadata::tiffOrientation, 6);
+    auto& gps = metadata.dictionary(metadata::gpsGroup);
+    gps.set(metadata::gpsLatitude, 33.9);
+    gps.set(metadata::gpsLatitudeRef, "S");
+    gps.set(metadata::gpsLongitude, 18.4);
+    gps.set(metadata::gpsLongitudeRef, "E");
+    gps.set(metadata::gpsTimeStamp, "21:59:59.500000");
+    gps.set(metadata::gpsVersion, "2.2.0.0");
+    auto& dng = metadata.dictionary(metadata::dngGroup);
+    dng.set(metadata::dngBlackLevel, 528);
+    dng.set(metadata::dngWhiteLevel, 16383);
+    dng.set(metadata::dngAsShotNeutral,
+            MetadataList{MetadataValue(0.5), MetadataValue(1.0), MetadataValue(0.7)});
+    return metadata;
+}
+
+RgbaImage gradient(std::size_t width, std::size_t height, int bits, ColorSpace space) {
+    RgbaImage image(width, height, bits, space);
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t values[4] = {x * 255 / width, y * 255 / height,
+                                           (x + y) * 127 / (width + height), 255};
+            for (std::size_t c = 0; c < 4; ++c) {
+                if (bits == 8) {
+                    image.row8(y)[x * 4 + c] = std::uint8_t(values[c]);
+                } else {
+                    image.row16(y)[x * 4 + c] = std::uint16_t(values[c] * 257);
+                }
+            }
+        }
+    }
+    return image;
+}
+
+std::shared_ptr<PixelBuffer> rawBuffer(std::size_t width, std::size_t height, FourCharCode format) {
+    auto buffer = PixelBuffer::make(width, height, format);
+    const std::size_t samples = format == pixelformat::rgba64LE ? 4 : 1;
+    for (std::size_t y = 0; y < height; ++y) {
+        auto* row = buffer->row<std::uint16_t>(y);
+        for (std::size_t i = 0; i < width * samples; ++i) {
+            row[i] = std::uint16_t(528 + (i * 97 + y * 389) % 15000);
+        }
+    }
+    return buffer;
+}
+
+bool save(const fs::path& folder, std::string_view name, const Result<FileData>& file) {
+    if (!file) {
+        std::fprintf(stderr, "%.*s: %s\n", int(name.size()), name.data(), file.error().c_str());
+        return false;
+    }
+    fs::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file->data()), std::streamsize(file->size()));
+    return true;
+}
+
+bool saveText(const fs::path& folder, std::string_view name, std::string_view text) {
+    return save(folder, name, FileData(text.begin(), text.end()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seed_maker <fuzz folder>\n");
+        return 2;
+    }
+    const fs::path corpus = fs::path(argv[1]) / "corpus";
+    const MetadataDictionary metadata = photoMetadata();
+    const auto bgra = PixelBuffer::make(12, 8, pixelformat::bgra32);
+
+    bool ok = true;
+    for (const char* target : {"decode_image", "read_metadata"}) {
+        const fs::path folder = corpus / target;
+        ok &= save(folder, "srgb.jpg",
+                   encodeJpeg(gradient(16, 12, 8, ColorSpace::sRGB), 90, metadata));
+        ok &= save(folder, "p3.jpg",
+                   encodeJpeg(gradient(9, 7, 16, ColorSpace::displayP3), 60, metadata));
+        ok &=
+            save(folder, "rgb8.tif",
+                 encodeTiff(gradient(16, 12, 8, ColorSpace::sRGB), metadata, {.keepAlpha = false}));
+        ok &= save(folder, "rgba16.tif",
+                   encodeTiff(gradient(9, 7, 16, ColorSpace::linearSRGB), metadata));
+        ok &= save(folder, "bgra.tif", encodeTiff(*bgra, metadata));
+    }
+    for (const char* target : {"decode_image", "read_metadata", "develop_raw"}) {
+        const fs::path folder = corpus / target;
+        ok &= save(folder, "bayer.dng",
+                   encodeDng(*rawBuffer(16, 12, pixelformat::bayer14RGGB), metadata));
+        ok &= save(folder, "bayer_gbrg.dng",
+                   encodeDng(*rawBuffer(6, 4, pixelformat::bayer14GBRG), metadata));
+        ok &= save(folder, "linear.dng",
+                   encodeDng(*rawBuffer(8, 6, pixelformat::rgba64LE), metadata));
+    }
+    const fs::path settings = corpus / "settings_load";
+    ok &= saveText(settings, "typical.json",
+                   "{\n  \"betaNightMergeMode\" : 0,\n  \"delay\" : 5,\n  \"evOffset\" : -0.7,\n"
+                   "  \"fileFormat\" : \"RAW\",\n  \"lastLaunchedVersion\" : \"1.0.0\",\n"
+                   "  \"saveLocationData\" : false,\n  \"totalTime\" : 30.0,\n"
+                   "  \"volumeShutter\" : true\n}\n");
+    ok &= saveText(settings, "empty.json", "{}\n");
+    ok &= saveText(
+        settings, "nested.json",
+        "{\"a\":{\"b\":[1,2.5e-3,{\"c\":null}]},\"s\":\"\\u00e9\\n\",\"n\":-9007199254740993}");
+    ok &= saveText(settings, "not_an_object.json", "[1,2,3]");
+    return ok ? 0 : 1;
+}
