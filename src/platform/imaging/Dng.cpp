@@ -208,7 +208,7 @@ Result<RawImage> decodeDng(FileBytes bytes) {
     } else {
         return Result<RawImage>::failure("DNG: neither a 2x2 CFA nor LinearRaw RGB image");
     }
-    if (auto problem = file->imageSizeProblem()) {
+    if (auto problem = file->imageProblem()) {
         return Result<RawImage>::failure("DNG: " + *problem);
     }
     auto buffer = PixelBuffer::make(width, height, format);

@@ -15,6 +15,9 @@ struct MemoryTiff::Stream {
     FileBytes in;
     std::uint64_t position = 0;
     std::string error;
+    // libtiff asked for bytes beyond the end: the file is cut (libtiff itself
+    // only warns, and drops a tag whose data is missing).
+    bool readPastEnd = false;
 
     std::uint64_t size() const { return in.size(); }
 };
@@ -26,7 +29,13 @@ using Stream = MemoryTiff::Stream;
 tmsize_t readProc(thandle_t h, void* buf, tmsize_t size) {
     auto* s = static_cast<Stream*>(h);
     const std::uint64_t total = s->size();
-    if (size <= 0 || s->position >= total) {
+    if (size <= 0) {
+        return 0;
+    }
+    if (s->position >= total || std::uint64_t(size) > total - s->position) {
+        s->readPastEnd = true;
+    }
+    if (s->position >= total) {
         return 0;
     }
     const auto n = std::min<std::uint64_t>(std::uint64_t(size), total - s->position);
@@ -81,7 +90,10 @@ MemoryTiff::~MemoryTiff() {
     }
 }
 
-std::optional<std::string> MemoryTiff::imageSizeProblem() const {
+std::optional<std::string> MemoryTiff::imageProblem() const {
+    if (stream->readPastEnd) {
+        return "the file ends before its tags do";
+    }
     std::uint32_t width = 0, height = 0;
     std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);

@@ -28,10 +28,10 @@ public:
     std::string lastError() const;
 
     // Why the current directory's image cannot be read, or nullopt when it
-    // can: its declared size checked against the reader limits and against
-    // the bytes the file holds (ImageLimits.hpp). Call it before allocating
-    // anything for the image.
-    std::optional<std::string> imageSizeProblem() const;
+    // can: a file that ended inside the tags read so far, or a declared size
+    // beyond the reader limits or the bytes the file holds (ImageLimits.hpp).
+    // Call it before allocating anything for the image.
+    std::optional<std::string> imageProblem() const;
 
     struct Stream;
 

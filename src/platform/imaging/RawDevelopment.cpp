@@ -28,7 +28,7 @@ std::optional<std::string> dngProblem(FileBytes dng) {
     if (TIFFGetField(tif, TIFFTAG_DNGVERSION, &version) != 1 || version == nullptr) {
         return "the file has no DNGVersion";
     }
-    if (auto problem = file->imageSizeProblem()) {
+    if (auto problem = file->imageProblem()) {
         return problem;
     }
     std::uint16_t count = 0;
@@ -45,7 +45,7 @@ std::optional<std::string> dngProblem(FileBytes dng) {
         if (TIFFSetSubDirectory(tif, offset) != 1) {
             return "a sub-image cannot be read: " + file->lastError();
         }
-        if (auto problem = file->imageSizeProblem()) {
+        if (auto problem = file->imageProblem()) {
             return problem;
         }
     }

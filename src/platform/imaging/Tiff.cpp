@@ -115,7 +115,7 @@ Result<RgbaImage> decodeTiff(FileBytes bytes) {
     if (!file) {
         return Result<RgbaImage>::failure("TIFF: not a TIFF file");
     }
-    if (auto problem = file->imageSizeProblem()) {
+    if (auto problem = file->imageProblem()) {
         return Result<RgbaImage>::failure("TIFF: " + *problem);
     }
     TIFF* tif = file->get();
