@@ -117,14 +117,16 @@ void PhotoLibrary::State::open() {
     opened.store(true);
 }
 
-// Makes the index and the files agree: rows of files that are gone go, files without a row
-// (a crash between copy and row, or a rebuilt index) are taken in.
+// Makes the index and the files agree: rows whose file is gone (or lies outside the
+// library's year and month folders) go, files without a row (a crash between copy and row,
+// or a rebuilt index) are taken in.
 void PhotoLibrary::State::adoptLooseFiles() {
+    const std::vector<std::filesystem::path> files = detail::libraryFiles(folder);
+    const std::set<std::filesystem::path> present(files.begin(), files.end());
     std::set<std::filesystem::path> indexed;
     int dropped = 0;
     for (const Asset& asset : index->allAssets()) {
-        std::error_code error;
-        if (std::filesystem::exists(asset.file, error)) {
+        if (present.contains(asset.file)) {
             indexed.insert(asset.file);
         } else if (index->remove(asset.localIdentifier)) {
             ++dropped;
@@ -134,7 +136,7 @@ void PhotoLibrary::State::adoptLooseFiles() {
         print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
     }
     int adopted = 0;
-    for (const std::filesystem::path& file : detail::libraryFiles(folder)) {
+    for (const std::filesystem::path& file : files) {
         if (indexed.contains(file)) {
             continue;
         }

@@ -5,6 +5,7 @@
 #include "platform/store/AtomicFile.hpp"
 
 #include <fstream>
+#include <sqlite3.h>
 
 namespace qv::platform::test {
 namespace {
@@ -200,6 +201,37 @@ TEST_F(PhotoLibraryTest, ACorruptIndexIsSetAsideAndRebuiltFromTheFiles) {
             setAside || entry.path().filename().string().starts_with("library.sqlite.corrupt_");
     }
     EXPECT_TRUE(setAside);
+}
+
+// Runs SQL on the library's index while no library has it open.
+void alterIndex(const fs::path& folder, const char* sql) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(database);
+    sqlite3_close(database);
+}
+
+TEST_F(PhotoLibraryTest, AnIndexWhoseDefinitionsAreNotOursIsSetAsideSoChangesStillWork) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    library_.reset();
+    // Intact pages, but every insert of ours would fail for good.
+    alterIndex(folder, "ALTER TABLE assets RENAME COLUMN pixel_width TO width");
+    ConsoleCapture console;
+    reopen();
+    EXPECT_NE(console.text().find("is damaged"), std::string::npos);
+    EXPECT_EQ(library().fetchAssets().count(), 1u); // rebuilt from the file
+    EXPECT_TRUE(create(writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"))).success);
+}
+
+TEST_F(PhotoLibraryTest, ARowWhoseFileLiesOutsideTheLibraryIsDropped) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    library_.reset();
+    alterIndex(folder, "UPDATE assets SET file = '../a.JPG'");
+    reopen();
+    const FetchResult all = library().fetchAssets();
+    ASSERT_EQ(all.count(), 1u); // the library's own copy, taken in again
+    EXPECT_EQ(all.firstObject()->file.parent_path().parent_path().parent_path(), folder);
 }
 
 TEST_F(PhotoLibraryTest, AFileLeftWithoutARowIsAdoptedAndALeftoverCopyRemoved) {

@@ -4,6 +4,7 @@
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/store/SetAside.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -60,17 +61,34 @@ std::string kindOf(const std::filesystem::path& file) {
     return extension == ".DNG" ? "dng" : extension == ".JPG" ? "jpeg" : "tiff";
 }
 
-// Whether the database answers as an intact index of ours (or a new, empty file).
+// The tables and indexes of a database, as SQLite keeps their definitions.
+std::optional<std::string> schemaText(SqliteDatabase& database) {
+    SqliteStatement statement =
+        database.prepare("SELECT type, name, tbl_name, ifnull(sql, '') FROM sqlite_schema "
+                         "ORDER BY name");
+    std::string text;
+    while (statement.step()) {
+        for (int column = 0; column < 4; ++column) {
+            text += statement.text(column) + '\n';
+        }
+    }
+    return statement.done() ? std::optional(text) : std::nullopt;
+}
+
+// Whether the database is an intact index of ours (or a new, empty file): its pages and
+// indexes agree, and its definitions are exactly ours, so every statement of ours works.
 bool isSound(SqliteDatabase& database) {
-    if (database.queryText("PRAGMA quick_check") != "ok") {
+    if (database.queryText("PRAGMA integrity_check") != "ok") {
         return false;
     }
     const std::optional<std::string> version = database.queryText("PRAGMA user_version");
-    if (version == "0") {
-        return database.queryText("SELECT count(*) FROM sqlite_schema") == "0";
+    const std::optional<std::string> schema = schemaText(database);
+    if (version == "0" && schema == "") {
+        return true;
     }
-    return version == std::to_string(kSchemaVersion) &&
-           database.queryText("SELECT count(*) FROM assets") != std::nullopt;
+    SqliteDatabase reference(":memory:");
+    return version == std::to_string(kSchemaVersion) && reference.execute(kSchema) && schema &&
+           schema == schemaText(reference);
 }
 
 bool prepareSchema(SqliteDatabase& database) {
@@ -171,7 +189,8 @@ std::vector<Asset> LibraryIndex::allAssets() {
         asset.fileSize = static_cast<std::uintmax_t>(statement.integer(3));
         asset.pixelWidth = static_cast<int>(statement.integer(4));
         asset.pixelHeight = static_cast<int>(statement.integer(5));
-        asset.orientation = static_cast<ImageOrientation>(statement.integer(6));
+        asset.orientation =
+            static_cast<ImageOrientation>(std::clamp<std::int64_t>(statement.integer(6), 1, 8));
         if (!statement.isNull(7)) {
             asset.location = Location{
                 {statement.real(7), statement.real(8)}, statement.real(9), asset.creationDate};
