@@ -5,6 +5,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/state/Transaction.hpp"
+#include "platform/system/AppInfo.hpp"
 
 #include <cmath>
 #include <utility>
@@ -44,6 +45,8 @@ CameraManager::CameraManager(CameraServices services)
       captureSession(std::make_shared<platform::CaptureSession>()),
       photoOutput(std::make_shared<platform::CapturePhotoOutput>()),
       videoOutput(std::make_shared<platform::CaptureVideoDataOutput>()),
+      photoLibraryManager(services.defaults, services.photoLibrary, services.folders),
+      locationManager(services.permissions, services.location),
       deviceOrientation(*this, services.device.orientation()),
       selectableISOs(*this, {QVPhotoMath::standardISOs.begin(), QVPhotoMath::standardISOs.end()}),
       selectableShutterSpeeds(
@@ -114,7 +117,7 @@ void CameraManager::checkPhotoLibraryAuthorization() {}
 
 void CameraManager::loadLibraryThumbnail() {}
 
-void CameraManager::setupVolumeShutter() {}
+void CameraManager::resumeLiveFrames() {}
 
 std::function<void()> CameraManager::whileAlive(std::function<void(CameraManager&)> work) {
     return [weak = weak_from_this(), work = std::move(work)] {
@@ -280,6 +283,62 @@ void CameraManager::setExposureBias(float bias) {
 
 void CameraManager::applyStarSettings() {
     commands_.applyStarSettings();
+}
+
+void CameraManager::shutterReleasePressed() {
+    sequenceRun_.shutterReleasePressed();
+}
+
+void CameraManager::finishSequence() {
+    sequenceRun_.finishSequence();
+}
+
+void CameraManager::toggleFileFormat() {
+    using enum SupportedImageFormat;
+    const SupportedImageFormat format = settings.fileFormat.get();
+    const SupportedImageFormat next = format == RAW ? JPEG : format == JPEG ? TIFF : RAW;
+    settings.fileFormat = next;
+    showMessage(std::string(rawValue(next)), 1.5);
+}
+
+void CameraManager::ensurePreviewLayer() {
+    onMainAfter(1.0, [](CameraManager& self) {
+        if (!self.cameraPreviewLayer.get()) {
+            self.cameraPreviewLayer = platform::CaptureVideoPreviewLayer::make(self.captureSession);
+            self.sendWillChange();
+        }
+    });
+}
+
+void CameraManager::saveLastLaunchedVersion() {
+    showWhatsNewView = false;
+    // Where isSameVersionAsLastLaunch() reads it at the next launch.
+    platform::UserDefaults::standard().set(lastLaunchedVersionKey, platform::appVersion());
+}
+
+void CameraManager::setManualExposure() {
+    exposureLock_.setManualExposure();
+}
+
+void CameraManager::setupVolumeShutter() {
+    volumeShutter_.setup();
+}
+
+void CameraManager::disableVolumeShutter() {
+    volumeShutter_.disable();
+}
+
+void CameraManager::saveResult(std::optional<platform::imaging::FileData> data,
+                               SupportedImageFormat format, int index,
+                               std::optional<std::string> suffix) {
+    photoLibraryManager.save(std::move(data), format, index, std::move(suffix),
+                             [weak = weak_from_this()](const SaveReport& report) {
+                                 const auto banner = runbanner::forSave(report.outcome);
+                                 const auto self = weak.lock();
+                                 if (banner && self) {
+                                     self->showMessage(*banner, runbanner::bannerSeconds);
+                                 }
+                             });
 }
 
 } // namespace qv

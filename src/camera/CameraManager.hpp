@@ -2,8 +2,15 @@
 
 #include "camera/CameraDevices.hpp"
 #include "camera/CameraSettings.hpp"
+#include "camera/CaptureLoop.hpp"
 #include "camera/DeviceCommands.hpp"
+#include "camera/ExposureLock.hpp"
 #include "camera/ExposureSelection.hpp"
+#include "camera/PhotoLibraryManager.hpp"
+#include "camera/PreviewImageModel.hpp"
+#include "camera/SequenceRun.hpp"
+#include "camera/SequenceStart.hpp"
+#include "camera/VolumeShutter.hpp"
 #include "engine/ExposureSequence.hpp"
 #include "model/ActiveOverlayViews.hpp"
 #include "model/Enumerations.hpp"
@@ -17,9 +24,13 @@
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/media/RgbaImage.hpp"
+#include "platform/permissions/Permissions.hpp"
+#include "platform/photos/PhotoLibrary.hpp"
 #include "platform/sensors/Device.hpp"
+#include "platform/sensors/LocationManager.hpp"
 #include "platform/state/ObservableObject.hpp"
 #include "platform/state/Published.hpp"
+#include "platform/store/AppFolders.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <array>
@@ -39,6 +50,13 @@ namespace qv {
 struct CameraServices {
     platform::UserDefaults& defaults = platform::UserDefaults::standard();
     platform::Device& device = platform::Device::current(); // how the phone is held
+    platform::Permissions& permissions = platform::Permissions::shared();
+    // Where results are saved: Documents (or the cloud container's), then the library.
+    platform::PhotoLibrary& photoLibrary = platform::PhotoLibrary::shared();
+    platform::AppFolders folders = platform::AppFolders::fromEnvironment();
+    platform::LocationOptions location = {}; // the configured fix (the command line's)
+    // Where the picture merged so far is shown while a run shoots.
+    std::shared_ptr<PreviewImageModel> previewImageModel = PreviewImageModel::shared();
 };
 
 // The one camera controller of the app: it owns the cameras and the capture work around
@@ -47,7 +65,11 @@ struct CameraServices {
 // the one list of what the screens may read and call; the work is done by rooms, one per
 // concern, that the controller owns: CameraSettings (the stored settings), CameraDevices
 // (discovery, session, switching, device observation), ExposureSelection (mode and
-// exposure selection), DeviceCommands (focus, bias, lens, white balance, star settings).
+// exposure selection), DeviceCommands (focus, bias, lens, white balance, star settings),
+// and the run: SequenceRun (release, abort, the run on the main queue, finish, series),
+// SequenceStart (the plan and start of a run), ExposureLock (focus and exposure frozen for a
+// run), CaptureLoop (photos, merges, intermediates and results on "PhotoSession"),
+// VolumeShutter (the volume keys); PhotoLibraryManager saves the results (docs/camera.md).
 //
 // Threads: published state and settings are written on the main queue, where the screens
 // read them and call the operations; observers run there too. Other queues read published
@@ -83,6 +105,9 @@ public:
     const std::shared_ptr<platform::CaptureSession> captureSession;
     const std::shared_ptr<platform::CapturePhotoOutput> photoOutput;
     const std::shared_ptr<platform::CaptureVideoDataOutput> videoOutput;
+    // Saves results into Documents and the photo library; its "cloudStorage" setting.
+    PhotoLibraryManager photoLibraryManager;
+    platform::LocationManager locationManager;
 
     // Controller state
     Published<CameraState> cameraState{*this, CameraState::starting};
@@ -195,6 +220,28 @@ public:
     void setExposureBias(float bias);
     void applyStarSettings();
 
+    // The run (SequenceRun; docs/camera.md)
+    // In ready: starts a series (after the release delay); a press before the last run has
+    // finished is refused. Otherwise: aborts the countdown, the run (finished and saved at
+    // its next request) or the series. Main queue.
+    void shutterReleasePressed();
+    // The app goes to the background: a pending start or repetition is cancelled, no
+    // request follows, and the run shooting now is finished and saved.
+    void finishSequence();
+    // Steps "fileFormat" RAW, JPEG, TIFF, RAW and shows the new one's name.
+    void toggleFileFormat();
+    // One second later, makes the preview layer when there is none (back from the
+    // background).
+    void ensurePreviewLayer();
+    // Hides the what's-new sheet and records this version as "lastLaunchedVersion".
+    void saveLastLaunchedVersion();
+    // The active camera's limits and the ISO and shutter lists of the manual selectors.
+    void setManualExposure();
+    // Arms or disarms the volume keys by "volumeShutter" (VolumeShutter).
+    void setupVolumeShutter();
+    // Disarms the volume keys whatever the setting (the app goes to the background).
+    void disableVolumeShutter();
+
     // The queues of the capture work.
     const std::shared_ptr<platform::DispatchQueue>& sessionQueue() const { return sessionQueue_; }
     const std::shared_ptr<platform::DispatchQueue>& backgroundQueue() const {
@@ -206,8 +253,14 @@ public:
 
 private:
     friend class CameraDevices;
-    friend class ExposureSelection;
+    friend class CaptureLoop;
     friend class DeviceCommands;
+    friend class ExposureLock;
+    friend class ExposureSelection;
+    friend class RunPhotoDelegate;
+    friend class SequenceRun;
+    friend class SequenceStart;
+    friend class VolumeShutter;
 
     explicit CameraManager(CameraServices services);
     void installObservers();
@@ -229,7 +282,14 @@ private:
     void startAccelerometerUpdates();       // motion and spirit level
     void checkPhotoLibraryAuthorization();  // photo library
     void loadLibraryThumbnail();            // photo library
-    void setupVolumeShutter();              // volume-key shutter
+    void resumeLiveFrames();                // live frames, after a run
+
+    // Hands a result to the library writer; a failed save shows its banner.
+    void saveResult(std::optional<platform::imaging::FileData> data, SupportedImageFormat format,
+                    int index, std::optional<std::string> suffix);
+    const std::shared_ptr<PreviewImageModel>& previewImageModel() const {
+        return services_.previewImageModel;
+    }
 
     CameraServices services_;
     std::shared_ptr<platform::DispatchQueue> sessionQueue_;
@@ -238,6 +298,11 @@ private:
     ExposureSelection selection_{*this};
     DeviceCommands commands_{*this};
     CameraDevices devices_{*this};
+    SequenceRun sequenceRun_{*this};
+    SequenceStart sequenceStart_{*this};
+    ExposureLock exposureLock_{*this};
+    CaptureLoop captureLoop_{*this};
+    VolumeShutter volumeShutter_{*this};
 };
 
 } // namespace qv
