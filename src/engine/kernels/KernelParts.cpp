@@ -1,6 +1,7 @@
 #include "engine/kernels/KernelParts.hpp"
 
 #include "engine/kernels/MergeKernels.hpp"
+#include "platform/compute/VectorClones.hpp"
 
 #include <mutex>
 

@@ -633,8 +633,8 @@ void CaptureDeviceFrames::stopStreaming(const std::shared_ptr<CaptureDevice>& de
 }
 
 void CaptureDeviceFrames::render(const CaptureDevice& device, const FrameExposure& exposure,
-                                 PixelBuffer& out) {
-    device.renderFrame(exposure, out);
+                                 FramePurpose purpose, PixelBuffer& out) {
+    device.renderFrame(exposure, purpose, out);
 }
 
 FrameExposure CaptureDeviceFrames::exposureNow(const CaptureDevice& device) {

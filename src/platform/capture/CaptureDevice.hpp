@@ -59,7 +59,7 @@ struct ConfigurationLockResult {
 // Observation: observe() reports changes of one property with its old and new value, only
 // when the value changes, on the event queue, in the order of the changes, until the
 // returned subscription is dropped (a handler already running finishes).
-class CaptureDevice {
+class CaptureDevice : public std::enable_shared_from_this<CaptureDevice> {
 public:
     using Completion = std::function<void(MediaTime syncTime)>;
     using ChangeHandler = std::function<void(const CaptureDevicePropertyChange&)>;
@@ -172,8 +172,9 @@ protected:
 
     // How a frame of this camera looks: renders a frame exposed as `exposure` into `out`,
     // whose size and format (Bayer, 'BGRA' or 'l64r') the caller chose. Called from any
-    // thread, also from several at once; must not change the device.
-    virtual void renderFrame(const FrameExposure& exposure, PixelBuffer& out) const = 0;
+    // thread, also from several at once; must not change the device's state.
+    virtual void renderFrame(const FrameExposure& exposure, FramePurpose purpose,
+                             PixelBuffer& out) const = 0;
 
     // What changes by itself: called on the event queue after each frame while streaming,
     // after that frame's completions ran (automatic exposure, focus and white balance).

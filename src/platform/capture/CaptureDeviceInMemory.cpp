@@ -24,7 +24,8 @@ void InMemoryCaptureDevice::setFrameLevel(double level) {
     frameLevel = level;
 }
 
-void InMemoryCaptureDevice::renderFrame(const FrameExposure& exposure, PixelBuffer& out) const {
+void InMemoryCaptureDevice::renderFrame(const FrameExposure& exposure, FramePurpose /*purpose*/,
+                                        PixelBuffer& out) const {
     SyntheticPhotoOptions pattern;
     {
         std::lock_guard guard(mutex);

@@ -29,7 +29,8 @@ public:
     void setFrameLevel(double level);
 
 private:
-    void renderFrame(const FrameExposure& exposure, PixelBuffer& out) const override;
+    void renderFrame(const FrameExposure& exposure, FramePurpose purpose,
+                     PixelBuffer& out) const override;
     void exposureTargetBiasWasSet(float bias) override;
 
     mutable std::mutex mutex; // guards the fields below

@@ -284,7 +284,8 @@ void CapturePhotoOutput::deliverPhoto(const std::shared_ptr<Request>& request,
         p.pixelBuffer = PixelBuffer::make(std::size_t(std::max(size.width, 1)),
                                           std::size_t(std::max(size.height, 1)), format);
         if (p.pixelBuffer) {
-            detail::CaptureDeviceFrames::render(*r.device, exposure, *p.pixelBuffer);
+            detail::CaptureDeviceFrames::render(*r.device, exposure, FramePurpose::photo,
+                                                *p.pixelBuffer);
         } else {
             photoError = error(Code::captureFailed, "no memory for the photo");
         }

@@ -262,7 +262,7 @@ void CaptureSession::renderAndHandOn(
                            std::size_t(std::max(size.height, 1)), pixelformat::bgra32)
                : nullptr;
     if (buffer) {
-        detail::CaptureDeviceFrames::render(*device, frame, *buffer);
+        detail::CaptureDeviceFrames::render(*device, frame, FramePurpose::live, *buffer);
         if (video) {
             video->deliver({buffer, monotonicMediaTime(frame.start)});
         }

@@ -6,6 +6,10 @@
 
 namespace qv::platform {
 
+// Why a frame is rendered: a recorded-frame folder hands each photo its own frame and shows
+// the last one in the live frames between.
+enum class FramePurpose { live, photo };
+
 // How one frame of a camera was exposed: the settings in force when it started and when
 // that was. Live frames, photos and the automatic exposure's metering frames are all
 // rendered from one of these.

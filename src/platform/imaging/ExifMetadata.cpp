@@ -168,9 +168,14 @@ ValuePtr toExiv(const Tag& tag, const MetadataValue& value) {
             break;
         }
         auto v = makeValue(Exiv2::unsignedShort);
+        // Separated by blanks with none after the last: exiv2 reads nothing from a trailing
+        // one.
         std::string text;
         for (double n : numbers) {
-            text += std::to_string(saturatingRound<std::uint16_t>(n)) + " ";
+            if (!text.empty()) {
+                text += ' ';
+            }
+            text += std::to_string(saturatingRound<std::uint16_t>(n));
         }
         v->read(text);
         return v;

@@ -224,6 +224,8 @@ TEST(Metadata, ExifTiffAndGpsReadBack) {
         ASSERT_TRUE(e && t && g);
         EXPECT_DOUBLE_EQ(*e->find(key::exifExposureTime)->number(), 0.008);
         EXPECT_DOUBLE_EQ(*e->find(key::exifFNumber)->number(), 1.8);
+        ASSERT_TRUE(e->contains(key::exifISOSpeedRatings));
+        EXPECT_EQ(e->find(key::exifISOSpeedRatings)->numbers(), std::vector<double>{400});
         EXPECT_EQ(*t->find(key::tiffSoftware)->string(), "Quarn Vesil 1.0.0");
         EXPECT_EQ(*t->find(key::tiffImageDescription)->string(),
                   "LT mode 12 frames in 12s 53% battery");

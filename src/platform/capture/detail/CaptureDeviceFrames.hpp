@@ -17,7 +17,7 @@ struct CaptureDeviceFrames {
     static void stopStreaming(const std::shared_ptr<CaptureDevice>& device);
     // Renders a frame exposed as `exposure` into `out` (any thread).
     static void render(const CaptureDevice& device, const FrameExposure& exposure,
-                       PixelBuffer& out);
+                       FramePurpose purpose, PixelBuffer& out);
     // The device's settings now, as an exposure starting now.
     static FrameExposure exposureNow(const CaptureDevice& device);
     // The description of the input-creation switch, when set.

@@ -1,0 +1,420 @@
+#include "platform/capture/scene/RecordedFrames.hpp"
+
+#include "platform/capture/scene/RenderPool.hpp"
+#include "platform/capture/scene/detail/FrameWriter.hpp"
+#include "platform/capture/scene/detail/SensorColor.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/imaging/ColorProfiles.hpp"
+#include "platform/imaging/ExifMetadata.hpp"
+#include "platform/imaging/ImagingResult.hpp"
+#include "platform/imaging/Jpeg.hpp"
+#include "platform/imaging/RawMosaic.hpp"
+#include "platform/imaging/Tiff.hpp"
+#include "platform/media/MetadataKeys.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <fstream>
+
+namespace qv::platform {
+
+namespace {
+
+namespace key = metadata;
+using detail::Rgb;
+
+constexpr std::uintmax_t largestFile = 512u << 20;
+
+std::string lowercase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+bool isFrameFile(const std::filesystem::path& path) {
+    const std::string ext = lowercase(path.extension().string());
+    return ext == ".dng" || ext == ".tif" || ext == ".tiff" || ext == ".jpg" || ext == ".jpeg";
+}
+
+// sRGB-encoded 0...1 to linear.
+double linearFromSrgb(double v) {
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+} // namespace
+
+// A decoded frame: a RAW mosaic, or a picture in sRGB (or linear sRGB).
+struct RecordedFrames::Frame {
+    std::string name;
+    std::size_t fileIndex = 0;
+    std::size_t width = 0;
+    std::size_t height = 0;
+    double exposureTime = 0; // seconds; 0 when unknown
+    double iso = 0;          // 0 when unknown
+
+    std::shared_ptr<PixelBuffer> mosaic;
+    std::array<int, 4> pattern{0, 1, 1, 2};
+    double black = 0;
+    double range = 1;
+
+    RgbaImage picture;
+    std::vector<float> toLinear; // per stored value of the picture's depth
+
+    int colorAt(std::size_t x, std::size_t y) const { return pattern[(y & 1) * 2 + (x & 1)]; }
+
+    // One photosite of the mosaic as a fraction of its range.
+    double site(std::size_t x, std::size_t y) const {
+        return (double(mosaic->row<std::uint16_t>(y)[x]) - black) / range;
+    }
+
+    // The camera RGB at a position, fractions of the range before white balance, at the
+    // recorded exposure.
+    Rgb signalAt(std::size_t x, std::size_t y) const {
+        if (mosaic) {
+            // The 2x2 cell the position lies in: its red, its greens' mean, its blue.
+            const std::size_t x0 = std::min(x & ~std::size_t(1), width - 2);
+            const std::size_t y0 = std::min(y & ~std::size_t(1), height - 2);
+            Rgb c{0, 0, 0};
+            for (std::size_t i = 0; i < 4; ++i) {
+                const std::size_t sx = x0 + (i & 1);
+                const std::size_t sy = y0 + (i >> 1);
+                const int color = colorAt(sx, sy);
+                c[std::size_t(color)] += site(sx, sy) * (color == 1 ? 0.5 : 1.0);
+            }
+            return c;
+        }
+        Rgb linear{};
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            const std::size_t stored = picture.bitsPerChannel() == 16 ? picture.row16(y)[x * 4 + ch]
+                                                                      : picture.row8(y)[x * 4 + ch];
+            linear[ch] = toLinear[stored];
+        }
+        return detail::multiply(detail::srgbToCamera(), linear);
+    }
+};
+
+struct RecordedFrames::Decoding {
+    std::size_t from = 0;
+    std::mutex mutex; // guards the fields below
+    std::condition_variable finished;
+    bool done = false;
+    std::shared_ptr<const Frame> frame;
+};
+
+namespace {
+
+std::optional<imaging::FileData> readFile(const std::filesystem::path& path, std::string& problem) {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    if (error) {
+        problem = "cannot be read (" + error.message() + ")";
+        return std::nullopt;
+    }
+    if (bytes > largestFile) {
+        problem = "larger than 512 MB";
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    imaging::FileData data(bytes);
+    if (!in.read(reinterpret_cast<char*>(data.data()), std::streamsize(bytes))) {
+        problem = "cannot be read";
+        return std::nullopt;
+    }
+    return data;
+}
+
+// Exposure time and ISO from a file's Exif (0 where it says nothing).
+void readExposure(const imaging::FileData& file, RecordedFrames::Frame& frame) {
+    const auto metadata = imaging::readMetadata(file);
+    if (!metadata) {
+        return;
+    }
+    if (const auto* exif = metadata->dictionary(key::exifGroup)) {
+        if (const auto* t = exif->find(key::exifExposureTime)) {
+            frame.exposureTime = t->number().value_or(0);
+        }
+        if (const auto* iso = exif->find(key::exifISOSpeedRatings)) {
+            if (const auto values = iso->numbers(); values && !values->empty()) {
+                frame.iso = values->front();
+            } else {
+                frame.iso = iso->number().value_or(0);
+            }
+        }
+    }
+}
+
+std::shared_ptr<RecordedFrames::Frame> decodeFrame(const std::filesystem::path& path,
+                                                   PixelDimensions size, std::string& problem) {
+    const auto file = readFile(path, problem);
+    if (!file) {
+        return nullptr;
+    }
+    auto frame = std::make_shared<RecordedFrames::Frame>();
+    frame->name = path.filename().string();
+    switch (imaging::fileKind(*file)) {
+    case imaging::FileKind::dng: {
+        auto mosaic = imaging::readRawMosaic(*file);
+        if (!mosaic) {
+            problem = mosaic.error();
+            return nullptr;
+        }
+        frame->mosaic = mosaic->pixelBuffer;
+        const auto pattern = *bayerPattern(frame->mosaic->pixelFormat());
+        for (std::size_t i = 0; i < 4; ++i) {
+            frame->pattern[i] = int(pattern[i]);
+        }
+        frame->black = mosaic->blackLevel;
+        frame->range = double(mosaic->whiteLevel) - double(mosaic->blackLevel);
+        frame->width = frame->mosaic->width();
+        frame->height = frame->mosaic->height();
+        frame->exposureTime = mosaic->exposureTime;
+        frame->iso = mosaic->iso;
+        break;
+    }
+    case imaging::FileKind::jpeg:
+    case imaging::FileKind::tiff: {
+        auto picture = imaging::fileKind(*file) == imaging::FileKind::jpeg
+                           ? imaging::decodeJpeg(*file)
+                           : imaging::decodeTiff(*file);
+        if (!picture) {
+            problem = picture.error();
+            return nullptr;
+        }
+        frame->picture = std::move(*picture);
+        if (frame->picture.colorSpace == ColorSpace::displayP3) {
+            imaging::convertColorSpace(frame->picture, ColorSpace::sRGB);
+        }
+        const bool linear = frame->picture.colorSpace == ColorSpace::linearSRGB;
+        const std::size_t levels = frame->picture.bitsPerChannel() == 16 ? 65536 : 256;
+        frame->toLinear.resize(levels);
+        for (std::size_t i = 0; i < levels; ++i) {
+            const double v = double(i) / double(levels - 1);
+            frame->toLinear[i] = float(linear ? v : linearFromSrgb(v));
+        }
+        frame->width = frame->picture.width();
+        frame->height = frame->picture.height();
+        readExposure(*file, *frame);
+        break;
+    }
+    default:
+        problem = "not a DNG, TIFF or JPEG file";
+        return nullptr;
+    }
+    if (frame->width != std::size_t(size.width) || frame->height != std::size_t(size.height)) {
+        problem = "is " + describe(frame->width) + "x" + describe(frame->height) +
+                  ", not the photo size " + describe(size.width) + "x" + describe(size.height);
+        return nullptr;
+    }
+    return frame;
+}
+
+// The requested exposure over the recorded one, where the file says what that was.
+double exposureScale(const RecordedFrames::Frame& frame, const FrameExposure& exposure) {
+    if (!(frame.exposureTime > 0)) {
+        return 1;
+    }
+    double scale = exposure.durationSeconds / frame.exposureTime;
+    if (frame.iso > 0) {
+        scale *= double(exposure.iso) / frame.iso;
+    }
+    return scale;
+}
+
+} // namespace
+
+std::shared_ptr<RecordedFrames> RecordedFrames::open(const std::filesystem::path& folder,
+                                                     PixelDimensions photoSize) {
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file() && isFrameFile(entry.path())) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    if (error) {
+        print("camera source " + folder.string() + ": cannot be read (" + error.message() +
+              "); no camera");
+        return nullptr;
+    }
+    auto frames = std::shared_ptr<RecordedFrames>(new RecordedFrames(folder, files, photoSize));
+    std::size_t index = 0;
+    auto first = frames->firstUsableFrom(0, index);
+    if (!first) {
+        print("camera source " + folder.string() + ": no usable frame; no camera");
+        return nullptr;
+    }
+    frames->shown_ = first;
+    frames->next_ = first;
+    return frames;
+}
+
+RecordedFrames::RecordedFrames(std::filesystem::path folder,
+                               std::vector<std::filesystem::path> files, PixelDimensions photoSize)
+    : folder_(std::move(folder)), files_(std::move(files)), photoSize_(photoSize) {}
+
+RecordedFrames::~RecordedFrames() = default;
+
+std::shared_ptr<const RecordedFrames::Frame>
+RecordedFrames::firstUsableFrom(std::size_t from, std::size_t& index) const {
+    for (std::size_t step = 0; step < files_.size(); ++step) {
+        const std::size_t i = (from + step) % files_.size();
+        {
+            std::lock_guard guard(mutex_);
+            if (unusable_.contains(i)) {
+                continue;
+            }
+        }
+        std::string problem;
+        auto frame = decodeFrame(files_[i], photoSize_, problem);
+        if (frame) {
+            frame->fileIndex = i;
+            index = i;
+            return frame;
+        }
+        print("recorded frame " + files_[i].filename().string() + ": " + problem + "; skipped");
+        std::lock_guard guard(mutex_);
+        unusable_.insert(i);
+    }
+    return nullptr;
+}
+
+void RecordedFrames::decodeAhead() const {
+    auto decoding = std::make_shared<Decoding>();
+    {
+        std::lock_guard guard(mutex_);
+        decoding->from = shown_->fileIndex + 1;
+        decoding_ = decoding;
+    }
+    WorkerPool::async(
+        [weak = weak_from_this(), decoding] {
+            std::shared_ptr<const Frame> frame;
+            if (const auto frames = weak.lock()) {
+                std::size_t index = 0;
+                frame = frames->firstUsableFrom(decoding->from, index);
+            }
+            std::lock_guard guard(decoding->mutex);
+            decoding->frame = std::move(frame);
+            decoding->done = true;
+            decoding->finished.notify_all();
+        },
+        QoS::utility);
+}
+
+std::shared_ptr<const RecordedFrames::Frame> RecordedFrames::takeNextForPhoto() const {
+    std::shared_ptr<const Frame> frame;
+    std::shared_ptr<Decoding> decoding;
+    {
+        std::lock_guard guard(mutex_);
+        frame = std::exchange(next_, nullptr);
+        decoding = decoding_;
+    }
+    if (!frame && decoding) {
+        std::unique_lock lock(decoding->mutex);
+        if (!decoding->done && Clock::current().isVirtual()) {
+            // Under a virtual clock the worker runs only when the test pumps: decode here.
+            lock.unlock();
+            std::size_t index = 0;
+            frame = firstUsableFrom(decoding->from, index);
+        } else {
+            decoding->finished.wait(lock, [&] { return decoding->done; });
+            frame = decoding->frame;
+        }
+    }
+    bool startingOver = false;
+    {
+        std::lock_guard guard(mutex_);
+        if (frame) {
+            shown_ = frame;
+        }
+        frame = shown_;
+        startingOver = lastPhotoFile_ && frame->fileIndex <= *lastPhotoFile_;
+        lastPhotoFile_ = frame->fileIndex;
+    }
+    if (startingOver) {
+        print("recorded frames: starting over at the first frame of " + folder_.string());
+    }
+    decodeAhead();
+    return frame;
+}
+
+void RecordedFrames::render(const SceneCamera& camera, const FrameExposure& exposure,
+                            FramePurpose purpose, PixelBuffer& out) const {
+    std::shared_ptr<const Frame> frame;
+    if (purpose == FramePurpose::photo) {
+        frame = takeNextForPhoto();
+    } else {
+        std::lock_guard guard(mutex_);
+        frame = shown_;
+    }
+    detail::SensorNoise noise;
+    noise.enabled = false;
+    out.lock();
+    const detail::FrameWriter writer(out, camera, exposure, noise);
+    struct Job {
+        const Frame* frame;
+        const detail::FrameWriter* writer;
+        PixelBuffer* out;
+        float scale;
+    } job{frame.get(), &writer, &out, float(exposureScale(*frame, exposure))};
+    renderPool().run(
+        out.height(),
+        [](void* context, std::size_t y) {
+            const Job& j = *static_cast<const Job*>(context);
+            const Frame& f = *j.frame;
+            const std::size_t width = j.out->width();
+            const std::size_t sy = y * f.height / j.out->height();
+            const bool replay =
+                j.writer->isBayer() && f.mosaic && width == f.width && j.out->height() == f.height;
+            thread_local std::vector<float> row;
+            row.resize(width * std::size_t(j.writer->channelsPerPixel()));
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::size_t sx = x * f.width / width;
+                if (replay && f.colorAt(x, y) == j.writer->bayerColor(x, y)) {
+                    row[x] = float(f.site(x, y)) * j.scale; // the photosite as recorded
+                    continue;
+                }
+                const Rgb c = f.signalAt(sx, sy);
+                if (j.writer->isBayer()) {
+                    row[x] = float(c[std::size_t(j.writer->bayerColor(x, y))]) * j.scale;
+                } else {
+                    for (std::size_t ch = 0; ch < 3; ++ch) {
+                        row[ch * width + x] = float(c[ch]) * j.scale;
+                    }
+                }
+            }
+            j.writer->writeRow(y, row.data());
+        },
+        &job);
+    out.unlock();
+}
+
+std::array<double, 3> RecordedFrames::meter(const SceneCamera& /*camera*/,
+                                            const FrameExposure& exposure) const {
+    std::shared_ptr<const Frame> frame;
+    {
+        std::lock_guard guard(mutex_);
+        frame = shown_;
+    }
+    constexpr std::size_t columns = 64;
+    constexpr std::size_t rows = 48;
+    std::array<double, 3> sum{};
+    for (std::size_t y = 0; y < rows; ++y) {
+        for (std::size_t x = 0; x < columns; ++x) {
+            const Rgb c = frame->signalAt((2 * x + 1) * frame->width / (2 * columns),
+                                          (2 * y + 1) * frame->height / (2 * rows));
+            for (std::size_t ch = 0; ch < 3; ++ch) {
+                sum[ch] += std::min(1.0, c[ch]);
+            }
+        }
+    }
+    const double scale = exposureScale(*frame, exposure) / double(columns * rows);
+    for (double& s : sum) {
+        s = std::min(1.0, s * scale);
+    }
+    return sum;
+}
+
+} // namespace qv::platform

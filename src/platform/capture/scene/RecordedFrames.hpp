@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/capture/CaptureDeviceFormat.hpp"
+#include "platform/capture/scene/Scene.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qv::platform {
+
+// A folder of recorded frames replayed as the cameras' scene: its DNG, TIFF and JPEG files in
+// name order, one per photo, starting over with a console line after the last. Live frames
+// show the frame of the latest photo (the first frame before any). The next photo's frame is
+// decoded ahead on a worker.
+//
+// Frames are read through the imaging layer: a DNG's mosaic as LibRaw unpacks it (any
+// compression it reads), TIFF and JPEG as decoded. A frame that cannot be read or is not of
+// the photo size is skipped with one line naming it (once). Each kind becomes what is asked
+// of it: a JPEG or TIFF is linearised and taken into the sensor's colours (and mosaicked for
+// a RAW photo), a DNG's mosaic is replayed as recorded (and demosaicked for processed
+// frames). Where the file's Exif gives the exposure time (and ISO), the signal is scaled by
+// the requested exposure over the recorded one. No noise is added.
+//
+// A photo advances the folder (render() with FramePurpose::photo); rendering is otherwise
+// safe from any thread.
+class RecordedFrames final : public Scene, public std::enable_shared_from_this<RecordedFrames> {
+public:
+    // The frames of `folder` for photos of `photoSize`; null, with one console line, when
+    // the folder has no usable frame.
+    static std::shared_ptr<RecordedFrames> open(const std::filesystem::path& folder,
+                                                PixelDimensions photoSize);
+    ~RecordedFrames() override;
+
+    void render(const SceneCamera& camera, const FrameExposure& exposure, FramePurpose purpose,
+                PixelBuffer& out) const override;
+    std::array<double, 3> meter(const SceneCamera& camera,
+                                const FrameExposure& exposure) const override;
+
+    struct Frame;
+    struct Decoding;
+
+private:
+    RecordedFrames(std::filesystem::path folder, std::vector<std::filesystem::path> files,
+                   PixelDimensions photoSize);
+    // The first usable frame from file `from` on, going round once; skips (and names) the
+    // unusable ones. Sets `index` to the file it came from.
+    std::shared_ptr<const Frame> firstUsableFrom(std::size_t from, std::size_t& index) const;
+    std::shared_ptr<const Frame> takeNextForPhoto() const;
+    void decodeAhead() const;
+
+    std::filesystem::path folder_;
+    std::vector<std::filesystem::path> files_;
+    PixelDimensions photoSize_;
+
+    mutable std::mutex mutex_; // guards the fields below
+    mutable std::set<std::size_t> unusable_;
+    mutable std::shared_ptr<const Frame> shown_;       // what live frames show
+    mutable std::shared_ptr<const Frame> next_;        // the next photo's frame
+    mutable std::size_t nextIndex_ = 0;                // its file
+    mutable std::shared_ptr<Decoding> decoding_;       // the one after, being decoded
+    mutable std::optional<std::size_t> lastPhotoFile_; // the file of the latest photo
+};
+
+} // namespace qv::platform

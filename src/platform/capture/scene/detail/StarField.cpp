@@ -1,0 +1,56 @@
+#include "platform/capture/scene/detail/StarField.hpp"
+
+#include "platform/capture/detail/WhiteBalance.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace qv::platform::detail {
+
+namespace {
+
+// Signal of a magnitude-0 star, in grey-card units summed over its image.
+constexpr double zeroMagnitudeFlux = 400.0;
+
+double uniform(std::mt19937& random) {
+    return (double(random()) + 0.5) / 4294967296.0;
+}
+
+} // namespace
+
+std::vector<Star> makeStarField(std::uint32_t seed, std::size_t count) {
+    std::mt19937 random(seed);
+    std::vector<Star> stars;
+    stars.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double z = 2 * uniform(random) - 1;
+        const double a = 2 * std::numbers::pi * uniform(random);
+        const double r = std::sqrt(std::max(0.0, 1 - z * z));
+        Star star;
+        star.equatorial = {r * std::cos(a), r * std::sin(a), z};
+        const double magnitude = std::max(-1.5, 8 + std::log10(uniform(random)) / 0.47);
+        star.flux = float(zeroMagnitudeFlux * std::pow(10.0, -0.4 * magnitude));
+        const double temperature = 3000 + 9000 * uniform(random) * uniform(random);
+        const auto rgb = sensorResponseToWhite({float(temperature), 0});
+        star.color = {float(rgb[0] / rgb[1]), 1.0f, float(rgb[2] / rgb[1])};
+        stars.push_back(star);
+    }
+    return stars;
+}
+
+double siderealAngle(WallTime time) {
+    const double turns = std::fmod(secondsSince1970(time) / siderealDaySeconds, 1.0);
+    return 2 * std::numbers::pi * turns;
+}
+
+Vec3 horizonDirection(const Vec3& e, double latitude, double theta) {
+    const double cosHcosD = std::cos(theta) * e[0] + std::sin(theta) * e[1];
+    const double sinHcosD = std::sin(theta) * e[0] - std::cos(theta) * e[1];
+    const double sinD = e[2];
+    return {-sinHcosD, sinD * std::cos(latitude) - cosHcosD * std::sin(latitude),
+            sinD * std::sin(latitude) + cosHcosD * std::cos(latitude)};
+}
+
+} // namespace qv::platform::detail

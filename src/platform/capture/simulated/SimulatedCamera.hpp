@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/capture/CaptureDevice.hpp"
+#include "platform/capture/scene/Scene.hpp"
+#include "platform/capture/simulated/CameraProfile.hpp"
+#include "platform/capture/simulated/SimulatedCameraOptions.hpp"
+
+#include <memory>
+#include <vector>
+
+namespace qv::platform {
+
+// The simulated phone's cameras: one device per camera of the profile, all seeing one scene.
+// The app makes it at start-up and installs its devices for discovery:
+//   auto camera = SimulatedCamera::make(options);
+//   auto installation = CaptureDeviceDiscovery::install(camera.devices());
+class SimulatedCamera {
+public:
+    // The cameras the options describe (environment filled in). Every fault is one console
+    // line: a bad profile (the built-in one applies), a bad seed (seed 1 applies), a folder
+    // without a usable frame (then the phone has no camera).
+    static SimulatedCamera make(const SimulatedCameraOptions& options);
+
+    const std::vector<std::shared_ptr<CaptureDevice>>& devices() const { return devices_; }
+    const CameraProfile& profile() const { return profile_; }
+    const std::shared_ptr<const Scene>& scene() const { return scene_; }
+
+private:
+    CameraProfile profile_;
+    std::shared_ptr<const Scene> scene_;
+    std::vector<std::shared_ptr<CaptureDevice>> devices_;
+};
+
+} // namespace qv::platform

@@ -1,0 +1,138 @@
+// A folder of recorded frames as the cameras' scene: order, looping, skipping, conversion
+// and exposure scaling.
+#include "platform/capture/scene/RecordedFrames.hpp"
+
+#include "ImagingTestSupport.hpp"
+#include "platform/capture/scene/detail/SensorColor.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/imaging/Dng.hpp"
+#include "platform/imaging/Jpeg.hpp"
+#include "platform/imaging/Tiff.hpp"
+#include "platform/media/MetadataKeys.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qv::platform {
+namespace {
+
+namespace key = metadata;
+using imaging::test::TempFolder;
+
+constexpr PixelDimensions photoSize{32, 24};
+
+// A flat picture of one 8-bit sRGB colour.
+RgbaImage flat(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::size_t w = 32,
+               std::size_t h = 24) {
+    RgbaImage image(w, h, 8);
+    for (std::size_t y = 0; y < h; ++y) {
+        auto row = image.row8(y);
+        for (std::size_t x = 0; x < w; ++x) {
+            row[x * 4] = r;
+            row[x * 4 + 1] = g;
+            row[x * 4 + 2] = b;
+            row[x * 4 + 3] = 255;
+        }
+    }
+    return image;
+}
+
+MetadataDictionary exposed(double seconds, int iso) {
+    MetadataDictionary m;
+    auto& exif = m.dictionary(key::exifGroup);
+    exif.set(key::exifExposureTime, seconds);
+    exif.set(key::exifISOSpeedRatings, MetadataList{MetadataValue(iso)});
+    return m;
+}
+
+// An exposure white-balanced for the sensor's grey, so sRGB values come back as they were.
+FrameExposure exposure(double seconds = 0.01, float iso = 100) {
+    FrameExposure e;
+    e.durationSeconds = seconds;
+    e.iso = iso;
+    const auto grey = detail::multiply(detail::srgbToCamera(), {1, 1, 1});
+    e.whiteBalanceGains = {float(1 / grey[0]), float(1 / grey[1]), float(1 / grey[2])};
+    return e;
+}
+
+// The green of the middle pixel of a 'BGRA' rendering.
+int greenOf(const RecordedFrames& frames, FramePurpose purpose,
+            const FrameExposure& e = exposure()) {
+    auto out = PixelBuffer::make(16, 12, pixelformat::bgra32);
+    frames.render({}, e, purpose, *out);
+    return out->row<std::uint8_t>(6)[8 * 4 + 1];
+}
+
+TEST(RecordedFrames, OnePerPhotoInNameOrderLoopingWithALine) {
+    TempFolder folder;
+    folder.write("b.jpg", *imaging::encodeJpeg(flat(0, 200, 0), 95, {}));
+    folder.write("a.tif", *imaging::encodeTiff(flat(0, 100, 0), {}, {.keepAlpha = false}));
+    folder.write("notes.txt", {1, 2, 3});
+    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::live), 100, 2); // the first frame before any photo
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 100, 2);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 200, 2);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::live), 200, 2); // the latest photo's frame
+    ConsoleCapture console;
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 100, 2);
+    EXPECT_NE(console.text().find("starting over at the first frame"), std::string::npos);
+}
+
+TEST(RecordedFrames, UnusableFramesAreSkippedWithOneLineEach) {
+    TempFolder folder;
+    folder.write("1.jpg", *imaging::encodeJpeg(flat(0, 50, 0), 95, {}));
+    folder.write("2.jpg", {0xFF, 0xD8, 0xFF, 0x00});                             // cut short
+    folder.write("3.jpg", *imaging::encodeJpeg(flat(0, 90, 0, 64, 48), 95, {})); // other size
+    folder.write("4.jpg", *imaging::encodeJpeg(flat(0, 150, 0), 95, {}));
+    ConsoleCapture console;
+    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    for (int photo = 0; photo < 4; ++photo) {
+        EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), photo % 2 == 0 ? 50 : 150, 2);
+    }
+    const std::string printed = console.text();
+    EXPECT_NE(printed.find("recorded frame 2.jpg: "), std::string::npos);
+    EXPECT_NE(printed.find("recorded frame 3.jpg: is 64x48, not the photo size 32x24; skipped"),
+              std::string::npos);
+    EXPECT_EQ(printed.find("2.jpg"), printed.rfind("2.jpg")); // named once, however often passed
+}
+
+TEST(RecordedFrames, AFolderWithoutUsableFramesIsNoScene) {
+    TempFolder folder;
+    folder.write("small.jpg", *imaging::encodeJpeg(flat(0, 90, 0, 8, 8), 95, {}));
+    ConsoleCapture console;
+    EXPECT_EQ(RecordedFrames::open(folder.path(), photoSize), nullptr);
+    EXPECT_NE(console.text().find(": no usable frame; no camera"), std::string::npos);
+    EXPECT_EQ(RecordedFrames::open(folder.path() / "missing", photoSize), nullptr);
+}
+
+TEST(RecordedFrames, SignalScalesByTheRequestedOverTheRecordedExposure) {
+    TempFolder folder;
+    // Linear 0.05 in sRGB is 63; twice the exposure gives 0.1 (89), at twice the ISO 0.2 (124).
+    folder.write("f.tif",
+                 *imaging::encodeTiff(flat(63, 63, 63), exposed(0.5, 100), {.keepAlpha = false}));
+    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::live, exposure(0.5, 100)), 63, 2);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::live, exposure(1, 100)), 89, 2);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::live, exposure(1, 200)), 124, 2);
+}
+
+TEST(RecordedFrames, ARawMosaicReplaysPhotositeForPhotosite) {
+    TempFolder folder;
+    const auto mosaic = imaging::test::makeBayer(32, 24, pixelformat::bayer14RGGB);
+    folder.write("raw.dng", *imaging::encodeDng(
+                                *mosaic, imaging::test::rawMetadata(528, 16383, {0.5, 1, 0.7})));
+    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    auto out = PixelBuffer::make(32, 24, pixelformat::bayer14RGGB);
+    frames->render({}, exposure(), FramePurpose::photo, *out);
+    for (std::size_t y = 0; y < 24; y += 5) {
+        for (std::size_t x = 0; x < 32; x += 3) {
+            EXPECT_EQ(out->row<std::uint16_t>(y)[x], mosaic->row<std::uint16_t>(y)[x]);
+        }
+    }
+}
+
+} // namespace
+} // namespace qv::platform

@@ -1,0 +1,279 @@
+// The synthetic night scene as the sensor records it: exposure calibration, determinism, the
+// sky's turn, moving lights and focus blur, measured in rendered frames.
+#include "platform/capture/scene/SyntheticNightScene.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <numbers>
+
+namespace qv::platform {
+namespace {
+
+constexpr double startOf2024 = 1704067200.0;
+
+FrameExposure exposureOf(double seconds, float iso,
+                         double wallSeconds = startOf2024 + 22 * 3600.0) {
+    FrameExposure e;
+    e.durationSeconds = seconds;
+    e.iso = iso;
+    e.lensPosition = 0.9f;
+    e.wallStart = wallTimeFromSeconds(wallSeconds);
+    e.start = MonotonicTime(std::chrono::nanoseconds(std::int64_t(wallSeconds * 1e9)));
+    return e;
+}
+
+double ev100(const SceneCamera& c, const FrameExposure& e) {
+    return std::log2(c.aperture * c.aperture / e.durationSeconds) - std::log2(e.iso / 100.0);
+}
+
+// The mean of the green photosites of an RGGB mosaic.
+double meanGreen(const PixelBuffer& mosaic) {
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::size_t y = 0; y < mosaic.height(); ++y) {
+        for (std::size_t x = (y + 1) % 2; x < mosaic.width(); x += 2) {
+            sum += mosaic.row<std::uint16_t>(y)[x];
+            ++count;
+        }
+    }
+    return sum / double(count);
+}
+
+// Channel c of a linear 'l64r' frame as 0...1.
+double linear(const PixelBuffer& frame, std::size_t x, std::size_t y, std::size_t c = 1) {
+    return frame.row<std::uint16_t>(y)[x * 4 + c] / 65535.0;
+}
+
+struct Spot {
+    double x = 0;
+    double y = 0;
+    double peak = 0;
+    double sigma = 0;
+};
+
+// The brightest pixel within `radius` of (cx, cy), and the light around it: its centroid and
+// its spread (the root of the mean second moment), over a window of `half` pixels.
+Spot brightestSpot(const PixelBuffer& f, double cx, double cy, double radius, int half = 6) {
+    Spot best;
+    std::size_t bx = 0;
+    std::size_t by = 0;
+    for (std::size_t y = std::size_t(half); y + std::size_t(half) < f.height(); ++y) {
+        for (std::size_t x = std::size_t(half); x + std::size_t(half) < f.width(); ++x) {
+            if (std::hypot(double(x) - cx, double(y) - cy) > radius) {
+                continue;
+            }
+            if (const double v = linear(f, x, y); v > best.peak) {
+                best.peak = v;
+                bx = x;
+                by = y;
+            }
+        }
+    }
+    double total = 0, mx = 0, my = 0;
+    for (int dy = -half; dy <= half; ++dy) {
+        for (int dx = -half; dx <= half; ++dx) {
+            const double v = linear(f, bx + std::size_t(dx), by + std::size_t(dy));
+            total += v;
+            mx += v * dx;
+            my += v * dy;
+        }
+    }
+    mx /= total;
+    my /= total;
+    double spread = 0;
+    for (int dy = -half; dy <= half; ++dy) {
+        for (int dx = -half; dx <= half; ++dx) {
+            const double v = linear(f, bx + std::size_t(dx), by + std::size_t(dy));
+            spread += v * ((dx - mx) * (dx - mx) + (dy - my) * (dy - my));
+        }
+    }
+    best.x = double(bx) + 0.5 + mx;
+    best.y = double(by) + 0.5 + my;
+    best.sigma = std::sqrt(spread / total / 2);
+    return best;
+}
+
+std::shared_ptr<PixelBuffer> render(const SyntheticNightScene& scene, const FrameExposure& e,
+                                    std::size_t width, std::size_t height, FourCharCode format,
+                                    const SceneCamera& camera = {}) {
+    auto buffer = PixelBuffer::make(width, height, format);
+    scene.render(camera, e, FramePurpose::photo, *buffer);
+    return buffer;
+}
+
+SyntheticSceneOptions greyCardEverywhere(double ev) {
+    SyntheticSceneOptions o;
+    o.greyCard = SyntheticSceneOptions::GreyCard{0, 0, 1, 1, ev};
+    return o;
+}
+
+TEST(SyntheticNightScene, GreyCardAtTheExposuresEV100Reads18PercentAndScalesWithTimeAndISO) {
+    const SceneCamera camera;
+    const FrameExposure base = exposureOf(0.5, 400);
+    const SyntheticNightScene scene(greyCardEverywhere(ev100(camera, base)));
+    const double reference = meanGreen(*render(scene, base, 160, 120, pixelformat::bayer14RGGB));
+    EXPECT_NEAR(reference, 0.18 * (16383 - 528) + 528, 3382 * 0.01); // 3382
+
+    FrameExposure longer = base;
+    longer.durationSeconds = 1;
+    FrameExposure faster = base;
+    faster.iso = 800;
+    for (const FrameExposure& doubled : {longer, faster}) {
+        const double twice = meanGreen(*render(scene, doubled, 160, 120, pixelformat::bayer14RGGB));
+        EXPECT_NEAR((twice - 528) / (reference - 528), 2.0, 0.03);
+    }
+}
+
+TEST(SyntheticNightScene, SameSeedFrameAndSettingsGiveTheSameBytes) {
+    const SyntheticNightScene scene;
+    const FrameExposure e = exposureOf(2, 1600);
+    for (FourCharCode format :
+         {pixelformat::bayer14RGGB, pixelformat::bgra32, pixelformat::rgba64LE}) {
+        const auto a = render(scene, e, 320, 240, format);
+        const auto b = render(SyntheticNightScene(), e, 320, 240, format);
+        ASSERT_EQ(a->dataSize(), b->dataSize());
+        EXPECT_EQ(std::memcmp(a->baseAddress(), b->baseAddress(), a->dataSize()), 0);
+        FrameExposure later = e;
+        later.start += std::chrono::seconds(1);
+        const auto c = render(scene, later, 320, 240, format);
+        EXPECT_NE(std::memcmp(a->baseAddress(), c->baseAddress(), a->dataSize()), 0); // new noise
+    }
+    SyntheticSceneOptions other;
+    other.seed = 2;
+    const auto a = render(scene, e, 320, 240, pixelformat::bayer14RGGB);
+    const auto d = render(SyntheticNightScene(other), e, 320, 240, pixelformat::bayer14RGGB);
+    EXPECT_NE(std::memcmp(a->baseAddress(), d->baseAddress(), a->dataSize()), 0);
+}
+
+// A sky of stars alone, noiseless, for measuring them.
+SyntheticSceneOptions starsOnly() {
+    SyntheticSceneOptions o;
+    o.cars = false;
+    o.sensorNoise = false;
+    o.skyEV = -30;
+    return o;
+}
+
+TEST(SyntheticNightScene, StarsTurnFifteenDegreesAnHourAboutThePole) {
+    SyntheticSceneOptions o = starsOnly();
+    o.viewElevation = o.latitude; // the pole at the frame's centre
+    const SyntheticNightScene scene(o);
+    const double start = startOf2024 + 3600.0;
+    const auto first =
+        render(scene, exposureOf(0.05, 3200, start), 1008, 756, pixelformat::rgba64LE);
+    const auto second =
+        render(scene, exposureOf(0.05, 3200, start + 3600), 1008, 756, pixelformat::rgba64LE);
+    const double cx = 504, cy = 378;
+    const Spot a = brightestSpot(*first, cx, cy, 340);
+    ASSERT_GT(a.peak, 0.05);
+    const double r = std::hypot(a.x - cx, a.y - cy);
+    ASSERT_GT(r, 60); // far enough from the pole to measure its angle well
+    // The same star an hour later: near where a turn of 15 degrees either way puts it.
+    Spot b;
+    for (double sign : {1.0, -1.0}) {
+        const double angle = std::atan2(a.y - cy, a.x - cx) + sign * 15.0 * std::numbers::pi / 180;
+        const Spot s =
+            brightestSpot(*second, cx + r * std::cos(angle), cy + r * std::sin(angle), 8);
+        b = s.peak > b.peak ? s : b;
+    }
+    EXPECT_NEAR(b.peak, a.peak, 0.2 * a.peak);
+    EXPECT_NEAR(std::hypot(b.x - cx, b.y - cy), r, 1.5);
+    double turn = std::abs(std::atan2(b.y - cy, b.x - cx) - std::atan2(a.y - cy, a.x - cx)) * 180 /
+                  std::numbers::pi;
+    turn = std::min(turn, 360 - turn);
+    EXPECT_NEAR(turn, 360.0 * 3600 / 86164.09, 0.2); // 15.04 degrees
+}
+
+TEST(SyntheticNightScene, StarsAreSharpAtInfinityAndBroadAtTheNearestLensPosition) {
+    const SyntheticNightScene scene(starsOnly());
+    const SceneCamera camera; // sharp at 0.9
+    FrameExposure e = exposureOf(0.02, 400);
+    const auto sharp = render(scene, e, 4032, 3024, pixelformat::rgba64LE, camera);
+    const Spot focused = brightestSpot(*sharp, 2016, 1512, 1500, 8);
+    ASSERT_LT(focused.peak, 0.99) << "a saturated star cannot be measured";
+    EXPECT_LE(2.355 * focused.sigma, 2.5);
+
+    e.lensPosition = 0;
+    const auto blurred = render(scene, e, 4032, 3024, pixelformat::rgba64LE, camera);
+    const Spot wide = brightestSpot(*blurred, focused.x, focused.y, 3, 24);
+    EXPECT_GE(2.355 * wide.sigma, 10.0);
+}
+
+// The brightest pixels of a frame of lights alone, as points.
+std::vector<Spot> lights(const PixelBuffer& f, double threshold) {
+    std::vector<Spot> found;
+    for (std::size_t y = 1; y + 1 < f.height(); ++y) {
+        for (std::size_t x = 1; x + 1 < f.width(); ++x) {
+            const double v = linear(f, x, y, 0);
+            if (v < threshold) {
+                continue;
+            }
+            bool peak = true;
+            for (int dy = -1; dy <= 1 && peak; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx || dy) && linear(f, x + std::size_t(dx), y + std::size_t(dy), 0) > v) {
+                        peak = false;
+                    }
+                }
+            }
+            if (peak) {
+                found.push_back({double(x), double(y), v, 0});
+            }
+        }
+    }
+    return found;
+}
+
+TEST(SyntheticNightScene, ACarLightIsADotAtAHundredthAndAStreakOfItsSpeedAtOneSecond) {
+    SyntheticSceneOptions o;
+    o.stars = false;
+    o.sensorNoise = false;
+    o.skyEV = -30;
+    const SyntheticNightScene scene(o);
+    const double start = startOf2024 + 100;
+    const auto now = render(scene, exposureOf(0.01, 1600, start), 1008, 756, pixelformat::rgba64LE);
+    const auto later =
+        render(scene, exposureOf(0.01, 1600, start + 1), 1008, 756, pixelformat::rgba64LE);
+    const auto dots = lights(*now, 0.05);
+    ASSERT_FALSE(dots.empty());
+    // A dot: nothing of its light two pixels along its path.
+    const Spot dot = dots.front();
+    const auto moved = lights(*later, 0.05);
+    const Spot there =
+        *std::min_element(moved.begin(), moved.end(), [&](const Spot& p, const Spot& q) {
+            return std::abs(p.x - dot.x) + std::abs(p.y - dot.y) <
+                   std::abs(q.x - dot.x) + std::abs(q.y - dot.y);
+        });
+    const double travelled = std::hypot(there.x - dot.x, there.y - dot.y);
+    ASSERT_GT(travelled, 20);
+    const double ux = (there.x - dot.x) / travelled;
+    const double uy = (there.y - dot.y) / travelled;
+    const auto along = [&](const PixelBuffer& f, double d) {
+        return linear(f, std::size_t(dot.x + ux * d + 0.5), std::size_t(dot.y + uy * d + 0.5), 0);
+    };
+    EXPECT_LT(along(*now, 4), dot.peak * 0.05);
+
+    // The one-second streak covers the path from the dot to where it is a second later.
+    const auto streak = render(scene, exposureOf(1, 100, start), 1008, 756, pixelformat::rgba64LE);
+    const double middle = along(*streak, travelled / 2);
+    ASSERT_GT(middle, 0);
+    double length = 0;
+    for (double d = -10; d < travelled + 10; d += 0.25) {
+        length += along(*streak, d) > middle / 2 ? 0.25 : 0;
+    }
+    EXPECT_NEAR(length, travelled, 0.05 * travelled + 2);
+}
+
+TEST(SyntheticNightScene, MeterReadsTheSkyAndHillsAsTheSensorDoes) {
+    const SceneCamera camera;
+    const FrameExposure e = exposureOf(1, 400);
+    const SyntheticNightScene scene(greyCardEverywhere(ev100(camera, e)));
+    const auto mean = scene.meter(camera, e);
+    EXPECT_NEAR(mean[1], 0.18, 0.002);
+    EXPECT_LT(mean[0], mean[1]); // a grey in the sensor's own colours: less red and blue
+    EXPECT_LT(mean[2], mean[1]);
+}
+
+} // namespace
+} // namespace qv::platform
