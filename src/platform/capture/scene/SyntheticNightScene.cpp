@@ -75,8 +75,8 @@ Car carNumber(int i, std::uint32_t seed) {
             towards};
 }
 
-constexpr double carSpan = 140;  // degrees of azimuth a car's round covers
-constexpr double carFlux = 4000; // grey-card units summed over its image, per second
+constexpr double carSpan = 140;   // degrees of azimuth a car's round covers
+constexpr double carFlux = 12000; // grey-card units summed over its image, per second
 
 } // namespace
 
