@@ -1,7 +1,6 @@
 #include "engine/kernels/KernelParts.hpp"
 
 #include "engine/kernels/MergeKernels.hpp"
-#include "platform/compute/VectorClones.hpp"
 
 #include <mutex>
 

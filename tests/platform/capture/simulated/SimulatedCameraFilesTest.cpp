@@ -1,6 +1,7 @@
 // Photos of the simulated camera as files, checked by real readers: exiftool validates the
 // DNG, LibRaw develops it to the colours the scene had.
 #include "ImagingTestSupport.hpp"
+#include "SimulatedPhotoRig.hpp"
 #include "platform/capture/CapturePhotoOutput.hpp"
 #include "platform/capture/CaptureSession.hpp"
 #include "platform/capture/scene/RecordedFrames.hpp"
@@ -20,19 +21,6 @@ namespace {
 
 using imaging::test::TempFolder;
 
-struct PhotoCollector : PhotoCaptureDelegate {
-    std::shared_ptr<CapturedPhoto> photo;
-    bool finished = false;
-    void didFinishProcessingPhoto(const std::shared_ptr<CapturedPhoto>& p,
-                                  const std::optional<CaptureError>&) override {
-        photo = p;
-    }
-    void didFinishCapture(const ResolvedPhotoSettings&,
-                          const std::optional<CaptureError>&) override {
-        finished = true;
-    }
-};
-
 // The gains that balance the sensor's grey under the scene's (sRGB, D65) light.
 WhiteBalanceGains greyGains() {
     const auto grey = detail::multiply(detail::srgbToCamera(), {1, 1, 1});
@@ -46,23 +34,9 @@ std::shared_ptr<CapturedPhoto> rawPhotoOf(std::shared_ptr<const Scene> scene, do
     VirtualDispatch dispatch;
     SimulatedCameraSpec spec;
     spec.photoSize = {160, 120};
-    auto device = std::make_shared<SimulatedCaptureDevice>(spec, CameraProfile::builtIn(), scene);
-    auto session = std::make_shared<CaptureSession>();
-    auto output = std::make_shared<CapturePhotoOutput>();
-    session->addInput(CaptureDeviceInput::make(device));
-    session->addOutput(output);
-    session->startRunning();
-    {
-        ConfigurationLock lock(*device);
-        device->setWhiteBalanceModeLocked(greyGains());
-        device->setExposureModeCustom(MediaTime::fromSeconds(seconds), iso);
-    }
+    test::SimulatedPhotoRig rig(spec, std::move(scene), greyGains(), seconds, iso);
     dispatch.runFor(Seconds(0.5));
-    auto collector = std::make_shared<PhotoCollector>();
-    output->capturePhoto(CapturePhotoSettings::withRawPixelFormat(pixelformat::bayer14RGGB),
-                         collector);
-    dispatch.runUntil([&] { return collector->finished; }, Seconds(10));
-    return collector->photo;
+    return rig.take(dispatch, CapturePhotoSettings::withRawPixelFormat(pixelformat::bayer14RGGB));
 }
 
 std::array<double, 4> meanOf(const RgbaImage& image, std::size_t x, std::size_t y, std::size_t w,

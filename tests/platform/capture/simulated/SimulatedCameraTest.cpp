@@ -3,7 +3,6 @@
 #include "platform/capture/simulated/SimulatedCamera.hpp"
 
 #include "ImagingTestSupport.hpp"
-
 #include "platform/capture/CaptureDeviceDiscovery.hpp"
 #include "platform/capture/CaptureSession.hpp"
 #include "platform/capture/scene/SyntheticNightScene.hpp"

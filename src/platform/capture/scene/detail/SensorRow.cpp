@@ -16,7 +16,7 @@ inline float within(float v, float low, float high) {
 
 } // namespace
 
-QV_WIDE_VECTOR_CLONES
+QV_VECTOR_CLONES
 void addNoise(const float* __restrict signal, float* __restrict out, std::size_t count,
               const NoiseRow& p) {
     const NoiseRow q = p;
@@ -25,7 +25,7 @@ void addNoise(const float* __restrict signal, float* __restrict out, std::size_t
     }
 }
 
-QV_WIDE_VECTOR_CLONES
+QV_VECTOR_CLONES
 void toSamples(const float* __restrict values, std::uint16_t* __restrict out, std::size_t count,
                float black, float white) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -33,7 +33,7 @@ void toSamples(const float* __restrict values, std::uint16_t* __restrict out, st
     }
 }
 
-QV_WIDE_VECTOR_CLONES
+QV_VECTOR_CLONES
 void balanceToSrgb(const float* __restrict camera, float* __restrict srgb, std::size_t width,
                    float scale, const std::array<float, 3>& gains,
                    const std::array<float, 9>& matrix) {
