@@ -9,7 +9,9 @@
 namespace qv::platform::imaging {
 
 // The sensor data of a Bayer RAW file as LibRaw unpacks it (any compression LibRaw reads,
-// lossless-JPEG DNGs included), before any development.
+// lossless-JPEG DNGs included), before any development. LibRaw runs in the RAW developer's
+// process, as for development (RawDevelopment.hpp), so a file that crashes it cannot end
+// the app.
 struct RawMosaic {
     // The visible area, one 16-bit sample per photosite, in the Bayer format of its 2x2
     // pattern ('qRGG', 'qGRB', 'qBGG' or 'qGBR'), black level included.
@@ -22,8 +24,8 @@ struct RawMosaic {
 };
 
 // Unpacks a RAW file's mosaic. Fails for files LibRaw cannot open, for sensors without a
-// 2x2 Bayer pattern of red, green and blue (linear or X-Trans files), and for a visible
-// area of more than 200 megapixels (checked before unpacking).
+// 2x2 Bayer pattern of red, green and blue (linear or X-Trans files), for a visible area
+// beyond the reader limits (ImageLimits.hpp), and when the developer process fails.
 Result<RawMosaic> readRawMosaic(FileBytes file);
 
 } // namespace qv::platform::imaging

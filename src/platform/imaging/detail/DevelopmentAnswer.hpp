@@ -21,4 +21,26 @@ struct DevelopmentAnswer {
 // The option that asks the program for a half-size picture.
 inline constexpr const char* halfSizeOption = "--half-size";
 
+// What the program writes when asked for the mosaic (mosaicOption) instead: this header
+// (its status and message as above), then width x height 16-bit samples of the visible
+// area, rows from the top, each photosite's own black replaced by the common blackLevel.
+struct MosaicAnswer {
+    static constexpr std::uint32_t expectedMagic = 0x4D525651; // "QVRM"
+
+    std::uint32_t magic = expectedMagic;
+    std::int32_t status = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t messageBytes = 0;
+    std::uint8_t pattern[4] = {0, 1, 1, 2}; // 2x2 colours: 0 red, 1 green, 2 blue
+    std::uint32_t blackLevel = 0;
+    std::uint32_t whiteLevel = 0;
+    double asShotNeutral[3] = {1, 1, 1};
+    double exposureTime = 0; // seconds; 0 when the file does not say
+    double iso = 0;
+};
+
+// The option that asks the program for the mosaic: unpacked, not developed.
+inline constexpr const char* mosaicOption = "--mosaic";
+
 } // namespace qv::platform::imaging::detail

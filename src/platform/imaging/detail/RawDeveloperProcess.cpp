@@ -133,6 +133,38 @@ Result<DevelopedSamples> readAnswer(int fd) {
     return samples;
 }
 
+// Reads the child's whole mosaic answer; the error names what was wrong with it.
+Result<UnpackedMosaic> readMosaicAnswer(int fd) {
+    using R = Result<UnpackedMosaic>;
+    UnpackedMosaic mosaic;
+    MosaicAnswer& answer = mosaic.header;
+    if (!readExactly(fd, &answer, sizeof answer) || answer.magic != MosaicAnswer::expectedMagic) {
+        return R::failure("no answer");
+    }
+    if (answer.status != 0) {
+        std::string message(std::min<std::uint32_t>(answer.messageBytes, 1000), '\0');
+        if (!readExactly(fd, message.data(), message.size())) {
+            return R::failure("a cut-off answer");
+        }
+        return R::failure(message.empty() ? "an error without a message" : message);
+    }
+    if (answer.width < 2 || answer.height < 2 ||
+        std::uint64_t(answer.width) * answer.height > maximumPixels ||
+        std::any_of(std::begin(answer.pattern), std::end(answer.pattern),
+                    [](std::uint8_t c) { return c > 2; })) {
+        return R::failure("an answer of " + std::to_string(answer.width) + " x " +
+                          std::to_string(answer.height) + " photosites");
+    }
+    mosaic.samples.resize(std::size_t(answer.width) * answer.height);
+    if (!readExactly(fd, mosaic.samples.data(), mosaic.samples.size() * 2)) {
+        return R::failure("a cut-off answer");
+    }
+    if (!atEnd(fd)) {
+        return R::failure("an answer longer than its mosaic");
+    }
+    return mosaic;
+}
+
 // How the child ended, as a text; empty for a normal end, and for the end on a
 // broken pipe that closing an unwanted answer early gives it.
 std::string howItEnded(pid_t child) {
@@ -190,9 +222,14 @@ const std::filesystem::path& rawDeveloperProgram() {
     return program;
 }
 
-Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& program, FileBytes file,
-                                               bool halfSize) {
-    using R = Result<DevelopedSamples>;
+namespace {
+
+// Runs `program` with `option` (none when null) on the file and reads its answer with
+// `read`; the error names what went wrong on either side.
+template <class T, class Read>
+Result<T> runDeveloper(const std::filesystem::path& program, FileBytes file, const char* option,
+                       Read read) {
+    using R = Result<T>;
     const Descriptor input = memoryFileWith(file);
     if (!input) {
         return R::failure(systemError("the file could not be handed to the developer"));
@@ -208,8 +245,8 @@ Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& prog
     }
 
     std::string path = program.string();
-    std::string option = halfSizeOption;
-    char* arguments[] = {path.data(), halfSize ? option.data() : nullptr, nullptr};
+    std::string optionText = option != nullptr ? option : "";
+    char* arguments[] = {path.data(), option != nullptr ? optionText.data() : nullptr, nullptr};
     pid_t child = 0;
     {
         const SpawnSetup setup(input.get(), toParent.get());
@@ -222,7 +259,7 @@ Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& prog
     }
     // Only the child holds the writing end now, so its end is the end of the answer.
     toParent.reset();
-    Result<DevelopedSamples> answer = readAnswer(fromChild.get());
+    Result<T> answer = read(fromChild.get());
     // A child still writing an answer that was refused ends on the broken pipe.
     fromChild.reset();
     const std::string ended = howItEnded(child);
@@ -230,6 +267,19 @@ Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& prog
         return R::failure("the developer failed on this file: " + ended);
     }
     return answer;
+}
+
+} // namespace
+
+Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& program, FileBytes file,
+                                               bool halfSize) {
+    return runDeveloper<DevelopedSamples>(program, file, halfSize ? halfSizeOption : nullptr,
+                                          readAnswer);
+}
+
+Result<UnpackedMosaic> unpackMosaicInChildProcess(const std::filesystem::path& program,
+                                                  FileBytes file) {
+    return runDeveloper<UnpackedMosaic>(program, file, mosaicOption, readMosaicAnswer);
 }
 
 } // namespace qv::platform::imaging::detail

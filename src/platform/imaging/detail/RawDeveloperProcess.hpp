@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/imaging/ImagingResult.hpp"
+#include "platform/imaging/detail/DevelopmentAnswer.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -25,5 +26,16 @@ const std::filesystem::path& rawDeveloperProgram();
 // the reader limit is refused. Safe to call from several threads at once.
 Result<DevelopedSamples> developInChildProcess(const std::filesystem::path& program, FileBytes file,
                                                bool halfSize);
+
+// A RAW file's mosaic as the developer unpacks it (the answer's header and its samples).
+struct UnpackedMosaic {
+    MosaicAnswer header;
+    std::vector<std::uint16_t> samples; // width x height, rows from the top
+};
+
+// Unpacks `file` in a child process running `program` with the mosaic option, as safely
+// as developInChildProcess() develops it.
+Result<UnpackedMosaic> unpackMosaicInChildProcess(const std::filesystem::path& program,
+                                                  FileBytes file);
 
 } // namespace qv::platform::imaging::detail

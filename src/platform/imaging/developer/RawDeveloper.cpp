@@ -1,11 +1,13 @@
 // The RAW developer: LibRaw in a process of its own, so that a file that
 // crashes LibRaw cannot take the app down (detail/RawDeveloperProcess.hpp).
-//   qv-raw-developer [--half-size] < file.dng > answer
+//   qv-raw-developer [--half-size | --mosaic] < file.dng > answer
 // Reads the whole file from standard input, develops it neutrally (as-shot
 // white balance, the file's colour matrix, linear, no brightening, no
 // highlight recovery) into 16-bit linear ProPhoto RGB and writes the answer
-// described in detail/DevelopmentAnswer.hpp.
+// described in detail/DevelopmentAnswer.hpp; with --mosaic it only unpacks
+// the sensor data and writes that (MosaicAnswerWriter.hpp).
 
+#include "MosaicAnswerWriter.hpp"
 #include "platform/imaging/ImageLimits.hpp"
 #include "platform/imaging/detail/DevelopmentAnswer.hpp"
 
@@ -20,6 +22,7 @@
 
 using namespace qv::platform::imaging;
 using detail::DevelopmentAnswer;
+using developer::writeAll;
 
 namespace {
 
@@ -46,21 +49,6 @@ std::vector<unsigned char> readAll(int fd) {
     }
 }
 
-void writeAll(const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, p, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ::_exit(3);
-        }
-        p += n;
-        size -= std::size_t(n);
-    }
-}
-
 // Ends the process without running exit handlers: the answer is complete, and
 // LibRaw's state needs no tidying.
 [[noreturn]] void answerError(int code, std::string_view message) {
@@ -82,6 +70,7 @@ int main(int argc, char** argv) {
     const rlimit cpu{cpuSeconds, cpuSeconds};
     ::setrlimit(RLIMIT_CPU, &cpu);
     const bool halfSize = argc > 1 && std::strcmp(argv[1], detail::halfSizeOption) == 0;
+    const bool mosaic = argc > 1 && std::strcmp(argv[1], detail::mosaicOption) == 0;
     std::vector<unsigned char> file = readAll(STDIN_FILENO);
 
     // LibRaw keeps large tables inside the object: on the heap.
@@ -106,6 +95,10 @@ int main(int argc, char** argv) {
     if (code == LIBRAW_SUCCESS) {
         code = raw->unpack();
     }
+    if (mosaic) {
+        developer::writeMosaicAnswer(*raw, code);
+        ::_exit(0);
+    }
     if (code == LIBRAW_SUCCESS) {
         code = raw->dcraw_process();
     }
@@ -129,3 +122,22 @@ int main(int argc, char** argv) {
     writeAll(processed->data, bytes);
     ::_exit(0);
 }
+
+namespace qv::platform::imaging::developer {
+
+void writeAll(const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, p, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ::_exit(3);
+        }
+        p += n;
+        size -= std::size_t(n);
+    }
+}
+
+} // namespace qv::platform::imaging::developer
