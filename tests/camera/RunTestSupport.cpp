@@ -36,6 +36,8 @@ RunTest::~RunTest() {
 }
 
 std::shared_ptr<CameraManager> RunTest::startCamera() {
+    camera.reset(); // a controller made before goes before the services it used
+    pump();
     permissions = std::make_unique<platform::Permissions>(
         home / "permissions.json",
         platform::PermissionOptions{"camera=authorized,photos=authorized,location=whenInUse"});
