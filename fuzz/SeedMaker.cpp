@@ -1,18 +1,24 @@
 // Writes the seed corpus of the fuzz targets with the app's own writers:
 //   fuzz_seed_maker <fuzz folder>
-// fills <fuzz folder>/corpus/<target>/ with tiny JPEG, TIFF and DNG files and
-// settings files. The seeds are kept in the repository; run this again only
-// when the writers change what a file looks like.
+// fills <fuzz folder>/corpus/<target>/ with tiny JPEG, TIFF and DNG files, settings and
+// permissions files, location values and photo library indexes. The seeds are kept in the
+// repository; run this again only when the writers change what a file looks like.
 
+#include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/imaging/Tiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
+#include "platform/permissions/Permissions.hpp"
+#include "platform/photos/PhotoLibrary.hpp"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 using namespace qv::platform;
 using namespace qv::platform::imaging;
@@ -90,6 +96,36 @@ bool saveText(const fs::path& folder, std::string_view name, std::string_view te
     return save(folder, name, FileData(text.begin(), text.end()));
 }
 
+// A library's index as the library writes it, holding `pictures` (JPEG files); nothing
+// when the library fails to take one.
+std::optional<FileData> libraryIndex(const fs::path& scratch,
+                                     const std::vector<FileData>& pictures) {
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    {
+        VirtualDispatch dispatch;
+        Permissions permissions(scratch / "permissions.json", {"photos=authorized"});
+        PhotoLibrary library(scratch / "Photos", permissions);
+        dispatch.runUntilIdle(); // the library opens (and makes its index)
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            const fs::path file = scratch / ("picture" + std::to_string(i) + ".JPG");
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(pictures[i].data()),
+                       std::streamsize(pictures[i].size()));
+            bool added = false;
+            library.createAsset(file, [&](bool success, auto) { added = success; });
+            dispatch.runUntilIdle();
+            if (!added) {
+                return std::nullopt;
+            }
+        }
+    } // closing the library folds its journal into the index file
+    std::ifstream in(scratch / "Photos" / "library.sqlite", std::ios::binary);
+    FileData index{std::istreambuf_iterator<char>(in), {}};
+    fs::remove_all(scratch);
+    return index;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,5 +171,27 @@ int main(int argc, char** argv) {
         settings, "nested.json",
         "{\"a\":{\"b\":[1,2.5e-3,{\"c\":null}]},\"s\":\"\\u00e9\\n\",\"n\":-9007199254740993}");
     ok &= saveText(settings, "not_an_object.json", "[1,2,3]");
+
+    const fs::path permissions = corpus / "permissions_load";
+    ok &= saveText(permissions, "typical.json",
+                   "{\n  \"camera\": \"authorized\",\n  \"location\": \"whenInUse\",\n"
+                   "  \"photos\": \"limited\"\n}\n");
+    ok &= saveText(permissions, "undetermined.json",
+                   "{\"camera\":\"notDetermined\",\"photos\":\"denied\"}");
+    ok &= saveText(permissions, "wrong_status.json", "{\"camera\":\"always\"}");
+    ok &= saveText(permissions, "not_an_object.json", "[\"camera\"]");
+
+    const fs::path location = corpus / "location_value";
+    ok &= saveText(location, "full.txt", "-33.8568,151.2153,-12.5,270");
+    ok &= saveText(location, "plain.txt", "48.137,11.575");
+    ok &= saveText(location, "out_of_range.txt", "91,0");
+
+    const fs::path indexes = corpus / "library_index_open";
+    const fs::path scratch = fs::temp_directory_path() / "qv-seed-library";
+    const auto empty = libraryIndex(scratch, {});
+    const auto one =
+        libraryIndex(scratch, {*encodeJpeg(gradient(16, 12, 8, ColorSpace::sRGB), 90, metadata)});
+    ok &= empty && save(indexes, "empty.sqlite", *empty);
+    ok &= one && save(indexes, "one_asset.sqlite", *one);
     return ok ? 0 : 1;
 }
