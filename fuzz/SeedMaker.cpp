@@ -160,6 +160,29 @@ int main(int argc, char** argv) {
         ok &= save(folder, "linear.dng",
                    encodeDng(*rawBuffer(8, 6, pixelformat::rgba64LE), metadata));
     }
+    // Frames of the photo size the recorded_frames target reads them for (32x24).
+    const fs::path recorded = corpus / "recorded_frames";
+    ok &=
+        save(recorded, "srgb.jpg", encodeJpeg(gradient(32, 24, 8, ColorSpace::sRGB), 90, metadata));
+    ok &= save(recorded, "rgba16.tif",
+               encodeTiff(gradient(32, 24, 16, ColorSpace::linearSRGB), metadata));
+    ok &= save(recorded, "bayer.dng",
+               encodeDng(*rawBuffer(32, 24, pixelformat::bayer14RGGB), metadata));
+    ok &= save(recorded, "bayer_gbrg.dng",
+               encodeDng(*rawBuffer(32, 24, pixelformat::bayer14GBRG), metadata));
+
+    const fs::path profiles = corpus / "camera_profile";
+    ok &= saveText(profiles, "three_cameras.json",
+                   "{\"make\": \"M\", \"model\": \"P\", \"cameras\": [\n"
+                   "  {\"type\": \"wide\", \"photoSize\": [4032, 3024], \"iso\": [32, 3072],\n"
+                   "   \"exposureDuration\": [0.00001, 1], \"exposureBias\": [-8, 8],\n"
+                   "   \"zoomFactors\": [2], \"blackLevel\": 528, \"whiteLevel\": 16383},\n"
+                   "  {\"type\": \"tele\", \"fieldOfView\": 26.3, \"aperture\": 2.8},\n"
+                   "  {\"type\": \"ultraWide\", \"autoFocus\": false, \"raw\": false}]}\n");
+    ok &= saveText(profiles, "no_cameras.json", "{\"cameras\": []}");
+    ok &= saveText(profiles, "faulty_field.json",
+                   "{\"cameras\": [{\"type\": \"wide\", \"iso\": [800, 100]}]}");
+
     const fs::path settings = corpus / "settings_load";
     ok &= saveText(settings, "typical.json",
                    "{\n  \"betaNightMergeMode\" : 0,\n  \"delay\" : 5,\n  \"evOffset\" : -0.7,\n"

@@ -210,16 +210,17 @@ std::shared_ptr<RecordedFrames::Frame> decodeFrame(const std::filesystem::path& 
     return frame;
 }
 
-// The requested exposure over the recorded one, where the file says what that was.
+// The requested exposure over the recorded one, where the file says what that was; kept
+// within 2^-20 ... 2^20, so a file's nonsense cannot blow the signal up.
 double exposureScale(const RecordedFrames::Frame& frame, const FrameExposure& exposure) {
-    if (!(frame.exposureTime > 0)) {
+    if (!(frame.exposureTime > 0) || !std::isfinite(frame.exposureTime)) {
         return 1;
     }
     double scale = exposure.durationSeconds / frame.exposureTime;
-    if (frame.iso > 0) {
+    if (frame.iso > 0 && std::isfinite(frame.iso)) {
         scale *= double(exposure.iso) / frame.iso;
     }
-    return scale;
+    return std::isfinite(scale) ? std::clamp(scale, 0x1p-20, 0x1p20) : 1;
 }
 
 } // namespace
@@ -400,19 +401,20 @@ std::array<double, 3> RecordedFrames::meter(const SceneCamera& /*camera*/,
     }
     constexpr std::size_t columns = 64;
     constexpr std::size_t rows = 48;
+    const double scale = exposureScale(*frame, exposure);
     std::array<double, 3> sum{};
     for (std::size_t y = 0; y < rows; ++y) {
         for (std::size_t x = 0; x < columns; ++x) {
             const Rgb c = frame->signalAt((2 * x + 1) * frame->width / (2 * columns),
                                           (2 * y + 1) * frame->height / (2 * rows));
             for (std::size_t ch = 0; ch < 3; ++ch) {
-                sum[ch] += std::min(1.0, c[ch]);
+                // As the sensor sees it: nothing below black, nothing above white.
+                sum[ch] += std::clamp(c[ch] * scale, 0.0, 1.0);
             }
         }
     }
-    const double scale = exposureScale(*frame, exposure) / double(columns * rows);
     for (double& s : sum) {
-        s = std::min(1.0, s * scale);
+        s /= double(columns * rows);
     }
     return sum;
 }

@@ -4,8 +4,9 @@
 
 namespace qv::platform {
 
-// The threads scenes render on: one per core the process may run on (its CPU affinity), the
-// caller included. Made on first use, kept for the life of the process.
+// The threads scenes render on: as many as the processor budget allows (ProcessorBudget.hpp:
+// the affinity mask, the control group's quota, QV_THREADS), the caller included. Made on
+// first use, kept for the life of the process.
 compute::WorkerPool& renderPool();
 
 } // namespace qv::platform
