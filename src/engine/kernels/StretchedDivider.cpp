@@ -41,6 +41,7 @@ StretchedDivider::StretchedDivider(std::uint32_t count, double factor, std::uint
     count_ = double(count);
     inverse_ = 1.0 / count_;
     factor_ = factor;
+    factorOverCount_ = factor * inverse_;
     pivot_ = double(pivot);
     pivotSum_ = double(std::min<std::uint64_t>(pivotSum, std::uint64_t(1) << 53));
     top_ = double(top);
@@ -88,15 +89,31 @@ StretchedDivider::stretchAll(const std::uint32_t* __restrict in, P* __restrict o
         }
         return;
     }
-    // An estimate, exact unless within 2^-26 of a half (its error is below 2^-31).
+    // An estimate, exact unless within 2^-26 of a half (its error is below
+    // 2^-31; a value too large for that is caught the same way).
     std::int64_t nearHalves = 0; // as wide as a double, so the loop keeps one lane width
-    for (std::size_t i = 0; i < n; ++i) {
-        const Stretch s = divider.stretchOf(double(in[i]));
-        const double t = s.scale * s.distance * divider.inverse_ + 0.5;
-        const double k = roundedDown(t);
-        const double above = t - k;
-        nearHalves += (above < 0x1p-26) | (above > 1 - 0x1p-26);
-        out[i] = P(divider.capped(s.base + k));
+    if (divider.factor_ > 0) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double sum = double(in[i]);
+            const bool above = sum > divider.pivotSum_;
+            const double base = above ? divider.pivot_ : 0.0; // here, or the loop branches
+            const double distance = sum - (above ? divider.pivotSum_ : 0.0);
+            const double t =
+                __builtin_fma(distance, above ? divider.factorOverCount_ : divider.inverse_, 0.5);
+            const double k = __builtin_floor(t);
+            const double fraction = t - k;
+            nearHalves += (fraction < 0x1p-26) | (fraction > 1 - 0x1p-26);
+            out[i] = P(std::int32_t(std::min(divider.top_, base + k)));
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const Stretch s = divider.stretchOf(double(in[i]));
+            const double t = s.scale * s.distance * divider.inverse_ + 0.5;
+            const double k = roundedDown(t);
+            const double fraction = t - k;
+            nearHalves += (fraction < 0x1p-26) | (fraction > 1 - 0x1p-26);
+            out[i] = P(divider.capped(s.base + k));
+        }
     }
     if (nearHalves > 0) {
         for (std::size_t i = 0; i < n; ++i) {

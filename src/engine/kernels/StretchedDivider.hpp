@@ -106,6 +106,7 @@ private:
     double count_;
     double inverse_;
     double factor_;
+    double factorOverCount_;
     double pivot_;
     double pivotSum_; // pivot x count, at most 2^53
     double top_;
