@@ -1,5 +1,7 @@
 #include "platform/permissions/PermissionScript.hpp"
 
+#include "platform/formatting/QuotedText.hpp"
+
 namespace qv::platform {
 
 namespace {
@@ -40,7 +42,7 @@ std::optional<PermissionScript> PermissionScript::parse(std::string_view text, s
         more = comma != std::string_view::npos;
         text = more ? text.substr(comma + 1) : std::string_view();
         const std::size_t equals = entry.find('=');
-        const std::string quoted = joined("'", entry, "'");
+        const std::string quoted = quotedText(entry);
         if (equals == std::string_view::npos) {
             error = joined(quoted, " is not of the form service=status");
             return std::nullopt;

@@ -1,5 +1,7 @@
 #include "platform/sensors/ConfiguredLocation.hpp"
 
+#include "platform/formatting/QuotedText.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -39,8 +41,8 @@ std::optional<ConfiguredLocation> ConfiguredLocation::parse(std::string_view tex
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::optional<double> value = number(fields[i]);
         if (!value) {
-            error = std::string("the ") + kNames[i] + " '" + std::string(fields[i]) +
-                    "' is not a number";
+            error =
+                std::string("the ") + kNames[i] + " " + quotedText(fields[i]) + " is not a number";
             return std::nullopt;
         }
         values.push_back(*value);

@@ -190,6 +190,7 @@ TEST(PermissionScript, SaysWhatIsWrongWithAMalformedScript) {
          "'location=authorized': location knows notDetermined, restricted, denied, always, "
          "whenInUse"},
         {"camera=authorized,", "'' is not of the form service=status"},
+        {"camera\n=denied", "'camera\\n=denied': the services are camera, photos and location"},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_FALSE(PermissionScript::parse(text, error)) << text;

@@ -234,6 +234,25 @@ TEST_F(PhotoLibraryTest, ARowWhoseFileLiesOutsideTheLibraryIsDropped) {
     EXPECT_EQ(all.firstObject()->file.parent_path().parent_path().parent_path(), folder);
 }
 
+TEST_F(PhotoLibraryTest, AnIndexWhoseTableIsAViewCountingWithoutEndIsSetAsideNotRead) {
+    fs::create_directories(folder);
+    alterIndex(folder, "CREATE VIEW assets AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+                       "SELECT x + 1 FROM n) SELECT x AS id FROM n; PRAGMA user_version = 1;");
+    ConsoleCapture console;
+    EXPECT_EQ(library().fetchAssets().count(), 0u);
+    EXPECT_NE(console.text().find("is damaged"), std::string::npos) << console.text();
+}
+
+TEST_F(PhotoLibraryTest, ADateBeyondTheClockReadsAsNone) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    library_.reset();
+    alterIndex(folder, "UPDATE assets SET creation_date = '9999-12-31T23:59:59.999Z'");
+    reopen();
+    const FetchResult all = library().fetchAssets();
+    ASSERT_EQ(all.count(), 1u);
+    EXPECT_EQ(all.firstObject()->creationDate, WallTime{});
+}
+
 TEST_F(PhotoLibraryTest, AFileLeftWithoutARowIsAdoptedAndALeftoverCopyRemoved) {
     library();
     const std::string identifier = "3F2504E0-4F89-41D3-9A0C-0305E82C3301";

@@ -113,6 +113,7 @@ TEST(ConfiguredLocation, ReadsTwoToFourNumbersInRange) {
         {"1,2,1e400", "the altitude '1e400' is not a number"},
         {"1,180.5", "the latitude must lie within -90...90 and the longitude within -180...180"},
         {"1,2,3,360", "the heading must lie within 0...360"},
+        {"1,\n2\x01", "the longitude '\\n2\\x01' is not a number"},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_FALSE(ConfiguredLocation::parse(text, error)) << text;

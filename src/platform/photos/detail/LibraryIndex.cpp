@@ -42,18 +42,26 @@ std::string dateText(WallTime date) {
     return formatter.format(date);
 }
 
+// The date a row's text names; the zero date for text that names none, or a date beyond
+// what a WallTime holds (a damaged row must not overflow the conversion).
 WallTime dateFromText(const std::string& text) {
     std::tm parts{};
     int milliseconds = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d.%dZ", &parts.tm_year, &parts.tm_mon,
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3dZ", &parts.tm_year, &parts.tm_mon,
                     &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec,
-                    &milliseconds) != 7) {
+                    &milliseconds) != 7 ||
+        milliseconds < 0) {
         return WallTime{};
     }
     parts.tm_year -= 1900;
     parts.tm_mon -= 1;
-    return WallTime(std::chrono::seconds(::timegm(&parts)) +
-                    std::chrono::milliseconds(milliseconds));
+    const auto seconds = std::chrono::seconds(::timegm(&parts));
+    constexpr auto latest =
+        std::chrono::duration_cast<std::chrono::seconds>(WallTime::duration::max());
+    if (seconds >= latest || seconds <= -latest) {
+        return WallTime{};
+    }
+    return WallTime(seconds + std::chrono::milliseconds(milliseconds));
 }
 
 std::string kindOf(const std::filesystem::path& file) {

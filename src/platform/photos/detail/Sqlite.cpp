@@ -81,6 +81,10 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file) {
     if (result == SQLITE_OK) {
         database_ = database;
         sqlite3_busy_timeout(database_, 2000);
+        // A file from elsewhere may not change the schema behind SQLite's back, nor run
+        // functions with side effects from its schema.
+        sqlite3_db_config(database_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        sqlite3_db_config(database_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     } else {
         openError_ = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(result);
         sqlite3_close(database);

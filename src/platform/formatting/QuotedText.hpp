@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qv::platform {
+
+// A text the user gave (a command-line value, an environment variable) in single quotes,
+// fit for a one-line message: line breaks, tabs and the other control characters are
+// written as escapes ("\n", "\t", "\x01"), and a text longer than `limit` characters is cut
+// there with "..." added. Bytes of other characters are kept as they are.
+std::string quotedText(std::string_view text, std::size_t limit = 80);
+
+} // namespace qv::platform
