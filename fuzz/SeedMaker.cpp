@@ -216,5 +216,10 @@ int main(int argc, char** argv) {
         libraryIndex(scratch, {*encodeJpeg(gradient(16, 12, 8, ColorSpace::sRGB), 90, metadata)});
     ok &= empty && save(indexes, "empty.sqlite", *empty);
     ok &= one && save(indexes, "one_asset.sqlite", *one);
+    const fs::path script = corpus / "permission_script";
+    ok &=
+        saveText(script, "full.txt", "camera=authorized,photos=limited,location=denied,ask=allow");
+    ok &= saveText(script, "ask.txt", "ask=deny");
+    ok &= saveText(script, "location.txt", "location=always");
     return ok ? 0 : 1;
 }
