@@ -123,23 +123,49 @@ WindowHost::~WindowHost() = default;
 
 void WindowHost::run() {
     running_ = true;
-    SDL_Event event;
     while (running_) {
-        if (SDL_WaitEventTimeout(&event, waitMilliseconds()) != 0) {
-            handle(&event);
-            while (running_ && SDL_PollEvent(&event) != 0) {
-                handle(&event);
-            }
-        }
+        handleEvents(waitMilliseconds());
         if (!running_) {
             break;
         }
-        if (mainLoop_.runDue) {
-            mainLoop_.runDue();
-        }
+        runMainLoop();
         if (redrawRequested_ && SDL_GetTicks64() >= lastFrameTicks_ + kFrameMilliseconds) {
             drawFrame();
         }
+    }
+}
+
+bool WindowHost::step(double waitSeconds) {
+    if (closed_) {
+        return false;
+    }
+    handleEvents(saturatingCast<int>(std::ceil(std::max(0.0, waitSeconds) * 1000.0)));
+    if (closed_) {
+        return false;
+    }
+    runMainLoop();
+    if (redrawRequested_) {
+        drawFrame();
+    }
+    return true;
+}
+
+void WindowHost::handleEvents(int waitMilliseconds) {
+    SDL_Event event;
+    const bool first = waitMilliseconds > 0 ? SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
+                                            : SDL_PollEvent(&event) != 0;
+    if (!first) {
+        return;
+    }
+    handle(&event);
+    while (!closed_ && SDL_PollEvent(&event) != 0) {
+        handle(&event);
+    }
+}
+
+void WindowHost::runMainLoop() {
+    if (mainLoop_.runDue) {
+        mainLoop_.runDue();
     }
 }
 
@@ -191,6 +217,7 @@ void WindowHost::handle(const void* raw) {
     switch (event.type) {
     case SDL_QUIT:
         running_ = false;
+        closed_ = true;
         break;
     case SDL_WINDOWEVENT:
         handleWindowEvent(raw);
@@ -238,6 +265,7 @@ void WindowHost::handleWindowEvent(const void* raw) {
     switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
         running_ = false;
+        closed_ = true;
         return;
     case SDL_WINDOWEVENT_SHOWN:
         lifecycleEvent = WindowLifecycle::Event::shown;
@@ -286,6 +314,12 @@ void WindowHost::handleWindowEvent(const void* raw) {
 
 void WindowHost::resizeTo(int widthPixels, int heightPixels) {
     const PointSize points = sizing_.pointsForPixels(widthPixels, heightPixels, scale_);
+    const auto pixels = [this](double p) { return saturatingRound<int>(p * scale_); };
+    if (pixels(points.width) != widthPixels || pixels(points.height) != heightPixels) {
+        // Outside the limits (an X server without a window manager does not hold the
+        // size hints): back within them, so the frame keeps one scale on both axes.
+        SDL_SetWindowSize(sdl_->window, pixels(points.width), pixels(points.height));
+    }
     redrawRequested_ = true;
     if (points == points_) {
         return;

@@ -78,6 +78,12 @@ public:
     /// Runs the event loop until the window is closed or quit() is called.
     void run();
     void quit();
+    /// One turn of the loop, for tests that move the clock themselves (a VirtualDispatch)
+    /// between turns: handles the events waiting (for the first, at most `waitSeconds` of
+    /// real time, for input sent through X to arrive), runs the main-queue work that is
+    /// due, and draws a frame if one was asked for (without the 16 ms pacing of run()).
+    /// Returns false, doing nothing, once the window has been closed.
+    bool step(double waitSeconds = 0);
     void requestRedraw() { redrawRequested_ = true; }
     /// Wakes a sleeping event loop so that it drains the main queue (any thread).
     void wake();
@@ -97,6 +103,8 @@ public:
 private:
     struct Sdl;
     WindowHost(std::unique_ptr<Sdl> sdl, const WindowOptions& options, double scale);
+    void handleEvents(int waitMilliseconds);
+    void runMainLoop();
     void handle(const void* event);
     void handleWindowEvent(const void* event);
     void resizeTo(int widthPixels, int heightPixels);
@@ -109,6 +117,7 @@ private:
     PointSize points_;
     WindowLifecycle lifecycle_;
     bool running_ = false;
+    bool closed_ = false; // the user closed the window (or the session quit)
     bool redrawRequested_ = true;
     bool pointerDown_ = false;
     std::uint64_t lastFrameTicks_ = 0;
