@@ -58,18 +58,9 @@ std::string pressureText(std::optional<platform::SystemPressureLevel> pressure) 
     return "";
 }
 
-std::string modeCode(SequenceMode mode) {
-    switch (mode) {
-    case SequenceMode::frameAveraging:
-        return "FA";
-    case SequenceMode::lightTrails:
-        return "LT";
-    case SequenceMode::starTrails:
-        return "ST";
-    case SequenceMode::nightMode:
-        break;
-    }
-    return "";
+// The mode's abbreviation in the description; night mode names itself otherwise.
+std::string_view modeCode(SequenceMode mode) {
+    return mode == SequenceMode::nightMode ? std::string_view() : abbreviation(mode);
 }
 
 // Joins text pieces (one allocation; also keeps GCC's -Wrestrict quiet about

@@ -8,6 +8,20 @@ std::optional<SequenceMode> sequenceModeFromRawValue(std::int64_t raw) {
     return detail::caseWithRawValue(allSequenceModes, raw);
 }
 
+std::string_view abbreviation(SequenceMode mode) {
+    switch (mode) {
+    case SequenceMode::frameAveraging:
+        return "FA";
+    case SequenceMode::lightTrails:
+        return "LT";
+    case SequenceMode::starTrails:
+        return "ST";
+    case SequenceMode::nightMode:
+        return "NM";
+    }
+    return "FA";
+}
+
 std::string_view rawValue(SupportedImageFormat format) {
     switch (format) {
     case SupportedImageFormat::RAW:

@@ -25,6 +25,8 @@ constexpr std::int64_t rawValue(SequenceMode mode) {
     return static_cast<std::int64_t>(mode);
 }
 std::optional<SequenceMode> sequenceModeFromRawValue(std::int64_t raw);
+// The mode's two-letter name on the camera screen: "FA", "LT", "ST", "NM".
+std::string_view abbreviation(SequenceMode mode);
 
 // The state of the camera controller, published for the screens.
 enum class CameraState {
