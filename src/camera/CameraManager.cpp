@@ -193,6 +193,10 @@ double CameraManager::previewImageFitScale() const {
     return *width / (double(image->width()) / image->scale);
 }
 
+std::optional<SeriesPosition> CameraManager::seriesPosition() const {
+    return sequenceRun_.seriesPosition();
+}
+
 bool CameraManager::ignoresShutterPress() const {
     switch (cameraState.get()) {
     case CameraState::starting:
@@ -227,6 +231,14 @@ float CameraManager::selectedExposureBias() {
 
 double CameraManager::selectedIntervalDelay() const {
     return selection_.selectedIntervalDelay();
+}
+
+std::vector<double> CameraManager::nightModeShutterSpeeds() const {
+    return selection_.nightModeShutterSpeeds();
+}
+
+double CameraManager::selectedNightModeShutterSpeed() const {
+    return selection_.selectedNightModeShutterSpeed();
 }
 
 const std::vector<CameraManager::DevicePointer>& CameraManager::availableCameras() const {

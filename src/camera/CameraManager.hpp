@@ -187,6 +187,9 @@ public:
     // The magnifier's scale: screenWidth over the live image's width in points; 1 while
     // either is missing.
     double previewImageFitScale() const;
+    // Which run of its series is shooting (or finishing), run k of n as it began; nothing
+    // outside a run (SequenceRun).
+    std::optional<SeriesPosition> seriesPosition() const;
     // A shutter press does nothing now: the camera is starting, not allowed, missing or
     // being changed, or there is no active camera (a run could never end without one).
     bool ignoresShutterPress() const;
@@ -198,6 +201,10 @@ public:
     platform::MediaTime selectedExposureDuration();
     float selectedExposureBias();
     double selectedIntervalDelay() const;
+    // Night mode's run lengths (1 s to 30 times the longest exposure) and the one chosen, its
+    // position read clamped into the list (ExposureSelection).
+    std::vector<double> nightModeShutterSpeeds() const;
+    double selectedNightModeShutterSpeed() const;
 
     // The back cameras found when the session was configured (CameraDevices).
     const std::vector<DevicePointer>& availableCameras() const;

@@ -127,6 +127,16 @@ std::int64_t ExposureSelection::selectedRepetitions() const {
     return range[clampedPosition(camera.selectedRepetitionsIndex.load(), range)];
 }
 
+std::vector<double> ExposureSelection::nightModeShutterSpeeds() const {
+    return QVPhotoMath::longDurations(1,
+                                      30 * camera.currentsExposureLimits->maxShutterSpeedSeconds());
+}
+
+double ExposureSelection::selectedNightModeShutterSpeed() const {
+    const auto lengths = nightModeShutterSpeeds();
+    return lengths[clampedPosition(camera.selectedNightModeShutterSpeedIndex, lengths)];
+}
+
 void ExposureSelection::autoExposureWillChange(bool newValue) {
     if (newValue) {
         return;

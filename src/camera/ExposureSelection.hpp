@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace qv {
 
@@ -38,6 +39,13 @@ public:
     double selectedIntervalDelay() const;
     // The number of runs chosen: repetitionsRange at selectedRepetitionsIndex (clamped).
     std::int64_t selectedRepetitions() const;
+    // The run lengths night mode offers, ascending: 1 s, the standard long durations, and 30
+    // times the active camera's longest exposure. Main queue.
+    std::vector<double> nightModeShutterSpeeds() const;
+    // The entry at selectedNightModeShutterSpeedIndex, read clamped into that list: a switch
+    // to a camera with a shorter longest exposure shortens the list, and the position is
+    // kept as it is, so switching back finds the same length. Main queue.
+    double selectedNightModeShutterSpeed() const;
 
     // Observers, run on the main queue by the writes of the screens and the controller.
     void autoExposureWillChange(bool newValue);

@@ -94,7 +94,8 @@ void SequenceRun::release() {
     if (delay != Delay::off) {
         camera.cameraState = CameraState::countdown;
     }
-    camera.remainingSequences = camera.selection_.selectedRepetitions() - 1;
+    seriesRuns_ = int(camera.selection_.selectedRepetitions());
+    camera.remainingSequences = seriesRuns_ - 1;
     camera.sequenceStart_.startSequence(false);
 }
 
@@ -169,9 +170,9 @@ std::shared_ptr<RunRecord> SequenceRun::makeRecord(std::uint64_t generation) {
     run->bracketEV = sequence.bracketEV;
     run->saveFAwithLT = camera.settings.saveFAwithLT.get();
     run->durationIndex = sequence.selectedDurationIndex();
-    run->runs = int(camera.selection_.selectedRepetitions());
+    run->runs = seriesRuns_;
     run->run = run->runs - int(camera.remainingSequences.get());
-    run->seriesLength = sequence.totalDuration() * double(sequence.repetitions);
+    run->seriesLength = sequence.totalDuration() * double(run->runs);
     run->defaultExposure = sequence.defaultExposure;
     run->alternativeExposure = sequence.alternativeExposure;
     run->location = camera.sequenceStart_.currentLocationMetadata();
@@ -182,6 +183,13 @@ std::shared_ptr<RunRecord> SequenceRun::makeRecord(std::uint64_t generation) {
             double(std::log2(camera.selectedISO() / ExposureLock::nightModeBaseISO));
     }
     return run;
+}
+
+std::optional<SeriesPosition> SequenceRun::seriesPosition() const {
+    if (!run_) {
+        return std::nullopt;
+    }
+    return SeriesPosition{run_->run, run_->runs};
 }
 
 bool SequenceRun::isCurrent(std::uint64_t generation) const {

@@ -28,6 +28,14 @@ inline constexpr const char* notWritten = "Not saved: the file could not be writ
 std::optional<const char*> forSave(SaveOutcome outcome);
 } // namespace runbanner
 
+// Run k of a series of n, as the run was begun: a count changed in the settings meanwhile
+// does not change it.
+struct SeriesPosition {
+    int run = 1;
+    int runs = 1;
+    friend bool operator==(const SeriesPosition&, const SeriesPosition&) = default;
+};
+
 // The run on the main queue: the shutter release and the abort, the start and its timer,
 // the run record, the requests and the timers of the next request, the finish and the
 // repetitions of a series. The work on "PhotoSession" is CaptureLoop's; planning a start is
@@ -76,6 +84,9 @@ public:
     // The results are saved: the state, the counters and the next run of a series.
     void finishMainSteps(std::uint64_t generation, bool reviewDue);
 
+    // Which run of its series is shooting or finishing; nothing outside a run.
+    std::optional<SeriesPosition> seriesPosition() const;
+
     // The focus mode before the run, brought back after it. Any thread.
     platform::FocusMode lastActiveFocusMode() const { return lastActiveFocusMode_.load(); }
     void setLastActiveFocusMode(platform::FocusMode mode) { lastActiveFocusMode_.store(mode); }
@@ -113,6 +124,9 @@ private:
     platform::CancelToken nextShot_;
     platform::CancelToken repetition_;
     bool countdownAborted_ = true;
+    // The runs of the series released last, fixed at the release: the count in the
+    // settings may change between its runs.
+    int seriesRuns_ = 1;
     std::atomic<platform::FocusMode> lastActiveFocusMode_{platform::FocusMode::continuousAutoFocus};
     // Nanoseconds since 1970 of the last preview; noProgressTime when there is none.
     static constexpr std::int64_t noProgressTime = INT64_MIN;

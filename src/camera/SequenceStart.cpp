@@ -72,11 +72,8 @@ void SequenceStart::planNightMode() {
         return;
     }
     const double longest = camera.currentsExposureLimits->maxShutterSpeed().seconds();
-    const auto lengths = QVPhotoMath::longDurations(1, 30 * longest);
-    const auto index = std::size_t(std::clamp<std::int64_t>(
-        camera.selectedNightModeShutterSpeedIndex, 0, std::int64_t(lengths.size()) - 1));
     sequence.isNightMode = true;
-    sequence.durationNightMode = lengths[index];
+    sequence.durationNightMode = camera.selection_.selectedNightModeShutterSpeed();
     // Enough frames at the longest exposure to cover the length; an exact quotient (up to
     // rounding of the exposure's own time) is not raised.
     sequence.nightModeTotalFrames =

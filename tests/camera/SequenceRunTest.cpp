@@ -179,11 +179,14 @@ TEST_F(SequenceRunTest, ASeriesRunsItsRunsApartAndRestoresTheCameraOnce) {
     wait(20);
     EXPECT_EQ(camera->cameraState.get(), CameraState::countdown);
     EXPECT_EQ(camera->remainingSequences.get(), 2);
+    EXPECT_EQ(camera->seriesPosition(), std::nullopt);
+    camera->selectedRepetitionsIndex = 1; // the count changes between two runs of the series
     EXPECT_GT(camera->remainingCountdownSeconds(), 20);
     EXPECT_EQ(cameras[0]->exposureMode(), platform::ExposureMode::custom); // not restored yet
     wait(30);
     EXPECT_EQ(camera->cameraState.get(), CameraState::shooting);
     EXPECT_EQ(camera->remainingSequences.get(), 1);
+    EXPECT_EQ(camera->seriesPosition(), (SeriesPosition{2, 3})); // the series as released
     wait(100);
     EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
     const auto files = documents();
