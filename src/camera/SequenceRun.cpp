@@ -80,7 +80,7 @@ void SequenceRun::release() {
     const Delay delay = camera.settings.shutterReleaseDelay.get();
     camera.targetSequenceStartTime = after(delaySeconds(delay));
     platform::withAnimation([this] {
-        camera.histogram = std::nullopt;
+        camera.histogram.set(std::optional<Histogram>());
         camera.previewUIImage = nullptr;
         camera.resultUIImage = nullptr;
         for (const ActiveOverlayViews overlay :

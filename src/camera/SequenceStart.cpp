@@ -30,7 +30,11 @@ void SequenceStart::startSequence(bool repetition) {
     planNightMode();
     planStarTrails();
     planLocation();
-    camera.sequenceRun_.setLastActiveFocusMode(camera.focusMode.get());
+    if (!repetition) {
+        // The mode to bring back after the series: a repetition finds the focus the run
+        // before locked, which is not what the user had.
+        camera.sequenceRun_.setLastActiveFocusMode(camera.focusMode.get());
+    }
     camera.videoOutput->setSampleBufferDelegate(nullptr, nullptr); // live frames stop
     platform::print("Connections " + std::to_string(camera.videoOutput->connections().size()));
     camera.isRAWcapabale = !camera.photoOutput->availableRawPhotoPixelFormatTypes().empty();

@@ -21,8 +21,9 @@ class CameraManager;
 //    (the manual shutter speed, at least 0.05 s, or the automatic exposure's; without one
 //    yet the group size stays as it was);
 //  - the location of the photos, when saving it is on and allowed;
-//  - the focus mode to bring back afterwards; live frames stop for the run; the photos'
-//    orientation; the run's exposures (the second one only for a bracket).
+//  - the focus mode to bring back after the series (noted at its first run); live frames
+//    stop for the run; the photos' orientation; the run's exposures (the second one only
+//    for a bracket).
 // The start task: the focus is locked for runs of more than one frame, the custom exposure
 // is set for the first run of a series only (repetitions keep the camera's exposure), and
 // then the run begins at targetSequenceStartTime. An abort meanwhile makes the task stop

@@ -77,6 +77,20 @@ void RunTest::press() {
     pump();
 }
 
+void RunTest::shootBracketWithALateFormatFlip(float ev) {
+    camera->exposureSequence->bracketEV = ev;
+    plan(3, SupportedImageFormat::RAW);
+    press();
+    ASSERT_TRUE(dispatch.runUntil(
+        [&] {
+            return camera->cameraState.get() == CameraState::shooting &&
+                   !camera->isShootingWithTimeLeft();
+        },
+        platform::Seconds(10)));
+    camera->settings.fileFormat = SupportedImageFormat::JPEG;
+    wait(5);
+}
+
 void RunTest::wait(double seconds) {
     dispatch.runFor(platform::Seconds(seconds));
 }

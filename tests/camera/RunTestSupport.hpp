@@ -40,6 +40,9 @@ protected:
     void plan(std::int64_t durationIndex, SupportedImageFormat format,
               std::int64_t interimIndex = 0);
     void press();
+    // Shoots a 3 s RAW bracket of `ev` whose file format is switched to JPEG once the run's
+    // time is up, while its last photos are still merged (the screen allows it then).
+    void shootBracketWithALateFormatFlip(float ev);
     // Moves the clock on by `seconds` (and runs everything that comes due).
     void wait(double seconds);
 

@@ -183,6 +183,7 @@ TEST_F(SequenceRunTest, ASeriesRunsItsRunsApartAndRestoresTheCameraOnce) {
     camera->selectedRepetitionsIndex = 1; // the count changes between two runs of the series
     EXPECT_GT(camera->remainingCountdownSeconds(), 20);
     EXPECT_EQ(cameras[0]->exposureMode(), platform::ExposureMode::custom); // not restored yet
+    EXPECT_EQ(cameras[0]->focusMode(), platform::FocusMode::locked);
     wait(30);
     EXPECT_EQ(camera->cameraState.get(), CameraState::shooting);
     EXPECT_EQ(camera->remainingSequences.get(), 1);
@@ -200,6 +201,7 @@ TEST_F(SequenceRunTest, ASeriesRunsItsRunsApartAndRestoresTheCameraOnce) {
     }
     EXPECT_GE(secondsOfName(files[1]) - secondsOfName(files[0]), 45); // 15 s run + 30 s wait
     EXPECT_EQ(cameras[0]->exposureMode(), platform::ExposureMode::continuousAutoExposure);
+    EXPECT_EQ(cameras[0]->focusMode(), platform::FocusMode::continuousAutoFocus);
     EXPECT_EQ(camera->settings.longShots.get(), 1);         // counted once, for the series
     EXPECT_EQ(camera->settings.longRAWShots2plus.get(), 0); // 15 s is not a long RAW run
     EXPECT_EQ(endSounds(), 3u);
@@ -285,18 +287,7 @@ TEST_F(SequenceRunTest, ANightRunCoversItsLengthAndIsBrightenedInComputationalIS
 }
 
 TEST_F(SequenceRunTest, ARawBracketSavesEachStreamWithItsOwnExposureEvenWhenTheFormatFlipsLate) {
-    camera->exposureSequence->bracketEV = 2;
-    plan(3, SupportedImageFormat::RAW);
-    press();
-    // The run's time is up: the screen lets the format change while it finishes.
-    ASSERT_TRUE(dispatch.runUntil(
-        [&] {
-            return camera->cameraState.get() == CameraState::shooting &&
-                   !camera->isShootingWithTimeLeft();
-        },
-        platform::Seconds(10)));
-    camera->settings.fileFormat = SupportedImageFormat::JPEG;
-    wait(3);
+    shootBracketWithALateFormatFlip(2);
     const auto names = documentNames();
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0].substr(18), "_1.DNG");
