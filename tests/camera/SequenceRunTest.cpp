@@ -102,6 +102,7 @@ TEST_F(SequenceRunTest, AnAveragingRunSavesOneFileOfItsFramesAndGivesTheCameraBa
     ASSERT_EQ(documentNames(), std::vector<std::string>{"QV_20240101_000011.DNG"});
     EXPECT_TRUE(startsWith(description(documents().front()), "FA mode 10 frames in 10s "));
     EXPECT_EQ(exposureTime(documents().front()), 1);
+    EXPECT_FALSE(group(tagsOf(documents().front()), key::gpsGroup)); // location saving is off
     EXPECT_EQ(assetCount(), 1u);
     EXPECT_EQ(endSounds(), 1u);
     EXPECT_EQ(cameras[0]->exposureMode(), platform::ExposureMode::continuousAutoExposure);
@@ -321,6 +322,61 @@ TEST_F(SequenceRunTest, PreviewsFollowTheRunEveryTenFramesAndASecond) {
     wait(4);
     EXPECT_EQ(camera->lastProgressFrameNumber.get(), 0u);
     EXPECT_FALSE(previews->previewImage.get());
+}
+
+TEST_F(SequenceRunTest, PhotosAreTurnedAsThePhoneIsHeldAndCarryTheLocationWhenAllowed) {
+    camera->settings.shouldSaveLocationData = true;
+    camera->isGPSAuthorized = true;
+    camera->deviceOrientation = platform::DeviceOrientation::landscapeLeft;
+    plan(1, SupportedImageFormat::RAW);
+    shoot(4);
+    const auto connection = camera->photoOutput->connections().front();
+    EXPECT_EQ(connection->videoOrientation(), platform::CaptureVideoOrientation::landscapeRight);
+    const auto tags = tagsOf(documents().front());
+    const auto* gps = group(tags, key::gpsGroup);
+    ASSERT_TRUE(gps);
+    EXPECT_NEAR(*gps->find(key::gpsLatitude)->number(), 48.8584, 1e-4);
+
+    camera->deviceOrientation = platform::DeviceOrientation::faceUp;
+    shoot(4);
+    EXPECT_EQ(connection->videoOrientation(), platform::CaptureVideoOrientation::portrait);
+}
+
+TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {
+    auto proRAW = smallPhotoCamera();
+    auto state = proRAW->state();
+    state.proRAWSupported = true;
+    proRAW->setState(state);
+    install({proRAW});
+    startCamera();
+    camera->photoOutput->setProRAWEnabled(true);
+    plan(2, SupportedImageFormat::RAW);
+    shoot(5);
+    ASSERT_EQ(documents().size(), 1u);
+    EXPECT_EQ(documents().front().extension(), ".DNG");
+    const auto raw = imaging::decodeDng(readFile(documents().front()));
+    ASSERT_TRUE(raw) << raw.error();
+    EXPECT_EQ(raw->pixelBuffer->pixelFormat(), platform::pixelformat::rgba64LE);
+}
+
+TEST_F(SequenceRunTest, ACameraWithoutRAWSavesItsTIFFAsItIsOrConverted) {
+    auto processedOnly = smallPhotoCamera();
+    auto state = processedOnly->state();
+    state.rawPhotoPixelFormats = {};
+    processedOnly->setState(state);
+    install({processedOnly});
+    startCamera();
+    plan(2, SupportedImageFormat::RAW);
+    shoot(5);
+    EXPECT_FALSE(camera->isRAWcapabale.get());
+    plan(2, SupportedImageFormat::JPEG);
+    shoot(5);
+    const auto files = documents();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].extension(), ".TIF"); // RAW chosen, but there is no RAW to keep
+    EXPECT_EQ(files[1].extension(), ".JPG");
+    EXPECT_TRUE(imaging::decodeImage(readFile(files[0])));
+    EXPECT_TRUE(imaging::decodeImage(readFile(files[1])));
 }
 
 class RunFaultsTest : public SequenceRunTest {};
