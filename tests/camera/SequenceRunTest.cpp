@@ -379,6 +379,20 @@ TEST_F(SequenceRunTest, ACameraWithoutRAWSavesItsTIFFAsItIsOrConverted) {
     EXPECT_TRUE(imaging::decodeImage(readFile(files[1])));
 }
 
+TEST_F(SequenceRunTest, ARepeatedDeliveryIsSkippedAndAMissingExposureModelSkipsOnlyTheCustomOne) {
+    camera->exposureSettings = std::nullopt; // automatic exposure, nothing reported yet
+    plan(2, SupportedImageFormat::RAW);
+    press();
+    wait(1);
+    EXPECT_EQ(printed("No custom exposure: the camera has not reported an exposure yet"), 1u);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::shooting); // the run goes on
+    camera->photoOutput->repeatNextTimestamp();
+    wait(4);
+    EXPECT_EQ(printed("skipping frame"), 1u);
+    EXPECT_EQ(printed("Processing photo") + 1, printed("Photo Time: "));
+    EXPECT_EQ(documents().size(), 1u);
+}
+
 class RunFaultsTest : public SequenceRunTest {};
 
 TEST_F(RunFaultsTest, ACameraErrorShowsOnceAndTheRunGoesOnWithTheFramesDelivered) {
