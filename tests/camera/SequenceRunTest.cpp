@@ -380,7 +380,7 @@ TEST_F(SequenceRunTest, ACameraWithoutRAWSavesItsTIFFAsItIsOrConverted) {
 }
 
 TEST_F(SequenceRunTest, ARepeatedDeliveryIsSkippedAndAMissingExposureModelSkipsOnlyTheCustomOne) {
-    camera->exposureSettings = std::nullopt; // automatic exposure, nothing reported yet
+    camera->exposureSettings.set(std::optional<ExposureSettings>()); // nothing reported yet
     plan(2, SupportedImageFormat::RAW);
     press();
     wait(1);
