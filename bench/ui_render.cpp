@@ -2,6 +2,7 @@
 // views: a settings-like grid of cells (rounded boxes, outlines, texts with
 // shadows) under a header row of symbols, at the phone's 3x scale.
 
+#include "platform/ui/layers/PreviewLayerHost.hpp"
 #include "platform/ui/scene/ViewTree.hpp"
 #include "platform/ui/views/Views.hpp"
 
@@ -133,6 +134,36 @@ void BM_ResultPictureEachFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ResultPictureEachFrame)->Unit(benchmark::kMillisecond);
+
+// A new 1440 x 1080 live frame drawn turned upright into the 390 x 520 preview at 3x, as
+// the window draws each frame of the preview layer (no rebuild).
+void BM_PreviewLayerFrame(benchmark::State& state) {
+    auto layer = qv::platform::CaptureVideoPreviewLayer::make(
+        std::make_shared<qv::platform::CaptureSession>());
+    auto picture = qv::platform::PixelBuffer::make(1440, 1080, qv::platform::pixelformat::bgra32);
+    for (std::size_t y = 0; y < 1080; ++y) {
+        auto* row = picture->row<std::uint32_t>(y);
+        for (std::uint32_t x = 0; x < 1440; ++x) {
+            row[x] = 0xff000000u | (x & 0xffu) << 16 | (static_cast<std::uint32_t>(y) & 0xffu);
+        }
+    }
+    // Each draw shows a new frame: two buffers in turn.
+    auto other = qv::platform::PixelBuffer::make(1440, 1080, qv::platform::pixelformat::bgra32);
+    std::copy_n(picture->baseAddress(), picture->dataSize(), other->baseAddress());
+    const ViewTree tree(ZStack({View(Color::black()).ignoresSafeArea(),
+                                VStack({PreviewLayerHost(layer).frame(390, 520), Spacer()})}),
+                        options());
+    const int w = 390 * 3, h = 844 * 3;
+    std::vector<std::uint32_t> frame(static_cast<size_t>(w) * h);
+    bool first = true;
+    for (auto _ : state) {
+        layer->present(first ? picture : other);
+        first = !first;
+        tree.renderInto(frame.data(), w, h, w * 4);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(BM_PreviewLayerFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

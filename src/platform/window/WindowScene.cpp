@@ -36,6 +36,11 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
     graph_.setAnimationsEnabled(true);
     graph_.setScenePhase(host_.scenePhase());
     graph_.setInvalidationHandler([this] { host_.requestRedraw(); });
+    // A live layer's new frame (from its rendering thread): a frame, no rebuild.
+    graph_.setDisplayHandler([this] {
+        displayRequested_.store(true, std::memory_order_relaxed);
+        host_.wake();
+    });
     host_.onDraw([this](const Frame& frame) { draw(frame); });
     host_.onPointer([this](const PointerInput& input) {
         graph_.pointer({input.phase, input.location, ui::inputTimeNow()});
@@ -64,6 +69,9 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
                            if (due) {
                                graph_.invalidate();
                            }
+                           if (displayRequested_.exchange(false, std::memory_order_relaxed)) {
+                               host_.requestRedraw();
+                           }
                        },
                        [this]() -> std::optional<double> {
                            if (!nextDue_) {
@@ -75,6 +83,7 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
 }
 
 WindowScene::~WindowScene() {
+    graph_.setDisplayHandler(nullptr); // returns once no frame of a layer is asking
     Application::shared().setIdleTimerHook({});
     host_.onKey(nullptr);
     MainLoop::setWakeup(nullptr);

@@ -1,9 +1,10 @@
 #pragma once
 // Shows a view graph in the window host: the main queue of the dispatch layer drained
 // by the host's loop, the graph rebuilt at most once per frame when something it shows
-// changed (state, observed objects, input, timers, drained main-queue work), animations
-// run frame by frame, presses routed through the graph's hit testing and gestures, and
-// the host's scene phase handed to the views' environment.
+// changed (state, observed objects, input, timers, drained main-queue work), a frame
+// without a rebuild when a live layer has a new picture, animations run frame by frame, presses
+// routed through the graph's hit testing and gestures, and the host's scene phase handed to the
+// views' environment.
 //
 // It also connects the window to the phone's services while it lives: the permission
 // prompt and the settings panel drawn above the app's tree (SystemOverlay.hpp), the phone
@@ -48,7 +49,8 @@ private:
     mutable ui::ViewGraph graph_;
     bool shown_ = false;
     std::optional<MonotonicTime> nextDue_;
-    std::atomic<bool> posted_{false}; // main-queue work was queued since the last drain
+    std::atomic<bool> posted_{false};           // main-queue work was queued since the last drain
+    std::atomic<bool> displayRequested_{false}; // a live layer has a new frame (any thread)
     std::function<void(ui::ScenePhase)> phaseHandler_;
 };
 

@@ -3,7 +3,9 @@
 
 #include "platform/ui/graph/ViewGraph.hpp"
 
+#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/sensors/Device.hpp"
 #include "platform/state/Published.hpp"
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"
@@ -272,6 +274,83 @@ TEST(Timers, StopWhenTheGraphEnds) {
     }
     dispatch.runFor(Seconds(1));
     EXPECT_EQ(ticks, 1);
+}
+
+TEST(Notices, AMountedViewHearsTheOrientationNoticeWithItsNewestActionUntilItLeaves) {
+    VirtualDispatch dispatch;
+    Device phone;
+    bool shown = true;
+    int generation = 0, subscriptions = 0;
+    std::vector<std::pair<DeviceOrientation, int>> heard; // the orientation, the build
+    ViewGraph graph([&] {
+        return If(shown, [&] {
+            return Text("camera").onReceive<DeviceOrientation>(
+                [&](auto notice) {
+                    ++subscriptions;
+                    return phone.observeOrientation(notice);
+                },
+                [&heard, built = generation](DeviceOrientation o) {
+                    heard.push_back({o, built});
+                });
+        });
+    });
+    graph.update();
+    phone.setOrientation(DeviceOrientation::landscapeLeft);
+    dispatch.runUntilIdle();
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].first, DeviceOrientation::landscapeLeft);
+
+    ++generation;
+    graph.invalidate();
+    graph.update();
+    phone.setOrientation(DeviceOrientation::faceUp);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(subscriptions, 1) << "a rebuild keeps the subscription";
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[1], std::pair(DeviceOrientation::faceUp, 1)) << "the newest action";
+
+    shown = false;
+    graph.invalidate();
+    graph.update();
+    phone.setOrientation(DeviceOrientation::portrait);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(heard.size(), 2u) << "not heard once the view has left";
+}
+
+TEST(Notices, ANoticeFromAnotherQueueRunsOnTheMainQueueOnlyWhileTheViewIsThere) {
+    VirtualDispatch dispatch;
+    Signal<int> notice;
+    DispatchQueue sender("sender");
+    bool shown = true;
+    std::vector<int> heard;
+    ViewGraph graph([&] {
+        return If(shown, [&] {
+            return Text("listening")
+                .onReceive<int>(
+                    [&](auto deliver) {
+                        return notice.subscribe([deliver](const int& v) { deliver(v); });
+                    },
+                    [&](int v) {
+                        EXPECT_TRUE(isMainThread());
+                        heard.push_back(v);
+                    });
+        });
+    });
+    graph.update();
+    sender.async([&] { notice.send(7); });
+    dispatch.runUntilIdle();
+    EXPECT_EQ(heard, std::vector<int>{7});
+
+    // The notice is queued for the main queue, and the view leaves before it runs.
+    sender.async([&] { notice.send(8); });
+    DispatchQueue::main().async([&] {
+        shown = false;
+        graph.invalidate();
+        graph.update();
+    });
+    dispatch.runUntilIdle();
+    EXPECT_EQ(heard, std::vector<int>{7});
+    EXPECT_FALSE(notice.hasSubscribers());
 }
 
 } // namespace

@@ -50,6 +50,11 @@ void ViewGraph::setInvalidationHandler(std::function<void()> handler) {
     core_->invalidationHandler = std::move(handler);
 }
 
+void ViewGraph::setDisplayHandler(std::function<void()> handler) {
+    std::lock_guard lock(core_->display->mutex);
+    core_->display->handler = std::move(handler);
+}
+
 void ViewGraph::invalidate() {
     core_->stateChanged();
 }

@@ -49,6 +49,11 @@ public:
     /// Called (once until the next update) when a rebuild becomes due; the window
     /// asks for a frame.
     void setInvalidationHandler(std::function<void()> handler);
+    /// Called, from any thread, when what a view draws changed while the views stayed
+    /// the same (a capture preview layer's new frame): the window draws a frame without
+    /// a rebuild. The call is made under a lock that setting the handler takes too, so
+    /// once this returns the old handler is not running; keep the handler quick.
+    void setDisplayHandler(std::function<void()> handler);
     /// Schedules a rebuild for a change the graph cannot see (made inside
     /// withAnimation, the change animates).
     void invalidate();

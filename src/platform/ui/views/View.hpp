@@ -17,6 +17,7 @@
 
 #include "platform/state/Binding.hpp"
 #include "platform/state/ObservableObject.hpp"
+#include "platform/state/Signal.hpp"
 #include "platform/ui/drawing/Color.hpp"
 #include "platform/ui/geometry/Geometry.hpp"
 #include "platform/ui/geometry/Shape.hpp"
@@ -30,6 +31,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <typeindex>
 #include <typeinfo>
@@ -185,6 +187,20 @@ public:
     /// A repeating timer on the main queue while this view is mounted: it keeps running
     /// across rebuilds (each tick calls the newest `tick`) and stops when the view leaves.
     View onTimer(double intervalSeconds, std::function<void()> tick) const;
+    /// Listens to a notice while this view is mounted: when the view appears, `subscribe`
+    /// is called once with the function the notice must call, and the subscription it
+    /// returns is kept until the view leaves (later builds do not subscribe again). Each
+    /// notice runs the newest `action` on the main queue (one sent on another thread is
+    /// queued there); a notice queued when the view has left runs nothing.
+    ///
+    ///     .onReceive<DeviceOrientation>(
+    ///         [](auto notice) { return Device::current().observeOrientation(notice); },
+    ///         [&camera](DeviceOrientation) { camera.updateDeviceOrientation(); })
+    /// The notice's argument types are given explicitly (`onReceive<DeviceOrientation>`).
+    template <class... Args>
+    View onReceive(
+        std::type_identity_t<std::function<Subscription(std::function<void(Args...)>)>> subscribe,
+        std::type_identity_t<std::function<void(Args...)>> action) const;
     /// Puts `object` into the environment of the subtree, found by its type
     /// (EnvironmentObject<T>). The caller keeps the object alive.
     template <class T>
@@ -262,6 +278,11 @@ View onChangeErased(const View& content, std::shared_ptr<const void> value,
                     std::function<void(const void*)> action);
 View environmentObjectErased(const View& content, std::type_index type, void* object,
                              ObservableObject* observable);
+/// onReceive with the notice's values passed as a pointer to a tuple of them.
+View onReceiveErased(
+    const View& content,
+    std::function<Subscription(std::function<void(std::shared_ptr<const void>)>)> subscribe,
+    std::function<void(const void*)> action);
 
 /// Runs `body` with `context` as the current resolve context.
 View withContext(const ResolveContext& context, const std::function<View()>& body);
@@ -296,6 +317,24 @@ View View::onChange(const T& value, std::function<void(const T&)> action) const 
             return *static_cast<const T*>(a) == *static_cast<const T*>(b);
         },
         [action = std::move(action)](const void* v) { action(*static_cast<const T*>(v)); });
+}
+
+template <class... Args>
+View View::onReceive(
+    std::type_identity_t<std::function<Subscription(std::function<void(Args...)>)>> subscribe,
+    std::type_identity_t<std::function<void(Args...)>> action) const {
+    using Values = std::tuple<std::decay_t<Args>...>;
+    return detail::onReceiveErased(
+        *this,
+        [subscribe =
+             std::move(subscribe)](std::function<void(std::shared_ptr<const void>)> deliver) {
+            return subscribe([deliver = std::move(deliver)](Args... args) {
+                deliver(std::make_shared<const Values>(std::forward<Args>(args)...));
+            });
+        },
+        [action = std::move(action)](const void* values) {
+            std::apply(action, *static_cast<const Values*>(values));
+        });
 }
 
 template <class T>

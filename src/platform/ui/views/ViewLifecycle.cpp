@@ -53,6 +53,15 @@ View View::onTimer(double intervalSeconds, std::function<void()> tick) const {
 
 namespace detail {
 
+View onReceiveErased(
+    const View& content,
+    std::function<Subscription(std::function<void(std::shared_ptr<const void>)>)> subscribe,
+    std::function<void(const void*)> action) {
+    return registering(content, [=](BuildSession& s, const ResolveContext& ctx) {
+        s.addNotice(s.key(ctx.path, "notice"), {subscribe, action});
+    });
+}
+
 View onChangeErased(const View& content, std::shared_ptr<const void> value,
                     std::function<bool(const void*, const void*)> equal,
                     std::function<void(const void*)> action) {

@@ -61,6 +61,7 @@ GraphCore::GraphCore(std::function<View()> c, SceneOptions o)
 
 GraphCore::~GraphCore() {
     std::erase(liveCores, this);
+    notices.clear(); // no notice reaches the graph while it ends
     gestureTimer.cancel();
     for (auto& [key, timer] : timers) {
         timer->token.cancel();
@@ -194,6 +195,7 @@ bool GraphCore::update() {
     dropStateOfLeftViews(session);
     const auto handlers = changedHandlers(session);
     updateTimers(session);
+    updateNotices(session);
     for (const auto& handler : handlers) {
         handler();
     }
@@ -328,6 +330,45 @@ void GraphCore::updateTimers(BuildSession& session) {
         scheduleTick(t, weak);
         timers[k] = t;
     }
+}
+
+// Notices of views that left are no longer listened to; new ones are subscribed; those
+// that stay keep their subscription and run the newest action.
+void GraphCore::updateNotices(BuildSession& session) {
+    std::erase_if(notices,
+                  [&](const auto& entry) { return session.notices.count(entry.first) == 0; });
+    for (auto& [k, record] : session.notices) {
+        if (auto it = notices.find(k); it != notices.end()) {
+            *it->second.action = std::move(record.action);
+            continue;
+        }
+        auto action = std::make_shared<std::function<void(const void*)>>(std::move(record.action));
+        std::weak_ptr<std::function<void(const void*)>> weakAction = action;
+        NoticeRecord::Deliver deliver = [weakAction](std::shared_ptr<const void> values) {
+            auto run = [weakAction, values] {
+                if (auto a = weakAction.lock(); a && *a) {
+                    (*a)(values.get());
+                }
+            };
+            if (isMainThread()) {
+                run();
+            } else {
+                DispatchQueue::main().async(std::move(run));
+            }
+        };
+        auto& notice = notices[k];
+        notice.action = std::move(action);
+        notice.subscription =
+            record.subscribe ? record.subscribe(std::move(deliver)) : Subscription();
+    }
+}
+
+std::function<void()> GraphCore::displayRequester() {
+    return [weak = std::weak_ptr<DisplayRequests>(display)] {
+        if (auto requests = weak.lock()) {
+            requests->request();
+        }
+    };
 }
 
 bool GraphCore::isAnimating() const {

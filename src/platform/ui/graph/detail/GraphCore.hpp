@@ -12,6 +12,7 @@
 #include "platform/ui/views/detail/BuildSession.hpp"
 
 #include <map>
+#include <mutex>
 #include <optional>
 
 typedef struct _cairo cairo_t;
@@ -24,6 +25,26 @@ struct RunningTimer {
     CancelToken token;
     MonotonicTime start;
     long fired = 0;
+};
+
+/// A notice subscription of a mounted view: the newest action is shared with the
+/// deliveries queued on the main queue, which find it gone once the view has left.
+struct MountedNotice {
+    std::shared_ptr<std::function<void(const void*)>> action;
+    Subscription subscription;
+};
+
+/// Where requests to draw without a rebuild go: the window's handler, called under a
+/// lock because requests come from any thread while the window may set or clear it.
+struct DisplayRequests {
+    std::mutex mutex;
+    std::function<void()> handler;
+    void request() {
+        std::lock_guard lock(mutex);
+        if (handler) {
+            handler();
+        }
+    }
 };
 
 struct ScrollRequest {
@@ -70,6 +91,7 @@ struct GraphCore final : BuildHost, std::enable_shared_from_this<GraphCore> {
     /// The value to show for an animatable property of this build.
     double animated(const std::string& key, double target,
                     std::optional<double> insertedFrom) override;
+    std::function<void()> displayRequester() override;
 
     void requestScroll(ScrollRequest request);
     /// Takes the first request of this build made through a reader inside the scroll
@@ -102,6 +124,8 @@ struct GraphCore final : BuildHost, std::enable_shared_from_this<GraphCore> {
     std::vector<std::pair<std::string, LifecycleHandlers>> lifecycle;
     std::map<std::string, ChangeRecord> changes;
     std::map<std::string, std::shared_ptr<RunningTimer>> timers;
+    std::map<std::string, MountedNotice> notices;
+    std::shared_ptr<DisplayRequests> display = std::make_shared<DisplayRequests>();
     std::map<ObservableObject*, Subscription> subscriptions;
     std::map<std::string, AnimatedValue> animations;
     std::set<std::string> animationKeysSeen;
@@ -121,6 +145,7 @@ private:
     void dropStateOfLeftViews(const BuildSession& session);
     std::vector<std::function<void()>> changedHandlers(BuildSession& session);
     void updateTimers(BuildSession& session);
+    void updateNotices(BuildSession& session);
 };
 
 } // namespace qv::platform::ui::detail

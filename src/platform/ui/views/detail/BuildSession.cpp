@@ -28,6 +28,10 @@ void BuildSession::addTimer(const std::string& k, TimerRecord record) {
     timers[k] = std::move(record);
 }
 
+void BuildSession::addNotice(const std::string& k, NoticeRecord record) {
+    notices[k] = std::move(record);
+}
+
 SessionScope::SessionScope(BuildSession& session) : previous_(currentSession) {
     currentSession = &session;
 }

@@ -5,6 +5,7 @@
 // one session per rebuild and compares it with the one before; a tree built alone
 // has a session of its own whose registrations go nowhere. Internal to the layer.
 
+#include "platform/state/Signal.hpp"
 #include "platform/ui/views/Transition.hpp"
 #include "platform/ui/views/View.hpp"
 
@@ -26,6 +27,10 @@ public:
     /// is `target` (`insertedFrom` is where a transition starts when the key is new).
     virtual double animated(const std::string& key, double target,
                             std::optional<double> insertedFrom) = 0;
+    /// A function that asks the scene to draw again without rebuilding its views (a
+    /// live layer's new frame), callable from any thread; it does nothing once the
+    /// scene is gone.
+    virtual std::function<void()> displayRequester() = 0;
 };
 
 struct LifecycleHandlers {
@@ -42,6 +47,16 @@ struct ChangeRecord {
 struct TimerRecord {
     double interval = 0;
     std::function<void()> tick;
+};
+
+/// A notice listened to while a view is mounted. `subscribe` runs once, when the
+/// registration first appears, with the function that hands a notice's values to the
+/// newest `action` on the main queue; the subscription it returns is dropped when the
+/// registration leaves. `action` may be empty (the subscription acts by itself).
+struct NoticeRecord {
+    using Deliver = std::function<void(std::shared_ptr<const void> values)>;
+    std::function<Subscription(Deliver)> subscribe;
+    std::function<void(const void* values)> action;
 };
 
 /// An element that carries a transition, by key.
@@ -100,6 +115,7 @@ public:
     void addLifecycle(const std::string& key, LifecycleHandlers handlers);
     void addChange(const std::string& key, ChangeRecord record);
     void addTimer(const std::string& key, TimerRecord record);
+    void addNotice(const std::string& key, NoticeRecord record);
     void keepAlive(const std::string& path) { livePaths.insert(path); }
 
     std::shared_ptr<std::vector<View>> retained = std::make_shared<std::vector<View>>();
@@ -107,6 +123,7 @@ public:
     std::vector<std::pair<std::string, LifecycleHandlers>> lifecycle;
     std::map<std::string, ChangeRecord> changes;
     std::map<std::string, TimerRecord> timers;
+    std::map<std::string, NoticeRecord> notices;
     std::vector<RootLayer> rootLayers;
     std::map<std::string, TransitionRecord> transitions;
     std::vector<ObservableObject*> observed;
