@@ -1,0 +1,11 @@
+#include "screen/CameraPreviewView.hpp"
+
+#include "platform/ui/layers/PreviewLayerHost.hpp"
+
+namespace qv {
+
+platform::ui::View CameraPreviewView::body() const {
+    return platform::ui::PreviewLayerHost(previewLayer).testTag("camera preview");
+}
+
+} // namespace qv
