@@ -7,39 +7,38 @@
 
 namespace qv::platform {
 
-namespace {
-
-std::optional<std::filesystem::path> environmentPath(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::filesystem::path(value);
-}
-
-std::filesystem::path home() {
-    return environmentPath("HOME").value_or("/tmp");
-}
-
-} // namespace
-
 AppFolders AppFolders::under(const std::filesystem::path& root) {
     return AppFolders{root, root / "Documents", root / "Photos", std::nullopt};
 }
 
 AppFolders AppFolders::fromEnvironment() {
+    return fromVariables([](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    });
+}
+
+AppFolders AppFolders::fromVariables(
+    const std::function<std::optional<std::string>(const char* name)>& variable) {
+    const auto path = [&variable](const char* name) -> std::optional<std::filesystem::path> {
+        const auto value = variable(name);
+        if (!value || value->empty()) {
+            return std::nullopt;
+        }
+        return std::filesystem::path(*value);
+    };
     AppFolders folders;
-    if (const auto root = environmentPath("QV_HOME")) {
+    if (const auto root = path("QV_HOME")) {
         folders = under(*root);
     } else {
-        const auto configHome = environmentPath("XDG_CONFIG_HOME").value_or(home() / ".config");
-        const auto dataHome =
-            environmentPath("XDG_DATA_HOME").value_or(home() / ".local" / "share");
+        const auto home = path("HOME").value_or("/tmp");
+        const auto configHome = path("XDG_CONFIG_HOME").value_or(home / ".config");
+        const auto dataHome = path("XDG_DATA_HOME").value_or(home / ".local" / "share");
         folders.config = configHome / "quarn-vesil";
         folders.documents = dataHome / "quarn-vesil" / "Documents";
         folders.photos = dataHome / "quarn-vesil" / "Photos";
     }
-    folders.cloudContainer = environmentPath("QV_CLOUD_CONTAINER");
+    folders.cloudContainer = path("QV_CLOUD_CONTAINER");
     return folders;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string>
 
 namespace qv::platform {
 
@@ -24,6 +26,10 @@ struct AppFolders {
 
     // The folders the environment names (read at each call).
     static AppFolders fromEnvironment();
+    // The folders named by `variable`, which gives a variable's value (nothing when unset);
+    // an empty value counts as unset.
+    static AppFolders
+    fromVariables(const std::function<std::optional<std::string>(const char* name)>& variable);
     // The layout under one root, as with QV_HOME=root (tests).
     static AppFolders under(const std::filesystem::path& root);
 

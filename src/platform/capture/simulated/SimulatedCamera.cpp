@@ -6,36 +6,29 @@
 #include "platform/capture/simulated/SimulatedCaptureDevice.hpp"
 #include "platform/console/Console.hpp"
 
-#include <charconv>
-
 namespace qv::platform {
 
 namespace {
 
-constexpr std::string_view synthetic = "synthetic";
-
-std::shared_ptr<const Scene> sceneFor(const std::string& source, const CameraProfile& profile,
+std::shared_ptr<const Scene> sceneFor(const std::string& text, const CameraProfile& profile,
                                       double latitude) {
-    if (source == synthetic || source.starts_with(std::string(synthetic) + ":")) {
-        SyntheticSceneOptions options;
-        options.latitude = latitude;
-        if (source.size() > synthetic.size()) {
-            const std::string_view digits = std::string_view(source).substr(synthetic.size() + 1);
-            std::uint32_t seed = 0;
-            const auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), seed);
-            if (error != std::errc() || end != digits.data() + digits.size()) {
-                print("camera source " + source + ": the seed is not a whole number from 0 to " +
-                      describe(UINT32_MAX) + "; seed 1 applies");
-            } else {
-                options.seed = seed;
-            }
-        }
-        return std::make_shared<SyntheticNightScene>(options);
+    std::string error;
+    std::optional<CameraSource> source = CameraSource::parse(text, error);
+    if (!source) {
+        print(error + "; seed 1 applies");
+        source = CameraSource{};
     }
-    PixelDimensions size =
-        profile.cameras.empty() ? PixelDimensions{} : profile.cameras.front().photoSize;
-    return RecordedFrames::open(source, size);
+    if (source->folder) {
+        PixelDimensions size =
+            profile.cameras.empty() ? PixelDimensions{} : profile.cameras.front().photoSize;
+        return RecordedFrames::open(*source->folder, size);
+    }
+    SyntheticSceneOptions options;
+    options.latitude = latitude;
+    if (source->seed) {
+        options.seed = *source->seed;
+    }
+    return std::make_shared<SyntheticNightScene>(options);
 }
 
 } // namespace
@@ -50,8 +43,7 @@ SimulatedCamera SimulatedCamera::make(const SimulatedCameraOptions& given) {
         print("camera latitude " + describe(latitude) + " is not from -90 to 90; 45 applies");
         latitude = 45;
     }
-    camera.scene_ =
-        sceneFor(options.source.value_or(std::string(synthetic)), camera.profile_, latitude);
+    camera.scene_ = sceneFor(options.source.value_or("synthetic"), camera.profile_, latitude);
     if (!camera.scene_) {
         return camera; // the source has no usable frame: the phone has no camera
     }

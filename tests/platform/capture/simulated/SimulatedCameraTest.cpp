@@ -171,7 +171,7 @@ TEST(SimulatedCamera, ABadSeedIsNamedAndSeedOneApplies) {
     options.source = "synthetic:seven";
     const SimulatedCamera camera = SimulatedCamera::make(options);
     EXPECT_EQ(camera.devices().size(), 3u);
-    EXPECT_NE(console.text().find("synthetic:seven: the seed is not a whole number"),
+    EXPECT_NE(console.text().find("'synthetic:seven': the seed is not a whole number"),
               std::string::npos);
 }
 
