@@ -1,5 +1,6 @@
 // The session, outputs and camera on real threads (for ThreadSanitizer): live frames reach
 // a delegate that is replaced while frames flow, a photo arrives, the session stops.
+#include "Arrivals.hpp"
 #include "platform/capture/CaptureDeviceInMemory.hpp"
 #include "platform/capture/CapturePhotoOutput.hpp"
 #include "platform/capture/CaptureSession.hpp"
@@ -7,31 +8,12 @@
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 
 #include <atomic>
-#include <condition_variable>
 #include <gtest/gtest.h>
-#include <mutex>
 
 namespace qv::platform {
 namespace {
 
-// Counts what arrives and lets the test wait for it, at most a few seconds.
-class Arrivals {
-public:
-    void add() {
-        std::lock_guard guard(mutex_);
-        ++count_;
-        changed_.notify_all();
-    }
-    bool waitFor(int count) {
-        std::unique_lock guard(mutex_);
-        return changed_.wait_for(guard, std::chrono::seconds(5), [&] { return count_ >= count; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
-};
+using qv::testing::Arrivals;
 
 struct FrameCounter : VideoDataOutputSampleBufferDelegate {
     Arrivals arrivals;

@@ -21,7 +21,7 @@
 //   built with; a later, different layer is not swapped in.
 //
 // A tree built alone (no ViewGraph) draws the latest frame but neither listens for frames
-// nor sets the layer's frame.
+// nor sets the layer's frame. A null layer shows nothing and takes no space.
 
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/ui/views/View.hpp"

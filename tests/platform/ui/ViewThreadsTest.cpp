@@ -1,0 +1,66 @@
+// The view layer's cross-thread parts on real threads (for ThreadSanitizer): a preview
+// layer's frames asking for draws from the rendering thread while the scene draws and
+// the window changes its handler, and one picture drawn on two threads at once.
+
+#include "Arrivals.hpp"
+#include "platform/capture/CaptureDeviceInMemory.hpp"
+#include "platform/capture/CaptureSession.hpp"
+#include "platform/ui/drawing/ImageBitmaps.hpp"
+#include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/ui/layers/PreviewLayerHost.hpp"
+#include "platform/ui/views/Views.hpp"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace qv::platform::ui {
+namespace {
+
+using qv::testing::Arrivals;
+
+TEST(ViewThreads, LayerFramesAskForDrawsWhileTheSceneDrawsAndTheHandlerChanges) {
+    CaptureDeviceState small;
+    small.activeFormat.previewDimensions = {80, 60};
+    small.formats = {small.activeFormat};
+    auto session = std::make_shared<CaptureSession>();
+    session->addInput(CaptureDeviceInput::make(std::make_shared<InMemoryCaptureDevice>(small)));
+    auto layer = CaptureVideoPreviewLayer::make(session);
+    layer->setFrame({0, 0, 60, 80});
+    SceneOptions options;
+    options.size = {60, 80};
+    options.scale = 1;
+    ViewGraph graph([&] { return PreviewLayerHost(layer); }, options);
+    Arrivals first, second;
+    graph.setDisplayHandler([&] { first.add(); });
+    graph.update();
+    session->startRunning();
+
+    std::vector<std::uint32_t> pixels(60 * 80);
+    ASSERT_TRUE(first.waitFor(3));
+    for (int i = 0; i < 5; ++i) {
+        graph.renderInto(pixels.data(), 60, 80, 60 * 4);
+    }
+    graph.setDisplayHandler([&] { second.add(); });
+    ASSERT_TRUE(second.waitFor(3));
+    graph.renderInto(pixels.data(), 60, 80, 60 * 4);
+    EXPECT_NE(pixels[40 * 60 + 30] & 0xffffffu, 0u) << "a frame of the camera";
+    graph.setDisplayHandler(nullptr);
+    session->stopRunning();
+}
+
+TEST(ViewThreads, OnePictureDrawnOnTwoThreadsIsConvertedOnce) {
+    auto picture = std::make_shared<const RgbaImage>(400, 300, 16, ColorSpace::displayP3);
+    const auto draw = [&] {
+        SceneOptions options;
+        options.size = {100, 75};
+        options.scale = 1;
+        ViewTree(Image(picture).resizable(), options).render();
+    };
+    std::thread other(draw);
+    draw();
+    other.join();
+    EXPECT_EQ(bitmapOf(picture).pixels(), bitmapOf(picture).pixels());
+}
+
+} // namespace
+} // namespace qv::platform::ui
