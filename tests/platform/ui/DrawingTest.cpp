@@ -282,7 +282,7 @@ TEST(NonFiniteValues, ANaNSizeTakesNoSpaceAndAZeroScaleDrawsNothing) {
     const View square = Rectangle().fill(Color::white()).frame(20, 20);
     LogSink previous = setLogSink([](const std::string&) {});
     ViewTree t(
-        HStack({Rectangle().fill(Color::white()).frame(nan, 20), square, square.scaleEffect(0)},
+        HStack({Rectangle().fill(Color::white()).frame(nan, 20), square.scaleEffect(0), square},
                VerticalAlignment::top, 0),
         scene(60, 20, 1));
     const RenderedImage img = t.render();
@@ -290,7 +290,8 @@ TEST(NonFiniteValues, ANaNSizeTakesNoSpaceAndAZeroScaleDrawsNothing) {
     const auto frames = t.findAll(Query::kind("Shape"));
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0]->frame().width, 0);
-    EXPECT_EQ(litPixels(img, {0, 0, 60, 20}, 1), 400) << "only the plain square";
+    EXPECT_EQ(litPixels(img, {0, 0, 60, 20}, 1), 400) << "only the plain square, drawn last";
+    EXPECT_EQ(litPixels(img, {30, 0, 20, 20}, 1), 400); // the stack of 40 is centred
 }
 
 TEST(Gallery, PageShowsEverySymbolAndWritesAPng) {
