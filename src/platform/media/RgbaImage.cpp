@@ -2,6 +2,12 @@
 
 namespace qv::platform {
 
+bool swapsSides(ImageOrientation orientation) {
+    return orientation == ImageOrientation::leftMirrored ||
+           orientation == ImageOrientation::right ||
+           orientation == ImageOrientation::rightMirrored || orientation == ImageOrientation::left;
+}
+
 RgbaImage::RgbaImage(std::size_t width, std::size_t height, int bitsPerChannel, ColorSpace space)
     : colorSpace(space) {
     if (width == 0 || height == 0 || (bitsPerChannel != 8 && bitsPerChannel != 16)) {

@@ -20,6 +20,10 @@ enum class ImageOrientation : std::uint8_t {
     left = 8,
 };
 
+// Whether the orientation turns the picture a quarter (its upright width is the stored
+// height).
+bool swapsSides(ImageOrientation orientation);
+
 // The colour space an image's values are in. linearSRGB has the sRGB
 // primaries and white point with a linear transfer curve.
 enum class ColorSpace : std::uint8_t { sRGB, displayP3, linearSRGB };

@@ -14,4 +14,9 @@ const std::string& appVersion() {
     return version;
 }
 
+const std::string& siteAddress() {
+    static const std::string address = QV_SITE_ADDRESS_TEXT;
+    return address;
+}
+
 } // namespace qv::platform

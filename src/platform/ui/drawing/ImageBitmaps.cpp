@@ -48,12 +48,6 @@ std::uint32_t premultiplied(const std::uint8_t* rgba) {
 
 } // namespace
 
-bool swapsSides(ImageOrientation orientation) {
-    return orientation == ImageOrientation::leftMirrored ||
-           orientation == ImageOrientation::right ||
-           orientation == ImageOrientation::rightMirrored || orientation == ImageOrientation::left;
-}
-
 Bitmap bitmapFromImage(const RgbaImage& image) {
     if (image.empty()) {
         return {};

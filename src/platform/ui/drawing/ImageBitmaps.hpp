@@ -21,8 +21,4 @@ Bitmap bitmapFromImage(const RgbaImage& image);
 /// once. Any thread.
 Bitmap bitmapOf(const std::shared_ptr<const RgbaImage>& image);
 
-/// Whether the orientation turns the picture a quarter (its upright width is the
-/// stored height).
-bool swapsSides(ImageOrientation orientation);
-
 } // namespace qv::platform::ui
