@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
     const auto installation = platform::CaptureDeviceDiscovery::install(simulated.devices());
     const auto camera = CameraManager::make();
     runMainQueue(1.5);
+    if (!camera->isCameraAuthorized.get()) {
+        platform::print("Camera access is not granted; QV_PERMISSIONS=camera=authorized,"
+                        "photos=authorized presets it for a run");
+    }
     printState(*camera);
     for (std::size_t i = 1; i < camera->availableCameras().size(); ++i) {
         camera->switchCamera();

@@ -1,5 +1,6 @@
 #include "camera/CameraManager.hpp"
 
+#include "camera/PageOpeners.hpp"
 #include "model/AppVersion.hpp"
 #include "model/ValueSeries.hpp"
 #include "platform/console/Console.hpp"
@@ -80,17 +81,19 @@ void CameraManager::installObservers() {
 }
 
 void CameraManager::startUp() {
-    isCameraAuthorized = cameraAccessGranted();
-    isPhotoLibraryAuthorized = photoLibraryAccessGranted();
-    checkLocationAuthorization();
+    access_.start();
+    overlays_.start();
+    isCameraAuthorized = access_.cameraAccessGranted();
+    isPhotoLibraryAuthorized = access_.photoLibraryAccessGranted();
+    access_.checkLocationAuthorization();
     startAccelerometerUpdates();
     showWhatsNewView = !isSameVersionAsLastLaunch();
     if (isCameraAuthorized.get()) {
         configureSession();
     }
     if (isPhotoLibraryAuthorized.get()) {
-        checkPhotoLibraryAuthorization();
-        loadLibraryThumbnail();
+        access_.checkPhotoLibraryAuthorization();
+        access_.loadLibraryThumbnail();
     }
     setupVolumeShutter();
 }
@@ -100,24 +103,6 @@ void CameraManager::volumeShutterChanged() {
     platform::print(std::string("Volume Shutter setting changed to ") +
                     (settings.useVolumeShutter.get() ? "true" : "false"));
 }
-
-bool CameraManager::cameraAccessGranted() const {
-    return true;
-}
-
-bool CameraManager::photoLibraryAccessGranted() const {
-    return true;
-}
-
-void CameraManager::checkLocationAuthorization() {}
-
-void CameraManager::startAccelerometerUpdates() {}
-
-void CameraManager::checkPhotoLibraryAuthorization() {}
-
-void CameraManager::loadLibraryThumbnail() {}
-
-void CameraManager::resumeLiveFrames() {}
 
 std::function<void()> CameraManager::whileAlive(std::function<void(CameraManager&)> work) {
     return [weak = weak_from_this(), work = std::move(work)] {
@@ -190,7 +175,23 @@ double CameraManager::previewImageFitScale() const {
     if (!image || !width || image->empty() || !(image->scale > 0)) {
         return 1.0;
     }
-    return *width / (double(image->width()) / image->scale);
+    // The width as shown: the live frame stands upright (turned a quarter), so its width in
+    // points is its stored height.
+    const std::size_t shownWidth =
+        platform::swapsSides(image->orientation) ? image->height() : image->width();
+    return *width / (double(shownWidth) / image->scale);
+}
+
+double CameraManager::levelAngle() const {
+    using platform::DeviceOrientation;
+    const DeviceOrientation orientation = deviceOrientation.get();
+    const bool upright = orientation == DeviceOrientation::portrait ||
+                         orientation == DeviceOrientation::portraitUpsideDown;
+    double degrees = (upright ? angleYZ.get() : angleXZ.get()).degrees();
+    if (degrees < 0) {
+        degrees += 180;
+    }
+    return 90 - degrees;
 }
 
 std::optional<SeriesPosition> CameraManager::seriesPosition() const {
@@ -351,6 +352,86 @@ void CameraManager::saveResult(std::optional<platform::imaging::FileData> data,
                                      self->showMessage(*banner, runbanner::bannerSeconds);
                                  }
                              });
+}
+
+void CameraManager::requestCameraAccess() {
+    access_.requestCameraAccess();
+}
+
+void CameraManager::requestPhotoLibraryAccess() {
+    access_.requestPhotoLibraryAccess();
+}
+
+void CameraManager::requestLocationAccess() {
+    access_.requestLocationAccess();
+}
+
+void CameraManager::toggleGrid() {
+    overlays_.toggleGrid();
+}
+
+void CameraManager::toggleSpiritLevel() {
+    overlays_.toggleSpiritLevel();
+}
+
+void CameraManager::toggleHistogram() {
+    overlays_.toggleHistogram();
+}
+
+void CameraManager::toggleMagnifier() {
+    overlays_.toggleMagnifier();
+}
+
+void CameraManager::cycleGridOverlay() {
+    overlays_.cycleGridOverlay();
+}
+
+void CameraManager::startAccelerometerUpdates() {
+    motion_.startAccelerometerUpdates();
+}
+
+void CameraManager::emptySmoothedAcceleration() {
+    motion_.emptySmoothedAcceleration();
+}
+
+void CameraManager::decreaseDuration() {
+    steppers_.decreaseDuration();
+}
+
+void CameraManager::increaseDuration() {
+    steppers_.increaseDuration();
+}
+
+void CameraManager::decreaseInterimInterval() {
+    steppers_.decreaseInterimInterval();
+}
+
+void CameraManager::increaseInterimInterval() {
+    steppers_.increaseInterimInterval();
+}
+
+void CameraManager::toggleSaveLocationData() {
+    steppers_.toggleSaveLocationData();
+}
+
+void CameraManager::openSettingsPage() {
+    qv::openSettingsPage();
+}
+
+void CameraManager::openPrivacyPolicy() {
+    qv::openPrivacyPolicy();
+}
+
+void CameraManager::openTermsOfUse() {
+    qv::openTermsOfUse();
+}
+
+void CameraManager::openWebPage(const std::string& address) {
+    qv::openWebPage(address);
+}
+
+void CameraManager::resumeLiveFrames() {
+    overlays_.resumeLiveFrames();
 }
 
 } // namespace qv

@@ -1,21 +1,27 @@
 #pragma once
 
+#include "camera/CameraAccess.hpp"
 #include "camera/CameraDevices.hpp"
 #include "camera/CameraSettings.hpp"
 #include "camera/CaptureLoop.hpp"
 #include "camera/DeviceCommands.hpp"
 #include "camera/ExposureLock.hpp"
 #include "camera/ExposureSelection.hpp"
+#include "camera/LiveOverlays.hpp"
+#include "camera/MotionLevel.hpp"
 #include "camera/PhotoLibraryManager.hpp"
 #include "camera/PreviewImageModel.hpp"
 #include "camera/SequenceRun.hpp"
 #include "camera/SequenceStart.hpp"
+#include "camera/SequenceSteppers.hpp"
 #include "camera/VolumeShutter.hpp"
 #include "engine/ExposureSequence.hpp"
 #include "model/ActiveOverlayViews.hpp"
+#include "model/Angle.hpp"
 #include "model/Enumerations.hpp"
 #include "model/ExposureLimits.hpp"
 #include "model/ExposureSettings.hpp"
+#include "model/GridOverlayType.hpp"
 #include "model/Histogram.hpp"
 #include "platform/capture/CaptureDevice.hpp"
 #include "platform/capture/CapturePhotoOutput.hpp"
@@ -23,15 +29,19 @@
 #include "platform/capture/CaptureVideoDataOutput.hpp"
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/imaging/ImagingResult.hpp"
 #include "platform/media/RgbaImage.hpp"
 #include "platform/permissions/Permissions.hpp"
+#include "platform/photos/ImageManager.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/sensors/Device.hpp"
 #include "platform/sensors/LocationManager.hpp"
+#include "platform/sensors/MotionManager.hpp"
 #include "platform/state/ObservableObject.hpp"
 #include "platform/state/Published.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/UserDefaults.hpp"
+#include "platform/system/Application.hpp"
 
 #include <array>
 #include <cstdint>
@@ -39,6 +49,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace qv {
@@ -57,6 +68,8 @@ struct CameraServices {
     platform::LocationOptions location = {}; // the configured fix (the command line's)
     // Where the picture merged so far is shown while a run shoots.
     std::shared_ptr<PreviewImageModel> previewImageModel = PreviewImageModel::shared();
+    // The main screen's width in pixels, for the live frames' scale.
+    platform::Application& application = platform::Application::shared();
 };
 
 // The one camera controller of the app: it owns the cameras and the capture work around
@@ -69,7 +82,10 @@ struct CameraServices {
 // and the run: SequenceRun (release, abort, the run on the main queue, finish, series),
 // SequenceStart (the plan and start of a run), ExposureLock (focus and exposure frozen for a
 // run), CaptureLoop (photos, merges, intermediates and results on "PhotoSession"),
-// VolumeShutter (the volume keys); PhotoLibraryManager saves the results (docs/camera.md).
+// VolumeShutter (the volume keys); PhotoLibraryManager saves the results; and around them
+// CameraAccess (permissions, location, the library's thumbnail), LiveOverlays (overlay
+// switches and live frames), MotionLevel (accelerometer and spirit level), SequenceSteppers
+// (the settings' steppers and location switch) (docs/camera.md).
 //
 // Threads: published state and settings are written on the main queue, where the screens
 // read them and call the operations; observers run there too. Other queues read published
@@ -174,6 +190,12 @@ public:
     Published<std::optional<double>> previewImageScale{*this, std::nullopt};
     Published<std::optional<double>> screenWidth{*this, std::nullopt};
     Published<std::optional<Histogram>> histogram{*this, std::nullopt};
+    Published<GridOverlayType> gridOverlayType{*this, GridOverlayType::rectangular(3, 3)};
+
+    // The spirit level: tilts from the averaged accelerometer samples (MotionLevel).
+    Published<Angle> angleXY{*this, {}};
+    Published<Angle> angleYZ{*this, {}};
+    Published<Angle> angleXZ{*this, {}};
 
     // Computed values (main queue)
     // "1x", "2x", "0.5x", or the telephoto camera's own zoom ("2.5x", "3x", "5x").
@@ -193,6 +215,9 @@ public:
     // A shutter press does nothing now: the camera is starting, not allowed, missing or
     // being changed, or there is no active camera (a run could never end without one).
     bool ignoresShutterPress() const;
+    // The spirit level's forward tilt in degrees, 0 upright: from angleYZ in portrait (either
+    // way up), else from angleXZ.
+    double levelAngle() const;
 
     // The chosen exposure and series wait, from the selector positions (ExposureSelection).
     // Safe from any thread; a position outside its list is corrected on the main queue.
@@ -249,6 +274,42 @@ public:
     // Disarms the volume keys whatever the setting (the app goes to the background).
     void disableVolumeShutter();
 
+    // Access (CameraAccess): camera and Photos from the access screen, the location from the
+    // location switch. A refused service opens the app's settings page instead.
+    void requestCameraAccess();
+    void requestPhotoLibraryAccess();
+    void requestLocationAccess();
+
+    // Overlays (LiveOverlays): each switch turns its overlay on alone, or off; a long press
+    // on the grid button cycles the grid.
+    void toggleGrid();
+    void toggleSpiritLevel();
+    void toggleHistogram();
+    void toggleMagnifier();
+    void cycleGridOverlay();
+
+    // Motion (MotionLevel): (re)starts the accelerometer, e.g. when the app becomes active;
+    // it stops at the first sample that finds the spirit level off. Any thread.
+    void startAccelerometerUpdates();
+    // Forgets the averaged samples (the app going to the background). Any thread.
+    void emptySmoothedAcceleration();
+    // The app stops the updates when the camera screen goes.
+    platform::MotionManager& motionManager() { return motion_.motionManager(); }
+
+    // Settings screen (SequenceSteppers): one step of the run length or the interval of
+    // intermediate saves, and the "Save GPS data" switch.
+    void decreaseDuration();
+    void increaseDuration();
+    void decreaseInterimInterval();
+    void increaseInterimInterval();
+    void toggleSaveLocationData();
+
+    // Pages outside the app (PageOpeners.hpp).
+    void openSettingsPage();
+    void openPrivacyPolicy();
+    void openTermsOfUse();
+    void openWebPage(const std::string& address);
+
     // The queues of the capture work.
     const std::shared_ptr<platform::DispatchQueue>& sessionQueue() const { return sessionQueue_; }
     const std::shared_ptr<platform::DispatchQueue>& backgroundQueue() const {
@@ -259,14 +320,18 @@ public:
     }
 
 private:
+    friend class CameraAccess;
     friend class CameraDevices;
     friend class CaptureLoop;
     friend class DeviceCommands;
     friend class ExposureLock;
     friend class ExposureSelection;
+    friend class LiveOverlays;
+    friend class MotionLevel;
     friend class RunPhotoDelegate;
     friend class SequenceRun;
     friend class SequenceStart;
+    friend class SequenceSteppers;
     friend class VolumeShutter;
 
     explicit CameraManager(CameraServices services);
@@ -280,16 +345,22 @@ private:
     void onMain(std::function<void(CameraManager&)> work);
     platform::CancelToken onMainAfter(double seconds, std::function<void(CameraManager&)> work);
     void onSession(std::function<void(CameraManager&)> work);
+    // A handler for a platform callback on any thread: it queues `work` with the callback's
+    // arguments on the main queue, where it runs only while the controller still exists.
+    template <typename... Args>
+    std::function<void(Args...)>
+    onMainWith(std::type_identity_t<std::function<void(CameraManager&, Args...)>> work) {
+        return [weak = weak_from_this(), work = std::move(work)](Args... args) {
+            platform::DispatchQueue::main().async([weak, work, args...] {
+                if (const auto self = weak.lock()) {
+                    work(*self, args...);
+                }
+            });
+        };
+    }
 
-    // Seams of the rooms still to come, called by start-up: they do nothing until those
-    // land, and camera and Photos access count as granted meanwhile.
-    bool cameraAccessGranted() const;       // permissions
-    bool photoLibraryAccessGranted() const; // permissions
-    void checkLocationAuthorization();      // location
-    void startAccelerometerUpdates();       // motion and spirit level
-    void checkPhotoLibraryAuthorization();  // photo library
-    void loadLibraryThumbnail();            // photo library
-    void resumeLiveFrames();                // live frames, after a run
+    // Live frames come back after a run, whatever overlay is on (LiveOverlays).
+    void resumeLiveFrames();
 
     // Hands a result to the library writer; a failed save shows its banner.
     void saveResult(std::optional<platform::imaging::FileData> data, SupportedImageFormat format,
@@ -299,6 +370,8 @@ private:
     }
 
     CameraServices services_;
+    // The library's pictures for display: the thumbnail and the newest picture.
+    platform::ImageManager imageManager_{services_.photoLibrary};
     std::shared_ptr<platform::DispatchQueue> sessionQueue_;
     std::shared_ptr<platform::DispatchQueue> backgroundQueue_;
     std::shared_ptr<platform::DispatchQueue> videoDataQueue_;
@@ -310,6 +383,10 @@ private:
     ExposureLock exposureLock_{*this};
     CaptureLoop captureLoop_{*this};
     VolumeShutter volumeShutter_{*this};
+    CameraAccess access_{*this};
+    LiveOverlays overlays_{*this};
+    MotionLevel motion_{*this, services_.device};
+    SequenceSteppers steppers_{*this};
 };
 
 } // namespace qv

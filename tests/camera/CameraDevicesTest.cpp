@@ -236,6 +236,9 @@ TEST_F(CameraDevicesTest, InManualExposureOnlyLargeOffsetJumpsRefreshTheExposure
 TEST_F(CameraDevicesTest, TheOrientationIsPublishedUnlessUnknown) {
     install({wideCamera()});
     start();
+    // Start-up leaves the orientation unknown until the first accelerometer sample.
+    EXPECT_EQ(camera->deviceOrientation.get(), platform::DeviceOrientation::unknown);
+    dispatch.runFor(platform::Seconds(0.02));
     EXPECT_EQ(camera->deviceOrientation.get(), platform::DeviceOrientation::portrait);
     phone.setOrientation(platform::DeviceOrientation::faceUp);
     camera->updateDeviceOrientation();

@@ -16,7 +16,7 @@ class ControllerStateTest : public CameraTest {};
 
 TEST_F(ControllerStateTest, AFirstLaunchReadsTheDefaultsWritesNothingAndStartsInStarting) {
     install({wideCamera()});
-    camera = CameraManager::make({settingsStore->store(), phone});
+    camera = CameraManager::make(services());
     EXPECT_EQ(camera->cameraState.get(), CameraState::starting);
     const auto& settings = camera->settings;
     EXPECT_EQ(settings.shutterReleaseDelay.get(), Delay::five);
@@ -126,7 +126,7 @@ TEST_F(ControllerStateTest, WithoutACameraTheStateIsNoRAWCameraAndNothingSwitche
 
 TEST_F(ControllerStateTest, AShutterPressIsIgnoredWhileTheCameraCannotShoot) {
     install({wideCamera()});
-    camera = CameraManager::make({settingsStore->store(), phone});
+    camera = CameraManager::make(services());
     EXPECT_TRUE(camera->ignoresShutterPress()); // starting
     pump();
     EXPECT_FALSE(camera->ignoresShutterPress());

@@ -63,7 +63,7 @@ TEST_F(ControllerThreadsTest, PublishedStateIsWrittenOnTheMainQueueOnly) {
     int offMainWrites = 0;
     platform::setOffMainWriteHandler([&] { ++offMainWrites; });
     install({wideCamera(), teleCamera(), ultraWideCamera()});
-    camera = CameraManager::make({settingsStore->store(), phone});
+    camera = CameraManager::make(services());
     runScript(*camera, *cameras[0], [&] { dispatch.runFor(platform::Seconds(0.5)); });
     platform::setOffMainWriteHandler({});
     EXPECT_EQ(offMainWrites, 0);
@@ -76,18 +76,11 @@ TEST_F(ControllerThreadsTest, PublishedStateIsWrittenOnTheMainQueueOnly) {
 // The same on real threads: the main queue drained by this thread, the camera's and the
 // controller's queues on their own.
 TEST(ControllerOnRealThreads, PublishedStateIsWrittenOnTheMainQueueOnly) {
-    char pattern[] = "/tmp/qv-camera-threads-XXXXXX";
-    const std::filesystem::path home = ::mkdtemp(pattern);
-    std::atomic<int> offMainWrites{0};
-    platform::setOffMainWriteHandler([&] { ++offMainWrites; });
+    const auto wide = wideCamera();
+    const auto tele = teleCamera();
+    ControllerOnRealThreadsHarness harness({wide, tele});
+    auto& camera = harness.camera;
     {
-        platform::StandardDefaultsOverride settings(
-            std::make_unique<platform::UserDefaults>(home / "settings.json"));
-        platform::Device phone;
-        const auto wide = wideCamera();
-        const auto tele = teleCamera();
-        auto installation = platform::CaptureDeviceDiscovery::install({wide, tele});
-        auto camera = CameraManager::make({settings.store(), phone});
         // Drains the main queue until it has stayed empty for a few milliseconds.
         const auto settle = [&] {
             int quiet = 0;
@@ -110,9 +103,7 @@ TEST(ControllerOnRealThreads, PublishedStateIsWrittenOnTheMainQueueOnly) {
         camera.reset();
         settle();
     }
-    platform::setOffMainWriteHandler({});
-    EXPECT_EQ(offMainWrites.load(), 0);
-    std::filesystem::remove_all(home);
+    EXPECT_EQ(harness.offMainWrites.load(), 0);
 }
 
 } // namespace
