@@ -325,8 +325,7 @@ void CameraManager::ensurePreviewLayer() {
 
 void CameraManager::saveLastLaunchedVersion() {
     showWhatsNewView = false;
-    // Where isSameVersionAsLastLaunch() reads it at the next launch.
-    platform::UserDefaults::standard().set(lastLaunchedVersionKey, platform::appVersion());
+    recordLaunchedVersion();
 }
 
 void CameraManager::setManualExposure() {

@@ -34,20 +34,6 @@ std::size_t clampedPosition(std::int64_t index, const Table& table) {
     return std::size_t(std::clamp<std::int64_t>(index, 0, std::int64_t(table.size()) - 1));
 }
 
-const char* modeName(SequenceMode mode) {
-    switch (mode) {
-    case SequenceMode::frameAveraging:
-        return "Frame Averaging";
-    case SequenceMode::lightTrails:
-        return "Light Trails";
-    case SequenceMode::starTrails:
-        return "Star Trails";
-    case SequenceMode::nightMode:
-        return "Night Mode";
-    }
-    return "";
-}
-
 // The mode the stepper goes to; nullopt for a direction it does not know.
 std::optional<SequenceMode> steppedMode(SequenceMode mode, int direction) {
     using enum SequenceMode;
@@ -262,7 +248,7 @@ void ExposureSelection::switchSequenceMode(int direction) {
         }
     }
     const SequenceMode mode = camera.sequenceMode.get();
-    const std::string name = modeName(mode);
+    const std::string name(displayName(mode));
     camera.showMessage(mode == SequenceMode::nightMode ? name : name + " Mode", 1.5);
     if (mode == SequenceMode::starTrails) {
         camera.commands_.applyStarSettings();

@@ -55,10 +55,21 @@ void PhotoLibraryManager::save(std::optional<FileData> data, SupportedImageForma
     if (!data) {
         return;
     }
+    pending_->fetch_add(1);
+    SaveCompletion counted = [pending = pending_, done = std::move(done)](const SaveReport& r) {
+        if (done) {
+            done(r);
+        }
+        pending->fetch_sub(1);
+    };
     queue_->async([this, data = std::move(*data), format, index, suffix = std::move(suffix),
-                   done = std::move(done)]() mutable {
-        store(std::move(data), format, index, suffix, done);
+                   counted = std::move(counted)]() mutable {
+        store(std::move(data), format, index, suffix, counted);
     });
+}
+
+std::size_t PhotoLibraryManager::pendingSaves() const {
+    return pending_->load();
 }
 
 void PhotoLibraryManager::fetchAllPhotos() {

@@ -10,6 +10,8 @@
 #include "platform/store/StoredSetting.hpp"
 #include "platform/store/UserDefaults.hpp"
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -77,6 +79,10 @@ public:
     void save(std::optional<platform::imaging::FileData> data, SupportedImageFormat format,
               int index, std::optional<std::string> suffix, SaveCompletion done = {});
 
+    // Saves asked for whose outcome has not come yet (the app waits for them before it
+    // ends). Any thread.
+    std::size_t pendingSaves() const;
+
     // allPhotos = every asset of the library, newest first. Main queue.
     void fetchAllPhotos();
 
@@ -92,6 +98,10 @@ private:
     platform::PhotoLibrary& library_;
     // Resolved at every save, so a folder removed meanwhile is made again.
     platform::AppFolders folders_;
+    // Counted up by save() and down after its completion, which may run on the library's
+    // queue after the writer is gone: shared with those completions.
+    std::shared_ptr<std::atomic<std::size_t>> pending_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
     // Declared last so it goes first: no block of it runs once the writer is being destroyed.
     std::unique_ptr<platform::DispatchQueue> queue_;
 };

@@ -38,6 +38,24 @@ View grid(const SelectorFrame& frame, const ScrollViewProxy& proxy) {
 
 } // namespace
 
+std::function<void()> SelectorFrame::choice(std::function<void()> choose,
+                                            platform::Binding<bool> isShowing, bool autoDismiss) {
+    return [choose = std::move(choose), isShowing = std::move(isShowing), autoDismiss] {
+        platform::withAnimation([&] {
+            choose();
+            if (autoDismiss) {
+                isShowing.set(false);
+            }
+        });
+    };
+}
+
+std::function<void()> SelectorFrame::closing(platform::Binding<bool> isShowing) {
+    return [isShowing = std::move(isShowing)] {
+        platform::withAnimation([&] { isShowing.set(false); });
+    };
+}
+
 bool SelectorFrame::isQuarterTurn(double radians) {
     const double degrees = radians * 57.29577951308232;
     return degrees == 90 || degrees == 270 || degrees == -90 || degrees == -270;

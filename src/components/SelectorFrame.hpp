@@ -11,6 +11,7 @@
 // stays where it was left.
 
 #include "components/SelectorHeader.hpp"
+#include "platform/state/Binding.hpp"
 #include "platform/ui/views/View.hpp"
 
 #include <functional>
@@ -33,6 +34,13 @@ struct SelectorFrame {
     std::vector<Cell> cells;
     std::string selectedKey;         // a key no cell has scrolls nothing
     platform::ui::View body() const; // the framed stack is tagged "selector"
+
+    /// What a tap on a cell does: `choose` writes the choice and, with `autoDismiss`, the
+    /// selector closes, both within the default animation.
+    static std::function<void()> choice(std::function<void()> choose,
+                                        platform::Binding<bool> isShowing, bool autoDismiss);
+    /// What the header's close symbol does: the selector closes within the default animation.
+    static std::function<void()> closing(platform::Binding<bool> isShowing);
 
     /// Whether `radians` turns the selector a quarter: 90, 270, -90 or -270 degrees,
     /// compared exactly (a half turn is no quarter turn).

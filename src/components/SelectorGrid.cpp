@@ -2,7 +2,6 @@
 
 #include "components/SelectorCell.hpp"
 #include "components/SelectorFrame.hpp"
-#include "platform/state/Transaction.hpp"
 
 #include <algorithm>
 
@@ -45,27 +44,15 @@ View SelectorGrid::body() const {
         cells.push_back({key, SelectorBlankCell{"selector blank " + std::to_string(n)}});
     }
     for (int i : validIndices) {
-        auto select = [shows, index, dismisses, i] {
-            platform::withAnimation([&] {
-                index.set(i);
-                if (dismisses) {
-                    shows.set(false);
-                }
-            });
-        };
+        auto select = SelectorFrame::choice([index, i] { index.set(i); }, shows, dismisses);
         cells.push_back(
             {std::to_string(i),
              SelectorItemCell{dataArray[static_cast<std::size_t>(i)].displayString(), i == selected,
                               select, "selector item " + std::to_string(i)}});
     }
-    auto close = [shows] { platform::withAnimation([&] { shows.set(false); }); };
-    return SelectorFrame{title,
-                         autoDismiss,
-                         close,
-                         viewRotation,
-                         numberOfColumns,
-                         std::move(cells),
-                         std::to_string(selected)};
+    return SelectorFrame{
+        title,           autoDismiss,      SelectorFrame::closing(shows), viewRotation,
+        numberOfColumns, std::move(cells), std::to_string(selected)};
 }
 
 } // namespace qv

@@ -8,7 +8,8 @@ using namespace platform::ui;
 
 View SelectorHeader::body() const {
     const std::string shown = title;
-    return HStack({If(!shown.empty(), [&] { return Text(shown); }), Spacer(),
+    // The title is served before the spacer, so it keeps one line while it fits.
+    return HStack({If(!shown.empty(), [&] { return Text(shown).layoutPriority(1); }), Spacer(),
                    Image::system("x.circle")
                        .foregroundStyle(ShapeStyle::secondary())
                        .onTapGesture(close)})

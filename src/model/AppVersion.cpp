@@ -10,4 +10,8 @@ bool isSameVersionAsLastLaunch() {
            platform::appVersion();
 }
 
+void recordLaunchedVersion() {
+    platform::UserDefaults::standard().set(lastLaunchedVersionKey, platform::appVersion());
+}
+
 } // namespace qv

@@ -11,4 +11,8 @@ inline constexpr const char* lastLaunchedVersionKey = "lastLaunchedVersion";
 // Only reads.
 bool isSameVersionAsLastLaunch();
 
+// Stores this app's version under "lastLaunchedVersion" in the standard user defaults, so
+// the what's-new notice of this version is not due at the next launch.
+void recordLaunchedVersion();
+
 } // namespace qv

@@ -22,6 +22,20 @@ std::string_view abbreviation(SequenceMode mode) {
     return "FA";
 }
 
+std::string_view displayName(SequenceMode mode) {
+    switch (mode) {
+    case SequenceMode::frameAveraging:
+        return "Frame Averaging";
+    case SequenceMode::lightTrails:
+        return "Light Trails";
+    case SequenceMode::starTrails:
+        return "Star Trails";
+    case SequenceMode::nightMode:
+        return "Night Mode";
+    }
+    return "Frame Averaging";
+}
+
 std::string_view rawValue(SupportedImageFormat format) {
     switch (format) {
     case SupportedImageFormat::RAW:

@@ -27,6 +27,9 @@ constexpr std::int64_t rawValue(SequenceMode mode) {
 std::optional<SequenceMode> sequenceModeFromRawValue(std::int64_t raw);
 // The mode's two-letter name on the camera screen: "FA", "LT", "ST", "NM".
 std::string_view abbreviation(SequenceMode mode);
+// The mode's name as the mode selector and the messages show it: "Frame Averaging",
+// "Light Trails", "Star Trails", "Night Mode".
+std::string_view displayName(SequenceMode mode);
 
 // The state of the camera controller, published for the screens.
 enum class CameraState {

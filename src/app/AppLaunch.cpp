@@ -1,0 +1,104 @@
+#include "app/AppLaunch.hpp"
+
+#include "app/AppQuit.hpp"
+#include "platform/capture/CaptureDeviceDiscovery.hpp"
+#include "platform/capture/simulated/SimulatedCamera.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/dispatch/MainLoop.hpp"
+#include "platform/sensors/ConfiguredLocation.hpp"
+#include "platform/system/OptionValue.hpp"
+#include "platform/system/QuitSignals.hpp"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace qv {
+
+namespace {
+
+using platform::window::WindowHost;
+using platform::window::WindowScene;
+
+void runDueWorkAndSleep() {
+    platform::MainLoop::runDueWork();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The simulated camera's sky turns about the pole of the configured location, when one is
+// given (flag or variable) and readable; LocationManager reports a bad one itself.
+platform::SimulatedCameraOptions cameraOptions(const LaunchOptions& options) {
+    platform::SimulatedCameraOptions camera = options.camera;
+    const auto given =
+        platform::optionOrEnvironment(options.location.location, "--location", "QV_LOCATION");
+    std::string ignored;
+    if (given) {
+        if (const auto fix = platform::ConfiguredLocation::parse(given->text, ignored)) {
+            camera.latitude = fix->coordinate.latitude;
+        }
+    }
+    return camera;
+}
+
+int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
+    // The window a signal asks to close: set and cleared on the main queue, where the
+    // signal's request runs.
+    const auto quitTarget = std::make_shared<WindowHost*>(nullptr);
+    std::unique_ptr<platform::QuitSignals> signals;
+    if (hooks.watchesSignals) {
+        std::string error;
+        signals = platform::QuitSignals::watch(
+            [quitTarget](int) {
+                platform::DispatchQueue::main().async([quitTarget] {
+                    if (*quitTarget != nullptr) {
+                        (*quitTarget)->quit();
+                    }
+                });
+            },
+            error);
+        if (!signals) {
+            std::cerr << "quarn-vesil: " << error << std::endl;
+        }
+    }
+    platform::Permissions::configure(options.permissions);
+
+    std::string error;
+    const auto host = WindowHost::open(platform::window::WindowOptions{}, error);
+    if (!host) {
+        std::cerr << "quarn-vesil: " << error << std::endl;
+        return kExitNoDisplay;
+    }
+    *quitTarget = host.get();
+    const auto simulated = platform::SimulatedCamera::make(cameraOptions(options));
+    const auto installation = platform::CaptureDeviceDiscovery::install(simulated.devices());
+    CameraServices services;
+    services.location = options.location;
+    {
+        Quarn_Vesil app(services);
+        WindowScene scene(*host, [&app] { return app.body(); });
+        AppSession session{*host, scene, app};
+        if (hooks.runWindow) {
+            hooks.runWindow(session);
+        } else {
+            host->run();
+        }
+        quitApp(app, scene.graph(), hooks.waitTurn ? hooks.waitTurn : runDueWorkAndSleep);
+    }
+    *quitTarget = nullptr;
+    return 0;
+}
+
+} // namespace
+
+int launchQuarnVesil(const std::vector<std::string>& arguments,
+                     const EnvironmentVariables& environment, const LaunchHooks& hooks) {
+    const auto parsed = parseCommandLine(arguments, environment);
+    if (const auto* exit = std::get_if<CommandLineExit>(&parsed)) {
+        std::cout << exit->standardOutput << std::flush;
+        std::cerr << exit->standardError << std::flush;
+        return exit->status;
+    }
+    return runApp(std::get<LaunchOptions>(parsed), hooks);
+}
+
+} // namespace qv

@@ -1,0 +1,45 @@
+#pragma once
+// The program from its command line to its exit status, as `main` runs it:
+//   1. the command line (commandline/CommandLine.hpp): help, version or a mistake print and
+//      exit (0, 0, 2) before anything is read or made;
+//   2. SIGINT and SIGTERM become requests to quit (platform/system/QuitSignals.hpp);
+//   3. the window opens (without a display: one line on standard error, exit 1);
+//   4. the simulated camera is installed, the app made (Quarn_Vesil) and shown in the window;
+//   5. the window's loop runs until the window is closed or a signal asks to quit;
+//   6. the app takes its road out (AppQuit.hpp) and the status is 0.
+
+#include "app/Quarn_Vesil.hpp"
+#include "app/commandline/CommandLine.hpp"
+#include "platform/window/WindowHost.hpp"
+#include "platform/window/WindowScene.hpp"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// The app while its window is open.
+struct AppSession {
+    platform::window::WindowHost& host;
+    platform::window::WindowScene& scene;
+    Quarn_Vesil& app;
+};
+
+// Seams for tests that run the whole app in their own process.
+struct LaunchHooks {
+    // Turns the window's loop until the window closes; the default runs WindowHost::run().
+    // A display test steps it on a virtual clock and quits by closing the window.
+    std::function<void(AppSession&)> runWindow;
+    // One turn of waiting on the road out; the default runs the main queue's due work and
+    // sleeps 10 ms.
+    std::function<void()> waitTurn;
+    // SIGINT and SIGTERM ask the app to quit (off for tests in a process of their own).
+    bool watchesSignals = true;
+};
+
+// `arguments` without the program's name. Prints on standard output and standard error.
+int launchQuarnVesil(const std::vector<std::string>& arguments,
+                     const EnvironmentVariables& environment, const LaunchHooks& hooks = {});
+
+} // namespace qv

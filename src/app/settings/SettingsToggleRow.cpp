@@ -1,0 +1,29 @@
+#include "app/settings/SettingsToggleRow.hpp"
+
+#include "app/Metrics.hpp"
+#include "platform/ui/views/Views.hpp"
+
+namespace qv {
+
+using namespace platform::ui;
+
+View SettingsToggleRow::body() const {
+    const auto tap = onTap;
+    return HStack({Text(LocalizedStringKey{label})
+                       .font(Font::system(fontSize))
+                       .foregroundColor(appmetrics::settingsEnabledColor()),
+                   Spacer(),
+                   Image::system(isChecked ? "checkmark.square" : "square")
+                       .font(Font::system(appmetrics::settingsFontSize))})
+        .frame(appmetrics::toggleRowWidth, appmetrics::toggleRowHeight)
+        .padding(Edges::leading, appmetrics::toggleRowLeadingPadding)
+        .contentShape(Rectangle())
+        .onTapGesture([tap] {
+            if (tap) {
+                tap();
+            }
+        })
+        .testTag("toggle " + label);
+}
+
+} // namespace qv

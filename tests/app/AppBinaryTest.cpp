@@ -1,0 +1,68 @@
+// The built program's answers to its command line: output, stream and exit status, and
+// that help and version read and create nothing.
+
+#include "AppProcess.hpp"
+#include "platform/system/AppInfo.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qv::testing {
+namespace {
+
+// An empty home for one run.
+class EmptyHome {
+public:
+    EmptyHome() {
+        char pattern[] = "/tmp/qv-app-binary-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~EmptyHome() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+TEST(AppBinary, HelpAndVersionPrintOnStandardOutputAndCreateNothing) {
+    EmptyHome home;
+    const AppExit help = runApp({"--help"}, {{"QV_HOME", home.path}});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.standardOutput.starts_with("Usage: quarn-vesil [OPTION]...\n"));
+    EXPECT_NE(help.standardOutput.find(home.path + "/settings.json"), std::string::npos);
+    EXPECT_EQ(help.standardError, "");
+
+    const AppExit version = runApp({"--version"}, {{"QV_HOME", home.path}});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.standardOutput, "Quarn Vesil " + platform::appVersion() + "\n");
+    EXPECT_EQ(version.standardError, "");
+    EXPECT_TRUE(filesUnder(home.path).empty());
+}
+
+TEST(AppBinary, AWrongCommandLineSaysWhyOnStandardErrorAndExitsTwo) {
+    EmptyHome home;
+    for (const auto& [arguments, reason] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--bogus"}, "unknown option '--bogus'"},
+             {{"--location"}, "option '--location' needs a value"},
+             {{"--location", "48.8584"}, "--location: "},
+             {{"--location=91,0"}, "--location: "}}) {
+        const AppExit exit = runApp(arguments, {{"QV_HOME", home.path}, {"DISPLAY", ":99999"}});
+        EXPECT_EQ(exit.status, 2) << arguments[0];
+        EXPECT_EQ(exit.standardOutput, "");
+        EXPECT_TRUE(exit.standardError.starts_with("quarn-vesil: " + reason)) << exit.standardError;
+        EXPECT_TRUE(exit.standardError.ends_with("\nTry 'quarn-vesil --help'.\n"));
+    }
+    EXPECT_TRUE(filesUnder(home.path).empty());
+}
+
+TEST(AppBinary, WithoutADisplayItSaysSoAndExitsOne) {
+    EmptyHome home;
+    const AppExit exit = runApp({}, {{"QV_HOME", home.path}});
+    EXPECT_EQ(exit.status, 1);
+    EXPECT_EQ(exit.standardOutput, "");
+    EXPECT_EQ(exit.standardError,
+              "quarn-vesil: no display to open the window on; set DISPLAY or WAYLAND_DISPLAY\n");
+    EXPECT_TRUE(filesUnder(home.path).empty());
+}
+
+} // namespace
+} // namespace qv::testing

@@ -1,0 +1,57 @@
+// The road out of the app: the background, the camera screen's going, and the wait for the
+// run and the saves it started.
+
+#include "app/AppQuit.hpp"
+
+#include "AppTesting.hpp"
+#include "model/AppVersion.hpp"
+#include "platform/system/AppInfo.hpp"
+
+#include <filesystem>
+
+namespace qv::testing {
+namespace {
+
+class AppQuit : public AppTest {
+protected:
+    bool quit(double boundSeconds = kQuitWaitSeconds) {
+        return quitApp(
+            *app, *graph, [this] { dispatch.runFor(platform::Seconds(0.05)); }, boundSeconds);
+    }
+    std::size_t documents() const {
+        const auto folder = home / "Documents";
+        if (!std::filesystem::exists(folder)) {
+            return 0;
+        }
+        return std::size_t(std::distance(std::filesystem::directory_iterator(folder),
+                                         std::filesystem::directory_iterator()));
+    }
+};
+
+TEST_F(AppQuit, EndsTheRunUnderWayWaitsForItsSaveAndLeavesTheCameraScreen) {
+    launch();
+    controller().settings.shutterReleaseDelay = Delay::off;
+    controller().settings.fileFormat = SupportedImageFormat::RAW;
+    controller().exposureSequence->setSelectedDurationIndex(30); // 5 minutes
+    controller().shutterReleasePressed();
+    ASSERT_TRUE(dispatch.runUntil(
+        [&] {
+            const auto merger = controller().exposureSequence->photoMerger();
+            return merger && merger->totalFrames1() >= 2;
+        },
+        platform::Seconds(10)));
+    ASSERT_EQ(controller().cameraState.get(), CameraState::shooting);
+
+    EXPECT_TRUE(quit());
+    EXPECT_EQ(documents(), 1u);
+    EXPECT_EQ(platformServices->photoLibrary.fetchAssets().count(), 1u);
+    EXPECT_EQ(controller().photoLibraryManager.pendingSaves(), 0u);
+    EXPECT_EQ(settingsStore->store().stringValue(lastLaunchedVersionKey), platform::appVersion());
+    EXPECT_FALSE(platformServices->application.isIdleTimerDisabled());
+    EXPECT_FALSE(controller().captureSession->isRunning());
+    EXPECT_EQ(platformServices->application.state(), platform::ApplicationState::background);
+    EXPECT_FALSE(shows(platform::ui::Query::tag("camera screen")));
+}
+
+} // namespace
+} // namespace qv::testing

@@ -1,0 +1,102 @@
+#include "AppTesting.hpp"
+
+#include "ScreenTesting.hpp"
+#include "platform/capture/CaptureDeviceDiscovery.hpp"
+
+#include <fstream>
+
+namespace qv::testing {
+
+using namespace platform::ui;
+
+AppTest::AppTest() {
+    const auto profile = home / "profile.json";
+    std::ofstream(profile) << smallSimulatedProfile();
+    platform::SimulatedCameraOptions options;
+    options.source = "synthetic";
+    options.profile = profile.string();
+    simulated.emplace(platform::SimulatedCamera::make(options));
+    installation.reset();
+    installation.emplace(platform::CaptureDeviceDiscovery::install(simulated->devices()));
+}
+
+AppTest::~AppTest() {
+    end();
+}
+
+Quarn_Vesil& AppTest::launch() {
+    app = std::make_unique<Quarn_Vesil>(services());
+    graph = std::make_unique<ViewGraph>([this] { return app->body(); }, testing::phone());
+    settle();
+    return *app;
+}
+
+void AppTest::end() {
+    graph.reset();
+    app.reset();
+    pump();
+}
+
+Quarn_Vesil& AppTest::relaunch() {
+    end();
+    relaunchSettings();
+    usePermissions(permissionScript);
+    return launch();
+}
+
+void AppTest::settle() {
+    for (int pass = 0; pass < 10; ++pass) {
+        pump();
+        if (graph->settle() == 0 && dispatch.runUntilIdle() == 0) {
+            return;
+        }
+    }
+}
+
+bool AppTest::shows(const Query& query) {
+    settle();
+    return tree().find(query) != nullptr;
+}
+
+void AppTest::withPermissions(const std::string& script) {
+    permissionScript = script;
+    usePermissions(script);
+}
+
+void AppTest::answerPrompts(bool allow) {
+    platformServices->permissions.setPromptPresenter(
+        [this, allow](const platform::PermissionPrompt& prompt,
+                      platform::Permissions::PromptAnswer answer) {
+            prompts.push_back(prompt.service);
+            answer(allow);
+        });
+}
+
+} // namespace qv::testing
+
+namespace qv::testing {
+
+using namespace platform::ui;
+
+std::string textIn(const ViewTree& tree, const std::string& tag) {
+    const Element* tagged = tree.find(Query::tag(tag));
+    if (tagged == nullptr) {
+        return "";
+    }
+    const auto texts = findAll(*tagged, Query::kind("Text"));
+    return texts.empty() ? "" : texts.front()->text();
+}
+
+std::vector<std::string> symbolsIn(const ViewTree& tree, const std::string& tag) {
+    std::vector<std::string> names;
+    const Element* tagged = tree.find(Query::tag(tag));
+    if (tagged == nullptr) {
+        return names;
+    }
+    for (const Element* image : findAll(*tagged, Query::kind("Image"))) {
+        names.push_back(image->symbolName());
+    }
+    return names;
+}
+
+} // namespace qv::testing

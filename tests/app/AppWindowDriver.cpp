@@ -1,0 +1,153 @@
+#include "AppWindowDriver.hpp"
+
+#include "FramePicture.hpp"
+#include "XWindowClose.hpp"
+#include "XvfbServer.hpp"
+#include "platform/ui/scene/ViewTree.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace qv::testing {
+
+namespace {
+
+constexpr const char* kTitle = "Quarn Vesil";
+
+int xdotool(std::vector<std::string> command) {
+    std::vector<std::string> argv = {"xdotool", "search", "--sync", "--name",
+                                     std::string("^") + kTitle + "$"};
+    argv.insert(argv.end(), command.begin(), command.end());
+    return runProgram(argv);
+}
+
+int failedParts() {
+    const ::testing::TestResult* result =
+        ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int failed = 0;
+    for (int i = 0; i < result->total_part_count(); ++i) {
+        failed += result->GetTestPartResult(i).failed() ? 1 : 0;
+    }
+    return failed;
+}
+
+EnvironmentVariables processEnvironment() {
+    EnvironmentVariables environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    return environment;
+}
+
+} // namespace
+
+bool AppWindowDriver::stepUntil(const std::function<bool()>& condition, double virtualStep,
+                                int turns) {
+    for (int turn = 0; turn < turns; ++turn) {
+        if (condition()) {
+            return true;
+        }
+        if (!session_.host.step(0.02)) {
+            return false;
+        }
+        dispatch_.runFor(platform::Seconds(virtualStep));
+    }
+    return condition();
+}
+
+void AppWindowDriver::pass(double seconds, double virtualStep) {
+    for (double passed = 0; passed < seconds; passed += virtualStep) {
+        session_.host.step();
+        dispatch_.runFor(platform::Seconds(virtualStep));
+    }
+    session_.host.step();
+}
+
+bool AppWindowDriver::shows(const platform::ui::Query& query) const {
+    const platform::ui::ViewTree* tree = session_.scene.tree();
+    return tree != nullptr && tree->find(query) != nullptr;
+}
+
+bool AppWindowDriver::click(const platform::ui::Query& query) {
+    if (!waitFor(query)) {
+        return false;
+    }
+    const platform::ui::Rect frame = session_.scene.tree()->get(query).screenFrame();
+    const double scale = session_.host.scale();
+    return xdotool({"mousemove", "--window", "%1",
+                    std::to_string(static_cast<int>(frame.midX() * scale)),
+                    std::to_string(static_cast<int>(frame.midY() * scale)), "click", "1"}) == 0;
+}
+
+bool AppWindowDriver::key(const std::string& name) {
+    return xdotool({"key", "--window", "%1", name}) == 0;
+}
+
+void AppWindowDriver::picture(const std::string& name) {
+    // Two frames drawn from the same tree: the one on screen shows what the tree holds.
+    const int rebuilds = session_.scene.rebuilds();
+    session_.scene.invalidate();
+    session_.host.step();
+    session_.scene.invalidate();
+    session_.host.step();
+    EXPECT_EQ(session_.scene.rebuilds(), rebuilds + 2) << name;
+    EXPECT_TRUE(FramePicture(name).write(session_.host)) << name;
+}
+
+bool AppWindowDriver::closeWindow() {
+    if (!askWindowToClose(kTitle)) {
+        return false;
+    }
+    for (int turn = 0; turn < 500; ++turn) {
+        if (!session_.host.step(0.02)) {
+            return true;
+        }
+        dispatch_.runFor(platform::Seconds(0.05));
+    }
+    return false;
+}
+
+int launchInChild(const std::vector<std::string>& arguments,
+                  const std::function<void(AppWindowDriver&)>& phase) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int failedBefore = failedParts();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int status = 0;
+        {
+            platform::VirtualDispatch dispatch;
+            LaunchHooks hooks;
+            hooks.watchesSignals = false;
+            hooks.runWindow = [&](AppSession& session) {
+                AppWindowDriver driver(session, dispatch);
+                phase(driver);
+                if (session.host.step()) {
+                    ADD_FAILURE() << "the phase left the window open";
+                }
+            };
+            hooks.waitTurn = [&] { dispatch.runFor(platform::Seconds(0.05)); };
+            status = launchQuarnVesil(arguments, processEnvironment(), hooks);
+        }
+        const int failures = failedParts() - failedBefore;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(status != 0 ? status : failures > 0 ? 100 + failures : 0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+} // namespace qv::testing
