@@ -67,9 +67,14 @@ protected:
         }
         ADD_FAILURE() << tag << " stays out of view";
     }
-    // Taps the element tagged `tag` once it is in view.
+    // Taps the element tagged `tag` once it is in view (a toggle row on its symbol).
     void tapRow(const std::string& tag) {
         reveal(tag);
+        if (tag.starts_with("toggle ")) {
+            const Element* symbol = findAll(tree().get(Query::tag(tag)), Query::kind("Image")).at(0);
+            input().tap(symbol->screenFrame().center());
+            return;
+        }
         tap(Query::tag(tag));
     }
     bool rowShown(const std::string& label) { return shows(Query::tag("row " + label)); }

@@ -17,7 +17,6 @@ View SettingsToggleRow::body() const {
                        .font(Font::system(appmetrics::settingsFontSize))})
         .frame(appmetrics::toggleRowWidth, appmetrics::toggleRowHeight)
         .padding(Edges::leading, appmetrics::toggleRowLeadingPadding)
-        .contentShape(Rectangle())
         .onTapGesture([tap] {
             if (tap) {
                 tap();
