@@ -53,5 +53,16 @@ TEST_F(AppQuit, EndsTheRunUnderWayWaitsForItsSaveAndLeavesTheCameraScreen) {
     EXPECT_FALSE(shows(platform::ui::Query::tag("camera screen")));
 }
 
+TEST_F(AppQuit, AWaitPastItsBoundSaysWhatMayBeLost) {
+    launch();
+    controller().settings.shutterReleaseDelay = Delay::ten;
+    controller().shutterReleasePressed();
+    pump();
+    ASSERT_EQ(controller().cameraState.get(), CameraState::countdown);
+    EXPECT_FALSE(quit(0));
+    EXPECT_NE(console.text().find("Quitting before the last picture was saved: it may be missing"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace qv::testing
