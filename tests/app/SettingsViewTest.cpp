@@ -71,7 +71,8 @@ protected:
     void tapRow(const std::string& tag) {
         reveal(tag);
         if (tag.starts_with("toggle ")) {
-            const Element* symbol = findAll(tree().get(Query::tag(tag)), Query::kind("Image")).at(0);
+            const Element* symbol =
+                findAll(tree().get(Query::tag(tag)), Query::kind("Image")).at(0);
             input().tap(symbol->screenFrame().center());
             return;
         }
