@@ -130,4 +130,18 @@ void resetPeakResident() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
+std::shared_ptr<const platform::RgbaImage> gradientPicture(std::size_t width, std::size_t height) {
+    auto image = std::make_shared<platform::RgbaImage>(width, height, 8);
+    for (std::size_t y = 0; y < image->height(); ++y) {
+        auto row = image->row8(y);
+        for (std::size_t x = 0; x < image->width(); ++x) {
+            row[x * 4] = static_cast<std::uint8_t>(x);
+            row[x * 4 + 1] = static_cast<std::uint8_t>(y);
+            row[x * 4 + 2] = static_cast<std::uint8_t>(x + y);
+            row[x * 4 + 3] = 255;
+        }
+    }
+    return image;
+}
+
 } // namespace qv::bench

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/media/RgbaImage.hpp"
+
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,5 +46,9 @@ int runPinnedCopy(int argc, char** argv);
 std::size_t residentBytes();
 std::size_t peakResidentBytes();
 void resetPeakResident();
+
+// An 8-bit picture of `width` x `height` with gradients in every channel (a merged result
+// as the screens show it).
+std::shared_ptr<const platform::RgbaImage> gradientPicture(std::size_t width, std::size_t height);
 
 } // namespace qv::bench

@@ -2,6 +2,7 @@
 // views: a settings-like grid of cells (rounded boxes, outlines, texts with
 // shadows) under a header row of symbols, at the phone's 3x scale.
 
+#include "BenchSupport.hpp"
 #include "platform/ui/layers/PreviewLayerHost.hpp"
 #include "platform/ui/scene/ViewTree.hpp"
 #include "platform/ui/views/Views.hpp"
@@ -92,19 +93,6 @@ BENCHMARK(BM_BuildLayoutAndRender)->Unit(benchmark::kMillisecond);
 // frame as the screen does at 50 Hz: the picture is converted once per image object and
 // drawn from a copy reduced to the pixels it covers. The first frame (conversion and
 // reduction) is measured apart.
-std::shared_ptr<const qv::platform::RgbaImage> resultPicture() {
-    auto image = std::make_shared<qv::platform::RgbaImage>(4032, 3024, 8);
-    for (std::size_t y = 0; y < image->height(); ++y) {
-        auto row = image->row8(y);
-        for (std::size_t x = 0; x < image->width(); ++x) {
-            row[x * 4] = static_cast<std::uint8_t>(x);
-            row[x * 4 + 1] = static_cast<std::uint8_t>(y);
-            row[x * 4 + 2] = static_cast<std::uint8_t>(x + y);
-            row[x * 4 + 3] = 255;
-        }
-    }
-    return image;
-}
 
 View resultScreen(const std::shared_ptr<const qv::platform::RgbaImage>& picture) {
     return ZStack({View(Color::darkGray()).ignoresSafeArea(),
@@ -114,7 +102,7 @@ View resultScreen(const std::shared_ptr<const qv::platform::RgbaImage>& picture)
 void BM_ResultPictureFirstFrame(benchmark::State& state) {
     const int w = 390 * 3, h = 844 * 3;
     std::vector<std::uint32_t> frame(static_cast<size_t>(w) * h);
-    const auto pixels = resultPicture();
+    const auto pixels = qv::bench::gradientPicture(4032, 3024);
     for (auto _ : state) {
         const auto picture = std::make_shared<const qv::platform::RgbaImage>(*pixels);
         ViewTree(resultScreen(picture), options()).renderInto(frame.data(), w, h, w * 4);
@@ -126,7 +114,7 @@ BENCHMARK(BM_ResultPictureFirstFrame)->Unit(benchmark::kMillisecond);
 void BM_ResultPictureEachFrame(benchmark::State& state) {
     const int w = 390 * 3, h = 844 * 3;
     std::vector<std::uint32_t> frame(static_cast<size_t>(w) * h);
-    const auto picture = resultPicture();
+    const auto picture = qv::bench::gradientPicture(4032, 3024);
     ViewTree(resultScreen(picture), options()).renderInto(frame.data(), w, h, w * 4);
     for (auto _ : state) {
         ViewTree(resultScreen(picture), options()).renderInto(frame.data(), w, h, w * 4);

@@ -1,6 +1,5 @@
 #include "screen/ResultImageView.hpp"
 
-#include "platform/ui/drawing/ImageBitmaps.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "screen/Metrics.hpp"
 #include "screen/OrientationAngle.hpp"
@@ -17,7 +16,7 @@ namespace {
 Size pointSize(const platform::RgbaImage& image) {
     const auto w = static_cast<double>(image.width()) / image.scale;
     const auto h = static_cast<double>(image.height()) / image.scale;
-    return swapsSides(image.orientation) ? Size{h, w} : Size{w, h};
+    return platform::swapsSides(image.orientation) ? Size{h, w} : Size{w, h};
 }
 
 } // namespace
@@ -39,7 +38,9 @@ View ResultImageView::body() const {
                                   .offset(pan.width * z, pan.height * z)
                                   .scaledToFit()
                                   .testTag("result image")
-                                  .padding(metrics::resultPicturePadding),
+                                  .padding(metrics::resultPicturePadding)
+                                  // Served before the spacers, it fits the whole space.
+                                  .layoutPriority(1),
                               Spacer()});
            })
         .rotationEffect(orientationAngle(deviceOrientation));

@@ -99,5 +99,40 @@ TEST(HistogramView, AChannelLongerThanRedIsCutAtRedsLength) {
     EXPECT_LE(drawn.area(1).path.boundingRect().maxX(), 190);
 }
 
+class HistogramViewTest : public testing::SimulatedPhoneTest {};
+
+TEST_F(HistogramViewTest, TheSimulatedCamerasLiveFramesDrawThreeAreas) {
+    startSimulated();
+    ViewGraph graph(
+        [this] {
+            return View(testing::ControllerView{*camera,
+                                                [](CameraManager& c) -> View {
+                                                    return HistogramView{c.histogram.get()};
+                                                }})
+                .frame(331.5, 97.5);
+        },
+        testing::sceneOf(331.5, 97.5));
+    graph.settle();
+    EXPECT_TRUE(testing::shapesIn(graph.tree().root(), "histogram plot").empty());
+
+    camera->toggleHistogram();
+    wait(0.5);
+    graph.settle();
+    ASSERT_TRUE(camera->histogram.get().has_value());
+    const auto plot = testing::shapesIn(graph.tree().root(), "histogram plot");
+    ASSERT_EQ(plot.size(), 7u) << "three areas, their outlines and the border";
+    double highest = 97.5;
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(plot[std::size_t(2 * c)].path.elements().size(), 256u + 3);
+        highest = std::min(highest, top(plot[std::size_t(2 * c)].path));
+    }
+    EXPECT_NEAR(highest, 10 + 0.1 * 77.5, 1e-9) << "the largest count at 0.9 of the plot";
+
+    camera->toggleHistogram();
+    pump();
+    graph.settle();
+    EXPECT_TRUE(testing::shapesIn(graph.tree().root(), "histogram plot").empty());
+}
+
 } // namespace
 } // namespace qv

@@ -48,6 +48,30 @@ protected:
     std::optional<SyntheticInput> input;
 };
 
+TEST_F(ResultCoverViewTest, TheWaitingLineGivesWayToThePictureOnceTheRunPublishesIt) {
+    startSimulated();
+    plan(0, SupportedImageFormat::JPEG); // a single frame
+    camera->showResultImage = true;
+    show();
+    const Element& waiting = graph->tree().get(Query::tag("result waiting"));
+    EXPECT_EQ(findAll(waiting, Query::kind("Text")).front()->text(),
+              "Please be patient while your photo is saved to Photos in the background.");
+    EXPECT_EQ(findAll(waiting, Query::kind("Text")).front()->environment().multilineTextAlignment,
+              TextAlignment::center);
+    EXPECT_EQ(graph->tree().find(Query::tag("result image")), nullptr);
+
+    press();
+    wait(5);
+    graph->settle();
+    ASSERT_NE(camera->resultUIImage.get(), nullptr);
+    EXPECT_EQ(graph->tree().find(Query::tag("result waiting")), nullptr);
+    const Rect picture = graph->tree().get(Query::tag("result image")).screenFrame();
+    EXPECT_NEAR(picture.width, 390 - 20, 1e-6) << "fitted, 10 points in";
+    EXPECT_NEAR(picture.height, (390 - 20) * 0.75, 1e-6);
+    EXPECT_NEAR(picture.midY(), 47 + (844 - 47 - 34) / 2.0, 1e-6) << "centred";
+    EXPECT_TRUE(camera->showResultImage.get()) << "the cover was not reopened";
+}
+
 TEST_F(ResultCoverViewTest, TheCloseButtonStandsTopRightForTheUserAndATapClosesOnce) {
     startSimulated();
     camera->showResultImage = true;

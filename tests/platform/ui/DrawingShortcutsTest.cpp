@@ -1,13 +1,15 @@
 // Drawing shortcuts must not change a pixel: an opacity over one shape or text
 // fades its colour instead of compositing a group, and a scene whose first
 // layer covers it opaquely is not painted with its background first; an
-// unblurred shadow of one shape or text draws it in the shadow's colour under it.
+// unblurred shadow of one shape or text draws it in the shadow's colour under it;
+// a blurred shadow of a shape works on the shape's own bounds, not its frame.
 
 #include "TestScenes.hpp"
 #include "platform/ui/scene/ViewTree.hpp"
 #include "platform/ui/views/Views.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -130,6 +132,63 @@ TEST(DrawingShortcuts, UnblurredShadowOfALeafMatchesTheShadowOfAGroup) {
             EXPECT_LE(maxDifference(direct, grouped), 1) << at.x << "," << at.y;
             EXPECT_NE(maxDifference(direct, draw(leaf.opacity(0))), 0);
         }
+    }
+}
+
+// The reach of a stroke beyond its path: half the width, a square cap's corner, a miter
+// tip up to the limit (a sharper join is bevelled).
+TEST(DrawingShortcuts, AStrokeReachesHalfItsWidthOrItsMiterTip) {
+    Path corner;
+    corner.addLines({{0, 0}, {10, 0}, {10, 10}});
+    Path sharp;
+    sharp.addLines({{0, 0}, {10, 0}, {0, 1}});
+    Path ring;
+    ring.addEllipse({0, 0, 20, 20});
+    StrokeStyle miter{4};
+    EXPECT_NEAR(strokeReach(corner, miter), 2 * std::sqrt(2.0), 1e-9);
+    EXPECT_NEAR(strokeReach(sharp, miter), 2, 1e-9) << "past the limit of 10: bevelled";
+    EXPECT_NEAR(strokeReach(ring, miter), 2, 1e-6) << "smooth joins";
+    StrokeStyle square{4, LineCap::square};
+    EXPECT_NEAR(strokeReach(Path(), square), 2 * std::sqrt(2.0), 1e-9);
+    StrokeStyle round{4, LineCap::round, LineJoin::round};
+    EXPECT_NEAR(strokeReach(corner, round), 2, 1e-9);
+}
+
+// A blurred shadow of a stroke inside a large frame, drawn offscreen over the stroke's
+// bounds, matches the same shadow drawn over the whole frame (a clear colour in the group
+// makes the group as large as its frame).
+TEST(DrawingShortcuts, ABlurredShadowOfAStrokeMatchesItsShadowOverTheWholeFrame) {
+    const auto polyline = [](std::vector<Point> points) {
+        return PathShape([points](const Rect& f) {
+            std::vector<Point> moved;
+            for (Point p : points) {
+                moved.push_back({f.minX() + p.x, f.minY() + p.y});
+            }
+            Path path;
+            path.addLines(moved);
+            return path;
+        });
+    };
+    StrokeStyle miter{6};
+    StrokeStyle square{5, LineCap::square};
+    // A sharp join whose miter tip reaches 23 points past the path.
+    const std::vector<Point> spike{{70, 115}, {80, 40}, {90, 115}};
+    const std::vector<View> strokes = {
+        polyline(spike).stroke(Color::white(), miter),
+        polyline({{30, 60}, {150, 62}}).stroke(Color::yellow(), square),
+        Circle().stroke(Color::green(), 5).frame(50, 50),
+        polyline(spike).stroke(Color::white(), miter).rotationEffect(0.4),
+    };
+    for (const View& stroke : strokes) {
+        const auto draw = [](View v) {
+            return ViewTree(ZStack({View(Color::blue()), v.shadow(Color::black(), 1, 1, 1)}),
+                            scene(160, 120, 2))
+                .render();
+        };
+        const RenderedImage own = draw(stroke);
+        const RenderedImage whole = draw(ZStack({View(Color::clear()), stroke}));
+        EXPECT_LE(maxDifference(own, whole), 1);
+        EXPECT_NE(maxDifference(own, draw(View(Color::clear()))), 0);
     }
 }
 

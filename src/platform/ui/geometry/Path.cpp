@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <initializer_list>
+#include <optional>
 
 namespace qv::platform::ui {
 
@@ -255,6 +257,94 @@ bool isFinite(const StrokeStyle& s) {
     return std::isfinite(s.lineWidth) && std::isfinite(s.miterLimit) &&
            std::isfinite(s.dashPhase) &&
            std::all_of(s.dash.begin(), s.dash.end(), [](double d) { return std::isfinite(d); });
+}
+
+namespace {
+
+// The miter tip of a join between a segment arriving along `in` and one leaving along
+// `out`, in half widths: 1 / cos(theta / 2) for a turn of theta; 1 when the limit bevels it.
+double miterRatio(Point in, Point out, double limit) {
+    const double lengths = std::hypot(in.x, in.y) * std::hypot(out.x, out.y);
+    const double cosTurn = std::clamp((in.x * out.x + in.y * out.y) / lengths, -1.0, 1.0);
+    const double halfTurnCos = std::sqrt((1 + cosTurn) / 2);
+    const double ratio = halfTurnCos > 0 ? 1 / halfTurnCos : kInfinity;
+    return ratio <= limit ? ratio : 1;
+}
+
+// The first of the directions that is not zero; zero when all are.
+Point firstDirection(std::initializer_list<Point> directions) {
+    for (const Point d : directions) {
+        if (d.x != 0 || d.y != 0) {
+            return d;
+        }
+    }
+    return {};
+}
+
+Point minus(Point a, Point b) {
+    return {a.x - b.x, a.y - b.y};
+}
+
+} // namespace
+
+double strokeReach(const Path& path, const StrokeStyle& stroke) {
+    const double half = std::abs(stroke.lineWidth) / 2;
+    double ratio = stroke.lineCap == LineCap::square ? std::sqrt(2.0) : 1.0;
+    if (stroke.lineJoin != LineJoin::miter) {
+        return half * ratio; // round and bevelled joins stay within half the width
+    }
+    // Walks the segments, joining each to the one before; a closed subpath also joins its
+    // last segment to its first. Zero-length segments have no direction and join nothing.
+    Point current{}, start{}, incoming{}, first{};
+    bool hasIncoming = false, hasFirst = false;
+    const auto segment = [&](Point in, Point out) {
+        if (in.x != 0 || in.y != 0) {
+            if (hasIncoming) {
+                ratio = std::max(ratio, miterRatio(incoming, in, stroke.miterLimit));
+            } else if (!hasFirst) {
+                first = in;
+                hasFirst = true;
+            }
+        }
+        if (out.x != 0 || out.y != 0) {
+            incoming = out;
+            hasIncoming = true;
+        }
+    };
+    using Op = Path::Op;
+    for (const auto& e : path.elements()) {
+        switch (e.op) {
+        case Op::move:
+            current = start = e.p[0];
+            hasIncoming = hasFirst = false;
+            break;
+        case Op::line: {
+            const Point d = minus(e.p[0], current);
+            segment(d, d);
+            current = e.p[0];
+            break;
+        }
+        case Op::curve: {
+            const Point end = e.p[2];
+            segment(firstDirection(
+                        {minus(e.p[0], current), minus(e.p[1], current), minus(end, current)}),
+                    firstDirection({minus(end, e.p[1]), minus(end, e.p[0]), minus(end, current)}));
+            current = end;
+            break;
+        }
+        case Op::close: {
+            const Point d = minus(start, current);
+            segment(d, d);
+            if (hasFirst && hasIncoming) {
+                ratio = std::max(ratio, miterRatio(incoming, first, stroke.miterLimit));
+            }
+            current = start;
+            hasIncoming = hasFirst = false;
+            break;
+        }
+        }
+    }
+    return half * ratio;
 }
 
 void applyStroke(cairo_t* cr, const StrokeStyle& s) {

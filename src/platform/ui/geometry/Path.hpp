@@ -63,6 +63,11 @@ struct StrokeStyle {
 
 /// Whether the width, miter limit and dashes are finite numbers.
 bool isFinite(const StrokeStyle& stroke);
+/// How far a stroke of `path` reaches beyond the path's points: half the width, out to a
+/// square cap's corners, and at a miter join out to its tip (a join whose tip would pass
+/// the miter limit is bevelled and stays within half the width). The path's bounds grown
+/// by this hold everything the stroke paints.
+double strokeReach(const Path& path, const StrokeStyle& stroke);
 /// Sets the line width, caps, joins and dashes of `stroke` on `cr`.
 void applyStroke(cairo_t* cr, const StrokeStyle& stroke);
 /// Whether `point` lies inside the path (non-zero rule) or, with a stroke, on its line.

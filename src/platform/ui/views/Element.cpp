@@ -152,10 +152,10 @@ double Element::inheritedOpacity() const {
 }
 
 Rect Element::visualBounds() const {
-    Rect r = screenFrame();
     if (clipsContent()) {
-        return r;
+        return screenFrame();
     }
+    Rect r = ownVisualBounds();
     for (const auto& c : children_) {
         r = r.united(c->visualBounds());
     }

@@ -189,6 +189,10 @@ protected:
     bool firstDrawnChildPaintsOpaque(const Rect& area) const;
     /// Whether drawing is clipped to the frame (for visual bounds).
     virtual bool clipsContent() const { return false; }
+    /// Screen rectangle that holds what the element draws itself, before its children
+    /// (its screen frame unless the element knows better; empty for one that draws
+    /// nothing itself). Offscreen effects allocate and blur no more than this.
+    virtual Rect ownVisualBounds() const { return screenFrame(); }
 
     ElementList children_;
 

@@ -15,6 +15,8 @@ public:
 protected:
     Size measure(ProposedSize p) override { return child(0).sizeThatFits(p); }
     void placeChildren() override { placeChildAt(child(0), frame()); }
+    // An effect draws nothing of its own: what it shows is its child's.
+    Rect ownVisualBounds() const override { return {}; }
     Point anchorPoint(UnitPoint a) const {
         return {frame().x + a.x * frame().width, frame().y + a.y * frame().height};
     }

@@ -54,6 +54,16 @@ public:
     }
 
 protected:
+    // The path's bounds grown by its stroke's reach: a thin line across a large frame has
+    // small bounds, so a shadow under it blurs only what is around it.
+    Rect ownVisualBounds() const override {
+        const Path path = shape_.path(frame());
+        if (path.empty() || !path.isFinite() || (stroke_ && !isFinite(*stroke_))) {
+            return screenFrame();
+        }
+        const double reach = stroke_ ? strokeReach(path, *stroke_) : 0;
+        return toScreen().apply(path.boundingRect().insetBy(-reach, -reach));
+    }
     Color::Rgba paint() const {
         const Environment& env = environment();
         return style_ ? style_->resolve(env.foreground.value_or(Color::label()))
