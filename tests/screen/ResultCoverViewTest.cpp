@@ -67,7 +67,7 @@ TEST_F(ResultCoverViewTest, TheWaitingLineGivesWayToThePictureOnceTheRunPublishe
     EXPECT_EQ(graph->tree().find(Query::tag("result waiting")), nullptr);
     const Rect picture = graph->tree().get(Query::tag("result image")).screenFrame();
     EXPECT_NEAR(picture.width, 390 - 20, 1e-6) << "fitted, 10 points in";
-    EXPECT_NEAR(picture.height, (390 - 20) * 0.75, 1e-6);
+    EXPECT_NEAR(picture.height, (390 - 20) * 4.0 / 3, 1e-6) << "shot upright, shown upright";
     EXPECT_NEAR(picture.midY(), 47 + (844 - 47 - 34) / 2.0, 1e-6) << "centred";
     EXPECT_TRUE(camera->showResultImage.get()) << "the cover was not reopened";
 }

@@ -114,8 +114,8 @@ Result<FileData> encodeDng(const PixelBuffer& buffer, const MetadataDictionary& 
     const auto height = std::uint32_t(buffer.height());
     const std::uint16_t samples = linear ? 3 : 1;
     auto file = detail::TiffFileWriter::start(
-        {width, height, 16, samples,
-         linear ? photometricLinearRaw : std::uint16_t(PHOTOMETRIC_CFA)},
+        {width, height, 16, samples, linear ? photometricLinearRaw : std::uint16_t(PHOTOMETRIC_CFA),
+         pictureOrientation(metadata)},
         block->size());
     if (!file) {
         return Result<FileData>::failure("DNG: libtiff could not start a file");

@@ -342,9 +342,16 @@ void addRequiredTags(Exiv2::ExifData& exif, std::optional<ColorSpace> colorSpace
 
 // Writes the dictionary's tags into `exif`, each replacing the tag of the same name.
 void putTags(Exiv2::ExifData& exif, const MetadataDictionary& metadata) {
+    // A captured photo carries its orientation at the top level, not in {TIFF}.
+    const MetadataValue photoOrientation(std::int64_t{pictureOrientation(metadata)});
     for (const Tag& tag : tags) {
         const MetadataDictionary* group = metadata.dictionary(tag.group);
         const MetadataValue* value = group ? group->find(tag.name) : nullptr;
+        if (value == nullptr && std::string_view(tag.group) == key::tiffGroup &&
+            std::string_view(tag.name) == key::tiffOrientation &&
+            metadata.find(key::orientation) != nullptr) {
+            value = &photoOrientation;
+        }
         if (!tag.writable || value == nullptr) {
             continue;
         }
@@ -360,6 +367,16 @@ void putTags(Exiv2::ExifData& exif, const MetadataDictionary& metadata) {
 }
 
 } // namespace
+
+std::uint16_t pictureOrientation(const MetadataDictionary& metadata) {
+    const MetadataDictionary* tiff = metadata.dictionary(key::tiffGroup);
+    const MetadataValue* value = tiff ? tiff->find(key::tiffOrientation) : nullptr;
+    if (value == nullptr) {
+        value = metadata.find(key::orientation);
+    }
+    const auto number = value ? value->number() : std::nullopt;
+    return number && *number >= 1 && *number <= 8 ? std::uint16_t(*number) : std::uint16_t{1};
+}
 
 Result<FileData> withMetadata(FileBytes file, const MetadataDictionary& metadata,
                               std::optional<ColorSpace> colorSpace) {

@@ -22,6 +22,10 @@ namespace qv::platform::imaging {
 // Read only: the {DNG} levels, neutral, colour matrix and camera model, and
 // the top-level PixelWidth and PixelHeight where the file says them.
 // Keys this layer does not know are left out of the file.
+//
+// The picture's orientation: {TIFF} Orientation, else the top-level Orientation that a
+// captured photo carries (pictureOrientation), is the file's Orientation tag, so a
+// result keeps the way its photos were held.
 
 // The file data with the dictionary's tags written in (each replacing the
 // file's tag of the same name); the image data is kept. The tags Exif readers
@@ -46,6 +50,11 @@ struct PixelSize {
 Result<FileData> exifBlock(const MetadataDictionary& metadata,
                            std::optional<ColorSpace> colorSpace = std::nullopt,
                            std::optional<PixelSize> jpegSize = std::nullopt);
+
+// How the stored rows are to be shown, as Exif numbers them (1 as stored ... 8): the
+// {TIFF} group's Orientation, else the dictionary's own, else 1; a value outside 1...8
+// reads 1.
+std::uint16_t pictureOrientation(const MetadataDictionary& metadata);
 
 // The tags of the file as a metadata dictionary.
 Result<MetadataDictionary> readMetadata(FileBytes file);

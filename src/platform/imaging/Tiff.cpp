@@ -32,9 +32,10 @@ Result<FileData> writeTiff(const Layout& layout, const MetadataDictionary& metad
         return Result<FileData>::failure("TIFF: " + block.error());
     }
     const FileData& icc = iccProfile(layout.colorSpace);
-    auto file = detail::TiffFileWriter::start(
-        {layout.width, layout.height, layout.bits, layout.channels, PHOTOMETRIC_RGB},
-        icc.size() + block->size());
+    auto file =
+        detail::TiffFileWriter::start({layout.width, layout.height, layout.bits, layout.channels,
+                                       PHOTOMETRIC_RGB, pictureOrientation(metadata)},
+                                      icc.size() + block->size());
     if (!file) {
         return Result<FileData>::failure("TIFF: libtiff could not start a file");
     }

@@ -200,7 +200,7 @@ std::unique_ptr<TiffFileWriter> TiffFileWriter::start(const Layout& layout,
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, layout.orientation);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 72.0);
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0);
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);

@@ -25,10 +25,11 @@ public:
         std::uint16_t bitsPerSample;
         std::uint16_t samplesPerPixel;
         std::uint16_t photometric;
+        std::uint16_t orientation; // how the rows are shown (Exif's 1...8; 1: as stored)
     };
 
     // Starts a file with the tags every image carries: size, samples, no
-    // compression, contiguous samples, top-left origin, 72 dpi, the strips.
+    // compression, contiguous samples, the orientation, 72 dpi, the strips.
     // `extraBytes`: about what the caller's own tags take (an ICC profile).
     // Null when libtiff cannot start.
     static std::unique_ptr<TiffFileWriter> start(const Layout& layout, std::size_t extraBytes);

@@ -191,6 +191,28 @@ TEST(Jpeg, RoundTripsWithProfileAndOrientation) {
     EXPECT_DOUBLE_EQ((*mean)[3], 1.0);
 }
 
+TEST(Codecs, APhotosOwnOrientationIsTheFilesInEveryFormat) {
+    MetadataDictionary photo;
+    photo.set(key::orientation, 6); // held upright: the stored rows turn a quarter
+    const RgbaImage image = gradient(16, 8, 8);
+    const auto jpeg = encodeJpeg(image, 90, photo);
+    ASSERT_TRUE(jpeg) << jpeg.error();
+    EXPECT_EQ(decodeJpeg(*jpeg)->orientation, ImageOrientation::right);
+    const auto tiff = encodeTiff(image, photo);
+    ASSERT_TRUE(tiff) << tiff.error();
+    EXPECT_EQ(decodeTiff(*tiff)->orientation, ImageOrientation::right);
+
+    // The {TIFF} group's orientation wins; without either the rows show as stored.
+    MetadataDictionary both = photo;
+    both.dictionary(key::tiffGroup).set(key::tiffOrientation, 3);
+    EXPECT_EQ(pictureOrientation(both), 3);
+    EXPECT_EQ(decodeJpeg(*encodeJpeg(image, 90, both))->orientation, ImageOrientation::down);
+    EXPECT_EQ(decodeTiff(*encodeTiff(image, {}))->orientation, ImageOrientation::up);
+    MetadataDictionary odd;
+    odd.set(key::orientation, 9);
+    EXPECT_EQ(pictureOrientation(odd), 1);
+}
+
 TEST(Jpeg, CorruptDataIsAnErrorNotACrash) {
     FileData data = *encodeJpeg(gradient(32, 32, 8), 80, {});
     data.resize(data.size() / 2);

@@ -105,7 +105,7 @@ TEST(FileWriting, AnExifBlockThatIsNotWellFormedIsRefused) {
     const auto block = exifBlock(test::resultMetadata());
     ASSERT_TRUE(block) << block.error();
     const auto refused = [](FileData bytes) {
-        auto writer = detail::TiffFileWriter::start({4, 4, 8, 1, PHOTOMETRIC_MINISBLACK}, 0);
+        auto writer = detail::TiffFileWriter::start({4, 4, 8, 1, PHOTOMETRIC_MINISBLACK, 1}, 0);
         return writer && !writer->addExifBlock(bytes) && !writer->lastError().empty();
     };
     FileData bigEndian = *block;
