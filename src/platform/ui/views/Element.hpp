@@ -105,6 +105,8 @@ public:
         Size offset;
     };
     virtual std::optional<ShadowInfo> shadowInfo() const { return std::nullopt; }
+    /// The radius in points of a blur effect; absent for other elements.
+    virtual std::optional<double> blurRadius() const { return std::nullopt; }
     /// The opacity this element applies to what it draws (an opacity effect); 1 otherwise.
     virtual double ownOpacity() const { return 1; }
     /// The product of the opacity effects of this element and its ancestors.

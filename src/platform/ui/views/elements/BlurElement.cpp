@@ -13,6 +13,7 @@ class BlurElement final : public OffscreenEffect {
 public:
     BlurElement(Init init, Ptr child, double radius, bool opaque)
         : OffscreenEffect(std::move(init), std::move(child), radius, 0, 0), opaque_(opaque) {}
+    std::optional<double> blurRadius() const override { return radius(); }
 
 protected:
     void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma, double,
