@@ -310,6 +310,11 @@ public:
     void openTermsOfUse();
     void openWebPage(const std::string& address);
 
+    // Where the picture merged so far is shown while a run shoots (the progress display).
+    const std::shared_ptr<PreviewImageModel>& previewImageModel() const {
+        return services_.previewImageModel;
+    }
+
     // The queues of the capture work.
     const std::shared_ptr<platform::DispatchQueue>& sessionQueue() const { return sessionQueue_; }
     const std::shared_ptr<platform::DispatchQueue>& backgroundQueue() const {
@@ -365,9 +370,6 @@ private:
     // Hands a result to the library writer; a failed save shows its banner.
     void saveResult(std::optional<platform::imaging::FileData> data, SupportedImageFormat format,
                     int index, std::optional<std::string> suffix);
-    const std::shared_ptr<PreviewImageModel>& previewImageModel() const {
-        return services_.previewImageModel;
-    }
 
     CameraServices services_;
     // The library's pictures for display: the thumbnail and the newest picture.
