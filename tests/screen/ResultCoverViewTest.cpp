@@ -119,6 +119,17 @@ TEST(ResultImageView, ASmallPictureShowsFittedAtZoomOneAndUpsideDownTurnsByHalfA
         EXPECT_NEAR(picture.screenFrame().midX(), 195, 1e-9);
         EXPECT_NEAR(picture.screenFrame().midY(), 422, 1e-9);
     }
+
+    // A picture taken upright is as tall as the screen lets it be, and centred.
+    auto upright = std::make_shared<platform::RgbaImage>(800, 600, 8);
+    upright->orientation = platform::ImageOrientation::right;
+    const ViewTree tall(ResultImageView{upright, DeviceOrientation::portrait},
+                        testing::sceneOf(390, 844));
+    const Rect picture = tall.get(Query::tag("result image")).screenFrame();
+    EXPECT_NEAR(picture.width, 370, 1e-9);
+    EXPECT_NEAR(picture.height, 370 * 4.0 / 3, 1e-9);
+    EXPECT_NEAR(picture.midX(), 195, 1e-9);
+    EXPECT_NEAR(picture.midY(), 422, 1e-9);
 }
 
 } // namespace
