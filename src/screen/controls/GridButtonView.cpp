@@ -1,0 +1,25 @@
+#include "screen/controls/GridButtonView.hpp"
+
+#include "platform/ui/views/Views.hpp"
+#include "screen/Metrics.hpp"
+#include "screen/controls/ButtonBackground.hpp"
+
+namespace qv {
+
+using namespace platform::ui;
+
+View GridButtonView::body() const {
+    const double height = metrics::gridIconHeightUnits * unitSize;
+    const View icon =
+        ZStack({RoundedRectangle(metrics::cornerRadius, RoundedCornerStyle::continuous)
+                    .stroke(isActive ? metrics::activeColor() : metrics::inActiveColor(),
+                            2 * metrics::stroke)
+                    .testTag("grid icon")});
+    return ZStack({ButtonBackground{unitSize},
+                   ZStack({icon}).frame(height / metrics::cameraAspectRatio, height)})
+        .onTapGesture(onTap)
+        .onLongPressGesture(0.5, 10, onLongPress)
+        .testTag("grid button");
+}
+
+} // namespace qv
