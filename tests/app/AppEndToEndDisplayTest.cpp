@@ -68,13 +68,30 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
             }),
         0);
 
-    // Relaunch: the camera screen at once, no prompt, no notice.
+    // Relaunch: the camera screen at once, no prompt, no notice; the gear opens the settings
+    // and the mode badge the mode selector over the preview.
     EXPECT_EQ(launchInChild(arguments(),
                             [](AppWindowDriver& app) {
                                 ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
                                 app.pass(1);
                                 EXPECT_FALSE(app.shows(Query::tag("permission-prompt")));
                                 EXPECT_FALSE(app.shows(Query::tag("whats new ok")));
+                                ASSERT_TRUE(app.click(Query::tag("gear")));
+                                ASSERT_TRUE(app.waitFor(Query::tag("settings close")));
+                                app.pass(0.5);
+                                app.picture("screen-settings.png");
+                                ASSERT_TRUE(app.click(Query::tag("settings close")));
+                                ASSERT_TRUE(app.stepUntil(
+                                    [&] { return !app.shows(Query::tag("settings close")); }));
+                                ASSERT_TRUE(app.click(Query::tag("mode badge")));
+                                ASSERT_TRUE(app.waitFor(Query::text("Light Trails")));
+                                app.pass(0.5);
+                                app.picture("screen-mode-selector.png");
+                                ASSERT_TRUE(app.click(Query::text("Light Trails")));
+                                ASSERT_TRUE(app.stepUntil([&] {
+                                    return app.camera().sequenceMode.get() ==
+                                           SequenceMode::lightTrails;
+                                }));
                                 EXPECT_TRUE(app.closeWindow());
                             }),
               0);
