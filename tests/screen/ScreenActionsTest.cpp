@@ -134,6 +134,30 @@ TEST_F(ScreenActionsTest, ALongPressOnTheGridButtonCyclesTheGrid) {
         << "a long press is no tap";
 }
 
+TEST_F(ScreenActionsTest, TheGridShowsWhileTheCameraIsReadyAndTheLevelWhileItIsOn) {
+    show();
+    const auto inPreview = [&](const char* tag) {
+        return findAll(get("preview"), Query::tag(tag)).size();
+    };
+    EXPECT_EQ(findAll(get("grid button"), Query::tag("grid")).size(), 1u) << "the icon";
+    tap("grid button");
+    EXPECT_EQ(inPreview("grid"), 1u);
+    plan(3, SupportedImageFormat::JPEG);
+    release();
+    EXPECT_EQ(inPreview("grid"), 0u) << "not over a run";
+    EXPECT_TRUE(camera->activeOverlayViews->contains(ActiveOverlayViews::grid));
+    ASSERT_TRUE(dispatch.runUntil(
+        [&] {
+            return camera->cameraState.get() == CameraState::ready && !camera->seriesPosition();
+        },
+        platform::Seconds(20)));
+    EXPECT_EQ(inPreview("grid"), 1u) << "back when the camera is ready";
+
+    tap("level button");
+    EXPECT_EQ(inPreview("grid"), 0u) << "one overlay at a time";
+    EXPECT_EQ(inPreview("spirit level"), 1u);
+}
+
 TEST_F(ScreenActionsTest, TheMagnifierBoxStaysWithinFortyPercentOfThePreview) {
     show();
     tap("magnifier button");

@@ -1,6 +1,7 @@
 #include "screen/controls/GridButtonView.hpp"
 
 #include "platform/ui/views/Views.hpp"
+#include "screen/GridOverlayView.hpp"
 #include "screen/Metrics.hpp"
 #include "screen/controls/ButtonBackground.hpp"
 
@@ -14,7 +15,8 @@ View GridButtonView::body() const {
         ZStack({RoundedRectangle(metrics::cornerRadius, RoundedCornerStyle::continuous)
                     .stroke(isActive ? metrics::activeColor() : metrics::inActiveColor(),
                             2 * metrics::stroke)
-                    .testTag("grid icon")});
+                    .testTag("grid icon"),
+                GridOverlayView{gridType, metrics::inActiveColor(), metrics::gridLineWidth}});
     return ZStack({ButtonBackground{unitSize},
                    ZStack({icon}).frame(height / metrics::cameraAspectRatio, height)})
         .onTapGesture(onTap)

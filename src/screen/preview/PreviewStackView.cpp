@@ -3,6 +3,7 @@
 #include "platform/ui/views/Views.hpp"
 #include "screen/CameraPreviewView.hpp"
 #include "screen/FocusTargetView.hpp"
+#include "screen/GridOverlayView.hpp"
 #include "screen/HistogramView.hpp"
 #include "screen/MessageView.hpp"
 #include "screen/Metrics.hpp"
@@ -48,6 +49,14 @@ View PreviewStackView::body() const {
                    If(cameraState == CameraState::shooting && !isSingleFrame,
                       [&] { return progress; }),
                    badgeRow,
+                   If(activeOverlayViews.contains(ActiveOverlayViews::grid) &&
+                          cameraState == CameraState::ready,
+                      [&] {
+                          return GridOverlayView{gridOverlayType, metrics::gridColor(),
+                                                 metrics::gridLineWidth};
+                      }),
+                   If(activeOverlayViews.contains(ActiveOverlayViews::spiritLevel),
+                      [&] { return spiritLevel; }),
                    If(showsHistogram,
                       [&] {
                           return View(PreviewBox{HistogramView{histogram}, orientation,

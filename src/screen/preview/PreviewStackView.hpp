@@ -2,12 +2,14 @@
 
 #include "model/ActiveOverlayViews.hpp"
 #include "model/Enumerations.hpp"
+#include "model/GridOverlayType.hpp"
 #include "model/Histogram.hpp"
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/sensors/DeviceOrientation.hpp"
 #include "platform/ui/views/View.hpp"
 #include "platform/ui/views/ViewInput.hpp"
 #include "screen/BadgeRowView.hpp"
+#include "screen/SpiritLevelView.hpp"
 #include "screen/preview/MagnifierBoxView.hpp"
 
 #include <functional>
@@ -38,6 +40,8 @@ struct PreviewStackView {
     bool isSingleFrame = false;  // the run has one frame: no progress
     BadgeRowView badgeRow;
     ActiveOverlayViews activeOverlayViews;
+    GridOverlayType gridOverlayType = GridOverlayType::rectangular(3, 3);
+    SpiritLevelView spiritLevel; // the controller's tilts, as the level shows them
     std::optional<Histogram> histogram;
     bool isShowingMessageOverlay = false;
     std::string messageToShow;
