@@ -17,8 +17,8 @@ public:
     explicit Listener(std::weak_ptr<CameraManager> camera) : camera_(std::move(camera)) {}
 
     void locationManagerDidChangeAuthorization(platform::LocationManager& manager) override {
-        if (const auto camera = camera_.lock()) {
-            camera->access_.locationManagerDidChangeAuthorization(manager);
+        if (const auto owner = camera_.lock()) {
+            owner->access_.locationManagerDidChangeAuthorization(manager);
         }
     }
 

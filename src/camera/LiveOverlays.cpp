@@ -16,8 +16,8 @@ public:
 
     void didOutputSampleBuffer(const platform::SampleBuffer& sample,
                                const platform::CaptureConnection&) override {
-        if (const auto camera = camera_.lock()) {
-            camera->overlays_.handleFrame(sample);
+        if (const auto owner = camera_.lock()) {
+            owner->overlays_.handleFrame(sample);
         }
     }
 
