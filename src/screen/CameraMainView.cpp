@@ -259,8 +259,7 @@ View CameraMainView::body() const {
     const CameraScreenActions actions(camera, state, layout, currentEnvironment().displayScale);
     const ScreenParts parts{shell,  camera,  state,
                             layout, actions, orientationAngle(camera.deviceOrientation.get())};
-    const double w = layout.width();
-    const double h = layout.height();
+    const Rect square = layout.selectorSquare();
     const Size preview = layout.previewRegion();
     const Size lower = layout.lowerRegion();
 
@@ -282,9 +281,9 @@ View CameraMainView::body() const {
                    If(state.isShowingExposureSelector(),
                       [&] {
                           return parts.selectors()
-                              .frame(w, w)
+                              .frame(square.width, square.height)
                               .testTag("selector host")
-                              .position(w / 2, h - w / 2);
+                              .position(square.midX(), square.midY());
                       })})
         .onChange<ScenePhase>(
             currentEnvironment().scenePhase,
