@@ -2,11 +2,16 @@
 // keyed through X as a user would, launch after launch in a home of its own: the first
 // launch asks for access and shows what is new; later launches remember.
 
+#include "AppProcess.hpp"
 #include "AppWindowDriver.hpp"
+#include "ImagingTestSupport.hpp"
+#include "TreeReading.hpp"
 #include "XvfbServer.hpp"
+#include "platform/imaging/RawDevelopment.hpp"
 #include "platform/system/AppInfo.hpp"
 #include "platform/ui/scene/Query.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,10 +21,102 @@ namespace qv::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::imaging::test::runTool;
 using platform::ui::Query;
 
 constexpr const char* kSmallProfile = R"({"cameras": [{"type": "wide", "photoSize": [400, 300],
     "previewSize": [160, 120], "videoSize": [160, 120], "autoFocus": true}]})";
+
+// One tag as exiftool reads it, numeric.
+std::string tag(const fs::path& file, const std::string& name) {
+    auto run = runTool("exiftool", {"-s3", "-n", "-" + name, file.string()});
+    while (!run.output.empty() && run.output.back() == '\n') {
+        run.output.pop_back();
+    }
+    return run.output;
+}
+
+// A numeric tag; 0 when exiftool finds none.
+double number(const fs::path& file, const std::string& name) {
+    return std::strtod(tag(file, name).c_str(), nullptr);
+}
+
+// What the user of a first launch does, through the window.
+void firstLaunch(AppWindowDriver& app) {
+    ASSERT_TRUE(app.click(Query::tag("continue")));
+    ASSERT_TRUE(app.waitFor(Query::tag("permission-allow")));
+    app.picture("app-access.png");
+    ASSERT_TRUE(app.click(Query::tag("permission-allow")));
+    ASSERT_TRUE(app.stepUntil([&] { return app.camera().isCameraAuthorized.get(); }));
+    ASSERT_TRUE(app.click(Query::tag("permission-allow")));
+    ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
+    ASSERT_TRUE(app.waitFor(Query::tag("whats new ok")));
+    app.picture("app-whats-new.png");
+    ASSERT_TRUE(app.click(Query::text("OK")));
+    ASSERT_TRUE(app.stepUntil([&] { return !app.shows(Query::tag("whats new ok")); }));
+
+    ASSERT_TRUE(app.click(Query::tag("mode badge")));
+    ASSERT_TRUE(app.click(Query::text("Light Trails")));
+    ASSERT_TRUE(app.stepUntil(
+        [&] { return app.camera().sequenceMode.get() == SequenceMode::lightTrails; }));
+
+    // The settings, from the top of the list to its bottom.
+    ASSERT_TRUE(app.click(Query::tag("gear")));
+    ASSERT_TRUE(app.waitFor(Query::tag("settings close")));
+    app.pass(0.5);
+    app.picture("app-settings-top.png");
+    ASSERT_TRUE(app.click(Query::tag("value Total Time")));
+    ASSERT_TRUE(app.waitFor(Query::tag("selector")));
+    app.pass(0.5);
+    app.picture("app-total-time.png");
+    ASSERT_TRUE(app.clickWithin("selector", Query::text("0:10")));
+    ASSERT_TRUE(app.stepUntil([&] { return !app.shows(Query::tag("selector")); }));
+    ASSERT_TRUE(app.clickWithin("settings list", Query::text("LT mode save additional FA result")));
+    ASSERT_TRUE(app.clickWithin("settings list", Query::text("Save GPS data")));
+    ASSERT_TRUE(app.waitFor(Query::tag("permission-allow")));
+    app.pass(0.5);
+    ASSERT_TRUE(app.click(Query::tag("permission-allow")));
+    ASSERT_TRUE(app.stepUntil([&] { return app.camera().settings.shouldSaveLocationData.get(); }));
+    ASSERT_TRUE(app.clickWithin("settings list", Query::text("RAW")));
+    ASSERT_TRUE(app.clickWithin("settings list", Query::text("2s")));
+    ASSERT_TRUE(app.clickWithin("settings list", Query::text("Bluetooth/Volume Shutter Release")));
+    ASSERT_TRUE(app.click(Query::text("Bluetooth/Volume Shutter Release"))); // back off
+    app.pass(0.5);
+    app.picture("app-settings-bottom.png");
+    ASSERT_TRUE(app.key("3")); // landscape left
+    ASSERT_TRUE(app.stepUntil([&] {
+        return app.camera().deviceOrientation.get() == platform::DeviceOrientation::landscapeLeft;
+    }));
+    app.pass(0.5);
+    app.picture("app-settings-landscape.png");
+    ASSERT_TRUE(app.key("1"));
+    ASSERT_TRUE(app.click(Query::tag("settings close")));
+    ASSERT_TRUE(app.stepUntil([&] { return !app.shows(Query::tag("settings close")); }));
+    auto& settings = app.camera().settings;
+    EXPECT_EQ(app.camera().exposureSequence->selectedDurationIndex(), 10);
+    EXPECT_EQ(settings.fileFormat.get(), SupportedImageFormat::RAW);
+    EXPECT_EQ(settings.shutterReleaseDelay.get(), Delay::two);
+    EXPECT_TRUE(settings.saveFAwithLT.get());
+    EXPECT_FALSE(settings.useVolumeShutter.get());
+
+    // The shutter: the countdown 2, 1, the run, the thumbnail, the result cover.
+    ASSERT_TRUE(app.click(Query::tag("shutter")));
+    for (const char* second : {"2", "1"}) {
+        EXPECT_TRUE(app.stepUntil([&] { return app.showsWithin("shutter", Query::text(second)); }))
+            << second;
+    }
+    ASSERT_TRUE(
+        app.stepUntil([&] { return app.camera().cameraState.get() == CameraState::shooting; }));
+    ASSERT_TRUE(app.stepUntil(
+        [&] {
+            return app.camera().cameraState.get() == CameraState::ready &&
+                   app.shows(Query::tag("thumbnail picture"));
+        },
+        0.2));
+    ASSERT_TRUE(app.click(Query::tag("thumbnail")));
+    EXPECT_TRUE(app.waitFor(Query::tag("result image")));
+    EXPECT_TRUE(app.closeWindow());
+}
 
 class AppEndToEnd : public ::testing::Test {
 protected:
@@ -41,6 +138,29 @@ protected:
                 "48.8584,2.2945,35,90"};
     }
 
+    std::vector<fs::path> documents() const {
+        std::vector<fs::path> files;
+        for (const std::string& name : filesUnder((home / "Documents").string())) {
+            files.push_back(home / "Documents" / name);
+        }
+        return files;
+    }
+
+    // A result as other programs read it: exiftool's tags and validation, LibRaw's picture.
+    void checkFile(const fs::path& file) {
+        const auto validation = runTool("exiftool", {"-validate", "-a", file.string()});
+        EXPECT_EQ(validation.output.find("Error"), std::string::npos) << validation.output;
+        EXPECT_GT(number(file, "ExposureTime"), 0) << file;
+        EXPECT_EQ(tag(file, "Software"), "Quarn Vesil " + platform::appVersion());
+        EXPECT_FALSE(tag(file, "ImageDescription").empty()) << file;
+        EXPECT_NEAR(number(file, "GPSLatitude"), 48.8584, 1e-4) << file;
+        EXPECT_NEAR(number(file, "GPSLongitude"), 2.2945, 1e-4) << file;
+        std::ifstream in(file, std::ios::binary);
+        const platform::imaging::FileData data{std::istreambuf_iterator<char>(in), {}};
+        const auto picture = platform::imaging::developRaw(data, {});
+        EXPECT_TRUE(picture) << file << ": " << (picture ? "" : picture.error());
+    }
+
     XvfbServer xvfb;
     fs::path home;
 };
@@ -48,28 +168,24 @@ protected:
 TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemember) {
     ASSERT_TRUE(xvfb.running()) << xvfb.error();
 
-    // First launch: the access screen, the two prompts, the notice of this version.
-    EXPECT_EQ(
-        launchInChild(
-            arguments(),
-            [](AppWindowDriver& app) {
-                ASSERT_TRUE(app.click(Query::tag("continue")));
-                ASSERT_TRUE(app.waitFor(Query::tag("permission-allow")));
-                app.picture("app-access.png");
-                ASSERT_TRUE(app.click(Query::tag("permission-allow")));
-                ASSERT_TRUE(app.stepUntil([&] { return app.camera().isCameraAuthorized.get(); }));
-                ASSERT_TRUE(app.click(Query::tag("permission-allow")));
-                ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
-                ASSERT_TRUE(app.waitFor(Query::tag("whats new ok")));
-                app.picture("app-whats-new.png");
-                ASSERT_TRUE(app.click(Query::text("OK")));
-                ASSERT_TRUE(app.stepUntil([&] { return !app.shows(Query::tag("whats new ok")); }));
-                EXPECT_TRUE(app.closeWindow());
-            }),
-        0);
+    // First launch: the access screen and its two prompts, the notice of this version; a
+    // light-trails run of 10 s in RAW after a delay of 2 s, saving its average too, with GPS.
+    EXPECT_EQ(launchInChild(arguments(), firstLaunch), 0);
+    const auto files = documents();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_TRUE(files[0].filename().string().ends_with("_FA.DNG")) << files[0];
+    EXPECT_TRUE(files[1].filename().string().ends_with("_LT.DNG")) << files[1];
+    for (const auto& file : files) {
+        checkFile(file);
+    }
+    const auto rows =
+        runTool("sqlite3", {"-readonly", (home / "Photos" / "library.sqlite").string(),
+                            "SELECT count(*) FROM assets;"});
+    EXPECT_EQ(rows.output, "2\n");
 
-    // Relaunch: the camera screen at once, no prompt, no notice; the gear opens the settings
-    // and the mode badge the mode selector over the preview.
+    // Relaunch: the camera screen at once, no prompt, no notice; the gear opens the settings,
+    // each as it was set (the repetitions "Off" again), and the mode badge the mode selector
+    // over the preview.
     EXPECT_EQ(launchInChild(arguments(),
                             [](AppWindowDriver& app) {
                                 ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
@@ -80,6 +196,14 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
                                 ASSERT_TRUE(app.waitFor(Query::tag("settings close")));
                                 app.pass(0.5);
                                 app.picture("screen-settings.png");
+                                EXPECT_EQ(textIn(app.tree(), "value Total Time"), "0:10");
+                                EXPECT_EQ(textIn(app.tree(), "value Interval Repetitions"), "Off");
+                                const auto& settings = app.camera().settings;
+                                EXPECT_EQ(settings.fileFormat.get(), SupportedImageFormat::RAW);
+                                EXPECT_EQ(settings.shutterReleaseDelay.get(), Delay::two);
+                                EXPECT_TRUE(settings.saveFAwithLT.get());
+                                EXPECT_EQ(symbolsIn(app.tree(), "toggle Save GPS data"),
+                                          std::vector<std::string>{"checkmark.square"});
                                 ASSERT_TRUE(app.click(Query::tag("settings close")));
                                 ASSERT_TRUE(app.stepUntil(
                                     [&] { return !app.shows(Query::tag("settings close")); }));
@@ -99,13 +223,16 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
     // Over a garbage settings file: set aside with one line, the defaults, the notice again,
     // and still no prompt (access is kept apart from the settings).
     std::ofstream(home / "settings.json") << "{ this is not json";
-    EXPECT_EQ(launchInChild(arguments(),
-                            [](AppWindowDriver& app) {
-                                ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
-                                EXPECT_TRUE(app.waitFor(Query::tag("whats new ok")));
-                                EXPECT_FALSE(app.shows(Query::tag("permission-prompt")));
-                                EXPECT_TRUE(app.closeWindow());
-                            }),
+    EXPECT_EQ(launchInChild(
+                  arguments(),
+                  [](AppWindowDriver& app) {
+                      ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
+                      EXPECT_TRUE(app.waitFor(Query::tag("whats new ok")));
+                      EXPECT_FALSE(app.shows(Query::tag("permission-prompt")));
+                      EXPECT_EQ(app.camera().settings.fileFormat.get(), SupportedImageFormat::JPEG);
+                      EXPECT_EQ(app.camera().exposureSequence->selectedDurationIndex(), 1);
+                      EXPECT_TRUE(app.closeWindow());
+                  }),
               0);
     bool setAside = false;
     for (const auto& entry : fs::directory_iterator(home)) {

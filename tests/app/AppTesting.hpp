@@ -6,6 +6,7 @@
 
 #include "CameraTestSupport.hpp"
 #include "ScreenTesting.hpp"
+#include "TreeReading.hpp"
 #include "app/Quarn_Vesil.hpp"
 #include "platform/capture/simulated/SimulatedCamera.hpp"
 #include "platform/console/Console.hpp"
@@ -55,14 +56,5 @@ protected:
     std::unique_ptr<Quarn_Vesil> app;
     std::unique_ptr<platform::ui::ViewGraph> graph;
 };
-
-} // namespace qv::testing
-
-namespace qv::testing {
-
-// The text of the first Text inside the element tagged `tag` ("" when there is none).
-std::string textIn(const platform::ui::ViewTree& tree, const std::string& tag);
-// The symbol names inside the element tagged `tag`, in tree order.
-std::vector<std::string> symbolsIn(const platform::ui::ViewTree& tree, const std::string& tag);
 
 } // namespace qv::testing

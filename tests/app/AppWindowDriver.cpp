@@ -77,6 +77,13 @@ bool AppWindowDriver::shows(const platform::ui::Query& query) const {
     return tree != nullptr && tree->find(query) != nullptr;
 }
 
+bool AppWindowDriver::showsWithin(const std::string& tag, const platform::ui::Query& query) const {
+    const platform::ui::ViewTree* tree = session_.scene.tree();
+    const platform::ui::Element* within =
+        tree != nullptr ? tree->find(platform::ui::Query::tag(tag)) : nullptr;
+    return within != nullptr && !platform::ui::findAll(*within, query).empty();
+}
+
 bool AppWindowDriver::click(const platform::ui::Query& query) {
     if (!waitFor(query)) {
         return false;
@@ -86,6 +93,56 @@ bool AppWindowDriver::click(const platform::ui::Query& query) {
     return xdotool({"mousemove", "--window", "%1",
                     std::to_string(static_cast<int>(frame.midX() * scale)),
                     std::to_string(static_cast<int>(frame.midY() * scale)), "click", "1"}) == 0;
+}
+
+bool AppWindowDriver::drag(platform::ui::Point from, platform::ui::Point to) {
+    const double scale = session_.host.scale();
+    const auto pixel = [scale](double points) {
+        return std::to_string(static_cast<int>(points * scale));
+    };
+    std::vector<std::string> command = {"mousemove",   "--window",  "%1", pixel(from.x),
+                                        pixel(from.y), "mousedown", "1"};
+    constexpr int steps = 8;
+    for (int step = 1; step <= steps; ++step) {
+        const double t = double(step) / steps;
+        command.insert(command.end(),
+                       {"mousemove", "--window", "%1", pixel(from.x + (to.x - from.x) * t),
+                        pixel(from.y + (to.y - from.y) * t)});
+    }
+    command.insert(command.end(), {"mouseup", "1"});
+    if (xdotool(command) != 0) {
+        return false;
+    }
+    pass(0.5);
+    return true;
+}
+
+bool AppWindowDriver::clickWithin(const std::string& area, const platform::ui::Query& query) {
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        if (!waitFor(platform::ui::Query::tag(area))) {
+            return false;
+        }
+        const auto* tree = session_.scene.tree();
+        const auto scrolls = platform::ui::findAll(tree->get(platform::ui::Query::tag(area)),
+                                                   platform::ui::Query::kind("ScrollView"));
+        if (scrolls.empty()) {
+            return false;
+        }
+        const platform::ui::Rect visible = scrolls.front()->screenFrame();
+        const auto* found = tree->find(query);
+        if (found != nullptr) {
+            const platform::ui::Rect target = found->screenFrame();
+            if (target.midY() > visible.minY() && target.midY() < visible.maxY()) {
+                return click(query);
+            }
+        }
+        // Not built yet (a lazy grid builds what is in view) or below: scroll on.
+        const bool above = found != nullptr && found->screenFrame().midY() <= visible.minY();
+        const double by = visible.height / 3;
+        const platform::ui::Point start{visible.midX(), visible.midY()};
+        drag(start, {start.x, start.y + (above ? by : -by)});
+    }
+    return false;
 }
 
 bool AppWindowDriver::key(const std::string& name) {

@@ -8,6 +8,7 @@
 
 #include "app/AppLaunch.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/ui/geometry/Geometry.hpp"
 #include "platform/ui/scene/Query.hpp"
 
 #include <functional>
@@ -28,11 +29,20 @@ public:
     // Lets `seconds` of virtual time pass, turning the loop every `virtualStep`.
     void pass(double seconds, double virtualStep = 0.05);
     bool shows(const platform::ui::Query& query) const;
+    // Whether what `query` finds stands inside the element tagged `tag`.
+    bool showsWithin(const std::string& tag, const platform::ui::Query& query) const;
+    // The built tree on screen (never before the first frame).
+    const platform::ui::ViewTree& tree() const { return *session_.scene.tree(); }
     bool waitFor(const platform::ui::Query& query) {
         return stepUntil([&] { return shows(query); });
     }
     // Clicks the centre of what the query finds, through X; false when it is not shown.
     bool click(const platform::ui::Query& query);
+    // Drags the pointer through X from one point of the window to another (in points).
+    bool drag(platform::ui::Point from, platform::ui::Point to);
+    // Scrolls the first scroll view inside the element tagged `area` until what `query`
+    // finds lies within it (dragging a third of its height at a time), then clicks it.
+    bool clickWithin(const std::string& area, const platform::ui::Query& query);
     // Presses a key through X ("1" ... "6", "plus").
     bool key(const std::string& name);
     // Stores the window's picture as docs/<name> (with QV_UPDATE_DOCS=1) once the frame on

@@ -15,7 +15,8 @@ View AccessRightRow::body() const {
                                .font(Font::footnote())
                                .foregroundColor(explanationColor)
                                .lineLimit(accessExplanationLines)},
-                          HorizontalAlignment::leading),
+                          HorizontalAlignment::leading)
+                       .layoutPriority(1), // served before the spacer: the texts keep their width
                    Spacer(),
                    Image::system(isGranted ? "checkmark.square" : "square")
                        .font(Font::largeTitle())

@@ -9,9 +9,11 @@ using namespace platform::ui;
 
 View SettingsToggleRow::body() const {
     const auto tap = onTap;
+    // The label is served before the spacer, so it keeps the width it needs.
     return HStack({Text(LocalizedStringKey{label})
                        .font(Font::system(fontSize))
-                       .foregroundColor(appmetrics::settingsEnabledColor()),
+                       .foregroundColor(appmetrics::settingsEnabledColor())
+                       .layoutPriority(1),
                    Spacer(),
                    Image::system(isChecked ? "checkmark.square" : "square")
                        .font(Font::system(appmetrics::settingsFontSize))})

@@ -30,8 +30,8 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
     : host_(host),
       overlay_(std::make_unique<SystemOverlay>(permissions, [this] { graph_.invalidate(); })),
       graph_([this, content = std::move(content)] {
-          // The window's own layer lies above the app's tree.
-          return ui::ZStack({content(), overlay_->body()});
+          // The window's own layer lies above the app's tree and everything it presents.
+          return content().systemLayer([this] { return overlay_->body(); });
       }) {
     graph_.setAnimationsEnabled(true);
     graph_.setScenePhase(host_.scenePhase());

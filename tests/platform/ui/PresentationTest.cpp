@@ -136,6 +136,38 @@ TEST(Alert, LiesAboveCoversTakesEveryPressAndAButtonClearsItsBinding) {
     EXPECT_EQ(log.back(), "cover tapped");
 }
 
+TEST(SystemLayer, LiesAboveTheAppsCoversAndAlertsAndTakesTheirPresses) {
+    VirtualDispatch dispatch;
+    std::vector<std::string> log;
+    bool alert = true;
+    bool prompt = true;
+    ViewGraph graph(
+        [&] {
+            return View(AlertScreen{&log, &alert}).systemLayer([&] {
+                return If(prompt, [&] {
+                    return View(Color::black().opacity(0.45))
+                        .ignoresSafeArea()
+                        .onTapGesture([&] { log.push_back("prompt tapped"); })
+                        .testTag("prompt");
+                });
+            });
+        },
+        phone());
+    SyntheticInput input(graph, dispatch);
+    graph.update();
+    const auto layers = graph.tree().root().drawingOrder();
+    ASSERT_FALSE(layers.empty());
+    EXPECT_EQ(findAll(*layers.back(), Query::tag("prompt")).size(), 1u) << "drawn last";
+    input.tap(input.centerOf(Query::text("Delete")));
+    EXPECT_EQ(log, (std::vector<std::string>{"prompt tapped"}));
+    EXPECT_TRUE(alert);
+
+    prompt = false;
+    graph.invalidate();
+    input.tap(input.centerOf(Query::text("Delete")));
+    EXPECT_EQ(log.back(), "Delete") << "an empty layer takes nothing";
+}
+
 TEST(Animation, ATransitionScalesFromAHundredthOverTheAnimationInTheWindow) {
     VirtualDispatch dispatch;
     bool shown = false;

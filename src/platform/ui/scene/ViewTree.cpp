@@ -15,6 +15,7 @@ namespace qv::platform::ui {
 namespace {
 // The drawing order of alerts among the root's layers: above covers and content.
 constexpr double kAlertLayerZIndex = 1e9;
+constexpr double kSystemLayerZIndex = 2e9;
 } // namespace
 
 ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(options)) {
@@ -36,14 +37,17 @@ ViewTree::ViewTree(const View& view, SceneOptions options) : options_(std::move(
     root_ = elements::root({"Root", "", env}, std::move(elements));
     layout();
     // Covers presented anywhere in the tree (also by content built during layout) lie
-    // above everything, in the order presented; a cover may present another.
+    // above everything, in the order presented; a cover may present another. Alerts lie
+    // above every cover, the window's modal layer above all of them.
     for (std::size_t i = 0; i < session->rootLayers.size(); ++i) {
         const detail::RootLayer layer = session->rootLayers[i];
         ElementList built;
         detail::resolveView(layer.content, {layer.path, layer.environment, nullptr}, built);
         for (auto& e : built) {
-            if (layer.aboveCovers) {
+            if (layer.level == detail::RootLayerLevel::alert) {
                 e->setZIndex(kAlertLayerZIndex);
+            } else if (layer.level == detail::RootLayerLevel::system) {
+                e->setZIndex(kSystemLayerZIndex);
             }
             elements::placeRootLayer(*root_, std::move(e));
         }

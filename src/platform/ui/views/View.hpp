@@ -233,6 +233,9 @@ public:
     /// screen, which takes every press. A button clears the binding, then runs its action.
     View alert(std::string title, Binding<bool> isPresented, std::string message,
                std::vector<AlertButton> buttons = {}) const;
+    /// The window's own modal layer (the system's prompts and panels, drawn by the window
+    /// host): `content` lies above everything the app presents, covers and alerts included.
+    View systemLayer(std::function<View()> content) const;
     /// How the view comes in and goes out when its presence changes in an animated
     /// transaction (animated in the window; at once in tests).
     View transition(const Transition& transition) const;

@@ -9,13 +9,14 @@ namespace qv::platform::ui {
 namespace {
 
 // Resolves its content; while presented, adds a layer above the whole scene (the tree
-// places it after layout): a cover, or an alert above every cover.
+// places it after layout): a cover, an alert above every cover, or the window's modal
+// layer above both.
 class PresentationNode final : public ViewNode {
 public:
     PresentationNode(View content, Binding<bool> isPresented, std::string kind,
-                     std::function<View()> layer, bool aboveCovers)
+                     std::function<View()> layer, detail::RootLayerLevel level)
         : content_(std::move(content)), isPresented_(std::move(isPresented)),
-          kind_(std::move(kind)), layer_(std::move(layer)), aboveCovers_(aboveCovers) {}
+          kind_(std::move(kind)), layer_(std::move(layer)), level_(level) {}
     void resolve(const ResolveContext& ctx, ElementList& out) const override {
         detail::resolveView(content_, ctx, out);
         detail::BuildSession* s = detail::BuildSession::current();
@@ -25,7 +26,7 @@ public:
         auto env = std::make_shared<Environment>(*ctx.environment);
         env->stackAxis.reset();
         env->dismiss = [binding = isPresented_] { binding.set(false); };
-        s->rootLayers.push_back({ctx.path + "/" + kind_, layer_(), env, aboveCovers_});
+        s->rootLayers.push_back({ctx.path + "/" + kind_, layer_(), env, level_});
     }
 
 private:
@@ -33,7 +34,7 @@ private:
     Binding<bool> isPresented_;
     std::string kind_;
     std::function<View()> layer_;
-    bool aboveCovers_;
+    detail::RootLayerLevel level_;
 };
 
 // Wraps each element of its content in the transition's effect; the effect starts
@@ -79,14 +80,20 @@ View View::fullScreenCover(Binding<bool> isPresented, std::function<View()> cont
         return ZStack({View(Color::systemBackground()).ignoresSafeArea(), content()});
     };
     return View(std::make_shared<PresentationNode>(*this, std::move(isPresented), "fullScreenCover",
-                                                   layer, false));
+                                                   layer, detail::RootLayerLevel::cover));
 }
 
 View View::alert(std::string title, Binding<bool> isPresented, std::string message,
                  std::vector<AlertButton> buttons) const {
     auto layer = [=] { return View(detail::AlertBox{title, message, buttons, isPresented}); };
-    return View(
-        std::make_shared<PresentationNode>(*this, isPresented, "alert", std::move(layer), true));
+    return View(std::make_shared<PresentationNode>(*this, isPresented, "alert", std::move(layer),
+                                                   detail::RootLayerLevel::alert));
+}
+
+View View::systemLayer(std::function<View()> content) const {
+    return View(std::make_shared<PresentationNode>(*this, Binding<bool>::constant(true),
+                                                   "systemLayer", std::move(content),
+                                                   detail::RootLayerLevel::system));
 }
 
 View View::transition(const Transition& transition) const {

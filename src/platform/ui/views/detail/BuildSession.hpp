@@ -65,13 +65,17 @@ struct TransitionRecord {
     Transition transition;
 };
 
-/// Content that lies above the whole scene: a full-screen cover, or an alert, which
-/// lies above every cover.
+/// How high a root layer lies: covers above the scene in the order presented, alerts
+/// above every cover, the window's own modal layer above everything the app presents.
+enum class RootLayerLevel { cover, alert, system };
+
+/// Content that lies above the whole scene: a full-screen cover, an alert, or the window's
+/// modal layer.
 struct RootLayer {
     std::string path;
     View content;
     std::shared_ptr<const Environment> environment;
-    bool aboveCovers = false;
+    RootLayerLevel level = RootLayerLevel::cover;
 };
 
 class BuildSession {
