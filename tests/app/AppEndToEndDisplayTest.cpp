@@ -149,6 +149,7 @@ protected:
     // A result as other programs read it: exiftool's tags and validation, LibRaw's picture.
     void checkFile(const fs::path& file) {
         const auto validation = runTool("exiftool", {"-validate", "-a", file.string()});
+        EXPECT_EQ(validation.exitCode, 0) << validation.output;
         EXPECT_EQ(validation.output.find("Error"), std::string::npos) << validation.output;
         EXPECT_GT(number(file, "ExposureTime"), 0) << file;
         EXPECT_EQ(tag(file, "Software"), "Quarn Vesil " + platform::appVersion());
