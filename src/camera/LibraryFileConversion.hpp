@@ -25,7 +25,8 @@ struct LibraryFile {
 //
 // A decoded and re-encoded picture keeps the result's Exif, TIFF and GPS tags (exposure
 // time, Software, ImageDescription, the position); the DNG's own tags stay behind.
-// Development keeps the stored rows as they are, so the Orientation tag still applies.
+// Development and decoding keep the stored rows as they are, so the Orientation tag the
+// result carries still applies, once.
 // Fails with the reason when the data is neither a DNG nor a TIFF or does not decode.
 // Runs on the caller's thread; developing a full-size DNG takes seconds.
 platform::imaging::Result<LibraryFile> libraryFile(platform::imaging::FileData result,

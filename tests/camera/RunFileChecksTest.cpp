@@ -91,6 +91,94 @@ protected:
     std::optional<platform::SimulatedCamera> simulated;
 };
 
+// A picture's size as it is shown: turned by its orientation, in points.
+struct ShownSize {
+    double width;
+    double height;
+};
+ShownSize shownSize(const platform::RgbaImage& image) {
+    const double w = double(image.width()) / image.scale;
+    const double h = double(image.height()) / image.scale;
+    return platform::swapsSides(image.orientation) ? ShownSize{h, w} : ShownSize{w, h};
+}
+
+// The picture LibRaw's dcraw_emu develops from a DNG, turned as the file says.
+imaging::Result<platform::RgbaImage> developedByLibRaw(const fs::path& dng) {
+    const auto run = runTool("dcraw_emu", {"-T", "-w", dng.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return imaging::decodeTiff(readFile(dng.string() + ".tiff"));
+}
+
+// The simulated sensor is landscape, so a phone held upright turns its pictures a quarter:
+// every file says so in its Orientation tag, LibRaw develops the DNG upright, and all the app
+// shows of the run (the preview while shooting, the result, the library's thumbnail) is
+// upright. Decoders keep the rows as stored, so a JPEG or TIFF made from the DNG carries
+// the tag once.
+TEST_F(RunFileChecksTest, PicturesOfAnUprightPhoneAreUprightEverywhere) {
+    camera->deviceOrientation = platform::DeviceOrientation::portrait;
+    camera->settings.showImagePreviewWhileShooting = true;
+    useManualExposure(1, 800);
+    plan(3, SupportedImageFormat::RAW);
+    press();
+    ASSERT_TRUE(dispatch.runUntil([&] { return previews->previewImage.get() != nullptr; },
+                                  platform::Seconds(3)));
+    const ShownSize preview = shownSize(*previews->previewImage.get());
+    EXPECT_GT(preview.height, preview.width);
+    const auto expectResultAndThumbnailUpright = [&] {
+        const auto result = camera->resultUIImage.get();
+        const auto thumbnail = camera->libraryThumbnail.get();
+        ASSERT_TRUE(result && thumbnail);
+        EXPECT_GT(shownSize(*result).height, shownSize(*result).width);
+        EXPECT_GT(shownSize(*thumbnail).height, shownSize(*thumbnail).width);
+    };
+    wait(5);
+    ASSERT_EQ(camera->cameraState.get(), CameraState::ready) << console();
+    expectResultAndThumbnailUpright(); // of the DNG
+    shoot(3, SupportedImageFormat::JPEG, 6);
+    shoot(3, SupportedImageFormat::TIFF, 6);
+
+    const auto files = documents();
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& file : files) {
+        checkFile(file, 1);
+        EXPECT_EQ(tag(file, "Orientation"), "6") << file;
+    }
+    const auto developed = developedByLibRaw(files[0]);
+    ASSERT_TRUE(developed) << developed.error();
+    EXPECT_GT(shownSize(*developed).height, shownSize(*developed).width);
+    const auto jpeg = imaging::decodeJpeg(readFile(files[1]));
+    const auto tiff = imaging::decodeTiff(readFile(files[2]));
+    for (const auto* stored : {&jpeg, &tiff}) {
+        ASSERT_TRUE(*stored) << stored->error();
+        EXPECT_EQ((*stored)->width(), 160u); // as the sensor stored it
+        EXPECT_EQ((*stored)->orientation, platform::ImageOrientation::right);
+    }
+    expectResultAndThumbnailUpright(); // of the TIFF
+}
+
+// Held in landscape with its top to the left, the phone's pictures are stored as they are
+// shown: Orientation 1, landscape in every reader.
+TEST_F(RunFileChecksTest, PicturesOfAPhoneHeldLandscapeLeftAreStoredAsShown) {
+    camera->deviceOrientation = platform::DeviceOrientation::landscapeLeft;
+    useManualExposure(1, 800);
+    shoot(1, SupportedImageFormat::RAW, 3);
+    shoot(1, SupportedImageFormat::JPEG, 3);
+    const auto files = documents();
+    ASSERT_EQ(files.size(), 2u);
+    for (const auto& file : files) {
+        EXPECT_EQ(tag(file, "Orientation"), "1") << file;
+    }
+    const auto developed = developedByLibRaw(files[0]);
+    ASSERT_TRUE(developed) << developed.error();
+    EXPECT_GT(shownSize(*developed).width, shownSize(*developed).height);
+    const auto jpeg = imaging::decodeJpeg(readFile(files[1]));
+    ASSERT_TRUE(jpeg) << jpeg.error();
+    EXPECT_EQ(jpeg->orientation, platform::ImageOrientation::up);
+    const auto result = camera->resultUIImage.get();
+    ASSERT_TRUE(result);
+    EXPECT_GT(shownSize(*result).width, shownSize(*result).height);
+}
+
 TEST_F(RunFileChecksTest, FrameAveragingInEveryFormat) {
     useManualExposure(1, 800);
     shoot(10, SupportedImageFormat::RAW, 13);

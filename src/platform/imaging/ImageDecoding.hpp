@@ -10,7 +10,8 @@
 namespace qv::platform::imaging {
 
 // Any file this layer writes as an RGBA image: JPEG and TIFF decoded as
-// stored, DNG developed with `raw` (neutral, sRGB, 16 bits by default).
+// stored, DNG developed with `raw` (neutral, sRGB, 16 bits by default); the
+// rows as stored and the file's orientation in the image.
 Result<RgbaImage> decodeImage(FileBytes file, DevelopOptions raw = {});
 
 struct PixelRect {

@@ -12,8 +12,8 @@ namespace qv::platform::imaging {
 Result<FileData> encodeJpeg(const RgbaImage& image, int quality,
                             const MetadataDictionary& metadata);
 
-// An 8-bit RGBA image (alpha opaque); colour space from the embedded profile,
-// orientation from the Exif data.
+// An 8-bit RGBA image (alpha opaque), rows as stored; colour space from the
+// embedded profile, orientation from the Exif data.
 Result<RgbaImage> decodeJpeg(FileBytes file);
 
 } // namespace qv::platform::imaging

@@ -119,6 +119,12 @@ std::optional<std::string> MemoryTiff::imageProblem() const {
     return declaredSizeProblem(width, height, stream->size(), stored);
 }
 
+ImageOrientation MemoryTiff::orientation() const {
+    std::uint16_t tag = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &tag);
+    return tag >= 1 && tag <= 8 ? static_cast<ImageOrientation>(tag) : ImageOrientation::up;
+}
+
 std::string MemoryTiff::lastError() const {
     return stream->error.empty() ? std::string("libtiff failed") : stream->error;
 }

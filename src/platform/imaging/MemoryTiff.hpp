@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/imaging/ImagingResult.hpp"
+#include "platform/media/RgbaImage.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,10 @@ public:
     // beyond the reader limits or the bytes the file holds (ImageLimits.hpp).
     // Call it before allocating anything for the image.
     std::optional<std::string> imageProblem() const;
+
+    // How the current directory's stored rows are shown: its Orientation tag, up when the
+    // tag is missing or outside 1 to 8.
+    ImageOrientation orientation() const;
 
     struct Stream;
 

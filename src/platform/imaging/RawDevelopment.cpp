@@ -17,39 +17,42 @@ constexpr std::uint16_t maximumSubImages = 16;
 
 // What libtiff can tell before LibRaw sees the file: a TIFF with a DNGVersion
 // whose images (IFD0 and its sub-IFDs) each fit the reader limits and the
-// file. Nullopt when the file may go to the developer.
-std::optional<std::string> dngProblem(FileBytes dng) {
+// file. When the file may go to the developer: how its picture is shown (the
+// Orientation of IFD0, which the DNG's images share).
+Result<ImageOrientation> checkedDng(FileBytes dng) {
+    using R = Result<ImageOrientation>;
     auto file = detail::MemoryTiff::openForReading(dng);
     if (!file) {
-        return "not a TIFF-based file";
+        return R::failure("not a TIFF-based file");
     }
     TIFF* tif = file->get();
     std::uint8_t* version = nullptr;
     if (TIFFGetField(tif, TIFFTAG_DNGVERSION, &version) != 1 || version == nullptr) {
-        return "the file has no DNGVersion";
+        return R::failure("the file has no DNGVersion");
     }
     if (auto problem = file->imageProblem()) {
-        return problem;
+        return R::failure(*problem);
     }
+    const ImageOrientation orientation = file->orientation();
     std::uint16_t count = 0;
     std::uint64_t* listed = nullptr;
     if (TIFFGetField(tif, TIFFTAG_SUBIFD, &count, &listed) != 1 || listed == nullptr) {
-        return std::nullopt;
+        return orientation;
     }
     if (count > maximumSubImages) {
-        return "the file lists " + std::to_string(count) + " sub-images";
+        return R::failure("the file lists " + std::to_string(count) + " sub-images");
     }
     // Reading another directory replaces the list libtiff gave.
     const std::vector<std::uint64_t> offsets(listed, listed + count);
     for (const std::uint64_t offset : offsets) {
         if (TIFFSetSubDirectory(tif, offset) != 1) {
-            return "a sub-image cannot be read: " + file->lastError();
+            return R::failure("a sub-image cannot be read: " + file->lastError());
         }
         if (auto problem = file->imageProblem()) {
-            return problem;
+            return R::failure(*problem);
         }
     }
-    return std::nullopt;
+    return orientation;
 }
 
 } // namespace
@@ -59,8 +62,9 @@ Result<RgbaImage> developRaw(FileBytes dng, DevelopOptions options) {
     if (options.bitsPerChannel != 8 && options.bitsPerChannel != 16) {
         return R::failure("RAW development: 8 or 16 bits per channel");
     }
-    if (auto problem = dngProblem(dng)) {
-        return R::failure("RAW development: " + *problem);
+    const auto orientation = checkedDng(dng);
+    if (!orientation) {
+        return R::failure("RAW development: " + orientation.error());
     }
     const auto developed =
         detail::developInChildProcess(detail::rawDeveloperProgram(), dng, options.halfSize);
@@ -70,6 +74,8 @@ Result<RgbaImage> developRaw(FileBytes dng, DevelopOptions options) {
     RgbaImage image(developed->width, developed->height, options.bitsPerChannel,
                     options.colorSpace);
     detail::fromLinearProPhoto(developed->rgb.data(), image);
+    // The developer keeps the rows as stored (LibRaw turns nothing): the tag shows them.
+    image.orientation = *orientation;
     return image;
 }
 

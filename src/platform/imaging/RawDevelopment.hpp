@@ -9,7 +9,9 @@ namespace qv::platform::imaging {
 // rendering: white balance from AsShotNeutral, the file's colour matrix, no
 // exposure change, no automatic brightening, no highlight recovery or tone
 // mapping; demosaicked by LibRaw (bilinear in half size, AHD at full size) and
-// converted through lcms2 into the requested colour space.
+// converted through lcms2 into the requested colour space. The rows stay as the
+// sensor stored them (nothing is turned); the image's orientation is the file's
+// Orientation tag, which shows them upright.
 //
 // libtiff checks the file first (a DNG whose images fit the reader limits of
 // ImageLimits.hpp and the file's length); LibRaw then runs in a child process

@@ -67,13 +67,6 @@ void copyRow(std::span<const T> src, std::size_t width, bool keepAlpha, std::uin
     }
 }
 
-ImageOrientation orientationOf(TIFF* tif) {
-    std::uint16_t orientation = ORIENTATION_TOPLEFT;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-    return orientation >= 1 && orientation <= 8 ? static_cast<ImageOrientation>(orientation)
-                                                : ImageOrientation::up;
-}
-
 } // namespace
 
 Result<FileData> encodeTiff(const RgbaImage& image, const MetadataDictionary& metadata,
@@ -140,16 +133,18 @@ Result<RgbaImage> decodeTiff(FileBytes bytes) {
     if (image.empty()) {
         return Result<RgbaImage>::failure("TIFF: bad image size");
     }
-    image.orientation = orientationOf(tif);
+    image.orientation = file->orientation();
     if (!direct) {
-        // libtiff's RGBA reader handles the other layouts: 8 bits, rows from
-        // the top (the orientation is left to us), each pixel packed as
-        // R | G << 8 | B << 16 | A << 24, which in a little-endian machine's
-        // memory is the image's own R, G, B, A order. It stops at the first
-        // error, so a cut or corrupt file is an error.
+        // libtiff's RGBA reader handles the other layouts: 8 bits, each pixel
+        // packed as R | G << 8 | B << 16 | A << 24, which in a little-endian
+        // machine's memory is the image's own R, G, B, A order. Asked for the
+        // file's own orientation it flips nothing, so the rows stay as stored
+        // and image.orientation shows them, as in the direct path. It stops at
+        // the first error, so a cut or corrupt file is an error.
         static_assert(std::endian::native == std::endian::little);
         auto* raster = reinterpret_cast<std::uint32_t*>(image.row8(0).data());
-        if (TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 1) != 1) {
+        if (TIFFReadRGBAImageOriented(tif, width, height, raster,
+                                      static_cast<int>(image.orientation), 1) != 1) {
             return Result<RgbaImage>::failure("TIFF: " + file->lastError());
         }
         return image;

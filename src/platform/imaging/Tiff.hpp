@@ -22,8 +22,9 @@ Result<FileData> encodeTiff(const RgbaImage& image, const MetadataDictionary& me
 Result<FileData> encodeTiff(const PixelBuffer& bgra, const MetadataDictionary& metadata);
 
 // Reads a TIFF file: 8- and 16-bit RGB(A) as stored (alpha opaque where the
-// file has none); any other layout libtiff knows as 8-bit RGBA. The colour
-// space comes from the embedded profile, the orientation from the file.
+// file has none); any other layout libtiff knows as 8-bit RGBA. The rows come
+// as stored (nothing is turned), the orientation from the file's tag; the
+// colour space from the embedded profile.
 Result<RgbaImage> decodeTiff(FileBytes file);
 
 } // namespace qv::platform::imaging

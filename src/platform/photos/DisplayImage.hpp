@@ -8,7 +8,8 @@
 
 namespace qv::platform {
 
-// The file as an 8-bit image: JPEG and TIFF as stored, a DNG developed at half size.
+// The file as an 8-bit image: JPEG and TIFF as stored, a DNG developed at half size; the
+// rows as stored, with the file's orientation, so the picture is shown upright.
 imaging::Result<RgbaImage> decodeForDisplay(imaging::FileBytes file);
 
 // `image` scaled by `factor` (at most 1: never enlarged), each output pixel the mean of the

@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     params.exp_correc = 0;
     params.half_size = halfSize ? 1 : 0;
     params.user_qual = halfSize ? 0 : 3; // bilinear at half size, AHD at full size
-    params.user_flip = 0;
+    params.user_flip = 0; // rows as stored: the caller shows them by the file's Orientation
     params.max_raw_memory_mb = unsigned(maximumLibraryAllocation >> 20);
 
     int code = raw->open_buffer(file.data(), file.size());
