@@ -2,8 +2,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,17 +15,36 @@ namespace qv::testing {
 
 namespace {
 
-int spawn(const std::vector<std::string>& argv, posix_spawn_file_actions_t* actions) {
+int spawn(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const auto& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), environ) != 0) {
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
         return -1;
     }
     return pid;
+}
+
+// Starts Xvfb with its display number written to `fd`. The server gets SIGTERM when the
+// test process ends for any reason, a crash included, so none is left running.
+int spawnXvfb(int fd) {
+    const std::string fdText = std::to_string(fd);
+    const char* argv[] = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen", "0",
+                          "1280x2048x24", "-nolisten",  "tcp",          nullptr};
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    // The child: only async-signal-safe calls until exec.
+    if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) {
+        _exit(127);
+    }
+    execvp(argv[0], const_cast<char* const*>(argv));
+    _exit(127);
 }
 
 } // namespace
@@ -34,14 +55,10 @@ XvfbServer::XvfbServer() {
         error_ = "pipe failed";
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    // Xvfb picks a free display number itself and writes it to the pipe.
-    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x2048x24",
-                  "-nolisten", "tcp"},
-                 &actions);
-    posix_spawn_file_actions_destroy(&actions);
+    // Xvfb picks a free display number itself and writes it to the pipe; it keeps only the
+    // writing end.
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    pid_ = spawnXvfb(fds[1]);
     close(fds[1]);
     if (pid_ <= 0) {
         error_ = "cannot start Xvfb";
@@ -74,7 +91,7 @@ XvfbServer::~XvfbServer() {
 }
 
 int runProgram(const std::vector<std::string>& argv) {
-    const int pid = spawn(argv, nullptr);
+    const int pid = spawn(argv);
     if (pid <= 0) {
         return -1;
     }
