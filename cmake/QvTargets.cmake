@@ -30,19 +30,21 @@ endfunction()
 
 find_package(GTest REQUIRED)
 
-# One test binary per call; ctest runs each binary as one test.
+# One test binary per call; ctest runs each binary as one test, in a QV_HOME of its own.
+# Every binary gets the shared test main (tests/support/TestMain.cpp), which makes a
+# temporary QV_HOME when the binary is run without ctest.
 function(qv_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE qv_options ${ARG_DEPS} GTest::gtest GTest::gmock
-        GTest::gtest_main)
+        qv_test_main)
     add_test(NAME ${name} COMMAND ${name})
     set_property(GLOBAL APPEND PROPERTY QV_TESTS_all ${name})
     foreach(label IN LISTS ARG_LABELS)
         set_property(GLOBAL APPEND PROPERTY QV_TESTS_${label} ${name})
     endforeach()
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600
-        ENVIRONMENT "QV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;QV_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-home")
+        ENVIRONMENT "QV_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-home")
 endfunction()
 
 # Targets that build every test binary of one label (qv_tests_all: every test).

@@ -2,6 +2,7 @@
 
 #include "ImagingTestSupport.hpp"
 #include "StubPrograms.hpp"
+#include "TestHome.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/imaging/Dng.hpp"
@@ -67,9 +68,7 @@ class PhotoLibraryManagerTest : public ::testing::Test {
 protected:
     PhotoLibraryManagerTest() {
         ::tzset();
-        root = fs::path(std::getenv("QV_HOME")) /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(root);
+        root = testing::freshTestFolder();
         folders = platform::AppFolders::under(root);
     }
     ~PhotoLibraryManagerTest() override {

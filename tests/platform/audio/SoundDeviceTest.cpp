@@ -2,6 +2,7 @@
 // samples it plays into a file instead of a sound card.
 
 #include "StubPrograms.hpp"
+#include "TestHome.hpp"
 #include "platform/audio/ShutterClick.hpp"
 #include "platform/audio/SoundOutput.hpp"
 #include "platform/audio/SystemSound.hpp"
@@ -32,8 +33,7 @@ TEST(SoundDevice, WithoutADeviceOneLineSaysSoAndSoundsStaySilent) {
 }
 
 TEST(SoundDevice, TheClickReachesTheDeviceWholeAndScaledByTheVolume) {
-    const std::filesystem::path file = std::filesystem::path(std::getenv("QV_HOME")) / "sound.raw";
-    std::filesystem::create_directories(file.parent_path());
+    const std::filesystem::path file = testing::freshTestFolder() / "sound.raw";
     EnvironmentOverride driver("SDL_AUDIODRIVER", "disk");
     EnvironmentOverride output("SDL_DISKAUDIOFILE", file.string());
     EnvironmentOverride noDelay("SDL_DISKAUDIODELAY", "0"); // write at once, not in real time

@@ -1,6 +1,7 @@
 #include "platform/permissions/Permissions.hpp"
 
 #include "StubPrograms.hpp"
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
@@ -19,10 +20,7 @@ using testing::EnvironmentOverride;
 class PermissionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::path(std::getenv("QV_HOME")) /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(root);
-        fs::create_directories(root);
+        root = testing::freshTestFolder();
         file = root / "permissions.json";
     }
 

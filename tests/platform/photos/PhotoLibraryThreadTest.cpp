@@ -3,6 +3,7 @@
 
 #include "MainQueueDrain.hpp"
 #include "PhotoTestSupport.hpp"
+#include "TestHome.hpp"
 #include "platform/photos/ImageManager.hpp"
 
 #include <fstream>
@@ -13,9 +14,7 @@ namespace {
 
 TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
     testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
-    const auto root = std::filesystem::path(std::getenv("QV_HOME")) / "threads";
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
+    const auto root = testing::freshTestFolder();
     const auto data = makeJpeg(64, 48, "2024:01:01 10:00:00");
     std::ofstream(root / "a.JPG", std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));

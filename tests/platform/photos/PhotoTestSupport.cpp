@@ -1,6 +1,7 @@
 #include "PhotoTestSupport.hpp"
 
 #include "ImagingTestSupport.hpp"
+#include "TestHome.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/Jpeg.hpp"
@@ -48,10 +49,7 @@ std::string readBytes(const std::filesystem::path& file) {
 
 void PhotoLibraryTest::SetUp() {
     ::tzset();
-    root = std::filesystem::path(std::getenv("QV_HOME")) /
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
+    root = testing::freshTestFolder();
     folder = root / "Photos";
 }
 

@@ -1,4 +1,5 @@
 #include "StubPrograms.hpp"
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
@@ -23,13 +24,7 @@ struct CountingDelegate : LocationManagerDelegate {
 
 class LocationTest : public ::testing::Test {
 protected:
-    fs::path permissionsFile() const {
-        const fs::path folder = fs::path(std::getenv("QV_HOME")) /
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        return folder / "permissions.json";
-    }
+    fs::path permissionsFile() const { return testing::freshTestFolder() / "permissions.json"; }
 
     VirtualDispatch dispatch;
     EnvironmentOverride noScript{"QV_PERMISSIONS", std::nullopt};

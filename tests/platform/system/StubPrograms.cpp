@@ -1,5 +1,7 @@
 #include "StubPrograms.hpp"
 
+#include "TestHome.hpp"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -11,11 +13,7 @@ namespace qv::testing {
 namespace {
 
 std::filesystem::path makeFolder() {
-    const char* home = std::getenv("QV_HOME");
-    const std::filesystem::path parent =
-        home != nullptr ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(parent);
-    std::string pattern = (parent / "stub-programs-XXXXXX").string();
+    std::string pattern = (testHome() / "stub-programs-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a folder for stub programs");
     }

@@ -1,4 +1,5 @@
 #include "FramePicture.hpp"
+#include "TestHome.hpp"
 #include "XvfbServer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/permissions/Permissions.hpp"
@@ -7,52 +8,19 @@
 
 #include <SDL.h>
 #include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 namespace qv::platform::window {
 namespace {
 
 namespace ui = qv::platform::ui;
-namespace fs = std::filesystem;
-
-// Where the answers are kept: the test's home that ctest sets in QV_HOME, or, when the binary
-// runs on its own, a folder of this run's under the temp folder, removed afterwards.
-class AnswersFolder {
-public:
-    AnswersFolder() {
-        if (const char* home = std::getenv("QV_HOME")) {
-            path = home;
-        } else {
-            path = fs::temp_directory_path() / ("qv-permission-prompt-" + std::to_string(getpid()));
-            own = true;
-        }
-        fs::create_directories(path);
-    }
-    ~AnswersFolder() {
-        if (own) {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    }
-    AnswersFolder(const AnswersFolder&) = delete;
-    AnswersFolder& operator=(const AnswersFolder&) = delete;
-
-    fs::path path;
-
-private:
-    bool own = false;
-};
 
 TEST(PermissionPromptDisplay, AClickOnAllowThroughXGrantsTheCamera) {
     testing::XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << xvfb.error();
     ::unsetenv("QV_PERMISSIONS");
-    const AnswersFolder folder;
-    const auto file = folder.path / "prompt-permissions.json";
-    fs::remove(file);
+    const auto file = testing::freshTestFolder() / "permissions.json";
     Permissions permissions(file, {});
 
     std::string error;

@@ -1,6 +1,7 @@
 #include "platform/window/SystemOverlay.hpp"
 
 #include "StubPrograms.hpp"
+#include "TestHome.hpp"
 #include "platform/audio/AudioSession.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/sensors/Device.hpp"
@@ -22,10 +23,7 @@ using ui::Query;
 class SystemOverlayTest : public ::testing::Test {
 protected:
     SystemOverlayTest() {
-        root = fs::path(std::getenv("QV_HOME")) /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(root);
-        fs::create_directories(root);
+        root = testing::freshTestFolder();
         permissions = std::make_unique<Permissions>(root / "permissions.json", PermissionOptions{});
         overlay = std::make_unique<SystemOverlay>(*permissions, [this] { graph->invalidate(); });
         graph = std::make_unique<ui::ViewGraph>([this] {

@@ -1,0 +1,18 @@
+#pragma once
+// The home of a test binary: the folder in QV_HOME, where the program keeps its settings,
+// pictures and photo library. ctest gives every binary its own; a binary run on its own
+// gets a temporary one from the shared test main (TestMain.cpp), removed when it ends, so
+// QV_HOME is always set while tests run and no test touches the user's files.
+
+#include <filesystem>
+
+namespace qv::testing {
+
+// The test binary's home (QV_HOME).
+std::filesystem::path testHome();
+
+// A folder of the running test's own under the home, named after the test, empty at the
+// start of the test (what an earlier run left there is removed).
+std::filesystem::path freshTestFolder();
+
+} // namespace qv::testing
