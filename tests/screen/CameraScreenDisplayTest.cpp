@@ -61,10 +61,9 @@ protected:
                   0);
         clicked_ = true;
     }
-    // The window as it shows now, as docs/<name>.
+    // The window drawn from the current tree, as docs/<name>.
     void picture(const std::string& name) {
-        ASSERT_TRUE(host->step());
-        EXPECT_TRUE(testing::FramePicture(name).write(*host));
+        EXPECT_TRUE(testing::FramePicture(name).writeCurrent(*scene, *host)) << name;
     }
 
     bool clicked_ = false;    // a click may still be on its way
@@ -90,8 +89,18 @@ TEST_F(CameraScreenDisplayTest, ClickedThroughXFromIdleThroughASeriesToItsResult
     dispatch.runFor(platform::Seconds(1));
     picture("screen-idle.png");
 
+    // The ISO selector once its opening scroll has brought the chosen ISO into view and
+    // ended.
     click("ISO readout");
-    ASSERT_TRUE(stepUntil([&] { return shows("ISO selector"); }));
+    const auto chosen = [&] {
+        return "selector item " + std::to_string(camera->selectedISOIndex.get());
+    };
+    ASSERT_TRUE(stepUntil(
+        [&] { return shows("ISO selector") && shows(chosen()) && !scene->graph().isAnimating(); }));
+    const Element& scroll =
+        *findAll(tree().get(Query::tag("ISO selector")), Query::kind("ScrollView")).front();
+    EXPECT_TRUE(
+        scroll.screenFrame().contains(tree().get(Query::tag(chosen())).screenFrame().center()));
     picture("screen-iso-selector.png");
     click("preview");
     ASSERT_TRUE(stepUntil([&] { return !shows("ISO selector"); }));
@@ -122,7 +131,7 @@ TEST_F(CameraScreenDisplayTest, ClickedThroughXFromIdleThroughASeriesToItsResult
         0.2));
     EXPECT_EQ(documentNames().size(), 3u);
     click("thumbnail");
-    ASSERT_TRUE(stepUntil([&] { return shows("result close"); }));
+    ASSERT_TRUE(stepUntil([&] { return shows("result close") && !scene->graph().isAnimating(); }));
     picture("screen-result.png");
     click("result close");
     ASSERT_TRUE(stepUntil([&] { return !camera->showResultImage.get(); }));

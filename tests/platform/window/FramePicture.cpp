@@ -34,4 +34,14 @@ bool FramePicture::write(const platform::window::WindowHost& host) const {
     return ok;
 }
 
+bool FramePicture::writeCurrent(platform::window::WindowScene& scene,
+                                platform::window::WindowHost& host) const {
+    const int rebuilds = scene.rebuilds();
+    for (int frame = 0; frame < 2; ++frame) {
+        scene.invalidate();
+        host.step();
+    }
+    return scene.rebuilds() == rebuilds + 2 && write(host);
+}
+
 } // namespace qv::testing

@@ -4,6 +4,7 @@
 // leaves the tree clean.
 
 #include "platform/window/WindowHost.hpp"
+#include "platform/window/WindowScene.hpp"
 
 #include <string>
 
@@ -17,6 +18,12 @@ public:
 
     // Writes the window's last frame as PNG; false when that fails.
     bool write(const platform::window::WindowHost& host) const;
+    // Draws the scene's current tree and writes that frame: a test that moves the clock
+    // between turns of the loop reads a tree the window may not have drawn yet. Two frames
+    // from the same tree, so the one on screen shows what the tree holds; false when a
+    // frame rebuilt the tree anew (something still changes) or writing failed.
+    bool writeCurrent(platform::window::WindowScene& scene,
+                      platform::window::WindowHost& host) const;
 
 private:
     bool refreshDocs_;
