@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace qv::testing {
 namespace {
@@ -39,6 +40,16 @@ std::string tag(const fs::path& file, const std::string& name) {
 // A numeric tag; 0 when exiftool finds none.
 double number(const fs::path& file, const std::string& name) {
     return std::strtod(tag(file, name).c_str(), nullptr);
+}
+
+// How many lines of `text` mention `word`.
+int linesAbout(const std::string& text, const std::string& word) {
+    std::istringstream lines(text);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) {
+        count += line.find(word) != std::string::npos ? 1 : 0;
+    }
+    return count;
 }
 
 // What the user of a first launch does, through the window.
@@ -229,6 +240,7 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
                   [](AppWindowDriver& app) {
                       ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
                       EXPECT_TRUE(app.waitFor(Query::tag("whats new ok")));
+                      EXPECT_EQ(linesAbout(app.printed(), "settings"), 1) << app.printed();
                       EXPECT_FALSE(app.shows(Query::tag("permission-prompt")));
                       EXPECT_EQ(app.camera().settings.fileFormat.get(), SupportedImageFormat::JPEG);
                       EXPECT_EQ(app.camera().exposureSequence->selectedDurationIndex(), 1);

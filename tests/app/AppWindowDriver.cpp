@@ -175,11 +175,12 @@ int launchInChild(const std::vector<std::string>& arguments,
     if (child == 0) {
         int status = 0;
         {
+            const platform::ConsoleCapture console;
             platform::VirtualDispatch dispatch;
             LaunchHooks hooks;
             hooks.watchesSignals = false;
             hooks.runWindow = [&](AppSession& session) {
-                AppWindowDriver driver(session, dispatch);
+                AppWindowDriver driver(session, dispatch, console);
                 phase(driver);
                 if (session.host.step()) {
                     ADD_FAILURE() << "the phase left the window open";
@@ -187,6 +188,7 @@ int launchInChild(const std::vector<std::string>& arguments,
             };
             hooks.waitTurn = [&] { dispatch.runFor(platform::Seconds(0.05)); };
             status = launchQuarnVesil(arguments, processEnvironment(), hooks);
+            std::fputs(console.text().c_str(), stdout);
         }
         const int failures = failedParts() - failedBefore;
         std::fflush(stdout);

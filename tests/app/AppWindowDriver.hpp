@@ -7,6 +7,7 @@
 // real time.
 
 #include "app/AppLaunch.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/ui/geometry/Geometry.hpp"
 #include "platform/ui/scene/Query.hpp"
@@ -19,8 +20,9 @@ namespace qv::testing {
 
 class AppWindowDriver {
 public:
-    AppWindowDriver(AppSession& session, platform::VirtualDispatch& dispatch)
-        : session_(session), dispatch_(dispatch) {}
+    AppWindowDriver(AppSession& session, platform::VirtualDispatch& dispatch,
+                    const platform::ConsoleCapture& console)
+        : session_(session), dispatch_(dispatch), console_(console) {}
 
     // Turns the loop, `virtualStep` of virtual time a turn, until `condition` holds (at most
     // `turns` turns). False when it never held or the window closed.
@@ -51,17 +53,22 @@ public:
     // Closes the window as a window manager does (WM_DELETE_WINDOW): the loop ends.
     bool closeWindow();
 
+    // What the app printed on its console since this launch began.
+    std::string printed() const { return console_.text(); }
+
     AppSession& session() { return session_; }
     CameraManager& camera() { return session_.app.cameraManager(); }
 
 private:
     AppSession& session_;
     platform::VirtualDispatch& dispatch_;
+    const platform::ConsoleCapture& console_;
 };
 
 // Runs `phase` as one launch of the app in a child process (so each launch starts fresh, as
 // a new start of the program does), with `arguments` and this process's environment. The
-// child's expectations print as usual; returns the child's exit status, or 100 + the count
+// child's expectations print as usual, and what the app printed follows when the launch has
+// ended; returns the child's exit status, or 100 + the count
 // of its failed expectations when the launch itself returned 0 but an expectation failed.
 int launchInChild(const std::vector<std::string>& arguments,
                   const std::function<void(AppWindowDriver&)>& phase);
