@@ -2,6 +2,7 @@
 // orientation notice, and what the camera screen's appearing and going do.
 
 #include "AppTesting.hpp"
+#include "camera/MotionLevel.hpp"
 #include "model/AppVersion.hpp"
 #include "model/NightModeConfig.hpp"
 #include "platform/system/AppInfo.hpp"
@@ -56,6 +57,28 @@ TEST_F(AppScene, AnUnknownOrientationIsIgnoredAndLyingFaceUpIsStored) {
     settle();
     EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::landscapeLeft);
     phone.setOrientation(DeviceOrientation::faceUp);
+    settle();
+    EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::faceUp);
+}
+
+// Each start of the accelerometer (at launch, and back from the background) forgets the
+// orientation and its first sample, one interval later, estimates it from gravity.
+TEST_F(AppScene, TheOrientationIsKnownOneSampleAfterLaunchAndAfterComingBack) {
+    const platform::Seconds oneSample{MotionLevel::updateInterval};
+    phone.setOrientation(DeviceOrientation::landscapeLeft);
+    launch();
+    EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::unknown);
+    dispatch.runFor(oneSample);
+    settle();
+    EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::landscapeLeft);
+
+    graph->setScenePhase(ScenePhase::background);
+    settle();
+    phone.setGravity(platform::Acceleration{0, 0, -1}); // laid down, with no notice
+    graph->setScenePhase(ScenePhase::active);
+    settle();
+    EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::unknown);
+    dispatch.runFor(oneSample);
     settle();
     EXPECT_EQ(controller().deviceOrientation.get(), DeviceOrientation::faceUp);
 }
