@@ -17,10 +17,10 @@
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
 #include "platform/ui/views/Views.hpp"
-#include "screen/BadgeRowView.hpp"
-#include "screen/CameraPreviewView.hpp"
-#include "screen/ResultCoverView.hpp"
-#include "screen/SpiritLevelView.hpp"
+#include "screen/overlays/BadgeRowView.hpp"
+#include "screen/overlays/CameraPreviewView.hpp"
+#include "screen/overlays/ResultCoverView.hpp"
+#include "screen/overlays/SpiritLevelView.hpp"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -5,11 +5,11 @@
 #include "platform/ui/controls/Controls.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "screen/CameraScreenActions.hpp"
-#include "screen/OrientationAngle.hpp"
-#include "screen/ResultCoverView.hpp"
 #include "screen/SelectorOverlaysView.hpp"
 #include "screen/controls/LowerRegionView.hpp"
 #include "screen/controls/ShutterReleaseButtonView.hpp"
+#include "screen/overlays/OrientationAngle.hpp"
+#include "screen/overlays/ResultCoverView.hpp"
 #include "screen/preview/PreviewStackView.hpp"
 #include "screen/preview/ProgressViewQV.hpp"
 

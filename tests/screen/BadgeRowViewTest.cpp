@@ -1,4 +1,4 @@
-#include "screen/BadgeRowView.hpp"
+#include "screen/overlays/BadgeRowView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"

@@ -1,4 +1,4 @@
-#include "screen/CameraPreviewView.hpp"
+#include "screen/overlays/CameraPreviewView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/views/Views.hpp"

@@ -1,4 +1,4 @@
-#include "screen/FocusTargetView.hpp"
+#include "screen/overlays/FocusTargetView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/views/Views.hpp"

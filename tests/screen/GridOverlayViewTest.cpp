@@ -1,4 +1,4 @@
-#include "screen/GridOverlayView.hpp"
+#include "screen/overlays/GridOverlayView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/views/Views.hpp"

@@ -1,4 +1,4 @@
-#include "screen/HistogramView.hpp"
+#include "screen/overlays/HistogramView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/views/Views.hpp"

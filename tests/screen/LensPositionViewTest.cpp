@@ -1,4 +1,4 @@
-#include "screen/LensPositionView.hpp"
+#include "screen/overlays/LensPositionView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"

@@ -1,16 +1,16 @@
 #include "OverlaysPage.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/BadgeRowView.hpp"
-#include "screen/CameraPreviewView.hpp"
-#include "screen/FocusTargetView.hpp"
-#include "screen/GridOverlayView.hpp"
-#include "screen/HistogramView.hpp"
-#include "screen/LensPositionView.hpp"
-#include "screen/MessageView.hpp"
 #include "screen/Metrics.hpp"
-#include "screen/ResultCoverView.hpp"
-#include "screen/SpiritLevelView.hpp"
+#include "screen/overlays/BadgeRowView.hpp"
+#include "screen/overlays/CameraPreviewView.hpp"
+#include "screen/overlays/FocusTargetView.hpp"
+#include "screen/overlays/GridOverlayView.hpp"
+#include "screen/overlays/HistogramView.hpp"
+#include "screen/overlays/LensPositionView.hpp"
+#include "screen/overlays/MessageView.hpp"
+#include "screen/overlays/ResultCoverView.hpp"
+#include "screen/overlays/SpiritLevelView.hpp"
 
 namespace qv::testing {
 

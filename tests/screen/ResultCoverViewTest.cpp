@@ -1,10 +1,10 @@
-#include "screen/ResultCoverView.hpp"
+#include "screen/overlays/ResultCoverView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/state/Transaction.hpp"
 #include "platform/ui/graph/SyntheticInput.hpp"
 #include "platform/ui/views/Views.hpp"
-#include "screen/ResultImageView.hpp"
+#include "screen/overlays/ResultImageView.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "screen/SpiritLevelView.hpp"
+#include "screen/overlays/SpiritLevelView.hpp"
 
 #include "ScreenTesting.hpp"
 #include "platform/ui/views/Views.hpp"

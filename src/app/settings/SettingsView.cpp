@@ -13,7 +13,7 @@
 #include "platform/state/Transaction.hpp"
 #include "platform/ui/controls/Scrolling.hpp"
 #include "platform/ui/views/Views.hpp"
-#include "screen/OrientationAngle.hpp"
+#include "screen/overlays/OrientationAngle.hpp"
 
 #include <algorithm>
 #include <cmath>

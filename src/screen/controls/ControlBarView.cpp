@@ -1,11 +1,11 @@
 #include "screen/controls/ControlBarView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/LensPositionView.hpp"
 #include "screen/Metrics.hpp"
 #include "screen/controls/FocusStepperView.hpp"
 #include "screen/controls/IconButton.hpp"
 #include "screen/controls/OutlinedLabel.hpp"
+#include "screen/overlays/LensPositionView.hpp"
 
 namespace qv {
 

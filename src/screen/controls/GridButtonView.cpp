@@ -1,9 +1,9 @@
 #include "screen/controls/GridButtonView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/GridOverlayView.hpp"
 #include "screen/Metrics.hpp"
 #include "screen/controls/ButtonBackground.hpp"
+#include "screen/overlays/GridOverlayView.hpp"
 
 namespace qv {
 

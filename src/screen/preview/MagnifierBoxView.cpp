@@ -2,7 +2,7 @@
 
 #include "platform/ui/views/Views.hpp"
 #include "screen/Metrics.hpp"
-#include "screen/OptionalImage.hpp"
+#include "screen/overlays/OptionalImage.hpp"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "platform/ui/views/Views.hpp"
 #include "screen/Metrics.hpp"
-#include "screen/OrientationAngle.hpp"
+#include "screen/overlays/OrientationAngle.hpp"
 
 #include <algorithm>
 

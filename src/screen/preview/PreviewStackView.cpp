@@ -1,12 +1,12 @@
 #include "screen/preview/PreviewStackView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/CameraPreviewView.hpp"
-#include "screen/FocusTargetView.hpp"
-#include "screen/GridOverlayView.hpp"
-#include "screen/HistogramView.hpp"
-#include "screen/MessageView.hpp"
 #include "screen/Metrics.hpp"
+#include "screen/overlays/CameraPreviewView.hpp"
+#include "screen/overlays/FocusTargetView.hpp"
+#include "screen/overlays/GridOverlayView.hpp"
+#include "screen/overlays/HistogramView.hpp"
+#include "screen/overlays/MessageView.hpp"
 #include "screen/preview/PreviewBox.hpp"
 
 namespace qv {

@@ -8,8 +8,8 @@
 #include "platform/sensors/DeviceOrientation.hpp"
 #include "platform/ui/views/View.hpp"
 #include "platform/ui/views/ViewInput.hpp"
-#include "screen/BadgeRowView.hpp"
-#include "screen/SpiritLevelView.hpp"
+#include "screen/overlays/BadgeRowView.hpp"
+#include "screen/overlays/SpiritLevelView.hpp"
 #include "screen/preview/MagnifierBoxView.hpp"
 
 #include <functional>

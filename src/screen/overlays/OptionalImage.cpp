@@ -1,4 +1,4 @@
-#include "screen/OptionalImage.hpp"
+#include "screen/overlays/OptionalImage.hpp"
 
 #include "platform/ui/views/Views.hpp"
 

@@ -1,4 +1,4 @@
-#include "screen/MessageView.hpp"
+#include "screen/overlays/MessageView.hpp"
 
 #include "platform/ui/views/Views.hpp"
 

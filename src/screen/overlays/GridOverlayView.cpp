@@ -1,7 +1,7 @@
-#include "screen/GridOverlayView.hpp"
+#include "screen/overlays/GridOverlayView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/LineShape.hpp"
+#include "screen/overlays/LineShape.hpp"
 
 #include <string>
 

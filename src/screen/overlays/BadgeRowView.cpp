@@ -1,8 +1,8 @@
-#include "screen/BadgeRowView.hpp"
+#include "screen/overlays/BadgeRowView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/BadgeView.hpp"
 #include "screen/Metrics.hpp"
+#include "screen/overlays/BadgeView.hpp"
 
 namespace qv {
 

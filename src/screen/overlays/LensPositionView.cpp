@@ -1,7 +1,7 @@
-#include "screen/LensPositionView.hpp"
+#include "screen/overlays/LensPositionView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/LineShape.hpp"
+#include "screen/overlays/LineShape.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "screen/ResultImageView.hpp"
+#include "screen/overlays/ResultImageView.hpp"
 
 #include "platform/ui/views/Views.hpp"
 #include "screen/Metrics.hpp"
-#include "screen/OrientationAngle.hpp"
+#include "screen/overlays/OrientationAngle.hpp"
 
 #include <algorithm>
 

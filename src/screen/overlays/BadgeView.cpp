@@ -1,4 +1,4 @@
-#include "screen/BadgeView.hpp"
+#include "screen/overlays/BadgeView.hpp"
 
 #include "platform/ui/views/Views.hpp"
 

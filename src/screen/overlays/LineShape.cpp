@@ -1,4 +1,4 @@
-#include "screen/LineShape.hpp"
+#include "screen/overlays/LineShape.hpp"
 
 namespace qv {
 

@@ -1,8 +1,8 @@
-#include "screen/ResultCoverView.hpp"
+#include "screen/overlays/ResultCoverView.hpp"
 
 #include "platform/ui/views/Views.hpp"
 #include "screen/Metrics.hpp"
-#include "screen/ResultImageView.hpp"
+#include "screen/overlays/ResultImageView.hpp"
 
 namespace qv {
 

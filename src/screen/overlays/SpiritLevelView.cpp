@@ -1,8 +1,8 @@
-#include "screen/SpiritLevelView.hpp"
+#include "screen/overlays/SpiritLevelView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/LineShape.hpp"
-#include "screen/OrientationAngle.hpp"
+#include "screen/overlays/LineShape.hpp"
+#include "screen/overlays/OrientationAngle.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "screen/FocusTargetView.hpp"
+#include "screen/overlays/FocusTargetView.hpp"
 
 #include "platform/ui/views/Views.hpp"
-#include "screen/LineShape.hpp"
+#include "screen/overlays/LineShape.hpp"
 
 #include <algorithm>
 
