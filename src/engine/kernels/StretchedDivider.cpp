@@ -45,6 +45,7 @@ StretchedDivider::StretchedDivider(std::uint32_t count, double factor, std::uint
     pivot_ = double(pivot);
     pivotSum_ = double(std::min<std::uint64_t>(pivotSum, std::uint64_t(1) << 53));
     top_ = double(top);
+    chooseSingle(count, pivotSum);
 
     const auto fraction = asFraction(factor);
     const std::uint64_t scaledCount = std::uint64_t(count) << (fraction ? fraction->shift : 0);
@@ -78,6 +79,91 @@ StretchedDivider::StretchedDivider(std::uint32_t count, double factor, std::uint
     shift_ = n;
 }
 
+void StretchedDivider::chooseSingle(std::uint32_t count, std::uint64_t pivotSum) {
+    // The conditions the single form's proof rests on (singleEstimate).
+    const double above = factor_ / count_;
+    if (!(factor_ > 0) || count > (1u << 20) || above < 0x1p-60 || above > 0x1p16 ||
+        pivot_ > 65535 || pivotSum >= (1u << 24)) {
+        return;
+    }
+    // high = the scale in single precision; low = the rest (exact in double),
+    // rounded: within 2^-24 x 2^-24 of the scale.
+    const auto split = [](double scale, float& high, float& low) {
+        high = float(scale);
+        low = float(scale - double(high));
+    };
+    split(above, aboveHigh_, aboveLow_);
+    split(1.0 / count_, belowHigh_, belowLow_);
+    pivotSumSingle_ = std::int32_t(pivotSum);
+    pivotSingle_ = float(pivot_);
+    topSingle_ = float(top_);
+    // Below 2^-6, a distance of 2^24 or more (not exact as a float) can give
+    // a value under `top`.
+    single_ = above < 0x1p-6 ? Single::checkingWide : Single::plain;
+}
+
+// Writes the single-precision estimate of every value and returns nonzero
+// when some of them may differ from the exact rounding (zero: all are exact).
+//
+// Why. Let d = sum - pivot x count, signed, q its scale (factor / count above
+// 0, 1 / count at and below) and v = d x q, so the value is
+// pivot + floor(v + 1/2) (below the pivot, sum / count = pivot + d / count).
+// u = 2^-24 is the unit roundoff of a float, e = 2^-22 the margin, M = 1.5 x 2^23.
+// - high + low is within 2^-53 q + 2^-48 q < 2^-47.9 q of q (the quotient in
+//   double precision, then the rest rounded to a float).
+// - For d < 2^24, D = d exactly (and d > -2^24, as pivot x count < 2^24).
+// - k = fl(D x high + M) - M: while |D x high| < 2^22 the sum lies where the
+//   floats are the whole numbers, so k is D x high rounded to one, exactly.
+// - r = fl(D x high - k) (fused): |r| <= 1/2, rounded by at most u / 2.
+// - f = fl(D x low + fl(r + (1/2 + e))) estimates F = v + 1/2 + e - k. While
+//   |D x high| < 2^17, |D x low| < 2^-7 and both sums stay below 2, rounding by
+//   at most u each, and d x (high + low) is within 2^-30.9 of v:
+//   |f - F| < u / 2 + 2u + 2^-30.9 < e.
+// - So f lies in (w, w + 2e), w = v + 1/2 - k, and floor(f) = floor(w)
+//   unless a whole number lies in (w, f], which leaves f - floor(f) < 2e:
+//   such values above the pivot are counted. At and below it, w is a
+//   multiple of 1 / (2 count) >= 2e (count <= 2^20), so no whole number lies
+//   in (w, w + 2e), and |v| <= pivot < 2^17.
+// - From D x high >= 2^17 on, v > 65536 and k + floor(f) > 65536: both
+//   the estimate and the exact value are `top`. A distance of 2^24 or more
+//   (capped at 2^30, which only lowers it) converts with an error under u: at
+//   a scale of 2^-6 or more D x high >= 2^18 (1 - u), else it is counted
+//   while k < 2^17.
+template <StretchedDivider::Single form, class P>
+inline __attribute__((always_inline)) std::int32_t
+StretchedDivider::singleEstimate(const std::uint32_t* __restrict in, P* __restrict out,
+                                 std::size_t n) const {
+    constexpr float margin = 0x1p-22f;
+    constexpr float whole = 0x1.8p23f; // M above
+    const std::int32_t pivotSum = pivotSumSingle_;
+    const float pivot = pivotSingle_;
+    const float aboveHigh = aboveHigh_;
+    const float aboveLow = aboveLow_;
+    const float belowHigh = belowHigh_;
+    const float belowLow = belowLow_;
+    const float top = topSingle_;
+    std::int32_t doubtful = 0; // as wide as a float, so the loop keeps one lane width
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t sum = in[i];
+        const std::int32_t distance = std::int32_t(sum > (1u << 30) ? (1u << 30) : sum) - pivotSum;
+        const bool above = distance > 0;
+        const float d = float(distance);
+        const float high = above ? aboveHigh : belowHigh;
+        const float low = above ? aboveLow : belowLow;
+        const float k = __builtin_fmaf(d, high, whole) - whole;
+        const float r = __builtin_fmaf(d, high, -k);
+        const float f = __builtin_fmaf(d, low, r + (0.5f + margin));
+        const float carry = __builtin_floorf(f);
+        bool doubt = above & (f - carry < 2 * margin);
+        if constexpr (form == Single::checkingWide) {
+            doubt |= (distance >= (1 << 24)) & (k < 0x1p17f);
+        }
+        doubtful |= std::int32_t(doubt);
+        out[i] = P(std::int32_t(std::min(top, pivot + (k + carry))));
+    }
+    return doubtful;
+}
+
 template <class P>
 inline __attribute__((always_inline)) void
 StretchedDivider::stretchAll(const std::uint32_t* __restrict in, P* __restrict out,
@@ -86,6 +172,26 @@ StretchedDivider::stretchAll(const std::uint32_t* __restrict in, P* __restrict o
     if (divider.integer_) {
         for (std::size_t i = 0; i < n; ++i) {
             out[i] = P(divider.ofInteger(in[i]));
+        }
+        return;
+    }
+    if (divider.single_ != Single::none) {
+        // In blocks, so a value in doubt costs its block's exact rounding, not its row's:
+        // 1.26 over 7 frames (as a float, just below 1.26) puts the values of the distances
+        // 25, 75, 125 and 175 within the margin of a half, and dark pixels just above black
+        // can give them in every row.
+        constexpr std::size_t block = 128;
+        for (std::size_t start = 0; start < n; start += block) {
+            const std::size_t m = std::min(block, n - start);
+            const std::int32_t doubtful =
+                divider.single_ == Single::plain
+                    ? divider.singleEstimate<Single::plain>(in + start, out + start, m)
+                    : divider.singleEstimate<Single::checkingWide>(in + start, out + start, m);
+            if (doubtful != 0) {
+                for (std::size_t i = start; i < start + m; ++i) {
+                    out[i] = P(divider.ofWideSum(double(in[i])));
+                }
+            }
         }
         return;
     }

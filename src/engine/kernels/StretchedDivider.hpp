@@ -20,11 +20,15 @@ namespace qv::kernels::parts {
 // the result reaches `top`, the stretched sum times 2^n,
 //   sum x 2^n at or below pivot x count, else
 //   pivot x count x 2^n + m x (sum - pivot x count),
-// goes through RoundedDivider over 2^n x count. Any other factor works in
-// double precision: an estimate of the rounded value is exact unless it
-// lies within 2^-26 of a half, and rows with such a value are worked again
-// with the rounding decided in exact arithmetic (the product
-// factor x distance held exactly as two doubles).
+// goes through RoundedDivider over 2^n x count. Any other positive factor,
+// over counts up to 2^20 with pivot x count below 2^24, works in single
+// precision (16 values a 512-bit vector): an estimate whose error is proven
+// below 2^-22 (singleEstimate), with each block of 128 values that holds a
+// value within that bound of a half worked again with the rounding decided in
+// exact arithmetic (the product factor x distance held exactly as two
+// doubles). The remaining factors work the same way from an estimate in
+// double precision, exact unless it lies within 2^-26 of a half, a row at a
+// time.
 class StretchedDivider {
 public:
     StretchedDivider(std::uint32_t count, double factor, std::uint32_t pivot, std::uint32_t top);
@@ -84,6 +88,11 @@ private:
         return std::uint32_t(std::int32_t(std::min(top_, std::max(0.0, value))));
     }
 
+    // The single form, and whether it must look for distances too wide for a float.
+    enum class Single { none, plain, checkingWide };
+    template <Single form, class P>
+    std::int32_t singleEstimate(const std::uint32_t* __restrict in, P* __restrict out,
+                                std::size_t n) const;
     template <class P>
     void stretchAll(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n) const;
 
@@ -93,8 +102,11 @@ private:
         return divider_.narrow(s > pivotSumInteger_ ? above : s << shift_);
     }
 
+    void chooseSingle(std::uint32_t count, std::uint64_t pivotSum);
+
     RoundedDivider divider_;
     bool integer_ = false;
+    Single single_ = Single::none;
     bool saturatesSafely_ = false;
     // The integer form: factor = scale_ / 2^shift_.
     std::uint32_t bound_ = 0;           // sums from here up give `top`
@@ -102,6 +114,15 @@ private:
     std::uint32_t pivotSumScaled_ = 0;  // pivot x count x 2^shift_ where it matters
     std::uint32_t scale_ = 1;
     std::uint32_t shift_ = 0;
+    // The single form: the scale above the pivot (factor / count) and below
+    // it (1 / count), each the sum of two floats.
+    std::int32_t pivotSumSingle_ = 0;
+    float pivotSingle_ = 0;
+    float aboveHigh_ = 0;
+    float aboveLow_ = 0;
+    float belowHigh_ = 0;
+    float belowLow_ = 0;
+    float topSingle_ = 0;
     // The double form.
     double count_;
     double inverse_;

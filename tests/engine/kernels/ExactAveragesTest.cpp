@@ -141,11 +141,81 @@ TEST(ExactAverages, BoostedAveragesRoundEveryHalfUp) {
     // 1 + 2^-16 takes the double path, and its value is an exact half at 32768.5.
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::r16Uint, 1 + 0x1p-16, 0});
     expectExactForAllCounts({"frameAverageBooster", TextureFormat::rgba8Uint, 3.0, 16});
+    expectExactForAllCounts({"frameAverageBooster", TextureFormat::rgba8Uint, std::cbrt(2.0), 16});
 }
 
 TEST(ExactAverages, NightResultsRoundEveryHalfUpForWholeAndFractionalGains) {
     for (const double gain : {1.0, 2.0, 0.5, 1.0 / std::cbrt(2.0), 16.0}) {
         expectExactForAllCounts({"v2NightModeResult", TextureFormat::r16Uint, gain, 528});
+    }
+}
+
+// Runs the night result over every sum from 0 to count x 65535 (and a few
+// wider ones) and compares each output with the exact value.
+void expectNightResultExactForEverySum(std::uint32_t count, float gain, std::uint32_t black) {
+    std::vector<std::uint32_t> values;
+    for (std::uint64_t s = 0; s <= std::uint64_t(count) * 65535; ++s) {
+        values.push_back(std::uint32_t(s));
+    }
+    for (const std::uint32_t wide :
+         {1u << 24, (1u << 24) + 1, 1u << 30, (1u << 30) + 1, 0x80000000u, 0xFFFFFFFFu}) {
+        values.push_back(wide);
+    }
+    const Sums t = texturesFor(values, TextureFormat::r16Uint);
+    ASSERT_TRUE(
+        runKernel("v2NightModeResult", {t.photo, t.sums},
+                  {{0, uintBuffer({count})}, {1, uintBuffer({black})}, {4, floatBuffer(gain)}}));
+    int failures = 0;
+    for (std::size_t i = 0; i < values.size() && failures < 10; ++i) {
+        const std::uint32_t expected = exactStretched(values[i], count, gain, black, 65535);
+        const std::uint32_t actual = photoValue(t.photo, i);
+        if (actual != expected) {
+            ADD_FAILURE() << "gain " << gain << " black " << black << ": sum " << values[i]
+                          << " over " << count << " gives " << actual << ", not " << expected;
+            ++failures;
+        }
+    }
+}
+
+TEST(ExactAverages, NightResultsAtFractionalGainsAreExactForEverySum) {
+    // Thirds of a stop, and 1.26, whose float puts a few small distances
+    // over 7 frames within a hair of a half. An even count puts every odd sum
+    // below black on a half.
+    for (const std::uint32_t count : {1u, 2u, 7u}) {
+        for (const float gain : {std::exp2(1.0f / 3), std::exp2(-2.0f / 3), 1.26f}) {
+            expectNightResultExactForEverySum(count, gain, 528);
+        }
+    }
+    // Black at 0, and a black level whose sum over the frames leaves no sum below it.
+    expectNightResultExactForEverySum(3, std::exp2(1.0f / 3), 0);
+    expectNightResultExactForEverySum(1, std::exp2(5.0f / 3), 65535);
+}
+
+TEST(ExactAverages, NightResultsOfSumsBeyondSinglePrecisionAreExact) {
+    // Over 2^20 frames at +1/3 EV the mean of a sum of 2^24 or more (not
+    // exact as a float) is still far below the cap.
+    for (const std::uint32_t count : {1u << 20, 3000u}) {
+        const std::uint32_t black = 64;
+        std::vector<double> sums;
+        for (const double s : {double(1u << 24), double(1u << 30), 2147483648.0, 4294967295.0}) {
+            for (double d = -2; d <= 2; ++d) {
+                sums.push_back(std::min(s + d, 4294967295.0));
+            }
+        }
+        Texture photo = makeTexture(TextureFormat::r16Uint, sums.size(), 1);
+        Texture sum = makeTexture(TextureFormat::r32Uint, sums.size(), 1);
+        for (std::size_t i = 0; i < sums.size(); ++i) {
+            setChannel(sum, 0, i, sums[i]);
+        }
+        const float gain = std::exp2(1.0f / 3);
+        ASSERT_TRUE(runKernel(
+            "v2NightModeResult", {photo, sum},
+            {{0, uintBuffer({count})}, {1, uintBuffer({black})}, {4, floatBuffer(gain)}}));
+        for (std::size_t i = 0; i < sums.size(); ++i) {
+            const auto s = std::uint32_t(sums[i]);
+            EXPECT_EQ(contents(photo)[i], exactStretched(s, count, gain, black, 65535))
+                << s << " over " << count;
+        }
     }
 }
 
