@@ -122,6 +122,10 @@ std::size_t residentBytes() {
     return statusKilobytes("VmRSS:") * 1024;
 }
 
+std::size_t fileResidentBytes() {
+    return statusKilobytes("RssFile:") * 1024;
+}
+
 std::size_t peakResidentBytes() {
     return statusKilobytes("VmHWM:") * 1024;
 }

@@ -46,6 +46,9 @@ int runPinnedCopy(int argc, char** argv);
 std::size_t residentBytes();
 std::size_t peakResidentBytes();
 void resetPeakResident();
+// The part of the resident memory that maps files: the code and data of the
+// program and its libraries, resident once first touched.
+std::size_t fileResidentBytes();
 
 // An 8-bit picture of `width` x `height` with gradients in every channel (a merged result
 // as the screens show it).

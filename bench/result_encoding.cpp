@@ -3,7 +3,8 @@
 // samples into memory by libtiff or libjpeg-turbo in the same run (medians
 // of interleaved repetitions), and the resident memory each takes at its
 // peak above what the process held before (the first result of its kind,
-// then one after many), beside the frame's own size.
+// with the part of it that is library code touched for the first time, then
+// one after many), beside the frame's own size.
 // Then a RAW merger's whole result (the average pass and the DNG). The
 // program then runs itself again pinned to two CPUs.
 //   result_encoding_bench [repetitions]
@@ -152,13 +153,29 @@ struct Case {
     std::function<void()> reference;
 };
 
-// Resident memory at the peak of `work` above the resident memory before it, in MiB.
-double peakAboveMiB(const std::function<void()>& work) {
+double mebibytes(std::size_t bytes) {
+    return double(bytes) / (1 << 20);
+}
+
+// Resident memory at the peak of `work` above the resident memory before it,
+// and how much more of the program's and its libraries' files stays resident
+// after it (code run for the first time), in MiB.
+struct Peak {
+    double above;
+    double code;
+};
+Peak peakOf(const std::function<void()>& work) {
     const std::size_t before = qv::bench::residentBytes();
+    const std::size_t codeBefore = qv::bench::fileResidentBytes();
     qv::bench::resetPeakResident();
     work();
     const std::size_t peak = qv::bench::peakResidentBytes();
-    return peak > before ? double(peak - before) / (1 << 20) : 0.0;
+    const std::size_t code = qv::bench::fileResidentBytes();
+    return {peak > before ? mebibytes(peak - before) : 0.0,
+            code > codeBefore ? mebibytes(code - codeBefore) : 0.0};
+}
+double peakAboveMiB(const std::function<void()>& work) {
+    return peakOf(work).above;
 }
 
 void must(bool ok, const char* what) {
@@ -238,23 +255,24 @@ int main(int argc, char** argv) {
     };
 
     // The first result of each kind meets memory no earlier one left behind.
-    std::vector<double> firstPeaks;
+    std::vector<Peak> firstPeaks;
     for (const Case& c : cases) {
-        firstPeaks.push_back(peakAboveMiB(c.ours));
+        firstPeaks.push_back(peakOf(c.ours));
     }
     std::vector<qv::bench::Contender> contenders;
     for (const Case& c : cases) {
         contenders.push_back({c.ours, c.reference});
     }
     const auto timings = qv::bench::timeInterleaved(contenders, repetitions);
-    std::printf("%-36s %8s %8s %6s %9s %9s %9s %9s\n", "result", "ms", "direct", "ratio",
-                "first MiB", "peak MiB", "direct", "frame MiB");
+    std::printf("%-36s %8s %8s %6s %9s %9s %9s %9s %9s\n", "result", "ms", "direct", "ratio",
+                "first MiB", "code MiB", "peak MiB", "direct", "frame MiB");
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const double ours = peakAboveMiB(cases[i].ours);
         const double direct = peakAboveMiB(cases[i].reference);
-        std::printf("%-36s %8.2f %8.2f %6.2f %9.1f %9.1f %9.1f %9.1f\n", cases[i].name,
+        std::printf("%-36s %8.2f %8.2f %6.2f %9.1f %9.1f %9.1f %9.1f %9.1f\n", cases[i].name,
                     timings[i].ours * 1e3, timings[i].reference * 1e3, timings[i].ratio(),
-                    firstPeaks[i], ours, direct, double(cases[i].frameBytes) / (1 << 20));
+                    firstPeaks[i].above, firstPeaks[i].code, ours, direct,
+                    mebibytes(cases[i].frameBytes));
     }
 
     // A merger's whole result: the average pass into the photo, then its DNG.
@@ -264,11 +282,11 @@ int main(int argc, char** argv) {
         merger->addPhoto(raw);
     }
     const auto result = [&] { must(merger->resultData(0, 0).has_value(), "result"); };
-    const double first = peakAboveMiB(result);
+    const Peak first = peakOf(result);
     const auto timing = qv::bench::timeInterleaved({{result, result}}, repetitions, 0)[0];
-    std::printf("%-36s %8.2f %8s %6s %9.1f %9.1f %9s %9.1f\n", "RAW average resultData",
-                timing.ours * 1e3, "", "", first, peakAboveMiB(result), "",
-                double(bayer.dataSize()) / (1 << 20));
+    std::printf("%-36s %8.2f %8s %6s %9.1f %9.1f %9.1f %9s %9.1f\n", "RAW average resultData",
+                timing.ours * 1e3, "", "", first.above, first.code, peakAboveMiB(result), "",
+                mebibytes(bayer.dataSize()));
     std::printf("load average at the end: %s\n", qv::bench::machineLine().c_str());
     return pinned ? 0 : qv::bench::runPinnedCopy(argc, argv);
 }
