@@ -1,18 +1,18 @@
 #pragma once
 // The look of the app shell's screens in one place: the access screen, the what's-new
-// notice, the settings screen with its rows and pickers, and the sequence-mode selector.
-// Lengths are points.
+// notice, the settings screen with its rows and pickers, and the sequence-mode selector,
+// over the look they share with the camera screen (components/Metrics.hpp). Lengths are
+// points.
 
+#include "components/Metrics.hpp"
 #include "platform/ui/drawing/Color.hpp"
 
 namespace qv::appmetrics {
 
 using platform::ui::Color;
 
-// Access screen: white texts, symbols and button; light gray explanations.
-inline Color accessEnabledColor() {
-    return Color::white();
-}
+// Access screen: white texts, symbols and button (metrics::activeColor); light gray
+// explanations.
 inline Color accessDisabledColor() {
     return Color::lightGray();
 }
@@ -27,11 +27,8 @@ inline constexpr double accessButtonTopPadding = 20;
 inline constexpr double whatsNewSidePadding = 30;
 inline constexpr double whatsNewTextPadding = 20; // above and below the headline and the body
 
-// Settings screen: white labels, values and steppers that can act; dark gray steppers at
-// their limit.
-inline Color settingsEnabledColor() {
-    return Color::white();
-}
+// Settings screen: white labels, values and steppers that can act (metrics::activeColor);
+// dark gray steppers at their limit.
 inline Color settingsDisabledColor() {
     return Color::darkGray();
 }

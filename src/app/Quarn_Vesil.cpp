@@ -55,9 +55,8 @@ struct AppScene {
                     .environmentObject(camera);
             },
             [&] {
-                return View(RequestAccessView{{},
-                                              appmetrics::accessEnabledColor(),
-                                              appmetrics::accessDisabledColor()})
+                return View(RequestAccessView{
+                                {}, metrics::activeColor(), appmetrics::accessDisabledColor()})
                     .testTag("access screen")
                     .colorScheme(ColorScheme::dark)
                     .environmentObject(camera);

@@ -2,19 +2,17 @@
 // The space offered to a screen, measured once (BaseGeometryReader), and the areas of a
 // 4:3 camera preview and the controls around it derived from it.
 
+#include "components/Metrics.hpp"
 #include "platform/ui/geometry/Geometry.hpp"
 
 #include <string>
 
 namespace qv {
 
-/// Height over width of the camera preview.
-inline constexpr double kCameraAspectRatio = 4.0 / 3.0;
-
 struct BaseGeometry {
     platform::ui::Size size;
     platform::ui::EdgeInsets safeAreaInsets;
-    double cameraAspectRatio = kCameraAspectRatio;
+    double cameraAspectRatio = metrics::cameraAspectRatio;
 
     bool hasBottomSafeArea() const { return safeAreaInsets.bottom > 0; }
     /// The full width, and that width times the aspect ratio high.

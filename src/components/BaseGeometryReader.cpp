@@ -11,7 +11,7 @@ View BaseGeometryReader::body() const {
     const auto binding = baseGeometryProxy;
     const auto build = content;
     return GeometryReader([binding, build](const GeometryProxy& g) {
-        const BaseGeometry measured{g.size, g.safeAreaInsets, kCameraAspectRatio};
+        const BaseGeometry measured{g.size, g.safeAreaInsets, metrics::cameraAspectRatio};
         return ZStack({build ? build() : View()}).onAppear([binding, measured] {
             binding.set(measured);
             platform::print("BaseGeometryReader:\n");

@@ -1,5 +1,6 @@
 #include "components/SelectorCell.hpp"
 
+#include "components/Metrics.hpp"
 #include "platform/ui/views/Views.hpp"
 
 namespace qv {
@@ -11,7 +12,6 @@ namespace {
 constexpr double kCornerSize = 10;
 constexpr double kOutlineWidth = 1;
 constexpr double kTextPadding = 5;
-constexpr double kSelectedShadowRadius = 3;
 
 ShapeView cellShape() {
     return RoundedRectangle(Size{kCornerSize, kCornerSize}, RoundedCornerStyle::continuous);
@@ -37,17 +37,19 @@ View centred(View box) {
 } // namespace
 
 View SelectorItemCell::body() const {
-    View label = Text(text)
-                     .font(Font::title2())
-                     .shadow(Color::black().opacity(0.33), isSelected ? kSelectedShadowRadius : 0)
-                     .monospacedDigit()
-                     .lineLimit(1)
-                     .scaledToFit()
-                     .minimumScaleFactor(0.5)
-                     .padding(kTextPadding);
+    View label =
+        Text(text)
+            .font(Font::title2())
+            .shadow(metrics::overlayShadowColor(), isSelected ? metrics::overlayShadowRadius : 0)
+            .monospacedDigit()
+            .lineLimit(1)
+            .scaledToFit()
+            .minimumScaleFactor(0.5)
+            .padding(kTextPadding);
     View box =
         ZStack({cellShape()
-                    .fill(isSelected ? Color::white() : Color::black().opacity(0.01))
+                    .fill(isSelected ? Color::white()
+                                     : Color::black().opacity(metrics::hitAreaOpacity))
                     .opacity(0.4),
                 cellShape().stroke(isSelected ? ShapeStyle::primary() : ShapeStyle::secondary(),
                                    kOutlineWidth),

@@ -1,32 +1,18 @@
 #pragma once
-// The look of the camera screen in one place: its colours, the shadow of what lies over
-// the preview, and the sizes of the overlays. Lengths are points; opacities 0...1.
+// The look of the camera screen in one place: the sizes of its regions, controls and
+// overlays, over the look it shares with the app's screens (components/Metrics.hpp).
+// Lengths are points; opacities 0...1.
 
+#include "components/Metrics.hpp"
 #include "platform/ui/drawing/Color.hpp"
 
 namespace qv::metrics {
 
 using platform::ui::Color;
 
-// Colours of the screen's controls: white marks what is on or set by the user, gray what
-// is off or chosen by the camera.
-inline Color backgroundColor() {
-    return Color::black();
-}
-inline Color activeColor() {
-    return Color::white();
-}
-inline Color inActiveColor() {
-    return Color::gray();
-}
+// Outlines of the screen's controls.
 inline constexpr double cornerRadius = 5;
 inline constexpr double stroke = 1;
-
-// Boxes, badges and marks over the preview carry a faint black shadow.
-inline Color overlayShadowColor() {
-    return Color::white(0, 0.33);
-}
-inline constexpr double overlayShadowRadius = 3;
 
 // Focus target: white at 60 % in a 75-point square.
 inline constexpr double focusTargetSize = 75;
@@ -82,12 +68,9 @@ inline constexpr double badgeSpacing = 2;
 inline constexpr double badgeBackgroundOpacity = 0.6;
 inline constexpr double badgeCameraBackdropOpacity = 0.01; // nearly invisible, still hit
 
-// A colour that cannot be seen but still takes a press.
-inline constexpr double hitAreaOpacity = 0.01;
-
-// The camera screen's frame: the preview is as wide as the safe area and 4/3 as high; the
-// layout unit is the smaller of a 31st of the width and a 16th of the height under it.
-inline constexpr double cameraAspectRatio = 4.0 / 3.0;
+// The camera screen's frame: the preview is as wide as the safe area and cameraAspectRatio
+// times as high; the layout unit is the smaller of a 31st of the width and a 16th of the
+// height under it.
 inline constexpr double unitsAcross = 31;
 inline constexpr double unitsBelowPreview = 16;
 inline constexpr double inactivityBlurRadius = 75;    // the preview while in the background

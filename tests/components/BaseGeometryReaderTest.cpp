@@ -73,9 +73,9 @@ TEST(BaseGeometryReader, ALaterSizeChangeIsNotWritten) {
 }
 
 TEST(BaseGeometry, TheControlsAreaOfAWideSpaceIsEmptyNotNegative) {
-    const BaseGeometry wide{{400, 300}, {}, kCameraAspectRatio};
+    const BaseGeometry wide{{400, 300}, {}, metrics::cameraAspectRatio};
     EXPECT_EQ(wide.controlsAreaSize(), (Size{400, 0}));
-    const BaseGeometry wideWithTop{{400, 300}, {20, 0, 0, 0}, kCameraAspectRatio};
+    const BaseGeometry wideWithTop{{400, 300}, {20, 0, 0, 0}, metrics::cameraAspectRatio};
     EXPECT_EQ(wideWithTop.controlsAreaSize().height, 0);
 }
 

@@ -16,7 +16,7 @@ View valueText(const SequenceSettingRow& row) {
     if (row.monospacedDigits) {
         text = text.monospacedDigit();
     }
-    text = text.foregroundColor(settingsEnabledColor()).testTag("value " + row.label);
+    text = text.foregroundColor(metrics::activeColor()).testTag("value " + row.label);
     if (!row.onOpen) {
         return text;
     }
@@ -45,7 +45,7 @@ View valueLine(const SequenceSettingRow& row) {
 View SequenceSettingRow::body() const {
     return VStack({Text(LocalizedStringKey{label})
                        .font(Font::system(settingsFontSize))
-                       .foregroundColor(settingsEnabledColor()),
+                       .foregroundColor(metrics::activeColor()),
                    valueLine(*this)},
                   HorizontalAlignment::leading, 0)
         .padding(Edges::leading, sequenceRowLeadingPadding)

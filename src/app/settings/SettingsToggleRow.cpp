@@ -12,7 +12,7 @@ View SettingsToggleRow::body() const {
     // The label is served before the spacer, so it keeps the width it needs.
     return HStack({Text(LocalizedStringKey{label})
                        .font(Font::system(fontSize))
-                       .foregroundColor(appmetrics::settingsEnabledColor())
+                       .foregroundColor(metrics::activeColor())
                        .layoutPriority(1),
                    Spacer(),
                    Image::system(isChecked ? "checkmark.square" : "square")

@@ -19,7 +19,7 @@ View StepperSymbol::body() const {
                             .withMaxHeight(stepperMaximumSize);
     return ZStack({View(Color::black()), Image::system(symbol)
                                              .font(Font::system(settingsFontSize))
-                                             .foregroundColor(canStep ? settingsEnabledColor()
+                                             .foregroundColor(canStep ? metrics::activeColor()
                                                                       : settingsDisabledColor())})
         .frame(square)
         .onTapGesture([step] {
