@@ -1,14 +1,12 @@
 #include "ComponentsPage.hpp"
 
 #include "ComponentTesting.hpp"
+#include "DocsPicture.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
 
-#include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -54,17 +52,8 @@ TEST(ComponentsPage, ShowsEveryComponentUnclippedWithTheSelectionCentredAndTheGl
         EXPECT_NEAR(selected.screenFrame().midY(), scroll.screenFrame().midY(), 0.5) << tag;
     }
 
-    const char* update = std::getenv("QV_UPDATE_DOCS");
-    const bool refreshDocs = update != nullptr && std::string(update) == "1";
-    const std::string picture = refreshDocs
-                                    ? std::string(QV_SOURCE_DIR) + "/docs/components.png"
-                                    : (std::filesystem::temp_directory_path() /
-                                       ("qv-components-" + std::to_string(::getpid()) + ".png"))
-                                          .string();
-    ASSERT_TRUE(tree.writePng(picture));
-    if (!refreshDocs) {
-        std::filesystem::remove(picture);
-    }
+    const testing::DocsPicture picture("components.png");
+    ASSERT_TRUE(tree.writePng(picture.path()));
 
     // The glyph, white on the button like its label, is drawn inverted: dark lines on the
     // accent colour, nothing white.

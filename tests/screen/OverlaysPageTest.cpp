@@ -1,12 +1,11 @@
 #include "OverlaysPage.hpp"
 
+#include "DocsPicture.hpp"
 #include "ScreenTesting.hpp"
 
 #include <cmath>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <numbers>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -74,17 +73,8 @@ TEST_F(OverlaysPageTest, ShowsEveryOverlayOverAFrameOfTheSimulatedCamera) {
             << tag << " lies on the page";
     }
 
-    const char* update = std::getenv("QV_UPDATE_DOCS");
-    const bool refreshDocs = update != nullptr && std::string(update) == "1";
-    const std::string picture =
-        refreshDocs ? std::string(QV_SOURCE_DIR) + "/docs/screen-overlays.png"
-                    : (std::filesystem::temp_directory_path() /
-                       ("qv-screen-overlays-" + std::to_string(::getpid()) + ".png"))
-                          .string();
-    ASSERT_TRUE(tree.writePng(picture));
-    if (!refreshDocs) {
-        std::filesystem::remove(picture);
-    }
+    const testing::DocsPicture picture("screen-overlays.png");
+    ASSERT_TRUE(tree.writePng(picture.path()));
 }
 
 } // namespace

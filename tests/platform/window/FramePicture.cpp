@@ -1,27 +1,8 @@
 #include "FramePicture.hpp"
 
 #include <cairo.h>
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 
 namespace qv::testing {
-
-FramePicture::FramePicture(const std::string& name) {
-    const char* update = std::getenv("QV_UPDATE_DOCS");
-    refreshDocs_ = update != nullptr && std::string(update) == "1";
-    path_ = refreshDocs_ ? std::string(QV_SOURCE_DIR) + "/docs/" + name
-                         : (std::filesystem::temp_directory_path() /
-                            ("qv-" + std::to_string(::getpid()) + "-" + name))
-                               .string();
-}
-
-FramePicture::~FramePicture() {
-    if (!refreshDocs_) {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-}
 
 bool FramePicture::write(const platform::window::WindowHost& host) const {
     const int w = host.frameWidth();
@@ -29,7 +10,8 @@ bool FramePicture::write(const platform::window::WindowHost& host) const {
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(host.lastFrame().data())),
         CAIRO_FORMAT_ARGB32, w, h, w * 4);
-    const bool ok = cairo_surface_write_to_png(surface, path_.c_str()) == CAIRO_STATUS_SUCCESS;
+    const bool ok =
+        cairo_surface_write_to_png(surface, picture_.path().c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     return ok;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Pictures of the window for the docs: refreshed under docs/ only on request
-// (QV_UPDATE_DOCS=1); otherwise written to a temporary file and removed, so a test run
-// leaves the tree clean.
+// (QV_UPDATE_DOCS=1); otherwise written to a temporary file and removed (DocsPicture).
 
+#include "DocsPicture.hpp"
 #include "platform/window/WindowHost.hpp"
 #include "platform/window/WindowScene.hpp"
 
@@ -13,8 +13,7 @@ namespace qv::testing {
 class FramePicture {
 public:
     // `name` is the picture's file name under docs/ ("window-host.png").
-    explicit FramePicture(const std::string& name);
-    ~FramePicture(); // removes the temporary picture
+    explicit FramePicture(const std::string& name) : picture_(name) {}
 
     // Writes the window's last frame as PNG; false when that fails.
     bool write(const platform::window::WindowHost& host) const;
@@ -26,8 +25,7 @@ public:
                       platform::window::WindowHost& host) const;
 
 private:
-    bool refreshDocs_;
-    std::string path_;
+    DocsPicture picture_;
 };
 
 } // namespace qv::testing
