@@ -102,6 +102,15 @@ bool atEnd(int fd) {
     return n == 0;
 }
 
+// The message that follows the header of a failed answer (at most 1000 bytes of it).
+std::string failureMessage(int fd, std::uint32_t messageBytes) {
+    std::string message(std::min<std::uint32_t>(messageBytes, 1000), '\0');
+    if (!readExactly(fd, message.data(), message.size())) {
+        return "a cut-off answer";
+    }
+    return message.empty() ? "an error without a message" : message;
+}
+
 // Reads the child's whole answer; the error names what was wrong with it.
 Result<DevelopedSamples> readAnswer(int fd) {
     using R = Result<DevelopedSamples>;
@@ -111,11 +120,7 @@ Result<DevelopedSamples> readAnswer(int fd) {
         return R::failure("no answer");
     }
     if (answer.status != 0) {
-        std::string message(std::min<std::uint32_t>(answer.messageBytes, 1000), '\0');
-        if (!readExactly(fd, message.data(), message.size())) {
-            return R::failure("a cut-off answer");
-        }
-        return R::failure(message.empty() ? "an error without a message" : message);
+        return R::failure(failureMessage(fd, answer.messageBytes));
     }
     if (answer.width == 0 || answer.height == 0 ||
         std::uint64_t(answer.width) * answer.height > maximumPixels) {
@@ -142,11 +147,7 @@ Result<UnpackedMosaic> readMosaicAnswer(int fd) {
         return R::failure("no answer");
     }
     if (answer.status != 0) {
-        std::string message(std::min<std::uint32_t>(answer.messageBytes, 1000), '\0');
-        if (!readExactly(fd, message.data(), message.size())) {
-            return R::failure("a cut-off answer");
-        }
-        return R::failure(message.empty() ? "an error without a message" : message);
+        return R::failure(failureMessage(fd, answer.messageBytes));
     }
     if (answer.width < 2 || answer.height < 2 ||
         std::uint64_t(answer.width) * answer.height > maximumPixels ||
