@@ -178,24 +178,6 @@ bool checkNightResult(const PassArguments& a, std::string& why) {
            require(a.value<std::uint32_t>(0).has_value(), why, "buffer 0 must hold the count");
 }
 
-// out[x] = min(out[x], the cap of column x's colour) for x0 <= x < x1.
-QV_KERNEL_CLONES
-void capRow(std::uint16_t* __restrict out, std::size_t x0, std::size_t x1, std::uint16_t capEven,
-            std::uint16_t capOdd) {
-    std::size_t x = x0;
-    if (x & 1 && x < x1) {
-        out[x] = std::min(out[x], capOdd);
-        ++x;
-    }
-    for (; x + 1 < x1; x += 2) {
-        out[x] = std::min(out[x], capEven);
-        out[x + 1] = std::min(out[x + 1], capOdd);
-    }
-    if (x < x1) {
-        out[x] = std::min(out[x], capEven);
-    }
-}
-
 void nightResult(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
     if (count == 0) {
@@ -209,12 +191,13 @@ void nightResult(const PassArguments& a, const Tile& tile) {
     const Texture& photo = a.texture(0);
     const Texture& sum = a.texture(1);
     for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-        std::uint16_t* out = photo.row<std::uint16_t>(y);
-        stretch.apply(sum.row<const std::uint32_t>(y) + tile.x0, out + tile.x0, tile.x1 - tile.x0);
         // Two colours alternate along a row of a Bayer mosaic.
-        capRow(out, tile.x0, tile.x1,
-               std::uint16_t(std::min(65535u, upper.value[colours.at(0, y)])),
-               std::uint16_t(std::min(65535u, upper.value[colours.at(1, y)])));
+        const auto capOf = [&](std::size_t x) {
+            return std::uint16_t(std::min(65535u, upper.value[colours.at(x, y)]));
+        };
+        stretch.apply(sum.row<const std::uint32_t>(y) + tile.x0,
+                      photo.row<std::uint16_t>(y) + tile.x0, tile.x1 - tile.x0,
+                      {capOf(tile.x0), capOf(tile.x0 + 1)});
     }
 }
 

@@ -240,4 +240,25 @@ void StretchedDivider::apply(const std::uint32_t* __restrict in, std::uint16_t* 
     stretchAll(in, out, n);
 }
 
+QV_KERNEL_CLONES
+void StretchedDivider::apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out,
+                             std::size_t n, AlternatingCaps caps) const {
+    // A block at a time, each capped while it is in the first-level cache: a
+    // second pass over a whole row made the night result a third slower.
+    constexpr std::size_t block = 128; // even, so every block starts with `first`
+    alignas(64) std::uint16_t cap[block];
+    for (std::size_t i = 0; i < block; i += 2) {
+        cap[i] = caps.first;
+        cap[i + 1] = caps.second;
+    }
+    for (std::size_t start = 0; start < n; start += block) {
+        const std::size_t m = std::min(block, n - start);
+        std::uint16_t* __restrict values = out + start;
+        stretchAll(in + start, values, m);
+        for (std::size_t i = 0; i < m; ++i) {
+            values[i] = std::min(values[i], cap[i]);
+        }
+    }
+}
+
 } // namespace qv::kernels::parts

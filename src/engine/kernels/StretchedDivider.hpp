@@ -43,6 +43,16 @@ public:
     void apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out,
                std::size_t n) const;
 
+    // The same, each value then capped by its column's cap: `first` for
+    // out[0], out[2], ..., `second` for out[1], out[3], ... (the two colours
+    // of a row of a Bayer mosaic).
+    struct AlternatingCaps {
+        std::uint16_t first;
+        std::uint16_t second;
+    };
+    void apply(const std::uint32_t* __restrict in, std::uint16_t* __restrict out, std::size_t n,
+               AlternatingCaps caps) const;
+
     // True when every sum from 2^32 - 1 up gives the same value as 2^32 - 1,
     // so a sum that saturated at 32 bits can stand for the true one.
     bool saturatesSafely() const { return saturatesSafely_; }
