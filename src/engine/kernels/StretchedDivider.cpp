@@ -102,7 +102,8 @@ void StretchedDivider::chooseSingle(std::uint32_t count, std::uint64_t pivotSum)
     single_ = above < 0x1p-6 ? Single::checkingWide : Single::plain;
 }
 
-// Writes the single-precision estimate of every value and returns nonzero
+// Writes the single-precision estimate of every value, capped at tops[i],
+// and returns nonzero
 // when some of them may differ from the exact rounding (zero: all are exact).
 //
 // Why. Let d = sum - pivot x count, signed, q its scale (factor / count above
@@ -125,14 +126,14 @@ void StretchedDivider::chooseSingle(std::uint32_t count, std::uint64_t pivotSum)
 //   multiple of 1 / (2 count) >= 2e (count <= 2^20), so no whole number lies
 //   in (w, w + 2e), and |v| <= pivot < 2^17.
 // - From D x high >= 2^17 on, v > 65536 and k + floor(f) > 65536: both
-//   the estimate and the exact value are `top`. A distance of 2^24 or more
+//   the estimate and the exact value are capped. A distance of 2^24 or more
 //   (capped at 2^30, which only lowers it) converts with an error under u: at
 //   a scale of 2^-6 or more D x high >= 2^18 (1 - u), else it is counted
 //   while k < 2^17.
 template <StretchedDivider::Single form, class P>
 inline __attribute__((always_inline)) std::int32_t
 StretchedDivider::singleEstimate(const std::uint32_t* __restrict in, P* __restrict out,
-                                 std::size_t n) const {
+                                 std::size_t n, const float* __restrict tops) const {
     constexpr float margin = 0x1p-22f;
     constexpr float whole = 0x1.8p23f; // M above
     const std::int32_t pivotSum = pivotSumSingle_;
@@ -141,7 +142,6 @@ StretchedDivider::singleEstimate(const std::uint32_t* __restrict in, P* __restri
     const float aboveLow = aboveLow_;
     const float belowHigh = belowHigh_;
     const float belowLow = belowLow_;
-    const float top = topSingle_;
     std::int32_t doubtful = 0; // as wide as a float, so the loop keeps one lane width
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t sum = in[i];
@@ -159,9 +159,32 @@ StretchedDivider::singleEstimate(const std::uint32_t* __restrict in, P* __restri
             doubt |= (distance >= (1 << 24)) & (k < 0x1p17f);
         }
         doubtful |= std::int32_t(doubt);
-        out[i] = P(std::int32_t(std::min(top, pivot + (k + carry))));
+        out[i] = P(std::int32_t(std::min(tops[i], pivot + (k + carry))));
     }
     return doubtful;
+}
+
+// The single form a block at a time, so a value in doubt costs its block's
+// exact rounding, not its row's: 1.26 over 7 frames (as a float, just below
+// 1.26) puts the values of the distances 25, 75, 125 and 175 within the
+// margin of a half, and dark pixels just above black can give them in every
+// row. Value i of a block is capped at tops[i] (caps[i], as a float).
+template <class P>
+inline __attribute__((always_inline)) void
+StretchedDivider::singleBlocks(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n,
+                               const float* __restrict tops, const P* __restrict caps) const {
+    for (std::size_t start = 0; start < n; start += block) {
+        const std::size_t m = std::min(block, n - start);
+        const std::int32_t doubtful =
+            single_ == Single::plain
+                ? singleEstimate<Single::plain>(in + start, out + start, m, tops)
+                : singleEstimate<Single::checkingWide>(in + start, out + start, m, tops);
+        if (doubtful != 0) {
+            for (std::size_t i = 0; i < m; ++i) {
+                out[start + i] = std::min(P(ofWideSum(double(in[start + i]))), caps[i]);
+            }
+        }
+    }
 }
 
 template <class P>
@@ -176,23 +199,11 @@ StretchedDivider::stretchAll(const std::uint32_t* __restrict in, P* __restrict o
         return;
     }
     if (divider.single_ != Single::none) {
-        // In blocks, so a value in doubt costs its block's exact rounding, not its row's:
-        // 1.26 over 7 frames (as a float, just below 1.26) puts the values of the distances
-        // 25, 75, 125 and 175 within the margin of a half, and dark pixels just above black
-        // can give them in every row.
-        constexpr std::size_t block = 128;
-        for (std::size_t start = 0; start < n; start += block) {
-            const std::size_t m = std::min(block, n - start);
-            const std::int32_t doubtful =
-                divider.single_ == Single::plain
-                    ? divider.singleEstimate<Single::plain>(in + start, out + start, m)
-                    : divider.singleEstimate<Single::checkingWide>(in + start, out + start, m);
-            if (doubtful != 0) {
-                for (std::size_t i = start; i < start + m; ++i) {
-                    out[i] = P(divider.ofWideSum(double(in[i])));
-                }
-            }
-        }
+        alignas(64) float tops[block];
+        alignas(64) P caps[block];
+        std::fill_n(tops, block, divider.topSingle_);
+        std::fill_n(caps, block, P(divider.top_));
+        divider.singleBlocks(in, out, n, tops, caps);
         return;
     }
     // An estimate, exact unless within 2^-26 of a half (its error is below
@@ -245,16 +256,25 @@ void StretchedDivider::apply(const std::uint32_t* __restrict in, std::uint16_t* 
                              std::size_t n, AlternatingCaps caps) const {
     // A block at a time, each capped while it is in the first-level cache: a
     // second pass over a whole row made the night result a third slower.
-    constexpr std::size_t block = 128; // even, so every block starts with `first`
+    static_assert(block % 2 == 0, "every block starts with `first`");
     alignas(64) std::uint16_t cap[block];
     for (std::size_t i = 0; i < block; i += 2) {
         cap[i] = caps.first;
         cap[i + 1] = caps.second;
     }
+    const StretchedDivider divider = *this; // fields in registers, not reloaded per value
+    if (divider.single_ != Single::none) {
+        alignas(64) float tops[block];
+        for (std::size_t i = 0; i < block; ++i) {
+            tops[i] = std::min(divider.topSingle_, float(cap[i]));
+        }
+        divider.singleBlocks(in, out, n, tops, cap);
+        return;
+    }
     for (std::size_t start = 0; start < n; start += block) {
         const std::size_t m = std::min(block, n - start);
         std::uint16_t* __restrict values = out + start;
-        stretchAll(in + start, values, m);
+        divider.stretchAll(in + start, values, m);
         for (std::size_t i = 0; i < m; ++i) {
             values[i] = std::min(values[i], cap[i]);
         }

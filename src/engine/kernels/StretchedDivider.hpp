@@ -102,7 +102,12 @@ private:
     enum class Single { none, plain, checkingWide };
     template <Single form, class P>
     std::int32_t singleEstimate(const std::uint32_t* __restrict in, P* __restrict out,
-                                std::size_t n) const;
+                                std::size_t n, const float* __restrict tops) const;
+    // The single form and the rows in apply() go a block of values at a time.
+    static constexpr std::size_t block = 128;
+    template <class P>
+    void singleBlocks(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n,
+                      const float* __restrict tops, const P* __restrict caps) const;
     template <class P>
     void stretchAll(const std::uint32_t* __restrict in, P* __restrict out, std::size_t n) const;
 
