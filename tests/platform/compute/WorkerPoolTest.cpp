@@ -1,7 +1,9 @@
 #include "platform/compute/WorkerPool.hpp"
 
 #include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -50,6 +52,44 @@ TEST(WorkerPool, PassesFromSeveralThreadsTakeTurns) {
         caller.join();
     }
     EXPECT_EQ(failures.load(), 0);
+}
+
+// A job whose tile `held` waits until every other tile has run.
+struct HeldTile {
+    HeldTile(std::size_t heldIndex, std::size_t tiles) : held(heldIndex), count(tiles) {}
+
+    std::size_t held;
+    std::size_t count;
+    std::mutex mutex;
+    std::condition_variable othersDone;
+    std::size_t done = 0;
+    std::vector<int> hits = std::vector<int>(count);
+};
+
+void holdOrHit(void* context, std::size_t index) {
+    auto& job = *static_cast<HeldTile*>(context);
+    std::unique_lock lock(job.mutex);
+    ++job.hits[index];
+    if (index == job.held) {
+        job.othersDone.wait(lock, [&] { return job.done == job.count - 1; });
+        return;
+    }
+    if (++job.done == job.count - 1) {
+        job.othersDone.notify_all();
+    }
+}
+
+// Every thread starts on a band of its own; the tiles left in the band of a
+// thread that is held up must be taken by the others.
+TEST(WorkerPool, TilesOfAThreadHeldUpAreTakenByTheOthers) {
+    WorkerPool pool(3);
+    for (const std::size_t held : {0u, 1u, 10u, 25u, 39u}) {
+        HeldTile job(held, 40);
+        pool.run(40, holdOrHit, &job);
+        for (std::size_t i = 0; i < 40; ++i) {
+            ASSERT_EQ(job.hits[i], 1) << "held " << held << " index " << i;
+        }
+    }
 }
 
 TEST(WorkerPool, WithoutWorkersTheCallerRunsEverything) {
