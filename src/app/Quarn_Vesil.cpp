@@ -5,6 +5,7 @@
 #include "app/onboarding/RequestAccessView.hpp"
 #include "model/AppVersion.hpp"
 #include "model/NightModeConfig.hpp"
+#include "platform/dispatch/MainThreadEnd.hpp"
 #include "platform/system/Application.hpp"
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/views/Views.hpp"
@@ -71,6 +72,10 @@ Quarn_Vesil::Quarn_Vesil(CameraServices services)
       device_(services.device), application_(services.application) {
     NightModeConfig::shared().setBetaNightMergeMode(BetaNightMergeMode::whiteClipping);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::native);
+}
+
+Quarn_Vesil::~Quarn_Vesil() {
+    platform::releaseOnMainThread(cameraManager_);
 }
 
 View Quarn_Vesil::body() const {

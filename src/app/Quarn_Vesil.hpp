@@ -24,6 +24,9 @@ namespace qv {
 class Quarn_Vesil {
 public:
     explicit Quarn_Vesil(CameraServices services = {});
+    // Returns once the controller has ended (on the main thread), so the services it was made
+    // with may go afterwards.
+    ~Quarn_Vesil();
     Quarn_Vesil(const Quarn_Vesil&) = delete;
     Quarn_Vesil& operator=(const Quarn_Vesil&) = delete;
 

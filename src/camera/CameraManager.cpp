@@ -4,6 +4,7 @@
 #include "model/AppVersion.hpp"
 #include "model/ValueSeries.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/dispatch/MainThreadEnd.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/state/Transaction.hpp"
 #include "platform/system/AppInfo.hpp"
@@ -35,7 +36,10 @@ const std::array<std::int64_t, 280>& CameraManager::repetitionsRange() {
 }
 
 std::shared_ptr<CameraManager> CameraManager::make(CameraServices services) {
-    std::shared_ptr<CameraManager> camera(new CameraManager(services));
+    // Blocks on the cameras' and the controller's queues hold it while they work, so the last
+    // reference may drop on any of them; its end (which stops queues and unregisters from the
+    // photo library) still runs on the main thread.
+    auto camera = platform::makeEndingOnMainThread(new CameraManager(services));
     camera->startUp();
     return camera;
 }

@@ -101,7 +101,10 @@ public:
     using DevicePointer = std::shared_ptr<platform::CaptureDevice>;
     using ImagePointer = std::shared_ptr<const platform::RgbaImage>;
 
-    // Makes the controller and starts it up. Call on the main queue.
+    // Makes the controller and starts it up. Call on the main queue. The controller ends on
+    // the main thread whichever thread drops its last reference; its owner lets go with
+    // platform::releaseOnMainThread(), which returns once it has ended, before the services
+    // go (platform/dispatch/MainThreadEnd.hpp).
     static std::shared_ptr<CameraManager> make(CameraServices services = {});
     ~CameraManager();
     CameraManager(const CameraManager&) = delete;

@@ -1,6 +1,7 @@
 #include "CameraTestSupport.hpp"
 
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/dispatch/MainThreadEnd.hpp"
 #include "platform/state/StateChecks.hpp"
 
 #include <cstdlib>
@@ -148,7 +149,7 @@ void ControllerOnRealThreadsHarness::drainMain() {
 }
 
 void ControllerOnRealThreadsHarness::end() {
-    camera.reset();
+    platform::releaseOnMainThread(camera);
     drainMain();
 }
 

@@ -106,5 +106,24 @@ TEST(ControllerOnRealThreads, PublishedStateIsWrittenOnTheMainQueueOnly) {
     EXPECT_EQ(harness.offMainWrites.load(), 0);
 }
 
+// A block on one of the controller's queues holds it (locked from its weak reference, as a
+// camera report does) when the owner lets go: the controller still ends on the main thread,
+// before the harness destroys the services it uses (the photo library above all).
+TEST(ControllerOnRealThreads, EndsOnTheMainThreadWhenABlockElsewhereHoldsItLast) {
+    for (int round = 0; round < 20; ++round) {
+        ControllerOnRealThreadsHarness harness({wideCamera()});
+        harness.drainMain();
+        std::weak_ptr<CameraManager> weak = harness.camera;
+        harness.camera->sessionQueue()->async([held = weak.lock(), &weak]() mutable {
+            while (weak.use_count() > 1) {
+                std::this_thread::yield(); // until the owner has let go
+            }
+            held.reset();
+        });
+        harness.end();
+        EXPECT_TRUE(weak.expired()) << "round " << round;
+    }
+}
+
 } // namespace
 } // namespace qv::testing

@@ -6,6 +6,7 @@
 
 #include "RunTestSupport.hpp"
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/dispatch/MainThreadEnd.hpp"
 #include "platform/state/StateChecks.hpp"
 
 #include <atomic>
@@ -94,8 +95,7 @@ TEST(RunOnRealThreads, AbortBackgroundAndEndEachLeaveOneFile) {
         ASSERT_TRUE(drainUntil(saved(3), 10)); // ends by itself after 1 s
         drainUntil([] { return false; }, 0.2);
         EXPECT_EQ(sounds.sounds().size(), 3u);
-        camera.reset();
-        drainUntil([] { return false; }, 0.1);
+        platform::releaseOnMainThread(camera); // before the library and settings go
     }
     platform::setOffMainWriteHandler({});
     EXPECT_EQ(offMainWrites.load(), 0);
