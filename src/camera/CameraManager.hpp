@@ -238,7 +238,8 @@ public:
     // Builds and starts the session on the first camera found; once per controller. Called
     // at start-up when camera access is granted, or when it is granted later.
     void configureSession();
-    // The next back camera (wide, tele, ultra-wide; missing kinds skipped); only in ready.
+    // The next back camera (wide, tele, ultra-wide; missing kinds skipped; one whose input
+    // cannot be made passed over) in ready; in noRAWCamera a retry of every camera.
     void switchCamera();
     // Publishes how the phone is held now (unknown is ignored).
     void updateDeviceOrientation();
