@@ -183,6 +183,9 @@ TEST_F(CameraDevicesTest, ASwitchWithoutAWorkingCameraTriesThemAgain) {
     EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
     EXPECT_TRUE(camera->ignoresShutterPress());
     EXPECT_TRUE(camera->captureSession->inputs().empty());
+    camera->finishSequence(); // the app going to the background: no run, the state stays
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
 
     camera->switchCamera(); // still failing: every camera is tried, the state stays
     pump();
