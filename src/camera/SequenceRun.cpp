@@ -180,6 +180,7 @@ std::shared_ptr<RunRecord> SequenceRun::makeRecord(std::uint64_t generation) {
     run->defaultExposure = sequence.defaultExposure;
     run->alternativeExposure = sequence.alternativeExposure;
     run->location = camera.sequenceStart_.currentLocationMetadata();
+    run->shootsBracket = shootsBracket(*camera.photoOutput, *run);
     if (run->mode == SequenceMode::nightMode &&
         NightModeConfig::shared().betaNightISOMode() == BetaNightISOMode::computational) {
         // The frames were shot at the base ISO: the result is brightened to the chosen one.

@@ -302,6 +302,45 @@ TEST_F(SequenceRunTest, ARawBracketSavesEachStreamWithItsOwnExposureEvenWhenTheF
     EXPECT_EQ(printed("Adding photo") % 2, 0u);
 }
 
+TEST_F(SequenceRunTest, ABracketThatCannotBeShotIsSavedAsOnePicture) {
+    // Each case plans a +2 EV RAW bracket that the camera cannot shoot: one photo per request,
+    // one file without a stream number, no second stream of the same picture.
+    std::size_t assets = 0; // the library is kept from controller to controller
+    const auto shootPlannedBracket = [&](const char* extension) {
+        camera->exposureSequence->bracketEV = 2;
+        plan(2, SupportedImageFormat::RAW);
+        shoot(5);
+        const auto names = documentNames();
+        ASSERT_EQ(names.size(), 1u) << extension;
+        EXPECT_EQ(names[0].substr(18), extension);
+        EXPECT_EQ(assetCount(), ++assets);
+        // Every photo delivered and merged is the single one of its request (0 1 1).
+        EXPECT_EQ(printed(" 0 1 1\n"), 2 * printed("Processing photo")); // and its "Adding"
+        fs::remove_all(home / "Documents");
+    };
+
+    // A run before the camera reported any exposure has no exposures to bracket.
+    camera->exposureSettings.set(std::optional<ExposureSettings>());
+    shootPlannedBracket(".DNG");
+
+    auto processedOnly = smallPhotoCamera();
+    auto state = processedOnly->state();
+    state.rawPhotoPixelFormats = {};
+    processedOnly->setState(state);
+    install({processedOnly});
+    startCamera();
+    shootPlannedBracket(".TIF");
+
+    auto proRAW = smallPhotoCamera();
+    state = proRAW->state();
+    state.proRAWSupported = true;
+    proRAW->setState(state);
+    install({proRAW});
+    startCamera();
+    camera->photoOutput->setProRAWEnabled(true);
+    shootPlannedBracket(".DNG");
+}
+
 TEST_F(SequenceRunTest, PreviewsFollowTheRunEveryTenFramesAndASecond) {
     camera->settings.showImagePreviewWhileShooting = true;
     useManualExposure(0.1, 100);
