@@ -77,6 +77,24 @@ bool startsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
+// A small-photo camera that offers no RAW photos, only processed ones.
+Camera processedOnlyCamera() {
+    auto camera = smallPhotoCamera();
+    auto state = camera->state();
+    state.rawPhotoPixelFormats = {};
+    camera->setState(state);
+    return camera;
+}
+
+// A small-photo camera that can take ProRAW photos.
+Camera proRAWCamera() {
+    auto camera = smallPhotoCamera();
+    auto state = camera->state();
+    state.proRAWSupported = true;
+    camera->setState(state);
+    return camera;
+}
+
 class SequenceRunTest : public RunTest {
 protected:
     void SetUp() override { startCamera(); }
@@ -323,19 +341,11 @@ TEST_F(SequenceRunTest, ABracketThatCannotBeShotIsSavedAsOnePicture) {
     camera->exposureSettings.set(std::optional<ExposureSettings>());
     shootPlannedBracket(".DNG");
 
-    auto processedOnly = smallPhotoCamera();
-    auto state = processedOnly->state();
-    state.rawPhotoPixelFormats = {};
-    processedOnly->setState(state);
-    install({processedOnly});
+    install({processedOnlyCamera()});
     startCamera();
     shootPlannedBracket(".TIF");
 
-    auto proRAW = smallPhotoCamera();
-    state = proRAW->state();
-    state.proRAWSupported = true;
-    proRAW->setState(state);
-    install({proRAW});
+    install({proRAWCamera()});
     startCamera();
     camera->photoOutput->setProRAWEnabled(true);
     shootPlannedBracket(".DNG");
@@ -382,11 +392,7 @@ TEST_F(SequenceRunTest, PhotosAreTurnedAsThePhoneIsHeldAndCarryTheLocationWhenAl
 }
 
 TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {
-    auto proRAW = smallPhotoCamera();
-    auto state = proRAW->state();
-    state.proRAWSupported = true;
-    proRAW->setState(state);
-    install({proRAW});
+    install({proRAWCamera()});
     startCamera();
     camera->photoOutput->setProRAWEnabled(true);
     plan(2, SupportedImageFormat::RAW);
@@ -399,11 +405,7 @@ TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {
 }
 
 TEST_F(SequenceRunTest, ACameraWithoutRAWSavesItsTIFFAsItIsOrConverted) {
-    auto processedOnly = smallPhotoCamera();
-    auto state = processedOnly->state();
-    state.rawPhotoPixelFormats = {};
-    processedOnly->setState(state);
-    install({processedOnly});
+    install({processedOnlyCamera()});
     startCamera();
     plan(2, SupportedImageFormat::RAW);
     shoot(5);
