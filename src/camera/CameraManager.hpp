@@ -4,6 +4,7 @@
 #include "camera/CameraDevices.hpp"
 #include "camera/CameraSettings.hpp"
 #include "camera/CaptureLoop.hpp"
+#include "camera/DebugDelegate.hpp"
 #include "camera/DeviceCommands.hpp"
 #include "camera/ExposureLock.hpp"
 #include "camera/ExposureSelection.hpp"
@@ -124,6 +125,8 @@ public:
     // Saves results into Documents and the photo library; its "cloudStorage" setting.
     PhotoLibraryManager photoLibraryManager;
     platform::LocationManager locationManager;
+    // A diagnostic photo receiver, kept for the controller's life; no capture is handed it.
+    const std::shared_ptr<DebugDelegate> debugDelegate;
 
     // Controller state
     Published<CameraState> cameraState{*this, CameraState::starting};
@@ -154,6 +157,8 @@ public:
     Published<std::optional<ExposureSettings>> exposureSettings{*this, std::nullopt};
     // Position in the night-mode duration list; written by the screen, read by the run.
     std::int64_t selectedNightModeShutterSpeedIndex = 0;
+    // Night-mode frames counted for the run; every start sets it to 0. Main queue.
+    std::int64_t nightModeFrameCount = 0;
 
     // The active camera
     Published<DevicePointer> activeCaptureDevice{*this, nullptr};

@@ -127,6 +127,9 @@ TEST_F(SequenceRunTest, AnAveragingRunSavesOneFileOfItsFramesAndGivesTheCameraBa
     EXPECT_EQ(cameras[0]->focusMode(), platform::FocusMode::continuousAutoFocus);
     EXPECT_EQ(camera->lastProgressFrameNumber.get(), 0u);
     EXPECT_FALSE(previews->previewImage.get());
+    // The controller's diagnostic receiver is kept but hears none of the run's photos.
+    EXPECT_TRUE(camera->debugDelegate);
+    EXPECT_EQ(printed("Debug pixel buffer received"), 0u);
 }
 
 TEST_F(SequenceRunTest, IntermediatesDivideTheRunButNotANightRun) {
@@ -287,7 +290,9 @@ TEST_F(SequenceRunTest, ANightRunCoversItsLengthAndIsBrightenedInComputationalIS
     useManualExposure(1.0 / 60, 800);
     plan(1, SupportedImageFormat::RAW);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::native);
+    camera->nightModeFrameCount = 3; // left from before: every start counts from 0
     shoot(12);
+    EXPECT_EQ(camera->nightModeFrameCount, 0);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::computational);
     shoot(12);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::native);
