@@ -7,6 +7,7 @@
 #include "platform/capture/CaptureDeviceInput.hpp"
 #include "platform/console/Console.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -198,11 +199,16 @@ void CameraDevices::switchCamera() {
             camera.activeOverlayViews->subtracting(ActiveOverlayViews::magnifier);
     }
     // The cycle wide, tele, ultra-wide, wide, skipping kinds the phone lacks.
-    const auto kinds = cycleFrom(camera.activeCameraType.get());
+    // The first kind after the active one (which need not be the phone's in noRAWCamera), or
+    // the only kind there is.
+    const CameraType active = camera.activeCameraType.get();
+    const auto kinds = cycleFrom(active);
     if (kinds.empty()) {
         return;
     }
-    const CameraType next = kinds.size() > 1 ? kinds[1] : kinds.front();
+    const auto after = std::find_if(kinds.begin(), kinds.end(),
+                                    [active](CameraType kind) { return kind != active; });
+    const CameraType next = after != kinds.end() ? *after : kinds.front();
     const bool inStarTrails = camera.sequenceMode.get() == SequenceMode::starTrails;
     if (inStarTrails) {
         camera.commands_.setExposureMode();

@@ -212,6 +212,19 @@ TEST_F(CameraDevicesTest, ASwitchWithoutAWorkingCameraTriesThemAgain) {
     EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
     EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
 
+    // Without a wide camera the retry starts with the telephoto, the first of the cycle.
+    camera.reset();
+    install({teleCamera(40), ultraWideCamera()});
+    cameras[0]->setInputFailure("The camera is busy");
+    cameras[1]->setInputFailure("The camera is busy");
+    start();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    cameras[0]->setInputFailure(std::nullopt);
+    cameras[1]->setInputFailure(std::nullopt);
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+
     camera.reset();
     install({});
     start();
