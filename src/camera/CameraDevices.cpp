@@ -7,7 +7,9 @@
 #include "platform/capture/CaptureDeviceInput.hpp"
 #include "platform/console/Console.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace qv {
 
@@ -115,32 +117,81 @@ void CameraDevices::configureSession() {
         return;
     }
     const DevicePointer first = cameras.front();
-    camera.onSession([first](CameraManager& self) {
-        self.devices_.setupDeviceInput(first, cameraType(first->deviceType()));
-        auto& output = *self.photoOutput;
-        if (output.isProRAWSupported() && self.useProRAW.load()) {
-            output.setProRAWEnabled(true);
-        }
-        output.setMaxPhotoQualityPrioritization(platform::PhotoQualityPrioritization::speed);
-        auto& session = *self.captureSession;
-        if (session.canAddOutput(self.videoOutput)) {
-            session.addOutput(self.videoOutput);
-        }
-        if (session.canAddOutput(self.photoOutput)) {
-            session.addOutput(self.photoOutput);
-        } else {
-            platform::print("The capture session cannot take the photo output");
-        }
-        session.startRunning();
-    });
+    camera.onSession(
+        [candidates = candidatesFrom(first, cameraType(first->deviceType()))](CameraManager& self) {
+            self.devices_.setupFirstWorking(candidates);
+            auto& output = *self.photoOutput;
+            if (output.isProRAWSupported() && self.useProRAW.load()) {
+                output.setProRAWEnabled(true);
+            }
+            output.setMaxPhotoQualityPrioritization(platform::PhotoQualityPrioritization::speed);
+            auto& session = *self.captureSession;
+            if (session.canAddOutput(self.videoOutput)) {
+                session.addOutput(self.videoOutput);
+            }
+            if (session.canAddOutput(self.photoOutput)) {
+                session.addOutput(self.photoOutput);
+            } else {
+                platform::print("The capture session cannot take the photo output");
+            }
+            session.startRunning();
+        });
     camera.onMain([](CameraManager& self) {
         self.cameraState = CameraState::ready;
         self.cameraPreviewLayer = platform::CaptureVideoPreviewLayer::make(self.captureSession);
     });
 }
 
+namespace {
+
+// The order of the camera switch.
+constexpr CameraType switchCycle[] = {CameraType::wideAngle, CameraType::tele,
+                                      CameraType::ultraWide};
+constexpr std::size_t switchCycleLength = std::size(switchCycle);
+
+std::size_t cyclePosition(CameraType type) {
+    std::size_t position = 0;
+    while (position < switchCycleLength && switchCycle[position] != type) {
+        ++position;
+    }
+    return position % switchCycleLength;
+}
+
+} // namespace
+
+std::vector<CameraType> CameraDevices::cycleFrom(CameraType first) const {
+    std::vector<CameraType> kinds;
+    const std::size_t start = cyclePosition(first);
+    for (std::size_t step = 0; step < switchCycleLength; ++step) {
+        const CameraType kind = switchCycle[(start + step) % switchCycleLength];
+        if (device(kind)) {
+            kinds.push_back(kind);
+        }
+    }
+    return kinds;
+}
+
+std::vector<CameraDevices::Candidate> CameraDevices::candidatesFrom(const DevicePointer& first,
+                                                                    CameraType type) const {
+    std::vector<Candidate> candidates{{first, type}};
+    const bool hasActive = camera.activeCaptureDevice.get() != nullptr;
+    const CameraType active = camera.activeCameraType.get();
+    for (const CameraType kind : cycleFrom(type)) {
+        if (hasActive && kind == active) {
+            break; // the camera in use stays when none before it works
+        }
+        if (kind != type) {
+            candidates.push_back({device(kind), kind});
+        }
+    }
+    return candidates;
+}
+
 void CameraDevices::switchCamera() {
-    if (camera.cameraState.get() != CameraState::ready || cameras.size() < 2) {
+    const CameraState state = camera.cameraState.get();
+    // In noRAWCamera no camera could be set up: a switch tries them again, from the next.
+    const bool retry = state == CameraState::noRAWCamera && !cameras.empty();
+    if (!retry && (state != CameraState::ready || cameras.size() < 2)) {
         return;
     }
     if (camera.activeOverlayViews->contains(ActiveOverlayViews::magnifier)) {
@@ -148,20 +199,16 @@ void CameraDevices::switchCamera() {
             camera.activeOverlayViews->subtracting(ActiveOverlayViews::magnifier);
     }
     // The cycle wide, tele, ultra-wide, wide, skipping kinds the phone lacks.
-    static constexpr CameraType cycle[] = {CameraType::wideAngle, CameraType::tele,
-                                           CameraType::ultraWide};
+    // The first kind after the active one (which need not be the phone's in noRAWCamera), or
+    // the only kind there is.
     const CameraType active = camera.activeCameraType.get();
-    std::size_t position = 0;
-    while (position < 3 && cycle[position] != active) {
-        ++position;
+    const auto kinds = cycleFrom(active);
+    if (kinds.empty()) {
+        return;
     }
-    CameraType next = CameraType::wideAngle;
-    for (std::size_t step = 1; step <= 3; ++step) {
-        next = cycle[(position + step) % 3];
-        if (device(next)) {
-            break;
-        }
-    }
+    const auto after = std::find_if(kinds.begin(), kinds.end(),
+                                    [active](CameraType kind) { return kind != active; });
+    const CameraType next = after != kinds.end() ? *after : kinds.front();
     const bool inStarTrails = camera.sequenceMode.get() == SequenceMode::starTrails;
     if (inStarTrails) {
         camera.commands_.setExposureMode();
@@ -177,11 +224,21 @@ void CameraDevices::changeCamera(CameraType type) {
     if (!target) {
         return;
     }
-    camera.onSession(
-        [target, type](CameraManager& self) { self.devices_.setupDeviceInput(target, type); });
+    camera.onSession([candidates = candidatesFrom(target, type)](CameraManager& self) {
+        self.devices_.setupFirstWorking(candidates);
+    });
 }
 
-void CameraDevices::setupDeviceInput(const DevicePointer& device, CameraType type) {
+void CameraDevices::setupFirstWorking(const std::vector<Candidate>& candidates) {
+    for (const Candidate& candidate : candidates) {
+        if (setupDeviceInput(candidate.device, candidate.type)) {
+            return;
+        }
+    }
+    restoreAfterFailedSetup();
+}
+
+bool CameraDevices::setupDeviceInput(const DevicePointer& device, CameraType type) {
     camera.onMain([device](CameraManager& self) {
         // Reset: the selection starts over on the new camera, automatic at 0 EV.
         const QVPhotoMath::ExposureLimits limits(*device);
@@ -197,7 +254,8 @@ void CameraDevices::setupDeviceInput(const DevicePointer& device, CameraType typ
         self.isManualExposure = false;
     });
     disableLowLightBoost(*device);
-    if (replaceInput(device)) {
+    const bool replaced = replaceInput(device);
+    if (replaced) {
         camera.onMain([device](CameraManager& self) {
             self.exposureSettings = ExposureSettings(device, self.sessionQueue());
             self.exposureMode = device->exposureMode();
@@ -219,10 +277,9 @@ void CameraDevices::setupDeviceInput(const DevicePointer& device, CameraType typ
                 self.commands_.applyStarSettings();
             }
         });
-    } else {
-        restoreAfterFailedSetup();
     }
     platform::print(device->activeFormat().videoFieldOfView);
+    return replaced;
 }
 
 void CameraDevices::disableLowLightBoost(CaptureDevice& device) {

@@ -22,8 +22,10 @@ class CameraManager;
 // in order: reset (limits, offset 0 EV, automatic exposure, state changingSettings), model
 // (exposure settings of the camera) and publish (type, limits, device, lens, focus mode,
 // pressure, state ready, star settings in star trails). A camera whose input cannot be made,
-// or that the session refuses, changes nothing: the old input stays, the active camera's
-// limits come back and the state returns to ready (noRAWCamera without an active camera).
+// or that the session refuses, is passed over with its console line: the next camera of the
+// cycle (wide, tele, ultra-wide) is set up instead, and so on up to the active camera. When
+// none works the old input stays, the active camera's limits come back and the state returns
+// to ready; without an active camera every camera is tried, then the state is noRAWCamera.
 //
 // Observation: the active camera's reports arrive on its event queue; each handler reads the
 // state gates there through the published mirrors and queues its write on the main queue.
@@ -51,14 +53,29 @@ public:
     DevicePointer device(CameraType type) const;
 
     void configureSession();
+    // The next camera of the cycle, in ready with two cameras or more; in noRAWCamera (no
+    // camera could be set up) with any camera, as a retry.
     void switchCamera();
-    // Sets up the device of the type on "PhotoSession"; nothing for a type without one.
+    // Sets up the device of the type on "PhotoSession"; nothing for a type without one. When
+    // its setup fails, the next cameras of the cycle are tried in turn (see above).
     void changeCamera(CameraType type);
 
 private:
+    struct Candidate {
+        DevicePointer device;
+        CameraType type;
+    };
+    // The kinds the phone has, in the order of the cycle, starting with `first`.
+    std::vector<CameraType> cycleFrom(CameraType first) const;
+    // The cameras a setup tries in turn, from `first` (main queue): every kind of the cycle
+    // the phone has, up to the active camera's kind, or all of them without an active camera.
+    std::vector<Candidate> candidatesFrom(const DevicePointer& first, CameraType type) const;
+    // Sets up the first candidate that works, else restores the camera in use. "PhotoSession".
+    void setupFirstWorking(const std::vector<Candidate>& candidates);
     void discoverDevices();
     void publishTelephotoKind(const DevicePointer& telephoto);
-    void setupDeviceInput(const DevicePointer& device, CameraType type); // "PhotoSession"
+    // False (nothing changed but the reset block) when the input could not be replaced.
+    bool setupDeviceInput(const DevicePointer& device, CameraType type); // "PhotoSession"
     void disableLowLightBoost(platform::CaptureDevice& device);
     // Makes the device's input the session's only one; false (old input kept) when no input
     // can be made or the session refuses it.

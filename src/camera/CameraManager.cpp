@@ -52,6 +52,7 @@ CameraManager::CameraManager(CameraServices services)
       videoOutput(std::make_shared<platform::CaptureVideoDataOutput>()),
       photoLibraryManager(services.defaults, services.photoLibrary, services.folders),
       locationManager(services.permissions, services.location),
+      debugDelegate(std::make_shared<DebugDelegate>()),
       deviceOrientation(*this, services.device.orientation()),
       selectableISOs(*this, {QVPhotoMath::standardISOs.begin(), QVPhotoMath::standardISOs.end()}),
       selectableShutterSpeeds(

@@ -4,6 +4,7 @@
 #include "camera/CameraDevices.hpp"
 #include "camera/CameraSettings.hpp"
 #include "camera/CaptureLoop.hpp"
+#include "camera/DebugDelegate.hpp"
 #include "camera/DeviceCommands.hpp"
 #include "camera/ExposureLock.hpp"
 #include "camera/ExposureSelection.hpp"
@@ -127,6 +128,8 @@ public:
     // Saves results into Documents and the photo library; its "cloudStorage" setting.
     PhotoLibraryManager photoLibraryManager;
     platform::LocationManager locationManager;
+    // A diagnostic photo receiver, kept for the controller's life; no capture is handed it.
+    const std::shared_ptr<DebugDelegate> debugDelegate;
 
     // Controller state
     Published<CameraState> cameraState{*this, CameraState::starting};
@@ -157,6 +160,8 @@ public:
     Published<std::optional<ExposureSettings>> exposureSettings{*this, std::nullopt};
     // Position in the night-mode duration list; written by the screen, read by the run.
     std::int64_t selectedNightModeShutterSpeedIndex = 0;
+    // Night-mode frames counted for the run; every start sets it to 0. Main queue.
+    std::int64_t nightModeFrameCount = 0;
 
     // The active camera
     Published<DevicePointer> activeCaptureDevice{*this, nullptr};
@@ -241,7 +246,8 @@ public:
     // Builds and starts the session on the first camera found; once per controller. Called
     // at start-up when camera access is granted, or when it is granted later.
     void configureSession();
-    // The next back camera (wide, tele, ultra-wide; missing kinds skipped); only in ready.
+    // The next back camera (wide, tele, ultra-wide; missing kinds skipped; one whose input
+    // cannot be made passed over) in ready; in noRAWCamera a retry of every camera.
     void switchCamera();
     // Publishes how the phone is held now (unknown is ignored).
     void updateDeviceOrientation();
@@ -261,7 +267,8 @@ public:
     // its next request) or the series. Main queue.
     void shutterReleasePressed();
     // The app goes to the background: a pending start or repetition is cancelled, no
-    // request follows, and the run shooting now is finished and saved.
+    // request follows, and the run shooting now is finished and saved. Without any of them
+    // it does nothing, so a state without a run (no camera, starting, ...) stays.
     void finishSequence();
     // Steps "fileFormat" RAW, JPEG, TIFF, RAW and shows the new one's name.
     void toggleFileFormat();

@@ -208,7 +208,7 @@ void CaptureLoop::finishRun(std::uint64_t generation, bool restoreDevice, bool r
         return merger ? merger->resultData(index, compensation) : std::nullopt;
     };
     bool saved = false;
-    if (run.isBracket()) {
+    if (run.shootsBracket) {
         for (const int stream : {2, 1}) {
             auto data = result(stream, 0);
             saved = saved || data.has_value();

@@ -3,6 +3,8 @@
 #include "model/Enumerations.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/imaging/ImagingResult.hpp"
+#include "platform/media/RgbaImage.hpp"
+#include "platform/photos/AssetCollection.hpp"
 #include "platform/photos/FetchResult.hpp"
 #include "platform/state/ObservableObject.hpp"
 #include "platform/state/Published.hpp"
@@ -70,8 +72,16 @@ public:
 
     // Every asset of the library, newest first; nothing until fetchAllPhotos() ran.
     platform::Published<std::optional<platform::FetchResult>> allPhotos{*this, std::nullopt};
+    // The newest picture, a picture of the library, whether they are loaded, and the album
+    // of the app's pictures, for a screen that shows them. Nothing sets them: the camera
+    // screen shows the controller's libraryThumbnail and resultUIImage, and results are
+    // added to the library itself, in no album.
+    platform::Published<std::shared_ptr<const platform::RgbaImage>> mostRecentImage{*this, nullptr};
+    platform::Published<std::shared_ptr<const platform::RgbaImage>> image{*this, nullptr};
+    platform::Published<bool> ready{*this, false};
     // Save into the cloud container's Documents ("cloudStorage", default false).
     platform::StoredSetting<bool> isEnableCloudStorage;
+    std::optional<platform::AssetCollection> album;
 
     // Converts, writes and adds one result; returns at once. Without data it does nothing
     // and `done` is not called. Otherwise `done` runs once with the outcome: on the library's

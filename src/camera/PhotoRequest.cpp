@@ -12,10 +12,14 @@ using platform::CapturePhotoSettings;
 
 namespace {
 
+bool offersPlainRAW(const platform::CapturePhotoOutput& output) {
+    return !output.availableRawPhotoPixelFormatTypes().empty() && !output.isProRAWEnabled();
+}
+
 CapturePhotoSettings requestKind(const platform::CapturePhotoOutput& output, const RunRecord& run) {
     const auto formats = output.availableRawPhotoPixelFormatTypes();
-    if (!formats.empty() && !output.isProRAWEnabled()) {
-        if (run.isBracket() && run.defaultExposure && run.alternativeExposure) {
+    if (offersPlainRAW(output)) {
+        if (run.shootsBracket && run.defaultExposure && run.alternativeExposure) {
             return CapturePhotoSettings::bracket(
                 formats.front(), std::nullopt,
                 {{run.defaultExposure->shutterSpeed, run.defaultExposure->iso},
@@ -34,6 +38,12 @@ CapturePhotoSettings requestKind(const platform::CapturePhotoOutput& output, con
 }
 
 } // namespace
+
+bool shootsBracket(const platform::CapturePhotoOutput& output, const RunRecord& run) {
+    const bool plansRAWBracket = run.bracketEV != 0 && run.format == SupportedImageFormat::RAW;
+    return plansRAWBracket && run.defaultExposure && run.alternativeExposure &&
+           offersPlainRAW(output);
+}
 
 CapturePhotoSettings runPhotoSettings(const platform::CapturePhotoOutput& output,
                                       const RunRecord& run,

@@ -12,10 +12,15 @@ namespace qv {
 
 class CameraManager;
 
+// Whether a run's requests are brackets: the run plans a RAW bracket, both its exposures are
+// known, and the output offers RAW formats with ProRAW off. Decided once, when the run
+// begins; the finish saves two streams exactly when it is true.
+bool shootsBracket(const platform::CapturePhotoOutput& output, const RunRecord& run);
+
 // The settings of one request of a run. The kind, in this order:
 //  - the output offers RAW formats and ProRAW is off: a bracket of two RAW photos (the run's
-//    two exposures, in that order, in the first RAW format) when the run is a RAW bracket
-//    with both exposures, else one RAW photo in the first RAW format;
+//    two exposures, in that order, in the first RAW format) when the run shoots brackets,
+//    else one RAW photo in the first RAW format;
 //  - ProRAW is on: one photo in the first ProRAW format among the RAW formats;
 //  - otherwise (no RAW, or ProRAW on without a ProRAW format): one processed 'BGRA' photo.
 // The photos carry `tiff` as their {TIFF} group (Software, ImageDescription), the run's

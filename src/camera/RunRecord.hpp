@@ -44,8 +44,10 @@ struct RunRecord {
     // The run was aborted: it finishes at its next request instead of shooting.
     std::atomic<bool> aborted{false};
 
-    // A two-exposure bracket is shot and saved as two streams.
-    bool isBracket() const { return bracketEV != 0 && format == SupportedImageFormat::RAW; }
+    // Its requests are two-exposure brackets, and the finish saves their two streams: set
+    // when the run begins, from what its requests can ask of the photo output
+    // (PhotoRequest.hpp), never from the plan alone.
+    bool shootsBracket = false;
     // The light-trail result is saved beside its plain average.
     bool savesFrameAverage() const {
         return mode == SequenceMode::lightTrails && saveFAwithLT && durationIndex > 0;

@@ -54,6 +54,9 @@ void SequenceRun::shutterReleasePressed() {
 }
 
 void SequenceRun::finishSequence() {
+    if (!isBusy() && !repetitionPending_) {
+        return; // nothing to finish: a state without a run stays as it is
+    }
     abort();
     if (run_ && !finishing_) {
         finish();
@@ -111,6 +114,7 @@ void SequenceRun::abort() {
         pending_.reset();
     }
     repetition_.cancel();
+    repetitionPending_ = false;
     // A start or a series waiting for its next run left the device locked for the run;
     // so did a run finishing with runs still to come, whose finish does not restore.
     const bool finishingWithoutRestore = run_ && finishing_ && !finishRestoresDevice_;
@@ -176,6 +180,7 @@ std::shared_ptr<RunRecord> SequenceRun::makeRecord(std::uint64_t generation) {
     run->defaultExposure = sequence.defaultExposure;
     run->alternativeExposure = sequence.alternativeExposure;
     run->location = camera.sequenceStart_.currentLocationMetadata();
+    run->shootsBracket = shootsBracket(*camera.photoOutput, *run);
     if (run->mode == SequenceMode::nightMode &&
         NightModeConfig::shared().betaNightISOMode() == BetaNightISOMode::computational) {
         // The frames were shot at the base ISO: the result is brightened to the chosen one.
@@ -324,11 +329,13 @@ void SequenceRun::scheduleNextRepetition() {
         camera.targetSequenceStartTime = after(interval);
         repetition_ = camera.onMainAfter(
             interval, [](CameraManager& self) { self.sequenceRun_.startNextRepetition(); });
+        repetitionPending_ = true;
     }
     camera.resumeLiveFrames();
 }
 
 void SequenceRun::startNextRepetition() {
+    repetitionPending_ = false;
     camera.remainingSequences = camera.remainingSequences.get() - 1;
     camera.sequenceStart_.startSequence(true);
 }

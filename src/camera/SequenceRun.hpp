@@ -63,7 +63,9 @@ public:
     // finishing is refused with a console line. In any other state: aborts what goes on.
     void shutterReleasePressed();
     // Abort plus finish, for the app going to the background: a pending start or repetition
-    // is cancelled, no request follows, and the run shooting now (if any) is finished.
+    // is cancelled, no request follows, and the run shooting now (if any) is finished. With
+    // none of them pending it does nothing: the state (noRAWCamera, cameraNotAllowed,
+    // starting, changingSettings, ready) stays.
     void finishSequence();
 
     // For SequenceStart (main queue)
@@ -123,6 +125,7 @@ private:
     bool finishRestoresDevice_ = false;
     platform::CancelToken nextShot_;
     platform::CancelToken repetition_;
+    bool repetitionPending_ = false; // repetition_ is scheduled and has not started yet
     bool countdownAborted_ = true;
     // The runs of the series released last, fixed at the release: the count in the
     // settings may change between its runs.

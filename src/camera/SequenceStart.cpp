@@ -27,6 +27,7 @@ void SequenceStart::startSequence(bool repetition) {
     if (camera.sequenceRun_.countdownAborted()) {
         return;
     }
+    camera.nightModeFrameCount = 0;
     planNightMode();
     planStarTrails();
     planLocation();

@@ -126,6 +126,149 @@ TEST_F(CameraDevicesTest, ACameraWithoutAnInputLeavesTheOldOneInUse) {
     EXPECT_TRUE(camera->ignoresShutterPress());
 }
 
+std::size_t occurrences(const std::string& text, const std::string& line) {
+    std::size_t count = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+constexpr const char* busyLine = "Error Unable to initialize back camera:  The camera is busy";
+
+TEST_F(CameraDevicesTest, AFailingInputAtStartUpMovesOnToTheNextCameraThatWorks) {
+    install({wideCamera(), teleCamera(40)});
+    cameras[0]->setInputFailure("The camera is busy");
+    platform::ConsoleCapture console;
+    start();
+    EXPECT_EQ(occurrences(console.text(), busyLine), 1u);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCameraType.get(), tele);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[1]);
+    EXPECT_EQ(camera->captureSession->inputs().front()->device(), cameras[1]);
+    EXPECT_FALSE(camera->ignoresShutterPress());
+
+    // Once the wide camera's fault is gone, the switch reaches it.
+    cameras[0]->setInputFailure(std::nullopt);
+    EXPECT_EQ(switchCycle(2), (std::vector{tele, wideAngle, tele}));
+}
+
+TEST_F(CameraDevicesTest, AFailingCameraIsPassedOverOnEverySwitch) {
+    install({wideCamera(), teleCamera(40), ultraWideCamera()});
+    start();
+    cameras[1]->setInputFailure("The camera is busy");
+    platform::ConsoleCapture console;
+    EXPECT_EQ(switchCycle(4), (std::vector{wideAngle, ultraWide, wideAngle, ultraWide, wideAngle}));
+    EXPECT_EQ(occurrences(console.text(), busyLine), 2u); // each attempt keeps its line
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+
+    // When every other camera fails, the one in use stays with its own limits.
+    cameras[2]->setInputFailure("The camera is busy");
+    EXPECT_EQ(switchCycle(1), (std::vector{wideAngle, wideAngle}));
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+    EXPECT_EQ(camera->captureSession->inputs().size(), 1u);
+    EXPECT_EQ(camera->captureSession->inputs().front()->device(), cameras[0]);
+}
+
+TEST_F(CameraDevicesTest, ASwitchWithoutAWorkingCameraTriesThemAgain) {
+    install({wideCamera(), teleCamera(40)});
+    for (const auto& each : cameras) {
+        each->setInputFailure("The camera is busy");
+    }
+    platform::ConsoleCapture console;
+    start();
+    EXPECT_EQ(occurrences(console.text(), busyLine), 2u);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    EXPECT_TRUE(camera->ignoresShutterPress());
+    EXPECT_TRUE(camera->captureSession->inputs().empty());
+    camera->finishSequence(); // the app going to the background: no run, the state stays
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+
+    camera->switchCamera(); // still failing: every camera is tried, the state stays
+    pump();
+    EXPECT_EQ(occurrences(console.text(), busyLine), 4u);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+
+    cameras[0]->setInputFailure(std::nullopt);
+    camera->switchCamera(); // the telephoto first, then the wide camera that works now
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCameraType.get(), wideAngle);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+    EXPECT_FALSE(camera->ignoresShutterPress());
+
+    // A single camera is retried by the switch too; a phone without any is left alone.
+    camera.reset();
+    install({wideCamera()});
+    cameras[0]->setInputFailure("The camera is busy");
+    start();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    cameras[0]->setInputFailure(std::nullopt);
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+
+    // Without a wide camera the retry starts with the telephoto, the first of the cycle.
+    camera.reset();
+    install({teleCamera(40), ultraWideCamera()});
+    cameras[0]->setInputFailure("The camera is busy");
+    cameras[1]->setInputFailure("The camera is busy");
+    start();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    cameras[0]->setInputFailure(std::nullopt);
+    cameras[1]->setInputFailure(std::nullopt);
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
+
+    camera.reset();
+    install({});
+    start();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+}
+
+TEST_F(CameraDevicesTest, SetupSwitchesTheAutomaticLowLightBoostOff) {
+    const auto boosting = [](Camera device) {
+        auto state = device->state();
+        state.lowLightBoostSupported = true;
+        state.automaticallyEnablesLowLightBoostWhenAvailable = true;
+        device->setState(state);
+        return device;
+    };
+    install({boosting(wideCamera()), boosting(teleCamera(40)), ultraWideCamera()});
+    platform::ConsoleCapture console;
+    start();
+    EXPECT_FALSE(cameras[0]->automaticallyEnablesLowLightBoostWhenAvailable());
+    EXPECT_TRUE(cameras[1]->automaticallyEnablesLowLightBoostWhenAvailable()); // not set up yet
+
+    // A camera that cannot be locked keeps its boost setting; the setup goes on.
+    cameras[1]->setLockFailure("The camera is in use by another client");
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(occurrences(console.text(), "problem stteing low light boost"), 1u);
+    EXPECT_TRUE(cameras[1]->automaticallyEnablesLowLightBoostWhenAvailable());
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[1]);
+
+    // A camera without the boost is set up without a word about it.
+    cameras[1]->setLockFailure(std::nullopt);
+    camera->switchCamera();
+    pump();
+    EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[2]);
+    EXPECT_EQ(occurrences(console.text(), "problem stteing low light boost"), 1u);
+    EXPECT_FALSE(cameras[2]->automaticallyEnablesLowLightBoostWhenAvailable());
+    for (const auto& each : cameras) {
+        EXPECT_EQ(each->misuseCount(), 0);
+    }
+}
+
 TEST_F(CameraDevicesTest, NoSwitchWhileARunIsUnderWay) {
     install({wideCamera(), teleCamera()});
     start();

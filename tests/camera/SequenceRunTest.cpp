@@ -77,6 +77,24 @@ bool startsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
+// A small-photo camera that offers no RAW photos, only processed ones.
+Camera processedOnlyCamera() {
+    auto camera = smallPhotoCamera();
+    auto state = camera->state();
+    state.rawPhotoPixelFormats = {};
+    camera->setState(state);
+    return camera;
+}
+
+// A small-photo camera that can take ProRAW photos.
+Camera proRAWCamera() {
+    auto camera = smallPhotoCamera();
+    auto state = camera->state();
+    state.proRAWSupported = true;
+    camera->setState(state);
+    return camera;
+}
+
 class SequenceRunTest : public RunTest {
 protected:
     void SetUp() override { startCamera(); }
@@ -109,6 +127,9 @@ TEST_F(SequenceRunTest, AnAveragingRunSavesOneFileOfItsFramesAndGivesTheCameraBa
     EXPECT_EQ(cameras[0]->focusMode(), platform::FocusMode::continuousAutoFocus);
     EXPECT_EQ(camera->lastProgressFrameNumber.get(), 0u);
     EXPECT_FALSE(previews->previewImage.get());
+    // The controller's diagnostic receiver is kept but hears none of the run's photos.
+    EXPECT_TRUE(camera->debugDelegate);
+    EXPECT_EQ(printed("Debug pixel buffer received"), 0u);
 }
 
 TEST_F(SequenceRunTest, IntermediatesDivideTheRunButNotANightRun) {
@@ -269,7 +290,9 @@ TEST_F(SequenceRunTest, ANightRunCoversItsLengthAndIsBrightenedInComputationalIS
     useManualExposure(1.0 / 60, 800);
     plan(1, SupportedImageFormat::RAW);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::native);
+    camera->nightModeFrameCount = 3; // left from before: every start counts from 0
     shoot(12);
+    EXPECT_EQ(camera->nightModeFrameCount, 0);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::computational);
     shoot(12);
     NightModeConfig::shared().setBetaNightISOMode(BetaNightISOMode::native);
@@ -300,6 +323,37 @@ TEST_F(SequenceRunTest, ARawBracketSavesEachStreamWithItsOwnExposureEvenWhenTheF
     const double second = exposureTime(documents()[1]);
     EXPECT_GT(second, 3 * first); // +2 EV
     EXPECT_EQ(printed("Adding photo") % 2, 0u);
+}
+
+TEST_F(SequenceRunTest, ABracketThatCannotBeShotIsSavedAsOnePicture) {
+    // Each case plans a +2 EV RAW bracket that the camera cannot shoot: one photo per request,
+    // one file without a stream number, no second stream of the same picture.
+    std::size_t assets = 0; // the library is kept from controller to controller
+    const auto shootPlannedBracket = [&](const char* extension) {
+        camera->exposureSequence->bracketEV = 2;
+        plan(2, SupportedImageFormat::RAW);
+        shoot(5);
+        const auto names = documentNames();
+        ASSERT_EQ(names.size(), 1u) << extension;
+        EXPECT_EQ(names[0].substr(18), extension);
+        EXPECT_EQ(assetCount(), ++assets);
+        // Every photo delivered and merged is the single one of its request (0 1 1).
+        EXPECT_EQ(printed(" 0 1 1\n"), 2 * printed("Processing photo")); // and its "Adding"
+        fs::remove_all(home / "Documents");
+    };
+
+    // A run before the camera reported any exposure has no exposures to bracket.
+    camera->exposureSettings.set(std::optional<ExposureSettings>());
+    shootPlannedBracket(".DNG");
+
+    install({processedOnlyCamera()});
+    startCamera();
+    shootPlannedBracket(".TIF");
+
+    install({proRAWCamera()});
+    startCamera();
+    camera->photoOutput->setProRAWEnabled(true);
+    shootPlannedBracket(".DNG");
 }
 
 TEST_F(SequenceRunTest, PreviewsFollowTheRunEveryTenFramesAndASecond) {
@@ -343,11 +397,7 @@ TEST_F(SequenceRunTest, PhotosAreTurnedAsThePhoneIsHeldAndCarryTheLocationWhenAl
 }
 
 TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {
-    auto proRAW = smallPhotoCamera();
-    auto state = proRAW->state();
-    state.proRAWSupported = true;
-    proRAW->setState(state);
-    install({proRAW});
+    install({proRAWCamera()});
     startCamera();
     camera->photoOutput->setProRAWEnabled(true);
     plan(2, SupportedImageFormat::RAW);
@@ -360,11 +410,7 @@ TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {
 }
 
 TEST_F(SequenceRunTest, ACameraWithoutRAWSavesItsTIFFAsItIsOrConverted) {
-    auto processedOnly = smallPhotoCamera();
-    auto state = processedOnly->state();
-    state.rawPhotoPixelFormats = {};
-    processedOnly->setState(state);
-    install({processedOnly});
+    install({processedOnlyCamera()});
     startCamera();
     plan(2, SupportedImageFormat::RAW);
     shoot(5);

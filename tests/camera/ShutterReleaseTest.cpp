@@ -197,6 +197,53 @@ TEST_F(ShutterReleaseTest, GoingToTheBackgroundWhileShootingFinishesOnceWithoutT
     }
 }
 
+TEST_F(ShutterReleaseTest, GoingToTheBackgroundBetweenTheRunsOfASeriesEndsIt) {
+    camera->settings.shutterReleaseDelay = Delay::off;
+    useManualExposure(0.5, 100);
+    plan(2, SupportedImageFormat::RAW);
+    camera->selectedRepetitionsIndex = 2;
+    camera->selectedIntervalDelayIndex = 13; // 30 s
+    press();
+    wait(10);
+    ASSERT_EQ(camera->cameraState.get(), CameraState::countdown); // waiting for run 2
+    camera->finishSequence();
+    pump();
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(camera->remainingSequences.get(), 0);
+    EXPECT_FALSE(camera->targetSequenceStartTime.get());
+    wait(60);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::ready);
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_EQ(endSounds(), 1u);
+    EXPECT_TRUE(cameraRestored());
+}
+
+TEST_F(ShutterReleaseTest, GoingToTheBackgroundWithoutARunLeavesTheStateAsItIs) {
+    for (const CameraState state :
+         {CameraState::noRAWCamera, CameraState::cameraNotAllowed, CameraState::starting,
+          CameraState::changingSettings, CameraState::ready}) {
+        camera->cameraState = state;
+        camera->finishSequence();
+        wait(1);
+        EXPECT_EQ(camera->cameraState.get(), state);
+    }
+    EXPECT_EQ(endSounds(), 0u);
+    EXPECT_TRUE(documents().empty());
+
+    // After a run has finished there is nothing left to finish either.
+    camera->settings.shutterReleaseDelay = Delay::off;
+    plan(1, SupportedImageFormat::RAW);
+    press();
+    wait(5);
+    ASSERT_EQ(documents().size(), 1u);
+    camera->cameraState = CameraState::changingSettings;
+    camera->finishSequence();
+    wait(1);
+    EXPECT_EQ(camera->cameraState.get(), CameraState::changingSettings);
+    EXPECT_EQ(endSounds(), 1u);
+    EXPECT_EQ(documents().size(), 1u);
+}
+
 TEST_F(ShutterReleaseTest, APressBeforeTheLastRunHasFinishedIsRefused) {
     camera->settings.shutterReleaseDelay = Delay::off;
     useManualExposure(1, 100);
