@@ -1,20 +1,21 @@
 #include "platform/permissions/Permissions.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/console/FailureLines.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/RegularFile.hpp"
 #include "platform/store/SetAside.hpp"
 #include "platform/system/AppInfo.hpp"
 #include "platform/system/OptionValue.hpp"
 
 #include <array>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <vector>
 
 namespace qv::platform {
@@ -59,24 +60,25 @@ std::optional<Statuses> parseFile(const std::string& text, std::string& problem)
     return statuses;
 }
 
+// The answers are three short entries; a file far larger was not written by the app.
+constexpr std::uintmax_t maximumFileBytes = 1 << 20;
+
 Statuses load(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-        return undetermined();
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string problem = "it cannot be read";
-    if (in) {
-        if (std::optional<Statuses> statuses = parseFile(text.str(), problem)) {
-            return *statuses;
+    std::string text;
+    std::string problem;
+    if (const auto unread = readRegularFile(file, maximumFileBytes, text)) {
+        if (unread->kind == FileProblem::Kind::missing) {
+            return undetermined();
         }
+        problem = "it " + unread->reason;
+    } else if (std::optional<Statuses> statuses = parseFile(text, problem)) {
+        return *statuses;
     }
+    std::error_code error;
     const std::filesystem::path aside = setAside(file, error);
-    print("The permissions file " + file.string() + " could not be read (" + problem + "); " +
+    print("The permissions file " + quotedPath(file) + " could not be read (" + problem + "); " +
           (error ? "it could not be moved aside (" + error.message() + ")"
-                 : "moved it to " + aside.string()) +
+                 : "moved it to " + quotedPath(aside)) +
           "; every permission is not determined");
     return undetermined();
 }
@@ -137,9 +139,12 @@ struct Permissions::State {
                 json[std::string(name(each))] = std::string(name(stored[slot(each)]));
             }
         }
+        const std::string cause = "permissions save " + file.string();
         if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
-            print("The permissions could not be saved to " + file.string() + ": " +
-                  error.message() + "; they hold for this run only");
+            printFailure(cause, "The permissions could not be saved to " + quotedPath(file) + ": " +
+                                    error.message() + "; they hold for this run only");
+        } else {
+            failureRecovered(cause);
         }
         if (inForce) {
             DispatchQueue::main().async(
