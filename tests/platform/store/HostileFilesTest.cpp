@@ -1,6 +1,7 @@
 // What lies in place of a file the app reads: FIFOs, devices, folders, symlink loops and
 // sparse files of gigabytes are refused before anything blocks or is allocated for them.
 
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/store/RegularFile.hpp"
 #include "platform/store/UserDefaults.hpp"
@@ -19,11 +20,7 @@ class HostileFiles : public ::testing::Test {
 protected:
     fs::path root;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/qv-hostile-XXXXXX";
-        root = ::mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(root); }
+    void SetUp() override { root = qv::testing::freshTestFolder(); }
 
     // Puts one kind of hostile file at `file`; the reason the reader gives for it.
     static std::string makeHostile(const std::string& kind, const fs::path& file) {

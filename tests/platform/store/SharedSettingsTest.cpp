@@ -2,6 +2,7 @@
 // a stuck holder of the settings lock delays a write without hanging it, and a home that
 // cannot be written says so once per cause.
 
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/store/FileLock.hpp"
 #include "platform/store/UserDefaults.hpp"
@@ -21,11 +22,7 @@ class SharedSettings : public ::testing::Test {
 protected:
     fs::path root;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/qv-shared-settings-XXXXXX";
-        root = ::mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(root); }
+    void SetUp() override { root = qv::testing::freshTestFolder(); }
 };
 
 // Runs `work` in a child process; its exit status.
