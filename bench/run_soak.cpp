@@ -25,8 +25,10 @@
 #include "platform/store/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -134,7 +136,11 @@ private:
 
 int soak() {
     char pattern[] = "/tmp/qv-run-soak-XXXXXX";
-    const fs::path root = ::mkdtemp(pattern);
+    if (::mkdtemp(pattern) == nullptr) {
+        std::cerr << "run_soak: no temporary folder: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    const fs::path root = pattern;
     std::size_t lines = 0;
     const auto previous = platform::setConsoleSink([&](std::string_view) { ++lines; });
     {
