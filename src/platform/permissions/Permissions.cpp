@@ -7,6 +7,7 @@
 #include "platform/permissions/PermissionScript.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/FileLock.hpp"
 #include "platform/store/RegularFile.hpp"
 #include "platform/store/SetAside.hpp"
 #include "platform/system/AppInfo.hpp"
@@ -62,6 +63,8 @@ std::optional<Statuses> parseFile(const std::string& text, std::string& problem)
 
 // The answers are three short entries; a file far larger was not written by the app.
 constexpr std::uintmax_t maximumFileBytes = 1 << 20;
+// How long a save waits for another process's read, change and write of the file.
+constexpr std::chrono::milliseconds lockPatience{1000};
 
 Statuses load(const std::filesystem::path& file) {
     std::string text;
@@ -125,27 +128,49 @@ struct Permissions::State {
         }
     }
 
+    // Writes the answer for `service` into the file as it is now, under the lock beside it:
+    // another app on the same home may have stored its own answers since this one read the
+    // file, and they stay. Without a readable file, every status `stored` holds is written.
+    void save(PermissionService service, Statuses statuses) const {
+        std::filesystem::path lockFile = file;
+        lockFile += ".lock";
+        const FileLock lock(lockFile, lockPatience);
+        std::string text;
+        std::string problem;
+        if (!readRegularFile(file, maximumFileBytes, text)) {
+            if (const std::optional<Statuses> onDisk = parseFile(text, problem)) {
+                const PermissionStatus answer = statuses[slot(service)];
+                statuses = *onDisk;
+                statuses[slot(service)] = answer;
+            }
+        }
+        nlohmann::json json = nlohmann::json::object();
+        for (const PermissionService each : kServices) {
+            json[std::string(name(each))] = std::string(name(statuses[slot(each)]));
+        }
+        const std::string cause = "permissions save " + file.string();
+        if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
+            printFailure(cause, "The permissions could not be saved to " + quotedPath(file) + ": " +
+                                    error.message() + "; they hold for this run only");
+            return;
+        }
+        failureRecovered(cause);
+        reportWriteWithoutLock(lock, "The permissions", file);
+    }
+
     // Stores `status` for `service` and, when `inForce`, makes it the status of this run.
     void record(const std::shared_ptr<State>& self, PermissionService service,
                 PermissionStatus status, bool inForce) {
-        nlohmann::json json = nlohmann::json::object();
+        Statuses statuses;
         {
             std::lock_guard lock(mutex);
             stored[slot(service)] = status;
             if (inForce) {
                 current[slot(service)] = status;
             }
-            for (const PermissionService each : kServices) {
-                json[std::string(name(each))] = std::string(name(stored[slot(each)]));
-            }
+            statuses = stored;
         }
-        const std::string cause = "permissions save " + file.string();
-        if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
-            printFailure(cause, "The permissions could not be saved to " + quotedPath(file) + ": " +
-                                    error.message() + "; they hold for this run only");
-        } else {
-            failureRecovered(cause);
-        }
+        save(service, statuses);
         if (inForce) {
             DispatchQueue::main().async(
                 [self, service, status] { self->changed.send(service, status); });

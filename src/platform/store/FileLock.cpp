@@ -1,5 +1,8 @@
 #include "platform/store/FileLock.hpp"
 
+#include "platform/console/FailureLines.hpp"
+#include "platform/formatting/QuotedText.hpp"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -45,6 +48,17 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
             return;
         }
         std::this_thread::sleep_for(retryEvery);
+    }
+}
+
+void reportWriteWithoutLock(const FileLock& lock, const std::string& what,
+                            const std::filesystem::path& file) {
+    const std::string cause = "lock " + file.string();
+    if (lock.held()) {
+        failureRecovered(cause);
+    } else {
+        printFailure(cause, what + " were saved to " + quotedPath(file) +
+                                " without their lock: " + lock.problem());
     }
 }
 

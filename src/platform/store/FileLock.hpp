@@ -31,4 +31,10 @@ private:
     std::string problem_;
 };
 
+// After a write of `file` made while `lock` was wanted: when the lock was not held, one line
+// says so ("The settings were saved to '<file>' without their lock: <why>"; `what` is "The
+// settings"), once while it lasts; a write under the lock ends that.
+void reportWriteWithoutLock(const FileLock& lock, const std::string& what,
+                            const std::filesystem::path& file);
+
 } // namespace qv::platform

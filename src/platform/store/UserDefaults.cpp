@@ -238,13 +238,7 @@ void persist(D& data) {
     }
     failureRecovered(cause);
     data.unsaved.clear();
-    const std::string lockCause = "settings lock " + data.file.string();
-    if (lock.held()) {
-        failureRecovered(lockCause);
-    } else {
-        printFailure(lockCause, "The settings were saved to " + quotedPath(data.file) +
-                                    " without their lock: " + lock.problem());
-    }
+    reportWriteWithoutLock(lock, "The settings", data.file);
 }
 
 // Applies one change to `key` and writes the store, under the store's lock.

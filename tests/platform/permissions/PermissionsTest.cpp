@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -151,6 +152,23 @@ TEST_F(PermissionsTest, ACorruptFileIsSetAsideAndEveryServiceReadsNotDetermined)
     }
     // Four files set aside in one virtual second, none replacing another.
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 4);
+}
+
+TEST_F(PermissionsTest, TwoAppsOnOneHomeKeepEachOthersAnswers) {
+    Permissions first(file, {}); // both read the file before either answers
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Permissions second(file, {});
+        second.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    first.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    const Permissions next(file, {});
+    EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::authorized);
+    EXPECT_EQ(next.status(PermissionService::photos), PermissionStatus::limited);
 }
 
 TEST_F(PermissionsTest, SpecialAndHugeFilesAreSetAsideUnreadWithWhatTheyAre) {
