@@ -18,13 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SharedSettings : public ::testing::Test {
-protected:
-    fs::path root;
-
-    void SetUp() override { root = qv::testing::freshTestFolder(); }
-};
-
 // Runs `work` in a child process; its exit status.
 template <typename Work>
 int inChild(Work work) {
@@ -43,7 +36,8 @@ std::size_t lines(const std::string& text) {
 
 } // namespace
 
-TEST_F(SharedSettings, TwoProcessesOpenAtOnceKeepEachOthersChanges) {
+TEST(SharedSettings, TwoProcessesOpenAtOnceKeepEachOthersChanges) {
+    const fs::path root = qv::testing::freshTestFolder();
     const fs::path file = root / "settings.json";
     UserDefaults(file).set("delay", 2);
     UserDefaults first(file); // both read the file before either writes
@@ -68,7 +62,8 @@ TEST_F(SharedSettings, TwoProcessesOpenAtOnceKeepEachOthersChanges) {
     EXPECT_FALSE(first.has("fileFormat"));
 }
 
-TEST_F(SharedSettings, WritesOfTwoProcessesAtTheSameTimeAllReachTheFile) {
+TEST(SharedSettings, WritesOfTwoProcessesAtTheSameTimeAllReachTheFile) {
+    const fs::path root = qv::testing::freshTestFolder();
     const fs::path file = root / "settings.json";
     const auto writeKeys = [&file](const std::string& prefix) {
         UserDefaults defaults(file);
@@ -92,7 +87,8 @@ TEST_F(SharedSettings, WritesOfTwoProcessesAtTheSameTimeAllReachTheFile) {
     }
 }
 
-TEST_F(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
+TEST(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
+    const fs::path root = qv::testing::freshTestFolder();
     const fs::path lockFile = root / "settings.json.lock";
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -119,7 +115,8 @@ TEST_F(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
     ::close(ready[1]);
 }
 
-TEST_F(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
+TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
+    const fs::path root = qv::testing::freshTestFolder();
     const fs::path blocker = root / "home";
     std::ofstream(blocker) << "a file where the home should be";
     const fs::path file = blocker / "settings.json";
