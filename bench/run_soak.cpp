@@ -19,14 +19,17 @@
 #include "platform/capture/simulated/SimulatedCamera.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/Permissions.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
+#include "platform/store/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -52,9 +55,11 @@ Devices smallCamera() {
 
 // The simulated phone's wide camera, photos of 1008 x 756, seeing the night scene.
 Devices simulatedCamera(const fs::path& root, std::optional<platform::SimulatedCamera>& keep) {
-    std::ofstream(root / "profile.json")
-        << R"({"cameras": [{"type": "wide", "photoSize": [1008, 756], "previewSize": [64, 48],)"
-        << R"( "videoSize": [64, 48]}]})";
+    // Written whole by rename: whatever lay at the name (a FIFO, say) is replaced, not opened.
+    platform::writeFileAtomically(
+        root / "profile.json",
+        R"({"cameras": [{"type": "wide", "photoSize": [1008, 756], "previewSize": [64, 48],)"
+        R"( "videoSize": [64, 48]}]})");
     platform::SimulatedCameraOptions options;
     options.source = "synthetic:3";
     options.profile = (root / "profile.json").string();
@@ -64,7 +69,9 @@ Devices simulatedCamera(const fs::path& root, std::optional<platform::SimulatedC
 
 std::size_t openFiles() {
     std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    for (fs::directory_iterator entry("/proc/self/fd", error);
+         !error && entry != fs::directory_iterator(); entry.increment(error)) {
         ++count;
     }
     return count;
@@ -78,7 +85,6 @@ public:
           const std::function<Devices(const fs::path&, std::optional<platform::SimulatedCamera>&)>&
               cameras)
         : dispatch_(dispatch) {
-        fs::create_directories(root);
         installation_.emplace(platform::CaptureDeviceDiscovery::install(cameras(root, simulated_)));
         defaults_ = std::make_unique<platform::UserDefaults>(root / "settings.json");
         permissions_ = std::make_unique<platform::Permissions>(
@@ -130,7 +136,11 @@ private:
 
 int soak() {
     char pattern[] = "/tmp/qv-run-soak-XXXXXX";
-    const fs::path root = ::mkdtemp(pattern);
+    if (::mkdtemp(pattern) == nullptr) {
+        std::cerr << "run_soak: no temporary folder: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    const fs::path root = pattern;
     std::size_t lines = 0;
     const auto previous = platform::setConsoleSink([&](std::string_view) { ++lines; });
     {
@@ -164,7 +174,8 @@ int soak() {
         report(24);
     }
     platform::setConsoleSink(previous);
-    fs::remove_all(root);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
     return 0;
 }
 
@@ -208,7 +219,17 @@ int main(int argc, char** argv) {
         return soak();
     }
     if (argc == 3 && std::string_view(argv[1]) == "--demo") {
-        return demo(argv[2]);
+        // The folder is made here, so that one that cannot be (a file in its place, a folder
+        // that cannot be written) is one line and status 1 instead of an exception.
+        const fs::path root = argv[2];
+        std::error_code error;
+        fs::create_directories(root, error);
+        if (error) {
+            std::cerr << "run_soak: the demo folder " << platform::quotedPath(root)
+                      << " cannot be made: " << error.message() << "\n";
+            return 1;
+        }
+        return demo(root);
     }
     std::cerr << usage;
     return 2;

@@ -23,8 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     folder.clear();
     folder.write("frame.dng", {reinterpret_cast<const char*>(data), size});
     const ConsoleCapture quiet;
-    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    std::string problem;
+    const auto frames = RecordedFrames::open(folder.path(), photoSize, problem);
     if (!frames) {
+        QV_FUZZ_CHECK(!problem.empty());
         return 0;
     }
     FrameExposure exposure;

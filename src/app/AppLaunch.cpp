@@ -62,15 +62,21 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
     }
     platform::Permissions::configure(options.permissions);
 
+    // The files and folders the flags name are read before the window opens: one the user
+    // typed that cannot be used stops the start like any other wrong value.
     std::string error;
+    const auto simulated = platform::SimulatedCamera::makeChecked(cameraOptions(options), error);
+    if (!simulated) {
+        std::cerr << "quarn-vesil: " << error << std::endl;
+        return kExitUsage;
+    }
     const auto host = WindowHost::open(platform::window::WindowOptions{}, error);
     if (!host) {
         std::cerr << "quarn-vesil: " << error << std::endl;
         return kExitNoDisplay;
     }
     *quitTarget = host.get();
-    const auto simulated = platform::SimulatedCamera::make(cameraOptions(options));
-    const auto installation = platform::CaptureDeviceDiscovery::install(simulated.devices());
+    const auto installation = platform::CaptureDeviceDiscovery::install(simulated->devices());
     CameraServices services;
     services.location = options.location;
     {

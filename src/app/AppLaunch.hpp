@@ -3,10 +3,12 @@
 //   1. the command line (commandline/CommandLine.hpp): help, version or a mistake print and
 //      exit (0, 0, 2) before anything is read or made;
 //   2. SIGINT and SIGTERM become requests to quit (platform/system/QuitSignals.hpp);
-//   3. the window opens (without a display: one line on standard error, exit 1);
-//   4. the simulated camera is installed, the app made (Quarn_Vesil) and shown in the window;
-//   5. the window's loop runs until the window is closed or a signal asks to quit;
-//   6. the app takes its road out (AppQuit.hpp) and the status is 0.
+//   3. the simulated camera is made: a camera profile or source folder named by a flag that
+//      is missing or unusable prints one line on standard error and exits 2;
+//   4. the window opens (without a display: one line on standard error, exit 1);
+//   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
+//   6. the window's loop runs until the window is closed or a signal asks to quit;
+//   7. the app takes its road out (AppQuit.hpp) and the status is 0.
 
 #include "app/Quarn_Vesil.hpp"
 #include "app/commandline/CommandLine.hpp"

@@ -23,7 +23,10 @@ namespace {
 constexpr int maxNameAttempts = 1000;
 
 std::string fileURL(const fs::path& path) {
-    return "file://" + platform::percentEncoded(fs::absolute(path).string(), "/");
+    // A relative path whose working folder is gone stays relative rather than throwing.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    return "file://" + platform::percentEncoded((error ? path : absolute).string(), "/");
 }
 
 fs::path withExtension(const fs::path& name, int attempt, std::string_view extension) {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace qv::testing {
@@ -52,6 +53,47 @@ TEST(AppBinary, AWrongCommandLineSaysWhyOnStandardErrorAndExitsTwo) {
         EXPECT_TRUE(exit.standardError.ends_with("\nTry 'quarn-vesil --help'.\n"));
     }
     EXPECT_TRUE(filesUnder(home.path).empty());
+}
+
+TEST(AppBinary, AFlagNamingAMissingOrUnusableFileOrFolderExitsTwoWithOneLine) {
+    EmptyHome home;
+    const std::string bad = home.path + "/bad.json";
+    std::ofstream(bad) << "{\"cameras\": ";
+    const std::string loop = home.path + "/loop";
+    std::filesystem::create_symlink("loop", loop);
+    for (const auto& [arguments, line] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--camera-profile", "/missing.json"},
+              "--camera-profile: camera profile '/missing.json': does not exist"},
+             {{"--camera-profile", bad},
+              "--camera-profile: camera profile '" + bad + "': not valid JSON"},
+             {{"--camera-profile=/dev/zero"},
+              "--camera-profile: camera profile '/dev/zero': is a character device, not a "
+              "regular file"},
+             {{"--camera-source", "/missing/folder"},
+              "--camera-source: camera source '/missing/folder': does not exist"},
+             {{"--camera-source", bad},
+              "--camera-source: camera source '" + bad + "': is not a folder"},
+             {{"--camera-source", loop},
+              "--camera-source: camera source '" + loop +
+                  "': cannot be read (Too many levels of symbolic links)"}}) {
+        // Said before the window is wanted: no display is needed to hear it.
+        const AppExit exit = runApp(arguments, {{"QV_HOME", home.path}});
+        EXPECT_EQ(exit.status, 2) << arguments[0];
+        EXPECT_EQ(exit.standardOutput, "");
+        EXPECT_EQ(exit.standardError, "quarn-vesil: " + line + "\n");
+    }
+}
+
+TEST(AppBinary, TheSameValuesInTheEnvironmentSayOneLineAndTheDefaultApplies) {
+    EmptyHome home;
+    const AppExit exit = runApp({}, {{"QV_HOME", home.path},
+                                     {"QV_CAMERA_PROFILE", "/missing.json"},
+                                     {"QV_CAMERA_SOURCE", "/missing/folder"}});
+    EXPECT_EQ(exit.status, 1); // it went on, to find no display
+    EXPECT_EQ(exit.standardOutput,
+              "camera profile '/missing.json': does not exist; the built-in profile applies\n"
+              "camera source '/missing/folder': does not exist; no camera\n");
 }
 
 TEST(AppBinary, WithoutADisplayItSaysSoAndExitsOne) {

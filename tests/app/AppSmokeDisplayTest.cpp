@@ -1,8 +1,11 @@
 // The built program in a window of its own under a private X server: it opens the window
-// "Quarn Vesil" and, on SIGTERM, takes its road out and exits 0 with this version recorded.
+// "Quarn Vesil" and, on SIGTERM, takes its road out and exits 0 with this version recorded;
+// so it does with FIFOs, symlink loops and an unwritable home in its way.
 
 #include "AppProcess.hpp"
+#include "ImagingTestSupport.hpp"
 #include "XvfbServer.hpp"
+#include "platform/imaging/Jpeg.hpp"
 #include "platform/store/UserDefaults.hpp"
 #include "platform/system/AppInfo.hpp"
 
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace qv::testing {
@@ -50,6 +54,98 @@ TEST(AppSmoke, OpensItsWindowAndOnSIGTERMExitsZeroWithTheVersionRecorded) {
     platform::UserDefaults settings(home / "settings.json");
     EXPECT_EQ(settings.stringValue("lastLaunchedVersion"), platform::appVersion());
     std::filesystem::remove_all(home);
+}
+
+// A home made for one test, removed afterwards.
+class Home {
+public:
+    Home() {
+        char pattern[] = "/tmp/qv-app-smoke-XXXXXX";
+        path = ::mkdtemp(pattern);
+        std::ofstream(path / "profile.json") << kSmallProfile;
+    }
+    ~Home() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Starts the app in `home`'s profile with `variables`, waits for its window, sends SIGTERM and
+// gives its exit, which must come within seconds.
+AppExit startAndTerminate(const Home& home, const XvfbServer& xvfb,
+                          std::vector<std::string> arguments, Variables variables) {
+    arguments.insert(arguments.end(), {"--permissions", "camera=authorized,photos=authorized",
+                                       "--camera-profile", (home.path / "profile.json").string()});
+    variables.insert({{"DISPLAY", xvfb.display()}, {"SDL_AUDIODRIVER", "dummy"}});
+    variables.try_emplace("QV_HOME", home.path.string());
+    AppProcess app(arguments, variables);
+    EXPECT_TRUE(app.started());
+    EXPECT_TRUE(windowAppears("Quarn Vesil"));
+    app.signal(SIGTERM);
+    return app.wait(std::chrono::seconds(10));
+}
+
+TEST(AppSmoke, FifosInPlaceOfItsFilesAndALoopAmongItsFramesNeitherHangNorStopIt) {
+    XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    Home home;
+    ASSERT_EQ(::mkfifo((home.path / "settings.json").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((home.path / "permissions.json").c_str(), 0644), 0);
+    const auto frames = home.path / "frames";
+    std::filesystem::create_directory(frames);
+    platform::imaging::test::TempFolder pictures;
+    std::filesystem::copy_file(
+        pictures.write("f.jpg",
+                       *platform::imaging::encodeJpeg(platform::RgbaImage(400, 300, 8), 90, {})),
+        frames / "frame.jpg");
+    std::filesystem::create_symlink("a-loop.dng", frames / "a-loop.dng");
+
+    const AppExit exit = startAndTerminate(home, xvfb, {"--camera-source", frames.string()}, {});
+    EXPECT_EQ(exit.status, 0) << exit.standardError;
+    const std::string& out = exit.standardOutput;
+    EXPECT_EQ(occurrences(out, "The settings file '" + (home.path / "settings.json").string() +
+                                   "' could not be read (it is a FIFO, not a regular file)"),
+              1u)
+        << out;
+    EXPECT_EQ(occurrences(out, "The permissions file '" +
+                                   (home.path / "permissions.json").string() +
+                                   "' could not be read (it is a FIFO, not a regular file)"),
+              1u)
+        << out;
+    EXPECT_EQ(occurrences(out, "recorded frame 'a-loop.dng': cannot be read (Too many levels of "
+                               "symbolic links); skipped"),
+              1u)
+        << out;
+    platform::UserDefaults settings(home.path / "settings.json");
+    EXPECT_EQ(settings.stringValue("lastLaunchedVersion"), platform::appVersion());
+}
+
+TEST(AppSmoke, AnUnwritableHomeSaysEachCauseOnce) {
+    XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    Home home;
+    const auto blocker = home.path / "blocker";
+    std::ofstream(blocker) << "a file where the home should be";
+    const auto unwritable = blocker / "home";
+
+    const AppExit exit = startAndTerminate(home, xvfb, {}, {{"QV_HOME", unwritable.string()}});
+    EXPECT_EQ(exit.status, 0) << exit.standardError;
+    const std::string& out = exit.standardOutput;
+    EXPECT_EQ(occurrences(out, "Could not create the folder '" + unwritable.string() +
+                                   "': Not a directory\n"),
+              1u)
+        << out;
+    EXPECT_EQ(occurrences(out, "Could not save the settings to '" +
+                                   (unwritable / "settings.json").string() +
+                                   "': Not a directory\n"),
+              1u)
+        << out;
 }
 
 } // namespace

@@ -10,7 +10,9 @@
 // one counts. "--" ends the options; the app takes no other arguments. A flag's value is
 // checked here, by the parser of the service that takes it (CameraSource, ConfiguredLocation,
 // PermissionScript); the same value in its QV_ variable is read by that service later, which
-// prints one line and applies its default when it is bad, so a flag beats its variable.
+// prints one line and applies its default when it is bad, so a flag beats its variable. The
+// files and folders the camera flags name are read at start-up (AppLaunch.hpp), where one
+// that cannot be used stops the start with status 2 as well.
 //
 // parseCommandLine is a pure function of the arguments and the environment: it reads no file
 // and writes nothing, so "--help" and "--version" create nothing. The environment only

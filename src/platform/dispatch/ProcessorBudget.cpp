@@ -1,5 +1,8 @@
 #include "platform/dispatch/ProcessorBudget.hpp"
 
+#include "platform/console/FailureLines.hpp"
+#include "platform/formatting/QuotedText.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -162,7 +165,14 @@ ProcessorLimits processorLimits() {
     if (const auto groups = readSmallFile("/proc/self/cgroup")) {
         limits.quotaCpus = cgroupCpuQuota("/sys/fs/cgroup", *groups);
     }
-    limits.requested = threadCountFromText(std::getenv("QV_THREADS"));
+    const char* requested = std::getenv("QV_THREADS");
+    limits.requested = threadCountFromText(requested);
+    if (!limits.requested && requested != nullptr && *requested != '\0') {
+        // Every pool asks when it starts: said once per value.
+        printFailure("QV_THREADS", "QV_THREADS is ignored: " + quotedText(requested) +
+                                       " is not a whole number from 1 to " +
+                                       std::to_string(mostThreads));
+    }
     return limits;
 }
 

@@ -9,7 +9,8 @@ namespace qv::platform {
 
 // How many threads a pool that keeps every core busy should run:
 //  - QV_THREADS decides alone when it holds a whole number from 1 to 1024
-//    (any other text is ignored);
+//    (any other text is ignored, with one line per value: "QV_THREADS is
+//    ignored: '0' is not a whole number from 1 to 1024"; empty counts as unset);
 //  - else the CPUs in the process's affinity mask (as `taskset` sets it),
 //    lowered to its control group's CPU quota rounded up (cgroup v2
 //    `cpu.max`, or v1 `cpu.cfs_quota_us` over `cpu.cfs_period_us`; the

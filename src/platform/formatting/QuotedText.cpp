@@ -26,4 +26,8 @@ std::string quotedText(std::string_view text, std::size_t limit) {
     return quoted + "'";
 }
 
+std::string quotedPath(const std::filesystem::path& path) {
+    return quotedText(path.native(), path.native().size());
+}
+
 } // namespace qv::platform

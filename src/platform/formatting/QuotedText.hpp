@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,9 @@ namespace qv::platform {
 // written as escapes ("\n", "\t", "\x01"), and a text longer than `limit` characters is cut
 // there with "..." added. Bytes of other characters are kept as they are.
 std::string quotedText(std::string_view text, std::size_t limit = 80);
+
+// A path in a message, quoted and escaped as quotedText does, but whole: a path cut short
+// would not lead the user to the file.
+std::string quotedPath(const std::filesystem::path& path);
 
 } // namespace qv::platform

@@ -1,20 +1,22 @@
 #include "platform/permissions/Permissions.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/console/FailureLines.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/FileLock.hpp"
+#include "platform/store/RegularFile.hpp"
 #include "platform/store/SetAside.hpp"
 #include "platform/system/AppInfo.hpp"
 #include "platform/system/OptionValue.hpp"
 
 #include <array>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <vector>
 
 namespace qv::platform {
@@ -59,24 +61,27 @@ std::optional<Statuses> parseFile(const std::string& text, std::string& problem)
     return statuses;
 }
 
+// The answers are three short entries; a file far larger was not written by the app.
+constexpr std::uintmax_t maximumFileBytes = 1 << 20;
+// How long a save waits for another process's read, change and write of the file.
+constexpr std::chrono::milliseconds lockPatience{1000};
+
 Statuses load(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-        return undetermined();
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string problem = "it cannot be read";
-    if (in) {
-        if (std::optional<Statuses> statuses = parseFile(text.str(), problem)) {
-            return *statuses;
+    std::string text;
+    std::string problem;
+    if (const auto unread = readRegularFile(file, maximumFileBytes, text)) {
+        if (unread->kind == FileProblem::Kind::missing) {
+            return undetermined();
         }
+        problem = "it " + unread->reason;
+    } else if (std::optional<Statuses> statuses = parseFile(text, problem)) {
+        return *statuses;
     }
+    std::error_code error;
     const std::filesystem::path aside = setAside(file, error);
-    print("The permissions file " + file.string() + " could not be read (" + problem + "); " +
+    print("The permissions file " + quotedPath(file) + " could not be read (" + problem + "); " +
           (error ? "it could not be moved aside (" + error.message() + ")"
-                 : "moved it to " + aside.string()) +
+                 : "moved it to " + quotedPath(aside)) +
           "; every permission is not determined");
     return undetermined();
 }
@@ -123,24 +128,49 @@ struct Permissions::State {
         }
     }
 
+    // Writes the answer for `service` into the file as it is now, under the lock beside it:
+    // another app on the same home may have stored its own answers since this one read the
+    // file, and they stay. Without a readable file, every status `stored` holds is written.
+    void save(PermissionService service, Statuses statuses) const {
+        std::filesystem::path lockFile = file;
+        lockFile += ".lock";
+        const FileLock lock(lockFile, lockPatience);
+        std::string text;
+        std::string problem;
+        if (!readRegularFile(file, maximumFileBytes, text)) {
+            if (const std::optional<Statuses> onDisk = parseFile(text, problem)) {
+                const PermissionStatus answer = statuses[slot(service)];
+                statuses = *onDisk;
+                statuses[slot(service)] = answer;
+            }
+        }
+        nlohmann::json json = nlohmann::json::object();
+        for (const PermissionService each : kServices) {
+            json[std::string(name(each))] = std::string(name(statuses[slot(each)]));
+        }
+        const std::string cause = "permissions save " + file.string();
+        if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
+            printFailure(cause, "The permissions could not be saved to " + quotedPath(file) + ": " +
+                                    error.message() + "; they hold for this run only");
+            return;
+        }
+        failureRecovered(cause);
+        reportWriteWithoutLock(lock, "The permissions", file);
+    }
+
     // Stores `status` for `service` and, when `inForce`, makes it the status of this run.
     void record(const std::shared_ptr<State>& self, PermissionService service,
                 PermissionStatus status, bool inForce) {
-        nlohmann::json json = nlohmann::json::object();
+        Statuses statuses;
         {
             std::lock_guard lock(mutex);
             stored[slot(service)] = status;
             if (inForce) {
                 current[slot(service)] = status;
             }
-            for (const PermissionService each : kServices) {
-                json[std::string(name(each))] = std::string(name(stored[slot(each)]));
-            }
+            statuses = stored;
         }
-        if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
-            print("The permissions could not be saved to " + file.string() + ": " +
-                  error.message() + "; they hold for this run only");
-        }
+        save(service, statuses);
         if (inForce) {
             DispatchQueue::main().async(
                 [self, service, status] { self->changed.send(service, status); });

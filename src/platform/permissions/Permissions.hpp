@@ -1,8 +1,9 @@
 #pragma once
 // The user's answers on the camera, the photo library and the location: read at start,
 // asked for through a prompt the window host shows, kept in "permissions.json" in the
-// config folder (written atomically; a corrupt file is set aside with one line and every
-// service reads notDetermined).
+// config folder (written atomically; a file that is corrupt, over 1 MB or not a regular file
+// (a FIFO, a device, a folder: never opened in a way that could block) is set aside with one
+// line and every service reads notDetermined; a failed save says so once per reason).
 //
 // As on the phone, the camera's and the photo library's statuses are fixed for the run
 // once known: a change in the settings panel counts from the next start. The location's

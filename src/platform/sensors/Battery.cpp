@@ -31,8 +31,9 @@ float Battery::batteryLevel() const {
     }
     std::error_code error;
     std::vector<std::filesystem::path> supplies;
-    for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
-        supplies.push_back(entry.path());
+    for (std::filesystem::directory_iterator entry(root, error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        supplies.push_back(entry->path());
     }
     std::sort(supplies.begin(), supplies.end());
     for (const auto& supply : supplies) {

@@ -76,9 +76,10 @@ SystemPressureLevel SystemPressure::level() const {
     }
     SystemPressureLevel level = SystemPressureLevel::nominal;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
-        if (entry.path().filename().string().rfind("thermal_zone", 0) == 0) {
-            level = std::max(level, zoneLevel(entry.path()));
+    for (std::filesystem::directory_iterator entry(root, error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        if (entry->path().filename().string().rfind("thermal_zone", 0) == 0) {
+            level = std::max(level, zoneLevel(entry->path()));
         }
     }
     return level;

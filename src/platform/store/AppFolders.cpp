@@ -1,6 +1,7 @@
 #include "platform/store/AppFolders.hpp"
 
-#include "platform/console/Console.hpp"
+#include "platform/console/FailureLines.hpp"
+#include "platform/formatting/QuotedText.hpp"
 
 #include <cstdlib>
 #include <system_error>
@@ -45,8 +46,12 @@ AppFolders AppFolders::fromVariables(
 std::filesystem::path ensureFolder(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
+    const std::string cause = "folder " + folder.string();
     if (error) {
-        print("Could not create the folder " + folder.string() + ": " + error.message());
+        printFailure(cause,
+                     "Could not create the folder " + quotedPath(folder) + ": " + error.message());
+    } else {
+        failureRecovered(cause);
     }
     return folder;
 }

@@ -16,8 +16,9 @@ namespace qv::platform {
 //   cloud container:    $QV_CLOUD_CONTAINER when set, else none; its files go to its
 //                       "Documents" folder.
 // The *Folder() accessors create the folder (and its parents) on demand. When that fails
-// they print one line saying which folder and why, and still return the path, so the write
-// that follows fails with its own message and nothing else changes.
+// they print one line saying which folder and why (once, until the folder can be made or the
+// reason changes: console/FailureLines.hpp), and still return the path, so the write that
+// follows fails with its own message and nothing else changes.
 struct AppFolders {
     std::filesystem::path config;
     std::filesystem::path documents;
@@ -40,7 +41,8 @@ struct AppFolders {
     std::optional<std::filesystem::path> cloudDocumentsFolder() const;
 };
 
-// Creates `folder` and its parents if missing; prints why when that fails. Returns `folder`.
+// Creates `folder` and its parents if missing; prints why when that fails (once per folder
+// and reason). Returns `folder`.
 std::filesystem::path ensureFolder(const std::filesystem::path& folder);
 
 } // namespace qv::platform

@@ -1,15 +1,18 @@
 #include "platform/store/UserDefaults.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/console/FailureLines.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/FileLock.hpp"
+#include "platform/store/RegularFile.hpp"
 #include "platform/store/SetAside.hpp"
 
 #include <atomic>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <set>
 #include <variant>
 
 namespace qv::platform {
@@ -17,8 +20,9 @@ namespace qv::platform {
 struct UserDefaults::Data {
     std::filesystem::path file;
     bool persistent;
-    mutable std::mutex mutex; // guards values and the file: any thread may read or write
-    nlohmann::json values = nlohmann::json::object();
+    mutable std::mutex mutex; // guards the fields below and the file: any thread reads or writes
+    nlohmann::json values = nlohmann::json::object(); // the file at opening, and every change
+    std::set<std::string, std::less<>> unsaved;       // keys changed here and not in the file yet
 };
 
 namespace {
@@ -28,6 +32,8 @@ namespace {
 // serializer recurses once per level) away from it.
 constexpr std::uintmax_t maximumFileBytes = 1 << 20;
 constexpr int maximumNesting = 32;
+// How long a write waits for another process's read, change and write of the file.
+constexpr std::chrono::milliseconds lockPatience{1000};
 
 // Whether the text opens more than `limit` arrays or objects inside each other, counting
 // brackets outside strings only; decided before the parser builds anything.
@@ -70,36 +76,48 @@ std::variant<nlohmann::json, std::string> parse(const std::string& text) {
     return parsed;
 }
 
-// Reads the settings file. A missing file is an empty store; a file that cannot be read or
-// parsed is renamed aside and reported.
-nlohmann::json load(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-        return nlohmann::json::object();
-    }
-    std::string problem;
-    std::ifstream in(file, std::ios::binary);
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (!in || error) {
-        problem = "it cannot be opened";
-    } else if (size > maximumFileBytes) {
-        problem = "it is larger than " + std::to_string(maximumFileBytes >> 20) + " MB";
-    } else {
-        std::ostringstream text;
-        text << in.rdbuf();
-        auto parsed = parse(text.str());
-        if (auto* settings = std::get_if<nlohmann::json>(&parsed)) {
-            return std::move(*settings);
+struct Missing {};
+
+// The settings the file holds now: none when it is missing, or why it cannot be used.
+std::variant<nlohmann::json, std::string, Missing> read(const std::filesystem::path& file) {
+    std::string text;
+    if (const auto problem = readRegularFile(file, maximumFileBytes, text)) {
+        if (problem->kind == FileProblem::Kind::missing) {
+            return Missing{};
         }
-        problem = std::get<std::string>(parsed);
+        return "it " + problem->reason;
     }
+    auto parsed = parse(text);
+    if (auto* settings = std::get_if<nlohmann::json>(&parsed)) {
+        return std::move(*settings);
+    }
+    return std::get<std::string>(parsed);
+}
+
+// Renames a settings file that cannot be used aside and says so.
+void setAsideUnusable(const std::filesystem::path& file, const std::string& problem) {
+    std::error_code error;
     const std::filesystem::path aside = setAside(file, error);
     if (error) {
-        print("The settings file " + file.string() + " could not be read (" + problem +
-              ") nor moved aside (" + error.message() + "); using the default settings");
+        // Said once while it lasts: each write tries again.
+        printFailure("settings set aside " + file.string(),
+                     "The settings file " + quotedPath(file) + " could not be read (" + problem +
+                         ") nor moved aside (" + error.message() + "); using the default settings");
     } else {
-        print("The settings file " + file.string() + " could not be read (" + problem +
-              "); moved it to " + aside.string() + " and using the default settings");
+        print("The settings file " + quotedPath(file) + " could not be read (" + problem +
+              "); moved it to " + quotedPath(aside) + " and using the default settings");
+    }
+}
+
+// Reads the settings file at opening. A missing file is an empty store; one that cannot be
+// used is set aside.
+nlohmann::json load(const std::filesystem::path& file) {
+    auto current = read(file);
+    if (auto* settings = std::get_if<nlohmann::json>(&current)) {
+        return std::move(*settings);
+    }
+    if (const auto* problem = std::get_if<std::string>(&current)) {
+        setAsideUnusable(file, *problem);
     }
     return nlohmann::json::object();
 }
@@ -181,54 +199,80 @@ bool UserDefaults::has(std::string_view key) const {
 
 namespace {
 
-// Writes the whole store; called with the store's lock held so writes reach the file in the
-// order they were made.
-void persist(const std::filesystem::path& file, const nlohmann::json& values) {
-    ensureFolder(file.parent_path());
+// Writes this process's changes into the file as it is now: under the settings lock, the
+// keys changed here and not saved yet take their values (or go) in the file's current
+// settings, and that is written atomically; every other key keeps what another process may
+// have written. Without a readable file (missing, or set aside here as unusable) the whole
+// store is written. Called with the store's lock held, so writes reach the file in the order
+// they were made.
+template <typename D>
+void persist(D& data) {
+    ensureFolder(data.file.parent_path());
+    std::filesystem::path lockFile = data.file;
+    lockFile += ".lock";
+    const FileLock lock(lockFile, lockPatience);
+    auto current = read(data.file);
+    if (const auto* problem = std::get_if<std::string>(&current)) {
+        setAsideUnusable(data.file, *problem);
+    }
+    nlohmann::json merged = data.values;
+    if (auto* onDisk = std::get_if<nlohmann::json>(&current)) {
+        merged = std::move(*onDisk);
+        for (const std::string& key : data.unsaved) {
+            if (const auto value = data.values.find(key); value != data.values.end()) {
+                merged[key] = *value;
+            } else {
+                merged.erase(key);
+            }
+        }
+    }
     // Text that is not UTF-8 (a string set by the app from a file name, say) is written with
     // replacement characters instead of making the serializer throw.
     const std::string text =
-        values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    const std::error_code error = writeFileAtomically(file, text);
-    if (error) {
-        print("Could not save the settings to " + file.string() + ": " + error.message());
+        merged.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    const std::string cause = "settings save " + data.file.string();
+    if (const std::error_code error = writeFileAtomically(data.file, text)) {
+        printFailure(cause, "Could not save the settings to " + quotedPath(data.file) + ": " +
+                                error.message());
+        return;
     }
+    failureRecovered(cause);
+    data.unsaved.clear();
+    reportWriteWithoutLock(lock, "The settings", data.file);
 }
 
-} // namespace
-
-namespace {
-
-// Applies one change and writes the store, under the store's lock.
+// Applies one change to `key` and writes the store, under the store's lock.
 template <typename D, typename Change>
-void update(D& data, Change change) {
+void update(D& data, std::string_view key, Change change) {
     std::lock_guard lock(data.mutex);
     change(data.values);
     if (data.persistent) {
-        persist(data.file, data.values);
+        data.unsaved.emplace(key);
+        persist(data);
     }
 }
 
 } // namespace
 
 void UserDefaults::set(std::string_view key, bool value) {
-    update(*data_, [&](nlohmann::json& values) { values[std::string(key)] = value; });
+    update(*data_, key, [&](nlohmann::json& values) { values[std::string(key)] = value; });
 }
 
 void UserDefaults::setInteger(std::string_view key, std::int64_t value) {
-    update(*data_, [&](nlohmann::json& values) { values[std::string(key)] = value; });
+    update(*data_, key, [&](nlohmann::json& values) { values[std::string(key)] = value; });
 }
 
 void UserDefaults::setDouble(std::string_view key, double value) {
-    update(*data_, [&](nlohmann::json& values) { values[std::string(key)] = value; });
+    update(*data_, key, [&](nlohmann::json& values) { values[std::string(key)] = value; });
 }
 
 void UserDefaults::set(std::string_view key, std::string_view value) {
-    update(*data_, [&](nlohmann::json& values) { values[std::string(key)] = std::string(value); });
+    update(*data_, key,
+           [&](nlohmann::json& values) { values[std::string(key)] = std::string(value); });
 }
 
 void UserDefaults::remove(std::string_view key) {
-    update(*data_, [&](nlohmann::json& values) { values.erase(std::string(key)); });
+    update(*data_, key, [&](nlohmann::json& values) { values.erase(std::string(key)); });
 }
 
 const std::filesystem::path& UserDefaults::file() const {

@@ -17,14 +17,22 @@ namespace qv::platform {
 // bool, an integer read as a double, a whole number beyond 64 signed bits read as an
 // integer), reads as nothing, so each caller applies its own default:
 // `defaults.boolValue("volumeShutter").value_or(true)`.
-// Writing: every set() and remove() rewrites the file at once, atomically (temporary file,
-// fsync, rename), so the file always holds a complete set of settings. A failed write prints
-// one line and the value still holds for this run.
-// Opening: a missing file is an empty store. A file that cannot be read, is not a JSON
+// Writing: every set() and remove() writes the file at once, atomically (temporary file,
+// fsync, rename), so the file always holds a complete set of settings. Several processes may
+// share the file (two windows of the app on one home, the demo shooter): a write takes the
+// advisory lock "<name>.lock" beside the file (flock; waited for at most 1 s, then written
+// without it, with one line), reads the file as it is now and changes only the keys this
+// store changed, so no process undoes another's settings; for one key the last write counts.
+// The values a store reads are the file's at opening and its own changes since: another
+// process's changes count from the next opening. A failed write prints one line (once per
+// reason until a write succeeds), the value still holds for this run and is written again
+// with the next change.
+// Opening: a missing file is an empty store. A file that is not a regular file (a FIFO, a
+// device, a folder: never opened in a way that could block), cannot be read, is not a JSON
 // object, is larger than 1 MB or nests arrays and objects more than 32 levels deep is renamed
 // aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
 // appended when that name is taken, so no earlier one is replaced), one line says so, and
-// the defaults apply.
+// the defaults apply. A write that finds such a file in place does the same first.
 // All member functions are safe to call from any thread.
 class UserDefaults {
 public:

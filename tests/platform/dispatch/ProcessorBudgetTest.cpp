@@ -1,5 +1,7 @@
 #include "platform/dispatch/ProcessorBudget.hpp"
 
+#include "platform/console/Console.hpp"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +86,22 @@ TEST(ProcessorBudget, TheMaskAndTheQuotaBoundTheBudgetUnlessQvThreadsSaysOtherwi
     EXPECT_EQ(processorBudget({8, 0.1, std::nullopt}), 1u);
     EXPECT_EQ(processorBudget({2, 6.0, std::nullopt}), 2u);
     EXPECT_EQ(processorBudget({2, 6.0, 5}), 5u);
+}
+
+TEST(ProcessorBudget, AVariableThatIsNoPositiveCountIsIgnoredWithOneLinePerValue) {
+    ThreadsVariable variable;
+    for (const std::string text : {"0", "-1", "99999999999999999999", "abc"}) {
+        variable.set(text.c_str());
+        ConsoleCapture console;
+        const std::size_t budget = processorBudget();
+        EXPECT_EQ(processorBudget(), budget); // every pool asks; the line comes once
+        EXPECT_EQ(console.text(),
+                  "QV_THREADS is ignored: '" + text + "' is not a whole number from 1 to 1024\n");
+    }
+    variable.set("");
+    ConsoleCapture console;
+    processorBudget();
+    EXPECT_EQ(console.text(), "");
 }
 
 TEST(ProcessorBudget, FollowsTheThreadsAffinityMaskAndTheVariable) {

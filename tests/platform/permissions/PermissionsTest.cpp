@@ -8,8 +8,12 @@
 #include "platform/permissions/PermissionScript.hpp"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qv::platform {
 namespace {
@@ -144,10 +148,60 @@ TEST_F(PermissionsTest, ACorruptFileIsSetAsideAndEveryServiceReadsNotDetermined)
         EXPECT_FALSE(fs::exists(file)) << text;
         const std::string printed = console.text();
         EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << text;
-        EXPECT_NE(printed.find("moved it to " + file.string() + ".corrupt_"), std::string::npos);
+        EXPECT_NE(printed.find("moved it to '" + file.string() + ".corrupt_"), std::string::npos);
     }
     // Four files set aside in one virtual second, none replacing another.
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 4);
+}
+
+TEST_F(PermissionsTest, TwoAppsOnOneHomeKeepEachOthersAnswers) {
+    Permissions first(file, {}); // both read the file before either answers
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Permissions second(file, {});
+        second.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    first.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    const Permissions next(file, {});
+    EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::authorized);
+    EXPECT_EQ(next.status(PermissionService::photos), PermissionStatus::limited);
+}
+
+TEST_F(PermissionsTest, SpecialAndHugeFilesAreSetAsideUnreadWithWhatTheyAre) {
+    const std::vector<std::pair<std::function<void()>, std::string>> cases{
+        {[&] { ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0); }, "it is a FIFO, not a regular file"},
+        {[&] { fs::create_symlink("/dev/zero", file); },
+         "it is a character device, not a regular file"},
+        {[&] { fs::create_directory(file); }, "it is a folder, not a regular file"},
+        {[&] {
+             std::ofstream(file) << "{}"; // 3 GB, sparse: nothing is read or allocated for it
+             ASSERT_EQ(::truncate(file.c_str(), 3LL << 30), 0);
+         },
+         "it is larger than 1 MB"},
+        {[&] { std::ofstream(file) << "{" << std::string(2 << 20, ' ') << "}"; },
+         "it is larger than 1 MB"},
+    };
+    for (const auto& [make, reason] : cases) {
+        SCOPED_TRACE(reason);
+        fs::remove_all(root);
+        fs::create_directories(root);
+        make();
+        ConsoleCapture console;
+        Permissions permissions(file, {"ask=allow"});
+        EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::notDetermined);
+        const std::string printed = console.text();
+        EXPECT_EQ(printed, "The permissions file '" + file.string() + "' could not be read (" +
+                               reason + "); moved it to '" + file.string() +
+                               ".corrupt_20240101_000000'; every permission is not determined\n");
+        // The next answer is stored in a file of its own.
+        EXPECT_EQ(ask(permissions, PermissionService::camera), PermissionStatus::authorized);
+        EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera),
+                  PermissionStatus::authorized);
+    }
 }
 
 TEST_F(PermissionsTest, SettingsChangesCountAtOnceForTheLocationAndAtTheNextStartOtherwise) {

@@ -5,6 +5,7 @@
 #include "platform/capture/scene/detail/SensorColor.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/imaging/ColorProfiles.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/ImagingResult.hpp"
@@ -12,11 +13,11 @@
 #include "platform/imaging/RawMosaic.hpp"
 #include "platform/imaging/Tiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
+#include "platform/store/RegularFile.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <fstream>
 
 namespace qv::platform {
 
@@ -106,20 +107,9 @@ struct RecordedFrames::Decoding {
 namespace {
 
 std::optional<imaging::FileData> readFile(const std::filesystem::path& path, std::string& problem) {
-    std::error_code error;
-    const auto bytes = std::filesystem::file_size(path, error);
-    if (error) {
-        problem = "cannot be read (" + error.message() + ")";
-        return std::nullopt;
-    }
-    if (bytes > largestFile) {
-        problem = "larger than 512 MB";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    imaging::FileData data(bytes);
-    if (!in.read(reinterpret_cast<char*>(data.data()), std::streamsize(bytes))) {
-        problem = "cannot be read";
+    imaging::FileData data;
+    if (const auto unread = readRegularFile(path, largestFile, data)) {
+        problem = unread->reason;
         return std::nullopt;
     }
     return data;
@@ -226,25 +216,38 @@ double exposureScale(const RecordedFrames::Frame& frame, const FrameExposure& ex
 } // namespace
 
 std::shared_ptr<RecordedFrames> RecordedFrames::open(const std::filesystem::path& folder,
-                                                     PixelDimensions photoSize) {
+                                                     PixelDimensions photoSize,
+                                                     std::string& problem) {
     std::error_code error;
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.is_regular_file() && isFrameFile(entry.path())) {
-            files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    if (error) {
-        print("camera source " + folder.string() + ": cannot be read (" + error.message() +
-              "); no camera");
+    const auto status = std::filesystem::status(folder, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        problem = "does not exist";
         return nullptr;
     }
+    if (!error && status.type() != std::filesystem::file_type::directory) {
+        problem = "is not a folder";
+        return nullptr;
+    }
+    // Every entry named as a frame but a folder: one that cannot be read (a link that loops or
+    // leads nowhere, a FIFO) is then skipped with its reason like a broken frame.
+    std::vector<std::filesystem::path> files;
+    std::filesystem::directory_iterator entry(folder, error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        std::error_code ignored;
+        if (isFrameFile(entry->path()) && !entry->is_directory(ignored)) {
+            files.push_back(entry->path());
+        }
+    }
+    if (error) {
+        problem = "cannot be read (" + error.message() + ")";
+        return nullptr;
+    }
+    std::sort(files.begin(), files.end());
     auto frames = std::shared_ptr<RecordedFrames>(new RecordedFrames(folder, files, photoSize));
     std::size_t index = 0;
     auto first = frames->firstUsableFrom(0, index);
     if (!first) {
-        print("camera source " + folder.string() + ": no usable frame; no camera");
+        problem = files.empty() ? "holds no DNG, TIFF or JPEG file" : "no usable frame";
         return nullptr;
     }
     frames->shown_ = first;
@@ -275,7 +278,7 @@ RecordedFrames::firstUsableFrom(std::size_t from, std::size_t& index) const {
             index = i;
             return frame;
         }
-        print("recorded frame " + files_[i].filename().string() + ": " + problem + "; skipped");
+        print("recorded frame " + quotedPath(files_[i].filename()) + ": " + problem + "; skipped");
         std::lock_guard guard(mutex_);
         unusable_.insert(i);
     }
@@ -331,11 +334,15 @@ std::shared_ptr<const RecordedFrames::Frame> RecordedFrames::takeNextForPhoto() 
             shown_ = frame;
         }
         frame = shown_;
-        startingOver = lastPhotoFile_ && frame->fileIndex <= *lastPhotoFile_;
+        // Once per pass; with one usable frame a pass is one photo, so that is said once.
+        const bool wrapped = lastPhotoFile_ && frame->fileIndex <= *lastPhotoFile_;
+        const bool again = wrapped && frame->fileIndex == *lastPhotoFile_;
+        startingOver = wrapped && !(again && saidOneFrame_);
+        saidOneFrame_ = saidOneFrame_ || again;
         lastPhotoFile_ = frame->fileIndex;
     }
     if (startingOver) {
-        print("recorded frames: starting over at the first frame of " + folder_.string());
+        print("recorded frames: starting over at the first frame of " + quotedPath(folder_));
     }
     decodeAhead();
     return frame;

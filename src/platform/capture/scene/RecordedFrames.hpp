@@ -14,7 +14,8 @@
 namespace qv::platform {
 
 // A folder of recorded frames replayed as the cameras' scene: its DNG, TIFF and JPEG files in
-// name order, one per photo, starting over with a console line after the last. Live frames
+// name order, one per photo, starting over with a console line after the last (once per pass
+// through the folder; a folder with one usable frame says it once). Live frames
 // show the frame of the latest photo (the first frame before any). The next photo's frame is
 // decoded ahead on a worker.
 //
@@ -30,10 +31,12 @@ namespace qv::platform {
 // safe from any thread.
 class RecordedFrames final : public Scene, public std::enable_shared_from_this<RecordedFrames> {
 public:
-    // The frames of `folder` for photos of `photoSize`; null, with one console line, when
-    // the folder has no usable frame.
+    // The frames of `folder` for photos of `photoSize`; null when there are none, and
+    // `problem` says why in a few words ("does not exist", "is not a folder", "cannot be read
+    // (Permission denied)", "no usable frame"). Unusable frames met on the way are named, each
+    // in one line.
     static std::shared_ptr<RecordedFrames> open(const std::filesystem::path& folder,
-                                                PixelDimensions photoSize);
+                                                PixelDimensions photoSize, std::string& problem);
     ~RecordedFrames() override;
 
     void render(const SceneCamera& camera, const FrameExposure& exposure, FramePurpose purpose,
@@ -64,6 +67,7 @@ private:
     mutable std::size_t nextIndex_ = 0;                // its file
     mutable std::shared_ptr<Decoding> decoding_;       // the one after, being decoded
     mutable std::optional<std::size_t> lastPhotoFile_; // the file of the latest photo
+    mutable bool saidOneFrame_ = false; // a photo repeated the one before: one usable frame
 };
 
 } // namespace qv::platform

@@ -1,11 +1,11 @@
 #include "platform/capture/simulated/CameraProfileJson.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/formatting/QuotedText.hpp"
+#include "platform/store/RegularFile.hpp"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 
 namespace qv::platform {
 
@@ -206,30 +206,26 @@ std::variant<CameraProfile, CameraProfileError> parseCameraProfile(std::string_v
     }
 }
 
-CameraProfile loadCameraProfile(const std::filesystem::path& file) {
-    const auto refuse = [&](const std::string& why) {
-        print("camera profile " + file.string() + ": " + why + "; the built-in profile applies");
-        return CameraProfile::builtIn();
-    };
-    std::error_code error;
-    const auto bytes = std::filesystem::file_size(file, error);
-    if (error) {
-        return refuse("cannot be read (" + error.message() + ")");
+std::variant<CameraProfile, std::string> readCameraProfile(const std::filesystem::path& file) {
+    const std::string named = "camera profile " + quotedPath(file) + ": ";
+    std::string content;
+    if (const auto problem = readRegularFile(file, largestFile, content)) {
+        return named + problem->reason;
     }
-    if (bytes > largestFile) {
-        return refuse("larger than 1 MB");
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!in && !in.eof()) {
-        return refuse("cannot be read");
-    }
-    auto parsed = parseCameraProfile(content.str());
+    auto parsed = parseCameraProfile(content);
     if (auto* fault = std::get_if<CameraProfileError>(&parsed)) {
-        return refuse(fault->text());
+        return named + fault->text();
     }
     return std::get<CameraProfile>(std::move(parsed));
+}
+
+CameraProfile loadCameraProfile(const std::filesystem::path& file) {
+    auto read = readCameraProfile(file);
+    if (auto* problem = std::get_if<std::string>(&read)) {
+        print(*problem + "; the built-in profile applies");
+        return CameraProfile::builtIn();
+    }
+    return std::get<CameraProfile>(std::move(read));
 }
 
 } // namespace qv::platform

@@ -30,8 +30,13 @@ struct CameraProfileError {
 // The profile the text describes, or the first fault found in it.
 std::variant<CameraProfile, CameraProfileError> parseCameraProfile(std::string_view json);
 
-// The profile in the file; on any fault (unreadable, over 1 MB, not a valid profile) one
-// console line names the file and the faulty field, and the built-in profile applies.
+// The profile in the file, or on any fault one line naming the file and what is wrong with it:
+// missing, not a regular file (a FIFO or a device is never read), unreadable, over 1 MB, or
+// not a valid profile (the faulty field): "camera profile '/p.json': is larger than 1 MB".
+std::variant<CameraProfile, std::string> readCameraProfile(const std::filesystem::path& file);
+
+// The profile in the file; on any fault readCameraProfile's line is printed and the built-in
+// profile applies.
 CameraProfile loadCameraProfile(const std::filesystem::path& file);
 
 } // namespace qv::platform

@@ -6,6 +6,8 @@
 #include "platform/capture/simulated/SimulatedCameraOptions.hpp"
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace qv::platform {
@@ -20,12 +22,21 @@ public:
     // line: a bad profile (the built-in one applies), a bad seed (seed 1 applies), a folder
     // without a usable frame (then the phone has no camera).
     static SimulatedCamera make(const SimulatedCameraOptions& options);
+    // The same, for values the user typed (the command line): a source or profile set in
+    // `options` itself (not taken from the environment) that names a missing or unusable file
+    // or folder makes nothing, and `error` says why in one line ("--camera-profile: camera
+    // profile '/p.json': does not exist"). Other faults are printed as by make().
+    static std::optional<SimulatedCamera> makeChecked(const SimulatedCameraOptions& options,
+                                                      std::string& error);
 
     const std::vector<std::shared_ptr<CaptureDevice>>& devices() const { return devices_; }
     const CameraProfile& profile() const { return profile_; }
     const std::shared_ptr<const Scene>& scene() const { return scene_; }
 
 private:
+    static std::optional<SimulatedCamera> make(const SimulatedCameraOptions& options, bool strict,
+                                               std::string& error);
+
     CameraProfile profile_;
     std::shared_ptr<const Scene> scene_;
     std::vector<std::shared_ptr<CaptureDevice>> devices_;

@@ -11,6 +11,7 @@
 #include "platform/media/MetadataKeys.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace qv::platform {
 namespace {
@@ -62,12 +63,28 @@ int greenOf(const RecordedFrames& frames, FramePurpose purpose,
     return out->row<std::uint8_t>(6)[8 * 4 + 1];
 }
 
+// The frames of `folder`, or null when it has none.
+std::shared_ptr<RecordedFrames> openFrames(const std::filesystem::path& folder,
+                                           PixelDimensions size) {
+    std::string problem;
+    auto frames = RecordedFrames::open(folder, size, problem);
+    EXPECT_EQ(frames == nullptr, !problem.empty()) << problem;
+    return frames;
+}
+
+// Why `folder` gives no frames.
+std::string problemOf(const std::filesystem::path& folder) {
+    std::string problem;
+    EXPECT_EQ(RecordedFrames::open(folder, photoSize, problem), nullptr);
+    return problem;
+}
+
 TEST(RecordedFrames, OnePerPhotoInNameOrderLoopingWithALine) {
     TempFolder folder;
     folder.write("b.jpg", *imaging::encodeJpeg(flat(0, 200, 0), 95, {}));
     folder.write("a.tif", *imaging::encodeTiff(flat(0, 100, 0), {}, {.keepAlpha = false}));
     folder.write("notes.txt", {1, 2, 3});
-    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    const auto frames = openFrames(folder.path(), photoSize);
     ASSERT_NE(frames, nullptr);
     EXPECT_NEAR(greenOf(*frames, FramePurpose::live), 100, 2); // the first frame before any photo
     EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 100, 2);
@@ -85,25 +102,66 @@ TEST(RecordedFrames, UnusableFramesAreSkippedWithOneLineEach) {
     folder.write("3.jpg", *imaging::encodeJpeg(flat(0, 90, 0, 64, 48), 95, {})); // other size
     folder.write("4.jpg", *imaging::encodeJpeg(flat(0, 150, 0), 95, {}));
     ConsoleCapture console;
-    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    const auto frames = openFrames(folder.path(), photoSize);
     ASSERT_NE(frames, nullptr);
     for (int photo = 0; photo < 4; ++photo) {
         EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), photo % 2 == 0 ? 50 : 150, 2);
     }
     const std::string printed = console.text();
-    EXPECT_NE(printed.find("recorded frame 2.jpg: "), std::string::npos);
-    EXPECT_NE(printed.find("recorded frame 3.jpg: is 64x48, not the photo size 32x24; skipped"),
+    EXPECT_NE(printed.find("recorded frame '2.jpg': "), std::string::npos);
+    EXPECT_NE(printed.find("recorded frame '3.jpg': is 64x48, not the photo size 32x24; skipped"),
               std::string::npos);
     EXPECT_EQ(printed.find("2.jpg"), printed.rfind("2.jpg")); // named once, however often passed
 }
 
-TEST(RecordedFrames, AFolderWithoutUsableFramesIsNoScene) {
+TEST(RecordedFrames, AFolderWithoutUsableFramesIsNoSceneAndSaysWhy) {
     TempFolder folder;
+    EXPECT_EQ(problemOf(folder.path()), "holds no DNG, TIFF or JPEG file");
     folder.write("small.jpg", *imaging::encodeJpeg(flat(0, 90, 0, 8, 8), 95, {}));
+    EXPECT_EQ(problemOf(folder.path()), "no usable frame");
+    EXPECT_EQ(problemOf(folder.path() / "missing"), "does not exist");
+    EXPECT_EQ(problemOf(folder.path() / "small.jpg"), "is not a folder");
+    std::filesystem::create_symlink("loop", folder.path() / "loop");
+    EXPECT_EQ(problemOf(folder.path() / "loop"),
+              "cannot be read (Too many levels of symbolic links)");
+}
+
+TEST(RecordedFrames, LoopsFifosAndOtherUnreadableEntriesAreSkippedWithTheirReason) {
+    TempFolder folder;
+    folder.write("b.jpg", *imaging::encodeJpeg(flat(0, 80, 0), 95, {}));
+    std::filesystem::create_symlink("a.dng", folder.path() / "a.dng"); // loops on itself
+    ASSERT_EQ(::mkfifo((folder.path() / "c.tif").c_str(), 0644), 0);   // would block a reader
+    std::filesystem::create_symlink("/dev/zero", folder.path() / "d.jpeg");
+    folder.write("line\nbreak.jpg", {0xFF, 0xD8});
+    std::filesystem::create_directory(folder.path() / "e.jpg"); // a folder is no frame at all
     ConsoleCapture console;
-    EXPECT_EQ(RecordedFrames::open(folder.path(), photoSize), nullptr);
-    EXPECT_NE(console.text().find(": no usable frame; no camera"), std::string::npos);
-    EXPECT_EQ(RecordedFrames::open(folder.path() / "missing", photoSize), nullptr);
+    const auto frames = openFrames(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    // The second photo waits for the decoding ahead, which went round the whole folder.
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 80, 2);
+    EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 80, 2);
+    const std::string printed = console.text();
+    for (const std::string line :
+         {"recorded frame 'a.dng': cannot be read (Too many levels of symbolic links); skipped\n",
+          "recorded frame 'c.tif': is a FIFO, not a regular file; skipped\n",
+          "recorded frame 'd.jpeg': is a character device, not a regular file; skipped\n",
+          "recorded frame 'line\\nbreak.jpg': not a DNG, TIFF or JPEG file; skipped\n"}) {
+        EXPECT_NE(printed.find(line), std::string::npos) << line << printed;
+    }
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 5) << printed; // and starting over
+}
+
+TEST(RecordedFrames, AFolderOfOneUsableFrameSaysOnceThatItStartsOver) {
+    TempFolder folder;
+    folder.write("only.jpg", *imaging::encodeJpeg(flat(0, 120, 0), 95, {}));
+    const auto frames = openFrames(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    ConsoleCapture console;
+    for (int photo = 0; photo < 36; ++photo) {
+        EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 120, 2);
+    }
+    EXPECT_EQ(console.text(), "recorded frames: starting over at the first frame of '" +
+                                  folder.path().string() + "'\n");
 }
 
 TEST(RecordedFrames, SignalScalesByTheRequestedOverTheRecordedExposure) {
@@ -111,7 +169,7 @@ TEST(RecordedFrames, SignalScalesByTheRequestedOverTheRecordedExposure) {
     // Linear 0.05 in sRGB is 63; twice the exposure gives 0.1 (89), at twice the ISO 0.2 (124).
     folder.write("f.tif",
                  *imaging::encodeTiff(flat(63, 63, 63), exposed(0.5, 100), {.keepAlpha = false}));
-    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    const auto frames = openFrames(folder.path(), photoSize);
     ASSERT_NE(frames, nullptr);
     EXPECT_NEAR(greenOf(*frames, FramePurpose::live, exposure(0.5, 100)), 63, 2);
     EXPECT_NEAR(greenOf(*frames, FramePurpose::live, exposure(1, 100)), 89, 2);
@@ -123,7 +181,7 @@ TEST(RecordedFrames, ARawMosaicReplaysPhotositeForPhotosite) {
     const auto mosaic = imaging::test::makeBayer(32, 24, pixelformat::bayer14RGGB);
     folder.write("raw.dng", *imaging::encodeDng(
                                 *mosaic, imaging::test::rawMetadata(528, 16383, {0.5, 1, 0.7})));
-    const auto frames = RecordedFrames::open(folder.path(), photoSize);
+    const auto frames = openFrames(folder.path(), photoSize);
     ASSERT_NE(frames, nullptr);
     auto out = PixelBuffer::make(32, 24, pixelformat::bayer14RGGB);
     frames->render({}, exposure(), FramePurpose::photo, *out);

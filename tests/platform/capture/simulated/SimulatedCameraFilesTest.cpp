@@ -78,8 +78,9 @@ TEST(SimulatedCameraFiles, JpegPatchesReplayedAsRawDevelopToTheirColours) {
     }
     TempFolder folder;
     folder.write("patches.jpg", *imaging::encodeJpeg(patches, 98, {}));
-    const auto frames = RecordedFrames::open(folder.path(), {160, 120});
-    ASSERT_NE(frames, nullptr);
+    std::string problem;
+    const auto frames = RecordedFrames::open(folder.path(), {160, 120}, problem);
+    ASSERT_NE(frames, nullptr) << problem;
     const auto photo = rawPhotoOf(frames, 0.01, 100);
     ASSERT_NE(photo, nullptr);
     const auto developed = imaging::developRaw(*photo->fileDataRepresentation());

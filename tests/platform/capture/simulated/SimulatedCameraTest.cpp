@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace qv::platform {
 namespace {
@@ -99,9 +100,74 @@ TEST(CameraProfile, ABadFileIsNamedInOneLineAndTheBuiltInProfileApplies) {
     ConsoleCapture console;
     const CameraProfile p = loadCameraProfile(file.path());
     EXPECT_EQ(p.cameras.size(), 3u);
-    EXPECT_EQ(console.text(), "camera profile " + file.path() +
-                                  ": cameras[0].exposureBias: must include 0; the built-in "
+    EXPECT_EQ(console.text(), "camera profile '" + file.path() +
+                                  "': cameras[0].exposureBias: must include 0; the built-in "
                                   "profile applies\n");
+}
+
+TEST(CameraProfile, AFifoOrADeviceIsNeverReadAndSaysWhatItIs) {
+    imaging::test::TempFolder folder;
+    const auto fifo = folder.path() / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const auto zero = folder.path() / "zero.json";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    ConsoleCapture console;
+    EXPECT_EQ(loadCameraProfile(fifo).cameras.size(), 3u);
+    EXPECT_EQ(loadCameraProfile(zero).cameras.size(), 3u);
+    EXPECT_EQ(console.text(), "camera profile '" + fifo.string() +
+                                  "': is a FIFO, not a regular file; the built-in profile "
+                                  "applies\ncamera profile '" +
+                                  zero.string() +
+                                  "': is a character device, not a regular file; the built-in "
+                                  "profile applies\n");
+}
+
+TEST(SimulatedCamera, ValuesTypedByTheUserThatNameNothingUsableMakeNoCamera) {
+    imaging::test::TempFolder folder;
+    const auto bad = folder.write("bad.json", {'{'});
+    const auto profile = [](std::string file) {
+        SimulatedCameraOptions options;
+        options.profile = std::move(file);
+        return options;
+    };
+    const auto source = [](std::string text) {
+        SimulatedCameraOptions options;
+        options.source = std::move(text);
+        return options;
+    };
+    const std::vector<std::pair<SimulatedCameraOptions, std::string>> cases{
+        {profile("/missing.json"),
+         "--camera-profile: camera profile '/missing.json': does not exist"},
+        {profile(bad.string()),
+         "--camera-profile: camera profile '" + bad.string() + "': not valid JSON"},
+        {source("/missing/folder"),
+         "--camera-source: camera source '/missing/folder': does not exist"},
+        {source(folder.path().string()), "--camera-source: camera source '" +
+                                             folder.path().string() +
+                                             "': holds no DNG, TIFF or JPEG file"},
+    };
+    for (const auto& [options, reason] : cases) {
+        ConsoleCapture console;
+        std::string error;
+        EXPECT_FALSE(SimulatedCamera::makeChecked(options, error));
+        EXPECT_EQ(error, reason);
+        EXPECT_EQ(console.text(), "");
+    }
+    // The same values from the environment: one line and the default.
+    ::setenv("QV_CAMERA_PROFILE", "/missing.json", 1);
+    ::setenv("QV_CAMERA_SOURCE", "/missing/folder", 1);
+    ConsoleCapture console;
+    std::string error;
+    const auto camera = SimulatedCamera::makeChecked({}, error);
+    ::unsetenv("QV_CAMERA_PROFILE");
+    ::unsetenv("QV_CAMERA_SOURCE");
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(camera->devices().empty());
+    EXPECT_EQ(console.text(), "camera profile '/missing.json': does not exist; the built-in "
+                              "profile applies\ncamera source '/missing/folder': does not exist; "
+                              "no camera\n");
+    EXPECT_TRUE(SimulatedCamera::makeChecked(source("synthetic:4"), error));
 }
 
 TEST(SimulatedCameraOptions, TheFlagWinsOverTheEnvironment) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace qv::platform {
+
+// An advisory lock (flock) on a lock file, taken by every process that rewrites a shared
+// file from what it holds now (read, change, write), so that two of them never interleave
+// and none loses the other's change. The lock file is made when missing and left in place.
+//
+// Waits at most `patience` while another process holds the lock; a holder that keeps it
+// longer is stuck, so the caller then goes on without it rather than hang: held() is false
+// and problem() says why. A lock file that cannot be opened or locked is not waited for.
+// The lock is released when the object goes (or when the process ends, however it ends).
+class FileLock {
+public:
+    FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return held_; }
+    // Why the lock is not held ("another process has held it for over 1 s"); empty when held.
+    const std::string& problem() const { return problem_; }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+    std::string problem_;
+};
+
+// After a write of `file` made while `lock` was wanted: when the lock was not held, one line
+// says so ("The settings were saved to '<file>' without their lock: <why>"; `what` is "The
+// settings"), once while it lasts; a write under the lock ends that.
+void reportWriteWithoutLock(const FileLock& lock, const std::string& what,
+                            const std::filesystem::path& file);
+
+} // namespace qv::platform

@@ -1,0 +1,130 @@
+#include "platform/store/RegularFile.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv::platform {
+
+namespace {
+
+FileProblem failure(FileProblem::Kind kind, std::string reason) {
+    return FileProblem{kind, std::move(reason)};
+}
+
+FileProblem systemFailure(int error) {
+    if (error == ENOENT || error == ENOTDIR) { // ENOTDIR: a folder on the way is a file
+        return failure(FileProblem::Kind::missing, "does not exist");
+    }
+    return failure(FileProblem::Kind::unreadable,
+                   "cannot be read (" + std::string(std::strerror(error)) + ")");
+}
+
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "no regular file";
+}
+
+// What is wrong with a file of this status, if anything.
+std::optional<FileProblem> checked(const struct stat& status, std::uintmax_t maximumBytes) {
+    if (!S_ISREG(status.st_mode)) {
+        return failure(FileProblem::Kind::notRegular,
+                       "is " + kindOf(status.st_mode) + ", not a regular file");
+    }
+    if (std::uintmax_t(status.st_size) > maximumBytes) {
+        const std::string bound = maximumBytes % (1 << 20) == 0
+                                      ? std::to_string(maximumBytes >> 20) + " MB"
+                                      : std::to_string(maximumBytes) + " bytes";
+        return failure(FileProblem::Kind::tooLarge, "is larger than " + bound);
+    }
+    return std::nullopt;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+template <typename Bytes>
+std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uintmax_t maximumBytes,
+                                    Bytes& content) {
+    content.clear();
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) {
+        return systemFailure(errno);
+    }
+    if (auto problem = checked(status, maximumBytes)) {
+        return problem;
+    }
+    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return systemFailure(errno);
+    }
+    if (::fstat(fd.get(), &status) != 0) {
+        return systemFailure(errno);
+    }
+    if (auto problem = checked(status, maximumBytes)) {
+        return problem;
+    }
+    content.resize(std::size_t(status.st_size));
+    std::size_t filled = 0;
+    while (filled < content.size()) {
+        const ssize_t got = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            content.clear();
+            return systemFailure(error);
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += std::size_t(got);
+    }
+    content.resize(filled);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
+                                           std::uintmax_t maximumBytes, std::string& content) {
+    return readInto(file, maximumBytes, content);
+}
+
+std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
+                                           std::uintmax_t maximumBytes,
+                                           std::vector<std::uint8_t>& content) {
+    return readInto(file, maximumBytes, content);
+}
+
+} // namespace qv::platform

@@ -1,0 +1,147 @@
+// Two processes on one home: each one's settings reach the file without undoing the other's,
+// a stuck holder of the settings lock delays a write without hanging it, and a home that
+// cannot be written says so once per cause.
+
+#include "TestHome.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/store/FileLock.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace qv::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs `work` in a child process; its exit status.
+template <typename Work>
+int inChild(Work work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::size_t lines(const std::string& text) {
+    return std::size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace
+
+TEST(SharedSettings, TwoProcessesOpenAtOnceKeepEachOthersChanges) {
+    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path file = root / "settings.json";
+    UserDefaults(file).set("delay", 2);
+    UserDefaults first(file); // both read the file before either writes
+    const int child = inChild([&] {
+        UserDefaults second(file);
+        second.set("fileFormat", "TIFF");
+        second.set("delay", 10);
+        second.remove("evOffset");
+        return 0;
+    });
+    ASSERT_EQ(child, 0);
+    first.set("totalTime", 30);
+    first.set("evOffset", -0.7);
+
+    const UserDefaults after(file);
+    EXPECT_EQ(after.stringValue("fileFormat"), "TIFF"); // the other process's change stays
+    EXPECT_EQ(after.integerValue("delay"), 10);         // its last write of a key counts
+    EXPECT_EQ(after.integerValue("totalTime"), 30);
+    EXPECT_EQ(after.doubleValue("evOffset"), -0.7);
+    // This process's own view is the file at opening and its own changes.
+    EXPECT_EQ(first.integerValue("delay"), 2);
+    EXPECT_FALSE(first.has("fileFormat"));
+}
+
+TEST(SharedSettings, WritesOfTwoProcessesAtTheSameTimeAllReachTheFile) {
+    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path file = root / "settings.json";
+    const auto writeKeys = [&file](const std::string& prefix) {
+        UserDefaults defaults(file);
+        for (int i = 0; i < 40; ++i) {
+            defaults.set(prefix + std::to_string(i), i);
+        }
+    };
+    const pid_t child = ::fork();
+    if (child == 0) {
+        writeKeys("child");
+        ::_exit(0);
+    }
+    writeKeys("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const UserDefaults after(file);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(after.integerValue("child" + std::to_string(i)), i);
+        EXPECT_EQ(after.integerValue("parent" + std::to_string(i)), i);
+    }
+}
+
+TEST(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
+    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path lockFile = root / "settings.json.lock";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0644);
+        ::flock(fd, LOCK_EX);
+        ::write(ready[1], "x", 1);
+        ::pause(); // stuck until killed
+        ::_exit(0);
+    }
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    {
+        const FileLock lock(lockFile, std::chrono::milliseconds(50));
+        EXPECT_FALSE(lock.held());
+        EXPECT_EQ(lock.problem(), "another process has held its lock for over 50 ms");
+    }
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    const FileLock lock(lockFile, std::chrono::milliseconds(50));
+    EXPECT_TRUE(lock.held()) << "the lock goes with its process";
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
+    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path blocker = root / "home";
+    std::ofstream(blocker) << "a file where the home should be";
+    const fs::path file = blocker / "settings.json";
+    UserDefaults defaults(file);
+    {
+        ConsoleCapture console;
+        for (int i = 0; i < 5; ++i) {
+            defaults.set("delay", i);
+        }
+        EXPECT_EQ(console.text(), "Could not create the folder '" + blocker.string() +
+                                      "': Not a directory\nCould not save the settings to '" +
+                                      file.string() + "': Not a directory\n");
+    }
+    // Once the home can be written the next write saves, and a new failure speaks again.
+    fs::remove(blocker);
+    {
+        ConsoleCapture console;
+        defaults.set("delay", 7);
+        EXPECT_EQ(console.text(), "");
+        EXPECT_EQ(UserDefaults(file).integerValue("delay"), 7);
+    }
+    fs::remove_all(blocker);
+    std::ofstream(blocker) << "in the way again";
+    ConsoleCapture console;
+    defaults.set("delay", 8);
+    defaults.set("delay", 9);
+    EXPECT_EQ(lines(console.text()), 2u) << console.text();
+}
