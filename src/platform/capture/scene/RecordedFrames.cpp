@@ -98,10 +98,25 @@ struct RecordedFrames::Frame {
 
 struct RecordedFrames::Decoding {
     std::size_t from = 0;
-    std::mutex mutex; // guards the fields below
+    std::mutex mutex; // guards the fields below, between the worker and the scene
     std::condition_variable finished;
+    bool started = false;   // the worker has begun decoding
+    bool abandoned = false; // the scene has ended: a worker that has not begun does nothing
     bool done = false;
     std::shared_ptr<const Frame> frame;
+};
+
+struct RecordedFrames::Catalogue {
+    std::filesystem::path folder;
+    std::vector<std::filesystem::path> files;
+    PixelDimensions photoSize;
+
+    std::mutex mutex; // guards unusable: the decode ahead and photos mark files
+    std::set<std::size_t> unusable;
+
+    // The first usable frame from file `from` on, going round once; skips (and names) the
+    // unusable ones. Sets `index` to the file it came from.
+    std::shared_ptr<const Frame> firstUsableFrom(std::size_t from, std::size_t& index);
 };
 
 namespace {
@@ -243,44 +258,59 @@ std::shared_ptr<RecordedFrames> RecordedFrames::open(const std::filesystem::path
         return nullptr;
     }
     std::sort(files.begin(), files.end());
-    auto frames = std::shared_ptr<RecordedFrames>(new RecordedFrames(folder, files, photoSize));
+    const bool none = files.empty();
+    auto catalogue = std::make_shared<Catalogue>();
+    catalogue->folder = folder;
+    catalogue->files = std::move(files);
+    catalogue->photoSize = photoSize;
     std::size_t index = 0;
-    auto first = frames->firstUsableFrom(0, index);
+    auto first = catalogue->firstUsableFrom(0, index);
     if (!first) {
-        problem = files.empty() ? "holds no DNG, TIFF or JPEG file" : "no usable frame";
+        problem = none ? "holds no DNG, TIFF or JPEG file" : "no usable frame";
         return nullptr;
     }
+    auto frames = std::shared_ptr<RecordedFrames>(new RecordedFrames(std::move(catalogue)));
     frames->shown_ = first;
     frames->next_ = first;
     return frames;
 }
 
-RecordedFrames::RecordedFrames(std::filesystem::path folder,
-                               std::vector<std::filesystem::path> files, PixelDimensions photoSize)
-    : folder_(std::move(folder)), files_(std::move(files)), photoSize_(photoSize) {}
+RecordedFrames::RecordedFrames(std::shared_ptr<Catalogue> catalogue)
+    : catalogue_(std::move(catalogue)) {}
 
-RecordedFrames::~RecordedFrames() = default;
+RecordedFrames::~RecordedFrames() {
+    const std::shared_ptr<Decoding> decoding = decoding_;
+    if (!decoding) {
+        return;
+    }
+    std::unique_lock lock(decoding->mutex);
+    decoding->abandoned = true;
+    // Under a virtual clock the worker runs only when the test pumps, and never meanwhile.
+    if (decoding->started && !Clock::current().isVirtual()) {
+        decoding->finished.wait(lock, [&] { return decoding->done; });
+    }
+}
 
 std::shared_ptr<const RecordedFrames::Frame>
-RecordedFrames::firstUsableFrom(std::size_t from, std::size_t& index) const {
-    for (std::size_t step = 0; step < files_.size(); ++step) {
-        const std::size_t i = (from + step) % files_.size();
+RecordedFrames::Catalogue::firstUsableFrom(std::size_t from, std::size_t& index) {
+    for (std::size_t step = 0; step < files.size(); ++step) {
+        const std::size_t i = (from + step) % files.size();
         {
-            std::lock_guard guard(mutex_);
-            if (unusable_.contains(i)) {
+            std::lock_guard guard(mutex);
+            if (unusable.contains(i)) {
                 continue;
             }
         }
         std::string problem;
-        auto frame = decodeFrame(files_[i], photoSize_, problem);
+        auto frame = decodeFrame(files[i], photoSize, problem);
         if (frame) {
             frame->fileIndex = i;
             index = i;
             return frame;
         }
-        print("recorded frame " + quotedPath(files_[i].filename()) + ": " + problem + "; skipped");
-        std::lock_guard guard(mutex_);
-        unusable_.insert(i);
+        print("recorded frame " + quotedPath(files[i].filename()) + ": " + problem + "; skipped");
+        std::lock_guard guard(mutex);
+        unusable.insert(i);
     }
     return nullptr;
 }
@@ -293,12 +323,17 @@ void RecordedFrames::decodeAhead() const {
         decoding_ = decoding;
     }
     WorkerPool::async(
-        [weak = weak_from_this(), decoding] {
-            std::shared_ptr<const Frame> frame;
-            if (const auto frames = weak.lock()) {
-                std::size_t index = 0;
-                frame = frames->firstUsableFrom(decoding->from, index);
+        [catalogue = catalogue_, decoding] {
+            {
+                std::lock_guard guard(decoding->mutex);
+                if (decoding->abandoned) {
+                    decoding->done = true;
+                    return;
+                }
+                decoding->started = true;
             }
+            std::size_t index = 0;
+            auto frame = catalogue->firstUsableFrom(decoding->from, index);
             std::lock_guard guard(decoding->mutex);
             decoding->frame = std::move(frame);
             decoding->done = true;
@@ -321,7 +356,7 @@ std::shared_ptr<const RecordedFrames::Frame> RecordedFrames::takeNextForPhoto() 
             // Under a virtual clock the worker runs only when the test pumps: decode here.
             lock.unlock();
             std::size_t index = 0;
-            frame = firstUsableFrom(decoding->from, index);
+            frame = catalogue_->firstUsableFrom(decoding->from, index);
         } else {
             decoding->finished.wait(lock, [&] { return decoding->done; });
             frame = decoding->frame;
@@ -342,7 +377,8 @@ std::shared_ptr<const RecordedFrames::Frame> RecordedFrames::takeNextForPhoto() 
         lastPhotoFile_ = frame->fileIndex;
     }
     if (startingOver) {
-        print("recorded frames: starting over at the first frame of " + quotedPath(folder_));
+        print("recorded frames: starting over at the first frame of " +
+              quotedPath(catalogue_->folder));
     }
     decodeAhead();
     return frame;

@@ -28,8 +28,10 @@ namespace qv::platform {
 // the requested exposure over the recorded one. No noise is added.
 //
 // A photo advances the folder (render() with FramePurpose::photo); rendering is otherwise
-// safe from any thread.
-class RecordedFrames final : public Scene, public std::enable_shared_from_this<RecordedFrames> {
+// safe from any thread. The decode ahead holds only the folder's list, never the scene, and
+// the scene's end waits for a decode that has begun (one not yet begun is dropped), so no
+// work of it runs on after its owner let go.
+class RecordedFrames final : public Scene {
 public:
     // The frames of `folder` for photos of `photoSize`; null when there are none, and
     // `problem` says why in a few words ("does not exist", "is not a folder", "cannot be read
@@ -46,22 +48,17 @@ public:
 
     struct Frame;
     struct Decoding;
+    struct Catalogue;
 
 private:
-    RecordedFrames(std::filesystem::path folder, std::vector<std::filesystem::path> files,
-                   PixelDimensions photoSize);
-    // The first usable frame from file `from` on, going round once; skips (and names) the
-    // unusable ones. Sets `index` to the file it came from.
-    std::shared_ptr<const Frame> firstUsableFrom(std::size_t from, std::size_t& index) const;
+    explicit RecordedFrames(std::shared_ptr<Catalogue> catalogue);
     std::shared_ptr<const Frame> takeNextForPhoto() const;
     void decodeAhead() const;
 
-    std::filesystem::path folder_;
-    std::vector<std::filesystem::path> files_;
-    PixelDimensions photoSize_;
+    // The folder's frame files and which of them are unusable; shared with the decode ahead.
+    const std::shared_ptr<Catalogue> catalogue_;
 
-    mutable std::mutex mutex_; // guards the fields below
-    mutable std::set<std::size_t> unusable_;
+    mutable std::mutex mutex_;                         // guards the fields below
     mutable std::shared_ptr<const Frame> shown_;       // what live frames show
     mutable std::shared_ptr<const Frame> next_;        // the next photo's frame
     mutable std::size_t nextIndex_ = 0;                // its file
