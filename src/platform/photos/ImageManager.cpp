@@ -80,7 +80,7 @@ void ImageManager::requestImage(const Asset& asset, ImageTargetSize target, Imag
             (*handler)(image, info);
         });
     };
-    WorkerPool::async([library = &library_, asset, target, mode, deliver] {
+    tasks_.async([library = &library_, asset, target, mode, deliver] {
         if (ScopedPhotoLibraryFaults::current().failImageRequests) {
             deliver(std::nullopt, {false, "The image request failed"});
             return;

@@ -5,8 +5,11 @@
 // first, marked degraded, then the full picture (a DNG developed at half size).
 //
 // Threads: ask on any thread. The decoding runs on the worker pool; results come on the
-// main queue, for one request always in that order.
+// main queue, for one request always in that order. A request not yet begun when the
+// manager ends is dropped (its handler never called); the manager's end waits for those
+// being decoded, so none reads the library after it.
 
+#include "platform/dispatch/PoolTasks.hpp"
 #include "platform/media/RgbaImage.hpp"
 #include "platform/photos/Asset.hpp"
 
@@ -49,6 +52,7 @@ public:
 
 private:
     PhotoLibrary& library_;
+    PoolTasks tasks_; // last: ends first
 };
 
 // The scale that brings a picture of `width` x `height` to `target` in `mode`.

@@ -4,6 +4,7 @@
 #include "MainQueueDrain.hpp"
 #include "PhotoTestSupport.hpp"
 #include "TestHome.hpp"
+#include "platform/dispatch/MainLoop.hpp"
 #include "platform/photos/ImageManager.hpp"
 
 #include <fstream>
@@ -39,10 +40,43 @@ TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
     ASSERT_EQ(all.count(), 4u);
 
     std::optional<RgbaImage> image; // written by the main-queue block on this thread
-    ImageManager(library).requestImage(*all.firstObject(), {32, 32}, ImageContentMode::aspectFit,
-                                       [&](const auto& result, const auto&) { image = result; });
+    ImageManager manager(library);
+    manager.requestImage(*all.firstObject(), {32, 32}, ImageContentMode::aspectFit,
+                         [&](const auto& result, const auto&) { image = result; });
     testing::drainMainQueueUntil([&] { return image.has_value(); });
     EXPECT_EQ(image->width(), 32u);
+}
+
+// Requests still decoding when their manager ends: its end waits for them, and those not yet
+// begun are dropped, so the library can go right after the manager (as the controller's
+// manager and the app's library do at quit).
+TEST(PhotoLibraryThreads, NoImageRequestReadsTheLibraryAfterItsManagerHasEnded) {
+    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+    const auto root = testing::freshTestFolder();
+    const auto data = makeJpeg(640, 480, "2024:01:01 10:00:00");
+    std::ofstream(root / "a.JPG", std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    for (int round = 0; round < 10; ++round) {
+        Permissions permissions(root / "permissions.json", {"photos=authorized"});
+        auto library =
+            std::make_unique<PhotoLibrary>(root / ("Photos" + std::to_string(round)), permissions);
+        std::promise<bool> created;
+        library->createAsset(root / "a.JPG",
+                             [&created](bool success, auto) { created.set_value(success); });
+        ASSERT_TRUE(created.get_future().get());
+        const FetchResult all = library->fetchAssets();
+        ASSERT_EQ(all.count(), 1u);
+        {
+            ImageManager manager(*library);
+            for (int i = 0; i < 8; ++i) {
+                manager.requestImage(*all.firstObject(), {1024, 1024}, ImageContentMode::aspectFit,
+                                     [](const auto&, const auto&) {});
+            }
+        }
+        library.reset(); // a request running on would read freed memory (ASan, ThreadSanitizer)
+        while (MainLoop::runDueWork()) {
+        } // the results delivered before the end
+    }
 }
 
 } // namespace

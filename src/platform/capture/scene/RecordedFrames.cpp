@@ -100,8 +100,6 @@ struct RecordedFrames::Decoding {
     std::size_t from = 0;
     std::mutex mutex; // guards the fields below, between the worker and the scene
     std::condition_variable finished;
-    bool started = false;   // the worker has begun decoding
-    bool abandoned = false; // the scene has ended: a worker that has not begun does nothing
     bool done = false;
     std::shared_ptr<const Frame> frame;
 };
@@ -278,18 +276,7 @@ std::shared_ptr<RecordedFrames> RecordedFrames::open(const std::filesystem::path
 RecordedFrames::RecordedFrames(std::shared_ptr<Catalogue> catalogue)
     : catalogue_(std::move(catalogue)) {}
 
-RecordedFrames::~RecordedFrames() {
-    const std::shared_ptr<Decoding> decoding = decoding_;
-    if (!decoding) {
-        return;
-    }
-    std::unique_lock lock(decoding->mutex);
-    decoding->abandoned = true;
-    // Under a virtual clock the worker runs only when the test pumps, and never meanwhile.
-    if (decoding->started && !Clock::current().isVirtual()) {
-        decoding->finished.wait(lock, [&] { return decoding->done; });
-    }
-}
+RecordedFrames::~RecordedFrames() = default;
 
 std::shared_ptr<const RecordedFrames::Frame>
 RecordedFrames::Catalogue::firstUsableFrom(std::size_t from, std::size_t& index) {
@@ -322,16 +309,8 @@ void RecordedFrames::decodeAhead() const {
         decoding->from = shown_->fileIndex + 1;
         decoding_ = decoding;
     }
-    WorkerPool::async(
+    decodes_.async(
         [catalogue = catalogue_, decoding] {
-            {
-                std::lock_guard guard(decoding->mutex);
-                if (decoding->abandoned) {
-                    decoding->done = true;
-                    return;
-                }
-                decoding->started = true;
-            }
             std::size_t index = 0;
             auto frame = catalogue->firstUsableFrom(decoding->from, index);
             std::lock_guard guard(decoding->mutex);

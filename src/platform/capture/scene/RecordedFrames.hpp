@@ -2,6 +2,7 @@
 
 #include "platform/capture/CaptureDeviceFormat.hpp"
 #include "platform/capture/scene/Scene.hpp"
+#include "platform/dispatch/PoolTasks.hpp"
 
 #include <filesystem>
 #include <memory>
@@ -28,9 +29,8 @@ namespace qv::platform {
 // the requested exposure over the recorded one. No noise is added.
 //
 // A photo advances the folder (render() with FramePurpose::photo); rendering is otherwise
-// safe from any thread. The decode ahead holds only the folder's list, never the scene, and
-// the scene's end waits for a decode that has begun (one not yet begun is dropped), so no
-// work of it runs on after its owner let go.
+// safe from any thread. The scene's end waits for a decode ahead that has begun (one not yet
+// begun is dropped), so none runs on after its owner let go.
 class RecordedFrames final : public Scene {
 public:
     // The frames of `folder` for photos of `photoSize`; null when there are none, and
@@ -65,6 +65,8 @@ private:
     mutable std::shared_ptr<Decoding> decoding_;       // the one after, being decoded
     mutable std::optional<std::size_t> lastPhotoFile_; // the file of the latest photo
     mutable bool saidOneFrame_ = false; // a photo repeated the one before: one usable frame
+
+    mutable PoolTasks decodes_; // last: ends first
 };
 
 } // namespace qv::platform

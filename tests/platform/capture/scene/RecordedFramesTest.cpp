@@ -3,18 +3,15 @@
 #include "platform/capture/scene/RecordedFrames.hpp"
 
 #include "ImagingTestSupport.hpp"
+#include "PoolBarrier.hpp"
 #include "platform/capture/scene/detail/SensorColor.hpp"
 #include "platform/console/Console.hpp"
-#include "platform/dispatch/DispatchQueue.hpp"
-#include "platform/dispatch/ProcessorBudget.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/imaging/Tiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <latch>
 #include <sys/stat.h>
 
 namespace qv::platform {
@@ -22,6 +19,7 @@ namespace {
 
 namespace key = metadata;
 using imaging::test::TempFolder;
+using testing::waitForEarlierPoolTasks;
 
 constexpr PixelDimensions photoSize{32, 24};
 
@@ -103,7 +101,6 @@ TEST(RecordedFrames, OnePerPhotoInNameOrderLoopingWithALine) {
 // decoded ahead when the scene ends; its end waits for that decode or drops it, so nothing of
 // it runs on afterwards (at the app's exit that would race the program's own end).
 TEST(RecordedFrames, NoDecodeRunsOnAfterTheSceneHasEnded) {
-    const std::size_t workers = std::max<std::size_t>(2, processorBudget());
     for (int round = 0; round < 20; ++round) {
         TempFolder folder;
         for (const char* name : {"1.jpg", "2.jpg", "3.jpg"}) {
@@ -115,17 +112,7 @@ TEST(RecordedFrames, NoDecodeRunsOnAfterTheSceneHasEnded) {
         greenOf(*frames, FramePurpose::photo); // queues the decode of the next frame
         frames.reset();
         std::filesystem::remove_all(folder.path());
-        // Once every worker is in one of these at the same time, every earlier task is over.
-        const auto count = static_cast<std::ptrdiff_t>(workers);
-        const auto allIn = std::make_shared<std::latch>(count);
-        const auto allOut = std::make_shared<std::latch>(count);
-        for (std::size_t i = 0; i < workers; ++i) {
-            WorkerPool::async([allIn, allOut] {
-                allIn->arrive_and_wait();
-                allOut->count_down();
-            });
-        }
-        allOut->wait();
+        waitForEarlierPoolTasks();
         EXPECT_EQ(console.text().find("skipped"), std::string::npos) << console.text();
     }
 }

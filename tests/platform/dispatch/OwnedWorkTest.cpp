@@ -1,10 +1,12 @@
-// Objects made to end on the main thread: whichever thread drops the last reference, the
-// destructor runs on the main thread, and the owner's release waits for it.
+// Work tied to an owner's life: objects made to end on the main thread (whichever thread
+// drops the last reference, the destructor runs on the main thread, and the owner's release
+// waits for it), and an owner's pool tasks (none runs on after the owner).
 
-#include "platform/dispatch/MainThreadEnd.hpp"
-
+#include "PoolBarrier.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/dispatch/MainThreadEnd.hpp"
+#include "platform/dispatch/PoolTasks.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <thread>
 
 using namespace qv::platform;
+using qv::testing::waitForEarlierPoolTasks;
 
 namespace {
 
@@ -82,4 +85,32 @@ TEST(MainThreadEnd, ReleasingAnOrdinaryReferenceOnlyLetsGo) {
     releaseOnMainThread(shared);
     EXPECT_EQ(shared, nullptr);
     EXPECT_EQ(*other, 7);
+}
+
+// Pool tasks of an owner: its end waits for the one running and drops those not begun.
+TEST(PoolTasks, TheOwnersEndWaitsForRunningTasksAndDropsTheOthers) {
+    for (int round = 0; round < 50; ++round) {
+        std::atomic<int> ran{0};
+        std::atomic<bool> running{false};
+        std::atomic<bool> finished{false};
+        {
+            PoolTasks tasks;
+            tasks.async([&] {
+                running = true;
+                std::this_thread::yield();
+                finished = true;
+                ++ran;
+            });
+            for (int i = 0; i < 64; ++i) {
+                tasks.async([&] { ++ran; });
+            }
+            while (!running.load()) {
+                std::this_thread::yield(); // the first task has begun
+            }
+        }
+        EXPECT_TRUE(finished.load()) << "round " << round; // waited for
+        const int afterEnd = ran.load();
+        waitForEarlierPoolTasks(); // later tasks that had not begun did nothing
+        EXPECT_EQ(ran.load(), afterEnd) << "round " << round;
+    }
 }
