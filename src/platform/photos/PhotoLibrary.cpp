@@ -239,6 +239,13 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
 
 void PhotoLibrary::State::refreshSnapshot() {
     std::vector<Asset> assets = index ? index->allAssets() : std::vector<Asset>();
+    if (index && !index->readOnlyReason().empty()) {
+        // Rows cannot be dropped from an index that cannot be written: rows whose file is
+        // gone are left out of what it shows instead.
+        std::erase_if(assets, [this](const Asset& asset) {
+            return !detail::isLibraryFile(folder, asset.file);
+        });
+    }
     std::lock_guard lock(mutex);
     snapshot = std::move(assets);
 }

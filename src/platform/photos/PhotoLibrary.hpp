@@ -8,13 +8,13 @@
 // temporary files of an interrupted copy are removed once their writer is gone (never those
 // of a copy in progress in another process); rows whose file is gone are dropped; an index
 // proven damaged is set aside with one line and rebuilt from the files. Files that cannot be
-// read, or are larger than any picture (PictureFile.hpp), are left out with one line each.
+// read, or are larger than any picture (512 MB), are left out with one line each.
 //
 // Other processes may use the same library at once. An index another program holds (busy
 // for longer than `busyWait`) or that cannot be read now is never set aside: the library has
 // no index until the next change tries again, and changes fail as "not available now". An
-// index that cannot be written (its file or its folder) is opened for reading: fetches work,
-// changes fail saying why.
+// index that cannot be written (its file or its folder) is opened for reading: fetches work
+// (without rows whose file is gone), changes fail saying why.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.

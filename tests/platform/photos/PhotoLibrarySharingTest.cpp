@@ -205,6 +205,8 @@ private:
 
 TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
     ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    ASSERT_TRUE(create(writeSource("gone.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
+    fs::remove(library().fetchAssets().firstObject()->file); // its row stays until a writer
     const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
     const std::string index = (folder / "library.sqlite").string();
     struct Case {
@@ -227,7 +229,7 @@ TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
                                           "); the library shows its pictures but cannot add "
                                           "any\n");
             const FetchResult all = library().fetchAssets();
-            ASSERT_EQ(all.count(), 1u);
+            ASSERT_EQ(all.count(), 1u); // not the asset whose file is gone
             EXPECT_EQ(all.firstObject()->originalFilename, "a.JPG");
             EXPECT_EQ(create(b).error, "The photo library cannot take new pictures: its index " +
                                            index + " is read-only (" + c.why + ")");
@@ -236,7 +238,9 @@ TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
         }
         EXPECT_TRUE(setAsideFiles(folder).empty());
     }
+    ConsoleCapture console;
     reopen();
+    EXPECT_EQ(console.text(), "The photo library dropped 1 asset whose file is gone\n");
     ASSERT_TRUE(create(b).success);
     EXPECT_EQ(library().fetchAssets().count(), 2u);
     EXPECT_EQ(library().fetchAssets().object(1)->originalFilename, "a.JPG");
