@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv::platform::detail {
@@ -119,7 +120,7 @@ std::string firstLine(const std::string& text) {
 // pages and indexes agree, and its definitions are exactly ours, so every statement of ours
 // works. A check that cannot run (the database is busy, or cannot be read now) proves
 // nothing and fails.
-Verdict check(SqliteDatabase& database) {
+Verdict checkReads(SqliteDatabase& database) {
     const std::optional<std::string> integrity = database.queryText("PRAGMA integrity_check");
     if (!integrity) {
         return lastFailure(database);
@@ -148,12 +149,47 @@ Verdict check(SqliteDatabase& database) {
     return {};
 }
 
+// The same, read in one transaction: all from one snapshot, so a commit of another connection
+// between two reads (the tables of a new index, then its version) cannot show half a change.
+Verdict check(SqliteDatabase& database) {
+    if (!database.execute("BEGIN")) {
+        return lastFailure(database);
+    }
+    const Verdict verdict = checkReads(database);
+    database.execute("ROLLBACK"); // it only read
+    return verdict;
+}
+
+// Switches to the WAL journal (already so for an index of ours). Two connections switching
+// a new database at once can each hold a lock the other waits for; SQLite then fails one of
+// them at once instead of waiting, so it tries again until `busyWait` is over.
+Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    const auto deadline = std::chrono::steady_clock::now() + busyWait;
+    for (;;) {
+        const std::optional<std::string> mode = database.queryText("PRAGMA journal_mode = WAL");
+        if (mode == "wal") {
+            return {};
+        }
+        if (mode) {
+            return {Verdict::Kind::failed, "it cannot use a WAL journal, only " + *mode,
+                    SqliteFault::unavailable};
+        }
+        const Verdict failure = lastFailure(database);
+        if (failure.fault != SqliteFault::busy || std::chrono::steady_clock::now() >= deadline) {
+            return failure;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // Makes the tables of a new index in one transaction that holds the write lock from its
 // start, so that another connection sees either no tables or all of them with their schema
 // version, never a part. One that finds them made meanwhile checks them instead.
-Verdict createSchema(SqliteDatabase& database) {
-    if (database.queryText("PRAGMA journal_mode = WAL") != "wal" ||
-        !database.execute("BEGIN IMMEDIATE")) {
+Verdict createSchema(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
+        return wal;
+    }
+    if (!database.execute("BEGIN IMMEDIATE")) {
         return lastFailure(database);
     }
     const std::optional<std::string> schema = schemaText(database);
@@ -172,14 +208,12 @@ Verdict createSchema(SqliteDatabase& database) {
     return failure;
 }
 
-// Readies a sound index for writing: the WAL journal (already so for an index of ours) and
-// full syncs.
-Verdict prepareForWriting(SqliteDatabase& database) {
-    if (database.queryText("PRAGMA journal_mode = WAL") != "wal" ||
-        !database.execute("PRAGMA synchronous = FULL")) {
-        return lastFailure(database);
+// Readies a sound index for writing: the WAL journal and full syncs.
+Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
+        return wal;
     }
-    return {};
+    return database.execute("PRAGMA synchronous = FULL") ? Verdict{} : lastFailure(database);
 }
 
 // Moves a damaged index (and its journal files) aside with one line; false when it stays.
@@ -251,9 +285,9 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
     opened.verdict = database.ok() ? check(database) : lastFailure(database);
     if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
         if (opened.verdict.kind == Verdict::Kind::fresh) {
-            opened.verdict = createSchema(database);
+            opened.verdict = createSchema(database, busyWait);
         } else if (opened.verdict.kind == Verdict::Kind::sound) {
-            opened.verdict = prepareForWriting(database);
+            opened.verdict = prepareForWriting(database, busyWait);
         }
     }
     if (cannotWrite(database, opened.verdict) ||
