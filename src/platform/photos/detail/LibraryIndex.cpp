@@ -106,10 +106,11 @@ Verdict damaged(std::string problem) {
 // The verdict on the connection's last error: damage only when SQLite says so.
 Verdict lastFailure(const SqliteDatabase& database) {
     const SqliteFault fault = database.fault();
-    return fault == SqliteFault::damaged
-               ? damaged(database.error())
-               : Verdict{Verdict::Kind::failed, database.error(),
-                         fault == SqliteFault::none ? SqliteFault::unavailable : fault};
+    if (fault == SqliteFault::none) { // a query that gave no row, which ours always give
+        return {Verdict::Kind::failed, "SQLite gave no answer", SqliteFault::unavailable};
+    }
+    return fault == SqliteFault::damaged ? damaged(database.error())
+                                         : Verdict{Verdict::Kind::failed, database.error(), fault};
 }
 
 std::string firstLine(const std::string& text) {
@@ -333,7 +334,7 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                         new LibraryIndex(folder, std::move(opened.database), opened.readOnly)),
                     opened.readOnly};
         case Verdict::Kind::failed:
-            return {nullptr, opened.verdict.problem, opened.verdict.fault == SqliteFault::busy};
+            return {nullptr, opened.verdict.problem};
         case Verdict::Kind::damaged:
             opened.database.reset();
             if (setAside) {

@@ -24,7 +24,6 @@ public:
     struct Opening {
         std::unique_ptr<LibraryIndex> index; // null when there is none now
         std::string problem;                 // why there is none, or why it only reads
-        bool busy = false;                   // none because another connection holds it
     };
 
     // Opens the index of `folder`, making a new one (all its tables in one transaction) when

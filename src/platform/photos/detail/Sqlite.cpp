@@ -1,5 +1,7 @@
 #include "platform/photos/detail/Sqlite.hpp"
 
+#include "platform/system/Url.hpp"
+
 #include <sqlite3.h>
 
 namespace qv::platform::detail {
@@ -106,22 +108,11 @@ SqliteFault faultOf(int code) {
     }
 }
 
-// A file: URI for `file`, its reserved characters escaped.
+// A file: URI for `file`.
 std::string uriOf(const std::filesystem::path& file, const char* query) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(file, error);
-    std::string uri = "file:";
-    for (const char c : (error ? file : absolute).string()) {
-        if (c == '%' || c == '?' || c == '#') {
-            static constexpr char hex[] = "0123456789ABCDEF";
-            uri += '%';
-            uri += hex[static_cast<unsigned char>(c) >> 4];
-            uri += hex[static_cast<unsigned char>(c) & 15];
-        } else {
-            uri += c;
-        }
-    }
-    return uri + query;
+    return "file:" + percentEncoded((error ? file : absolute).string(), "/") + query;
 }
 
 } // namespace
