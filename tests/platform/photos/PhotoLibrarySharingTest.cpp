@@ -2,6 +2,7 @@
 // month folder, an index another connection holds, one that cannot be written, two
 // processes opening one new library at once, and copies other processes have in progress.
 
+#include "ImagingTestSupport.hpp"
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
@@ -108,6 +109,34 @@ TEST_F(PhotoLibraryTest, ANewIndexAnotherConnectionIsMakingIsNotAvailableUntilTh
     ASSERT_TRUE(create(a).success); // made now, and the picture added
     EXPECT_EQ(library().fetchAssets().count(), 1u);
     EXPECT_TRUE(setAsideFiles(folder).empty());
+}
+
+// The commits in a WAL file: frames whose header gives the database's size after it.
+int commitsIn(const fs::path& wal) {
+    const std::string bytes = readBytes(wal);
+    const auto word = [&](std::size_t at) {
+        return std::uint32_t(std::uint8_t(bytes[at])) << 24 |
+               std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
+               std::uint32_t(std::uint8_t(bytes[at + 2])) << 8 | std::uint8_t(bytes[at + 3]);
+    };
+    if (bytes.size() < 32) {
+        return 0;
+    }
+    const std::size_t pageSize = word(8);
+    int commits = 0;
+    for (std::size_t frame = 32; frame + 24 + pageSize <= bytes.size(); frame += 24 + pageSize) {
+        commits += word(frame + 4) != 0 ? 1 : 0;
+    }
+    return commits;
+}
+
+TEST_F(PhotoLibraryTest, ANewIndexIsMadeInOneCommitSoOthersSeeNoneOrAllOfIt) {
+    library(); // and kept open, so its WAL file holds what it wrote
+    EXPECT_EQ(commitsIn(folder / "library.sqlite-wal"), 1);
+    const auto run = imaging::test::runTool(
+        "sqlite3", {"-readonly", (folder / "library.sqlite").string(),
+                    "PRAGMA user_version; SELECT count(*) FROM sqlite_schema"});
+    EXPECT_EQ(run.output, "1\n4\n"); // the table, its two unique indexes and ours
 }
 
 TEST_F(PhotoLibraryTest, AnEmptyDatabaseIsANewIndexNotADamagedOne) {
