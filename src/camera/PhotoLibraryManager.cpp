@@ -6,6 +6,7 @@
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/TemporaryFiles.hpp"
 #include "platform/system/Url.hpp"
 
 #include <string_view>
@@ -47,7 +48,16 @@ PhotoLibraryManager::PhotoLibraryManager(platform::UserDefaults& defaults,
                                          const platform::AppFolders& folders)
     : isEnableCloudStorage(*this, defaults, cloudStorageKey, false), library_(library),
       folders_(folders),
-      queue_(std::make_unique<platform::DispatchQueue>("LibraryQueue", platform::QoS::utility)) {}
+      queue_(std::make_unique<platform::DispatchQueue>("LibraryQueue", platform::QoS::utility)) {
+    // A save killed while it wrote leaves its temporary file; those whose writer is gone go
+    // before the first save (a copy another process is writing stays).
+    queue_->async([folders = folders_] {
+        platform::removeStaleTemporaryFiles(folders.documents);
+        if (folders.cloudContainer) {
+            platform::removeStaleTemporaryFiles(*folders.cloudContainer / "Documents");
+        }
+    });
+}
 
 PhotoLibraryManager::~PhotoLibraryManager() {
     queue_->sync([] {}); // the saves already asked for are written before the writer goes

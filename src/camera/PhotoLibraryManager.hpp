@@ -51,7 +51,9 @@ struct SaveReport {
 // given, else "_" + the index when it is not 0; then "." + the extension
 // (QV_20250314_213005_FA.DNG, QV_20250314_213005_2.DNG). A file is never replaced: when the
 // name is taken (two saves in one second), "-2", "-3", ... goes before the extension.
-// Files are written atomically: a failed write leaves no file and no temporary file.
+// Files are written atomically: a failed write leaves no file and no temporary file. A save
+// killed while it wrote leaves only its temporary file ("<name>.tmp-<pid>-<n>"); the writer
+// removes those whose writing process is gone when it starts (TemporaryFiles.hpp).
 //
 // Threads: save() and fetchAllPhotos() may be called from any queue. Conversions and writes
 // run one at a time on the serial queue "LibraryQueue" in the order asked; the library adds

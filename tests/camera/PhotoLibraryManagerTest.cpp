@@ -1,6 +1,8 @@
 #include "camera/PhotoLibraryManager.hpp"
 
 #include "ImagingTestSupport.hpp"
+#include "PhotoTestSupport.hpp"
+#include "ProcessTestSupport.hpp"
 #include "StubPrograms.hpp"
 #include "TestHome.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
@@ -79,7 +81,8 @@ protected:
     PhotoLibraryManager& make(const std::string& permissionScript = "photos=authorized") {
         permissions = std::make_unique<platform::Permissions>(
             root / "permissions.json", platform::PermissionOptions{permissionScript});
-        library = std::make_unique<platform::PhotoLibrary>(folders.photosFolder(), *permissions);
+        library = std::make_unique<platform::PhotoLibrary>(folders.photosFolder(), *permissions,
+                                                           libraryBusyWait);
         writer = std::make_unique<PhotoLibraryManager>(*defaults, *library, folders);
         dispatch.runUntilIdle();
         return *writer;
@@ -103,6 +106,7 @@ protected:
     testing::EnvironmentOverride noScript{"QV_PERMISSIONS", std::nullopt};
     fs::path root;
     platform::AppFolders folders;
+    std::chrono::milliseconds libraryBusyWait{3000};
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     std::unique_ptr<platform::Permissions> permissions;
     std::unique_ptr<platform::PhotoLibrary> library;
@@ -227,6 +231,46 @@ TEST_F(PhotoLibraryManagerTest, ALibraryThatRefusesKeepsTheDocumentsFile) {
     EXPECT_TRUE(fs::exists(report.file));
     make();
     EXPECT_EQ(assetCount(), 0u);
+}
+
+TEST_F(PhotoLibraryManagerTest, ABusyLibraryKeepsTheDocumentsFileAndTheNextSaveTriesAgain) {
+    libraryBusyWait = std::chrono::milliseconds(50);
+    make();
+    {
+        // Another program (a second app, sqlite3) writing to the library's index.
+        platform::test::HeldIndex held(folders.photos);
+        const auto report = save(dngResult(), SupportedImageFormat::RAW);
+        EXPECT_EQ(report.outcome, SaveOutcome::savedToFolderOnly);
+        EXPECT_NE(report.error.find("not available now"), std::string::npos) << report.error;
+        EXPECT_EQ(readFile(report.file), dngResult());
+    }
+    const auto report = save(dngResult(), SupportedImageFormat::RAW, 2);
+    EXPECT_EQ(report.outcome, SaveOutcome::saved) << report.error;
+    EXPECT_EQ(assetCount(), 1u);
+    EXPECT_EQ(filesIn(root / "Documents").size(), 2u);
+}
+
+TEST_F(PhotoLibraryManagerTest, AtTheStartOnlyTemporaryFilesOfSavesThatDiedAreRemoved) {
+    folders.cloudContainer = root / "Cloud";
+    const auto temporary = [](const fs::path& folder, const std::string& name, pid_t pid) {
+        fs::create_directories(folder);
+        const fs::path file = folder / (name + ".tmp-" + std::to_string(pid) + "-0");
+        std::ofstream(file) << "part of a picture";
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+        return file;
+    };
+    const pid_t gone = testing::goneProcessId();
+    const fs::path killed = temporary(root / "Documents", "QV_20240101_000000.TIF", gone);
+    const fs::path killedInCloud =
+        temporary(root / "Cloud/Documents", "QV_20240101_000001.DNG", gone);
+    const fs::path writing = temporary(root / "Documents", "QV_20240101_000002.JPG", ::getpid());
+    const fs::path saved = root / "Documents/QV_20231231_235959.TIF";
+    std::ofstream(saved) << "a picture";
+    make();
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_FALSE(fs::exists(killedInCloud));
+    EXPECT_TRUE(fs::exists(writing)); // its writer lives
+    EXPECT_TRUE(fs::exists(saved));
 }
 
 TEST_F(PhotoLibraryManagerTest, NothingToSaveDoesNothing) {

@@ -6,11 +6,10 @@
 #include "platform/photos/DisplayImage.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
+#include "platform/photos/detail/PictureFile.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace qv::platform {
@@ -40,12 +39,12 @@ std::optional<RgbaImage> thumbnailOf(PhotoLibrary& library, const Asset& asset) 
 }
 
 imaging::Result<RgbaImage> fullImageOf(const Asset& asset) {
-    std::ifstream in(asset.file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    if (!in && !in.eof()) {
-        return imaging::Result<RgbaImage>::failure("Cannot read " + asset.file.string());
+    const imaging::Result<imaging::FileData> bytes = detail::readPictureFile(asset.file);
+    if (!bytes) {
+        return imaging::Result<RgbaImage>::failure("Cannot read " + asset.file.string() + ": " +
+                                                   bytes.error());
     }
-    auto image = decodeForDisplay(bytes);
+    auto image = decodeForDisplay(*bytes);
     if (image) {
         image->orientation = asset.orientation;
     }

@@ -8,15 +8,12 @@
 #include "platform/photos/detail/AssetContents.hpp"
 #include "platform/photos/detail/LibraryFiles.hpp"
 #include "platform/photos/detail/LibraryIndex.hpp"
+#include "platform/photos/detail/PictureFile.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 #include "platform/store/AppFolders.hpp"
 #include "platform/store/AtomicFile.hpp"
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -26,20 +23,6 @@ namespace qv::platform {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::optional<Bytes> readFile(const std::filesystem::path& file, std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "Cannot read " + file.string() + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    Bytes bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) {
-        error = "Cannot read " + file.string();
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 std::string_view asText(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -89,7 +72,9 @@ WallTime modificationTime(const std::filesystem::path& file) {
 struct PhotoLibrary::State {
     std::filesystem::path folder;
     Permissions& permissions;
+    std::chrono::milliseconds busyWait;
     std::unique_ptr<detail::LibraryIndex> index; // on the queue only
+    std::string unavailable;                     // why there is no index now; on the queue only
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
     std::vector<Asset> snapshot;
@@ -98,38 +83,66 @@ struct PhotoLibrary::State {
 
     DispatchQueue queue{"photo library", QoS::utility};
 
-    State(std::filesystem::path f, Permissions& p) : folder(std::move(f)), permissions(p) {}
+    State(std::filesystem::path f, Permissions& p, std::chrono::milliseconds wait)
+        : folder(std::move(f)), permissions(p), busyWait(wait) {}
 
     void open();
+    bool openIndex();
     void adoptLooseFiles();
     std::optional<std::string> create(const std::filesystem::path& source);
+    std::string readOnlyRefusal() const;
     void refreshSnapshot();
     void tellObservers();
 };
 
 void PhotoLibrary::State::open() {
-    bool rebuilt = false;
-    index = detail::LibraryIndex::open(ensureFolder(folder), rebuilt);
-    if (index) {
-        adoptLooseFiles();
-        refreshSnapshot();
+    if (!openIndex()) {
+        print("The photo library's index " + (folder / "library.sqlite").string() +
+              " is not available now (" + unavailable +
+              "); the library tries again at the next change");
+    } else if (!index->readOnlyReason().empty()) {
+        print("The photo library's index " + (folder / "library.sqlite").string() +
+              " is read-only (" + index->readOnlyReason() +
+              "); the library shows its pictures but cannot add any");
     }
     opened.store(true);
 }
 
+// Opens the index and makes it agree with the files; false (with why in `unavailable`) when
+// it is not available now.
+bool PhotoLibrary::State::openIndex() {
+    detail::LibraryIndex::Opening opening =
+        detail::LibraryIndex::open(ensureFolder(folder), busyWait);
+    index = std::move(opening.index);
+    unavailable = index ? std::string() : std::move(opening.problem);
+    if (index) {
+        if (index->readOnlyReason().empty()) {
+            adoptLooseFiles();
+        }
+        refreshSnapshot();
+    }
+    return index != nullptr;
+}
+
 // Makes the index and the files agree: rows whose file is gone (or lies outside the
 // library's year and month folders) go, files without a row (a crash between copy and row,
-// or a rebuilt index) are taken in.
+// or a rebuilt index) are taken in. Another process may be adding assets meanwhile: the rows
+// are read before the files are listed, a row's file is looked for again before the row goes,
+// and a file whose row came meanwhile keeps that row. Stops at the first change the index
+// refuses as busy; what is left is done at the next opening.
 void PhotoLibrary::State::adoptLooseFiles() {
+    const std::vector<Asset> rows = index->allAssets();
     const std::vector<std::filesystem::path> files = detail::libraryFiles(folder);
     const std::set<std::filesystem::path> present(files.begin(), files.end());
     std::set<std::filesystem::path> indexed;
     int dropped = 0;
-    for (const Asset& asset : index->allAssets()) {
-        if (present.contains(asset.file)) {
+    for (const Asset& asset : rows) {
+        if (present.contains(asset.file) || detail::isLibraryFile(folder, asset.file)) {
             indexed.insert(asset.file);
         } else if (index->remove(asset.localIdentifier)) {
             ++dropped;
+        } else if (index->lastFault() == detail::SqliteFault::busy) {
+            return;
         }
     }
     if (dropped > 0) {
@@ -140,10 +153,9 @@ void PhotoLibrary::State::adoptLooseFiles() {
         if (indexed.contains(file)) {
             continue;
         }
-        std::string error;
-        const std::optional<Bytes> bytes = readFile(file, error);
+        const imaging::Result<Bytes> bytes = detail::readPictureFile(file);
         auto contents = bytes ? detail::readAssetContents(*bytes)
-                              : imaging::Result<detail::AssetContents>::failure(error);
+                              : imaging::Result<detail::AssetContents>::failure(bytes.error());
         if (!contents) {
             print("The photo library leaves " + file.string() + " out: " + contents.error());
             continue;
@@ -153,14 +165,21 @@ void PhotoLibrary::State::adoptLooseFiles() {
             assetFor(*contents, detail::isUuid(stem) ? stem : detail::newUuid(), file,
                      contents->dateTimeOriginal.value_or(modificationTime(file)),
                      file.filename().string(), bytes->size());
-        if (index->insert(asset, contents->thumbnailJpeg)) {
-            ++adopted;
+        if (index->insert(asset, contents->thumbnailJpeg, detail::LibraryIndex::OnConflict::keep)) {
+            adopted += index->added() ? 1 : 0;
+        } else if (index->lastFault() == detail::SqliteFault::busy) {
+            break;
         }
     }
     if (adopted > 0) {
         print("The photo library took in " + counted(adopted, "file") +
               " that had no entry in its index");
     }
+}
+
+std::string PhotoLibrary::State::readOnlyRefusal() const {
+    return "The photo library cannot take new pictures: its index " +
+           (folder / "library.sqlite").string() + " is read-only (" + index->readOnlyReason() + ")";
 }
 
 // Adds `source` as a new asset; why not, on failure.
@@ -171,13 +190,16 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     if (!isGranted(accessStatus(permissions))) {
         return "Access to the photo library was not granted";
     }
-    if (!index) {
-        return "The photo library's index is not available";
+    if (!index && !openIndex()) {
+        return "The photo library is not available now: its index " +
+               (folder / "library.sqlite").string() + " cannot be used (" + unavailable + ")";
     }
-    std::string error;
-    const std::optional<Bytes> bytes = readFile(source, error);
+    if (!index->readOnlyReason().empty()) {
+        return readOnlyRefusal();
+    }
+    const imaging::Result<Bytes> bytes = detail::readPictureFile(source);
     if (!bytes) {
-        return error;
+        return "Cannot read " + source.string() + ": " + bytes.error();
     }
     const auto contents = detail::readAssetContents(*bytes);
     if (!contents) {
@@ -195,16 +217,35 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     }
     const Asset asset =
         assetFor(*contents, identifier, copy, created, source.filename().string(), bytes->size());
-    if (!index->insert(asset, contents->thumbnailJpeg)) {
+    // Replacing: another process opening the library meanwhile may have taken the copy in
+    // as a file without a row; this row, with the original name, is the one to keep.
+    if (!index->insert(asset, contents->thumbnailJpeg, detail::LibraryIndex::OnConflict::replace)) {
         const std::string why = index->lastError();
+        const detail::SqliteFault fault = index->lastFault();
         std::filesystem::remove(copy, made);
-        return "Cannot add " + source.string() + " to the photo library's index: " + why;
+        if (fault == detail::SqliteFault::readOnly ||
+            fault == detail::SqliteFault::readOnlyFolder) {
+            index->becameReadOnly();
+            return readOnlyRefusal();
+        }
+        return fault == detail::SqliteFault::busy
+                   ? "The photo library is not available now: its index " +
+                         (folder / "library.sqlite").string() + " is held by another program (" +
+                         why + ")"
+                   : "Cannot add " + source.string() + " to the photo library's index: " + why;
     }
     return std::nullopt;
 }
 
 void PhotoLibrary::State::refreshSnapshot() {
     std::vector<Asset> assets = index ? index->allAssets() : std::vector<Asset>();
+    if (index && !index->readOnlyReason().empty()) {
+        // Rows cannot be dropped from an index that cannot be written: rows whose file is
+        // gone are left out of what it shows instead.
+        std::erase_if(assets, [this](const Asset& asset) {
+            return !detail::isLibraryFile(folder, asset.file);
+        });
+    }
     std::lock_guard lock(mutex);
     snapshot = std::move(assets);
 }
@@ -232,8 +273,9 @@ PhotoLibrary& PhotoLibrary::shared() {
     return library;
 }
 
-PhotoLibrary::PhotoLibrary(std::filesystem::path folder, Permissions& permissions)
-    : state_(std::make_shared<State>(std::move(folder), permissions)) {
+PhotoLibrary::PhotoLibrary(std::filesystem::path folder, Permissions& permissions,
+                           std::chrono::milliseconds busyWait)
+    : state_(std::make_shared<State>(std::move(folder), permissions, busyWait)) {
     state_->queue.async([state = state_.get()] { state->open(); });
 }
 

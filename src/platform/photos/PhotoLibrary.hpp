@@ -5,8 +5,16 @@
 // was added), size, kind, {GPS} fix, original name and a thumbnail.
 //
 // Opening: a file left without a row (by a crash between the copy and the row) is adopted;
-// temporary files of an interrupted copy are removed; rows whose file is gone are dropped;
-// a damaged index is set aside with one line and rebuilt from the files.
+// temporary files of an interrupted copy are removed once their writer is gone (never those
+// of a copy in progress in another process); rows whose file is gone are dropped; an index
+// proven damaged is set aside with one line and rebuilt from the files. Files that cannot be
+// read, or are larger than any picture (512 MB), are left out with one line each.
+//
+// Other processes may use the same library at once. An index another program holds (busy
+// for longer than `busyWait`) or that cannot be read now is never set aside: the library has
+// no index until the next change tries again, and changes fail as "not available now". An
+// index that cannot be written (its file or its folder) is opened for reading: fetches work
+// (without rows whose file is gone), changes fail saying why.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.
@@ -19,6 +27,7 @@
 #include "platform/photos/FetchResult.hpp"
 #include "platform/photos/PhotoLibraryChange.hpp"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -41,7 +50,10 @@ public:
     // The app's library, in the Photos folder, under the app's permissions.
     static PhotoLibrary& shared();
 
-    PhotoLibrary(std::filesystem::path folder, Permissions& permissions);
+    // `busyWait`: how long a change waits for another program that holds the index (a second
+    // app, sqlite3) before it fails as "not available now".
+    PhotoLibrary(std::filesystem::path folder, Permissions& permissions,
+                 std::chrono::milliseconds busyWait = std::chrono::seconds(3));
     ~PhotoLibrary();
     PhotoLibrary(const PhotoLibrary&) = delete;
     PhotoLibrary& operator=(const PhotoLibrary&) = delete;

@@ -1,9 +1,12 @@
 #include "platform/store/AtomicFile.hpp"
 
+#include "platform/store/TemporaryFiles.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -46,15 +49,14 @@ void syncFolder(const std::filesystem::path& folder) {
 
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
                                     bool overwrite) {
-    // Unique within the process (counter) and across processes (pid).
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path temporary = file;
-    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-
+    const std::filesystem::path temporary = nextTemporaryName(file);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         return lastError();
     }
+    // Tells a cleaner in another process that this copy is in progress (TemporaryFiles.hpp);
+    // released by the close. Where locks are not supported the writer's pid still tells.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     std::error_code error = writeAll(fd, data);
     if (!error && ::fsync(fd) != 0) {
         error = lastError();

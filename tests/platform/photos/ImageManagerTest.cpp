@@ -86,6 +86,19 @@ TEST_F(ImageManagerTest, TheFaultSwitchFailsARequest) {
     EXPECT_EQ(deliveries[0].info.error, "The image request failed");
 }
 
+TEST_F(ImageManagerTest, APictureFileSwappedForAHugeOneFailsWithTheReason) {
+    addPicture();
+    std::filesystem::resize_file(asset.file, std::uintmax_t(6) << 30); // sparse
+    const auto deliveries = request({double(asset.pixelWidth), double(asset.pixelHeight)},
+                                    ImageContentMode::aspectFill);
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_TRUE(deliveries[0].image); // the thumbnail, from the index
+    EXPECT_FALSE(deliveries[1].image);
+    EXPECT_EQ(deliveries[1].info.error, "Cannot read " + asset.file.string() +
+                                            ": it holds 6144 MB, more than the 512 MB a "
+                                            "picture may have");
+}
+
 TEST(ImageScale, FitKeepsTheWholePictureAndFillCoversTheTarget) {
     EXPECT_DOUBLE_EQ(scaleFor(400, 300, {100, 100}, ImageContentMode::aspectFit), 0.25);
     EXPECT_DOUBLE_EQ(scaleFor(400, 300, {100, 100}, ImageContentMode::aspectFill), 1.0 / 3);

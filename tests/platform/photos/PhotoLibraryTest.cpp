@@ -1,4 +1,5 @@
 #include "PhotoTestSupport.hpp"
+#include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
@@ -14,18 +15,6 @@ namespace fs = std::filesystem;
 
 std::string utcText(WallTime date) {
     return DateFormatter("yyyy-MM-dd HH:mm:ss", DateFormatter::Zone::utc).format(date);
-}
-
-// Every file under the library's folder but its index.
-std::vector<fs::path> pictureFiles(const fs::path& folder) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file() &&
-            entry.path().filename().string().rfind("library.sqlite", 0) != 0) {
-            files.push_back(entry.path());
-        }
-    }
-    return files;
 }
 
 struct RecordingObserver : PhotoLibraryChangeObserver {
@@ -261,7 +250,11 @@ TEST_F(PhotoLibraryTest, AFileLeftWithoutARowIsAdoptedAndALeftoverCopyRemoved) {
     const imaging::FileData jpeg = makeJpeg(40, 30, "2023:07:04 12:00:00");
     std::ofstream(month / (identifier + ".JPG"), std::ios::binary)
         .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
-    std::ofstream(month / "X.JPG.tmp-123-0") << "half a copy";
+    // Half a copy of a process that is gone, written two minutes ago.
+    const fs::path leftover =
+        month / ("X.JPG.tmp-" + std::to_string(testing::goneProcessId()) + "-0");
+    std::ofstream(leftover) << "half a copy";
+    fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(2));
 
     ConsoleCapture console;
     reopen();
@@ -269,7 +262,7 @@ TEST_F(PhotoLibraryTest, AFileLeftWithoutARowIsAdoptedAndALeftoverCopyRemoved) {
     ASSERT_EQ(all.count(), 1u);
     EXPECT_EQ(all.firstObject()->localIdentifier, identifier);
     EXPECT_EQ(utcText(all.firstObject()->creationDate), "2023-07-04 12:00:00");
-    EXPECT_FALSE(fs::exists(month / "X.JPG.tmp-123-0"));
+    EXPECT_FALSE(fs::exists(leftover));
     EXPECT_EQ(console.text(), "The photo library took in 1 file that had no entry in its index\n");
 
     // And a row whose file is gone goes.

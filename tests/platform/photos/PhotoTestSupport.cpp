@@ -10,6 +10,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <sqlite3.h>
 
 namespace qv::platform::test {
 
@@ -47,6 +48,42 @@ std::string readBytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() &&
+            entry.path().filename().string().rfind("library.sqlite", 0) != 0) {
+            files.push_back(entry.path());
+        }
+    }
+    return files;
+}
+
+HeldIndex::HeldIndex(const std::filesystem::path& folder, const std::string& sql) {
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database_), SQLITE_OK);
+    const std::string held = "BEGIN IMMEDIATE; " + sql;
+    EXPECT_EQ(sqlite3_exec(database_, held.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(database_);
+}
+
+HeldIndex::~HeldIndex() {
+    sqlite3_exec(database_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(database_);
+}
+
+std::vector<std::string> setAsideFiles(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".corrupt_") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 void PhotoLibraryTest::SetUp() {
     ::tzset();
     root = testing::freshTestFolder();
@@ -63,7 +100,7 @@ PhotoLibrary& PhotoLibraryTest::library(const std::string& permissionScript) {
         script_ = permissionScript;
         permissions = std::make_unique<Permissions>(root / "permissions.json",
                                                     PermissionOptions{permissionScript});
-        library_ = std::make_unique<PhotoLibrary>(folder, *permissions);
+        library_ = std::make_unique<PhotoLibrary>(folder, *permissions, busyWait);
         dispatch.runUntilIdle();
     }
     return *library_;

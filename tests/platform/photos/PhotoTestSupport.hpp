@@ -12,6 +12,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+struct sqlite3;
 
 namespace qv::platform::test {
 
@@ -23,6 +26,26 @@ imaging::FileData makeDng(std::size_t width, std::size_t height, const std::stri
 imaging::FileData makeJpeg(std::size_t width, std::size_t height, const std::string& date);
 
 std::string readBytes(const std::filesystem::path& file);
+
+// Every file under the library's folder but its index (and its journal and set-aside files).
+std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
+
+// A second connection to a library's index (as sqlite3 would be) holding its write lock
+// (BEGIN IMMEDIATE), after running `sql` in that transaction; made when missing. Rolls back
+// and closes at its end.
+class HeldIndex {
+public:
+    explicit HeldIndex(const std::filesystem::path& folder, const std::string& sql = "");
+    ~HeldIndex();
+    HeldIndex(const HeldIndex&) = delete;
+    HeldIndex& operator=(const HeldIndex&) = delete;
+
+private:
+    sqlite3* database_ = nullptr;
+};
+
+// The files set aside next to the index ("library.sqlite.corrupt_...").
+std::vector<std::string> setAsideFiles(const std::filesystem::path& folder);
 
 struct CreateResult {
     bool success = false;
@@ -49,6 +72,7 @@ protected:
     std::filesystem::path root;   // the test's folder
     std::filesystem::path folder; // the library's
     std::unique_ptr<Permissions> permissions;
+    std::chrono::milliseconds busyWait{3000}; // for the libraries made from now on
     std::unique_ptr<PhotoLibrary> library_;
     std::string script_;
 };

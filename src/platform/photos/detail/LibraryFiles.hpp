@@ -2,16 +2,17 @@
 // Internal: the picture files of a library folder ("<yyyy>/<MM>/<name>").
 
 #include <filesystem>
-#include <string>
 #include <vector>
 
 namespace qv::platform::detail {
 
-// The picture files under the year and month folders of `folder`, by their path. Files an
-// interrupted copy left under a temporary name are removed on the way.
+// The picture files under the year and month folders of `folder`, by their path. Temporary
+// files of copies are not listed; those whose writer is gone are removed on the way
+// (TemporaryFiles.hpp), those of a copy in progress (in this process or another) are left.
 std::vector<std::filesystem::path> libraryFiles(const std::filesystem::path& folder);
 
-// Whether `name` is the temporary name of a copy in progress (writeFileAtomically's).
-bool isTemporaryName(const std::string& name);
+// Whether `file` is a picture file of the library in `folder` now: a regular file, not a
+// temporary one, in a year and month folder of it.
+bool isLibraryFile(const std::filesystem::path& folder, const std::filesystem::path& file);
 
 } // namespace qv::platform::detail

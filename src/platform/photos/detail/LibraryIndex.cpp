@@ -5,8 +5,12 @@
 #include "platform/store/SetAside.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 namespace qv::platform::detail {
 
@@ -32,7 +36,6 @@ CREATE TABLE IF NOT EXISTS assets (
     thumbnail BLOB NOT NULL
 );
 CREATE INDEX IF NOT EXISTS assets_newest_first ON assets (creation_date DESC, id DESC);
-PRAGMA user_version = 1;
 )";
 
 // Dates are kept as UTC text to the millisecond ("2024-03-14T21:30:05.250Z"): readable in
@@ -83,28 +86,139 @@ std::optional<std::string> schemaText(SqliteDatabase& database) {
     return statement.done() ? std::optional(text) : std::nullopt;
 }
 
-// Whether the database is an intact index of ours (or a new, empty file): its pages and
-// indexes agree, and its definitions are exactly ours, so every statement of ours works.
-bool isSound(SqliteDatabase& database) {
-    if (database.queryText("PRAGMA integrity_check") != "ok") {
-        return false;
+// What a look at a database found.
+struct Verdict {
+    enum class Kind {
+        sound,   // an intact index of ours
+        fresh,   // a new, empty database: no tables, schema version 0
+        damaged, // proven unusable: not a database, corrupt, or definitions not ours
+        failed,  // it could not be told, or used, now: busy, read-only, I/O, ...
+    };
+    Kind kind = Kind::sound;
+    std::string problem;                   // for damaged and failed
+    SqliteFault fault = SqliteFault::none; // for failed
+};
+
+Verdict damaged(std::string problem) {
+    return {Verdict::Kind::damaged, std::move(problem), SqliteFault::damaged};
+}
+
+// The verdict on the connection's last error: damage only when SQLite says so.
+Verdict lastFailure(const SqliteDatabase& database) {
+    const SqliteFault fault = database.fault();
+    if (fault == SqliteFault::none) { // a query that gave no row, which ours always give
+        return {Verdict::Kind::failed, "SQLite gave no answer", SqliteFault::unavailable};
+    }
+    return fault == SqliteFault::damaged ? damaged(database.error())
+                                         : Verdict{Verdict::Kind::failed, database.error(), fault};
+}
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+// Whether the database is an intact index of ours, a new empty one, or proven damaged: its
+// pages and indexes agree, and its definitions are exactly ours, so every statement of ours
+// works. A check that cannot run (the database is busy, or cannot be read now) proves
+// nothing and fails.
+Verdict checkReads(SqliteDatabase& database) {
+    const std::optional<std::string> integrity = database.queryText("PRAGMA integrity_check");
+    if (!integrity) {
+        return lastFailure(database);
+    }
+    if (*integrity != "ok") {
+        return damaged("SQLite's integrity check found: " + firstLine(*integrity));
     }
     const std::optional<std::string> version = database.queryText("PRAGMA user_version");
-    const std::optional<std::string> schema = schemaText(database);
-    if (version == "0" && schema == "") {
-        return true;
+    const std::optional<std::string> schema = version ? schemaText(database) : std::nullopt;
+    if (!schema) {
+        return lastFailure(database);
     }
-    SqliteDatabase reference(":memory:");
-    return version == std::to_string(kSchemaVersion) && reference.execute(kSchema) && schema &&
-           schema == schemaText(reference);
+    const std::string expected = std::to_string(kSchemaVersion);
+    if (schema->empty()) {
+        return *version == "0" ? Verdict{Verdict::Kind::fresh, {}, SqliteFault::none}
+                               : damaged("it has no tables but schema version " + *version);
+    }
+    if (*version != expected) {
+        return damaged(*version == "0" ? "its tables carry no schema version"
+                                       : "its schema version is " + *version + ", not " + expected);
+    }
+    SqliteDatabase reference(":memory:", SqliteDatabase::Access::readWrite, {});
+    if (!reference.execute(kSchema) || schema != schemaText(reference)) {
+        return damaged("its tables are not those of this app's index");
+    }
+    return {};
 }
 
-bool prepareSchema(SqliteDatabase& database) {
-    return database.queryText("PRAGMA journal_mode = WAL") == "wal" &&
-           database.execute("PRAGMA synchronous = FULL") && database.execute(kSchema);
+// The same, read in one transaction: all from one snapshot, so a commit of another connection
+// between two reads (the tables of a new index, then its version) cannot show half a change.
+Verdict check(SqliteDatabase& database) {
+    if (!database.execute("BEGIN")) {
+        return lastFailure(database);
+    }
+    const Verdict verdict = checkReads(database);
+    database.execute("ROLLBACK"); // it only read
+    return verdict;
 }
 
-void setIndexAside(const std::filesystem::path& file, const std::string& problem) {
+// Switches to the WAL journal (already so for an index of ours). Two connections switching
+// a new database at once can each hold a lock the other waits for; SQLite then fails one of
+// them at once instead of waiting, so it tries again until `busyWait` is over.
+Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    const auto deadline = std::chrono::steady_clock::now() + busyWait;
+    for (;;) {
+        const std::optional<std::string> mode = database.queryText("PRAGMA journal_mode = WAL");
+        if (mode == "wal") {
+            return {};
+        }
+        if (mode) {
+            return {Verdict::Kind::failed, "it cannot use a WAL journal, only " + *mode,
+                    SqliteFault::unavailable};
+        }
+        const Verdict failure = lastFailure(database);
+        if (failure.fault != SqliteFault::busy || std::chrono::steady_clock::now() >= deadline) {
+            return failure;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Makes the tables of a new index in one transaction that holds the write lock from its
+// start, so that another connection sees either no tables or all of them with their schema
+// version, never a part. One that finds them made meanwhile checks them instead.
+Verdict createSchema(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
+        return wal;
+    }
+    if (!database.execute("BEGIN IMMEDIATE")) {
+        return lastFailure(database);
+    }
+    const std::optional<std::string> schema = schemaText(database);
+    if (schema && !schema->empty()) {
+        database.execute("ROLLBACK");
+        return check(database);
+    }
+    if (schema &&
+        database.execute(std::string(kSchema) +
+                         "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";") &&
+        database.execute("COMMIT")) {
+        return {};
+    }
+    const Verdict failure = lastFailure(database);
+    database.execute("ROLLBACK");
+    return failure;
+}
+
+// Readies a sound index for writing: the WAL journal and full syncs.
+Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
+        return wal;
+    }
+    return database.execute("PRAGMA synchronous = FULL") ? Verdict{} : lastFailure(database);
+}
+
+// Moves a damaged index (and its journal files) aside with one line; false when it stays.
+bool setIndexAside(const std::filesystem::path& file, const std::string& problem) {
     std::error_code error;
     const std::filesystem::path aside = setAside(file, error);
     for (const char* journal : {"-wal", "-shm"}) {
@@ -118,39 +232,128 @@ void setIndexAside(const std::filesystem::path& file, const std::string& problem
         }
     }
     print("The photo library's index " + file.string() + " is damaged (" + problem + "); " +
-          (error ? "it could not be moved aside (" + error.message() + ")"
-                 : "moved it to " + aside.string()) +
-          " and rebuilding it from the library's files");
+          (error
+               ? "it could not be moved aside (" + error.message() + ")"
+               : "moved it to " + aside.string() + " and rebuilding it from the library's files"));
+    return !error;
+}
+
+struct Opened {
+    std::unique_ptr<SqliteDatabase> database;
+    Verdict verdict;
+    std::string readOnly; // why it only reads, when it does
+};
+
+// Why the index in `file` cannot be written as its permissions (or a read-only file system)
+// say; empty when they allow it. SQLite also needs the folder, for its journal files.
+std::string whyUnwritable(const std::filesystem::path& file) {
+    const auto writable = [](const std::filesystem::path& path) {
+        return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
+    };
+    return !writable(file.parent_path()) ? "its folder cannot be written"
+           : !writable(file)             ? "its file cannot be written"
+                                         : "";
+}
+
+// Why the index in `file` cannot be written, when a write failed as read-only.
+std::string whyReadOnly(const std::filesystem::path& file) {
+    const std::string why = whyUnwritable(file);
+    return why.empty() ? "it cannot be written" : why;
+}
+
+// Whether a connection cannot write, as `verdict` or the connection itself tells.
+bool cannotWrite(const SqliteDatabase& database, const Verdict& verdict) {
+    if (verdict.kind == Verdict::Kind::failed) {
+        return verdict.fault == SqliteFault::readOnly ||
+               verdict.fault == SqliteFault::readOnlyFolder;
+    }
+    return verdict.kind != Verdict::Kind::damaged && database.readOnly();
+}
+
+// The index in `file`, opened, checked and ready for writing; else, when it cannot be
+// written, opened for reading only, with why.
+Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        return {nullptr, damaged("it is not a regular file"), {}}; // a FIFO would block a read
+    }
+    Opened opened{
+        std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite, busyWait),
+        {},
+        {}};
+    SqliteDatabase& database = *opened.database;
+    opened.verdict = database.ok() ? check(database) : lastFailure(database);
+    if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
+        if (opened.verdict.kind == Verdict::Kind::fresh) {
+            opened.verdict = createSchema(database, busyWait);
+        } else if (opened.verdict.kind == Verdict::Kind::sound) {
+            opened.verdict = prepareForWriting(database, busyWait);
+        }
+    }
+    if (cannotWrite(database, opened.verdict) ||
+        (opened.verdict.kind != Verdict::Kind::damaged && !whyUnwritable(file).empty())) {
+        opened.readOnly = whyReadOnly(file);
+        // Read what can be read: with the shared-memory file when it can be used, else
+        // (a folder where it cannot be made) as a snapshot.
+        for (const auto access :
+             {SqliteDatabase::Access::readOnly, SqliteDatabase::Access::snapshot}) {
+            opened.database = std::make_unique<SqliteDatabase>(file, access, busyWait);
+            opened.verdict =
+                opened.database->ok() ? check(*opened.database) : lastFailure(*opened.database);
+            if (opened.verdict.kind != Verdict::Kind::failed) {
+                break;
+            }
+        }
+    }
+    return opened;
 }
 
 } // namespace
 
-LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database)
-    : folder_(std::move(folder)), database_(std::move(database)) {}
-
-std::unique_ptr<LibraryIndex> LibraryIndex::open(const std::filesystem::path& folder,
-                                                 bool& rebuilt) {
-    const std::filesystem::path file = folder / "library.sqlite";
-    rebuilt = false;
-    auto database = std::make_unique<SqliteDatabase>(file);
-    if (!database->ok() || !isSound(*database) || !prepareSchema(*database)) {
-        const std::string problem = database->error();
-        database.reset();
-        setIndexAside(file, problem.empty() ? "it is not an index of this app" : problem);
-        rebuilt = true;
-        database = std::make_unique<SqliteDatabase>(file);
-        if (!database->ok() || !prepareSchema(*database)) {
-            print("The photo library's index " + file.string() +
-                  " cannot be made: " + database->error());
-            return nullptr;
-        }
+void LibraryIndex::becameReadOnly() {
+    if (readOnlyReason_.empty()) {
+        readOnlyReason_ = whyReadOnly(folder_ / "library.sqlite");
     }
-    return std::unique_ptr<LibraryIndex>(new LibraryIndex(folder, std::move(database)));
 }
 
-bool LibraryIndex::insert(const Asset& asset, const std::vector<std::uint8_t>& thumbnailJpeg) {
+LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
+                           std::string readOnlyReason)
+    : folder_(std::move(folder)), database_(std::move(database)),
+      readOnlyReason_(std::move(readOnlyReason)) {}
+
+LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
+                                         std::chrono::milliseconds busyWait) {
+    const std::filesystem::path file = folder / "library.sqlite";
+    for (bool setAside = false;; setAside = true) {
+        Opened opened = openFile(file, busyWait);
+        switch (opened.verdict.kind) {
+        case Verdict::Kind::sound:
+        case Verdict::Kind::fresh: // a new index that cannot be written: empty and read-only
+            return {std::unique_ptr<LibraryIndex>(
+                        new LibraryIndex(folder, std::move(opened.database), opened.readOnly)),
+                    opened.readOnly};
+        case Verdict::Kind::failed:
+            return {nullptr, opened.verdict.problem};
+        case Verdict::Kind::damaged:
+            opened.database.reset();
+            if (setAside) {
+                return {nullptr,
+                        "a new index made there is damaged too (" + opened.verdict.problem + ")"};
+            }
+            if (!setIndexAside(file, opened.verdict.problem)) {
+                return {nullptr, "it is damaged (" + opened.verdict.problem + ")"};
+            }
+            break;
+        }
+    }
+}
+
+bool LibraryIndex::insert(const Asset& asset, const std::vector<std::uint8_t>& thumbnailJpeg,
+                          OnConflict onConflict) {
     SqliteStatement statement = database_->prepare(
-        "INSERT INTO assets (identifier, file, creation_date, size, kind, pixel_width, "
+        std::string(onConflict == OnConflict::keep ? "INSERT OR IGNORE" : "INSERT OR REPLACE") +
+        " INTO assets (identifier, file, creation_date, size, kind, pixel_width, "
         "pixel_height, orientation, latitude, longitude, altitude, original_name, thumbnail) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     statement.bind(1, asset.localIdentifier);

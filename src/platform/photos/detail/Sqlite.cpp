@@ -1,5 +1,7 @@
 #include "platform/photos/detail/Sqlite.hpp"
 
+#include "platform/system/Url.hpp"
+
 #include <sqlite3.h>
 
 namespace qv::platform::detail {
@@ -74,13 +76,68 @@ std::vector<std::uint8_t> SqliteStatement::blob(int column) const {
                            : std::vector<std::uint8_t>();
 }
 
-SqliteDatabase::SqliteDatabase(const std::filesystem::path& file) {
+namespace {
+
+SqliteFault faultOf(int code) {
+    if (code == SQLITE_READONLY_DIRECTORY) {
+        return SqliteFault::readOnlyFolder;
+    }
+    switch (code & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return SqliteFault::none;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL:
+        return SqliteFault::busy;
+    case SQLITE_READONLY:
+        return SqliteFault::readOnly;
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_INTERRUPT:
+    case SQLITE_NOLFS:
+    case SQLITE_ABORT:
+        return SqliteFault::unavailable;
+    default:
+        return SqliteFault::damaged;
+    }
+}
+
+// A file: URI for `file`.
+std::string uriOf(const std::filesystem::path& file, const char* query) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return "file:" + percentEncoded((error ? file : absolute).string(), "/") + query;
+}
+
+} // namespace
+
+SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
+                               std::chrono::milliseconds busyWait) {
     sqlite3* database = nullptr;
-    const int result = sqlite3_open_v2(file.c_str(), &database,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int result = SQLITE_OK;
+    switch (access) {
+    case Access::readWrite:
+        result = sqlite3_open_v2(file.c_str(), &database,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        break;
+    case Access::readOnly:
+        result = sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr);
+        break;
+    case Access::snapshot:
+        result = sqlite3_open_v2(uriOf(file, "?immutable=1").c_str(), &database,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        break;
+    }
+    openFault_ = faultOf(result);
     if (result == SQLITE_OK) {
         database_ = database;
-        sqlite3_busy_timeout(database_, 2000);
+        sqlite3_busy_timeout(database_, static_cast<int>(busyWait.count()));
         // A file from elsewhere may not change the schema behind SQLite's back, nor run
         // functions with side effects from its schema.
         sqlite3_db_config(database_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -99,9 +156,21 @@ std::string SqliteDatabase::error() const {
     return database_ != nullptr ? sqlite3_errmsg(database_) : openError_;
 }
 
+SqliteFault SqliteDatabase::fault() const {
+    return database_ != nullptr ? faultOf(sqlite3_extended_errcode(database_)) : openFault_;
+}
+
+bool SqliteDatabase::readOnly() const {
+    return database_ == nullptr || sqlite3_db_readonly(database_, "main") == 1;
+}
+
 bool SqliteDatabase::execute(std::string_view sql) {
     return database_ != nullptr && sqlite3_exec(database_, std::string(sql).c_str(), nullptr,
                                                 nullptr, nullptr) == SQLITE_OK;
+}
+
+int SqliteDatabase::changes() const {
+    return database_ != nullptr ? sqlite3_changes(database_) : 0;
 }
 
 std::optional<std::string> SqliteDatabase::queryText(std::string_view sql) {

@@ -2,6 +2,7 @@
 // Internal: a thin owner of one SQLite connection and its statements. Nothing throws:
 // failures come back as false or nothing, with the connection's message in error().
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -47,26 +48,52 @@ private:
     bool done_ = false;
 };
 
+// What kind of failure a connection's last error was.
+enum class SqliteFault {
+    none,
+    busy,           // another connection holds a lock longer than the connection waits
+    readOnly,       // the file or the file system cannot be written
+    readOnlyFolder, // the file's folder cannot be written (its journal files cannot be made)
+    unavailable,    // it cannot be opened or read now: permissions, I/O, a full disk, memory
+    damaged,        // anything else, which for a valid statement means the file: not a database,
+                    // corrupt, a malformed schema, a format this SQLite does not know
+};
+
 class SqliteDatabase {
 public:
-    // Opens (making it when missing) the database file; check ok().
-    explicit SqliteDatabase(const std::filesystem::path& file);
+    enum class Access {
+        readWrite, // reading and writing, making the file when missing
+        readOnly,  // reading only, seeing other connections' changes
+        snapshot,  // reading only, without the shared-memory file (where it cannot be made)
+    };
+
+    // Opens the database file; check ok(). A statement that finds the database locked by
+    // another connection retries for `busyWait` before it fails as busy.
+    SqliteDatabase(const std::filesystem::path& file, Access access,
+                   std::chrono::milliseconds busyWait);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
     bool ok() const { return database_ != nullptr; }
+    // The last error's message, and its kind.
     std::string error() const;
+    SqliteFault fault() const;
+    // Whether the connection can only read (asked for, or the file is write-protected).
+    bool readOnly() const;
 
     // Runs statements that return no rows.
     bool execute(std::string_view sql);
     SqliteStatement prepare(std::string_view sql) { return SqliteStatement(database_, sql); }
+    // Rows the last INSERT, UPDATE or DELETE changed.
+    int changes() const;
     // The first column of the first row of a query, as text; nothing on an error.
     std::optional<std::string> queryText(std::string_view sql);
 
 private:
     sqlite3* database_ = nullptr;
     std::string openError_;
+    SqliteFault openFault_ = SqliteFault::none;
 };
 
 } // namespace qv::platform::detail
