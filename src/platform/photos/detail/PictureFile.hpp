@@ -13,9 +13,9 @@ namespace qv::platform::detail {
 // for one file anyway.
 inline constexpr std::uintmax_t kLargestPictureFile = std::uintmax_t(512) << 20;
 
-// The bytes of `file`; why not ("it is not a regular file") when it cannot be opened or read,
-// is not a regular file (a FIFO, a device or a folder: opened without blocking and never
-// read), or is larger than kLargestPictureFile (nothing is allocated for it then).
+// The bytes of `file`, read through platform::readRegularFile: never blocking, only a regular
+// file, nothing allocated for one larger than kLargestPictureFile. Otherwise why not, as the
+// end of a sentence ("it is a FIFO, not a regular file", "it is larger than 512 MB").
 imaging::Result<imaging::FileData> readPictureFile(const std::filesystem::path& file);
 
 } // namespace qv::platform::detail
