@@ -1,6 +1,7 @@
 #include "platform/photos/ImageManager.hpp"
 
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/permissions/PermissionStatus.hpp"
 #include "platform/photos/DisplayImage.hpp"
@@ -41,7 +42,7 @@ std::optional<RgbaImage> thumbnailOf(PhotoLibrary& library, const Asset& asset) 
 imaging::Result<RgbaImage> fullImageOf(const Asset& asset) {
     const imaging::Result<imaging::FileData> bytes = detail::readPictureFile(asset.file);
     if (!bytes) {
-        return imaging::Result<RgbaImage>::failure("Cannot read " + asset.file.string() + ": " +
+        return imaging::Result<RgbaImage>::failure("Cannot read " + quotedPath(asset.file) + ": " +
                                                    bytes.error());
     }
     auto image = decodeForDisplay(*bytes);

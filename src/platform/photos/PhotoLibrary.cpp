@@ -3,6 +3,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/formatting/DateFormatter.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/Permissions.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
 #include "platform/photos/detail/AssetContents.hpp"
@@ -97,11 +98,11 @@ struct PhotoLibrary::State {
 
 void PhotoLibrary::State::open() {
     if (!openIndex()) {
-        print("The photo library's index " + (folder / "library.sqlite").string() +
+        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
               " is not available now (" + unavailable +
               "); the library tries again at the next change");
     } else if (!index->readOnlyReason().empty()) {
-        print("The photo library's index " + (folder / "library.sqlite").string() +
+        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
               " is read-only (" + index->readOnlyReason() +
               "); the library shows its pictures but cannot add any");
     }
@@ -157,7 +158,7 @@ void PhotoLibrary::State::adoptLooseFiles() {
         auto contents = bytes ? detail::readAssetContents(*bytes)
                               : imaging::Result<detail::AssetContents>::failure(bytes.error());
         if (!contents) {
-            print("The photo library leaves " + file.string() + " out: " + contents.error());
+            print("The photo library leaves " + quotedPath(file) + " out: " + contents.error());
             continue;
         }
         const std::string stem = file.stem().string();
@@ -179,7 +180,8 @@ void PhotoLibrary::State::adoptLooseFiles() {
 
 std::string PhotoLibrary::State::readOnlyRefusal() const {
     return "The photo library cannot take new pictures: its index " +
-           (folder / "library.sqlite").string() + " is read-only (" + index->readOnlyReason() + ")";
+           quotedPath(folder / "library.sqlite") + " is read-only (" + index->readOnlyReason() +
+           ")";
 }
 
 // Adds `source` as a new asset; why not, on failure.
@@ -192,18 +194,19 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     }
     if (!index && !openIndex()) {
         return "The photo library is not available now: its index " +
-               (folder / "library.sqlite").string() + " cannot be used (" + unavailable + ")";
+               quotedPath(folder / "library.sqlite") + " cannot be used (" + unavailable + ")";
     }
     if (!index->readOnlyReason().empty()) {
         return readOnlyRefusal();
     }
     const imaging::Result<Bytes> bytes = detail::readPictureFile(source);
     if (!bytes) {
-        return "Cannot read " + source.string() + ": " + bytes.error();
+        return "Cannot read " + quotedPath(source) + ": " + bytes.error();
     }
     const auto contents = detail::readAssetContents(*bytes);
     if (!contents) {
-        return source.string() + " is no picture the photo library can take: " + contents.error();
+        return quotedPath(source) +
+               " is no picture the photo library can take: " + contents.error();
     }
     const WallTime created = contents->dateTimeOriginal.value_or(wallNow());
     const std::string identifier = detail::newUuid();
@@ -213,7 +216,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     std::error_code made;
     std::filesystem::create_directories(month, made);
     if (const std::error_code written = writeFileAtomically(copy, asText(*bytes), false)) {
-        return "Cannot copy " + source.string() + " into the photo library: " + written.message();
+        return "Cannot copy " + quotedPath(source) +
+               " into the photo library: " + written.message();
     }
     const Asset asset =
         assetFor(*contents, identifier, copy, created, source.filename().string(), bytes->size());
@@ -230,9 +234,9 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         }
         return fault == detail::SqliteFault::busy
                    ? "The photo library is not available now: its index " +
-                         (folder / "library.sqlite").string() + " is held by another program (" +
+                         quotedPath(folder / "library.sqlite") + " is held by another program (" +
                          why + ")"
-                   : "Cannot add " + source.string() + " to the photo library's index: " + why;
+                   : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "platform/photos/ImageManager.hpp"
 
 #include "PhotoTestSupport.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
 
 namespace qv::platform::test {
@@ -95,7 +96,7 @@ TEST_F(ImageManagerTest, APictureFileSwappedForAHugeOneFailsWithTheReason) {
     EXPECT_TRUE(deliveries[0].image); // the thumbnail, from the index
     EXPECT_FALSE(deliveries[1].image);
     EXPECT_EQ(deliveries[1].info.error,
-              "Cannot read " + asset.file.string() + ": it is larger than 512 MB");
+              "Cannot read " + quotedPath(asset.file) + ": it is larger than 512 MB");
 }
 
 TEST(ImageScale, FitKeepsTheWholePictureAndFillCoversTheTarget) {

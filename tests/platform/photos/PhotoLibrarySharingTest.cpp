@@ -6,6 +6,7 @@
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/formatting/QuotedText.hpp"
 
 #include <fcntl.h>
 #include <fstream>
@@ -45,17 +46,17 @@ TEST_F(PhotoLibraryTest, AHugeFileInAMonthFolderIsLeftOutAtEveryOpeningAndKept) 
     for (int opening = 0; opening < 2; ++opening) {
         ConsoleCapture console;
         reopen();
-        EXPECT_EQ(console.text(),
-                  "The photo library leaves " + huge.string() + " out: it is larger than 512 MB\n");
+        EXPECT_EQ(console.text(), "The photo library leaves " + quotedPath(huge) +
+                                      " out: it is larger than 512 MB\n");
         EXPECT_EQ(library().fetchAssets().count(), 0u);
         EXPECT_EQ(fs::file_size(huge), std::uintmax_t(6) << 30);
     }
     // Neither is taken as the source of a new asset, and the library still takes pictures.
-    EXPECT_EQ(create(huge).error, "Cannot read " + huge.string() + ": it is larger than 512 MB");
+    EXPECT_EQ(create(huge).error, "Cannot read " + quotedPath(huge) + ": it is larger than 512 MB");
     const fs::path fifo = root / "fifo.JPG";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     EXPECT_EQ(create(fifo).error,
-              "Cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
+              "Cannot read " + quotedPath(fifo) + ": it is a FIFO, not a regular file");
     ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
     EXPECT_EQ(library().fetchAssets().count(), 1u);
 }
@@ -75,7 +76,7 @@ TEST_F(PhotoLibraryTest, AnIndexAnotherConnectionWritesIsWaitedForAndNeverSetAsi
         const CreateResult busy = create(b);
         EXPECT_FALSE(busy.success);
         EXPECT_EQ(busy.error, "The photo library is not available now: its index " +
-                                  (folder / "library.sqlite").string() +
+                                  quotedPath(folder / "library.sqlite") +
                                   " is held by another program (database is locked)");
         EXPECT_EQ(pictureFiles(folder).size(), 1u); // the copy went again
         EXPECT_TRUE(fs::exists(b));
@@ -91,7 +92,7 @@ TEST_F(PhotoLibraryTest, AnIndexAnotherConnectionWritesIsWaitedForAndNeverSetAsi
 TEST_F(PhotoLibraryTest, ANewIndexAnotherConnectionIsMakingIsNotAvailableUntilTheNextChange) {
     busyWait = 50ms;
     const fs::path a = writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"));
-    const std::string index = (folder / "library.sqlite").string();
+    const std::string index = quotedPath(folder / "library.sqlite");
     {
         // A schema on its way in another connection's transaction, not yet committed.
         HeldIndex held(folder, "CREATE TABLE assets (id INTEGER PRIMARY KEY);");
@@ -235,7 +236,7 @@ TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
     ASSERT_TRUE(create(writeSource("gone.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
     fs::remove(library().fetchAssets().firstObject()->file); // its row stays until a writer
     const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
-    const std::string index = (folder / "library.sqlite").string();
+    const std::string index = quotedPath(folder / "library.sqlite");
     struct Case {
         fs::path readOnly;
         std::string why;

@@ -2,6 +2,7 @@
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/formatting/DateFormatter.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
 #include "platform/store/AtomicFile.hpp"
 
@@ -110,7 +111,8 @@ TEST_F(PhotoLibraryTest, AFailedCopyLeavesNeitherFileNorRow) {
     std::ofstream(folder / "2024") << "a file where the year's folder would go";
     CreateResult result = create(source);
     EXPECT_FALSE(result.success);
-    EXPECT_NE(result.error.value_or("").find("Cannot copy " + source.string()), std::string::npos);
+    EXPECT_NE(result.error.value_or("").find("Cannot copy " + quotedPath(source)),
+              std::string::npos);
     {
         ScopedDiskFull full;
         fs::remove(folder / "2024");
@@ -180,7 +182,7 @@ TEST_F(PhotoLibraryTest, ACorruptIndexIsSetAsideAndRebuiltFromTheFiles) {
     EXPECT_EQ(after.object(1)->localIdentifier, before.object(1)->localIdentifier);
     EXPECT_NEAR(after.object(0)->location->coordinate.latitude, -33.9, 1e-9);
     const std::string printed = console.text();
-    EXPECT_NE(printed.find("The photo library's index " + (folder / "library.sqlite").string() +
+    EXPECT_NE(printed.find("The photo library's index " + quotedPath(folder / "library.sqlite") +
                            " is damaged"),
               std::string::npos);
     EXPECT_NE(printed.find("took in 2 files"), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/formatting/DateFormatter.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/store/SetAside.hpp"
 
 #include <algorithm>
@@ -231,10 +232,10 @@ bool setIndexAside(const std::filesystem::path& file, const std::string& problem
             std::filesystem::rename(from, to, ignored);
         }
     }
-    print("The photo library's index " + file.string() + " is damaged (" + problem + "); " +
-          (error
-               ? "it could not be moved aside (" + error.message() + ")"
-               : "moved it to " + aside.string() + " and rebuilding it from the library's files"));
+    print("The photo library's index " + quotedPath(file) + " is damaged (" + problem + "); " +
+          (error ? "it could not be moved aside (" + error.message() + ")"
+                 : "moved it to " + quotedPath(aside) +
+                       " and rebuilding it from the library's files"));
     return !error;
 }
 
