@@ -8,6 +8,7 @@
 #include "platform/store/FileLock.hpp"
 #include "platform/store/RegularFile.hpp"
 #include "platform/store/SetAside.hpp"
+#include "platform/store/TemporaryFiles.hpp"
 
 #include <atomic>
 #include <limits>
@@ -132,6 +133,9 @@ UserDefaults::UserDefaults(std::filesystem::path file, bool persistent)
     data_->persistent = persistent;
     if (persistent) {
         data_->values = load(data_->file);
+        // Writes of this folder's files (settings, permissions) killed mid-way leave their
+        // temporary files; those whose writer is gone go now.
+        removeStaleTemporaryFiles(data_->file.parent_path());
     }
 }
 

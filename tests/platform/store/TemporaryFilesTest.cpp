@@ -1,10 +1,12 @@
-// Which temporary files of writeFileAtomically may go: only those whose writer is gone.
+// Which temporary files of writeFileAtomically may go: only those whose writer is gone; and
+// where they are cleaned up.
 
 #include "platform/store/TemporaryFiles.hpp"
 
 #include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/store/AtomicFile.hpp"
+#include "platform/store/UserDefaults.hpp"
 
 #include <csignal>
 #include <fcntl.h>
@@ -145,6 +147,22 @@ TEST(TemporaryFiles, OnlyRegularFilesWithATemporaryNameAreEverRemoved) {
     age(noPid, 48h);
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 1);
     EXPECT_EQ(removeStaleTemporaryFiles(folder / "missing"), 0);
+}
+
+// Settings and permissions are written the same way into the settings folder: opening the
+// settings removes what a killed write of either left there, and keeps a live one.
+TEST(TemporaryFiles, OpeningTheSettingsRemovesTheirFoldersLeftovers) {
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path settings =
+        leftover(folder / temporaryName("settings.json", testing::goneProcessId(), 3));
+    const fs::path answers =
+        leftover(folder / temporaryName("permissions.json", testing::goneProcessId(), 0));
+    const fs::path live = leftover(folder / temporaryName("settings.json", ::getpid(), 9));
+    for (const fs::path& file : {settings, answers, live}) {
+        age(file, 2min);
+    }
+    UserDefaults defaults(folder / "settings.json");
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{live.filename().string()});
 }
 
 } // namespace
