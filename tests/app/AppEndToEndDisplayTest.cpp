@@ -255,5 +255,38 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
     EXPECT_TRUE(setAside);
 }
 
+// Another X client ends the window while a run shoots: it destroys the window (`xdotool
+// windowclose`) or kills the app's connection (`xkill`). Either is the close it stands for:
+// the run ends and is saved, and the status is 0.
+TEST_F(AppEndToEnd, AWindowEndedFromOutsideWhileARunShootsSavesTheRunAndExitsZero) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    ::setenv("QV_PERMISSIONS", "camera=authorized,photos=authorized", 1);
+    std::size_t saved = 0;
+    for (const std::string command : {"windowclose", "windowkill"}) {
+        EXPECT_EQ(launchInChild(arguments(),
+                                [&](AppWindowDriver& app) {
+                                    ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
+                                    auto& camera = app.camera();
+                                    camera.settings.shutterReleaseDelay.set(Delay::off);
+                                    camera.sendWillChange();
+                                    camera.exposureSequence->setSelectedDurationIndex(10);
+                                    camera.shutterReleasePressed();
+                                    ASSERT_TRUE(app.stepUntil([&] {
+                                        return camera.cameraState.get() == CameraState::shooting;
+                                    }));
+                                    app.pass(2);
+                                    ASSERT_EQ(camera.cameraState.get(), CameraState::shooting);
+                                    EXPECT_TRUE(app.endWindowFromOutside(command));
+                                }),
+                  0)
+            << command;
+        const auto files = documents();
+        ASSERT_EQ(files.size(), saved + 1) << command << ": the run is saved";
+        ++saved;
+        EXPECT_GT(number(files.back(), "ExposureTime"), 0) << files.back();
+    }
+    ::unsetenv("QV_PERMISSIONS");
+}
+
 } // namespace
 } // namespace qv::testing

@@ -173,5 +173,30 @@ TEST(WindowStep, ALiveLayersFramesAreDrawnWithoutARebuild) {
     EXPECT_EQ(scene.rebuilds(), rebuilds);
 }
 
+// Another client ends the window: it destroys it (as `xdotool windowclose` does) or kills
+// the app's connection (as `xkill` does). Xlib's defaults end the process with status 1;
+// here the loop ends as for a close, and a window opened after a destroyed one is watched
+// the same way. (After the connection is lost the process opens no other window: last.)
+TEST(WindowStep, AWindowDestroyedOrKilledFromOutsideEndsTheLoopAsACloseDoes) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    VirtualDispatch dispatch;
+    for (const char* how : {"windowclose", "windowclose", "windowkill"}) {
+        const std::string title = std::string("qv-window-gone-") + how;
+        auto host = openWindow(title, 1);
+        ASSERT_NE(host, nullptr);
+        int frames = 0;
+        WindowScene scene(*host, [&] {
+            return ui::View(ui::Color::black()).ignoresSafeArea().onTimer(0.1, [&] {
+                ++frames;
+            }); // keeps drawing frames
+        });
+        ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return frames > 3; })) << how;
+        ASSERT_EQ(xdotool(title, {how}), 0) << how;
+        EXPECT_FALSE(stepUntil(*host, dispatch, [] { return false; })) << how;
+        EXPECT_FALSE(host->step()) << how << ": stays closed";
+    }
+}
+
 } // namespace
 } // namespace qv::platform::window
