@@ -258,6 +258,19 @@ void WindowHost::handle(const void* raw) {
             sendPointer(PointerPhase::up, event.button.x, event.button.y);
         }
         break;
+    case SDL_MOUSEWHEEL:
+        if (wheel_) {
+            // SDL counts a turn away from the user (or fingers moved up) as positive; its
+            // precise value carries a touchpad's fractions of a notch.
+            const float notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED
+                                      ? -event.wheel.preciseY
+                                      : event.wheel.preciseY;
+            if (notches != 0) {
+                wheel_({{event.wheel.mouseX / scale_, event.wheel.mouseY / scale_},
+                        -double(notches) * kWheelNotchPoints});
+            }
+        }
+        break;
     case SDL_KEYDOWN: {
         const auto key = phoneKeyFor(event.key.keysym.sym, event.key.keysym.mod);
         if (!key || !key_) {
