@@ -70,7 +70,8 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
     }
     *quitTarget = host.get();
     const auto simulated = platform::SimulatedCamera::make(cameraOptions(options));
-    const auto installation = platform::CaptureDeviceDiscovery::install(simulated.devices());
+    const auto installation =
+        platform::CaptureDeviceDiscovery::install(simulated.devices(), simulated.whyNoCamera());
     CameraServices services;
     services.location = options.location;
     {
