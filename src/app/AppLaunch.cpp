@@ -76,7 +76,8 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
         return kExitNoDisplay;
     }
     *quitTarget = host.get();
-    const auto installation = platform::CaptureDeviceDiscovery::install(simulated->devices());
+    const auto installation =
+        platform::CaptureDeviceDiscovery::install(simulated->devices(), simulated->whyNoCamera());
     CameraServices services;
     services.location = options.location;
     {

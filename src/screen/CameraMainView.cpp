@@ -5,6 +5,7 @@
 #include "platform/ui/controls/Controls.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "screen/CameraScreenActions.hpp"
+#include "screen/NoCameraMessage.hpp"
 #include "screen/SelectorOverlaysView.hpp"
 #include "screen/controls/LowerRegionView.hpp"
 #include "screen/controls/ShutterReleaseButtonView.hpp"
@@ -75,6 +76,10 @@ View ScreenParts::progress() const {
 
 View ScreenParts::previewRegion() const {
     const CameraScreenActions a = actions;
+    // Without a camera the box says why for as long as that lasts; a message of the
+    // controller's own shows over it while it is up.
+    const bool showsMessage = camera.isShowingMessageOverlay.get();
+    const std::string absence = noCameraMessage(camera);
     const double previewWidth = layout.width();
     const Size preview = layout.previewRegion();
     return PreviewStackView{
@@ -95,8 +100,8 @@ View ScreenParts::previewRegion() const {
                                        .angleYZ = camera.angleYZ.get(),
                                        .deviceOrientation = camera.deviceOrientation.get()},
         .histogram = camera.histogram.get(),
-        .isShowingMessageOverlay = camera.isShowingMessageOverlay.get(),
-        .messageToShow = camera.messageToShow.get(),
+        .isShowingMessageOverlay = showsMessage || !absence.empty(),
+        .messageToShow = showsMessage ? camera.messageToShow.get() : absence,
         .magnifierBox =
             MagnifierBoxView{
                 .previewUIImage = camera.previewUIImage.get(),

@@ -12,6 +12,7 @@
 #include "platform/ui/scene/Query.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -253,6 +254,130 @@ TEST_F(AppEndToEnd, AFirstLaunchAsksForAccessShowsWhatIsNewAndLaterLaunchesRemem
             setAside || entry.path().filename().string().starts_with("settings.json.corrupt");
     }
     EXPECT_TRUE(setAside);
+}
+
+// The exposure selectors turn with the phone: the orientation keys through X turn the
+// simulated phone, the app hands the orientation to the controller, and the open picker's
+// cells run along the turned row (landscape left a quarter turn clockwise, right the other
+// way, upside down a half turn; lying face up or face down, as upright, no turn).
+TEST_F(AppEndToEnd, TheExposureSelectorsTurnWithThePhone) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    ::setenv("QV_PERMISSIONS", "camera=authorized,photos=authorized", 1);
+    EXPECT_EQ(
+        launchInChild(
+            arguments(),
+            [](AppWindowDriver& app) {
+                ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
+                if (app.waitFor(Query::tag("whats new ok"))) {
+                    ASSERT_TRUE(app.click(Query::tag("whats new ok")));
+                    ASSERT_TRUE(
+                        app.stepUntil([&] { return !app.shows(Query::tag("whats new ok")); }));
+                }
+                for (const char* readout : {"EV readout", "total time readout"}) {
+                    SCOPED_TRACE(readout);
+                    ASSERT_TRUE(app.click(Query::tag(readout)));
+                    ASSERT_TRUE(app.waitFor(Query::tag("selector")));
+                    struct Turn {
+                        const char* key;
+                        platform::DeviceOrientation orientation;
+                        double angle;
+                    };
+                    using enum platform::DeviceOrientation;
+                    std::string pick;
+                    for (const Turn turn :
+                         {Turn{"3", landscapeLeft, M_PI / 2}, Turn{"4", landscapeRight, -M_PI / 2},
+                          Turn{"2", portraitUpsideDown, M_PI}, Turn{"5", faceUp, 0},
+                          Turn{"6", faceDown, 0}, Turn{"1", portrait, 0}}) {
+                        SCOPED_TRACE(turn.key);
+                        ASSERT_TRUE(app.key(turn.key));
+                        ASSERT_TRUE(app.stepUntil([&] {
+                            return app.camera().deviceOrientation.get() == turn.orientation;
+                        }));
+                        app.pass(0.5); // the turn animates
+                        // Two cells in a row of the picker (one column: one under the
+                        // other), as drawn: the step between them, turned.
+                        const bool column = std::string(readout) == "total time readout";
+                        const auto cell = [&](int i) {
+                            return app.tree().find(
+                                Query::tag("selector item " + std::to_string(i)));
+                        };
+                        int first = 0; // the first built cell that starts a row
+                        while (first < 100 &&
+                               (cell(first) == nullptr || cell(first + 1) == nullptr ||
+                                (!column && first % 3 != 0))) {
+                            ++first;
+                        }
+                        ASSERT_LT(first, 100);
+                        const auto a = cell(first)->screenFrame().center();
+                        const auto b = cell(first + 1)->screenFrame().center();
+                        const double length = std::hypot(b.x - a.x, b.y - a.y);
+                        ASSERT_GT(length, 1);
+                        const double along = turn.angle + (column ? M_PI / 2 : 0);
+                        EXPECT_NEAR((b.x - a.x) / length, std::cos(along), 1e-3);
+                        EXPECT_NEAR((b.y - a.y) / length, std::sin(along), 1e-3);
+                    }
+                    // A pick closes the picker (it covers the readouts): the cell nearest
+                    // the middle of its scroll view.
+                    const auto middle =
+                        platform::ui::findAll(app.tree().get(Query::tag("selector")),
+                                              Query::kind("ScrollView"))
+                            .at(0)
+                            ->screenFrame()
+                            .center();
+                    double nearest = 1e9;
+                    for (int i = 0; i < 200; ++i) {
+                        const auto* c =
+                            app.tree().find(Query::tag("selector item " + std::to_string(i)));
+                        if (c == nullptr) {
+                            continue;
+                        }
+                        const auto at = c->screenFrame().center();
+                        const double d = std::hypot(at.x - middle.x, at.y - middle.y);
+                        if (d < nearest) {
+                            nearest = d;
+                            pick = "selector item " + std::to_string(i);
+                        }
+                    }
+                    ASSERT_TRUE(app.click(Query::tag(pick)));
+                    ASSERT_TRUE(app.stepUntil([&] { return !app.shows(Query::tag("selector")); }));
+                }
+                EXPECT_TRUE(app.closeWindow());
+            }),
+        0);
+    ::unsetenv("QV_PERMISSIONS");
+}
+
+// Another X client ends the window while a run shoots: it destroys the window (`xdotool
+// windowclose`) or kills the app's connection (`xkill`). Either is the close it stands for:
+// the run ends and is saved, and the status is 0.
+TEST_F(AppEndToEnd, AWindowEndedFromOutsideWhileARunShootsSavesTheRunAndExitsZero) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    ::setenv("QV_PERMISSIONS", "camera=authorized,photos=authorized", 1);
+    std::size_t saved = 0;
+    for (const std::string command : {"windowclose", "windowkill"}) {
+        EXPECT_EQ(launchInChild(arguments(),
+                                [&](AppWindowDriver& app) {
+                                    ASSERT_TRUE(app.waitFor(Query::tag("camera screen")));
+                                    auto& camera = app.camera();
+                                    camera.settings.shutterReleaseDelay.set(Delay::off);
+                                    camera.sendWillChange();
+                                    camera.exposureSequence->setSelectedDurationIndex(10);
+                                    camera.shutterReleasePressed();
+                                    ASSERT_TRUE(app.stepUntil([&] {
+                                        return camera.cameraState.get() == CameraState::shooting;
+                                    }));
+                                    app.pass(2);
+                                    ASSERT_EQ(camera.cameraState.get(), CameraState::shooting);
+                                    EXPECT_TRUE(app.endWindowFromOutside(command));
+                                }),
+                  0)
+            << command;
+        const auto files = documents();
+        ASSERT_EQ(files.size(), saved + 1) << command << ": the run is saved";
+        ++saved;
+        EXPECT_GT(number(files.back(), "ExposureTime"), 0) << files.back();
+    }
+    ::unsetenv("QV_PERMISSIONS");
 }
 
 } // namespace

@@ -154,9 +154,14 @@ void AppWindowDriver::picture(const std::string& name) {
 }
 
 bool AppWindowDriver::closeWindow() {
-    if (!askWindowToClose(kTitle)) {
-        return false;
-    }
+    return askWindowToClose(kTitle) && stepUntilClosed();
+}
+
+bool AppWindowDriver::endWindowFromOutside(const std::string& command) {
+    return xdotool({command}) == 0 && stepUntilClosed();
+}
+
+bool AppWindowDriver::stepUntilClosed() {
     for (int turn = 0; turn < 500; ++turn) {
         if (!session_.host.step(0.02)) {
             return true;

@@ -52,6 +52,9 @@ public:
     void picture(const std::string& name);
     // Closes the window as a window manager does (WM_DELETE_WINDOW): the loop ends.
     bool closeWindow();
+    // Ends the window from another X client with an xdotool command ("windowclose" destroys
+    // it, "windowkill" kills the app's connection); true when the loop then ends.
+    bool endWindowFromOutside(const std::string& command);
 
     // What the app printed on its console since this launch began.
     std::string printed() const { return console_.text(); }
@@ -60,6 +63,9 @@ public:
     CameraManager& camera() { return session_.app.cameraManager(); }
 
 private:
+    // Turns the loop until it ends (at most 500 turns).
+    bool stepUntilClosed();
+
     AppSession& session_;
     platform::VirtualDispatch& dispatch_;
     const platform::ConsoleCapture& console_;

@@ -6,6 +6,7 @@
 #include "app/onboarding/WhatsNewView.hpp"
 #include "model/AppVersion.hpp"
 #include "platform/system/AppInfo.hpp"
+#include "platform/system/LinkOpener.hpp"
 #include "platform/ui/views/Views.hpp"
 
 namespace qv::testing {
@@ -33,17 +34,23 @@ TEST_F(AccessScreen, ContinueAsksForTheCameraThenForThePhotoLibrary) {
     EXPECT_TRUE(shows(Query::tag("camera screen")));
 }
 
-TEST_F(AccessScreen, ARefusedCameraStopsContinueButThePhotosRowStillAsks) {
+TEST_F(AccessScreen, AfterARefusedCameraContinueOpensThePermissionsPanelAndThePhotosRowAsks) {
     withPermissions("");
     answerPrompts(false);
+    int settingsPages = 0;
+    platform::setSettingsPageHandler([&] { ++settingsPages; });
     launch();
     tap(Query::tag("continue"));
     EXPECT_EQ(prompts, std::vector{PermissionService::camera});
     EXPECT_EQ(controller().cameraState.get(), CameraState::cameraNotAllowed);
     EXPECT_EQ(checks(), (std::vector<std::string>{"square", "square"}));
+    EXPECT_EQ(settingsPages, 0);
 
     tap(Query::tag("continue"));
+    settle();
     EXPECT_EQ(prompts, std::vector{PermissionService::camera}) << "the camera is decided";
+    EXPECT_EQ(settingsPages, 1) << "a refused camera is changed in the permissions panel";
+    platform::setSettingsPageHandler({});
     tap(Query::tag("photos access"));
     EXPECT_EQ(prompts, (std::vector{PermissionService::camera, PermissionService::photos}));
     EXPECT_TRUE(shows(Query::tag("access screen")));

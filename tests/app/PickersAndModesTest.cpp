@@ -7,6 +7,7 @@
 #include "app/settings/FileFormatPicker.hpp"
 #include "platform/state/Transaction.hpp"
 #include "platform/ui/views/Views.hpp"
+#include "platform/window/WindowHost.hpp"
 
 #include <numbers>
 
@@ -151,6 +152,34 @@ TEST_F(ModeSelector, AQuarterTurnExchangesTheFrameAndAHalfTurnOnlyRotates) {
     }
     show(1, std::numbers::pi);
     EXPECT_EQ(tree().get(Query::tag("selector")).frame().width, 390);
+}
+
+// On the camera screen the selector lies over the preview, where its last row is below the
+// fold: the mouse wheel over it brings "Night Mode" into view.
+class CameraScreenModes : public AppTest {};
+
+TEST_F(CameraScreenModes, TheWheelOverTheModeSelectorBringsNightModeIntoView) {
+    launch();
+    settle();
+    if (shows(Query::tag("whats new ok"))) {
+        tap(Query::tag("whats new ok"));
+    }
+    tap(Query::tag("mode badge"));
+    ASSERT_TRUE(shows(Query::tag("selector")));
+    const auto scrolls = findAll(tree().get(Query::tag("selector")), Query::kind("ScrollView"));
+    ASSERT_FALSE(scrolls.empty());
+    const Rect visible = scrolls.front()->screenFrame();
+    const auto nightInView = [&] {
+        const Element* night = tree().find(Query::text("Night Mode"));
+        return night != nullptr && night->screenFrame().maxY() <= visible.maxY() + 0.5;
+    };
+    ASSERT_FALSE(nightInView()) << "below the fold";
+    for (int notch = 0; notch < 10 && !nightInView(); ++notch) {
+        input().wheel(visible.center(), platform::window::kWheelNotchPoints);
+    }
+    ASSERT_TRUE(nightInView());
+    tap(Query::text("Night Mode"));
+    EXPECT_EQ(controller().sequenceMode.get(), SequenceMode::nightMode);
 }
 
 } // namespace

@@ -185,6 +185,37 @@ TEST_F(SettingsScreen, TwoRepetitionsShowTheIntervalDelayAndTenThousandEndsThePl
     EXPECT_EQ(camera->selectedIntervalDelayIndex.get(), 1) << "kept while hidden";
 }
 
+// Taps on the steppers that all reach the view before the rows are built again, as the
+// window hands on every queued event before it draws: each moves the setting one step.
+TEST_F(SettingsScreen, TapsThatArriveInOneFrameEachMoveTheirSettingOneStep) {
+    open();
+    const auto tapsInOneFrame = [&](const std::string& tag, int taps) {
+        reveal(tag);
+        const Point at = tree().get(Query::tag(tag)).screenFrame().center();
+        const int rebuilds = graph->rebuilds();
+        for (int tap = 0; tap < taps; ++tap) {
+            graph->pointer({platform::input::PointerPhase::down, {at.x, at.y}, inputTimeNow()});
+            dispatch.runFor(platform::Seconds(0.05));
+            graph->pointer({platform::input::PointerPhase::up, {at.x, at.y}, inputTimeNow()});
+            dispatch.runFor(platform::Seconds(0.05));
+        }
+        EXPECT_EQ(graph->rebuilds(), rebuilds) << "the taps came within one frame";
+    };
+    tapsInOneFrame("plus Total Time", 2);
+    EXPECT_EQ(value("Total Time"), "0:03");
+    tapsInOneFrame("plus Interval Repetitions", 2);
+    EXPECT_EQ(value("Interval Repetitions"), "3");
+    EXPECT_EQ(camera->exposureSequence->repetitions, 3);
+    tapsInOneFrame("plus Interval Delay", 3);
+    EXPECT_EQ(value("Interval Delay"), "0:03");
+    tapsInOneFrame("minus Interval Delay", 2);
+    EXPECT_EQ(camera->selectedIntervalDelayIndex.get(), 1);
+    tapsInOneFrame("minus Interval Repetitions", 2);
+    EXPECT_EQ(camera->selectedRepetitionsIndex.get(), 0);
+    tapsInOneFrame("minus Interval Repetitions", 2);
+    EXPECT_EQ(camera->selectedRepetitionsIndex.get(), 0) << "no step below the first entry";
+}
+
 TEST_F(SettingsScreen, DurationsReadPositionallyAndAStoredIndexOutOfRangeReadsTheLastEntry) {
     const auto labels = SettingsView::durationLabels(ExposureSequence::durations());
     EXPECT_EQ(labels.front(), "Single Frame");

@@ -5,10 +5,14 @@
 
 #include "CameraScreenTesting.hpp"
 #include "camera/CameraManager.hpp"
+#include "platform/capture/CaptureDeviceDiscovery.hpp"
+#include "platform/imaging/Jpeg.hpp"
 #include "platform/system/AppInfo.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "screen/preview/PreviewStackView.hpp"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace qv {
@@ -112,6 +116,51 @@ TEST_F(CameraMainViewTest, TheMessageBoxShowsForItsTimeAtTheBottomOfThePreview) 
     EXPECT_TRUE(shows("message"));
     advance(0.1);
     EXPECT_FALSE(shows("message")) << "1.5 s";
+}
+
+// Without a camera the screen says why in the message box, for as long as the state lasts;
+// a message of the controller's own shows over it for its time.
+TEST_F(CameraMainViewTest, WithoutACameraTheMessageBoxSaysWhyForAsLongAsTheStateLasts) {
+    // Every recorded frame is 640x480 where the camera takes 400x300: no usable frame.
+    const auto frames = home / "frames";
+    std::filesystem::create_directories(frames);
+    const auto jpeg = platform::imaging::encodeJpeg(platform::RgbaImage(640, 480, 8), 90, {});
+    ASSERT_TRUE(jpeg);
+    std::ofstream(frames / "frame.jpg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg->data()), std::streamsize(jpeg->size()));
+    cameraSource = frames.string();
+    show();
+    ASSERT_EQ(camera->cameraState.get(), CameraState::noRAWCamera);
+    EXPECT_EQ(textIn("message place"), "No usable recorded frame of 400x300.");
+    advance(60);
+    EXPECT_EQ(textIn("message place"), "No usable recorded frame of 400x300.") << "it stays";
+
+    tap("format badge");
+    EXPECT_EQ(textIn("message place"), "TIFF");
+    advance(1.5);
+    EXPECT_EQ(textIn("message place"), "No usable recorded frame of 400x300.");
+
+    // A phone without a camera and without a word why.
+    installation.reset();
+    installation.emplace(platform::CaptureDeviceDiscovery::install({}));
+    graph->invalidate();
+    EXPECT_EQ(textIn("message place"), "No camera found.");
+
+    // Access refused: to the camera, or (the camera granted) to the photo library.
+    camera->isCameraAuthorized = false;
+    camera->cameraState = CameraState::cameraNotAllowed;
+    EXPECT_EQ(textIn("message place"), "Access to the camera was refused.");
+    camera->isCameraAuthorized = true;
+    EXPECT_EQ(textIn("message place"), "Access to the photo library was refused.");
+}
+
+TEST_F(CameraMainViewTest, WithACameraThatCannotBeStartedTheBoxSaysSoAndGoesWhenItIsReady) {
+    show();
+    EXPECT_FALSE(shows("message"));
+    camera->cameraState = CameraState::noRAWCamera; // as after a setup that failed
+    EXPECT_EQ(textIn("message place"), "The camera could not be started.");
+    camera->cameraState = CameraState::ready;
+    EXPECT_FALSE(shows("message"));
 }
 
 TEST_F(CameraMainViewTest, TheHistogramBoxSitsAtTheBottomAndRisesAboveAnOpenISOSelector) {

@@ -16,12 +16,13 @@ std::shared_ptr<CameraManager> SimulatedPhoneTest::startSimulated(const std::str
     const auto profile = home / "profile.json";
     std::ofstream(profile) << profileJson;
     platform::SimulatedCameraOptions options;
-    options.source = "synthetic";
+    options.source = cameraSource;
     options.profile = profile.string();
     simulated.emplace(platform::SimulatedCamera::make(options));
     cameras.clear();
     installation.reset();
-    installation.emplace(platform::CaptureDeviceDiscovery::install(simulated->devices()));
+    installation.emplace(
+        platform::CaptureDeviceDiscovery::install(simulated->devices(), simulated->whyNoCamera()));
     return startCamera();
 }
 

@@ -24,10 +24,12 @@ std::string smallSimulatedProfile(bool autoFocus = true);
 // permissions granted, photo library and folders in the test's home).
 class SimulatedPhoneTest : public RunTest {
 protected:
-    // Installs the simulated phone the profile describes and starts the controller on it.
+    // Installs the simulated phone the profile describes, seeing `cameraSource`, and starts
+    // the controller on it.
     std::shared_ptr<CameraManager>
     startSimulated(const std::string& profileJson = smallSimulatedProfile());
     std::optional<platform::SimulatedCamera> simulated;
+    std::string cameraSource = "synthetic"; // or a folder of recorded frames
 };
 
 // A view made from the controller at every build, as the camera screen makes its

@@ -31,13 +31,17 @@ int clampedIndex(std::int64_t index, std::size_t count) {
     return static_cast<int>(std::clamp<std::int64_t>(index, 0, std::int64_t(count) - 1));
 }
 
-// One step of a published index within a table of `count` entries; a step past either end
-// does nothing.
-void stepIndex(platform::Published<std::int64_t>& index, int from, int step, std::size_t count) {
-    const int to = from + step;
-    if (to >= 0 && to < int(count)) {
-        index.set(to);
-    }
+// A stepper's tap: one step of a published index within a table of `count` entries, from the
+// index as it is when the tap runs (several taps may arrive before the rows are built again);
+// a step past either end does nothing.
+std::function<void()> stepper(platform::Published<std::int64_t>& index, int step,
+                              std::size_t count) {
+    return [&index, step, count] {
+        const int to = clampedIndex(index.get(), count) + step;
+        if (to >= 0 && to < int(count)) {
+            index.set(to);
+        }
+    };
 }
 
 std::string durationText(double seconds) {
@@ -148,31 +152,19 @@ View sequenceRows(const SettingsView& view, CameraManager& camera) {
            }),
         SequenceSettingRow{"Interval Repetitions", repetitionsText(repetitions[std::size_t(runs)]),
                            true, runs >= 1, runs < int(repetitions.size()) - 1,
-                           [&camera, runs] {
-                               stepIndex(camera.selectedRepetitionsIndex, runs, -1,
-                                         CameraManager::repetitionsRange().size());
-                           },
-                           [&camera, runs] {
-                               stepIndex(camera.selectedRepetitionsIndex, runs, 1,
-                                         CameraManager::repetitionsRange().size());
-                           },
+                           stepper(camera.selectedRepetitionsIndex, -1, repetitions.size()),
+                           stepper(camera.selectedRepetitionsIndex, 1, repetitions.size()),
                            [repetitionsFlag] { openGrid(repetitionsFlag, gridOpening()); }, true},
         If(repetitions[std::size_t(runs)] >= 2,
            [&] {
-               return View(
-                   SequenceSettingRow{"Interval Delay",
-                                      delay == 0 ? localizedString("Off")
-                                                 : durationText(camera.selectedIntervalDelay()),
-                                      true, delay >= 1, delay < int(durations.size()) - 1,
-                                      [&camera, delay] {
-                                          stepIndex(camera.selectedIntervalDelayIndex, delay, -1,
-                                                    ExposureSequence::durations().size());
-                                      },
-                                      [&camera, delay] {
-                                          stepIndex(camera.selectedIntervalDelayIndex, delay, 1,
-                                                    ExposureSequence::durations().size());
-                                      },
-                                      [delayFlag] { openGrid(delayFlag, gridOpening()); }});
+               return View(SequenceSettingRow{
+                   "Interval Delay",
+                   delay == 0 ? localizedString("Off")
+                              : durationText(camera.selectedIntervalDelay()),
+                   true, delay >= 1, delay < int(durations.size()) - 1,
+                   stepper(camera.selectedIntervalDelayIndex, -1, durations.size()),
+                   stepper(camera.selectedIntervalDelayIndex, 1, durations.size()),
+                   [delayFlag] { openGrid(delayFlag, gridOpening()); }});
            }),
         flipRow("Image Preview while shooting", camera.settings.showImagePreviewWhileShooting),
         flipRow("LT mode save additional FA result", camera.settings.saveFAwithLT),

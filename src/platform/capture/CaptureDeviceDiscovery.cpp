@@ -6,14 +6,15 @@ namespace qv::platform {
 
 namespace {
 
-std::mutex installedMutex; // guards installed
+std::mutex installedMutex; // guards installed and installedReason
 std::vector<std::shared_ptr<CaptureDevice>> installed;
+std::string installedReason;
 
-std::vector<std::shared_ptr<CaptureDevice>>
-replaceInstalled(std::vector<std::shared_ptr<CaptureDevice>> cameras) {
+// Installs `cameras` with `reason`, handing back what was installed before in their place.
+void replaceInstalled(std::vector<std::shared_ptr<CaptureDevice>>& cameras, std::string& reason) {
     std::lock_guard guard(installedMutex);
     installed.swap(cameras);
-    return cameras;
+    installedReason.swap(reason);
 }
 
 } // namespace
@@ -36,17 +37,25 @@ CaptureDeviceDiscovery::devices(const std::vector<CaptureDeviceType>& types) {
     return found;
 }
 
+std::string CaptureDeviceDiscovery::whyNoCamera() {
+    std::lock_guard guard(installedMutex);
+    return installed.empty() ? installedReason : std::string();
+}
+
 CaptureDeviceDiscovery::Installation
-CaptureDeviceDiscovery::install(std::vector<std::shared_ptr<CaptureDevice>> cameras) {
-    return Installation(replaceInstalled(std::move(cameras)));
+CaptureDeviceDiscovery::install(std::vector<std::shared_ptr<CaptureDevice>> cameras,
+                                std::string whyNone) {
+    replaceInstalled(cameras, whyNone);
+    return Installation(std::move(cameras), std::move(whyNone));
 }
 
 CaptureDeviceDiscovery::Installation::Installation(Installation&& other) noexcept
-    : previous_(std::move(other.previous_)), active_(std::exchange(other.active_, false)) {}
+    : previous_(std::move(other.previous_)), previousReason_(std::move(other.previousReason_)),
+      active_(std::exchange(other.active_, false)) {}
 
 CaptureDeviceDiscovery::Installation::~Installation() {
     if (active_) {
-        replaceInstalled(std::move(previous_));
+        replaceInstalled(previous_, previousReason_);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/views/Clipboard.hpp"
+#include "platform/window/XWindowWatch.hpp"
 
 #include <SDL.h>
 #include <algorithm>
@@ -30,10 +31,16 @@ struct WindowHost::Sdl {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
     bool servesClipboard = false;
+    // Made before SDL opens the display and ended after it closed it (a member ends after
+    // the destructor's body).
+    std::unique_ptr<XWindowWatch> watch;
 
     ~Sdl() {
         if (servesClipboard) {
             ui::Clipboard::setHook({});
+        }
+        if (watch && watch->displayLost()) {
+            return; // SDL's teardown would wait for answers of a server that is gone
         }
         if (texture != nullptr) {
             SDL_DestroyTexture(texture);
@@ -60,6 +67,7 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         error = "no display to open the window on; set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
+    auto watch = std::make_unique<XWindowWatch>();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("no display to open the window on (") + SDL_GetError() +
                 "); set DISPLAY or WAYLAND_DISPLAY";
@@ -67,6 +75,7 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         return nullptr;
     }
     auto sdl = std::make_unique<Sdl>();
+    sdl->watch = std::move(watch);
     const std::string_view driver = SDL_GetCurrentVideoDriver();
     if (driver == "dummy" || driver == "offscreen") {
         error = "no display to open the window on (the video driver \"" + std::string(driver) +
@@ -107,6 +116,7 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         error = std::string("cannot draw into the window: ") + SDL_GetError();
         return nullptr;
     }
+    sdl->watch->watch(sdl->window);
     wakeEventType();
     return std::unique_ptr<WindowHost>(new WindowHost(std::move(sdl), options, scale));
 }
@@ -154,12 +164,16 @@ void WindowHost::handleEvents(int waitMilliseconds) {
     SDL_Event event;
     const bool first = waitMilliseconds > 0 ? SDL_WaitEventTimeout(&event, waitMilliseconds) != 0
                                             : SDL_PollEvent(&event) != 0;
-    if (!first) {
-        return;
-    }
-    handle(&event);
-    while (!closed_ && SDL_PollEvent(&event) != 0) {
+    if (first) {
         handle(&event);
+        while (!closed_ && SDL_PollEvent(&event) != 0) {
+            handle(&event);
+        }
+    }
+    if (sdl_->watch->windowGone()) {
+        // Destroyed from outside, or the display went away: a close all the same.
+        running_ = false;
+        closed_ = true;
     }
 }
 
@@ -222,6 +236,9 @@ void WindowHost::handle(const void* raw) {
     case SDL_WINDOWEVENT:
         handleWindowEvent(raw);
         break;
+    case SDL_SYSWMEVENT:
+        sdl_->watch->onSystemEvent(event);
+        break;
     case SDL_MOUSEBUTTONDOWN:
         if (event.button.button == SDL_BUTTON_LEFT && !pointerDown_) {
             pointerDown_ = true;
@@ -239,6 +256,19 @@ void WindowHost::handle(const void* raw) {
             pointerDown_ = false;
             SDL_CaptureMouse(SDL_FALSE);
             sendPointer(PointerPhase::up, event.button.x, event.button.y);
+        }
+        break;
+    case SDL_MOUSEWHEEL:
+        if (wheel_) {
+            // SDL counts a turn away from the user (or fingers moved up) as positive; its
+            // precise value carries a touchpad's fractions of a notch.
+            const float notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED
+                                      ? -event.wheel.preciseY
+                                      : event.wheel.preciseY;
+            if (notches != 0) {
+                wheel_({{event.wheel.mouseX / scale_, event.wheel.mouseY / scale_},
+                        -double(notches) * kWheelNotchPoints});
+            }
         }
         break;
     case SDL_KEYDOWN: {

@@ -43,6 +43,18 @@ struct PointerInput {
     input::Point location;
 };
 
+/// The mouse wheel or a touchpad's two-finger scroll at a point of the window (points,
+/// top-left origin): `points` to scroll, positive towards the end of the content (the wheel
+/// turned towards the user). A wheel notch is `kWheelNotchPoints`; a touchpad's precise
+/// scroll gives fractions of it.
+struct WheelInput {
+    input::Point location;
+    double points = 0;
+};
+
+/// How far one notch of the wheel scrolls.
+inline constexpr double kWheelNotchPoints = 40;
+
 /// How the event loop reaches the main queue. `runDue` runs the work that is due now;
 /// `secondsUntilDue` tells how long the loop may sleep (nullopt: nothing is scheduled).
 struct MainLoopHooks {
@@ -70,6 +82,7 @@ public:
     /// requestRedraw() (or when the window system needs the picture again).
     void onDraw(std::function<void(const Frame&)> draw) { draw_ = std::move(draw); }
     void onPointer(std::function<void(const PointerInput&)> f) { pointer_ = std::move(f); }
+    void onWheel(std::function<void(const WheelInput&)> f) { wheel_ = std::move(f); }
     void onKey(std::function<void(PhoneKey)> f) { key_ = std::move(f); }
     void onScenePhase(std::function<void(ui::ScenePhase)> f) { phase_ = std::move(f); }
     void onResize(std::function<void(PointSize)> f) { resize_ = std::move(f); }
@@ -127,6 +140,7 @@ private:
 
     std::function<void(const Frame&)> draw_;
     std::function<void(const PointerInput&)> pointer_;
+    std::function<void(const WheelInput&)> wheel_;
     std::function<void(PhoneKey)> key_;
     std::function<void(ui::ScenePhase)> phase_;
     std::function<void(PointSize)> resize_;

@@ -45,6 +45,7 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
     host_.onPointer([this](const PointerInput& input) {
         graph_.pointer({input.phase, input.location, ui::inputTimeNow()});
     });
+    host_.onWheel([this](const WheelInput& wheel) { graph_.wheel(wheel.location, wheel.points); });
     host_.onResize([this](PointSize) { invalidate(); });
     host_.onKey(applyPhoneKey);
     Application::shared().setState(applicationState(host_.scenePhase()));
@@ -90,6 +91,7 @@ WindowScene::~WindowScene() {
     host_.setMainLoop({});
     host_.onDraw(nullptr);
     host_.onPointer(nullptr);
+    host_.onWheel(nullptr);
     host_.onResize(nullptr);
     host_.onScenePhase(nullptr);
 }

@@ -3,8 +3,8 @@
 // by the host's loop, the graph rebuilt at most once per frame when something it shows
 // changed (state, observed objects, input, timers, drained main-queue work), a frame
 // without a rebuild when a live layer has a new picture, animations run frame by frame, presses
-// routed through the graph's hit testing and gestures, and the host's scene phase handed to the
-// views' environment.
+// routed through the graph's hit testing and gestures, the wheel to the scroll view under the
+// pointer, and the host's scene phase handed to the views' environment.
 //
 // It also connects the window to the phone's services while it lives: the permission
 // prompt and the settings panel drawn above the app's tree (SystemOverlay.hpp), the phone

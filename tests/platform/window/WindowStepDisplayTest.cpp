@@ -5,11 +5,13 @@
 #include "platform/capture/CaptureDeviceInMemory.hpp"
 #include "platform/capture/CaptureSession.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/ui/controls/Scrolling.hpp"
 #include "platform/ui/layers/PreviewLayerHost.hpp"
 #include "platform/ui/views/Views.hpp"
 #include "platform/window/WindowScene.hpp"
 
 #include <SDL.h>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -171,6 +173,80 @@ TEST(WindowStep, ALiveLayersFramesAreDrawnWithoutARebuild) {
     ASSERT_TRUE(host->step());
     EXPECT_EQ(centre(), 0xff0000u);
     EXPECT_EQ(scene.rebuilds(), rebuilds);
+}
+
+// The wheel through X (buttons 4 and 5) scrolls the scroll view under the pointer, a notch
+// at a time, and stops at the end of the content as a drag does; elsewhere it does nothing.
+TEST(WindowStep, TheWheelThroughXScrollsTheScrollViewUnderThePointer) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    VirtualDispatch dispatch;
+    const std::string title = "qv-window-wheel-test";
+    auto host = openWindow(title, 1);
+    ASSERT_NE(host, nullptr);
+    WindowScene scene(*host, [&] {
+        std::vector<ui::View> rows;
+        for (int i = 0; i < 30; ++i) {
+            rows.push_back(ui::Text(std::to_string(i)).frame(100, 50));
+        }
+        return ui::VStack(
+            {ui::ScrollView(ui::VStack(std::move(rows), ui::HorizontalAlignment::center, 0))
+                 .frame(std::nullopt, 400),
+             ui::Spacer()},
+            ui::HorizontalAlignment::center, 0);
+    });
+    ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return scene.tree() != nullptr; }));
+    const auto top = [&] {
+        return scene.tree()->get(ui::Query::text("0")).parent()->screenFrame().minY();
+    };
+    const double start = top();
+    const auto wheel = [&](int x, int y, const char* button, int clicks) {
+        return xdotool(title,
+                       {"mousemove", "--window", "%1", std::to_string(x), std::to_string(y),
+                        "click", "--repeat", std::to_string(clicks), "--delay", "1", button});
+    };
+    ASSERT_EQ(wheel(195, 200, "5", 3), 0);
+    EXPECT_TRUE(stepUntil(*host, dispatch, [&] {
+        return std::abs(top() - (start - 3 * kWheelNotchPoints)) < 0.5;
+    })) << top();
+    ASSERT_EQ(wheel(195, 200, "4", 1), 0);
+    EXPECT_TRUE(stepUntil(*host, dispatch, [&] {
+        return std::abs(top() - (start - 2 * kWheelNotchPoints)) < 0.5;
+    })) << top();
+    ASSERT_EQ(wheel(195, 600, "5", 2), 0); // below the scroll view
+    for (int turn = 0; turn < 10; ++turn) {
+        ASSERT_TRUE(host->step(0.02));
+    }
+    EXPECT_NEAR(top(), start - 2 * kWheelNotchPoints, 0.5);
+    ASSERT_EQ(wheel(195, 200, "5", 100), 0);
+    EXPECT_TRUE(stepUntil(*host, dispatch,
+                          [&] { return std::abs(top() - (start - (30 * 50 - 400))) < 0.5; }))
+        << "the end of the content: " << top();
+}
+
+// Another client ends the window: it destroys it (as `xdotool windowclose` does) or kills
+// the app's connection (as `xkill` does). Xlib's defaults end the process with status 1;
+// here the loop ends as for a close, and a window opened after a destroyed one is watched
+// the same way. (After the connection is lost the process opens no other window: last.)
+TEST(WindowStep, AWindowDestroyedOrKilledFromOutsideEndsTheLoopAsACloseDoes) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    VirtualDispatch dispatch;
+    for (const char* how : {"windowclose", "windowclose", "windowkill"}) {
+        const std::string title = std::string("qv-window-gone-") + how;
+        auto host = openWindow(title, 1);
+        ASSERT_NE(host, nullptr);
+        int frames = 0;
+        WindowScene scene(*host, [&] {
+            return ui::View(ui::Color::black()).ignoresSafeArea().onTimer(0.1, [&] {
+                ++frames;
+            }); // keeps drawing frames
+        });
+        ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return frames > 3; })) << how;
+        ASSERT_EQ(xdotool(title, {how}), 0) << how;
+        EXPECT_FALSE(stepUntil(*host, dispatch, [] { return false; })) << how;
+        EXPECT_FALSE(host->step()) << how << ": stays closed";
+    }
 }
 
 } // namespace

@@ -91,7 +91,14 @@ std::optional<SimulatedCamera> SimulatedCamera::make(const SimulatedCameraOption
         return std::nullopt;
     }
     if (!camera.scene_) {
-        return camera; // the source has no usable frame: the phone has no camera
+        // The source has no usable frame (its console lines say which and why): the phone has
+        // no camera.
+        if (!camera.profile_.cameras.empty()) {
+            const PixelDimensions wanted = camera.profile_.cameras.front().photoSize;
+            camera.whyNoCamera_ = "No usable recorded frame of " + std::to_string(wanted.width) +
+                                  "x" + std::to_string(wanted.height) + ".";
+        }
+        return camera;
     }
     for (const SimulatedCameraSpec& spec : camera.profile_.cameras) {
         camera.devices_.push_back(

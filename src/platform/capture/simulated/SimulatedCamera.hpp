@@ -15,7 +15,7 @@ namespace qv::platform {
 // The simulated phone's cameras: one device per camera of the profile, all seeing one scene.
 // The app makes it at start-up and installs its devices for discovery:
 //   auto camera = SimulatedCamera::make(options);
-//   auto installation = CaptureDeviceDiscovery::install(camera.devices());
+//   auto installation = CaptureDeviceDiscovery::install(camera.devices(), camera.whyNoCamera());
 class SimulatedCamera {
 public:
     // The cameras the options describe (environment filled in). Every fault is one console
@@ -32,6 +32,9 @@ public:
     const std::vector<std::shared_ptr<CaptureDevice>>& devices() const { return devices_; }
     const CameraProfile& profile() const { return profile_; }
     const std::shared_ptr<const Scene>& scene() const { return scene_; }
+    // Why there is no device, in one short sentence for the screen ("No usable recorded frame
+    // of 4032x3024."); empty when there are devices or the profile has no camera.
+    const std::string& whyNoCamera() const { return whyNoCamera_; }
 
 private:
     static std::optional<SimulatedCamera> make(const SimulatedCameraOptions& options, bool strict,
@@ -40,6 +43,7 @@ private:
     CameraProfile profile_;
     std::shared_ptr<const Scene> scene_;
     std::vector<std::shared_ptr<CaptureDevice>> devices_;
+    std::string whyNoCamera_;
 };
 
 } // namespace qv::platform

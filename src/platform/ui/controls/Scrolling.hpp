@@ -10,7 +10,8 @@
 // A scroll view offers its content its width and no height, shows the content's top
 // part and scrolls vertically: a drag of at least 10 points anywhere in it moves the
 // content (a child's tap still wins), the offset kept by the view's identity and clamped
-// to the content. An indicator at the trailing edge shows where the visible part lies.
+// to the content; the mouse wheel over it moves the offset within the same bounds
+// (ViewGraph::wheel). An indicator at the trailing edge shows where the visible part lies.
 
 #include "platform/ui/views/View.hpp"
 

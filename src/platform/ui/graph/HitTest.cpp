@@ -57,4 +57,14 @@ std::vector<input::GestureCandidate> gestureCandidates(const ViewTree& tree, Poi
     return out;
 }
 
+bool scrollByWheel(const ViewTree& tree, Point point, double points) {
+    for (const Element* e : hitPath(tree, point)) {
+        const auto* target = dynamic_cast<const WheelTarget*>(e);
+        if (target != nullptr && target->scrollByWheel(points)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace qv::platform::ui

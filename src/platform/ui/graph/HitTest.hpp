@@ -22,5 +22,8 @@ namespace qv::platform::ui {
 std::vector<const Element*> hitPath(const ViewTree& tree, Point point);
 /// The gestures a press at `point` offers, as GestureArena expects them.
 std::vector<input::GestureCandidate> gestureCandidates(const ViewTree& tree, Point point);
+/// Scrolls the innermost scroll view under `point` that can scroll by `points` (positive:
+/// towards the end of its content); false when none there can.
+bool scrollByWheel(const ViewTree& tree, Point point, double points);
 
 } // namespace qv::platform::ui

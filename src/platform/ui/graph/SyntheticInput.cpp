@@ -16,6 +16,13 @@ void SyntheticInput::send(input::PointerPhase phase, Point p) {
     graph_.settle();
 }
 
+void SyntheticInput::wheel(Point p, double points) {
+    graph_.update();
+    graph_.wheel({p.x, p.y}, points);
+    dispatch_.runUntilIdle();
+    graph_.settle();
+}
+
 void SyntheticInput::wait(double seconds) {
     dispatch_.runFor(Seconds(seconds));
     graph_.settle();

@@ -27,6 +27,9 @@ public:
     /// Presses at `from`, moves to `to` in `steps` equal moves over `seconds`, releases.
     void drag(Point from, Point to, int steps = 8, double seconds = 0.3);
 
+    /// The mouse wheel at `p`, `points` towards the end of the content (then the graph
+    /// settles).
+    void wheel(Point p, double points);
     /// One pointer event at the current virtual time (then the graph updates).
     void send(input::PointerPhase phase, Point p);
     /// Lets `seconds` pass on the virtual clock, running what falls due.

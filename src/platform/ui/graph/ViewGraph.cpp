@@ -1,6 +1,7 @@
 #include "platform/ui/graph/ViewGraph.hpp"
 
 #include "platform/dispatch/Clock.hpp"
+#include "platform/ui/graph/HitTest.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
 
 #include <cairo.h>
@@ -115,6 +116,15 @@ void ViewGraph::pointer(const input::PointerEvent& event) {
     core->router.pointer(event);
     core->scheduleGestureDeadline();
     core->invalidate();
+}
+
+void ViewGraph::wheel(input::Point location, double points) {
+    if (!core_->tree) {
+        core_->update();
+    }
+    if (scrollByWheel(*core_->tree, {location.x, location.y}, points)) {
+        core_->invalidate();
+    }
 }
 
 bool ViewGraph::isInputIdle() const {

@@ -74,6 +74,10 @@ public:
     /// A pointer event at screen points, with its time on the dispatch clock: hit tests
     /// the current tree, drives the gestures and schedules a rebuild.
     void pointer(const input::PointerEvent& event);
+    /// The mouse wheel (or a touchpad's scroll) at screen point `location`: the innermost
+    /// scroll view under it that can scroll moves by `points` (positive: towards the end of
+    /// its content), within the bounds a drag keeps, and a rebuild is scheduled.
+    void wheel(input::Point location, double points);
     /// No gesture is deciding or under way.
     bool isInputIdle() const;
 

@@ -13,7 +13,7 @@ namespace {
 // How far a press must move before the content scrolls.
 constexpr double kScrollSlop = 10;
 
-class ScrollViewElement final : public Element, public GestureSource {
+class ScrollViewElement final : public Element, public GestureSource, public WheelTarget {
 public:
     ScrollViewElement(Init init, Ptr content, bool indicators)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
@@ -49,6 +49,17 @@ public:
         };
         out.push_back(std::make_unique<input::DragRecognizer>(
             kScrollSlop, [](input::Point p) { return p; }, scroll, scroll));
+    }
+
+    // Wheel steps that come before the next rebuild add up: each starts from the offset the
+    // last one left, not from the one shown.
+    bool scrollByWheel(double points) const override {
+        if (!environment().isEnabled || maxOffset_ <= 0) {
+            return false;
+        }
+        offset_->value = std::clamp(offset_->value + points, 0.0, maxOffset_);
+        offset_->changed();
+        return true;
     }
 
 protected:
