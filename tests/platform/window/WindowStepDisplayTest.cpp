@@ -12,6 +12,7 @@
 
 #include <SDL.h>
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -225,27 +226,39 @@ TEST(WindowStep, TheWheelThroughXScrollsTheScrollViewUnderThePointer) {
 }
 
 // Another client ends the window: it destroys it (as `xdotool windowclose` does) or kills
-// the app's connection (as `xkill` does). Xlib's defaults end the process with status 1;
-// here the loop ends as for a close, and a window opened after a destroyed one is watched
-// the same way. (After the connection is lost the process opens no other window: last.)
-TEST(WindowStep, AWindowDestroyedOrKilledFromOutsideEndsTheLoopAsACloseDoes) {
+// the app's connection (as `xkill` does), the window the process opened, as the app's is.
+// Xlib's defaults end the process with status 1; here the loop ends as for a close.
+void endTheWindowFromOutside(const std::string& how) {
     testing::XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << xvfb.error();
     VirtualDispatch dispatch;
-    for (const char* how : {"windowclose", "windowclose", "windowkill"}) {
-        const std::string title = std::string("qv-window-gone-") + how;
-        auto host = openWindow(title, 1);
-        ASSERT_NE(host, nullptr);
-        int frames = 0;
-        WindowScene scene(*host, [&] {
-            return ui::View(ui::Color::black()).ignoresSafeArea().onTimer(0.1, [&] {
-                ++frames;
-            }); // keeps drawing frames
-        });
-        ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return frames > 3; })) << how;
-        ASSERT_EQ(xdotool(title, {how}), 0) << how;
-        EXPECT_FALSE(stepUntil(*host, dispatch, [] { return false; })) << how;
-        EXPECT_FALSE(host->step()) << how << ": stays closed";
+    const std::string title = "qv-window-gone-" + how;
+    auto host = openWindow(title, 1);
+    ASSERT_NE(host, nullptr);
+    int frames = 0;
+    WindowScene scene(*host, [&] {
+        return ui::View(ui::Color::black()).ignoresSafeArea().onTimer(0.1, [&] {
+            ++frames;
+        }); // keeps drawing frames
+    });
+    ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return frames > 3; }));
+    ASSERT_EQ(xdotool(title, {how}), 0);
+    EXPECT_FALSE(stepUntil(*host, dispatch, [] { return false; }));
+    EXPECT_FALSE(host->step()) << "stays closed";
+}
+
+// Each way in a process of its own (a child that runs just this test), the window the first
+// of that process: after a window ended from outside the process opens no other.
+TEST(WindowStep, AWindowDestroyedOrKilledFromOutsideEndsTheLoopAsACloseDoes) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const std::string how : {"windowclose", "windowkill"}) {
+        EXPECT_EXIT(
+            {
+                endTheWindowFromOutside(how);
+                std::exit(::testing::Test::HasFailure() ? 1 : 0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << how;
     }
 }
 
