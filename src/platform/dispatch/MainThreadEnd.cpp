@@ -2,39 +2,18 @@
 
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/dispatch/detail/OneShotEvent.hpp"
 #include "platform/dispatch/detail/Runtime.hpp"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace qv::platform::detail {
 
-class EndSignal {
-public:
-    void set() {
-        std::lock_guard lock(mutex_);
-        ended_ = true;
-        changed_.notify_all();
-    }
-
-    // Waits at most `timeout` for the end; true once it happened.
-    bool waitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return ended_; });
-    }
-
-private:
-    std::mutex mutex_; // guards ended_ between the ending thread and the waiting main thread
-    std::condition_variable changed_;
-    bool ended_ = false;
-};
-
-std::shared_ptr<EndSignal> makeEndSignal() {
-    return std::make_shared<EndSignal>();
+std::shared_ptr<OneShotEvent> makeEndSignal() {
+    return std::make_shared<OneShotEvent>();
 }
 
-void signalEnd(EndSignal& signal) {
+void signalEnd(OneShotEvent& signal) {
     signal.set();
 }
 
@@ -46,7 +25,7 @@ void runEndOnMainThread(std::shared_ptr<void> end) {
     DispatchQueue::main().async([end = std::move(end)]() mutable { end.reset(); });
 }
 
-void awaitEnd(const std::shared_ptr<EndSignal>& signal) {
+void awaitEnd(const std::shared_ptr<OneShotEvent>& signal) {
     if (Clock::current().isVirtual()) {
         // Nothing runs beside the test's thread: what ends the object is queued work.
         MainLoop::runDueWork();

@@ -15,9 +15,9 @@ namespace qv::platform {
 namespace detail {
 
 // Set once the object has ended; waited for on the main thread.
-class EndSignal;
-std::shared_ptr<EndSignal> makeEndSignal();
-void signalEnd(EndSignal& signal);
+class OneShotEvent;
+std::shared_ptr<OneShotEvent> makeEndSignal();
+void signalEnd(OneShotEvent& signal);
 
 // Runs `end` now on the main thread (under a VirtualDispatch, every queue's blocks run on
 // it), else queues it on the main queue; queued work the main queue drops unrun still ends
@@ -25,13 +25,13 @@ void signalEnd(EndSignal& signal);
 void runEndOnMainThread(std::shared_ptr<void> end);
 
 // Runs the main queue's work until `signal` is set (under a VirtualDispatch: pumps once).
-void awaitEnd(const std::shared_ptr<EndSignal>& signal);
+void awaitEnd(const std::shared_ptr<OneShotEvent>& signal);
 
 } // namespace detail
 
 // The deleter of makeEndingOnMainThread().
 struct MainThreadEnd {
-    std::shared_ptr<detail::EndSignal> ended = detail::makeEndSignal();
+    std::shared_ptr<detail::OneShotEvent> ended = detail::makeEndSignal();
 
     template <typename T>
     void operator()(T* object) const {

@@ -1,8 +1,9 @@
 // The runtime of the running program: real time, a thread per serial queue, a worker pool,
 // and a main queue drained by the window host on the main thread.
 
-#include "platform/dispatch/detail/Runtime.hpp"
 #include "platform/dispatch/ProcessorBudget.hpp"
+#include "platform/dispatch/detail/OneShotEvent.hpp"
+#include "platform/dispatch/detail/Runtime.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -24,43 +25,25 @@ public:
     bool isVirtual() const override { return false; }
 };
 
-// Waits for a job queued by sync() on another thread. The job's capture signals when it is
-// destroyed: after it ran, or when a shut-down queue dropped it, so the waiter never hangs.
-class SyncWaiter {
-public:
-    void finish() {
-        std::lock_guard lock(mutex_);
-        done_ = true;
-        cv_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [this] { return done_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool done_ = false;
-};
-
+// Sets the event when destroyed: the capture of a job queued by sync() on another thread
+// goes after the job ran, or when a shut-down queue dropped it, so the waiter never hangs.
 class SignalOnDestruction {
 public:
-    explicit SignalOnDestruction(std::shared_ptr<SyncWaiter> waiter) : waiter_(std::move(waiter)) {}
-    ~SignalOnDestruction() { waiter_->finish(); }
+    explicit SignalOnDestruction(std::shared_ptr<OneShotEvent> done) : done_(std::move(done)) {}
+    ~SignalOnDestruction() { done_->set(); }
     SignalOnDestruction(const SignalOnDestruction&) = delete;
     SignalOnDestruction& operator=(const SignalOnDestruction&) = delete;
 
 private:
-    std::shared_ptr<SyncWaiter> waiter_;
+    std::shared_ptr<OneShotEvent> done_;
 };
 
 void queueAndWait(QueueCore& core, const std::function<void()>& work) {
-    auto waiter = std::make_shared<SyncWaiter>();
-    auto signal = std::make_shared<SignalOnDestruction>(waiter);
+    auto done = std::make_shared<OneShotEvent>();
+    auto signal = std::make_shared<SignalOnDestruction>(done);
     core.enqueue(Job{[&work, signal] { work(); }, nullptr});
     signal.reset();
-    waiter->wait();
+    done->wait();
 }
 
 // Pending work of one queue: ready jobs in order, and timers. Guarded by the owner's mutex.

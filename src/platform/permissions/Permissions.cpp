@@ -63,8 +63,6 @@ std::optional<Statuses> parseFile(const std::string& text, std::string& problem)
 
 // The answers are three short entries; a file far larger was not written by the app.
 constexpr std::uintmax_t maximumFileBytes = 1 << 20;
-// How long a save waits for another process's read, change and write of the file.
-constexpr std::chrono::milliseconds lockPatience{1000};
 
 Statuses load(const std::filesystem::path& file) {
     std::string text;
@@ -132,9 +130,7 @@ struct Permissions::State {
     // another app on the same home may have stored its own answers since this one read the
     // file, and they stay. Without a readable file, every status `stored` holds is written.
     void save(PermissionService service, Statuses statuses) const {
-        std::filesystem::path lockFile = file;
-        lockFile += ".lock";
-        const FileLock lock(lockFile, lockPatience);
+        const FileLock lock = lockForRewriting(file);
         std::string text;
         std::string problem;
         if (!readRegularFile(file, maximumFileBytes, text)) {

@@ -16,12 +16,20 @@ namespace {
 
 // How often a held lock is tried again while waiting.
 constexpr std::chrono::milliseconds retryEvery{5};
+// How long a rewrite waits for another process's read, change and write of the file.
+constexpr std::chrono::milliseconds rewritePatience{1000};
 
 std::string lastError() {
     return std::strerror(errno);
 }
 
 } // namespace
+
+FileLock lockForRewriting(const std::filesystem::path& file) {
+    std::filesystem::path lockFile = file;
+    lockFile += ".lock";
+    return FileLock(lockFile, rewritePatience);
+}
 
 FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience) {
     // Never blocks on opening: O_NONBLOCK also covers a FIFO put in the lock file's place.

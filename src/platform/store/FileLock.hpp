@@ -31,6 +31,10 @@ private:
     std::string problem_;
 };
 
+// The lock every process takes to read, change and write the shared file `file` (the
+// settings, the permissions): "<file>.lock" beside it, waited for at most a second.
+FileLock lockForRewriting(const std::filesystem::path& file);
+
 // After a write of `file` made while `lock` was wanted: when the lock was not held, one line
 // says so ("The settings were saved to '<file>' without their lock: <why>"; `what` is "The
 // settings"), once while it lasts; a write under the lock ends that.

@@ -33,8 +33,6 @@ namespace {
 // serializer recurses once per level) away from it.
 constexpr std::uintmax_t maximumFileBytes = 1 << 20;
 constexpr int maximumNesting = 32;
-// How long a write waits for another process's read, change and write of the file.
-constexpr std::chrono::milliseconds lockPatience{1000};
 
 // Whether the text opens more than `limit` arrays or objects inside each other, counting
 // brackets outside strings only; decided before the parser builds anything.
@@ -212,9 +210,7 @@ namespace {
 template <typename D>
 void persist(D& data) {
     ensureFolder(data.file.parent_path());
-    std::filesystem::path lockFile = data.file;
-    lockFile += ".lock";
-    const FileLock lock(lockFile, lockPatience);
+    const FileLock lock = lockForRewriting(data.file);
     auto current = read(data.file);
     if (const auto* problem = std::get_if<std::string>(&current)) {
         setAsideUnusable(data.file, *problem);

@@ -13,12 +13,18 @@
 namespace qv::platform::test {
 namespace {
 
-TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
-    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+// A fresh folder of the test with a JPEG of `width` x `height` in it, "a.JPG".
+std::filesystem::path folderWithAJpeg(std::size_t width, std::size_t height) {
     const auto root = testing::freshTestFolder();
-    const auto data = makeJpeg(64, 48, "2024:01:01 10:00:00");
+    const auto data = makeJpeg(width, height, "2024:01:01 10:00:00");
     std::ofstream(root / "a.JPG", std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    return root;
+}
+
+TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
+    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+    const auto root = folderWithAJpeg(64, 48);
 
     Permissions permissions(root / "permissions.json", {"photos=authorized"});
     PhotoLibrary library(root / "Photos", permissions);
@@ -52,10 +58,7 @@ TEST(PhotoLibraryThreads, ChangesFetchesAndImageRequestsMeetSafely) {
 // manager and the app's library do at quit).
 TEST(PhotoLibraryThreads, NoImageRequestReadsTheLibraryAfterItsManagerHasEnded) {
     testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
-    const auto root = testing::freshTestFolder();
-    const auto data = makeJpeg(640, 480, "2024:01:01 10:00:00");
-    std::ofstream(root / "a.JPG", std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    const auto root = folderWithAJpeg(640, 480);
     for (int round = 0; round < 10; ++round) {
         Permissions permissions(root / "permissions.json", {"photos=authorized"});
         auto library =
