@@ -19,10 +19,10 @@
 #include "platform/capture/simulated/SimulatedCamera.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/Permissions.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
-#include "platform/store/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <cerrno>

@@ -30,6 +30,7 @@
 #include "platform/capture/CaptureVideoDataOutput.hpp"
 #include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/files/AppFolders.hpp"
 #include "platform/imaging/ImagingResult.hpp"
 #include "platform/media/RgbaImage.hpp"
 #include "platform/permissions/Permissions.hpp"
@@ -40,7 +41,6 @@
 #include "platform/sensors/MotionManager.hpp"
 #include "platform/state/ObservableObject.hpp"
 #include "platform/state/Published.hpp"
-#include "platform/store/AppFolders.hpp"
 #include "platform/store/UserDefaults.hpp"
 #include "platform/system/Application.hpp"
 

@@ -3,10 +3,10 @@
 #include "camera/LibraryFileConversion.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/Clock.hpp"
+#include "platform/files/AtomicFile.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
-#include "platform/store/AtomicFile.hpp"
-#include "platform/store/TemporaryFiles.hpp"
 #include "platform/system/Url.hpp"
 
 #include <string_view>

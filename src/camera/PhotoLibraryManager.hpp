@@ -2,13 +2,13 @@
 
 #include "model/Enumerations.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/files/AppFolders.hpp"
 #include "platform/imaging/ImagingResult.hpp"
 #include "platform/media/RgbaImage.hpp"
 #include "platform/photos/AssetCollection.hpp"
 #include "platform/photos/FetchResult.hpp"
 #include "platform/state/ObservableObject.hpp"
 #include "platform/state/Published.hpp"
-#include "platform/store/AppFolders.hpp"
 #include "platform/store/StoredSetting.hpp"
 #include "platform/store/UserDefaults.hpp"
 

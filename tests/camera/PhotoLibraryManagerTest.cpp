@@ -7,6 +7,7 @@
 #include "TestHome.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/Jpeg.hpp"
@@ -16,7 +17,6 @@
 #include "platform/permissions/Permissions.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
-#include "platform/store/AtomicFile.hpp"
 
 #include <ctime>
 #include <fstream>

@@ -6,12 +6,12 @@
 #include "RunTestSupport.hpp"
 #include "model/NightModeConfig.hpp"
 #include "platform/compute/Faults.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
 #include "platform/imaging/ImageDecoding.hpp"
 #include "platform/media/MetadataKeys.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
-#include "platform/store/AtomicFile.hpp"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 #include "app/commandline/CommandLine.hpp"
 
+#include "platform/files/AppFolders.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 #include "platform/sensors/ConfiguredLocation.hpp"
-#include "platform/store/AppFolders.hpp"
 #include "platform/system/AppInfo.hpp"
 
 #include <array>

@@ -2,6 +2,8 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/Clock.hpp"
+#include "platform/files/AppFolders.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/permissions/Permissions.hpp"
@@ -11,8 +13,6 @@
 #include "platform/photos/detail/LibraryIndex.hpp"
 #include "platform/photos/detail/PictureFile.hpp"
 #include "platform/photos/detail/Uuid.hpp"
-#include "platform/store/AppFolders.hpp"
-#include "platform/store/AtomicFile.hpp"
 
 #include <atomic>
 #include <mutex>

@@ -2,13 +2,13 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/console/FailureLines.hpp"
+#include "platform/files/AppFolders.hpp"
+#include "platform/files/AtomicFile.hpp"
+#include "platform/files/FileLock.hpp"
+#include "platform/files/RegularFile.hpp"
+#include "platform/files/SetAside.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 #include "platform/formatting/QuotedText.hpp"
-#include "platform/store/AppFolders.hpp"
-#include "platform/store/AtomicFile.hpp"
-#include "platform/store/FileLock.hpp"
-#include "platform/store/RegularFile.hpp"
-#include "platform/store/SetAside.hpp"
-#include "platform/store/TemporaryFiles.hpp"
 
 #include <atomic>
 #include <limits>

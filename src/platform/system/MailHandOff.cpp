@@ -1,6 +1,6 @@
 #include "platform/system/MailHandOff.hpp"
 
-#include "platform/store/AtomicFile.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/system/ProgramRunner.hpp"
 #include "platform/system/Url.hpp"
 #include "platform/system/detail/XdgTools.hpp"

@@ -1,10 +1,10 @@
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/PhotoLibraryFaults.hpp"
-#include "platform/store/AtomicFile.hpp"
 
 #include <fstream>
 #include <sqlite3.h>

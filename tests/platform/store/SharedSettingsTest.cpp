@@ -4,7 +4,7 @@
 
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
-#include "platform/store/FileLock.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <fstream>

@@ -1,7 +1,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
-#include "platform/store/AppFolders.hpp"
-#include "platform/store/AtomicFile.hpp"
+#include "platform/files/AppFolders.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 #include "platform/capture/scene/detail/SensorColor.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/files/RegularFile.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/imaging/ColorProfiles.hpp"
 #include "platform/imaging/ExifMetadata.hpp"
@@ -13,7 +14,6 @@
 #include "platform/imaging/RawMosaic.hpp"
 #include "platform/imaging/Tiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
-#include "platform/store/RegularFile.hpp"
 
 #include <algorithm>
 #include <cmath>

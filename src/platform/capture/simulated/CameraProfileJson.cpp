@@ -1,8 +1,8 @@
 #include "platform/capture/simulated/CameraProfileJson.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/files/RegularFile.hpp"
 #include "platform/formatting/QuotedText.hpp"
-#include "platform/store/RegularFile.hpp"
 
 #include <nlohmann/json.hpp>
 #include <optional>

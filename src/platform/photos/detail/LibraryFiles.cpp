@@ -1,6 +1,6 @@
 #include "platform/photos/detail/LibraryFiles.hpp"
 
-#include "platform/store/TemporaryFiles.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 
 #include <algorithm>
 #include <cctype>

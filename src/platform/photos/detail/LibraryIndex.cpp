@@ -1,9 +1,9 @@
 #include "platform/photos/detail/LibraryIndex.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
-#include "platform/store/SetAside.hpp"
 
 #include <algorithm>
 #include <cerrno>

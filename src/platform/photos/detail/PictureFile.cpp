@@ -1,6 +1,6 @@
 #include "platform/photos/detail/PictureFile.hpp"
 
-#include "platform/store/RegularFile.hpp"
+#include "platform/files/RegularFile.hpp"
 
 namespace qv::platform::detail {
 

@@ -3,7 +3,7 @@
 
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
-#include "platform/store/RegularFile.hpp"
+#include "platform/files/RegularFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "platform/store/AppFolders.hpp"
+#include "platform/files/AppFolders.hpp"
 
 #include "platform/console/FailureLines.hpp"
 #include "platform/formatting/QuotedText.hpp"

@@ -1,4 +1,4 @@
-#include "platform/store/FileLock.hpp"
+#include "platform/files/FileLock.hpp"
 
 #include "platform/console/FailureLines.hpp"
 #include "platform/formatting/QuotedText.hpp"

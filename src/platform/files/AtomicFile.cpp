@@ -1,6 +1,6 @@
-#include "platform/store/AtomicFile.hpp"
+#include "platform/files/AtomicFile.hpp"
 
-#include "platform/store/TemporaryFiles.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 
 #include <atomic>
 #include <cerrno>

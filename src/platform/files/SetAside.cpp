@@ -1,4 +1,4 @@
-#include "platform/store/SetAside.hpp"
+#include "platform/files/SetAside.hpp"
 
 #include "platform/dispatch/Clock.hpp"
 #include "platform/formatting/DateFormatter.hpp"

@@ -1,4 +1,4 @@
-#include "platform/store/TemporaryFiles.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 
 #include <atomic>
 #include <cerrno>

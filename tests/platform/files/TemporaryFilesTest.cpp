@@ -1,11 +1,11 @@
 // Which temporary files of writeFileAtomically may go: only those whose writer is gone; and
 // where they are cleaned up.
 
-#include "platform/store/TemporaryFiles.hpp"
+#include "platform/files/TemporaryFiles.hpp"
 
 #include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
-#include "platform/store/AtomicFile.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "platform/store/RegularFile.hpp"
+#include "platform/files/RegularFile.hpp"
 
 #include <cerrno>
 #include <cstring>
