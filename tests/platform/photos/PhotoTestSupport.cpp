@@ -72,6 +72,21 @@ HeldIndex::~HeldIndex() {
     sqlite3_close(database_);
 }
 
+ScopedMode::ScopedMode(std::filesystem::path path, std::filesystem::perms mode)
+    : path_(std::move(path)), mode_(std::filesystem::status(path_).permissions()) {
+    std::filesystem::permissions(path_, mode);
+}
+
+ScopedMode::~ScopedMode() {
+    std::filesystem::permissions(path_, mode_);
+}
+
+std::filesystem::perms withoutWrite(const std::filesystem::path& path) {
+    using std::filesystem::perms;
+    return std::filesystem::status(path).permissions() &
+           ~(perms::owner_write | perms::group_write | perms::others_write);
+}
+
 std::vector<std::string> setAsideFiles(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     std::error_code error;

@@ -44,6 +44,22 @@ private:
     sqlite3* database_ = nullptr;
 };
 
+// Gives a file or folder the permissions `mode` for the test, and its own back at the end.
+class ScopedMode {
+public:
+    ScopedMode(std::filesystem::path path, std::filesystem::perms mode);
+    ~ScopedMode();
+    ScopedMode(const ScopedMode&) = delete;
+    ScopedMode& operator=(const ScopedMode&) = delete;
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::perms mode_;
+};
+
+// The permissions of `path` without its write bits.
+std::filesystem::perms withoutWrite(const std::filesystem::path& path);
+
 // The files set aside next to the index ("library.sqlite.corrupt_...").
 std::vector<std::string> setAsideFiles(const std::filesystem::path& folder);
 
