@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VirtualDispatch dispatch; // the library's queue runs here, in order
     Permissions permissions(folder.path() / "permissions.json", {"photos=authorized"});
     PhotoLibrary photos(library, permissions);
+    dispatch.runUntilIdle(); // the opening
     const FetchResult before = photos.fetchAssets();
     bool refused = false;
     for (const auto& entry : std::filesystem::directory_iterator(library)) {

@@ -91,6 +91,9 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
         }
         quitApp(app, scene.graph(), hooks.waitTurn ? hooks.waitTurn : runDueWorkAndSleep);
     }
+    // The library may still be taking files in: its work ends here, while what it uses is
+    // still there (not among the statics torn down after main).
+    services.photoLibrary.close();
     *quitTarget = nullptr;
     return 0;
 }

@@ -8,7 +8,8 @@
 //   4. the window opens (without a display: one line on standard error, exit 1);
 //   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
 //   6. the window's loop runs until the window is closed or a signal asks to quit;
-//   7. the app takes its road out (AppQuit.hpp) and the status is 0.
+//   7. the app takes its road out (AppQuit.hpp), the photo library's work still under way
+//      (files being taken in) ends, and the status is 0.
 
 #include "app/Quarn_Vesil.hpp"
 #include "app/commandline/CommandLine.hpp"

@@ -1,11 +1,14 @@
 // The built program in a window of its own under a private X server: it opens the window
 // "Quarn Vesil" and, on SIGTERM, takes its road out and exits 0 with this version recorded;
-// so it does with FIFOs, symlink loops and an unwritable home in its way.
+// so it does with FIFOs, symlink loops and an unwritable home in its way, and while its photo
+// library is being made anew from thousands of 12-megapixel files.
 
 #include "AppProcess.hpp"
 #include "ImagingTestSupport.hpp"
 #include "XvfbServer.hpp"
+#include "platform/imaging/Dng.hpp"
 #include "platform/imaging/Jpeg.hpp"
+#include "platform/media/PixelFormat.hpp"
 #include "platform/store/UserDefaults.hpp"
 #include "platform/system/AppInfo.hpp"
 
@@ -146,6 +149,46 @@ TEST(AppSmoke, AnUnwritableHomeSaysEachCauseOnce) {
                                    "': Not a directory\n"),
               1u)
         << out;
+}
+
+// A library whose index is gone (set aside, or a library copied from a backup) and 3,000
+// files of 12 megapixels to take in again: more than a start does at once. The window answers
+// meanwhile, and SIGTERM ends the app within 2 s, the rows already made kept.
+TEST(AppSmoke, ALibraryMadeAnewAtTheStartHoldsUpNeitherTheWindowNorSIGTERM) {
+    XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    Home home;
+    const auto raw =
+        platform::imaging::test::makeBayer(4032, 3024, platform::pixelformat::bayer14RGGB);
+    const auto dng = platform::imaging::encodeDng(*raw, platform::imaging::test::resultMetadata());
+    ASSERT_TRUE(dng) << dng.error();
+    const auto month = home.path / "Photos" / "2024" / "01";
+    std::filesystem::create_directories(month);
+    std::ofstream(home.path / "picture.DNG", std::ios::binary)
+        .write(reinterpret_cast<const char*>(dng->data()), std::streamsize(dng->size()));
+    constexpr int files = 3000;
+    for (int i = 0; i < files; ++i) {
+        char name[48];
+        std::snprintf(name, sizeof name, "3F2504E0-4F89-41D3-9A0C-%012d.DNG", i);
+        std::filesystem::create_hard_link(home.path / "picture.DNG", month / name);
+    }
+
+    AppProcess app({"--permissions", "camera=authorized,photos=authorized", "--camera-profile",
+                    (home.path / "profile.json").string()},
+                   {{"QV_HOME", home.path.string()},
+                    {"DISPLAY", xvfb.display()},
+                    {"SDL_AUDIODRIVER", "dummy"}});
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(windowAppears("Quarn Vesil"));
+    const auto sent = std::chrono::steady_clock::now();
+    app.signal(SIGTERM);
+    const AppExit exit = app.wait(std::chrono::seconds(60));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - sent;
+    EXPECT_EQ(exit.status, 0) << exit.standardError;
+    EXPECT_LT(took.count(), 2.0);
+    EXPECT_EQ(exit.standardOutput.find("took in 3000 files"), std::string::npos)
+        << "the library was made before SIGTERM came: too few files to tell";
+    EXPECT_EQ(exit.standardOutput.find("damaged"), std::string::npos) << exit.standardOutput;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // thumbnail of the library's newest picture.
 
 #include "CameraTestSupport.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/system/LinkOpener.hpp"
 
@@ -122,6 +123,36 @@ TEST_F(CameraAccessTest, LimitedPhotosCountAsGrantedAndShowTheNewestPicture) {
     EXPECT_EQ(thumbnails, 1);
     EXPECT_EQ(camera->libraryThumbnail.get()->height(), 100u); // aspect fill
     EXPECT_EQ(camera->photoLibraryManager.allPhotos.get()->count(), 2u);
+}
+
+// A library whose index is to be made anew from its files (set aside, or copied from a
+// backup): start-up leaves the opening to the library's queue, so the screen can be drawn
+// at once; the pictures and the thumbnail come when the library has them.
+TEST_F(CameraAccessTest, StartUpLeavesTheLibrarysOpeningToItsQueueAndShowsItsPicturesWhenReady) {
+    const auto data = platform::imaging::encodeJpeg(platform::RgbaImage(1200, 900, 8), 90, {});
+    ASSERT_TRUE(data);
+    const auto month = home / "Photos" / "2024" / "01";
+    std::filesystem::create_directories(month);
+    for (const char* name :
+         {"3F2504E0-4F89-41D3-9A0C-0305E82C3301.JPG", "6F9619FF-8B86-D011-B42D-00C04FC964FF.JPG"}) {
+        std::ofstream(month / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data->data()), std::streamsize(data->size()));
+    }
+    usePermissions(ServicesUnderTest::grantedScript); // the library made now, not yet opened
+    platform::ConsoleCapture console;
+    camera = CameraManager::make(services());
+    EXPECT_EQ(console.text().find("took in"), std::string::npos) << console.text();
+    ASSERT_TRUE(camera->photoLibraryManager.allPhotos.get());
+    EXPECT_EQ(camera->photoLibraryManager.allPhotos.get()->count(), 0u);
+    EXPECT_EQ(camera->libraryThumbnail.get(), nullptr);
+
+    pump();
+    EXPECT_NE(console.text().find("took in 2 files"), std::string::npos) << console.text();
+    EXPECT_EQ(camera->photoLibraryManager.allPhotos.get()->count(), 2u);
+    ASSERT_NE(camera->libraryThumbnail.get(), nullptr); // made from the file when asked for
+    EXPECT_EQ(camera->libraryThumbnail.get()->height(), 100u);
+    ASSERT_NE(camera->resultUIImage.get(), nullptr);
+    EXPECT_EQ(camera->resultUIImage.get()->width(), 1200u);
 }
 
 TEST_F(CameraAccessTest, EachDeliveryReplacesThePictureAndNothingReloadsWhileShooting) {

@@ -40,6 +40,9 @@ public:
     // Runs all work that is ready now, including work it queues, until nothing is ready.
     // Time does not move. Returns the number of blocks run.
     std::size_t runUntilIdle();
+    // Runs the one block that is ready first (not what it queues). Time does not move.
+    // False when none is ready. For tests that look between two blocks.
+    bool runOne();
     // Moves time forward by `duration`, stopping at every deadline on the way to run the work
     // that became due (and what it queues) before going on; ends at now + duration.
     void runFor(Seconds duration);

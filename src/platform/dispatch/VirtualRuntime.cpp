@@ -35,14 +35,15 @@ public:
     std::size_t runUntilIdle();
     void runUntil(MonotonicTime time, const std::function<bool()>* condition);
     std::size_t pendingCount() const;
+    bool step();
 
 private:
     struct Item {
         std::shared_ptr<VirtualCore> core;
         Job job;
     };
-    bool runOne();
     void run(Item& item);
+    bool runOne();
     std::optional<MonotonicTime> nextDeadline() const;
     static void requirePumpThread(const char* what);
 
@@ -228,6 +229,11 @@ void VirtualRuntime::syncOnto(const std::shared_ptr<VirtualCore>& core,
     }
 }
 
+bool VirtualRuntime::step() {
+    requirePumpThread("runOne");
+    return runOne();
+}
+
 std::size_t VirtualRuntime::runUntilIdle() {
     requirePumpThread("runUntilIdle");
     std::size_t count = 0;
@@ -290,6 +296,10 @@ VirtualClock& VirtualDispatch::clock() {
 
 std::size_t VirtualDispatch::runUntilIdle() {
     return runtime_->runUntilIdle();
+}
+
+bool VirtualDispatch::runOne() {
+    return runtime_->step();
 }
 
 void VirtualDispatch::runFor(Seconds duration) {

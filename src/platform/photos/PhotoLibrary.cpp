@@ -2,6 +2,8 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/PoolTasks.hpp"
+#include "platform/dispatch/ProcessorBudget.hpp"
 #include "platform/files/AppFolders.hpp"
 #include "platform/files/AtomicFile.hpp"
 #include "platform/formatting/DateFormatter.hpp"
@@ -11,11 +13,12 @@
 #include "platform/photos/detail/AssetContents.hpp"
 #include "platform/photos/detail/LibraryFiles.hpp"
 #include "platform/photos/detail/LibraryIndex.hpp"
+#include "platform/photos/detail/LooseFile.hpp"
 #include "platform/photos/detail/PictureFile.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 
+#include <algorithm>
 #include <atomic>
-#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -26,25 +29,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Files whose rows go into the index in one transaction: few enough that a stop loses little
+// reading, many enough that the commits' flushes cost little.
+constexpr std::size_t kAdoptionBatch = 32;
+
 std::string_view asText(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-// An asset of `contents` stored as `file`.
-Asset assetFor(const detail::AssetContents& contents, std::string identifier,
-               std::filesystem::path file, WallTime creationDate, std::string originalName,
-               std::uintmax_t size) {
-    Asset asset;
-    asset.localIdentifier = std::move(identifier);
-    asset.creationDate = creationDate;
-    asset.pixelWidth = contents.pixelWidth;
-    asset.pixelHeight = contents.pixelHeight;
-    asset.orientation = contents.orientation;
-    asset.location = contents.location;
-    asset.originalFilename = std::move(originalName);
-    asset.fileSize = size;
-    asset.file = std::move(file);
-    return asset;
 }
 
 // The photo library's permission, unless the fault switch denies it.
@@ -59,15 +49,19 @@ std::string counted(int count, const std::string& noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-WallTime modificationTime(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto written = std::filesystem::last_write_time(file, error);
-    if (error) {
-        return wallNow();
-    }
-    return std::chrono::time_point_cast<std::chrono::nanoseconds>(
-        std::chrono::file_clock::to_sys(written));
-}
+// The files without a row that one opening found, taken in by lanes of pool tasks: a lane
+// reads a batch of files (their tags, not their pixels) and hands it to the library's queue,
+// which adds the rows in one transaction and sends the lane on to the next batch.
+struct Adoption {
+    explicit Adoption(std::vector<std::filesystem::path> loose) : files(std::move(loose)) {}
+
+    const std::vector<std::filesystem::path> files;
+    std::atomic<std::size_t> next{0}; // the next file a lane takes; any thread
+    // On the library's queue only:
+    std::size_t lanes = 0; // lanes still running
+    int adopted = 0;
+    bool halted = false; // the index refused a batch: the rest waits for the next opening
+};
 
 } // namespace
 
@@ -75,132 +69,96 @@ struct PhotoLibrary::State {
     std::filesystem::path folder;
     Permissions& permissions;
     std::chrono::milliseconds busyWait;
-    std::unique_ptr<detail::LibraryIndex> index; // on the queue only
-    std::string unavailable;                     // why there is no index now; on the queue only
-    std::string remedy; // what to change, when no later try gets past why; on the queue only
-    std::set<std::string> hidden; // rows of a read-only index whose file is gone; on the queue
+    std::atomic<bool> stopping{false}; // the library is ending: work under way stops soon
+
+    // On the queue only:
+    std::unique_ptr<detail::LibraryIndex> index;
+    std::string unavailable;            // why there is no index now
+    std::string remedy;                 // what to change, when no later try gets past why
+    std::set<std::string> hidden;       // rows of a read-only index whose file is gone
+    std::shared_ptr<Adoption> adoption; // the one under way
+    bool opened = false;                // the opening is over (the files taken in, or none)
+    std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
     std::vector<Asset> snapshot;
     std::vector<std::weak_ptr<PhotoLibraryChangeObserver>> observers;
-    std::atomic<bool> opened{false}; // set on the queue once the index is open and checked
 
     DispatchQueue queue{"photo library", QoS::utility};
+    // Last: ends first, while the queue still takes what its tasks hand over. Given tasks on
+    // the queue only, until close() ends it.
+    std::unique_ptr<PoolTasks> tasks = std::make_unique<PoolTasks>();
 
     State(std::filesystem::path f, Permissions& p, std::chrono::milliseconds wait)
         : folder(std::move(f)), permissions(p), busyWait(wait) {}
 
     void open();
     bool openIndex();
-    void adoptLooseFiles();
-    void hideRowsWhoseFileIsGone();
+    void makeRowsAgreeWithFiles();
+    void startAdoption(std::vector<std::filesystem::path> loose);
+    void readBatch(const std::shared_ptr<Adoption>& work);
+    void addBatch(const std::shared_ptr<Adoption>& work, std::vector<detail::LooseFile> batch);
+    bool addRows(Adoption& work, const std::vector<detail::LooseFile>& batch);
+    void readOnPool(const std::shared_ptr<Adoption>& work);
+    void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
     std::string cannotUse() const;
     std::string readOnlyRefusal() const;
+    void publish();
     void refreshSnapshot();
     void tellObservers();
 };
 
+// Opens the index, shows its rows, and takes the files without a row in behind (on the pool).
 void PhotoLibrary::State::open() {
     if (!openIndex()) {
-        print(remedy.empty()
-                  ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
-                        " is not available now (" + unavailable +
-                        "); the library tries again at the next change"
-                  : cannotUse());
+        if (!stopping.load()) {
+            print(remedy.empty()
+                      ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
+                            " is not available now (" + unavailable +
+                            "); the library tries again at the next change"
+                      : cannotUse());
+        }
     } else if (!index->readOnlyReason().empty()) {
         print("The photo library's index " + quotedPath(folder / "library.sqlite") +
               " is read-only (" + index->readOnlyReason() +
               "); the library shows its pictures but cannot add any");
     }
-    opened.store(true);
+    publish();
+    if (!adoption) {
+        finishOpening();
+    }
 }
 
-// Opens the index and makes it agree with the files; false (with why in `unavailable`) when
-// it is not available now.
+// Opens the index and starts making it agree with the files; false (with why in
+// `unavailable`) when it is not available now.
 bool PhotoLibrary::State::openIndex() {
-    detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait);
+    detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
     remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
-        if (index->readOnlyReason().empty()) {
-            adoptLooseFiles();
-        } else {
-            hideRowsWhoseFileIsGone();
-        }
+        makeRowsAgreeWithFiles();
         refreshSnapshot();
     }
     return index != nullptr;
 }
 
-namespace {
-
-// Which rows of the index stand for files that are there, and which are proven gone.
-struct RowsAgainstFiles {
-    std::set<std::filesystem::path> indexed;   // files that have a row
-    std::vector<std::string> gone;             // identifiers of rows whose file is gone
-    std::map<std::filesystem::path, int> kept; // rows kept unchecked, by the folder in the way
-    std::map<std::filesystem::path, std::string> why; // why each of those folders cannot be read
-};
-
-// A row is gone when its file lies outside the library's year and month folders, or its
-// month folder was read and the file is not in it. A row whose folder cannot be read now
-// (no permission, missing, behind a link to a disk that is not mounted) is kept as it is.
-RowsAgainstFiles compareRows(const std::filesystem::path& folder, const std::vector<Asset>& rows,
-                             const detail::LibraryListing& listing) {
-    RowsAgainstFiles result;
-    result.why = listing.unreadable();
-    for (const auto& [unreadable, why] : listing.unreadable()) {
-        result.kept.emplace(unreadable, 0);
-    }
-    for (const Asset& asset : rows) {
-        const auto presence = detail::isLibraryPath(folder, asset.file)
-                                  ? listing.presence(asset.file)
-                                  : detail::LibraryListing::Presence::gone;
-        switch (presence) {
-        case detail::LibraryListing::Presence::present:
-            result.indexed.insert(asset.file);
-            break;
-        case detail::LibraryListing::Presence::gone:
-            result.gone.push_back(asset.localIdentifier);
-            break;
-        case detail::LibraryListing::Presence::unchecked: {
-            result.indexed.insert(asset.file);
-            auto [blocked, why] = listing.obstacle(asset.file);
-            ++result.kept[blocked];
-            result.why[blocked] = std::move(why);
-            break;
-        }
-        }
-    }
-    return result;
-}
-
-// One line for each folder that cannot be read: what it keeps, or what it leaves out.
-void reportUnreadableFolders(const RowsAgainstFiles& rows) {
-    for (const auto& [blocked, count] : rows.kept) {
-        const std::string start = "The photo library cannot read the folder " +
-                                  quotedPath(blocked) + " (" + rows.why.at(blocked) + "); ";
-        print(count == 0 ? start + "pictures in it are not taken in"
-                         : start + "it keeps the " + counted(count, "asset") + " in it as " +
-                               (count == 1 ? "it is" : "they are"));
-    }
-}
-
-} // namespace
-
-// Makes the index and the files agree: rows whose file is proven gone go (LibraryListing),
+// Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
 // files without a row (a crash between copy and row, or a rebuilt index) are taken in.
 // Another process may be adding assets meanwhile: the rows are read before the files are
 // listed, a row's file is looked for again before the row goes, and a file whose row came
 // meanwhile keeps that row. Stops at the first change the index refuses as busy; what is
 // left is done at the next opening.
-void PhotoLibrary::State::adoptLooseFiles() {
+void PhotoLibrary::State::makeRowsAgreeWithFiles() {
     const std::vector<Asset> rows = index->allAssets();
     const detail::LibraryListing listing(folder);
-    const RowsAgainstFiles checked = compareRows(folder, rows, listing);
-    reportUnreadableFolders(checked);
+    detail::RowsAgainstFiles checked = detail::compareRows(folder, rows, listing);
+    detail::reportUnreadableFolders(checked);
+    if (!index->readOnlyReason().empty()) {
+        hidden.insert(checked.gone.begin(), checked.gone.end());
+        return;
+    }
     int dropped = 0;
     for (const std::string& identifier : checked.gone) {
         if (index->remove(identifier)) {
@@ -212,42 +170,108 @@ void PhotoLibrary::State::adoptLooseFiles() {
     if (dropped > 0) {
         print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
     }
-    int adopted = 0;
-    for (const std::filesystem::path& file : listing.files()) {
-        if (checked.indexed.contains(file)) {
-            continue;
-        }
-        const imaging::Result<Bytes> bytes = detail::readPictureFile(file);
-        auto contents = bytes ? detail::readAssetContents(*bytes)
-                              : imaging::Result<detail::AssetContents>::failure(bytes.error());
-        if (!contents) {
-            print("The photo library leaves " + quotedPath(file) + " out: " + contents.error());
-            continue;
-        }
-        const std::string stem = file.stem().string();
-        const Asset asset =
-            assetFor(*contents, detail::isUuid(stem) ? stem : detail::newUuid(), file,
-                     contents->dateTimeOriginal.value_or(modificationTime(file)),
-                     file.filename().string(), bytes->size());
-        if (index->insert(asset, contents->thumbnailJpeg, detail::LibraryIndex::OnConflict::keep)) {
-            adopted += index->added() ? 1 : 0;
-        } else if (index->lastFault() == detail::SqliteFault::busy) {
-            break;
-        }
+    startAdoption(std::move(checked.loose));
+}
+
+void PhotoLibrary::State::startAdoption(std::vector<std::filesystem::path> loose) {
+    if (loose.empty() || adoption || stopping.load()) {
+        return;
     }
-    if (adopted > 0) {
-        print("The photo library took in " + counted(adopted, "file") +
-              " that had no entry in its index");
+    adoption = std::make_shared<Adoption>(std::move(loose));
+    const std::size_t batches = (adoption->files.size() + kAdoptionBatch - 1) / kAdoptionBatch;
+    adoption->lanes = std::min(processorBudget(), batches);
+    for (std::size_t lane = 0; lane < adoption->lanes; ++lane) {
+        readOnPool(adoption);
     }
 }
 
-// Rows cannot be dropped from an index that cannot be written: those whose file is proven
-// gone are left out of what it shows instead.
-void PhotoLibrary::State::hideRowsWhoseFileIsGone() {
-    const detail::LibraryListing listing(folder);
-    const RowsAgainstFiles checked = compareRows(folder, index->allAssets(), listing);
-    reportUnreadableFolders(checked);
-    hidden.insert(checked.gone.begin(), checked.gone.end());
+// On the queue: a lane's next batch, unless the library is ending.
+void PhotoLibrary::State::readOnPool(const std::shared_ptr<Adoption>& work) {
+    if (!stopping.load()) {
+        tasks->async([this, work] { readBatch(work); }, QoS::utility);
+    }
+}
+
+// On the pool: the next files of the adoption, read; handed to the queue.
+void PhotoLibrary::State::readBatch(const std::shared_ptr<Adoption>& work) {
+    std::vector<detail::LooseFile> batch;
+    while (batch.size() < kAdoptionBatch && !stopping.load()) {
+        const std::size_t at = work->next.fetch_add(1);
+        if (at >= work->files.size()) {
+            break;
+        }
+        batch.push_back(detail::readLooseFile(work->files[at]));
+    }
+    queue.async(
+        [this, work, batch = std::move(batch)]() mutable { addBatch(work, std::move(batch)); });
+}
+
+// On the queue: a lane's batch into the index; the lane goes on, or ends (the last lane ends
+// the opening).
+void PhotoLibrary::State::addBatch(const std::shared_ptr<Adoption>& work,
+                                   std::vector<detail::LooseFile> batch) {
+    if (stopping.load() || work != adoption) {
+        return;
+    }
+    for (const detail::LooseFile& loose : batch) {
+        if (!loose.asset) {
+            print("The photo library leaves " + quotedPath(loose.file) + " out: " + loose.leftOut);
+        }
+    }
+    if (!work->halted && !addRows(*work, batch)) {
+        work->halted = true;
+    }
+    if (!work->halted && work->next.load() < work->files.size()) {
+        readOnPool(work);
+        return;
+    }
+    if (--work->lanes > 0) {
+        return;
+    }
+    if (work->adopted > 0) {
+        print("The photo library took in " + counted(work->adopted, "file") +
+              " that had no entry in its index");
+    }
+    adoption.reset();
+    publish();
+    finishOpening();
+}
+
+// The rows of a batch in one transaction; false when the index refused it (busy, a full
+// disk): nothing of it is added then.
+bool PhotoLibrary::State::addRows(Adoption& work, const std::vector<detail::LooseFile>& batch) {
+    if (std::none_of(batch.begin(), batch.end(), [](const auto& loose) { return loose.asset; })) {
+        return true;
+    }
+    if (!index->begin()) {
+        return false;
+    }
+    int added = 0;
+    for (const detail::LooseFile& loose : batch) {
+        if (!loose.asset) {
+            continue;
+        }
+        if (index->insert(*loose.asset, loose.thumbnailJpeg,
+                          detail::LibraryIndex::OnConflict::keep)) {
+            added += index->added() ? 1 : 0;
+        } else if (index->lastFault() == detail::SqliteFault::busy) {
+            index->rollback();
+            return false;
+        }
+    }
+    if (!index->commit()) {
+        index->rollback();
+        return false;
+    }
+    work.adopted += added;
+    return true;
+}
+
+void PhotoLibrary::State::finishOpening() {
+    opened = true;
+    for (auto& handler : std::exchange(openedHandlers, {})) {
+        handler();
+    }
 }
 
 // Why there is no index, for a cause that stays until the user changes something.
@@ -299,8 +323,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         return "Cannot copy " + quotedPath(source) +
                " into the photo library: " + written.message();
     }
-    const Asset asset =
-        assetFor(*contents, identifier, copy, created, source.filename().string(), bytes->size());
+    const Asset asset = detail::assetFor(*contents, identifier, copy, created,
+                                         source.filename().string(), bytes->size());
     // Replacing: another process opening the library meanwhile may have taken the copy in
     // as a file without a row; this row, with the original name, is the one to keep.
     if (!index->insert(asset, contents->thumbnailJpeg, detail::LibraryIndex::OnConflict::replace)) {
@@ -319,6 +343,12 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
                    : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
     }
     return std::nullopt;
+}
+
+// The rows as they are now, to fetches and observers.
+void PhotoLibrary::State::publish() {
+    refreshSnapshot();
+    tellObservers();
 }
 
 void PhotoLibrary::State::refreshSnapshot() {
@@ -358,7 +388,19 @@ PhotoLibrary::PhotoLibrary(std::filesystem::path folder, Permissions& permission
     state_->queue.async([state = state_.get()] { state->open(); });
 }
 
-PhotoLibrary::~PhotoLibrary() = default;
+PhotoLibrary::~PhotoLibrary() {
+    close();
+}
+
+void PhotoLibrary::close() {
+    if (state_->stopping.exchange(true)) {
+        return;
+    }
+    // Work under way ends soon (a statement running or waiting for a lock, a file being
+    // read); what is queued behind it does nothing, and no block gives the pool more.
+    state_->queue.sync([] {});
+    state_->tasks.reset(); // waits for the tasks running; those not begun do nothing
+}
 
 PermissionStatus PhotoLibrary::authorizationStatus() const {
     return accessStatus(state_->permissions);
@@ -371,7 +413,9 @@ void PhotoLibrary::requestAuthorization(std::function<void(PermissionStatus)> ha
 void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion) {
     state_->queue.async(
         [state = state_.get(), file = std::move(file), completion = std::move(completion)] {
-            const std::optional<std::string> error = state->create(file);
+            const std::optional<std::string> error =
+                state->stopping.load() ? std::optional<std::string>("The photo library has ended")
+                                       : state->create(file);
             if (!error) {
                 state->refreshSnapshot();
             }
@@ -387,9 +431,6 @@ void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion
 FetchResult PhotoLibrary::fetchAssets() const {
     if (!isGranted(authorizationStatus())) {
         return FetchResult();
-    }
-    if (!state_->opened.load()) {
-        state_->queue.sync([] {}); // the opening comes first
     }
     std::lock_guard lock(state_->mutex);
     return FetchResult(state_->snapshot);
@@ -415,8 +456,34 @@ void PhotoLibrary::unregisterChangeObserver(const PhotoLibraryChangeObserver* ob
 }
 
 std::vector<std::uint8_t> PhotoLibrary::thumbnailJpeg(const Asset& asset) const {
-    return state_->queue.sync(
+    Bytes stored = state_->queue.sync(
         [&] { return state_->index ? state_->index->thumbnail(asset.localIdentifier) : Bytes(); });
+    if (!stored.empty()) {
+        return stored;
+    }
+    // Taken in without one: made from the file now, on the caller's thread, and kept.
+    const imaging::Result<Bytes> bytes = detail::readPictureFile(asset.file);
+    imaging::Result<Bytes> made =
+        bytes ? detail::makeThumbnail(*bytes) : imaging::Result<Bytes>::failure(bytes.error());
+    if (!made) {
+        return {};
+    }
+    state_->queue.async([state = state_.get(), identifier = asset.localIdentifier, jpeg = *made] {
+        if (!state->stopping.load() && state->index) {
+            state->index->storeThumbnail(identifier, jpeg);
+        }
+    });
+    return std::move(*made);
+}
+
+void PhotoLibrary::whenOpened(std::function<void()> handler) {
+    state_->queue.async([state = state_.get(), handler = std::move(handler)]() mutable {
+        if (state->opened) {
+            handler();
+        } else {
+            state->openedHandlers.push_back(std::move(handler));
+        }
+    });
 }
 
 const std::filesystem::path& PhotoLibrary::folder() const {

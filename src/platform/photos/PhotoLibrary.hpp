@@ -4,13 +4,19 @@
 // there (SQLite, WAL journal) with its creation date (Exif DateTimeOriginal, else when it
 // was added), size, kind, {GPS} fix, original name and a thumbnail.
 //
-// Opening: a file left without a row (by a crash between the copy and the row) is adopted;
-// temporary files of an interrupted copy are removed once their writer is gone (never those
-// of a copy in progress in another process); rows whose file is proven gone are dropped (a
-// row whose year or month folder cannot be read now is kept, with one line naming the
-// folder); an index proven damaged is set aside with one line and rebuilt from the files.
-// Files that cannot be read, or are larger than any picture (512 MB), are left out with one
-// line each.
+// Opening, on the library's queue from its construction on, never on the caller's thread:
+// the index is opened and checked (an index proven damaged is set aside with one line and
+// made anew); rows whose file is proven gone are dropped (a row whose year or month folder
+// cannot be read now is kept, with one line naming the folder); temporary files of an
+// interrupted copy are removed once their writer is gone (never those of a copy in progress
+// in another process); the rows the index holds are published (fetches, observers). Then
+// files without a row (a crash between the copy and the row, or an index made anew) are
+// taken in on the worker pool, reading only their tags (date, kind, size, orientation, fix;
+// their thumbnail is made when first asked for), 32 rows a transaction, and published at
+// the end. Files that cannot be read, or are larger than any picture (512 MB), are left out
+// with one line each. Changes asked for meanwhile run between those transactions. When the
+// library ends (close()), its work stops within moments; rows already added stay, and the
+// next opening takes the rest in.
 //
 // Other processes may use the same library at once. An index another program holds (busy
 // for longer than `busyWait`) or that cannot be read now is never set aside: the library has
@@ -24,8 +30,9 @@
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.
 //
-// Threads: safe to use from any thread. Opening, changes and observer calls run on the
-// library's serial queue ("photo library"), in the order they were asked for.
+// Threads: safe to use from any thread; nothing waits for the opening. Opening, changes and
+// observer calls run on the library's serial queue ("photo library"), in the order they were
+// asked for; reading files to take them in runs on the worker pool.
 
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/permissions/PermissionStatus.hpp"
@@ -59,9 +66,18 @@ public:
     // app, sqlite3) before it fails as "not available now".
     PhotoLibrary(std::filesystem::path folder, Permissions& permissions,
                  std::chrono::milliseconds busyWait = std::chrono::seconds(3));
+    // close(), then the queue's end: changes not yet begun are dropped.
     ~PhotoLibrary();
     PhotoLibrary(const PhotoLibrary&) = delete;
     PhotoLibrary& operator=(const PhotoLibrary&) = delete;
+
+    // Ends the library's work and waits for it: the opening, a file being read to be taken
+    // in, a statement running or waiting for another program's lock end within moments
+    // (rows already added stay; the next opening takes the rest in), and a change asked
+    // for from now on fails ("The photo library has ended"). Fetches still give what the
+    // library held. For the end of the app, before its static objects go: work still running
+    // then could use one already gone. Any thread but the library's pool tasks.
+    void close();
 
     PermissionStatus authorizationStatus() const;
     // Asks for read-write access (the prompt when not yet determined); the handler gets
@@ -76,14 +92,22 @@ public:
     void createAsset(std::filesystem::path file, Completion completion);
 
     // Every asset, newest first (equal dates: the later added first); empty without access.
+    // What the library holds now: empty until the opening has read the index, without the
+    // files still being taken in; observers hear when that changes. Never waits.
     FetchResult fetchAssets() const;
+
+    // Calls `handler` on the library's queue once the opening is over: the index read and the
+    // files without a row taken in, or no index to be had now. Right away (on that queue)
+    // when it is over already; never when the library is closed first.
+    void whenOpened(std::function<void()> handler);
 
     // Held weakly; registering an observer again changes nothing.
     void registerChangeObserver(const std::weak_ptr<PhotoLibraryChangeObserver>& observer);
     void unregisterChangeObserver(const PhotoLibraryChangeObserver* observer);
 
-    // The stored thumbnail (JPEG, at most 512 pixels a side) of an asset; empty when there
-    // is none. For the image manager; runs on the library's queue.
+    // The thumbnail (JPEG, at most 512 pixels a side) of an asset; empty when there is none.
+    // An asset taken in without one gets it made from its file on the caller's thread (call
+    // it off the main thread: the image manager does, on the worker pool) and kept.
     std::vector<std::uint8_t> thumbnailJpeg(const Asset& asset) const;
 
     const std::filesystem::path& folder() const;

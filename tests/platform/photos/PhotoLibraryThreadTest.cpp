@@ -1,11 +1,14 @@
 // The library on real threads (and under ThreadSanitizer): changes on its queue, fetches
-// from another thread meanwhile, image results through the main queue.
+// from another thread meanwhile, image results through the main queue, files taken in on
+// the worker pool, and an opening held up by another program that neither a fetch nor the
+// library's end waits for.
 
 #include "MainQueueDrain.hpp"
 #include "PhotoTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/dispatch/MainLoop.hpp"
 #include "platform/photos/ImageManager.hpp"
+#include "platform/photos/detail/Uuid.hpp"
 
 #include <fstream>
 #include <future>
@@ -80,6 +83,50 @@ TEST(PhotoLibraryThreads, NoImageRequestReadsTheLibraryAfterItsManagerHasEnded) 
         while (MainLoop::runDueWork()) {
         } // the results delivered before the end
     }
+}
+
+// A new index another program is making holds the opening up (for a minute at most).
+// Run on threads of their own, so that a wait shows as a bound passed, not as a hung test.
+TEST(PhotoLibraryThreads, NeitherAFetchNorTheLibrarysEndWaitsForAnOpeningHeldUp) {
+    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+    const auto root = testing::freshTestFolder();
+    Permissions permissions(root / "permissions.json", {"photos=authorized"});
+    HeldIndex held(root / "Photos", "CREATE TABLE assets (id INTEGER PRIMARY KEY);");
+    auto library =
+        std::make_unique<PhotoLibrary>(root / "Photos", permissions, std::chrono::minutes(1));
+    auto fetched = std::async(std::launch::async, [&] { return library->fetchAssets().count(); });
+    ASSERT_EQ(fetched.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(fetched.get(), 0u);
+    auto ended = std::async(std::launch::async, [&] { library.reset(); });
+    EXPECT_EQ(ended.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+// Files without a row taken in on the pool, then their thumbnails made by requests running
+// side by side, each kept once.
+TEST(PhotoLibraryThreads, FilesTakenInOnThePoolGetTheirThumbnailsWhenAsked) {
+    testing::EnvironmentOverride noScript("QV_PERMISSIONS", std::nullopt);
+    const auto root = folderWithAJpeg(64, 48);
+    const auto month = root / "Photos" / "2024" / "01";
+    std::filesystem::create_directories(month);
+    for (int i = 0; i < 70; ++i) {
+        std::filesystem::create_hard_link(root / "a.JPG", month / (detail::newUuid() + ".JPG"));
+    }
+    Permissions permissions(root / "permissions.json", {"photos=authorized"});
+    PhotoLibrary library(root / "Photos", permissions);
+    std::promise<void> opened;
+    library.whenOpened([&] { opened.set_value(); });
+    ASSERT_EQ(opened.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    const FetchResult all = library.fetchAssets();
+    ASSERT_EQ(all.count(), 70u);
+
+    int delivered = 0; // written by the main-queue blocks on this thread
+    ImageManager manager(library);
+    for (int i = 0; i < 6; ++i) {
+        manager.requestImage(*all.object(std::size_t(i % 3)), {32, 32}, ImageContentMode::aspectFit,
+                             [&](const auto& image, const auto&) { delivered += image ? 1 : 0; });
+    }
+    testing::drainMainQueueUntil([&] { return delivered == 6; });
+    EXPECT_EQ(library.thumbnailJpeg(*all.object(0)).empty(), false);
 }
 
 } // namespace

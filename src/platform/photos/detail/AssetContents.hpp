@@ -20,12 +20,21 @@ struct AssetContents {
     int pixelWidth = 0;
     int pixelHeight = 0;
     ImageOrientation orientation = ImageOrientation::up;
-    std::vector<std::uint8_t> thumbnailJpeg; // at most 512 pixels a side
+    std::vector<std::uint8_t> thumbnailJpeg; // at most 512 pixels a side; may be empty
 };
 
 inline constexpr double kThumbnailSide = 512;
 
-// Reads and decodes a picture; why not, when it is none this library can show.
+// Reads and decodes a picture, with its thumbnail; why not, when it is none this library can
+// show.
 imaging::Result<AssetContents> readAssetContents(imaging::FileBytes file);
+
+// What a row needs but its thumbnail, from the picture's tags alone: its pixels are not
+// decoded (the thumbnail stays empty), unless the tags give no size; then as
+// readAssetContents.
+imaging::Result<AssetContents> readAssetDetails(imaging::FileBytes file);
+
+// The thumbnail of a picture: a JPEG of at most kThumbnailSide pixels a side.
+imaging::Result<std::vector<std::uint8_t>> makeThumbnail(imaging::FileBytes file);
 
 } // namespace qv::platform::detail

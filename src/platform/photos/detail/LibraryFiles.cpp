@@ -1,5 +1,6 @@
 #include "platform/photos/detail/LibraryFiles.hpp"
 
+#include "platform/console/Console.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace qv::platform::detail {
@@ -143,6 +145,49 @@ std::pair<fs::path, std::string> LibraryListing::obstacle(const fs::path& file) 
     std::error_code error;
     fs::directory_iterator(blocked, error);
     return {blocked, whyUnreadable(blocked, error)};
+}
+
+RowsAgainstFiles compareRows(const fs::path& folder, const std::vector<Asset>& rows,
+                             const LibraryListing& listing) {
+    RowsAgainstFiles result;
+    result.why = listing.unreadable();
+    for (const auto& [unreadable, why] : listing.unreadable()) {
+        result.kept.emplace(unreadable, 0);
+    }
+    std::set<fs::path> indexed;
+    for (const Asset& asset : rows) {
+        const auto presence = isLibraryPath(folder, asset.file) ? listing.presence(asset.file)
+                                                                : LibraryListing::Presence::gone;
+        switch (presence) {
+        case LibraryListing::Presence::present:
+            indexed.insert(asset.file);
+            break;
+        case LibraryListing::Presence::gone:
+            result.gone.push_back(asset.localIdentifier);
+            break;
+        case LibraryListing::Presence::unchecked: {
+            indexed.insert(asset.file);
+            auto [blocked, why] = listing.obstacle(asset.file);
+            ++result.kept[blocked];
+            result.why[blocked] = std::move(why);
+            break;
+        }
+        }
+    }
+    std::copy_if(listing.files().begin(), listing.files().end(), std::back_inserter(result.loose),
+                 [&](const fs::path& file) { return !indexed.contains(file); });
+    return result;
+}
+
+void reportUnreadableFolders(const RowsAgainstFiles& rows) {
+    for (const auto& [blocked, count] : rows.kept) {
+        const std::string start = "The photo library cannot read the folder " +
+                                  quotedPath(blocked) + " (" + rows.why.at(blocked) + "); ";
+        print(count == 0 ? start + "pictures in it are not taken in"
+              : count == 1
+                  ? start + "it keeps the 1 asset in it as it is"
+                  : start + "it keeps the " + std::to_string(count) + " assets in it as they are");
+    }
 }
 
 } // namespace qv::platform::detail

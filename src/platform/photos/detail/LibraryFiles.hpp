@@ -5,6 +5,8 @@
 // folder that cannot be read now (no permission, missing, a link to a disk that is not
 // mounted) proves nothing about the files in it.
 
+#include "platform/photos/Asset.hpp"
+
 #include <filesystem>
 #include <map>
 #include <set>
@@ -50,5 +52,24 @@ private:
     std::set<std::filesystem::path> listedMonths_;
     std::map<std::filesystem::path, std::string> unreadable_;
 };
+
+// Which rows of an index stand for files that are there, which are proven gone, and which
+// files have no row.
+struct RowsAgainstFiles {
+    std::vector<std::string> gone;             // identifiers of rows whose file is gone
+    std::vector<std::filesystem::path> loose;  // files without a row, sorted
+    std::map<std::filesystem::path, int> kept; // rows kept unchecked, by the folder in the way
+    std::map<std::filesystem::path, std::string> why; // why each of those folders cannot be read
+};
+
+// A row is gone when its file lies outside the library's year and month folders, or its
+// month folder was read and the file is not in it. A row whose folder cannot be read now
+// (no permission, missing, behind a link to a disk that is not mounted) is kept as it is.
+RowsAgainstFiles compareRows(const std::filesystem::path& folder, const std::vector<Asset>& rows,
+                             const LibraryListing& listing);
+
+// One line for each folder that cannot be read: the rows it keeps, or that pictures in it are
+// not taken in.
+void reportUnreadableFolders(const RowsAgainstFiles& rows);
 
 } // namespace qv::platform::detail

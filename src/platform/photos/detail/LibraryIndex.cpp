@@ -221,7 +221,8 @@ Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
             return failed("it cannot use a WAL journal, only " + *mode, SqliteFault::unavailable);
         }
         const Verdict failure = lastFailure(database);
-        if (failure.fault != SqliteFault::busy || std::chrono::steady_clock::now() >= deadline) {
+        if (failure.fault != SqliteFault::busy || database.stopped() ||
+            std::chrono::steady_clock::now() >= deadline) {
             return failure;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -355,14 +356,15 @@ Verdict checkReadOnly(SqliteDatabase& database, const std::filesystem::path& fil
 
 // The index in `file`, opened, checked and ready for writing; else, when it cannot be
 // written (or belongs to a newer version of the app), opened for reading only, with why.
-Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait) {
+Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait,
+                const std::atomic<bool>* stop) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         return {nullptr, damaged("it is not a regular file"), {}}; // a FIFO would block a read
     }
     Opened opened{
-        std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite, busyWait),
+        std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite, busyWait, stop),
         {},
         {}};
     SqliteDatabase& database = *opened.database;
@@ -383,7 +385,7 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
         Verdict earlier = opened.verdict;
         for (const auto access :
              {SqliteDatabase::Access::readOnly, SqliteDatabase::Access::snapshot}) {
-            opened.database = std::make_unique<SqliteDatabase>(file, access, busyWait);
+            opened.database = std::make_unique<SqliteDatabase>(file, access, busyWait, stop);
             opened.verdict = checkReadOnly(*opened.database, file, access, earlier);
             if (opened.verdict.kind != Verdict::Kind::failed ||
                 opened.verdict.fault == SqliteFault::busy) {
@@ -453,14 +455,15 @@ LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteD
       readOnlyReason_(std::move(readOnlyReason)), rowsReadable_(rowsReadable) {}
 
 LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
-                                         std::chrono::milliseconds busyWait) {
+                                         std::chrono::milliseconds busyWait,
+                                         const std::atomic<bool>* stop) {
     if (const std::optional<Verdict> lasting = lastingProblem(folder)) {
         return {nullptr, lasting->problem, lasting->remedy};
     }
     ensureFolder(folder);
     const std::filesystem::path file = folder / "library.sqlite";
     for (bool setAside = false;; setAside = true) {
-        Opened opened = openFile(file, busyWait);
+        Opened opened = openFile(file, busyWait, stop);
         switch (opened.verdict.kind) {
         case Verdict::Kind::sound:
         case Verdict::Kind::fresh: // a new index that cannot be written: empty and read-only
@@ -513,6 +516,28 @@ bool LibraryIndex::insert(const Asset& asset, const std::vector<std::uint8_t>& t
     }
     statement.bind(12, asset.originalFilename);
     statement.bind(13, thumbnailJpeg);
+    statement.step();
+    return statement.done();
+}
+
+bool LibraryIndex::begin() {
+    return database_->execute("BEGIN IMMEDIATE");
+}
+
+bool LibraryIndex::commit() {
+    return database_->execute("COMMIT");
+}
+
+void LibraryIndex::rollback() {
+    database_->execute("ROLLBACK");
+}
+
+bool LibraryIndex::storeThumbnail(const std::string& localIdentifier,
+                                  const std::vector<std::uint8_t>& thumbnailJpeg) {
+    SqliteStatement statement = database_->prepare(
+        "UPDATE assets SET thumbnail = ? WHERE identifier = ? AND length(thumbnail) = 0");
+    statement.bind(1, thumbnailJpeg);
+    statement.bind(2, localIdentifier);
     statement.step();
     return statement.done();
 }

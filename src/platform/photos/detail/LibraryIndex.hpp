@@ -10,6 +10,7 @@
 #include "platform/photos/Asset.hpp"
 #include "platform/photos/detail/Sqlite.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -41,7 +42,10 @@ public:
     // gives no index and why; one that cannot be written (its file or its folder), or that a
     // newer version of the app made (a higher schema version), is opened for reading only,
     // with why. A newer index whose rows this version cannot read shows none.
-    static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait);
+    // Once `stop` (when given; it must outlive the index) is set, the opening and every
+    // statement end soon, failing as interrupted.
+    static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait,
+                        const std::atomic<bool>* stop = nullptr);
 
     // Why changes cannot be made (empty when they can).
     const std::string& readOnlyReason() const { return readOnlyReason_; }
@@ -53,13 +57,22 @@ public:
         keep,    // a row already there for the identifier or file stays; nothing is added
         replace, // it is replaced by this one
     };
-    // Adds an asset; `asset.file` is taken relative to the folder. False on failure; with
+    // Adds an asset; `asset.file` is taken relative to the folder. An empty thumbnail is made
+    // when it is first asked for (PhotoLibrary::thumbnailJpeg). False on failure; with
     // `keep`, true also when the row was already there (added() tells).
     bool insert(const Asset& asset, const std::vector<std::uint8_t>& thumbnailJpeg,
                 OnConflict onConflict);
     // Whether the last insert added a row.
     bool added() const { return database_->changes() > 0; }
     bool remove(const std::string& localIdentifier);
+    // The thumbnail of an asset that has none yet (taken in without one); false on failure.
+    bool storeThumbnail(const std::string& localIdentifier,
+                        const std::vector<std::uint8_t>& thumbnailJpeg);
+    // A transaction around several changes, holding the write lock from its start: they
+    // come into the index together, or (rolled back) not at all.
+    bool begin();
+    bool commit();
+    void rollback();
     // Every asset, newest first (equal dates: the later added first).
     std::vector<Asset> allAssets();
     std::vector<std::uint8_t> thumbnail(const std::string& localIdentifier);

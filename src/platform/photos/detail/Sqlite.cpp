@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <sqlite3.h>
+#include <thread>
 
 namespace qv::platform::detail {
 
@@ -32,6 +33,10 @@ void SqliteStatement::bind(int index, double value) {
 }
 
 void SqliteStatement::bind(int index, const std::vector<std::uint8_t>& blob) {
+    if (blob.empty()) {
+        sqlite3_bind_zeroblob(statement_, index, 0); // an empty blob, not NULL
+        return;
+    }
     sqlite3_bind_blob(statement_, index, blob.data(), static_cast<int>(blob.size()),
                       SQLITE_TRANSIENT);
 }
@@ -118,8 +123,23 @@ std::string uriOf(const std::filesystem::path& file, const char* query) {
 
 } // namespace
 
+int SqliteDatabase::onBusy(void* context, int attempts) {
+    BusyWait& wait = *static_cast<BusyWait*>(context);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempts == 0) {
+        wait.since = now;
+    }
+    if ((wait.stop != nullptr && wait.stop->load()) || now - wait.since >= wait.limit) {
+        return 0; // the statement fails as busy
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(5), wait.since + wait.limit - now));
+    return 1;
+}
+
 SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
-                               std::chrono::milliseconds busyWait) {
+                               std::chrono::milliseconds busyWait, const std::atomic<bool>* stop)
+    : busy_{busyWait, stop, {}} {
     sqlite3* database = nullptr;
     int result = SQLITE_OK;
     switch (access) {
@@ -138,7 +158,17 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
     openFault_ = faultOf(result);
     if (result == SQLITE_OK) {
         database_ = database;
-        sqlite3_busy_timeout(database_, static_cast<int>(busyWait.count()));
+        sqlite3_busy_handler(database_, &SqliteDatabase::onBusy, &busy_);
+        if (stop != nullptr) {
+            // Checked every few thousand steps of SQLite's machine: a long check or read ends
+            // soon after the stop.
+            sqlite3_progress_handler(
+                database_, 4096,
+                [](void* flag) {
+                    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+                },
+                const_cast<std::atomic<bool>*>(stop));
+        }
         // A file from elsewhere may not change the schema behind SQLite's back, nor run
         // functions with side effects from its schema.
         sqlite3_db_config(database_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);

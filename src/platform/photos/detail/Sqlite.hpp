@@ -2,6 +2,7 @@
 // Internal: a thin owner of one SQLite connection and its statements. Nothing throws:
 // failures come back as false or nothing, with the connection's message in error().
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -68,9 +69,11 @@ public:
     };
 
     // Opens the database file; check ok(). A statement that finds the database locked by
-    // another connection retries for `busyWait` before it fails as busy.
+    // another connection retries for `busyWait` before it fails as busy. Once `stop` (when
+    // given; it must outlive the connection) is set, a statement running or waiting for a
+    // lock ends soon, failing as interrupted (unavailable).
     SqliteDatabase(const std::filesystem::path& file, Access access,
-                   std::chrono::milliseconds busyWait);
+                   std::chrono::milliseconds busyWait, const std::atomic<bool>* stop = nullptr);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -85,6 +88,9 @@ public:
     // Whether the connection can only read (asked for, or the file is write-protected).
     bool readOnly() const;
 
+    // Whether the connection was asked to stop.
+    bool stopped() const { return busy_.stop != nullptr && busy_.stop->load(); }
+
     // Runs statements that return no rows.
     bool execute(std::string_view sql);
     SqliteStatement prepare(std::string_view sql) { return SqliteStatement(database_, sql); }
@@ -94,9 +100,18 @@ public:
     std::optional<std::string> queryText(std::string_view sql);
 
 private:
+    // How a statement waits for another connection's lock.
+    struct BusyWait {
+        std::chrono::milliseconds limit{};
+        const std::atomic<bool>* stop = nullptr;
+        std::chrono::steady_clock::time_point since; // when the current wait began
+    };
+    static int onBusy(void* wait, int attempts);
+
     sqlite3* database_ = nullptr;
     std::string openError_;
     SqliteFault openFault_ = SqliteFault::none;
+    BusyWait busy_;
 };
 
 } // namespace qv::platform::detail
