@@ -57,11 +57,13 @@ PhotoLibraryManager::PhotoLibraryManager(platform::UserDefaults& defaults,
       folders_(folders),
       queue_(std::make_unique<platform::DispatchQueue>("LibraryQueue", platform::QoS::utility)) {
     // A save killed while it wrote leaves its temporary file; those whose writer is gone go
-    // before the first save (a copy another process is writing stays).
+    // before the first save (a copy another process is writing stays). Other machines may
+    // write into the cloud container, so there only a file's age tells.
     queue_->async([folders = folders_] {
         platform::removeStaleTemporaryFiles(folders.documents);
         if (folders.cloudContainer) {
-            platform::removeStaleTemporaryFiles(*folders.cloudContainer / "Documents");
+            platform::removeStaleTemporaryFiles(*folders.cloudContainer / "Documents",
+                                                platform::FolderSharing::otherMachines);
         }
     });
 }

@@ -330,23 +330,29 @@ TEST_F(PhotoLibraryManagerTest, ABusyLibraryKeepsTheDocumentsFileAndTheNextSaveT
 
 TEST_F(PhotoLibraryManagerTest, AtTheStartOnlyTemporaryFilesOfSavesThatDiedAreRemoved) {
     folders.cloudContainer = root / "Cloud";
-    const auto temporary = [](const fs::path& folder, const std::string& name, pid_t pid) {
+    const auto temporary = [](const fs::path& folder, const std::string& name, pid_t pid,
+                              std::chrono::hours age = std::chrono::hours(0)) {
         fs::create_directories(folder);
         const fs::path file = folder / (name + ".tmp-" + std::to_string(pid) + "-0");
         std::ofstream(file) << "part of a picture";
-        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(2) - age);
         return file;
     };
     const pid_t gone = testing::goneProcessId();
     const fs::path killed = temporary(root / "Documents", "QV_20240101_000000.TIF", gone);
-    const fs::path killedInCloud =
+    // Another machine may be writing into the cloud folder: its pids mean nothing there, so
+    // only a day's age removes a file.
+    const fs::path writingInCloud =
         temporary(root / "Cloud/Documents", "QV_20240101_000001.DNG", gone);
+    const fs::path killedInCloud =
+        temporary(root / "Cloud/Documents", "QV_20240101_000003.DNG", gone, std::chrono::hours(24));
     const fs::path writing = temporary(root / "Documents", "QV_20240101_000002.JPG", ::getpid());
     const fs::path saved = root / "Documents/QV_20231231_235959.TIF";
     std::ofstream(saved) << "a picture";
     make();
     EXPECT_FALSE(fs::exists(killed));
     EXPECT_FALSE(fs::exists(killedInCloud));
+    EXPECT_TRUE(fs::exists(writingInCloud));
     EXPECT_TRUE(fs::exists(writing)); // its writer lives
     EXPECT_TRUE(fs::exists(saved));
 }
