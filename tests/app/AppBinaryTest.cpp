@@ -135,5 +135,17 @@ TEST(AppBinary, WithoutADisplayItSaysSoAndExitsOne) {
     EXPECT_TRUE(filesUnder(home.path).empty());
 }
 
+// DISPLAY names a display where no X server answers (and XDG_RUNTIME_DIR is not set, as
+// where there is no desktop session): one line naming the display, nothing from the
+// libraries beneath.
+TEST(AppBinary, ADisplayWithoutAnXServerIsNamedInOneLine) {
+    EmptyHome home;
+    const AppExit exit = runApp({}, {{"QV_HOME", home.path}, {"DISPLAY", ":99999"}});
+    EXPECT_EQ(exit.status, 1);
+    EXPECT_EQ(exit.standardOutput, "");
+    EXPECT_EQ(exit.standardError, "quarn-vesil: no X server answers on display ':99999' (DISPLAY); "
+                                  "start one or set DISPLAY to one that runs\n");
+}
+
 } // namespace
 } // namespace qv::testing
