@@ -13,6 +13,11 @@ namespace qv::platform {
 //   otherwise:          config = $XDG_CONFIG_HOME/quarn-vesil (default ~/.config/quarn-vesil),
 //                       documents = $XDG_DATA_HOME/quarn-vesil/Documents
 //                       (default ~/.local/share/quarn-vesil/Documents), photos = .../Photos
+//                       where ~ is $HOME, or the user's home in the password database when
+//                       HOME is unset (getpwuid_r). A relative XDG_CONFIG_HOME, XDG_DATA_HOME
+//                       or HOME is ignored, as the XDG base directory specification says, with
+//                       one line ("XDG_DATA_HOME is ignored: 'data' is not an absolute path",
+//                       once per value). Without any home, one line says so and /tmp serves.
 //   cloud container:    $QV_CLOUD_CONTAINER when set, else none; its files go to its
 //                       "Documents" folder.
 // The *Folder() accessors create the folder (and its parents) on demand. When that fails

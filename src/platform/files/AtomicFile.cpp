@@ -1,20 +1,33 @@
 #include "platform/files/AtomicFile.hpp"
 
+#include "platform/files/FileDescriptor.hpp"
 #include "platform/files/TemporaryFiles.hpp"
+#include "platform/files/detail/ExclusiveLock.hpp"
 
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv::platform {
 
 namespace {
 
+// How long a writer waits for its own temporary file's lock, which only a cleaner probing it
+// for an instant can hold.
+constexpr std::chrono::milliseconds lockPatience{1000};
+
 // Set by a test's thread, read by whichever queue saves.
 std::atomic<bool> diskFull{false};
+std::atomic<const ScopedWriteSteps::Step*> stepObserver{nullptr};
+
+void reachStep(WriteStep step, const std::filesystem::path& temporary) {
+    if (const ScopedWriteSteps::Step* observer = stepObserver.load()) {
+        (*observer)(step, temporary);
+    }
+}
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -37,11 +50,28 @@ std::error_code writeAll(int fd, std::string_view data) {
     return {};
 }
 
+// Takes the temporary file's lock, which tells a cleaner in any process that the copy is in
+// progress (TemporaryFiles.hpp), and checks that the file still has its name: a cleaner
+// never removes a file this young, but a clock set back could make it look old.
+std::error_code lockTemporaryFile(const FileDescriptor& fd) {
+    if (const std::error_code error = detail::lockExclusively(fd.get(), lockPatience)) {
+        return error;
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        return lastError();
+    }
+    if (status.st_nlink == 0) {
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    return {};
+}
+
 void syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    const FileDescriptor fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        ::fsync(fd.get());
     }
 }
 
@@ -50,21 +80,22 @@ void syncFolder(const std::filesystem::path& folder) {
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
                                     bool overwrite) {
     const std::filesystem::path temporary = nextTemporaryName(file);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd) {
         return lastError();
     }
-    // Tells a cleaner in another process that this copy is in progress (TemporaryFiles.hpp);
-    // released by the close. Where locks are not supported the writer's pid still tells.
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    std::error_code error = writeAll(fd, data);
-    if (!error && ::fsync(fd) != 0) {
-        error = lastError();
+    reachStep(WriteStep::created, temporary);
+    // The lock is held from before the first byte until the file has its final name, so no
+    // cleaner ever sees this copy unlocked, however long the write or its fsync takes.
+    std::error_code error = lockTemporaryFile(fd);
+    if (!error) {
+        error = writeAll(fd.get(), data);
     }
-    if (::close(fd) != 0 && !error) {
+    if (!error && ::fsync(fd.get()) != 0) {
         error = lastError();
     }
     if (!error) {
+        reachStep(WriteStep::written, temporary);
         if (overwrite) {
             if (::rename(temporary.c_str(), file.c_str()) != 0) {
                 error = lastError();
@@ -77,6 +108,7 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
     if (error || !overwrite) {
         ::unlink(temporary.c_str());
     }
+    fd.close(); // releases the lock; the data is already flushed
     if (!error) {
         syncFolder(file.parent_path());
     }
@@ -87,6 +119,13 @@ ScopedDiskFull::ScopedDiskFull() : previous_(diskFull.exchange(true)) {}
 
 ScopedDiskFull::~ScopedDiskFull() {
     diskFull.store(previous_);
+}
+
+ScopedWriteSteps::ScopedWriteSteps(Step step)
+    : step_(std::move(step)), previous_(stepObserver.exchange(&step_)) {}
+
+ScopedWriteSteps::~ScopedWriteSteps() {
+    stepObserver.store(previous_);
 }
 
 } // namespace qv::platform

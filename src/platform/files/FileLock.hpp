@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/FileDescriptor.hpp"
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -17,7 +19,6 @@ namespace qv::platform {
 class FileLock {
 public:
     FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience);
-    ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
@@ -26,7 +27,7 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_; // closing it releases the lock
     bool held_ = false;
     std::string problem_;
 };

@@ -1,5 +1,7 @@
 #include "platform/files/RegularFile.hpp"
 
+#include "platform/files/FileDescriptor.hpp"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -56,22 +58,6 @@ std::optional<FileProblem> checked(const struct stat& status, std::uintmax_t max
     return std::nullopt;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 template <typename Bytes>
 std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uintmax_t maximumBytes,
                                     Bytes& content) {
@@ -83,7 +69,7 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
     }
-    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         return systemFailure(errno);
     }

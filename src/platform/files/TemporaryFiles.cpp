@@ -1,5 +1,7 @@
 #include "platform/files/TemporaryFiles.hpp"
 
+#include "platform/files/FileDescriptor.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -51,13 +53,45 @@ bool processIsGone(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-// Whether a writer holds the file's lock; true when that cannot be told.
-bool isLocked(int fd) {
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        return true;
+std::chrono::system_clock::duration ageOf(const struct stat& status) {
+    const auto written = std::chrono::system_clock::time_point(
+        std::chrono::seconds(status.st_mtim.tv_sec) +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+    return std::chrono::system_clock::now() - written;
+}
+
+bool isSameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `file` is a leftover whose writer is gone; when it is and `remove` is set, removes
+// it. The file's lock is taken (exclusive, without waiting) before anything is decided and
+// held until the file is gone, so a writer that holds it, or takes it meanwhile, keeps its
+// copy: a file that cannot be locked, or that is no longer the one at the name, stays.
+bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bool remove) {
+    const std::optional<long> writer = writerOf(file.filename().native());
+    std::error_code error;
+    if (!writer ||
+        !std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
+        return false; // a link, a folder or a device is never opened, let alone removed
     }
-    ::flock(fd, LOCK_UN);
-    return false;
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        return false;
+    }
+    const auto age = ageOf(status);
+    const bool writerGone = sharing == FolderSharing::thisMachine && processIsGone(*writer);
+    if (!(age > oldAge || (age > writingGrace && writerGone))) {
+        return false;
+    }
+    struct stat named {};
+    if (::lstat(file.c_str(), &named) != 0 || !isSameFile(named, status)) {
+        return false; // renamed to its final name, or replaced, since it was opened
+    }
+    return !remove || ::unlink(file.c_str()) == 0;
 }
 
 } // namespace
@@ -75,39 +109,16 @@ bool isTemporaryName(std::string_view name) {
     return writerOf(name).has_value();
 }
 
-bool isStaleTemporaryFile(const std::filesystem::path& file) {
-    const std::optional<long> writer = writerOf(file.filename().native());
-    std::error_code error;
-    if (!writer ||
-        !std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
-        return false; // a link, a folder or a device is never opened, let alone removed
-    }
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat status {};
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    const bool locked = !regular || isLocked(fd);
-    ::close(fd);
-    if (locked) {
-        return false;
-    }
-    const auto written = std::chrono::system_clock::time_point(
-        std::chrono::seconds(status.st_mtim.tv_sec) +
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
-    const auto age = std::chrono::system_clock::now() - written;
-    return age > oldAge || (age > writingGrace && processIsGone(*writer));
+bool isStaleTemporaryFile(const std::filesystem::path& file, FolderSharing sharing) {
+    return checkAndRemove(file, sharing, false);
 }
 
-int removeStaleTemporaryFiles(const std::filesystem::path& folder) {
+int removeStaleTemporaryFiles(const std::filesystem::path& folder, FolderSharing sharing) {
     int removed = 0;
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        std::error_code ignored;
-        if (isStaleTemporaryFile(it->path()) && std::filesystem::remove(it->path(), ignored)) {
+        if (checkAndRemove(it->path(), sharing, true)) {
             ++removed;
         }
     }

@@ -2,15 +2,25 @@
 // The temporary files of writeFileAtomically, and which of them may be cleaned up.
 //
 // A file is written as "<file>.tmp-<pid>-<n>" next to its final name: <pid> is the writing
-// process, <n> counts within it. The writer holds an exclusive flock() on it while it writes,
-// so a cleaner in any process (also one that cannot see the writer's pid, in another pid
-// namespace) can tell a copy in progress. A writer killed with SIGKILL leaves its temporary
-// file behind, never a half-written final name.
+// process, <n> counts within it. The writer holds an exclusive flock() on it from before it
+// writes until the file has its final name (AtomicFile.hpp), so a cleaner in any process
+// (also one that cannot see the writer's pid, in another pid namespace) can tell a copy in
+// progress. A writer killed with SIGKILL leaves its temporary file behind, never a
+// half-written final name.
 
 #include <filesystem>
 #include <string_view>
 
 namespace qv::platform {
+
+// Who may write into a folder, which decides what a temporary file's name tells a cleaner.
+enum class FolderSharing {
+    // Processes of this machine only: the pid in a name is a process here.
+    thisMachine,
+    // Also other machines (a cloud container synced elsewhere, a network folder): a pid
+    // means nothing and another machine's lock may not be seen, so only age tells.
+    otherMachines,
+};
 
 // The temporary name this process gives its next write of `file`.
 std::filesystem::path nextTemporaryName(const std::filesystem::path& file);
@@ -19,16 +29,20 @@ std::filesystem::path nextTemporaryName(const std::filesystem::path& file);
 bool isTemporaryName(std::string_view name);
 
 // Whether the temporary file `file` is left over by a writer that is gone, so removing it
-// loses nothing: a regular file with a temporary name, no writer holds its lock, and either
-// it was last written over a day ago, or the process its name gives is gone and it was last
-// written over a minute ago. A pid that is alive (perhaps reused by another program) keeps the
-// file until it is a day old; the minute covers the moments around a write when its writer
-// holds no lock (before taking it, and between closing and linking the file), for a writer
-// whose pid this process cannot see. Anything that cannot be checked counts as not stale.
-bool isStaleTemporaryFile(const std::filesystem::path& file);
+// loses nothing: a regular file with a temporary name whose lock this process can take at
+// once (so no writer holds it), and either it was last written over a day ago, or (in a
+// folder of this machine only) the process its name gives is gone and it was last written
+// over a minute ago. A pid that is alive (perhaps reused by another program) keeps the file
+// until it is a day old; the minute covers the instant between a writer's creating the file
+// and locking it. Anything that cannot be checked counts as not stale.
+bool isStaleTemporaryFile(const std::filesystem::path& file,
+                          FolderSharing sharing = FolderSharing::thisMachine);
 
 // Removes the stale temporary files directly in `folder` (not in its subfolders), leaving
-// everything else alone. Returns how many it removed; a missing folder has none.
-int removeStaleTemporaryFiles(const std::filesystem::path& folder);
+// everything else alone. Each file's lock is held from the check until it is removed, so a
+// writer that takes it first keeps its file. Returns how many it removed; a missing folder
+// has none.
+int removeStaleTemporaryFiles(const std::filesystem::path& folder,
+                              FolderSharing sharing = FolderSharing::thisMachine);
 
 } // namespace qv::platform

@@ -15,6 +15,7 @@
 #include "platform/photos/detail/Uuid.hpp"
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -76,6 +77,8 @@ struct PhotoLibrary::State {
     std::chrono::milliseconds busyWait;
     std::unique_ptr<detail::LibraryIndex> index; // on the queue only
     std::string unavailable;                     // why there is no index now; on the queue only
+    std::string remedy; // what to change, when no later try gets past why; on the queue only
+    std::set<std::string> hidden; // rows of a read-only index whose file is gone; on the queue
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
     std::vector<Asset> snapshot;
@@ -90,7 +93,9 @@ struct PhotoLibrary::State {
     void open();
     bool openIndex();
     void adoptLooseFiles();
+    void hideRowsWhoseFileIsGone();
     std::optional<std::string> create(const std::filesystem::path& source);
+    std::string cannotUse() const;
     std::string readOnlyRefusal() const;
     void refreshSnapshot();
     void tellObservers();
@@ -98,9 +103,11 @@ struct PhotoLibrary::State {
 
 void PhotoLibrary::State::open() {
     if (!openIndex()) {
-        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
-              " is not available now (" + unavailable +
-              "); the library tries again at the next change");
+        print(remedy.empty()
+                  ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
+                        " is not available now (" + unavailable +
+                        "); the library tries again at the next change"
+                  : cannotUse());
     } else if (!index->readOnlyReason().empty()) {
         print("The photo library's index " + quotedPath(folder / "library.sqlite") +
               " is read-only (" + index->readOnlyReason() +
@@ -112,35 +119,91 @@ void PhotoLibrary::State::open() {
 // Opens the index and makes it agree with the files; false (with why in `unavailable`) when
 // it is not available now.
 bool PhotoLibrary::State::openIndex() {
-    detail::LibraryIndex::Opening opening =
-        detail::LibraryIndex::open(ensureFolder(folder), busyWait);
+    detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
+    remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
         if (index->readOnlyReason().empty()) {
             adoptLooseFiles();
+        } else {
+            hideRowsWhoseFileIsGone();
         }
         refreshSnapshot();
     }
     return index != nullptr;
 }
 
-// Makes the index and the files agree: rows whose file is gone (or lies outside the
-// library's year and month folders) go, files without a row (a crash between copy and row,
-// or a rebuilt index) are taken in. Another process may be adding assets meanwhile: the rows
-// are read before the files are listed, a row's file is looked for again before the row goes,
-// and a file whose row came meanwhile keeps that row. Stops at the first change the index
-// refuses as busy; what is left is done at the next opening.
+namespace {
+
+// Which rows of the index stand for files that are there, and which are proven gone.
+struct RowsAgainstFiles {
+    std::set<std::filesystem::path> indexed;   // files that have a row
+    std::vector<std::string> gone;             // identifiers of rows whose file is gone
+    std::map<std::filesystem::path, int> kept; // rows kept unchecked, by the folder in the way
+    std::map<std::filesystem::path, std::string> why; // why each of those folders cannot be read
+};
+
+// A row is gone when its file lies outside the library's year and month folders, or its
+// month folder was read and the file is not in it. A row whose folder cannot be read now
+// (no permission, missing, behind a link to a disk that is not mounted) is kept as it is.
+RowsAgainstFiles compareRows(const std::filesystem::path& folder, const std::vector<Asset>& rows,
+                             const detail::LibraryListing& listing) {
+    RowsAgainstFiles result;
+    result.why = listing.unreadable();
+    for (const auto& [unreadable, why] : listing.unreadable()) {
+        result.kept.emplace(unreadable, 0);
+    }
+    for (const Asset& asset : rows) {
+        const auto presence = detail::isLibraryPath(folder, asset.file)
+                                  ? listing.presence(asset.file)
+                                  : detail::LibraryListing::Presence::gone;
+        switch (presence) {
+        case detail::LibraryListing::Presence::present:
+            result.indexed.insert(asset.file);
+            break;
+        case detail::LibraryListing::Presence::gone:
+            result.gone.push_back(asset.localIdentifier);
+            break;
+        case detail::LibraryListing::Presence::unchecked: {
+            result.indexed.insert(asset.file);
+            auto [blocked, why] = listing.obstacle(asset.file);
+            ++result.kept[blocked];
+            result.why[blocked] = std::move(why);
+            break;
+        }
+        }
+    }
+    return result;
+}
+
+// One line for each folder that cannot be read: what it keeps, or what it leaves out.
+void reportUnreadableFolders(const RowsAgainstFiles& rows) {
+    for (const auto& [blocked, count] : rows.kept) {
+        const std::string start = "The photo library cannot read the folder " +
+                                  quotedPath(blocked) + " (" + rows.why.at(blocked) + "); ";
+        print(count == 0 ? start + "pictures in it are not taken in"
+                         : start + "it keeps the " + counted(count, "asset") + " in it as " +
+                               (count == 1 ? "it is" : "they are"));
+    }
+}
+
+} // namespace
+
+// Makes the index and the files agree: rows whose file is proven gone go (LibraryListing),
+// files without a row (a crash between copy and row, or a rebuilt index) are taken in.
+// Another process may be adding assets meanwhile: the rows are read before the files are
+// listed, a row's file is looked for again before the row goes, and a file whose row came
+// meanwhile keeps that row. Stops at the first change the index refuses as busy; what is
+// left is done at the next opening.
 void PhotoLibrary::State::adoptLooseFiles() {
     const std::vector<Asset> rows = index->allAssets();
-    const std::vector<std::filesystem::path> files = detail::libraryFiles(folder);
-    const std::set<std::filesystem::path> present(files.begin(), files.end());
-    std::set<std::filesystem::path> indexed;
+    const detail::LibraryListing listing(folder);
+    const RowsAgainstFiles checked = compareRows(folder, rows, listing);
+    reportUnreadableFolders(checked);
     int dropped = 0;
-    for (const Asset& asset : rows) {
-        if (present.contains(asset.file) || detail::isLibraryFile(folder, asset.file)) {
-            indexed.insert(asset.file);
-        } else if (index->remove(asset.localIdentifier)) {
+    for (const std::string& identifier : checked.gone) {
+        if (index->remove(identifier)) {
             ++dropped;
         } else if (index->lastFault() == detail::SqliteFault::busy) {
             return;
@@ -150,8 +213,8 @@ void PhotoLibrary::State::adoptLooseFiles() {
         print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
     }
     int adopted = 0;
-    for (const std::filesystem::path& file : files) {
-        if (indexed.contains(file)) {
+    for (const std::filesystem::path& file : listing.files()) {
+        if (checked.indexed.contains(file)) {
             continue;
         }
         const imaging::Result<Bytes> bytes = detail::readPictureFile(file);
@@ -178,6 +241,21 @@ void PhotoLibrary::State::adoptLooseFiles() {
     }
 }
 
+// Rows cannot be dropped from an index that cannot be written: those whose file is proven
+// gone are left out of what it shows instead.
+void PhotoLibrary::State::hideRowsWhoseFileIsGone() {
+    const detail::LibraryListing listing(folder);
+    const RowsAgainstFiles checked = compareRows(folder, index->allAssets(), listing);
+    reportUnreadableFolders(checked);
+    hidden.insert(checked.gone.begin(), checked.gone.end());
+}
+
+// Why there is no index, for a cause that stays until the user changes something.
+std::string PhotoLibrary::State::cannotUse() const {
+    return "The photo library cannot use its index " + quotedPath(folder / "library.sqlite") +
+           ": " + unavailable + "; " + remedy;
+}
+
 std::string PhotoLibrary::State::readOnlyRefusal() const {
     return "The photo library cannot take new pictures: its index " +
            quotedPath(folder / "library.sqlite") + " is read-only (" + index->readOnlyReason() +
@@ -193,8 +271,10 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         return "Access to the photo library was not granted";
     }
     if (!index && !openIndex()) {
-        return "The photo library is not available now: its index " +
-               quotedPath(folder / "library.sqlite") + " cannot be used (" + unavailable + ")";
+        return remedy.empty() ? "The photo library is not available now: its index " +
+                                    quotedPath(folder / "library.sqlite") + " cannot be used (" +
+                                    unavailable + ")"
+                              : cannotUse();
     }
     if (!index->readOnlyReason().empty()) {
         return readOnlyRefusal();
@@ -243,13 +323,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
 
 void PhotoLibrary::State::refreshSnapshot() {
     std::vector<Asset> assets = index ? index->allAssets() : std::vector<Asset>();
-    if (index && !index->readOnlyReason().empty()) {
-        // Rows cannot be dropped from an index that cannot be written: rows whose file is
-        // gone are left out of what it shows instead.
-        std::erase_if(assets, [this](const Asset& asset) {
-            return !detail::isLibraryFile(folder, asset.file);
-        });
-    }
+    std::erase_if(assets,
+                  [this](const Asset& asset) { return hidden.contains(asset.localIdentifier); });
     std::lock_guard lock(mutex);
     snapshot = std::move(assets);
 }

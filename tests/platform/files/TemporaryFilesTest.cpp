@@ -1,5 +1,5 @@
-// Which temporary files of writeFileAtomically may go: only those whose writer is gone; and
-// where they are cleaned up.
+// Which temporary files of writeFileAtomically may go: only those whose writer is gone; a
+// writer and a cleaner in two processes never lose a write; and where files are cleaned up.
 
 #include "platform/files/TemporaryFiles.hpp"
 
@@ -12,9 +12,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -43,6 +46,92 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 
 std::string temporaryName(const std::string& file, pid_t pid, int n) {
     return file + ".tmp-" + std::to_string(pid) + "-" + std::to_string(n);
+}
+
+// Another process that acts on files when asked, one command at a time, and answers with a
+// number: "hold <file>" takes a shared lock on it and answers, keeps it for 30 ms and lets
+// go (a cleaner's probe landing first); "lock <file>" answers 1 when it could take the
+// file's exclusive lock at once (and lets go), else 0; "clean <folder>" removes the stale
+// temporary files there and answers how many; "loop <folder>" cleans the folder over and
+// over until the next command comes.
+class FileProber {
+public:
+    FileProber() {
+        EXPECT_EQ(::pipe2(commands_, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(answers_, O_CLOEXEC), 0);
+        child_.emplace([this](testing::ChildProcess&) { return serve(); });
+    }
+    ~FileProber() {
+        for (int fd : {commands_[0], commands_[1], answers_[0], answers_[1]}) {
+            ::close(fd);
+        }
+    }
+
+    long ask(const std::string& command, const fs::path& path) {
+        const std::string line = command + " " + path.string() + "\n";
+        EXPECT_EQ(::write(commands_[1], line.data(), line.size()), ssize_t(line.size()));
+        return std::stol(readLine(answers_[0]).value_or("-1"));
+    }
+    // Starts cleaning `folder` without end; the next ask() stops it.
+    void startCleaning(const fs::path& folder) {
+        const std::string line = "loop " + folder.string() + "\n";
+        EXPECT_EQ(::write(commands_[1], line.data(), line.size()), ssize_t(line.size()));
+    }
+
+private:
+    static std::optional<std::string> readLine(int fd) {
+        std::string line;
+        char c = 0;
+        while (::read(fd, &c, 1) == 1) {
+            if (c == '\n') {
+                return line;
+            }
+            line += c;
+        }
+        return std::nullopt;
+    }
+
+    void answer(long value) {
+        const std::string line = std::to_string(value) + "\n";
+        (void)!::write(answers_[1], line.data(), line.size());
+    }
+
+    int serve() {
+        while (const std::optional<std::string> line = readLine(commands_[0])) {
+            const std::size_t space = line->find(' ');
+            const std::string command = line->substr(0, space);
+            const fs::path path = line->substr(space + 1);
+            if (command == "loop") {
+                pollfd next{commands_[0], POLLIN, 0};
+                while (::poll(&next, 1, 0) == 0) {
+                    removeStaleTemporaryFiles(path);
+                }
+                continue;
+            }
+            if (command == "clean") {
+                answer(removeStaleTemporaryFiles(path));
+                continue;
+            }
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (command == "hold") {
+                answer(fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0 ? 1 : 0);
+                std::this_thread::sleep_for(30ms);
+            } else {
+                answer(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0);
+            }
+            ::close(fd);
+        }
+        return 0;
+    }
+
+    int commands_[2] = {-1, -1};
+    int answers_[2] = {-1, -1};
+    std::optional<testing::ChildProcess> child_;
+};
+
+std::string contentOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(TemporaryFiles, ASaveKilledWhileWritingLeavesOnlyATemporaryFileThatGoesOnceItsMinuteIsOver) {
@@ -147,6 +236,91 @@ TEST(TemporaryFiles, OnlyRegularFilesWithATemporaryNameAreEverRemoved) {
     age(noPid, 48h);
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 1);
     EXPECT_EQ(removeStaleTemporaryFiles(folder / "missing"), 0);
+}
+
+TEST(TemporaryFiles, AWriterHoldsItsLockFromBeforeItsFirstByteUntilItsFinalName) {
+    const fs::path folder = testing::freshTestFolder();
+    FileProber cleaner;
+    std::vector<long> heldFirst, lockableWhileWritten, removedWhileWritten;
+    const ScopedWriteSteps steps([&](WriteStep step, const fs::path& temporary) {
+        if (step == WriteStep::created) {
+            // A cleaner's probe lands between the file's creation and the writer's lock.
+            heldFirst.push_back(cleaner.ask("hold", temporary));
+            return;
+        }
+        // The fsync took longer than any grace: the copy looks a day old.
+        age(temporary, 48h);
+        lockableWhileWritten.push_back(cleaner.ask("lock", temporary));
+        removedWhileWritten.push_back(cleaner.ask("clean", folder));
+    });
+    for (const bool overwrite : {true, false}) {
+        const fs::path file = folder / (overwrite ? "settings.json" : "QV_1.TIF");
+        EXPECT_FALSE(writeFileAtomically(file, "whole", overwrite));
+        EXPECT_EQ(contentOf(file), "whole");
+    }
+    EXPECT_EQ(heldFirst, (std::vector<long>{1, 1}));
+    EXPECT_EQ(lockableWhileWritten, (std::vector<long>{0, 0}));
+    EXPECT_EQ(removedWhileWritten, (std::vector<long>{0, 0}));
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"QV_1.TIF", "settings.json"}));
+}
+
+TEST(TemporaryFiles, WritesRacingACleanerInAnotherProcessAreNeverLost) {
+    const fs::path folder = testing::freshTestFolder();
+    FileProber cleaner;
+    // Every copy looks a day old once written, so a cleaner that could lock it would take it.
+    const ScopedWriteSteps steps([](WriteStep step, const fs::path& temporary) {
+        if (step == WriteStep::written) {
+            age(temporary, 48h);
+        }
+    });
+    cleaner.startCleaning(folder);
+    int failed = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string text = "picture " + std::to_string(i);
+        failed +=
+            bool(writeFileAtomically(folder / ("QV_" + std::to_string(i) + ".TIF"), text, false));
+        failed += bool(writeFileAtomically(folder / "settings.json", text));
+    }
+    EXPECT_EQ(cleaner.ask("clean", folder), 0);
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(namesIn(folder).size(), 61u);
+    for (int i = 0; i < 60; ++i) {
+        EXPECT_EQ(contentOf(folder / ("QV_" + std::to_string(i) + ".TIF")),
+                  "picture " + std::to_string(i));
+    }
+    EXPECT_EQ(contentOf(folder / "settings.json"), "picture 59");
+}
+
+TEST(TemporaryFiles, AWriteWhoseLockIsHeldElsewhereFailsAndLeavesNothing) {
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path file = folder / "settings.json";
+    ASSERT_FALSE(writeFileAtomically(file, "old"));
+    int holder = -1;
+    {
+        // Another open file takes the lock first and keeps it past the writer's patience.
+        const ScopedWriteSteps steps([&](WriteStep step, const fs::path& temporary) {
+            if (step == WriteStep::created) {
+                holder = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+                EXPECT_EQ(::flock(holder, LOCK_EX), 0);
+            }
+        });
+        EXPECT_EQ(writeFileAtomically(file, "new"), std::errc::resource_unavailable_try_again);
+    }
+    ::close(holder);
+    EXPECT_EQ(contentOf(file), "old");
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.json"});
+}
+
+TEST(TemporaryFiles, InAFolderOtherMachinesShareOnlyAgeRemovesAFile) {
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path gone = leftover(folder / temporaryName("a.DNG", testing::goneProcessId(), 0));
+    age(gone, 2h);
+    EXPECT_FALSE(isStaleTemporaryFile(gone, FolderSharing::otherMachines));
+    EXPECT_TRUE(isStaleTemporaryFile(gone, FolderSharing::thisMachine));
+    EXPECT_EQ(removeStaleTemporaryFiles(folder, FolderSharing::otherMachines), 0);
+    age(gone, 25h);
+    EXPECT_EQ(removeStaleTemporaryFiles(folder, FolderSharing::otherMachines), 1);
+    EXPECT_TRUE(namesIn(folder).empty());
 }
 
 // Settings and permissions are written the same way into the settings folder: opening the

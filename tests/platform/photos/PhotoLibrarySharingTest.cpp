@@ -213,24 +213,6 @@ TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRow) {
     }
 }
 
-// Makes the index or its folder read-only for the test, and writable again at the end.
-class ReadOnly {
-public:
-    explicit ReadOnly(fs::path path)
-        : path_(std::move(path)), mode_(fs::status(path_).permissions()) {
-        fs::permissions(path_,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-    ~ReadOnly() { fs::permissions(path_, mode_); }
-    ReadOnly(const ReadOnly&) = delete;
-    ReadOnly& operator=(const ReadOnly&) = delete;
-
-private:
-    fs::path path_;
-    fs::perms mode_;
-};
-
 TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
     ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
     ASSERT_TRUE(create(writeSource("gone.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
@@ -248,7 +230,7 @@ TEST_F(PhotoLibraryTest, AnIndexThatCannotBeWrittenIsReadAndEachChangeSaysWhy) {
                           Case{folder, "its folder cannot be written"}}) {
         library_.reset();
         {
-            ReadOnly readOnly(c.readOnly);
+            const ScopedMode readOnly(c.readOnly, withoutWrite(c.readOnly));
             testing::ScopedPermissionBits asTheOwner;
             ConsoleCapture console;
             reopen();

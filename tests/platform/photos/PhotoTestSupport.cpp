@@ -59,6 +59,14 @@ std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& fol
     return files;
 }
 
+void alterIndex(const std::filesystem::path& folder, const char* sql) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(database);
+    sqlite3_close(database);
+}
+
 HeldIndex::HeldIndex(const std::filesystem::path& folder, const std::string& sql) {
     std::filesystem::create_directories(folder);
     EXPECT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database_), SQLITE_OK);
@@ -70,6 +78,21 @@ HeldIndex::HeldIndex(const std::filesystem::path& folder, const std::string& sql
 HeldIndex::~HeldIndex() {
     sqlite3_exec(database_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(database_);
+}
+
+ScopedMode::ScopedMode(std::filesystem::path path, std::filesystem::perms mode)
+    : path_(std::move(path)), mode_(std::filesystem::status(path_).permissions()) {
+    std::filesystem::permissions(path_, mode);
+}
+
+ScopedMode::~ScopedMode() {
+    std::filesystem::permissions(path_, mode_);
+}
+
+std::filesystem::perms withoutWrite(const std::filesystem::path& path) {
+    using std::filesystem::perms;
+    return std::filesystem::status(path).permissions() &
+           ~(perms::owner_write | perms::group_write | perms::others_write);
 }
 
 std::vector<std::string> setAsideFiles(const std::filesystem::path& folder) {

@@ -30,6 +30,9 @@ std::string readBytes(const std::filesystem::path& file);
 // Every file under the library's folder but its index (and its journal and set-aside files).
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
 
+// Runs SQL on the library's index in `folder` while no library has it open.
+void alterIndex(const std::filesystem::path& folder, const char* sql);
+
 // A second connection to a library's index (as sqlite3 would be) holding its write lock
 // (BEGIN IMMEDIATE), after running `sql` in that transaction; made when missing. Rolls back
 // and closes at its end.
@@ -43,6 +46,22 @@ public:
 private:
     sqlite3* database_ = nullptr;
 };
+
+// Gives a file or folder the permissions `mode` for the test, and its own back at the end.
+class ScopedMode {
+public:
+    ScopedMode(std::filesystem::path path, std::filesystem::perms mode);
+    ~ScopedMode();
+    ScopedMode(const ScopedMode&) = delete;
+    ScopedMode& operator=(const ScopedMode&) = delete;
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::perms mode_;
+};
+
+// The permissions of `path` without its write bits.
+std::filesystem::perms withoutWrite(const std::filesystem::path& path);
 
 // The files set aside next to the index ("library.sqlite.corrupt_...").
 std::vector<std::string> setAsideFiles(const std::filesystem::path& folder);

@@ -1,11 +1,9 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
-#include "platform/files/AppFolders.hpp"
 #include "platform/files/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
@@ -246,40 +244,4 @@ TEST_F(StoreTest, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
     EXPECT_FALSE(writeFileAtomically(file, "new"));
     EXPECT_EQ(read(file), "new");
-}
-
-TEST_F(StoreTest, FoldersFollowTheEnvironmentAndAreMadeOnDemand) {
-    const AppFolders folders = AppFolders::under(root / "home");
-    EXPECT_EQ(folders.documents, root / "home" / "Documents");
-    EXPECT_FALSE(fs::exists(folders.documents));
-    EXPECT_EQ(folders.documentsFolder(), root / "home" / "Documents");
-    EXPECT_TRUE(fs::is_directory(folders.documents));
-    EXPECT_TRUE(fs::is_directory(folders.photosFolder()));
-    EXPECT_EQ(folders.cloudDocumentsFolder(), std::nullopt);
-
-    const auto saved = [](const char* name) -> std::optional<std::string> {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    const auto restore = [](const char* name, const std::optional<std::string>& v) {
-        v ? ::setenv(name, v->c_str(), 1) : ::unsetenv(name);
-    };
-    const auto qvHome = saved("QV_HOME"), config = saved("XDG_CONFIG_HOME"),
-               data = saved("XDG_DATA_HOME"), cloud = saved("QV_CLOUD_CONTAINER");
-    ::unsetenv("QV_HOME");
-    ::setenv("XDG_CONFIG_HOME", (root / "cfg").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    ::setenv("QV_CLOUD_CONTAINER", (root / "cloud").c_str(), 1);
-    AppFolders xdg = AppFolders::fromEnvironment();
-    EXPECT_EQ(xdg.config, root / "cfg" / "quarn-vesil");
-    EXPECT_EQ(xdg.documents, root / "data" / "quarn-vesil" / "Documents");
-    EXPECT_EQ(xdg.photos, root / "data" / "quarn-vesil" / "Photos");
-    EXPECT_EQ(xdg.cloudDocumentsFolder(), root / "cloud" / "Documents");
-    ::setenv("QV_HOME", (root / "qv").c_str(), 1);
-    EXPECT_EQ(AppFolders::fromEnvironment().photos, root / "qv" / "Photos");
-    EXPECT_EQ(AppFolders::fromEnvironment().config, root / "qv");
-    restore("QV_HOME", qvHome);
-    restore("XDG_CONFIG_HOME", config);
-    restore("XDG_DATA_HOME", data);
-    restore("QV_CLOUD_CONTAINER", cloud);
 }

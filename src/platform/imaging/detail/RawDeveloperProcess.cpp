@@ -1,5 +1,6 @@
 #include "platform/imaging/detail/RawDeveloperProcess.hpp"
 
+#include "platform/files/FileDescriptor.hpp"
 #include "platform/imaging/ImageLimits.hpp"
 #include "platform/imaging/detail/DevelopmentAnswer.hpp"
 
@@ -21,35 +22,15 @@ namespace qv::platform::imaging::detail {
 
 namespace {
 
-// A file descriptor closed with its owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&&) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
 // Moves a descriptor above the standard ones (a caller may have closed them),
 // close-on-exec so that children spawned by other threads do not inherit it.
-Descriptor aboveStandard(int fd) {
+FileDescriptor aboveStandard(int fd) {
     if (fd < 0 || fd > STDERR_FILENO) {
-        return Descriptor(fd);
+        return FileDescriptor(fd);
     }
     const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     ::close(fd);
-    return Descriptor(moved);
+    return FileDescriptor(moved);
 }
 
 std::string systemError(const char* step) {
@@ -57,8 +38,8 @@ std::string systemError(const char* step) {
 }
 
 // The file's bytes in an anonymous in-memory file, read from the start.
-Descriptor memoryFileWith(FileBytes file) {
-    Descriptor fd = aboveStandard(::memfd_create("qv-raw-file", MFD_CLOEXEC));
+FileDescriptor memoryFileWith(FileBytes file) {
+    FileDescriptor fd = aboveStandard(::memfd_create("qv-raw-file", MFD_CLOEXEC));
     std::size_t done = 0;
     while (fd && done < file.size()) {
         const ssize_t n = ::write(fd.get(), file.data() + done, file.size() - done);
@@ -66,12 +47,12 @@ Descriptor memoryFileWith(FileBytes file) {
             continue;
         }
         if (n <= 0) {
-            return Descriptor();
+            return FileDescriptor();
         }
         done += std::size_t(n);
     }
     if (fd && ::lseek(fd.get(), 0, SEEK_SET) != 0) {
-        return Descriptor();
+        return FileDescriptor();
     }
     return fd;
 }
@@ -231,7 +212,7 @@ template <class T, class Read>
 Result<T> runDeveloper(const std::filesystem::path& program, FileBytes file, const char* option,
                        Read read) {
     using R = Result<T>;
-    const Descriptor input = memoryFileWith(file);
+    const FileDescriptor input = memoryFileWith(file);
     if (!input) {
         return R::failure(systemError("the file could not be handed to the developer"));
     }
@@ -239,8 +220,8 @@ Result<T> runDeveloper(const std::filesystem::path& program, FileBytes file, con
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         return R::failure(systemError("pipe"));
     }
-    Descriptor fromChild = aboveStandard(ends[0]);
-    Descriptor toParent = aboveStandard(ends[1]);
+    FileDescriptor fromChild = aboveStandard(ends[0]);
+    FileDescriptor toParent = aboveStandard(ends[1]);
     if (!fromChild || !toParent) {
         return R::failure(systemError("pipe"));
     }
@@ -259,10 +240,10 @@ Result<T> runDeveloper(const std::filesystem::path& program, FileBytes file, con
         }
     }
     // Only the child holds the writing end now, so its end is the end of the answer.
-    toParent.reset();
+    toParent.close();
     Result<T> answer = read(fromChild.get());
     // A child still writing an answer that was refused ends on the broken pipe.
-    fromChild.reset();
+    fromChild.close();
     const std::string ended = howItEnded(child);
     if (!ended.empty()) {
         return R::failure("the developer failed on this file: " + ended);

@@ -1,13 +1,20 @@
 #include "platform/photos/detail/LibraryFiles.hpp"
 
 #include "platform/files/TemporaryFiles.hpp"
+#include "platform/formatting/QuotedText.hpp"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <sys/stat.h>
 
 namespace qv::platform::detail {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 bool isNumber(const std::string& text, std::size_t digits) {
     return text.size() == digits && std::all_of(text.begin(), text.end(), [](char c) {
@@ -15,49 +22,127 @@ bool isNumber(const std::string& text, std::size_t digits) {
            });
 }
 
-std::vector<std::filesystem::path> subfolders(const std::filesystem::path& folder,
-                                              std::size_t digits) {
-    std::vector<std::filesystem::path> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code notFolder;
-        if (it->is_directory(notFolder) && isNumber(it->path().filename().string(), digits)) {
-            found.push_back(it->path());
-        }
+// Why `folder` cannot be listed, as the end of a sentence; `error` is what listing it gave.
+std::string whyUnreadable(const fs::path& folder, const std::error_code& error) {
+    struct stat entry {};
+    if (::lstat(folder.c_str(), &entry) != 0) {
+        return errno == ENOENT ? "it is missing" : std::strerror(errno);
     }
+    if (S_ISLNK(entry.st_mode)) {
+        std::error_code unreadable;
+        const std::string target = quotedPath(fs::read_symlink(folder, unreadable));
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) != 0) {
+            return errno == ENOENT ? "it is a link to " + target + ", which is missing"
+                                   : "it is a link to " + target + ", which cannot be reached (" +
+                                         std::strerror(errno) + ")";
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            return "it is a link to " + target + ", which is not a folder";
+        }
+    } else if (!S_ISDIR(entry.st_mode)) {
+        return "it is not a folder";
+    }
+    return error ? error.message() : "it changed while it was read";
+}
+
+// Calls `each` for every entry of `folder`; false (with why in `unreadable`) when the folder
+// could not be read to its end.
+bool listFolder(const fs::path& folder, std::map<fs::path, std::string>& unreadable,
+                const std::function<void(const fs::directory_entry&)>& each) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        each(*it);
+    }
+    if (error) {
+        unreadable[folder] = whyUnreadable(folder, error);
+    }
+    return !error;
+}
+
+// The entries of `folder` named with `digits` digits that are folders, links to folders, or
+// links that lead nowhere now (a disk that is not mounted): the year or month folders.
+std::vector<fs::path> numberedFolders(const fs::path& folder, std::size_t digits,
+                                      std::map<fs::path, std::string>& unreadable, bool& listed) {
+    std::vector<fs::path> found;
+    listed = listFolder(folder, unreadable, [&](const fs::directory_entry& entry) {
+        std::error_code notFolder;
+        if (isNumber(entry.path().filename().string(), digits) &&
+            (entry.is_directory(notFolder) || entry.is_symlink(notFolder))) {
+            found.push_back(entry.path());
+        }
+    });
     return found;
 }
 
 } // namespace
 
-std::vector<std::filesystem::path> libraryFiles(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> files;
-    for (const auto& year : subfolders(folder, 4)) {
-        for (const auto& month : subfolders(year, 2)) {
+bool isLibraryPath(const fs::path& folder, const fs::path& file) {
+    const fs::path month = file.parent_path();
+    const fs::path year = month.parent_path();
+    const std::string name = file.filename().string();
+    return year.parent_path() == folder && isNumber(year.filename().string(), 4) &&
+           isNumber(month.filename().string(), 2) && !name.empty() && name != "." && name != ".." &&
+           !isTemporaryName(name);
+}
+
+LibraryListing::LibraryListing(fs::path folder) : folder_(std::move(folder)) {
+    bool listed = false;
+    for (const fs::path& year : numberedFolders(folder_, 4, unreadable_, listed)) {
+        const std::vector<fs::path> months = numberedFolders(year, 2, unreadable_, listed);
+        if (!listed) {
+            continue;
+        }
+        listedYears_.insert(year);
+        for (const fs::path& month : months) {
             removeStaleTemporaryFiles(month);
-            std::error_code error;
-            for (std::filesystem::directory_iterator it(month, error), end; !error && it != end;
-                 it.increment(error)) {
-                std::error_code notFile;
-                if (it->is_regular_file(notFile) &&
-                    !isTemporaryName(it->path().filename().string())) {
-                    files.push_back(it->path());
-                }
+            if (listFolder(month, unreadable_, [&](const fs::directory_entry& entry) {
+                    std::error_code notFile;
+                    if (entry.is_regular_file(notFile) &&
+                        !isTemporaryName(entry.path().filename().string())) {
+                        files_.push_back(entry.path());
+                    }
+                })) {
+                listedMonths_.insert(month);
             }
         }
     }
-    std::sort(files.begin(), files.end());
-    return files;
+    std::sort(files_.begin(), files_.end());
 }
 
-bool isLibraryFile(const std::filesystem::path& folder, const std::filesystem::path& file) {
-    const std::filesystem::path month = file.parent_path();
-    const std::filesystem::path year = month.parent_path();
+LibraryListing::Presence LibraryListing::presence(const fs::path& file) const {
+    const fs::path month = file.parent_path();
+    if (!listedMonths_.contains(month)) {
+        return Presence::unchecked;
+    }
+    if (std::binary_search(files_.begin(), files_.end(), file)) {
+        return Presence::present;
+    }
+    // Looked for again: another process may have added it since the listing.
+    struct stat status {};
+    if (::lstat(file.c_str(), &status) == 0) {
+        return Presence::present;
+    }
+    if (errno != ENOENT) {
+        return Presence::unchecked;
+    }
+    return ::stat(month.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? Presence::gone
+                                                                          : Presence::unchecked;
+}
+
+std::pair<fs::path, std::string> LibraryListing::obstacle(const fs::path& file) const {
+    const fs::path month = file.parent_path();
+    const fs::path year = month.parent_path();
+    for (const fs::path& folder : {folder_, year, month}) {
+        if (const auto found = unreadable_.find(folder); found != unreadable_.end()) {
+            return *found;
+        }
+    }
+    // Not found when its parent was listed: missing, or changed since.
+    const fs::path& blocked = listedYears_.contains(year) ? month : year;
     std::error_code error;
-    return year.parent_path() == folder && isNumber(year.filename().string(), 4) &&
-           isNumber(month.filename().string(), 2) && !isTemporaryName(file.filename().string()) &&
-           std::filesystem::is_regular_file(file, error);
+    fs::directory_iterator(blocked, error);
+    return {blocked, whyUnreadable(blocked, error)};
 }
 
 } // namespace qv::platform::detail

@@ -1,18 +1,54 @@
 #pragma once
 // Internal: the picture files of a library folder ("<yyyy>/<MM>/<name>").
+//
+// A file counts as gone only when its month folder was read and the file is not in it. A
+// folder that cannot be read now (no permission, missing, a link to a disk that is not
+// mounted) proves nothing about the files in it.
 
 #include <filesystem>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace qv::platform::detail {
 
-// The picture files under the year and month folders of `folder`, by their path. Temporary
-// files of copies are not listed; those whose writer is gone are removed on the way
-// (TemporaryFiles.hpp), those of a copy in progress (in this process or another) are left.
-std::vector<std::filesystem::path> libraryFiles(const std::filesystem::path& folder);
+// Whether `file` has the form of a library file of `folder`: "<folder>/<yyyy>/<MM>/<name>",
+// not a temporary name. Says nothing about whether it is there.
+bool isLibraryPath(const std::filesystem::path& folder, const std::filesystem::path& file);
 
-// Whether `file` is a picture file of the library in `folder` now: a regular file, not a
-// temporary one, in a year and month folder of it.
-bool isLibraryFile(const std::filesystem::path& folder, const std::filesystem::path& file);
+// A look at the year and month folders of a library.
+class LibraryListing {
+public:
+    // Lists the year and month folders of `folder`. Temporary files of copies are not
+    // listed; those whose writer is gone are removed on the way (TemporaryFiles.hpp), those
+    // of a copy in progress (in this process or another) are left.
+    explicit LibraryListing(std::filesystem::path folder);
+
+    // The regular picture files found, sorted.
+    const std::vector<std::filesystem::path>& files() const { return files_; }
+
+    enum class Presence {
+        present,   // there (in the listing, or come since)
+        gone,      // proven gone: its month folder was read without it, and it is not there now
+        unchecked, // its year or month folder cannot be read now
+    };
+    // Where `file` (a library path: isLibraryPath) stands.
+    Presence presence(const std::filesystem::path& file) const;
+
+    // For an unchecked file: the folder that cannot be read (its year or month folder), and
+    // why, as the end of a sentence ("Permission denied", "it is missing").
+    std::pair<std::filesystem::path, std::string> obstacle(const std::filesystem::path& file) const;
+
+    // Year and month folders found in the listing that could not be read, with why.
+    const std::map<std::filesystem::path, std::string>& unreadable() const { return unreadable_; }
+
+private:
+    std::filesystem::path folder_;
+    std::vector<std::filesystem::path> files_;
+    std::set<std::filesystem::path> listedYears_;
+    std::set<std::filesystem::path> listedMonths_;
+    std::map<std::filesystem::path, std::string> unreadable_;
+};
 
 } // namespace qv::platform::detail

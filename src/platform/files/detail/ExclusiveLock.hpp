@@ -1,0 +1,17 @@
+#pragma once
+// Internal to the files layer: the bounded wait for an exclusive flock() that the lock of a
+// shared file and the writer of a temporary file both take.
+
+#include <chrono>
+#include <system_error>
+
+namespace qv::platform::detail {
+
+// Takes an exclusive flock on `fd`, trying again every few milliseconds while another open
+// file holds it, for at most `patience` on the real clock (the holder is another process or
+// thread, which no virtual clock moves). Empty when taken; std::errc::resource_unavailable_
+// try_again when still held at the end; otherwise the error flock() gave (locks not supported
+// on that file system: ENOLCK, EOPNOTSUPP...).
+std::error_code lockExclusively(int fd, std::chrono::milliseconds patience);
+
+} // namespace qv::platform::detail
