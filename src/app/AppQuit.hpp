@@ -1,6 +1,6 @@
 #pragma once
-// The road out of the app when its window is closed or it gets SIGINT or SIGTERM: the one
-// the phone takes when an app goes to the background and is then ended. In order:
+// The road out of the app when its window is closed or it gets SIGINT, SIGTERM or SIGHUP: the
+// one the phone takes when an app goes to the background and is then ended. In order:
 //   1. the scene goes to the background: the camera screen ends a countdown or a run and
 //      saves what was merged, and records this version as launched;
 //   2. the scene's content goes: the camera screen's disappear handler stops the capture

@@ -77,6 +77,7 @@ struct PhotoLibrary::State {
     std::chrono::milliseconds busyWait;
     std::unique_ptr<detail::LibraryIndex> index; // on the queue only
     std::string unavailable;                     // why there is no index now; on the queue only
+    std::string remedy; // what to change, when no later try gets past why; on the queue only
     std::set<std::string> hidden; // rows of a read-only index whose file is gone; on the queue
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -94,6 +95,7 @@ struct PhotoLibrary::State {
     void adoptLooseFiles();
     void hideRowsWhoseFileIsGone();
     std::optional<std::string> create(const std::filesystem::path& source);
+    std::string cannotUse() const;
     std::string readOnlyRefusal() const;
     void refreshSnapshot();
     void tellObservers();
@@ -101,9 +103,11 @@ struct PhotoLibrary::State {
 
 void PhotoLibrary::State::open() {
     if (!openIndex()) {
-        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
-              " is not available now (" + unavailable +
-              "); the library tries again at the next change");
+        print(remedy.empty()
+                  ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
+                        " is not available now (" + unavailable +
+                        "); the library tries again at the next change"
+                  : cannotUse());
     } else if (!index->readOnlyReason().empty()) {
         print("The photo library's index " + quotedPath(folder / "library.sqlite") +
               " is read-only (" + index->readOnlyReason() +
@@ -115,10 +119,10 @@ void PhotoLibrary::State::open() {
 // Opens the index and makes it agree with the files; false (with why in `unavailable`) when
 // it is not available now.
 bool PhotoLibrary::State::openIndex() {
-    detail::LibraryIndex::Opening opening =
-        detail::LibraryIndex::open(ensureFolder(folder), busyWait);
+    detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
+    remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
         if (index->readOnlyReason().empty()) {
             adoptLooseFiles();
@@ -246,6 +250,12 @@ void PhotoLibrary::State::hideRowsWhoseFileIsGone() {
     hidden.insert(checked.gone.begin(), checked.gone.end());
 }
 
+// Why there is no index, for a cause that stays until the user changes something.
+std::string PhotoLibrary::State::cannotUse() const {
+    return "The photo library cannot use its index " + quotedPath(folder / "library.sqlite") +
+           ": " + unavailable + "; " + remedy;
+}
+
 std::string PhotoLibrary::State::readOnlyRefusal() const {
     return "The photo library cannot take new pictures: its index " +
            quotedPath(folder / "library.sqlite") + " is read-only (" + index->readOnlyReason() +
@@ -261,8 +271,10 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         return "Access to the photo library was not granted";
     }
     if (!index && !openIndex()) {
-        return "The photo library is not available now: its index " +
-               quotedPath(folder / "library.sqlite") + " cannot be used (" + unavailable + ")";
+        return remedy.empty() ? "The photo library is not available now: its index " +
+                                    quotedPath(folder / "library.sqlite") + " cannot be used (" +
+                                    unavailable + ")"
+                              : cannotUse();
     }
     if (!index->readOnlyReason().empty()) {
         return readOnlyRefusal();

@@ -6,15 +6,20 @@
 //
 // Opening: a file left without a row (by a crash between the copy and the row) is adopted;
 // temporary files of an interrupted copy are removed once their writer is gone (never those
-// of a copy in progress in another process); rows whose file is gone are dropped; an index
-// proven damaged is set aside with one line and rebuilt from the files. Files that cannot be
-// read, or are larger than any picture (512 MB), are left out with one line each.
+// of a copy in progress in another process); rows whose file is proven gone are dropped (a
+// row whose year or month folder cannot be read now is kept, with one line naming the
+// folder); an index proven damaged is set aside with one line and rebuilt from the files.
+// Files that cannot be read, or are larger than any picture (512 MB), are left out with one
+// line each.
 //
 // Other processes may use the same library at once. An index another program holds (busy
 // for longer than `busyWait`) or that cannot be read now is never set aside: the library has
-// no index until the next change tries again, and changes fail as "not available now". An
-// index that cannot be written (its file or its folder) is opened for reading: fetches work
-// (without rows whose file is gone), changes fail saying why.
+// no index until the next change tries again, and changes fail as "not available now". A
+// cause no later try gets past (a file where the library's folder goes, a folder where a
+// journal file goes, a path too long for SQLite) is said once at the opening with what to
+// change, and changes fail with the same words. An index that cannot be written (its file or
+// its folder), or that a newer version of the app made, is opened for reading: fetches work
+// (without rows whose file is proven gone), changes fail saying why.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.

@@ -194,15 +194,6 @@ TEST_F(PhotoLibraryTest, ACorruptIndexIsSetAsideAndRebuiltFromTheFiles) {
     EXPECT_TRUE(setAside);
 }
 
-// Runs SQL on the library's index while no library has it open.
-void alterIndex(const fs::path& folder, const char* sql) {
-    sqlite3* database = nullptr;
-    ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(database);
-    sqlite3_close(database);
-}
-
 TEST_F(PhotoLibraryTest, AnIndexWhoseDefinitionsAreNotOursIsSetAsideSoChangesStillWork) {
     ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
     library_.reset();

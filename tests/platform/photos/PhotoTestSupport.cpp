@@ -59,6 +59,14 @@ std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& fol
     return files;
 }
 
+void alterIndex(const std::filesystem::path& folder, const char* sql) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(database);
+    sqlite3_close(database);
+}
+
 HeldIndex::HeldIndex(const std::filesystem::path& folder, const std::string& sql) {
     std::filesystem::create_directories(folder);
     EXPECT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database_), SQLITE_OK);

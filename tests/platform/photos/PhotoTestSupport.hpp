@@ -30,6 +30,9 @@ std::string readBytes(const std::filesystem::path& file);
 // Every file under the library's folder but its index (and its journal and set-aside files).
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
 
+// Runs SQL on the library's index in `folder` while no library has it open.
+void alterIndex(const std::filesystem::path& folder, const char* sql);
+
 // A second connection to a library's index (as sqlite3 would be) holding its write lock
 // (BEGIN IMMEDIATE), after running `sql` in that transaction; made when missing. Rolls back
 // and closes at its end.

@@ -1,15 +1,18 @@
 #include "platform/photos/detail/LibraryIndex.hpp"
 
 #include "platform/console/Console.hpp"
+#include "platform/files/AppFolders.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -92,30 +95,60 @@ struct Verdict {
     enum class Kind {
         sound,   // an intact index of ours
         fresh,   // a new, empty database: no tables, schema version 0
+        newer,   // an intact index of a newer version of the app: to be read, never changed
         damaged, // proven unusable: not a database, corrupt, or definitions not ours
         failed,  // it could not be told, or used, now: busy, read-only, I/O, ...
     };
     Kind kind = Kind::sound;
-    std::string problem;                   // for damaged and failed
+    std::string problem;                   // for damaged and failed; for newer, why it only reads
     SqliteFault fault = SqliteFault::none; // for failed
+    std::string remedy;                    // for failed: what to change, when no later try helps
+    bool rowsReadable = true;              // for newer: whether this version can read its rows
 };
 
 Verdict damaged(std::string problem) {
-    return {Verdict::Kind::damaged, std::move(problem), SqliteFault::damaged};
+    return {Verdict::Kind::damaged, std::move(problem), SqliteFault::damaged, {}, true};
+}
+
+Verdict failed(std::string problem, SqliteFault fault, std::string remedy = {}) {
+    return {Verdict::Kind::failed, std::move(problem), fault, std::move(remedy), true};
 }
 
 // The verdict on the connection's last error: damage only when SQLite says so.
 Verdict lastFailure(const SqliteDatabase& database) {
     const SqliteFault fault = database.fault();
     if (fault == SqliteFault::none) { // a query that gave no row, which ours always give
-        return {Verdict::Kind::failed, "SQLite gave no answer", SqliteFault::unavailable};
+        return failed("SQLite gave no answer", SqliteFault::unavailable);
     }
     return fault == SqliteFault::damaged ? damaged(database.error())
-                                         : Verdict{Verdict::Kind::failed, database.error(), fault};
+                                         : failed(database.error(), fault);
 }
 
 std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
+}
+
+constexpr std::string_view kSelectAssets =
+    "SELECT identifier, file, creation_date, size, pixel_width, pixel_height, orientation, "
+    "latitude, longitude, altitude, original_name FROM assets "
+    "ORDER BY creation_date DESC, id DESC";
+constexpr std::string_view kSelectThumbnail = "SELECT thumbnail FROM assets WHERE identifier = ?";
+
+// Whether this version's reads work on the index of a newer one: "assets" is a plain table
+// (a view could run without end) with the columns this version reads.
+bool rowsReadable(SqliteDatabase& database) {
+    const std::optional<std::string> sql = database.queryText(
+        "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = 'assets'");
+    return sql && sql->starts_with("CREATE TABLE") && database.prepare(kSelectAssets).valid() &&
+           database.prepare(kSelectThumbnail).valid();
+}
+
+// The schema version a text names, when it is a whole number.
+std::optional<long long> versionNumber(const std::string& text) {
+    long long number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() ? std::optional(number)
+                                                                    : std::nullopt;
 }
 
 // Whether the database is an intact index of ours, a new empty one, or proven damaged: its
@@ -137,8 +170,20 @@ Verdict checkReads(SqliteDatabase& database) {
     }
     const std::string expected = std::to_string(kSchemaVersion);
     if (schema->empty()) {
-        return *version == "0" ? Verdict{Verdict::Kind::fresh, {}, SqliteFault::none}
+        return *version == "0" ? Verdict{Verdict::Kind::fresh, {}, SqliteFault::none, {}, true}
                                : damaged("it has no tables but schema version " + *version);
+    }
+    if (versionNumber(*version).value_or(0) > kSchemaVersion) {
+        Verdict newer{Verdict::Kind::newer,
+                      "it was made by a newer version of this app: schema version " + *version +
+                          ", this one knows " + expected,
+                      SqliteFault::none,
+                      {},
+                      rowsReadable(database)};
+        if (!newer.rowsReadable) {
+            newer.problem += ", and its assets cannot be read by this one";
+        }
+        return newer;
     }
     if (*version != expected) {
         return damaged(*version == "0" ? "its tables carry no schema version"
@@ -173,8 +218,7 @@ Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
             return {};
         }
         if (mode) {
-            return {Verdict::Kind::failed, "it cannot use a WAL journal, only " + *mode,
-                    SqliteFault::unavailable};
+            return failed("it cannot use a WAL journal, only " + *mode, SqliteFault::unavailable);
         }
         const Verdict failure = lastFailure(database);
         if (failure.fault != SqliteFault::busy || std::chrono::steady_clock::now() >= deadline) {
@@ -271,8 +315,46 @@ bool cannotWrite(const SqliteDatabase& database, const Verdict& verdict) {
     return verdict.kind != Verdict::Kind::damaged && database.readOnly();
 }
 
+// Whether the file's first bytes prove it is no SQLite database: there are some, and they
+// are not SQLite's header. Read by this process, so it holds also where SQLite can only see
+// a snapshot of the file.
+bool headerIsNotSqlite(const std::filesystem::path& file) {
+    constexpr std::string_view header("SQLite format 3\0", 16);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false; // unreadable proves nothing
+    }
+    struct stat status {};
+    char start[header.size()];
+    const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+                            ? ::pread(fd, start, sizeof start, 0)
+                            : -1;
+    ::close(fd);
+    return got > 0 && std::string_view(start, std::size_t(got)) != header;
+}
+
+// The verdict of a read-only connection, `access` after a connection that could read and
+// write gave `earlier`. A snapshot sees the main file without its journal, so its word that
+// the file is damaged proves nothing, unless the file's header does.
+Verdict checkReadOnly(SqliteDatabase& database, const std::filesystem::path& file,
+                      SqliteDatabase::Access access, const Verdict& earlier) {
+    Verdict verdict = database.ok() ? check(database) : lastFailure(database);
+    if (access != SqliteDatabase::Access::snapshot || verdict.kind != Verdict::Kind::damaged ||
+        headerIsNotSqlite(file)) {
+        return verdict;
+    }
+    if (whyUnwritable(file) == "its folder cannot be written") {
+        return failed("its folder cannot be written, which SQLite needs to read the changes in "
+                      "its journal",
+                      SqliteFault::readOnlyFolder,
+                      "allow writing in " + quotedPath(file.parent_path()));
+    }
+    return failed("SQLite cannot read the changes in its journal (" + earlier.problem + ")",
+                  SqliteFault::unavailable);
+}
+
 // The index in `file`, opened, checked and ready for writing; else, when it cannot be
-// written, opened for reading only, with why.
+// written (or belongs to a newer version of the app), opened for reading only, with why.
 Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
@@ -292,22 +374,69 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
             opened.verdict = prepareForWriting(database, busyWait);
         }
     }
-    if (cannotWrite(database, opened.verdict) ||
+    if (opened.verdict.kind == Verdict::Kind::newer || cannotWrite(database, opened.verdict) ||
         (opened.verdict.kind != Verdict::Kind::damaged && !whyUnwritable(file).empty())) {
         opened.readOnly = whyReadOnly(file);
         // Read what can be read: with the shared-memory file when it can be used, else
-        // (a folder where it cannot be made) as a snapshot.
+        // (a folder where it cannot be made) as a snapshot. Another connection's lock is
+        // waited for, never read around.
+        Verdict earlier = opened.verdict;
         for (const auto access :
              {SqliteDatabase::Access::readOnly, SqliteDatabase::Access::snapshot}) {
             opened.database = std::make_unique<SqliteDatabase>(file, access, busyWait);
-            opened.verdict =
-                opened.database->ok() ? check(*opened.database) : lastFailure(*opened.database);
-            if (opened.verdict.kind != Verdict::Kind::failed) {
+            opened.verdict = checkReadOnly(*opened.database, file, access, earlier);
+            if (opened.verdict.kind != Verdict::Kind::failed ||
+                opened.verdict.fault == SqliteFault::busy) {
                 break;
             }
+            earlier = opened.verdict;
+        }
+        if (opened.verdict.kind == Verdict::Kind::newer) {
+            opened.readOnly = opened.verdict.problem;
         }
     }
     return opened;
+}
+
+// A problem with the place of the index in `folder` that no later try gets past, and what to
+// change: something other than a folder on the way to it, something other than a file where
+// its journal files go, a path longer than SQLite opens.
+std::optional<Verdict> lastingProblem(const std::filesystem::path& folder) {
+    const auto lasting = [](std::string problem, std::string remedy) {
+        return failed(std::move(problem), SqliteFault::unavailable, std::move(remedy));
+    };
+    std::filesystem::path way;
+    for (const std::filesystem::path& part : folder) {
+        way /= part;
+        struct stat status {};
+        if (::stat(way.c_str(), &status) != 0) {
+            break; // missing from here on (made below), or beyond what can be seen
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            return lasting(quotedPath(way) + " is not a folder", "remove or rename it");
+        }
+    }
+    const std::filesystem::path file = folder / "library.sqlite";
+    for (const char* journal : {"-wal", "-shm"}) {
+        std::filesystem::path journalFile = file;
+        journalFile += journal;
+        struct stat status {};
+        if (::stat(journalFile.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            return lasting(quotedPath(journalFile) + (S_ISDIR(status.st_mode)
+                                                          ? " is a folder, not a file"
+                                                          : " is not a regular file"),
+                           "remove or rename it");
+        }
+    }
+    std::error_code error;
+    const std::size_t length = std::filesystem::absolute(file, error).native().size();
+    if (length > SqliteDatabase::longestPath()) {
+        return lasting("its path is longer than SQLite can open (" + std::to_string(length) +
+                           " characters, at most " + std::to_string(SqliteDatabase::longestPath()) +
+                           ")",
+                       "give the app a home with a shorter path");
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -319,31 +448,39 @@ void LibraryIndex::becameReadOnly() {
 }
 
 LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                           std::string readOnlyReason)
+                           std::string readOnlyReason, bool rowsReadable)
     : folder_(std::move(folder)), database_(std::move(database)),
-      readOnlyReason_(std::move(readOnlyReason)) {}
+      readOnlyReason_(std::move(readOnlyReason)), rowsReadable_(rowsReadable) {}
 
 LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                                          std::chrono::milliseconds busyWait) {
+    if (const std::optional<Verdict> lasting = lastingProblem(folder)) {
+        return {nullptr, lasting->problem, lasting->remedy};
+    }
+    ensureFolder(folder);
     const std::filesystem::path file = folder / "library.sqlite";
     for (bool setAside = false;; setAside = true) {
         Opened opened = openFile(file, busyWait);
         switch (opened.verdict.kind) {
         case Verdict::Kind::sound:
         case Verdict::Kind::fresh: // a new index that cannot be written: empty and read-only
+        case Verdict::Kind::newer:
             return {std::unique_ptr<LibraryIndex>(
-                        new LibraryIndex(folder, std::move(opened.database), opened.readOnly)),
-                    opened.readOnly};
+                        new LibraryIndex(folder, std::move(opened.database), opened.readOnly,
+                                         opened.verdict.rowsReadable)),
+                    opened.readOnly,
+                    {}};
         case Verdict::Kind::failed:
-            return {nullptr, opened.verdict.problem};
+            return {nullptr, opened.verdict.problem, opened.verdict.remedy};
         case Verdict::Kind::damaged:
             opened.database.reset();
             if (setAside) {
                 return {nullptr,
-                        "a new index made there is damaged too (" + opened.verdict.problem + ")"};
+                        "a new index made there is damaged too (" + opened.verdict.problem + ")",
+                        {}};
             }
             if (!setIndexAside(file, opened.verdict.problem)) {
-                return {nullptr, "it is damaged (" + opened.verdict.problem + ")"};
+                return {nullptr, "it is damaged (" + opened.verdict.problem + ")", {}};
             }
             break;
         }
@@ -388,11 +525,11 @@ bool LibraryIndex::remove(const std::string& localIdentifier) {
 }
 
 std::vector<Asset> LibraryIndex::allAssets() {
-    SqliteStatement statement = database_->prepare(
-        "SELECT identifier, file, creation_date, size, pixel_width, pixel_height, orientation, "
-        "latitude, longitude, altitude, original_name FROM assets "
-        "ORDER BY creation_date DESC, id DESC");
     std::vector<Asset> assets;
+    if (!rowsReadable_) {
+        return assets;
+    }
+    SqliteStatement statement = database_->prepare(kSelectAssets);
     while (statement.step()) {
         Asset asset;
         asset.localIdentifier = statement.text(0);
@@ -414,8 +551,10 @@ std::vector<Asset> LibraryIndex::allAssets() {
 }
 
 std::vector<std::uint8_t> LibraryIndex::thumbnail(const std::string& localIdentifier) {
-    SqliteStatement statement =
-        database_->prepare("SELECT thumbnail FROM assets WHERE identifier = ?");
+    if (!rowsReadable_) {
+        return {};
+    }
+    SqliteStatement statement = database_->prepare(kSelectThumbnail);
     statement.bind(1, localIdentifier);
     return statement.step() ? statement.blob(0) : std::vector<std::uint8_t>();
 }

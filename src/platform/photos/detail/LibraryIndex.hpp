@@ -24,15 +24,23 @@ public:
     struct Opening {
         std::unique_ptr<LibraryIndex> index; // null when there is none now
         std::string problem;                 // why there is none, or why it only reads
+        // When there is none for a reason no later try gets past (something other than a
+        // folder on the way, a folder where a journal file goes, a path too long for SQLite):
+        // what to change. Empty when a later try may succeed (busy, I/O, a full disk).
+        std::string remedy;
     };
 
-    // Opens the index of `folder`, making a new one (all its tables in one transaction) when
-    // there is none. Only an index proven damaged (not a database, corrupt, failing SQLite's
-    // integrity check, or with a schema version or definitions not ours) is set aside, with
-    // its journal files and one line, and a new one made, to be filled from the files.
+    // Opens the index of `folder` (made when missing), making a new index (all its tables in
+    // one transaction) when there is none. Only an index proven damaged by a connection that
+    // reads the real file with its journal (not a database, corrupt, failing SQLite's
+    // integrity check, or with an older schema version or definitions not ours), or by a
+    // header that is not SQLite's, is set aside, with its journal files and one line, and a
+    // new one made, to be filled from the files; a snapshot's word (the main file without
+    // its journal) never sets an index aside.
     // An index that is busy longer than `busyWait` (per statement), or cannot be read now,
-    // gives no index and why; one that cannot be written (its file or its folder) is opened
-    // for reading only, with why.
+    // gives no index and why; one that cannot be written (its file or its folder), or that a
+    // newer version of the app made (a higher schema version), is opened for reading only,
+    // with why. A newer index whose rows this version cannot read shows none.
     static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait);
 
     // Why changes cannot be made (empty when they can).
@@ -61,11 +69,12 @@ public:
 
 private:
     LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                 std::string readOnlyReason);
+                 std::string readOnlyReason, bool rowsReadable);
 
     std::filesystem::path folder_;
     std::unique_ptr<SqliteDatabase> database_;
     std::string readOnlyReason_;
+    bool rowsReadable_ = true;
 };
 
 } // namespace qv::platform::detail

@@ -2,6 +2,7 @@
 
 #include "platform/system/Url.hpp"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace qv::platform::detail {
@@ -146,6 +147,14 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
         openError_ = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(result);
         sqlite3_close(database);
     }
+}
+
+std::size_t SqliteDatabase::longestPath() {
+    // The default file system's limit on a full path, less room for the name of the file's
+    // rollback journal ("-journal"), which SQLite makes from it: a longer path does not open.
+    const sqlite3_vfs* files = sqlite3_vfs_find(nullptr);
+    constexpr int journalSuffix = 8;
+    return files != nullptr ? std::size_t(std::max(files->mxPathname - journalSuffix, 0)) : 0;
 }
 
 SqliteDatabase::~SqliteDatabase() {

@@ -75,6 +75,9 @@ public:
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
+    // The longest path of a database file SQLite opens, in bytes.
+    static std::size_t longestPath();
+
     bool ok() const { return database_ != nullptr; }
     // The last error's message, and its kind.
     std::string error() const;
