@@ -241,6 +241,21 @@ TEST_F(PermissionsTest, AFileThatCannotBeReadNowIsLeftAsItIsAndNoAnswerOfTheRunI
     }
 }
 
+// The permissions' write reads, merges and writes as the settings' does: a file another
+// program damaged since the start is kept aside, never written over.
+TEST_F(PermissionsTest, AFileDamagedSinceTheStartIsSetAsideByTheNextAnswer) {
+    Permissions permissions(file, {});
+    std::ofstream(file) << "{\"camera\": \"authorized\", ";
+    ConsoleCapture console;
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle();
+    std::ifstream aside(file.string() + ".corrupt_20240101_000000");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}),
+              "{\"camera\": \"authorized\", ");
+    EXPECT_NE(console.text().find("could not be read (it is not valid JSON)"), std::string::npos);
+    EXPECT_EQ(Permissions(file, {}).status(PermissionService::photos), PermissionStatus::limited);
+}
+
 TEST_F(PermissionsTest, AnAnswerHoldsAtOnceAndIsWrittenBehindTheCaller) {
     Permissions permissions(file, {});
     permissions.changeInSettings(PermissionService::camera, PermissionStatus::denied);
