@@ -3,6 +3,7 @@
 #include "app/AppQuit.hpp"
 #include "platform/capture/CaptureDeviceDiscovery.hpp"
 #include "platform/capture/simulated/SimulatedCamera.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
 #include "platform/sensors/ConfiguredLocation.hpp"
@@ -41,6 +42,7 @@ platform::SimulatedCameraOptions cameraOptions(const LaunchOptions& options) {
 }
 
 int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
+    platform::keepGoingWhenOutputCloses();
     // The window a signal asks to close: set and cleared on the main queue, where the
     // signal's request runs.
     const auto quitTarget = std::make_shared<WindowHost*>(nullptr);

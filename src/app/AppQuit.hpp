@@ -1,13 +1,15 @@
 #pragma once
-// The road out of the app when its window is closed or it gets SIGINT or SIGTERM: the one
-// the phone takes when an app goes to the background and is then ended. In order:
+// The road out of the app when its window is closed or it gets SIGINT, SIGTERM or SIGHUP: the
+// one the phone takes when an app goes to the background and is then ended. In order:
 //   1. the scene goes to the background: the camera screen ends a countdown or a run and
 //      saves what was merged, and records this version as launched;
 //   2. the scene's content goes: the camera screen's disappear handler stops the capture
 //      session and the accelerometer and allows the idle timer again;
 //   3. the app waits until no run is finishing and every save asked for has ended (the
 //      file written and added to the library), at most `boundSeconds` on the dispatch
-//      clock; past that bound one line says what may be lost.
+//      clock; past that bound one line says what may be lost;
+//   4. the settings and permissions not yet written (they are written behind each change)
+//      reach their files.
 // Main queue.
 
 #include "app/Quarn_Vesil.hpp"

@@ -75,7 +75,7 @@ Quarn_Vesil::Quarn_Vesil(CameraServices services)
 }
 
 Quarn_Vesil::~Quarn_Vesil() {
-    platform::releaseOnMainThread(cameraManager_);
+    platform::releaseWhileRunningMainQueue(cameraManager_, "the camera controller");
 }
 
 View Quarn_Vesil::body() const {

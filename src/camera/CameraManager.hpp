@@ -103,9 +103,9 @@ public:
     using ImagePointer = std::shared_ptr<const platform::RgbaImage>;
 
     // Makes the controller and starts it up. Call on the main queue. The controller ends on
-    // the main thread whichever thread drops its last reference; its owner lets go with
-    // platform::releaseOnMainThread(), which returns once it has ended, before the services
-    // go (platform/dispatch/MainThreadEnd.hpp).
+    // the main thread whichever thread drops its last reference; its owner lets go on the
+    // main thread with platform::releaseWhileRunningMainQueue(), which runs the main queue
+    // until it has ended, before the services go (platform/dispatch/MainThreadEnd.hpp).
     static std::shared_ptr<CameraManager> make(CameraServices services = {});
     ~CameraManager();
     CameraManager(const CameraManager&) = delete;

@@ -6,6 +6,7 @@
 #include "platform/files/AtomicFile.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/formatting/DateFormatter.hpp"
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
 #include "platform/system/Url.hpp"
 
@@ -39,6 +40,12 @@ fs::path withExtension(const fs::path& name, int attempt, std::string_view exten
     file += '.';
     file += extension;
     return name.parent_path() / file;
+}
+
+// Prints the two lines of a write that failed.
+void printWriteFailure(const fs::path& file, const std::error_code& error) {
+    platform::print("could not write image to " + fileURL(file));
+    platform::print(error.message());
 }
 
 } // namespace
@@ -94,41 +101,79 @@ void PhotoLibraryManager::fetchAllPhotos() {
 void PhotoLibraryManager::store(FileData data, SupportedImageFormat format, int index,
                                 const std::optional<std::string>& suffix,
                                 const SaveCompletion& done) {
-    const auto report = [&done](SaveReport result) {
-        if (done) {
-            done(result);
-        }
-    };
     auto converted = libraryFile(std::move(data), format);
     if (!converted) {
         platform::print("could not convert the result:", converted.error());
-        report({SaveOutcome::notConverted, {}, converted.error()});
+        if (done) {
+            done({SaveOutcome::notConverted, {}, converted.error()});
+        }
         return;
     }
-    const fs::path name = makeFileURL(index, suffix);
-    std::error_code error;
-    for (int attempt = 1; attempt <= maxNameAttempts; ++attempt) {
-        const fs::path file = withExtension(name, attempt, converted->extension);
-        error = platform::writeFileAtomically(
-            file,
-            std::string_view(reinterpret_cast<const char*>(converted->data.data()),
-                             converted->data.size()),
-            false);
-        if (!error) {
-            addToPhotoLibrary(file, done);
+    const std::string name = fileName(index, suffix);
+    // The cloud folder first when the setting asks for it; what it cannot take goes to the
+    // local Documents folder, as when there is no container, so a picture is lost only when
+    // no folder can take it.
+    std::optional<Written> cloudMiss;
+    if (const auto cloud = chosenCloudFolder()) {
+        const Written written = writeIntoCloud(*cloud, name, *converted);
+        if (!written.error) {
+            addToPhotoLibrary(written.file, done);
             return;
         }
-        if (error != std::errc::file_exists) {
-            platform::print("could not write image to " + fileURL(file));
-            platform::print(error.message());
+        cloudMiss = written;
+    }
+    const Written written = writeNew(makeFileURL(folders_.documentsFolder(), name), *converted);
+    if (!written.error) {
+        if (cloudMiss) {
+            platform::print(
+                "The picture went to " + platform::quotedPath(written.file) +
+                " in the local Documents folder: the cloud folder " +
+                platform::quotedPath(cloudMiss->file.parent_path()) +
+                (cloudMiss->folderNotMade ? " cannot be made (" : " cannot be written (") +
+                cloudMiss->error.message() + ")");
+        }
+        addToPhotoLibrary(written.file, done);
+        return;
+    }
+    if (cloudMiss) {
+        printWriteFailure(cloudMiss->file, cloudMiss->error);
+    }
+    printWriteFailure(written.file, written.error);
+    const bool full = written.error == std::errc::no_space_on_device;
+    if (done) {
+        done({full ? SaveOutcome::diskFull : SaveOutcome::notWritten, {}, written.error.message()});
+    }
+}
+
+PhotoLibraryManager::Written PhotoLibraryManager::writeIntoCloud(const fs::path& folder,
+                                                                 const std::string& name,
+                                                                 const LibraryFile& converted) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        return {withExtension(folder / name, 1, converted.extension), error, true};
+    }
+    return writeNew(makeFileURL(folder, name), converted);
+}
+
+PhotoLibraryManager::Written PhotoLibraryManager::writeNew(const fs::path& url,
+                                                           const LibraryFile& converted) {
+    Written written;
+    for (int attempt = 1; attempt <= maxNameAttempts; ++attempt) {
+        written.file = withExtension(url, attempt, converted.extension);
+        written.error = platform::writeFileAtomically(
+            written.file,
+            std::string_view(reinterpret_cast<const char*>(converted.data.data()),
+                             converted.data.size()),
+            false);
+        if (written.error != std::errc::file_exists) {
             break;
         }
     }
-    const bool full = error == std::errc::no_space_on_device;
-    report({full ? SaveOutcome::diskFull : SaveOutcome::notWritten, {}, error.message()});
+    return written;
 }
 
-fs::path PhotoLibraryManager::makeFileURL(int index, const std::optional<std::string>& suffix) {
+std::string PhotoLibraryManager::fileName(int index, const std::optional<std::string>& suffix) {
     static const platform::DateFormatter dateFormatter("_yyyyMMdd_HHmmss");
     std::string name = "QV";
     name += dateFormatter.format(platform::wallNow());
@@ -138,8 +183,18 @@ fs::path PhotoLibraryManager::makeFileURL(int index, const std::optional<std::st
         name += '_';
         name += std::to_string(index);
     }
-    const auto cloud = isEnableCloudStorage.get() ? folders_.cloudDocumentsFolder() : std::nullopt;
-    const fs::path url = (cloud ? *cloud : folders_.documentsFolder()) / name;
+    return name;
+}
+
+std::optional<fs::path> PhotoLibraryManager::chosenCloudFolder() const {
+    if (!isEnableCloudStorage.get() || !folders_.cloudContainer) {
+        return std::nullopt;
+    }
+    return *folders_.cloudContainer / "Documents";
+}
+
+fs::path PhotoLibraryManager::makeFileURL(const fs::path& folder, const std::string& name) {
+    const fs::path url = folder / name;
     platform::print("\nphoto URL:\n" + fileURL(url) + "\n");
     return url;
 }

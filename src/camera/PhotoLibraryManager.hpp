@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/LibraryFileConversion.hpp"
 #include "model/Enumerations.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/files/AppFolders.hpp"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace qv::platform {
 class PhotoLibrary;
@@ -44,8 +46,14 @@ struct SaveReport {
 // Turns a run's result into a saved picture: converts it to the chosen format
 // (LibraryFileConversion.hpp), writes it into the Documents folder, or into the cloud
 // container's Documents while "cloudStorage" is on (the Documents folder when there is no
-// container; each folder is made when missing), then adds that file to the photo library as a new
-// asset. The file stays where it was written, also when the library refuses it.
+// container; each folder is made when missing), then adds that file to the photo library as a
+// new asset. The file stays where it was written, also when the library refuses it.
+//
+// A cloud folder that cannot take the picture (the container is a file, its Documents folder
+// cannot be made, the write fails there) does what no container does: the picture goes to
+// the local Documents folder and into the library as any other, with one line saying where
+// it went and why. A picture is lost only when no folder can take it; each folder's failure
+// is then printed and the outcome says why (diskFull, notWritten).
 //
 // Names: "QV" + the local time of writing as "_yyyyMMdd_HHmmss" + the suffix when one is
 // given, else "_" + the index when it is not 0; then "." + the extension
@@ -101,10 +109,28 @@ public:
     platform::DispatchQueue& libraryQueue() { return *queue_; }
 
 private:
+    // One attempt at writing the picture into a folder: the file written, or the last name
+    // tried and why it failed.
+    struct Written {
+        std::filesystem::path file;
+        std::error_code error;
+        bool folderNotMade = false; // the folder itself could not be made
+    };
+
     void store(platform::imaging::FileData data, SupportedImageFormat format, int index,
                const std::optional<std::string>& suffix, const SaveCompletion& done);
-    // The name without extension, in the folder chosen now.
-    std::filesystem::path makeFileURL(int index, const std::optional<std::string>& suffix);
+    // Writes the file under `url` plus its extension, or the first free name after it.
+    static Written writeNew(const std::filesystem::path& url, const LibraryFile& converted);
+    // Makes the cloud folder when missing, then writes the file there.
+    static Written writeIntoCloud(const std::filesystem::path& folder, const std::string& name,
+                                  const LibraryFile& converted);
+    // The name without folder and extension, from the time of writing.
+    static std::string fileName(int index, const std::optional<std::string>& suffix);
+    // The cloud container's Documents folder while the setting is on and there is one.
+    std::optional<std::filesystem::path> chosenCloudFolder() const;
+    // The name in `folder`, printed.
+    static std::filesystem::path makeFileURL(const std::filesystem::path& folder,
+                                             const std::string& name);
     void addToPhotoLibrary(const std::filesystem::path& file, SaveCompletion done);
 
     platform::PhotoLibrary& library_;

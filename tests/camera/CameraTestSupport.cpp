@@ -149,7 +149,7 @@ void ControllerOnRealThreadsHarness::drainMain() {
 }
 
 void ControllerOnRealThreadsHarness::end() {
-    platform::releaseOnMainThread(camera);
+    platform::releaseWhileRunningMainQueue(camera, "the camera controller");
     drainMain();
 }
 

@@ -6,6 +6,7 @@
 #include "StubPrograms.hpp"
 #include "TestHome.hpp"
 #include "platform/capture/CapturedPhotoFactory.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/files/AtomicFile.hpp"
 #include "platform/imaging/Dng.hpp"
@@ -22,6 +23,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sstream>
 
 namespace qv {
 namespace {
@@ -205,6 +207,82 @@ TEST_F(PhotoLibraryManagerTest, CloudStorageWritesIntoTheContainerWhenThereIsOne
     writer->isEnableCloudStorage = false;
     EXPECT_EQ(save(dngResult(), SupportedImageFormat::RAW, 1).file.parent_path(),
               root / "Documents");
+}
+
+// The lines of `text` that hold `part`.
+std::vector<std::string> linesWith(const std::string& text, const std::string& part) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(part) != std::string::npos) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// "Backup to iCloud" on, and the cloud folder cannot take the picture: the container is a
+// file, its Documents folder cannot be made, or the write fails there. The picture goes to
+// the local Documents folder and into the library as any other, and one line says where it
+// went and why.
+TEST_F(PhotoLibraryManagerTest, APictureTheCloudFolderCannotTakeGoesToDocumentsAndTheLibrary) {
+    std::ofstream(root / "a-file") << "a file, not a folder";
+    fs::create_directories(root / "locked");
+    fs::create_directories(root / "ReadOnlyCloud/Documents");
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    fs::permissions(root / "locked", readOnly);
+    fs::permissions(root / "ReadOnlyCloud/Documents", readOnly);
+    const testing::ScopedPermissionBits asTheOwner; // the writer runs on this thread
+    struct Case {
+        fs::path container;
+        std::string reason;
+    };
+    const FileData dng = dngResult();
+    int index = 0;
+    for (const Case& c : {
+             Case{root / "a-file", "cannot be made (Not a directory)"},
+             Case{root / "locked/Cloud", "cannot be made (Permission denied)"},
+             Case{root / "ReadOnlyCloud", "cannot be written (Permission denied)"},
+         }) {
+        folders.cloudContainer = c.container;
+        make();
+        writer->isEnableCloudStorage = true;
+        const platform::ConsoleCapture console;
+        const auto report = save(dng, SupportedImageFormat::RAW, ++index);
+        EXPECT_EQ(report.outcome, SaveOutcome::saved) << c.container << ": " << report.error;
+        EXPECT_EQ(report.file.parent_path(), root / "Documents") << c.container;
+        EXPECT_EQ(readFile(report.file), dng) << c.container;
+        const auto lines = linesWith(console.text(), "cloud folder");
+        ASSERT_EQ(lines.size(), 1u) << console.text();
+        EXPECT_NE(lines.front().find(report.file.string()), std::string::npos) << lines.front();
+        EXPECT_NE(lines.front().find((c.container / "Documents").string() + "' " + c.reason),
+                  std::string::npos)
+            << lines.front();
+        EXPECT_EQ(linesWith(console.text(), "could not write image").size(), 0u) << console.text();
+    }
+    EXPECT_EQ(assetCount(), 3u);
+    EXPECT_EQ(filesIn(root / "ReadOnlyCloud/Documents"), std::vector<std::string>{});
+}
+
+// Only when no folder at all can take the picture is it lost, and the report says so.
+TEST_F(PhotoLibraryManagerTest, APictureNoFolderCanTakeIsNotWrittenAndEachFolderSaysWhy) {
+    std::ofstream(root / "a-file") << "a file, not a folder";
+    folders.cloudContainer = root / "a-file";
+    folders.documents = root / "a-file/Local";
+    make();
+    writer->isEnableCloudStorage = true;
+    const platform::ConsoleCapture console;
+    const auto report = save(dngResult(), SupportedImageFormat::RAW);
+    EXPECT_EQ(report.outcome, SaveOutcome::notWritten);
+    EXPECT_TRUE(report.file.empty());
+    EXPECT_EQ(assetCount(), 0u);
+    for (const char* folder : {"Documents", "Local"}) {
+        EXPECT_EQ(linesWith(console.text(), "could not write image to file://" + root.string() +
+                                                "/a-file/" + folder + "/QV_20240101_000000.DNG")
+                      .size(),
+                  1u)
+            << console.text();
+    }
 }
 
 TEST_F(PhotoLibraryManagerTest, AFullDiskLeavesNoFileTemporaryFileOrAsset) {

@@ -46,7 +46,7 @@ std::shared_ptr<CameraManager> RunTest::startCamera() {
                             .device = phone,
                             .permissions = *permissions,
                             .photoLibrary = *library,
-                            .folders = platform::AppFolders::under(home),
+                            .folders = folders,
                             .location = {testLocation},
                             .previewImageModel = previews};
     camera = CameraManager::make(services);

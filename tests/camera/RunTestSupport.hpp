@@ -7,6 +7,7 @@
 #include "StubPrograms.hpp"
 #include "platform/audio/SystemSound.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/AppFolders.hpp"
 #include "platform/imaging/ImagingResult.hpp"
 #include "platform/permissions/Permissions.hpp"
 #include "platform/photos/PhotoLibrary.hpp"
@@ -62,6 +63,8 @@ protected:
     platform::SoundRecorder sounds;
     std::unique_ptr<platform::Permissions> permissions;
     std::unique_ptr<platform::PhotoLibrary> library;
+    // The folders the next startCamera() hands the controller.
+    platform::AppFolders folders = platform::AppFolders::under(home);
     std::shared_ptr<PreviewImageModel> previews = PreviewImageModel::make();
 };
 

@@ -95,7 +95,8 @@ TEST(RunOnRealThreads, AbortBackgroundAndEndEachLeaveOneFile) {
         ASSERT_TRUE(drainUntil(saved(3), 10)); // ends by itself after 1 s
         drainUntil([] { return false; }, 0.2);
         EXPECT_EQ(sounds.sounds().size(), 3u);
-        platform::releaseOnMainThread(camera); // before the library and settings go
+        platform::releaseWhileRunningMainQueue(
+            camera, "the camera controller"); // before the library and settings go
     }
     platform::setOffMainWriteHandler({});
     EXPECT_EQ(offMainWrites.load(), 0);

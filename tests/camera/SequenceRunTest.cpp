@@ -14,6 +14,7 @@
 #include "platform/photos/PhotoLibraryFaults.hpp"
 
 #include <cmath>
+#include <fstream>
 
 namespace qv::testing {
 namespace {
@@ -482,6 +483,30 @@ TEST_F(RunFaultsTest, AFullDiskSavesNothingAndSaysSo) {
     EXPECT_EQ(camera->messageToShow.get(), "Not saved: the disk is full");
     EXPECT_TRUE(documents().empty());
     EXPECT_EQ(assetCount(), 0u);
+}
+
+// "Backup to iCloud" on and a cloud container that is a file: the run goes to Documents and
+// the library and no banner shows; only when Documents cannot be made either is the run
+// lost, and the banner says so.
+TEST_F(RunFaultsTest, ARunTheCloudFolderCannotTakeIsSavedInDocumentsAndOnlyNoFolderLosesIt) {
+    std::ofstream(home / "a-file") << "a file, not a folder";
+    folders.cloudContainer = home / "a-file";
+    startCamera();
+    camera->photoLibraryManager.isEnableCloudStorage = true;
+    plan(2, SupportedImageFormat::RAW);
+    shoot(4);
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_EQ(assetCount(), 1u);
+    EXPECT_EQ(camera->messageToShow.get(), ""); // no banner
+    EXPECT_EQ(printed("cannot be made (Not a directory)"), 1u) << console();
+
+    folders.documents = home / "a-file/Local";
+    startCamera();
+    plan(2, SupportedImageFormat::RAW);
+    shoot(4);
+    EXPECT_EQ(camera->messageToShow.get(), "Not saved: the file could not be written");
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_EQ(assetCount(), 1u);
 }
 
 TEST_F(RunFaultsTest, ALibraryThatRefusesKeepsTheDocumentsFileAndSaysSo) {

@@ -180,8 +180,8 @@ std::string helpText(const EnvironmentVariables& environment) {
            "landscape left, landscape right, face up and face down, the arrow keys tilt it and\n"
            "0 levels it.\n"
            "\n"
-           "Exit status: 0 when the app ends (closing the window, SIGINT or SIGTERM), 1 without\n"
-           "a display, 2 for a wrong command line.\n";
+           "Exit status: 0 when the app ends (closing the window, SIGINT, SIGTERM or SIGHUP), 1\n"
+           "without a display, 2 for a wrong command line.\n";
 }
 
 } // namespace qv

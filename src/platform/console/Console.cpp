@@ -1,5 +1,6 @@
 #include "platform/console/Console.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 
@@ -69,6 +70,10 @@ void writeConsole(std::string_view text) {
     } else {
         writeStdout(text);
     }
+}
+
+void keepGoingWhenOutputCloses() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string detail::PrintParts::finish() const {

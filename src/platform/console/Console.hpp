@@ -32,6 +32,13 @@ ConsoleSink setConsoleSink(ConsoleSink sink);
 // Writes one call's finished text to the sink.
 void writeConsole(std::string_view text);
 
+// A write to a standard output or error that nobody reads any more (`quarn-vesil | head -c1`
+// after head has gone, a closed terminal) fails quietly: SIGPIPE is ignored for the whole
+// process, so such a write returns EPIPE (or EIO) instead of ending the app, the text is
+// lost, and the app goes on. The app calls it once at its start; programs it starts get the
+// default back (ProgramRunner and the raw developer reset every signal).
+void keepGoingWhenOutputCloses();
+
 namespace detail {
 
 struct PrintParts {

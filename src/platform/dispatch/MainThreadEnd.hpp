@@ -4,10 +4,13 @@
 // writes. Blocks on other queues lock such an object from a weak reference while they work,
 // so when the owner lets go, the last reference may drop on any thread; made with
 // makeEndingOnMainThread(), the object's end then is queued onto the main queue instead of
-// running on that thread, and the owner's releaseOnMainThread() waits for it, so the
-// services the object uses can go after it.
+// running on that thread, and the owner's releaseWhileRunningMainQueue() runs the main queue
+// until it has ended, so the services the object uses can go after it.
+
+#include "platform/formatting/WallTime.hpp"
 
 #include <memory>
+#include <string_view>
 #include <utility>
 
 namespace qv::platform {
@@ -24,10 +27,20 @@ void signalEnd(OneShotEvent& signal);
 // the object, as `end` is made to do when it is destroyed.
 void runEndOnMainThread(std::shared_ptr<void> end);
 
-// Runs the main queue's work until `signal` is set (under a VirtualDispatch: pumps once).
-void awaitEnd(const std::shared_ptr<OneShotEvent>& signal);
+// Refuses a call off the main thread: says who called and why on stderr, then aborts (as
+// the dispatch layer does with every misuse that would deadlock or run work on the wrong
+// thread).
+void requireMainThread(const char* function);
+
+// Runs the main queue's work until `signal` is set, printing one line naming `what` once the
+// wait passes endPatience on the current clock. Under a VirtualDispatch, where only queued
+// work runs beside the caller, virtual time moves on to each next deadline meanwhile.
+void awaitEnd(const std::shared_ptr<OneShotEvent>& signal, std::string_view what);
 
 } // namespace detail
+
+// How long releaseWhileRunningMainQueue() waits before it says what it is waiting for.
+inline constexpr Seconds endPatience{3.0};
 
 // The deleter of makeEndingOnMainThread().
 struct MainThreadEnd {
@@ -54,15 +67,19 @@ std::shared_ptr<T> makeEndingOnMainThread(T* object) {
 
 // Lets go of `owner` and, when it was the last of an object made by makeEndingOnMainThread(),
 // returns only once that object has ended, running the main queue's work meanwhile (a block
-// on another queue may hold the object a moment longer, and its end is queued there). Call on
-// the main thread; what the object uses may be destroyed afterwards.
+// on another queue may hold the object a moment longer, and its end is queued there); what
+// the object uses may be destroyed afterwards. A wait past endPatience prints one line naming
+// `what` ("the camera controller"), so a reference held for good shows instead of a silent
+// hang. Main thread only: called elsewhere it would run main-queue work on that thread, so it
+// aborts with a message instead.
 template <typename T>
-void releaseOnMainThread(std::shared_ptr<T>& owner) {
+void releaseWhileRunningMainQueue(std::shared_ptr<T>& owner, std::string_view what) {
+    detail::requireMainThread("releaseWhileRunningMainQueue");
     const MainThreadEnd* end = std::get_deleter<MainThreadEnd>(owner);
     const auto signal = end != nullptr ? end->ended : nullptr;
     owner.reset();
     if (signal) {
-        detail::awaitEnd(signal);
+        detail::awaitEnd(signal, what);
     }
 }
 

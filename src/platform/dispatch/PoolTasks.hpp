@@ -5,8 +5,8 @@
 // task still decoding at the owner's end, or at the program's exit, would read freed memory.
 //
 // Declare the PoolTasks as the owner's last member, so that it ends first, while the rest
-// of the owner is still there. A task must not end its own owner (that would wait for
-// itself). Safe from any thread.
+// of the owner is still there. A task must not end its own owner: it would wait for itself,
+// so the end aborts with a message instead. Safe from any thread.
 
 #include "platform/dispatch/DispatchQueue.hpp"
 
@@ -18,7 +18,8 @@ namespace qv::platform {
 class PoolTasks {
 public:
     PoolTasks();
-    // Tasks not yet begun will do nothing; waits for those running.
+    // Tasks not yet begun will do nothing; waits for those running. Aborts with a message
+    // when called from one of these tasks.
     ~PoolTasks();
     PoolTasks(const PoolTasks&) = delete;
     PoolTasks& operator=(const PoolTasks&) = delete;

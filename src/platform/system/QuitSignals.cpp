@@ -13,7 +13,7 @@
 namespace qv::platform {
 
 struct QuitSignals::Watcher {
-    int signals = -1; // signalfd of SIGINT and SIGTERM
+    int signals = -1; // signalfd of the quit signals
     int stop = -1;    // eventfd: written once to end the thread
     std::thread thread;
 
@@ -56,17 +56,18 @@ std::unique_ptr<QuitSignals> QuitSignals::watch(std::function<void(int)> onQuit,
                                                 std::string& error) {
     sigset_t quit;
     sigemptyset(&quit);
-    sigaddset(&quit, SIGINT);
-    sigaddset(&quit, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&quit, signal);
+    }
     if (const int failed = pthread_sigmask(SIG_BLOCK, &quit, nullptr); failed != 0) {
-        error = std::string("cannot block SIGINT and SIGTERM: ") + std::strerror(failed);
+        error = std::string("cannot block SIGINT, SIGTERM and SIGHUP: ") + std::strerror(failed);
         return nullptr;
     }
     auto watcher = std::make_unique<Watcher>();
     watcher->signals = ::signalfd(-1, &quit, SFD_CLOEXEC);
     watcher->stop = ::eventfd(0, EFD_CLOEXEC);
     if (watcher->signals < 0 || watcher->stop < 0) {
-        error = std::string("cannot watch SIGINT and SIGTERM: ") + std::strerror(errno);
+        error = std::string("cannot watch SIGINT, SIGTERM and SIGHUP: ") + std::strerror(errno);
         return nullptr;
     }
     const Watcher& running = *watcher;

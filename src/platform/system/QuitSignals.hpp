@@ -1,7 +1,9 @@
 #pragma once
-// SIGINT and SIGTERM as a request to quit: instead of ending the process where it stands,
-// each one calls `onQuit` on a thread of its own, so the app can take its ordinary road
-// out (save what a run has merged, record its state) and exit 0.
+// SIGINT, SIGTERM and SIGHUP as a request to quit: instead of ending the process where it
+// stands, each one calls `onQuit` on a thread of its own, so the app can take its ordinary
+// road out (save what a run has merged, record its state) and exit 0. SIGHUP is what the
+// app gets when the terminal it was started from closes: the user is done with it, as with
+// Ctrl-C, and the run under way is as much theirs.
 //
 // The signals are blocked for the whole process and read from a signalfd by one watcher
 // thread, so no handler runs inside an interrupted thread and nothing async-signal-unsafe

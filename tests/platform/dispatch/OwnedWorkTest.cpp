@@ -1,8 +1,10 @@
 // Work tied to an owner's life: objects made to end on the main thread (whichever thread
 // drops the last reference, the destructor runs on the main thread, and the owner's release
-// waits for it), and an owner's pool tasks (none runs on after the owner).
+// runs the main queue until it has), and an owner's pool tasks (none runs on after the
+// owner). Both refuse the calls that would deadlock or run main-queue work elsewhere.
 
 #include "PoolBarrier.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
 #include "platform/dispatch/MainThreadEnd.hpp"
@@ -10,9 +12,11 @@
 #include "platform/dispatch/VirtualDispatch.hpp"
 
 #include <atomic>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 using namespace qv::platform;
 using qv::testing::waitForEarlierPoolTasks;
@@ -45,7 +49,7 @@ TEST(MainThreadEnd, TheLastReferenceDroppedOnAnotherThreadEndsTheObjectOnTheMain
             }
             held.reset();
         });
-        releaseOnMainThread(owner);
+        releaseWhileRunningMainQueue(owner, "the probe");
         EXPECT_TRUE(ended.load()) << "round " << round;
         EXPECT_EQ(endedOn, std::this_thread::get_id()) << "round " << round;
         blockThread.join();
@@ -82,9 +86,57 @@ TEST(MainThreadEnd, AnEndQueuedOnTheMainQueueAndDroppedStillEndsTheObject) {
 TEST(MainThreadEnd, ReleasingAnOrdinaryReferenceOnlyLetsGo) {
     auto shared = std::make_shared<int>(7);
     auto other = shared;
-    releaseOnMainThread(shared);
+    releaseWhileRunningMainQueue(shared, "the number");
     EXPECT_EQ(shared, nullptr);
     EXPECT_EQ(*other, 7);
+}
+
+TEST(MainThreadEnd, ReleasingOffTheMainThreadAbortsWithAMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Before, it ran main-queue work on the caller's thread, which then counted as the main
+    // thread, and ended the object there.
+    EXPECT_DEATH(
+        {
+            std::thread([] {
+                auto owner = makeEndingOnMainThread(new int(7));
+                releaseWhileRunningMainQueue(owner, "the number");
+            }).join();
+        },
+        "releaseWhileRunningMainQueue called off the main thread \\(on another thread\\)");
+    EXPECT_DEATH(
+        {
+            VirtualDispatch dispatch;
+            DispatchQueue camera("camera");
+            camera.async([] {
+                auto owner = makeEndingOnMainThread(new int(7));
+                releaseWhileRunningMainQueue(owner, "the number");
+            });
+            dispatch.runUntilIdle();
+        },
+        "releaseWhileRunningMainQueue called off the main thread \\(in a block of queue "
+        "\"camera\"\\): it runs main-queue work");
+}
+
+TEST(MainThreadEnd, AWaitPastThreeSecondsSaysOnceWhatItWaits) {
+    // A camera's timer holds the object for `held` seconds of virtual time; the release runs
+    // the main queue and lets time go on until the object has ended.
+    for (const double held : {2.0, 10.0}) {
+        VirtualDispatch dispatch;
+        ConsoleCapture console;
+        std::atomic<bool> ended{false};
+        std::thread::id endedOn;
+        DispatchQueue camera("camera");
+        auto owner = makeEndingOnMainThread(new EndProbe{ended, endedOn});
+        camera.asyncAfter(Seconds(held), [kept = owner] {});
+        const MonotonicTime start = monotonicNow();
+        releaseWhileRunningMainQueue(owner, "the probe");
+        EXPECT_TRUE(ended.load()) << held;
+        EXPECT_EQ(monotonicNow() - start, nanosecondsFrom(Seconds(held)));
+        EXPECT_EQ(console.text(),
+                  held > endPatience.count()
+                      ? "Still waiting for the probe to end after 3 s: something still holds it\n"
+                      : "");
+    }
 }
 
 // Pool tasks of an owner: its end waits for the one running and drops those not begun.
@@ -113,4 +165,29 @@ TEST(PoolTasks, TheOwnersEndWaitsForRunningTasksAndDropsTheOthers) {
         waitForEarlierPoolTasks(); // later tasks that had not begun did nothing
         EXPECT_EQ(ran.load(), afterEnd) << "round " << round;
     }
+}
+
+TEST(PoolTasks, AnOwnerEndedFromOneOfItsOwnTasksAbortsWithAMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Before, its end waited for the very task it ran in, for ever: the alarm bounds the
+    // child's wait should the check be missing.
+    const char* message = "PoolTasks: an owner is ending from one of its own pool tasks";
+    EXPECT_DEATH(
+        {
+            ::alarm(20);
+            auto* tasks = new PoolTasks;
+            std::promise<void> never;
+            tasks->async([tasks] { delete tasks; });
+            never.get_future().wait();
+        },
+        message);
+    EXPECT_DEATH(
+        {
+            ::alarm(20);
+            VirtualDispatch dispatch;
+            auto tasks = std::make_unique<PoolTasks>();
+            tasks->async([&tasks] { tasks.reset(); });
+            dispatch.runUntilIdle();
+        },
+        message);
 }

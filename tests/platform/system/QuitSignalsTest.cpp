@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM sent to the process reach the watcher's callback instead of ending the
+// SIGINT, SIGTERM and SIGHUP sent to the process reach the watcher's callback instead of ending the
 // process, also after the watcher has gone. A binary of its own: the signals must be
 // blocked before any other thread starts.
 
@@ -29,7 +29,7 @@ TEST(QuitSignals, EachSignalCallsTheWatcherAndNoneEndsTheProcess) {
         error);
     ASSERT_NE(watcher, nullptr) << error;
 
-    for (const int signal : {SIGTERM, SIGINT}) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ::kill(::getpid(), signal);
         std::unique_lock lock(mutex);
         // Bounded only so that a broken watcher fails the test instead of hanging it.
@@ -37,13 +37,15 @@ TEST(QuitSignals, EachSignalCallsTheWatcherAndNoneEndsTheProcess) {
             return !received.empty() && received.back() == signal;
         }));
     }
-    EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT}));
+    EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
 
     watcher.reset();
     ::kill(::getpid(), SIGTERM); // stays pending: the process goes on
+    ::kill(::getpid(), SIGHUP);
     sigset_t pending;
     sigpending(&pending);
     EXPECT_EQ(sigismember(&pending, SIGTERM), 1);
+    EXPECT_EQ(sigismember(&pending, SIGHUP), 1);
 }
 
 } // namespace
