@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -50,17 +51,23 @@ std::string counted(int count, const std::string& noun) {
 }
 
 // The files without a row that one opening found, taken in by lanes of pool tasks: a lane
-// reads a batch of files (their tags, not their pixels) and hands it to the library's queue,
-// which adds the rows in one transaction and sends the lane on to the next batch.
+// reads a batch of files (their tags, not their pixels), leaves it for the library's queue
+// and goes on to the next batch as a new pool task (so other pool work runs in between).
+// The queue adds all the rows it finds waiting in one transaction, so a lane never waits
+// for the disk, and a slow flush gathers more rows into the next.
 struct Adoption {
-    explicit Adoption(std::vector<std::filesystem::path> loose) : files(std::move(loose)) {}
+    Adoption(std::vector<std::filesystem::path> loose, std::size_t laneCount)
+        : files(std::move(loose)), lanes(laneCount) {}
 
     const std::vector<std::filesystem::path> files;
-    std::atomic<std::size_t> next{0}; // the next file a lane takes; any thread
-    // On the library's queue only:
-    std::size_t lanes = 0; // lanes still running
-    int adopted = 0;
-    bool halted = false; // the index refused a batch: the rest waits for the next opening
+    const std::size_t lanes;
+    std::atomic<std::size_t> next{0};    // the next file a lane takes
+    std::atomic<bool> halted{false};     // the index refused rows: the rest waits for the next
+                                         // opening
+    std::mutex mutex;                    // guards the two below, between lanes and the queue
+    std::vector<detail::LooseFile> read; // read by the lanes, not yet on the queue
+    std::size_t lanesEnded = 0;
+    int adopted = 0; // on the queue only
 };
 
 } // namespace
@@ -84,9 +91,11 @@ struct PhotoLibrary::State {
     std::vector<Asset> snapshot;
     std::vector<std::weak_ptr<PhotoLibraryChangeObserver>> observers;
 
+    std::mutex poolMutex; // guards poolClosed, and giving `tasks` work, against close()
+    bool poolClosed = false;
+
     DispatchQueue queue{"photo library", QoS::utility};
-    // Last: ends first, while the queue still takes what its tasks hand over. Given tasks on
-    // the queue only, until close() ends it.
+    // Last: ends first, while the queue still takes what its tasks hand over.
     std::unique_ptr<PoolTasks> tasks = std::make_unique<PoolTasks>();
 
     State(std::filesystem::path f, Permissions& p, std::chrono::milliseconds wait)
@@ -96,10 +105,10 @@ struct PhotoLibrary::State {
     bool openIndex();
     void makeRowsAgreeWithFiles();
     void startAdoption(std::vector<std::filesystem::path> loose);
-    void readBatch(const std::shared_ptr<Adoption>& work);
-    void addBatch(const std::shared_ptr<Adoption>& work, std::vector<detail::LooseFile> batch);
-    bool addRows(Adoption& work, const std::vector<detail::LooseFile>& batch);
     void readOnPool(const std::shared_ptr<Adoption>& work);
+    void readBatch(const std::shared_ptr<Adoption>& work);
+    void addWaitingRows(const std::shared_ptr<Adoption>& work);
+    bool addRows(Adoption& work, const std::vector<detail::LooseFile>& batch);
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
     std::string cannotUse() const;
@@ -177,22 +186,23 @@ void PhotoLibrary::State::startAdoption(std::vector<std::filesystem::path> loose
     if (loose.empty() || adoption || stopping.load()) {
         return;
     }
-    adoption = std::make_shared<Adoption>(std::move(loose));
-    const std::size_t batches = (adoption->files.size() + kAdoptionBatch - 1) / kAdoptionBatch;
-    adoption->lanes = std::min(processorBudget(), batches);
+    const std::size_t batches = (loose.size() + kAdoptionBatch - 1) / kAdoptionBatch;
+    adoption = std::make_shared<Adoption>(std::move(loose), std::min(processorBudget(), batches));
     for (std::size_t lane = 0; lane < adoption->lanes; ++lane) {
         readOnPool(adoption);
     }
 }
 
-// On the queue: a lane's next batch, unless the library is ending.
+// A lane's next batch to the pool, unless the library is closing.
 void PhotoLibrary::State::readOnPool(const std::shared_ptr<Adoption>& work) {
-    if (!stopping.load()) {
+    const std::lock_guard lock(poolMutex);
+    if (!poolClosed) {
         tasks->async([this, work] { readBatch(work); }, QoS::utility);
     }
 }
 
-// On the pool: the next files of the adoption, read; handed to the queue.
+// On the pool: the next files of the adoption, read and left for the queue; the lane goes on
+// while files are left (and the library neither ends nor the index refused rows).
 void PhotoLibrary::State::readBatch(const std::shared_ptr<Adoption>& work) {
     std::vector<detail::LooseFile> batch;
     while (batch.size() < kAdoptionBatch && !stopping.load()) {
@@ -202,30 +212,41 @@ void PhotoLibrary::State::readBatch(const std::shared_ptr<Adoption>& work) {
         }
         batch.push_back(detail::readLooseFile(work->files[at]));
     }
-    queue.async(
-        [this, work, batch = std::move(batch)]() mutable { addBatch(work, std::move(batch)); });
+    const bool goesOn =
+        !stopping.load() && !work->halted.load() && work->next.load() < work->files.size();
+    {
+        const std::lock_guard lock(work->mutex);
+        std::move(batch.begin(), batch.end(), std::back_inserter(work->read));
+        work->lanesEnded += goesOn ? 0 : 1;
+    }
+    if (goesOn) {
+        readOnPool(work);
+    }
+    queue.async([this, work] { addWaitingRows(work); });
 }
 
-// On the queue: a lane's batch into the index; the lane goes on, or ends (the last lane ends
-// the opening).
-void PhotoLibrary::State::addBatch(const std::shared_ptr<Adoption>& work,
-                                   std::vector<detail::LooseFile> batch) {
+// On the queue: the rows the lanes have read so far into the index; when every lane has
+// ended, the end of the opening.
+void PhotoLibrary::State::addWaitingRows(const std::shared_ptr<Adoption>& work) {
     if (stopping.load() || work != adoption) {
         return;
     }
-    for (const detail::LooseFile& loose : batch) {
+    std::vector<detail::LooseFile> waiting;
+    bool ended = false;
+    {
+        const std::lock_guard lock(work->mutex);
+        waiting.swap(work->read);
+        ended = work->lanesEnded == work->lanes;
+    }
+    for (const detail::LooseFile& loose : waiting) {
         if (!loose.asset) {
             print("The photo library leaves " + quotedPath(loose.file) + " out: " + loose.leftOut);
         }
     }
-    if (!work->halted && !addRows(*work, batch)) {
-        work->halted = true;
+    if (!work->halted.load() && !addRows(*work, waiting)) {
+        work->halted.store(true);
     }
-    if (!work->halted && work->next.load() < work->files.size()) {
-        readOnPool(work);
-        return;
-    }
-    if (--work->lanes > 0) {
+    if (!ended) {
         return;
     }
     if (work->adopted > 0) {
@@ -397,8 +418,12 @@ void PhotoLibrary::close() {
         return;
     }
     // Work under way ends soon (a statement running or waiting for a lock, a file being
-    // read); what is queued behind it does nothing, and no block gives the pool more.
+    // read); what is queued behind it does nothing, and the pool is given no more.
     state_->queue.sync([] {});
+    {
+        const std::lock_guard lock(state_->poolMutex);
+        state_->poolClosed = true;
+    }
     state_->tasks.reset(); // waits for the tasks running; those not begun do nothing
 }
 
