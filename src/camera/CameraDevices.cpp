@@ -135,11 +135,13 @@ void CameraDevices::configureSession() {
                 platform::print("The capture session cannot take the photo output");
             }
             session.startRunning();
+            // Behind what the camera's setup published (its exposure, then ready, or why there
+            // is no camera): a shutter tap never finds the camera ready before it has one.
+            self.onMain([](CameraManager& owner) {
+                owner.cameraPreviewLayer =
+                    platform::CaptureVideoPreviewLayer::make(owner.captureSession);
+            });
         });
-    camera.onMain([](CameraManager& self) {
-        self.cameraState = CameraState::ready;
-        self.cameraPreviewLayer = platform::CaptureVideoPreviewLayer::make(self.captureSession);
-    });
 }
 
 namespace {

@@ -51,6 +51,24 @@ TEST_F(CameraDevicesTest, TheSwitchCyclesThroughTheKindsThePhoneHas) {
     EXPECT_EQ(camera->activeCaptureDevice.get(), cameras[0]);
 }
 
+// Start-up no longer waits for anything that lets the session's setup catch up, so the
+// screen's first frames may come before the camera has one: "ready" (a tap on the shutter
+// starts a run) must not come before the camera and its exposure do.
+TEST_F(CameraDevicesTest, TheCameraIsNeverReadyBeforeItHasACameraAndItsExposure) {
+    install({wideCamera()});
+    camera = CameraManager::make(services());
+    int readies = 0;
+    do {
+        if (camera->cameraState.get() == CameraState::ready) {
+            ++readies;
+            EXPECT_TRUE(camera->activeCaptureDevice.get());
+            EXPECT_TRUE(camera->exposureSettings.get());
+        }
+    } while (dispatch.runOne());
+    EXPECT_GT(readies, 0);
+    EXPECT_TRUE(camera->cameraPreviewLayer.get());
+}
+
 TEST_F(CameraDevicesTest, WithoutAWideCameraTheFirstCameraFoundIsTheActiveType) {
     install({ultraWideCamera(), teleCamera(40)});
     start();
