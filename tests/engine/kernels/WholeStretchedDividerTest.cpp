@@ -65,13 +65,17 @@ TEST(WholeStretchedDivider, GivesTheFloatFormsValueForEverySumOfANightRun) {
     // 1.26 (whose float puts small distances within a hair of a half), and
     // gains whose values fall on exact halves over these counts.
     std::vector<float> gains = {1.26f, 1.5f, 1.25f, 0.75f, 3.0f, 0.5f, 2.5f, 1.0f + 0x1p-10f};
-    for (int thirds = -3; thirds <= 9; ++thirds) {
+    for (int thirds = -3; thirds <= 6; ++thirds) {
         gains.push_back(std::exp2(float(thirds) / 3));
     }
     std::size_t ties = 0;
     for (const std::uint32_t count : {1u, 2u, 3u, 7u, 30u}) {
         for (const float gain : gains) {
+            // Black at 0 and high for the short runs, where sums are few.
             for (const std::uint32_t black : {528u, count == 7 ? 0u : 4095u}) {
+                if (black != 528 && count > 7) {
+                    continue;
+                }
                 const auto whole = WholeStretchedDivider::make(count, gain, black, 65535);
                 ASSERT_TRUE(whole) << count << " frames, gain " << gain;
                 const StretchedDivider old(count, gain, black, 65535);
