@@ -19,12 +19,14 @@ constexpr std::uint64_t below31 = (std::uint64_t(1) << 31) - 1;
 //   (d = 0); above it pivot + floor((2G d + C) / 2C) with pivot = P / count.
 //   Both are floor(N / 2C) with N = 2^(s+1) low + 2G d + C, since
 //   2^(s+1) x low / 2C = low / count and P / count is whole.
-// - The estimate. N / 2C = low / count + d g / count + 1/2, at most
-//   pivot + top + 1/2 + g / count < 2^17 + 1 (D - 1 gives less than top, one
-//   more distance adds g / count < 2^16). Each float product is within
-//   3 x 2^-24 of its value relatively, each addition rounds by at most 2^-7
-//   at these sizes: the estimate lies within 0.06 of N / 2C, and its whole
-//   part k' is the value less one, the value, or the value plus one.
+// - The estimate. N / 2C = low / count + d g / count + 1/2: at most
+//   pivot + 1/2 at and below the pivot, and below top + 1 + g / count <= 2^17
+//   above it (the distance D - 1 gives less than top, or D is 1; one more
+//   distance adds g / count < 2^16). The two products are within 3 x 2^-24
+//   of their values relatively (at most 0.012 and 0.024), the two additions
+//   round by at most 2^-7 each at these sizes: the estimate lies within 0.06
+//   of N / 2C, and its whole part k' is the value less one, the value, or
+//   the value plus one.
 // - The correction. With k' = value + e, rho = N - 2C k' lies in [0, 2C)
 //   less 2eC: rho < 0 exactly when k' is one too high, rho >= 2C exactly when
 //   it is one too low. rho lies in [-2C, 4C), within 32 signed bits for
