@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     first.set("qvFuzzProbe", true);
+    first.flush();
     const auto afterWrite = folder.contents(); // the settings and the lock writers share
     QV_FUZZ_CHECK(afterWrite.size() == 2 && afterWrite.count("settings.json.lock") == 1);
     const UserDefaults second(file);

@@ -2,6 +2,7 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/Clock.hpp"
+#include "platform/files/SharedJsonFile.hpp"
 #include "platform/system/Application.hpp"
 
 #include <atomic>
@@ -26,18 +27,9 @@ std::shared_ptr<std::atomic<bool>> queueBarrier(CameraManager& camera) {
     return passed;
 }
 
-} // namespace
-
-bool quitApp(Quarn_Vesil& app, platform::ui::ViewGraph& scene,
-             const std::function<void()>& waitTurn, double boundSeconds) {
-    app.application().setState(platform::ApplicationState::background);
-    scene.setScenePhase(platform::ui::ScenePhase::background);
-    scene.settle();
-    app.endScene();
-    scene.invalidate();
-    scene.settle();
-
-    CameraManager& camera = app.cameraManager();
+// Waits until no run is finishing and every save asked for has ended, at most `boundSeconds`.
+bool waitForSaves(CameraManager& camera, const std::function<void()>& waitTurn,
+                  double boundSeconds) {
     const auto deadline =
         platform::monotonicNow() + platform::nanosecondsFrom(platform::Seconds(boundSeconds));
     std::shared_ptr<std::atomic<bool>> barrier;
@@ -56,6 +48,24 @@ bool quitApp(Quarn_Vesil& app, platform::ui::ViewGraph& scene,
         }
         waitTurn();
     }
+}
+
+} // namespace
+
+bool quitApp(Quarn_Vesil& app, platform::ui::ViewGraph& scene,
+             const std::function<void()>& waitTurn, double boundSeconds) {
+    app.application().setState(platform::ApplicationState::background);
+    scene.setScenePhase(platform::ui::ScenePhase::background);
+    scene.settle();
+    app.endScene();
+    scene.invalidate();
+    scene.settle();
+
+    const bool saved = waitForSaves(app.cameraManager(), waitTurn, boundSeconds);
+    // The settings and permissions are written behind their changes; the last ones reach
+    // their files before the app ends.
+    platform::SharedJsonFile::flushAll();
+    return saved;
 }
 
 } // namespace qv

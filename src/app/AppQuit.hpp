@@ -7,7 +7,9 @@
 //      session and the accelerometer and allows the idle timer again;
 //   3. the app waits until no run is finishing and every save asked for has ended (the
 //      file written and added to the library), at most `boundSeconds` on the dispatch
-//      clock; past that bound one line says what may be lost.
+//      clock; past that bound one line says what may be lost;
+//   4. the settings and permissions not yet written (they are written behind each change)
+//      reach their files.
 // Main queue.
 
 #include "app/Quarn_Vesil.hpp"

@@ -64,5 +64,19 @@ TEST_F(AppQuit, AWaitPastItsBoundSaysWhatMayBeLost) {
               std::string::npos);
 }
 
+TEST_F(AppQuit, TheLastSettingsReachTheirFileWhateverTheWaitEndsOn) {
+    launch();
+    controller().settings.shutterReleaseDelay = Delay::ten;
+    controller().shutterReleasePressed();
+    pump();
+    controller().settings.lockFormat = true;
+    // Settings are written behind their changes on a queue of their own, which is not pumped
+    // again: only the road out's flush writes them now.
+    EXPECT_FALSE(quit(0));
+    const platform::UserDefaults file(home / "settings.json");
+    EXPECT_EQ(file.stringValue(lastLaunchedVersionKey), platform::appVersion());
+    EXPECT_EQ(file.boolValue("lockFormat"), true);
+}
+
 } // namespace
 } // namespace qv::testing

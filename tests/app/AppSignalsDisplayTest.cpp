@@ -11,7 +11,10 @@
 #include "XvfbServer.hpp"
 #include "app/AppLaunch.hpp"
 #include "camera/CameraManager.hpp"
+#include "model/AppVersion.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/store/UserDefaults.hpp"
+#include "platform/system/AppInfo.hpp"
 
 #include <chrono>
 #include <csignal>
@@ -287,6 +290,10 @@ TEST_F(AppSignals, TheTerminalClosingMidRunSavesTheRunAndExitsZero) {
     app.signal(SIGHUP);
     EXPECT_EQ(app.waitForExit(), 0) << app.story();
     expectOneSavedRun();
+    // The version recorded on the road out is written behind it; the road's end flushes it
+    // before the child's _exit.
+    EXPECT_EQ(platform::UserDefaults(home / "settings.json").stringValue(lastLaunchedVersionKey),
+              platform::appVersion());
 }
 
 TEST_F(AppSignals, AClosedOutputPipeMidRunNeitherEndsTheRunNorTheApp) {

@@ -1,5 +1,6 @@
 #include "TestHome.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -21,6 +22,17 @@ std::filesystem::path freshTestFolder() {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace qv::testing

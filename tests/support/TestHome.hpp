@@ -5,6 +5,8 @@
 // QV_HOME is always set while tests run and no test touches the user's files.
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace qv::testing {
 
@@ -14,5 +16,8 @@ std::filesystem::path testHome();
 // A folder of the running test's own under the home, named after the test, empty at the
 // start of the test (what an earlier run left there is removed).
 std::filesystem::path freshTestFolder();
+
+// The names of the entries directly in `folder`, sorted; none for a missing folder.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 } // namespace qv::testing

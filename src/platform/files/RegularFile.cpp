@@ -2,6 +2,7 @@
 
 #include "platform/files/FileDescriptor.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,12 +17,26 @@ FileProblem failure(FileProblem::Kind kind, std::string reason) {
     return FileProblem{kind, std::move(reason)};
 }
 
+// Set by a test's thread, read by whichever thread reads.
+std::atomic<const ScopedReadFailure*> injected{nullptr};
+
 FileProblem systemFailure(int error) {
     if (error == ENOENT || error == ENOTDIR) { // ENOTDIR: a folder on the way is a file
         return failure(FileProblem::Kind::missing, "does not exist");
     }
-    return failure(FileProblem::Kind::unreadable,
-                   "cannot be read (" + std::string(std::strerror(error)) + ")");
+    const std::string reason = "cannot be read (" + std::string(std::strerror(error)) + ")";
+    // A symlink loop stays one: the name leads to no regular file, now or later.
+    return failure(error == ELOOP ? FileProblem::Kind::notRegular : FileProblem::Kind::unreadable,
+                   reason);
+}
+
+// The descriptor of `file` opened for reading, or -1 with errno set (also as a test injects).
+int openForReading(const std::filesystem::path& file) {
+    if (const ScopedReadFailure* failure = injected.load(); failure && failure->covers(file)) {
+        errno = failure->error();
+        return -1;
+    }
+    return ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
 std::string kindOf(mode_t mode) {
@@ -69,7 +84,7 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
     }
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor fd(openForReading(file));
     if (fd.get() < 0) {
         return systemFailure(errno);
     }
@@ -111,6 +126,17 @@ std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
                                            std::uintmax_t maximumBytes,
                                            std::vector<std::uint8_t>& content) {
     return readInto(file, maximumBytes, content);
+}
+
+ScopedReadFailure::ScopedReadFailure(std::filesystem::path file, int error)
+    : file_(std::move(file)), error_(error), previous_(injected.exchange(this)) {}
+
+ScopedReadFailure::~ScopedReadFailure() {
+    injected.store(previous_);
+}
+
+bool ScopedReadFailure::covers(const std::filesystem::path& file) const {
+    return file == file_;
 }
 
 } // namespace qv::platform

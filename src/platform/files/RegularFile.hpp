@@ -12,7 +12,13 @@ namespace qv::platform {
 // "does not exist", "is a FIFO, not a regular file", "is larger than 1 MB",
 // "cannot be read (Permission denied)".
 struct FileProblem {
-    enum class Kind { missing, notRegular, tooLarge, unreadable };
+    enum class Kind {
+        missing,    // nothing at the name (or a file where a folder on the way should be)
+        notRegular, // a folder, a FIFO, a device, a socket, or a symlink loop
+        tooLarge,   // a regular file over the bound
+        unreadable, // cannot be read now: no permission, an I/O error, no descriptors or
+                    // memory left; says nothing of the file's content
+    };
     Kind kind = Kind::unreadable;
     std::string reason;
 };
@@ -28,5 +34,24 @@ std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
 std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
                                            std::uintmax_t maximumBytes,
                                            std::vector<std::uint8_t>& content);
+
+// Test seam: while one lives, opening `file` for readRegularFile fails with `error` (an errno
+// value: EACCES, EIO, EMFILE, ENFILE, ENOMEM...), as the system would, from any thread. Made
+// and dropped by the test's thread.
+class ScopedReadFailure {
+public:
+    ScopedReadFailure(std::filesystem::path file, int error);
+    ~ScopedReadFailure();
+    ScopedReadFailure(const ScopedReadFailure&) = delete;
+    ScopedReadFailure& operator=(const ScopedReadFailure&) = delete;
+
+    bool covers(const std::filesystem::path& file) const;
+    int error() const { return error_; }
+
+private:
+    std::filesystem::path file_;
+    int error_;
+    const ScopedReadFailure* previous_;
+};
 
 } // namespace qv::platform

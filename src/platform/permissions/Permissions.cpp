@@ -1,14 +1,9 @@
 #include "platform/permissions/Permissions.hpp"
 
 #include "platform/console/Console.hpp"
-#include "platform/console/FailureLines.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/files/AppFolders.hpp"
-#include "platform/files/AtomicFile.hpp"
-#include "platform/files/FileLock.hpp"
-#include "platform/files/RegularFile.hpp"
-#include "platform/files/SetAside.hpp"
-#include "platform/formatting/QuotedText.hpp"
+#include "platform/files/SharedJsonFile.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 #include "platform/system/AppInfo.hpp"
 #include "platform/system/OptionValue.hpp"
@@ -17,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <variant>
 #include <vector>
 
 namespace qv::platform {
@@ -37,51 +33,38 @@ Statuses undetermined() {
             PermissionStatus::notDetermined};
 }
 
-// The statuses a file holds; why it cannot be used when it is corrupt.
-std::optional<Statuses> parseFile(const std::string& text, std::string& problem) {
-    const nlohmann::json parsed = nlohmann::json::parse(text, nullptr, false);
-    if (!parsed.is_object()) {
-        problem = parsed.is_discarded() ? "it is not valid JSON" : "it holds no object";
-        return std::nullopt;
-    }
+// The status each service has in the file's object: an entry of a service that names no
+// status of it, or one another service names, makes the file one the app did not write.
+std::variant<Statuses, std::string> statusesIn(const nlohmann::json& object) {
     Statuses statuses = undetermined();
     for (const PermissionService service : kServices) {
-        const auto entry = parsed.find(std::string(name(service)));
-        if (entry == parsed.end()) {
+        const auto entry = object.find(std::string(name(service)));
+        if (entry == object.end()) {
             continue;
         }
         const std::optional<PermissionStatus> status =
             entry->is_string() ? statusNamed(entry->get<std::string>()) : std::nullopt;
         if (!status || !isValid(service, *status)) {
-            problem = "its " + std::string(name(service)) + " entry is no status of it";
-            return std::nullopt;
+            return "its " + std::string(name(service)) + " entry is no status of it";
         }
         statuses[slot(service)] = *status;
     }
     return statuses;
 }
 
-// The answers are three short entries; a file far larger was not written by the app.
-constexpr std::uintmax_t maximumFileBytes = 1 << 20;
-
-Statuses load(const std::filesystem::path& file) {
-    std::string text;
-    std::string problem;
-    if (const auto unread = readRegularFile(file, maximumFileBytes, text)) {
-        if (unread->kind == FileProblem::Kind::missing) {
-            return undetermined();
-        }
-        problem = "it " + unread->reason;
-    } else if (std::optional<Statuses> statuses = parseFile(text, problem)) {
-        return *statuses;
-    }
-    std::error_code error;
-    const std::filesystem::path aside = setAside(file, error);
-    print("The permissions file " + quotedPath(file) + " could not be read (" + problem + "); " +
-          (error ? "it could not be moved aside (" + error.message() + ")"
-                 : "moved it to " + quotedPath(aside)) +
-          "; every permission is not determined");
-    return undetermined();
+SharedJsonFile::Description permissionsFile() {
+    // The answers are three short entries; a file far larger was not written by the app.
+    return {.contents = "permissions",
+            .instead = "every permission is not determined",
+            .maximumBytes = 1 << 20,
+            .maximumNesting = 32,
+            .check = [](const nlohmann::json& object) -> std::optional<std::string> {
+                auto statuses = statusesIn(object);
+                if (auto* problem = std::get_if<std::string>(&statuses)) {
+                    return std::move(*problem);
+                }
+                return std::nullopt;
+            }};
 }
 
 std::optional<PermissionScript> scriptFrom(const PermissionOptions& options) {
@@ -106,7 +89,9 @@ PermissionStatus grantFor(PermissionService service) {
 } // namespace
 
 struct Permissions::State {
-    std::filesystem::path file;
+    explicit State(std::filesystem::path path) : file(std::move(path), permissionsFile()) {}
+
+    SharedJsonFile file; // the stored statuses, written behind their changes
     std::optional<bool> scriptedAnswer;
 
     mutable std::mutex mutex; // guards the statuses: read anywhere, written on answers
@@ -126,47 +111,17 @@ struct Permissions::State {
         }
     }
 
-    // Writes the answer for `service` into the file as it is now, under the lock beside it:
-    // another app on the same home may have stored its own answers since this one read the
-    // file, and they stay. Without a readable file, every status `stored` holds is written.
-    void save(PermissionService service, Statuses statuses) const {
-        const FileLock lock = lockForRewriting(file);
-        std::string text;
-        std::string problem;
-        if (!readRegularFile(file, maximumFileBytes, text)) {
-            if (const std::optional<Statuses> onDisk = parseFile(text, problem)) {
-                const PermissionStatus answer = statuses[slot(service)];
-                statuses = *onDisk;
-                statuses[slot(service)] = answer;
-            }
-        }
-        nlohmann::json json = nlohmann::json::object();
-        for (const PermissionService each : kServices) {
-            json[std::string(name(each))] = std::string(name(statuses[slot(each)]));
-        }
-        const std::string cause = "permissions save " + file.string();
-        if (const std::error_code error = writeFileAtomically(file, json.dump(2) + "\n")) {
-            printFailure(cause, "The permissions could not be saved to " + quotedPath(file) + ": " +
-                                    error.message() + "; they hold for this run only");
-            return;
-        }
-        failureRecovered(cause);
-        reportWriteWithoutLock(lock, "The permissions", file);
-    }
-
     // Stores `status` for `service` and, when `inForce`, makes it the status of this run.
     void record(const std::shared_ptr<State>& self, PermissionService service,
                 PermissionStatus status, bool inForce) {
-        Statuses statuses;
         {
             std::lock_guard lock(mutex);
             stored[slot(service)] = status;
             if (inForce) {
                 current[slot(service)] = status;
             }
-            statuses = stored;
         }
-        save(service, statuses);
+        file.set(name(service), std::string(name(status)));
         if (inForce) {
             DispatchQueue::main().async(
                 [self, service, status] { self->changed.send(service, status); });
@@ -188,16 +143,20 @@ void Permissions::configure(PermissionOptions options) {
 }
 
 Permissions& Permissions::shared() {
-    static Permissions permissions(ensureFolder(AppFolders::fromEnvironment().configFolder()) /
-                                       "permissions.json",
-                                   configuredOptions());
-    return permissions;
+    // Never destroyed, like the settings: the app's end flushes it (SharedJsonFile::flushAll).
+    static Permissions* const permissions = new Permissions(
+        ensureFolder(AppFolders::fromEnvironment().configFolder()) / "permissions.json",
+        configuredOptions());
+    return *permissions;
 }
 
 Permissions::Permissions(std::filesystem::path file, const PermissionOptions& options)
-    : state_(std::make_shared<State>()) {
-    state_->file = std::move(file);
-    state_->stored = load(state_->file);
+    : state_(std::make_shared<State>(std::move(file))) {
+    state_->stored = state_->file.read([](const nlohmann::json& object) {
+        auto statuses = statusesIn(object);
+        return std::holds_alternative<Statuses>(statuses) ? std::get<Statuses>(statuses)
+                                                          : undetermined();
+    });
     state_->current = state_->stored;
     if (const std::optional<PermissionScript> script = scriptFrom(options)) {
         for (const auto& [service, status] : script->presets) {
@@ -208,6 +167,10 @@ Permissions::Permissions(std::filesystem::path file, const PermissionOptions& op
 }
 
 Permissions::~Permissions() = default;
+
+void Permissions::flush() {
+    state_->file.flush();
+}
 
 PermissionStatus Permissions::status(PermissionService service) const {
     std::lock_guard lock(state_->mutex);

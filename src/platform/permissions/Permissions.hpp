@@ -1,9 +1,13 @@
 #pragma once
 // The user's answers on the camera, the photo library and the location: read at start,
 // asked for through a prompt the window host shows, kept in "permissions.json" in the
-// config folder (written atomically; a file that is corrupt, over 1 MB or not a regular file
-// (a FIFO, a device, a folder: never opened in a way that could block) is set aside with one
-// line and every service reads notDetermined; a failed save says so once per reason).
+// config folder, shared with other processes of the same home and written behind each
+// answer on a queue of its own, as files/SharedJsonFile.hpp says: a file proven bad
+// (corrupt, an entry no status of its service, over 1 MB, or not a regular file: a FIFO, a
+// device, a folder, never opened in a way that could block) is set aside with one line and
+// every service reads notDetermined; a file that cannot be read now is left as it is, every
+// service reads notDetermined for this run and no answer of it is stored; a failed save says
+// so once per reason.
 //
 // As on the phone, the camera's and the photo library's statuses are fixed for the run
 // once known: a change in the settings panel counts from the next start. The location's
@@ -50,7 +54,8 @@ public:
         std::function<void(const PermissionPrompt& prompt, PromptAnswer answer)>;
 
     // The app's permissions, in the config folder, made on first use with the options
-    // given to configure() before it (the app's command line).
+    // given to configure() before it (the app's command line); never destroyed (the app's
+    // end flushes its writes: SharedJsonFile::flushAll).
     static Permissions& shared();
     static void configure(PermissionOptions options);
 
@@ -76,6 +81,9 @@ public:
     // the next start for the camera and the photo library. A status the service does not
     // know is ignored.
     void changeInSettings(PermissionService service, PermissionStatus status);
+
+    // Writes the stored statuses not written yet, on the calling thread, before returning.
+    void flush();
 
     // Called on the main queue after each change of a status in force.
     [[nodiscard]] Subscription

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qv::platform {
+
+class SharedJsonFile;
 
 // The user's settings: typed values under plain keys, kept in one JSON object in a file.
 //
@@ -17,26 +18,29 @@ namespace qv::platform {
 // bool, an integer read as a double, a whole number beyond 64 signed bits read as an
 // integer), reads as nothing, so each caller applies its own default:
 // `defaults.boolValue("volumeShutter").value_or(true)`.
-// Writing: every set() and remove() writes the file at once, atomically (temporary file,
-// fsync, rename), so the file always holds a complete set of settings. Several processes may
-// share the file (two windows of the app on one home, the demo shooter): a write takes the
-// advisory lock "<name>.lock" beside the file (flock; waited for at most 1 s, then written
-// without it, with one line), reads the file as it is now and changes only the keys this
-// store changed, so no process undoes another's settings; for one key the last write counts.
-// The values a store reads are the file's at opening and its own changes since: another
-// process's changes count from the next opening. A failed write prints one line (once per
+// Writing: set() and remove() change the value at once (every read sees it) and never wait
+// for the file: it is written behind the caller on a serial queue of the store's own
+// ("settings writes"), several changes in quick succession in one write, atomically, under
+// the lock "<name>.lock" that every process sharing the file takes, changing in the file
+// only the keys this store changed (files/SharedJsonFile.hpp says how). The values a store
+// reads are the file's at opening and its own changes since: another process's changes count
+// from the next opening. flush() writes what is pending now; the destructor flushes, and so
+// does the app's end (SharedJsonFile::flushAll). A failed write prints one line (once per
 // reason until a write succeeds), the value still holds for this run and is written again
 // with the next change.
-// Opening: a missing file is an empty store. A file that is not a regular file (a FIFO, a
-// device, a folder: never opened in a way that could block), cannot be read, is not a JSON
-// object, is larger than 1 MB or nests arrays and objects more than 32 levels deep is renamed
-// aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
-// appended when that name is taken, so no earlier one is replaced), one line says so, and
-// the defaults apply. A write that finds such a file in place does the same first.
+// Opening: a missing file is an empty store. A file proven bad (not a regular file: a FIFO,
+// a device, a folder, a symlink loop, never opened in a way that could block; larger than
+// 1 MB; nesting arrays and objects more than 32 levels deep; not a JSON object) is renamed
+// aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ... appended when that
+// name is taken, so no earlier one is replaced), one line says so, and the defaults apply.
+// A file that cannot be read now (no permission, an I/O error, no file descriptors or memory
+// left) is left untouched: one line says so, the defaults apply for this run, its changes
+// are not written (one line), and the next opening reads the file again.
 // All member functions are safe to call from any thread.
 class UserDefaults {
 public:
-    // The store kept in `file` (its folder is created when the first value is written).
+    // The store kept in `file` (its folder is created when the first value is written); an
+    // empty path keeps the values in memory only.
     explicit UserDefaults(std::filesystem::path file);
     ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
@@ -46,7 +50,8 @@ public:
     static std::unique_ptr<UserDefaults> inMemory();
 
     // The process-wide store: "settings.json" in AppFolders::fromEnvironment().config,
-    // opened on first use. Tests may replace it with StandardDefaultsOverride.
+    // opened on first use and never destroyed, so its last changes reach the file through the
+    // app's end (SharedJsonFile::flushAll). Tests may replace it with StandardDefaultsOverride.
     static UserDefaults& standard();
 
     std::optional<bool> boolValue(std::string_view key) const;
@@ -70,16 +75,17 @@ public:
     bool has(std::string_view key) const;
     void remove(std::string_view key);
 
+    // Writes the changes not written yet, on the calling thread, before returning.
+    void flush();
+
     // The file behind the store (empty for an in-memory store).
     const std::filesystem::path& file() const;
 
 private:
-    struct Data;
-    UserDefaults(std::filesystem::path file, bool persistent);
     void setInteger(std::string_view key, std::int64_t value);
     void setDouble(std::string_view key, double value);
 
-    std::unique_ptr<Data> data_;
+    std::unique_ptr<SharedJsonFile> file_;
 };
 
 // Replaces UserDefaults::standard() with `store` for its lifetime (tests). Make it before the

@@ -90,6 +90,7 @@ TEST_F(HostileFiles, SettingsInPlaceOfAnyOfThemAreSetAsideWithOneLineAndWritesGo
                   std::string::npos)
             << text;
         defaults.set("delay", 5);
+        defaults.flush();
         EXPECT_EQ(UserDefaults(file).integerValue("delay"), 5);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3)
             << "the settings, their lock and the one set aside";

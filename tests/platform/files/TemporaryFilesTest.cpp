@@ -35,15 +35,6 @@ fs::path leftover(const fs::path& file, const std::string& written = "half") {
     return file;
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string temporaryName(const std::string& file, pid_t pid, int n) {
     return file + ".tmp-" + std::to_string(pid) + "-" + std::to_string(n);
 }
@@ -149,7 +140,7 @@ TEST(TemporaryFiles, ASaveKilledWhileWritingLeavesOnlyATemporaryFileThatGoesOnce
     const pid_t writer = save.pid();
     EXPECT_EQ(save.finish(), 128 + SIGXFSZ);
 
-    const std::vector<std::string> left = namesIn(folder);
+    const std::vector<std::string> left = testing::namesIn(folder);
     ASSERT_EQ(left.size(), 1u); // never the final name
     EXPECT_TRUE(
         left[0].starts_with(file.filename().string() + ".tmp-" + std::to_string(writer) + "-"))
@@ -161,7 +152,7 @@ TEST(TemporaryFiles, ASaveKilledWhileWritingLeavesOnlyATemporaryFileThatGoesOnce
     age(temporary, 2min);
     EXPECT_TRUE(isStaleTemporaryFile(temporary));
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 1);
-    EXPECT_TRUE(namesIn(folder).empty());
+    EXPECT_TRUE(testing::namesIn(folder).empty());
 }
 
 TEST(TemporaryFiles, AFileIsKeptWhileItsWriterHoldsItOrLivesAndUntilItIsADayOld) {
@@ -196,7 +187,7 @@ TEST(TemporaryFiles, AFileIsKeptWhileItsWriterHoldsItOrLivesAndUntilItIsADayOld)
     EXPECT_EQ(writer.finish(), 0);
     EXPECT_TRUE(isStaleTemporaryFile(locked)); // its writer is gone and it is old
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 2);
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>{gone.filename().string()});
+    EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{gone.filename().string()});
 }
 
 TEST(TemporaryFiles, OnlyRegularFilesWithATemporaryNameAreEverRemoved) {
@@ -261,7 +252,7 @@ TEST(TemporaryFiles, AWriterHoldsItsLockFromBeforeItsFirstByteUntilItsFinalName)
     EXPECT_EQ(heldFirst, (std::vector<long>{1, 1}));
     EXPECT_EQ(lockableWhileWritten, (std::vector<long>{0, 0}));
     EXPECT_EQ(removedWhileWritten, (std::vector<long>{0, 0}));
-    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"QV_1.TIF", "settings.json"}));
+    EXPECT_EQ(testing::namesIn(folder), (std::vector<std::string>{"QV_1.TIF", "settings.json"}));
 }
 
 TEST(TemporaryFiles, WritesRacingACleanerInAnotherProcessAreNeverLost) {
@@ -283,7 +274,7 @@ TEST(TemporaryFiles, WritesRacingACleanerInAnotherProcessAreNeverLost) {
     }
     EXPECT_EQ(cleaner.ask("clean", folder), 0);
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(namesIn(folder).size(), 61u);
+    EXPECT_EQ(testing::namesIn(folder).size(), 61u);
     for (int i = 0; i < 60; ++i) {
         EXPECT_EQ(contentOf(folder / ("QV_" + std::to_string(i) + ".TIF")),
                   "picture " + std::to_string(i));
@@ -308,7 +299,7 @@ TEST(TemporaryFiles, AWriteWhoseLockIsHeldElsewhereFailsAndLeavesNothing) {
     }
     ::close(holder);
     EXPECT_EQ(contentOf(file), "old");
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{"settings.json"});
 }
 
 TEST(TemporaryFiles, InAFolderOtherMachinesShareOnlyAgeRemovesAFile) {
@@ -320,7 +311,7 @@ TEST(TemporaryFiles, InAFolderOtherMachinesShareOnlyAgeRemovesAFile) {
     EXPECT_EQ(removeStaleTemporaryFiles(folder, FolderSharing::otherMachines), 0);
     age(gone, 25h);
     EXPECT_EQ(removeStaleTemporaryFiles(folder, FolderSharing::otherMachines), 1);
-    EXPECT_TRUE(namesIn(folder).empty());
+    EXPECT_TRUE(testing::namesIn(folder).empty());
 }
 
 // Settings and permissions are written the same way into the settings folder: opening the
@@ -336,7 +327,7 @@ TEST(TemporaryFiles, OpeningTheSettingsRemovesTheirFoldersLeftovers) {
         age(file, 2min);
     }
     UserDefaults defaults(folder / "settings.json");
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>{live.filename().string()});
+    EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{live.filename().string()});
 }
 
 } // namespace

@@ -5,8 +5,11 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/files/RegularFile.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -158,14 +161,17 @@ TEST_F(PermissionsTest, TwoAppsOnOneHomeKeepEachOthersAnswers) {
     Permissions first(file, {}); // both read the file before either answers
     const pid_t child = ::fork();
     if (child == 0) {
-        Permissions second(file, {});
-        second.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+        {
+            Permissions second(file, {});
+            second.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+        } // written as it goes: _exit skips destructors
         ::_exit(0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     first.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle(); // the permissions' writes queue
     const Permissions next(file, {});
     EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::authorized);
     EXPECT_EQ(next.status(PermissionService::photos), PermissionStatus::limited);
@@ -194,14 +200,72 @@ TEST_F(PermissionsTest, SpecialAndHugeFilesAreSetAsideUnreadWithWhatTheyAre) {
         Permissions permissions(file, {"ask=allow"});
         EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::notDetermined);
         const std::string printed = console.text();
-        EXPECT_EQ(printed, "The permissions file '" + file.string() + "' could not be read (" +
-                               reason + "); moved it to '" + file.string() +
-                               ".corrupt_20240101_000000'; every permission is not determined\n");
+        EXPECT_EQ(printed,
+                  "The permissions file '" + file.string() + "' could not be read (" + reason +
+                      "); moved it to '" + file.string() +
+                      ".corrupt_20240101_000000' and every permission is not determined\n");
         // The next answer is stored in a file of its own.
         EXPECT_EQ(ask(permissions, PermissionService::camera), PermissionStatus::authorized);
         EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera),
                   PermissionStatus::authorized);
     }
+}
+
+TEST_F(PermissionsTest, AFileThatCannotBeReadNowIsLeftAsItIsAndNoAnswerOfTheRunIsStored) {
+    const std::string stored = "{\"camera\": \"denied\", \"photos\": \"limited\"}";
+    for (const int error : {EACCES, EIO, EMFILE, ENFILE, ENOMEM}) {
+        SCOPED_TRACE(std::strerror(error));
+        std::ofstream(file) << stored;
+        {
+            const ScopedReadFailure failing(file, error);
+            ConsoleCapture console;
+            Permissions permissions(file, {"ask=allow"});
+            EXPECT_EQ(permissions.status(PermissionService::camera),
+                      PermissionStatus::notDetermined);
+            EXPECT_EQ(ask(permissions, PermissionService::camera), PermissionStatus::authorized);
+            permissions.flush();
+            const std::string reason = "cannot be read (" + std::string(std::strerror(error)) + ")";
+            EXPECT_EQ(console.text(),
+                      "The permissions file '" + file.string() + "' " + reason +
+                          " now; every permission is not determined for this run, and the file "
+                          "is left as it is to be read again at the next start\n"
+                          "The permissions are not saved to '" +
+                          file.string() + "' in this run: it " + reason + " at the start\n");
+        }
+        EXPECT_EQ(fileText(), stored);
+        EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
+        const Permissions next(file, {});
+        EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::denied);
+        EXPECT_EQ(next.status(PermissionService::photos), PermissionStatus::limited);
+        fs::remove(file);
+    }
+}
+
+// The permissions' write reads, merges and writes as the settings' does: a file another
+// program damaged since the start is kept aside, never written over.
+TEST_F(PermissionsTest, AFileDamagedSinceTheStartIsSetAsideByTheNextAnswer) {
+    Permissions permissions(file, {});
+    std::ofstream(file) << "{\"camera\": \"authorized\", ";
+    ConsoleCapture console;
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle();
+    std::ifstream aside(file.string() + ".corrupt_20240101_000000");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}),
+              "{\"camera\": \"authorized\", ");
+    EXPECT_NE(console.text().find("could not be read (it is not valid JSON)"), std::string::npos);
+    EXPECT_EQ(Permissions(file, {}).status(PermissionService::photos), PermissionStatus::limited);
+}
+
+TEST_F(PermissionsTest, AnAnswerHoldsAtOnceAndIsWrittenBehindTheCaller) {
+    Permissions permissions(file, {});
+    permissions.changeInSettings(PermissionService::camera, PermissionStatus::denied);
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::authorized);
+    EXPECT_EQ(permissions.storedStatus(PermissionService::camera), PermissionStatus::denied);
+    EXPECT_FALSE(fs::exists(file)); // on the permissions' own queue, not the caller's thread
+    dispatch.runUntilIdle();
+    const Permissions next(file, {});
+    EXPECT_EQ(next.status(PermissionService::camera), PermissionStatus::denied);
+    EXPECT_EQ(next.status(PermissionService::photos), PermissionStatus::authorized);
 }
 
 TEST_F(PermissionsTest, SettingsChangesCountAtOnceForTheLocationAndAtTheNextStartOtherwise) {

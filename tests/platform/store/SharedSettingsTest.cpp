@@ -51,6 +51,7 @@ TEST(SharedSettings, TwoProcessesOpenAtOnceKeepEachOthersChanges) {
     ASSERT_EQ(child, 0);
     first.set("totalTime", 30);
     first.set("evOffset", -0.7);
+    first.flush();
 
     const UserDefaults after(file);
     EXPECT_EQ(after.stringValue("fileFormat"), "TIFF"); // the other process's change stays
@@ -125,6 +126,7 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
         ConsoleCapture console;
         for (int i = 0; i < 5; ++i) {
             defaults.set("delay", i);
+            defaults.flush();
         }
         EXPECT_EQ(console.text(), "Could not create the folder '" + blocker.string() +
                                       "': Not a directory\nCould not save the settings to '" +
@@ -135,6 +137,7 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
     {
         ConsoleCapture console;
         defaults.set("delay", 7);
+        defaults.flush();
         EXPECT_EQ(console.text(), "");
         EXPECT_EQ(UserDefaults(file).integerValue("delay"), 7);
     }
@@ -142,6 +145,8 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
     std::ofstream(blocker) << "in the way again";
     ConsoleCapture console;
     defaults.set("delay", 8);
+    defaults.flush();
     defaults.set("delay", 9);
+    defaults.flush();
     EXPECT_EQ(lines(console.text()), 2u) << console.text();
 }

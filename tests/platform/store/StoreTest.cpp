@@ -87,6 +87,7 @@ TEST_F(StoreTest, SettingsSurviveASecondProcess) {
                         reopened.doubleValue("evOffset") == -0.7 &&
                         reopened.boolValue("saveFAwithLT") == false && !reopened.has("gone");
         reopened.set("fromChild", "yes");
+        reopened.flush(); // _exit skips the destructor, which would write it
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -119,6 +120,7 @@ TEST_F(StoreTest, ACorruptFileIsSetAsideAndTheDefaultsApply) {
                                   "' could not be read (it is not valid JSON); moved it to '" +
                                   aside.string() + "' and using the default settings\n");
     defaults.set("delay", 10);
+    dispatch.runUntilIdle(); // the store's writes queue
     EXPECT_EQ(UserDefaults(file).integerValue("delay"), 10);
 
     // A second corrupt file in the same second keeps the first one set aside.
@@ -154,6 +156,7 @@ TEST_F(StoreTest, FilesTooDeepOrTooLargeAreSetAsideAtOnceAndWritesWorkAfterwards
         EXPECT_FALSE(fs::exists(file));
         // The next write makes a fresh file instead of rewriting the refused one.
         defaults.set("delay", 5);
+        defaults.flush();
         EXPECT_EQ(read(file), "{\n  \"delay\": 5\n}\n");
     }
 }
@@ -179,6 +182,7 @@ TEST_F(StoreTest, TextThatIsNotUtf8IsWrittenWithReplacementCharacters) {
     const fs::path file = root / "settings.json";
     UserDefaults defaults(file);
     defaults.set("folder", std::string("caf\xe9"));
+    defaults.flush();
     EXPECT_EQ(UserDefaults(file).stringValue("folder"), "caf\xef\xbf\xbd");
 }
 
@@ -188,6 +192,7 @@ TEST_F(StoreTest, AFailedWriteIsReportedAndTheValueHoldsForThisRun) {
     UserDefaults defaults(root / "blocker" / "settings.json");
     defaults.set("delay", 5);
     EXPECT_EQ(defaults.integerValue("delay"), 5);
+    defaults.flush();
     EXPECT_NE(console.text().find("Could not save the settings to"), std::string::npos);
 }
 

@@ -1,0 +1,104 @@
+#pragma once
+// A small JSON object kept in a file that several processes may share and each rewrites from
+// what it holds (the settings, the permissions): read once at opening, changed in memory at
+// once, written behind the caller on a serial queue of its own.
+//
+// Opening: a missing file is an empty object. Only a file proven bad is set aside (renamed to
+// "<name>.corrupt_<UTC date>", SetAside.hpp) with one line, and the object starts empty: one
+// that is not a regular file (a FIFO, a device, a folder, a symlink loop: never opened in a
+// way that could block), is larger than its bound, nests arrays and objects deeper than its
+// bound, is not a JSON object, or fails the owner's check. A file that cannot be read now
+// (no permission, an I/O error, no file descriptors or memory left) proves nothing: it is
+// left as it is, one line says so, the object starts empty for this run, no change of this
+// run is written to it (one line says so at the first), and the next opening reads it again.
+//
+// Writing: a change (set, erase) is seen by every read at once and queued; the write takes
+// the advisory lock "<name>.lock" beside the file (FileLock.hpp: waited for at most a second,
+// then written without it, with one line), reads the file as it is now, gives the keys changed
+// here their values (or removes them) and writes it atomically (AtomicFile.hpp); every other
+// key keeps what another process may have written there. Without a usable file (missing, or
+// set aside as proven bad) the whole object is written. Changes made while a write is queued
+// or under way are written together by the next one, so a burst of changes costs one or two
+// writes. A write that fails (the folder cannot be made, a full disk, the file cannot be read
+// now) says so once per reason (console/FailureLines.hpp); its changes hold for this run and
+// are written again with the next write. flush() writes what is pending on the caller's
+// thread; the destructor flushes, and flushAll() flushes every open file (the app's end).
+//
+// Threads: every member function is safe from any thread; reads and changes never wait for
+// the file. Under a VirtualDispatch the queue runs when the test pumps.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace qv::platform {
+
+class DispatchQueue;
+
+class SharedJsonFile {
+public:
+    struct Description {
+        // What the file holds, plural, for its lines: "settings" gives "The settings file
+        // '<file>' could not be read (...)" and "Could not save the settings to '<file>'".
+        std::string contents;
+        // What holds instead of a file that cannot be used: "using the default settings".
+        std::string instead;
+        std::uintmax_t maximumBytes = 1 << 20;
+        int maximumNesting = 32;
+        // Why an object read from the file is not one this owner wrote, or nothing.
+        std::function<std::optional<std::string>(const nlohmann::json& object)> check;
+    };
+
+    // The object kept in `file`; an empty path keeps it in memory only.
+    SharedJsonFile(std::filesystem::path file, Description description);
+    ~SharedJsonFile();
+    SharedJsonFile(const SharedJsonFile&) = delete;
+    SharedJsonFile& operator=(const SharedJsonFile&) = delete;
+
+    const std::filesystem::path& file() const { return file_; }
+
+    // Calls `read` with the object as it is now, under the object's lock (keep it short).
+    template <typename Read>
+    auto read(Read&& read) const {
+        std::lock_guard lock(mutex_);
+        return read(static_cast<const nlohmann::json&>(values_));
+    }
+
+    // Gives `key` a value, or removes it, and queues the write.
+    void set(std::string_view key, nlohmann::json value);
+    void erase(std::string_view key);
+
+    // Writes the changes not yet written now, on the calling thread (after a write under way).
+    void flush();
+    // Flushes every SharedJsonFile that exists (the app's end: quit, SIGTERM, SIGHUP).
+    static void flushAll();
+
+private:
+    // Marks `key` as changed here and queues a write; called with mutex_ held.
+    void changed(std::string_view key);
+    void writePending();
+
+    const std::filesystem::path file_;
+    const Description description_;
+    // The file could not be read at opening: this run writes nothing to it. Why, when so.
+    std::optional<std::string> unreadableAtOpening_;
+
+    mutable std::mutex mutex_; // guards the fields below; never held while the file is used
+    nlohmann::json values_ = nlohmann::json::object(); // the file at opening, and every change
+    std::set<std::string, std::less<>> unsaved_;       // keys changed here, not in the file yet
+    bool writeQueued_ = false;
+
+    std::mutex writing_; // one write of the file at a time: the queue's or a flush
+    // Made at the first change; declared last, so it ends (waiting for a write under way)
+    // before what its writes use.
+    std::unique_ptr<DispatchQueue> queue_;
+};
+
+} // namespace qv::platform
