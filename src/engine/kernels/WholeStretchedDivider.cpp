@@ -19,18 +19,18 @@ constexpr std::uint64_t below31 = (std::uint64_t(1) << 31) - 1;
 //   (d = 0); above it pivot + floor((2G d + C) / 2C) with pivot = P / count.
 //   Both are floor(N / 2C) with N = 2^(s+1) low + 2G d + C, since
 //   2^(s+1) x low / 2C = low / count and P / count is whole.
-// - The estimate. N / 2C = low / count + d g / count + 1/2: at most
-//   pivot + 1/2 at and below the pivot, and below top + 1 + g / count <= 2^17
-//   above it (the distance D - 1 gives less than top, or D is 1; one more
-//   distance adds g / count < 2^16). The two products are within 3 x 2^-24
-//   of their values relatively (at most 0.012 and 0.024), the two additions
-//   round by at most 2^-7 each at these sizes: the estimate lies within 0.06
-//   of N / 2C, and its whole part k' is the value less one, the value, or
-//   the value plus one.
-// - The correction. With k' = value + e, rho = N - 2C k' lies in [0, 2C)
-//   less 2eC: rho < 0 exactly when k' is one too high, rho >= 2C exactly when
-//   it is one too low. rho lies in [-2C, 4C), within 32 signed bits for
-//   C <= 2^29, so working it modulo 2^32 gives it exactly.
+// - The estimate. N / 2C - 1/2 = low / count + d g / count: at most pivot at
+//   and below the pivot, and below top + 1/2 + g / count < 2^17 above it (the
+//   distance D - 1 gives less than top, or D is 1; one more distance adds
+//   g / count < 2^16). The two products are within 3 x 2^-24 of their values
+//   relatively (at most 0.012 and 0.024), their sum rounds by at most 2^-7 at
+//   these sizes: the estimate lies within 0.05 of N / 2C - 1/2, so its whole
+//   part k' (truncated) is the value v = floor(N / 2C) or v - 1. (An estimate
+//   below 0 means N / 2C < 0.55: v = 0 = k'.)
+// - The correction. N - 2C v lies in [0, 2C), so rho = N - 2C k' lies in
+//   [0, 2C) when k' = v and in [2C, 4C) when k' = v - 1: the value is k' + 1
+//   exactly when rho >= 2C. rho lies below 2^31 for C <= 2^29, so working it
+//   modulo 2^32 gives it exactly.
 std::optional<WholeStretchedDivider> WholeStretchedDivider::make(std::uint32_t count, double factor,
                                                                  std::uint32_t pivot,
                                                                  std::uint32_t top) {
@@ -65,7 +65,7 @@ std::optional<WholeStretchedDivider> WholeStretchedDivider::make(std::uint32_t c
     }
     WholeStretchedDivider divider;
     divider.top_ = top;
-    divider.pivotSum_ = std::uint32_t(pivotSum);
+    divider.pivotSum_ = std::int32_t(pivotSum);
     divider.lastSum_ = std::uint32_t(pivotSum + distance);
     divider.belowSlope_ = float(1.0 / count);
     divider.aboveSlope_ = float(factor / count);
@@ -94,7 +94,8 @@ void WholeStretchedDivider::apply(const std::uint32_t* __restrict in, std::uint1
         const std::uint32_t* __restrict sums = in + start;
         std::uint16_t* __restrict values = out + start;
         for (std::size_t i = 0; i < m; ++i) {
-            values[i] = std::uint16_t(std::min(divider.uncapped(sums[i]), cap[i]));
+            values[i] = std::uint16_t(
+                std::min(std::int32_t(divider.uncapped(sums[i])), std::int32_t(cap[i])));
         }
     }
 }

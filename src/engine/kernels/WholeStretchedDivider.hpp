@@ -14,16 +14,17 @@ namespace qv::kernels::parts {
 // rounded to the nearest whole number, halves up, and capped to [0, top],
 // worked in 32-bit integers and float products: no fused multiply-add,
 // floor or double, and no branch on the side of the pivot, so every
-// processor level runs it at about the speed of a plain average
-// (RoundedDivider).
+// processor level runs it close to the speed of a plain average
+// (RoundedDivider), where the float form calls the library for each value
+// on processors without fused multiply-add.
 //
 // How. With the factor g = G / 2^s (G whole, s its binary digits after the
 // point) and C = count x 2^s, the value is floor(N / 2C) for the whole number
 //   N = 2^(s+1) x low + 2G x d + C,
 // low = min(sum, pivot x count) and d = the part of the sum above it. A float
-// estimate k' of the value is within one of it, so rho = N - 2C k' lies in
-// [-2C, 4C), which 32-bit arithmetic holds exactly while C <= 2^29: the value
-// is k' - 1 when rho < 0, k' + 1 when rho >= 2C, else k'. Sums from the
+// estimate k' of N / 2C - 1/2 gives the value or one less, so rho = N - 2C k'
+// lies in [0, 4C), which 32-bit arithmetic holds exactly while C <= 2^29: the
+// value is k' + 1 when rho >= 2C, else k'. Sums from the
 // smallest one whose value reaches `top` count as that one, which keeps the
 // estimate within its bound (the proof is in the .cpp).
 class WholeStretchedDivider {
@@ -50,21 +51,23 @@ private:
 
     // The value before the cap: from 0 to a little above `top`.
     std::uint32_t uncapped(std::uint32_t sum) const {
-        const std::uint32_t low = std::min(sum, pivotSum_);
-        // 0 at and below the pivot, where the cap lies above the sum.
-        const std::uint32_t d = std::min(sum, lastSum_) - low;
-        // low and d lie below 2^31: signed conversions, one instruction each.
-        const float estimate =
-            float(std::int32_t(low)) * belowSlope_ + float(std::int32_t(d)) * aboveSlope_ + 0.5f;
-        const auto k = std::uint32_t(std::int32_t(estimate));
+        // Below 2^31 from here on: signed comparisons and conversions, one instruction each
+        // on every processor level.
+        const auto capped = std::int32_t(std::min(sum, lastSum_));
+        const std::int32_t low = std::min(capped, pivotSum_);
+        const std::int32_t d = capped - low; // 0 at and below the pivot
+        // N / 2C - 1/2, within 0.05: the value or one less.
+        const auto k =
+            std::uint32_t(std::int32_t(float(low) * belowSlope_ + float(d) * aboveSlope_));
         // N - 2C k' modulo 2^32, exact as a signed number.
-        const auto rho = std::int32_t((low << lowShift_) + d * twiceScaledFactor_ + scaledCount_ -
-                                      k * twiceScaledCount_);
-        return k - (rho < 0 ? 1u : 0u) + (rho > lastBelowTwiceScaledCount_ ? 1u : 0u);
+        const auto rho =
+            std::int32_t((std::uint32_t(low) << lowShift_) + std::uint32_t(d) * twiceScaledFactor_ +
+                         scaledCount_ - k * twiceScaledCount_);
+        return k + (rho > lastBelowTwiceScaledCount_ ? 1u : 0u);
     }
 
     std::uint32_t top_ = 0;
-    std::uint32_t pivotSum_ = 0;                 // pivot x count
+    std::int32_t pivotSum_ = 0;                  // pivot x count
     std::uint32_t lastSum_ = 0;                  // sums above it give the value it gives
     float belowSlope_ = 1;                       // 1 / count, rounded
     float aboveSlope_ = 1;                       // factor / count, rounded
