@@ -4,6 +4,7 @@
 #include "AppProcess.hpp"
 #include "platform/system/AppInfo.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,7 +86,28 @@ TEST(AppBinary, AFlagNamingAMissingOrUnusableFileOrFolderExitsTwoWithOneLine) {
     }
 }
 
-TEST(AppBinary, TheSameValuesInTheEnvironmentSayOneLineAndTheDefaultApplies) {
+// A source folder of many unusable files: twenty named, the rest counted in one line, then
+// the one line on standard error.
+TEST(AppBinary, ASourceFolderOfManyUnusableFilesNamesTwentyAndCountsTheRest) {
+    EmptyHome home;
+    const std::string frames = home.path + "/frames";
+    std::filesystem::create_directory(frames);
+    for (int i = 0; i < 1000; ++i) {
+        std::ofstream(frames + "/" + std::to_string(1000 + i) + ".dng") << "not a picture";
+    }
+    const AppExit exit = runApp({"--camera-source", frames}, {{"QV_HOME", home.path}});
+    EXPECT_EQ(exit.status, 2);
+    EXPECT_EQ(std::count(exit.standardOutput.begin(), exit.standardOutput.end(), '\n'), 21);
+    EXPECT_TRUE(exit.standardOutput.ends_with("recorded frames: 980 more unusable frames of '" +
+                                              frames + "' skipped (only the first 20 are named)\n"))
+        << exit.standardOutput;
+    EXPECT_EQ(exit.standardError,
+              "quarn-vesil: --camera-source: camera source '" + frames + "': no usable frame\n");
+}
+
+// In the environment the start goes on: the built-in profile, and no camera for a folder
+// without frames.
+TEST(AppBinary, TheSameValuesInTheEnvironmentSayOneLineAndTheStartGoesOn) {
     EmptyHome home;
     const AppExit exit = runApp({}, {{"QV_HOME", home.path},
                                      {"QV_CAMERA_PROFILE", "/missing.json"},
@@ -94,6 +116,13 @@ TEST(AppBinary, TheSameValuesInTheEnvironmentSayOneLineAndTheDefaultApplies) {
     EXPECT_EQ(exit.standardOutput,
               "camera profile '/missing.json': does not exist; the built-in profile applies\n"
               "camera source '/missing/folder': does not exist; no camera\n");
+
+    const std::string empty = home.path + "/empty";
+    std::filesystem::create_directory(empty);
+    const AppExit emptyFolder = runApp({}, {{"QV_HOME", home.path}, {"QV_CAMERA_SOURCE", empty}});
+    EXPECT_EQ(emptyFolder.status, 1);
+    EXPECT_EQ(emptyFolder.standardOutput,
+              "camera source '" + empty + "': holds no DNG, TIFF or JPEG file; no camera\n");
 }
 
 TEST(AppBinary, WithoutADisplayItSaysSoAndExitsOne) {
@@ -104,6 +133,18 @@ TEST(AppBinary, WithoutADisplayItSaysSoAndExitsOne) {
     EXPECT_EQ(exit.standardError,
               "quarn-vesil: no display to open the window on; set DISPLAY or WAYLAND_DISPLAY\n");
     EXPECT_TRUE(filesUnder(home.path).empty());
+}
+
+// DISPLAY names a display where no X server answers (and XDG_RUNTIME_DIR is not set, as
+// where there is no desktop session): one line naming the display, nothing from the
+// libraries beneath.
+TEST(AppBinary, ADisplayWithoutAnXServerIsNamedInOneLine) {
+    EmptyHome home;
+    const AppExit exit = runApp({}, {{"QV_HOME", home.path}, {"DISPLAY", ":99999"}});
+    EXPECT_EQ(exit.status, 1);
+    EXPECT_EQ(exit.standardOutput, "");
+    EXPECT_EQ(exit.standardError, "quarn-vesil: no X server answers on display ':99999' (DISPLAY); "
+                                  "start one or set DISPLAY to one that runs\n");
 }
 
 } // namespace

@@ -47,7 +47,9 @@ AppProcess::AppProcess(const std::vector<std::string>& arguments, const Variable
     }
     args.push_back(nullptr);
     Variables all = variables;
-    for (const char* name : {"PATH", "HOME"}) {
+    // The sanitizers' options reach the app as they reach the test (a sanitized build's
+    // suppressions among them).
+    for (const char* name : {"PATH", "HOME", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
         if (const char* value = std::getenv(name); value != nullptr && !all.contains(name)) {
             all[name] = value;
         }

@@ -12,7 +12,8 @@
 
 namespace qv::testing {
 
-// The environment a test gives the app: only these variables (and PATH, HOME).
+// The environment a test gives the app: only these variables (and PATH, HOME and the
+// sanitizers' options).
 using Variables = std::map<std::string, std::string>;
 
 struct AppExit {

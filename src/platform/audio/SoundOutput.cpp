@@ -3,8 +3,26 @@
 #include "platform/console/Console.hpp"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
+#include <mutex>
 
 namespace qv::platform {
+
+namespace {
+
+void ignoreAlsaError(const char* /*file*/, int /*line*/, const char* /*function*/, int /*error*/,
+                     const char* /*format*/, ...) {}
+
+// ALSA's library prints a line of its own on standard error for each step that fails while
+// it looks for a device ("ALSA lib confmisc.c:855:(parse_card) cannot find card '0'", eight
+// of them on a machine without a sound card) before SDL, which loads that same library,
+// reports the failure. The app says it in its one line instead.
+void quietAlsa() {
+    static std::once_flag once;
+    std::call_once(once, [] { snd_lib_error_set_handler(ignoreAlsaError); });
+}
+
+} // namespace
 
 SoundOutput& SoundOutput::shared() {
     static SoundOutput output;
@@ -30,6 +48,7 @@ bool SoundOutput::open() {
         return device_ != 0;
     }
     tried_ = true;
+    quietAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         print(std::string("There is no sound device; sounds stay silent (") + SDL_GetError() + ")");
         return false;

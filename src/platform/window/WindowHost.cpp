@@ -1,5 +1,6 @@
 #include "platform/window/WindowHost.hpp"
 
+#include "platform/formatting/QuotedText.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/views/Clipboard.hpp"
 #include "platform/window/XWindowWatch.hpp"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace qv::platform::window {
@@ -22,6 +24,26 @@ constexpr int kLongestSleepMilliseconds = 250;
 Uint32 wakeEventType() {
     static const Uint32 type = SDL_RegisterEvents(1);
     return type;
+}
+
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The line for displays the environment names where nothing answers.
+std::string noDisplayAnswers(const std::string& x, const std::string& wayland) {
+    if (wayland.empty()) {
+        return "no X server answers on display " + quotedText(x) +
+               " (DISPLAY); start one or set DISPLAY to one that runs";
+    }
+    if (x.empty()) {
+        return "no Wayland compositor answers on display " + quotedText(wayland) +
+               " (WAYLAND_DISPLAY); start one or set WAYLAND_DISPLAY to one that runs";
+    }
+    return "neither a Wayland compositor on " + quotedText(wayland) +
+           " (WAYLAND_DISPLAY) nor an X server on " + quotedText(x) +
+           " (DISPLAY) answers; start one or set these to displays that run";
 }
 
 } // namespace
@@ -59,18 +81,27 @@ struct WindowHost::Sdl {
 std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::string& error) {
     // SDL holds the screen saver off by default; the app asks for that through the idle timer.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    const auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    };
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
+    const std::string chosen = variable("SDL_VIDEODRIVER");
+    const std::string x = variable("DISPLAY");
+    const std::string wayland = variable("WAYLAND_DISPLAY");
+    if (chosen.empty() && x.empty() && wayland.empty()) {
         error = "no display to open the window on; set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
+    // Where the environment names one kind of display, SDL tries that one only: it would
+    // otherwise go on to the other kind (a Wayland socket when only DISPLAY is set, whose
+    // library complains about XDG_RUNTIME_DIR on standard error) and end on its offscreen
+    // driver, and the display the user named would go unmentioned.
+    if (chosen.empty() && x.empty() != wayland.empty()) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, x.empty() ? "wayland" : "x11");
+    } else {
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    }
     auto watch = std::make_unique<XWindowWatch>();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = std::string("no display to open the window on (") + SDL_GetError() +
-                "); set DISPLAY or WAYLAND_DISPLAY";
+        error = chosen.empty() ? noDisplayAnswers(x, wayland)
+                               : std::string("no display to open the window on (") +
+                                     SDL_GetError() + "); set DISPLAY or WAYLAND_DISPLAY";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
@@ -78,8 +109,10 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
     sdl->watch = std::move(watch);
     const std::string_view driver = SDL_GetCurrentVideoDriver();
     if (driver == "dummy" || driver == "offscreen") {
-        error = "no display to open the window on (the video driver \"" + std::string(driver) +
-                "\" shows nothing); set DISPLAY or WAYLAND_DISPLAY";
+        error = chosen.empty()
+                    ? noDisplayAnswers(x, wayland)
+                    : "no display to open the window on (the video driver \"" +
+                          std::string(driver) + "\" shows nothing); set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
 

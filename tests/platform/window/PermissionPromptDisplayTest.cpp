@@ -78,6 +78,7 @@ TEST(PermissionPromptDisplay, AClickOnAllowThroughXGrantsTheCamera) {
     host->run();
 
     EXPECT_EQ(answer, PermissionStatus::authorized);
+    permissions.flush(); // the answer is written on the permissions' own queue
     EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera),
               PermissionStatus::authorized);
     scene.reset();

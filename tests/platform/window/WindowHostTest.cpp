@@ -79,13 +79,29 @@ TEST(WindowHost, WithoutADisplayOpeningFailsWithOneLine) {
     EXPECT_NE(error.find("no display"), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
 
-    // A display that is named but not there.
+    // A display that is named but not there: the line names it, whatever kinds are named.
     setenv("DISPLAY", ":9876", 1);
     error.clear();
     host = WindowHost::open(WindowOptions{}, error);
     EXPECT_EQ(host, nullptr);
-    EXPECT_NE(error.find("no display"), std::string::npos) << error;
+    EXPECT_EQ(error,
+              "no X server answers on display ':9876' (DISPLAY); start one or set DISPLAY to one "
+              "that runs");
+    setenv("WAYLAND_DISPLAY", "qv-no-such-compositor", 1);
+    error.clear();
+    host = WindowHost::open(WindowOptions{}, error);
+    EXPECT_EQ(host, nullptr);
+    EXPECT_NE(error.find("'qv-no-such-compositor' (WAYLAND_DISPLAY) nor an X server on ':9876'"),
+              std::string::npos)
+        << error;
     unsetenv("DISPLAY");
+    error.clear();
+    host = WindowHost::open(WindowOptions{}, error);
+    EXPECT_EQ(host, nullptr);
+    EXPECT_NE(error.find("no Wayland compositor answers on display 'qv-no-such-compositor'"),
+              std::string::npos)
+        << error;
+    unsetenv("WAYLAND_DISPLAY");
 
     // A driver that draws nowhere is no display either.
     setenv("SDL_VIDEODRIVER", "dummy", 1);

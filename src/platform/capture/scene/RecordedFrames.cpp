@@ -27,6 +27,8 @@ namespace key = metadata;
 using detail::Rgb;
 
 constexpr std::uintmax_t largestFile = 512u << 20;
+// Unusable frames named in a line each; the rest are counted in one line a pass.
+constexpr std::size_t namedSkips = 20;
 
 std::string lowercase(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -109,12 +111,21 @@ struct RecordedFrames::Catalogue {
     std::vector<std::filesystem::path> files;
     PixelDimensions photoSize;
 
-    std::mutex mutex; // guards unusable: the decode ahead and photos mark files
+    std::mutex mutex; // guards the fields below: the decode ahead and photos mark files
     std::set<std::size_t> unusable;
+    std::size_t named = 0;     // unusable frames named in a line of their own
+    std::size_t uncounted = 0; // unusable frames met beyond those, not yet in a count line
 
-    // The first usable frame from file `from` on, going round once; skips (and names) the
-    // unusable ones. Sets `index` to the file it came from.
+    // The first usable frame from file `from` on, going round once; skips the unusable ones,
+    // naming the first `namedSkips` and counting the rest in one line when the pass through
+    // the folder ends (or no usable frame is left). Sets `index` to the file it came from.
     std::shared_ptr<const Frame> firstUsableFrom(std::size_t from, std::size_t& index);
+
+private:
+    // Marks file `i` unusable; its line, or nothing once `namedSkips` were named.
+    std::optional<std::string> skip(std::size_t i, const std::string& problem);
+    // The line counting the unusable frames not named since the last one; nothing when none.
+    std::optional<std::string> countLine();
 };
 
 namespace {
@@ -280,26 +291,54 @@ RecordedFrames::~RecordedFrames() = default;
 
 std::shared_ptr<const RecordedFrames::Frame>
 RecordedFrames::Catalogue::firstUsableFrom(std::size_t from, std::size_t& index) {
-    for (std::size_t step = 0; step < files.size(); ++step) {
+    std::shared_ptr<Frame> frame;
+    for (std::size_t step = 0; step < files.size() && !frame; ++step) {
         const std::size_t i = (from + step) % files.size();
+        bool known = false;
         {
             std::lock_guard guard(mutex);
-            if (unusable.contains(i)) {
-                continue;
+            known = unusable.contains(i);
+        }
+        if (!known) {
+            std::string problem;
+            frame = decodeFrame(files[i], photoSize, problem);
+            if (frame) {
+                frame->fileIndex = i;
+                index = i;
+            } else if (const auto line = skip(i, problem)) {
+                print(*line);
             }
         }
-        std::string problem;
-        auto frame = decodeFrame(files[i], photoSize, problem);
-        if (frame) {
-            frame->fileIndex = i;
-            index = i;
-            return frame;
+        if (i + 1 == files.size() || step + 1 == files.size()) {
+            if (const auto line = countLine()) {
+                print(*line);
+            }
         }
-        print("recorded frame " + quotedPath(files[i].filename()) + ": " + problem + "; skipped");
-        std::lock_guard guard(mutex);
-        unusable.insert(i);
     }
-    return nullptr;
+    return frame;
+}
+
+std::optional<std::string> RecordedFrames::Catalogue::skip(std::size_t i,
+                                                           const std::string& problem) {
+    std::lock_guard guard(mutex);
+    unusable.insert(i);
+    if (named == namedSkips) {
+        ++uncounted;
+        return std::nullopt;
+    }
+    ++named;
+    return "recorded frame " + quotedPath(files[i].filename()) + ": " + problem + "; skipped";
+}
+
+std::optional<std::string> RecordedFrames::Catalogue::countLine() {
+    std::lock_guard guard(mutex);
+    if (uncounted == 0) {
+        return std::nullopt;
+    }
+    const std::size_t count = std::exchange(uncounted, 0);
+    return "recorded frames: " + describe(count) + " more unusable frame" +
+           (count == 1 ? "" : "s") + " of " + quotedPath(folder) + " skipped (only the first " +
+           describe(namedSkips) + " are named)";
 }
 
 void RecordedFrames::decodeAhead() const {

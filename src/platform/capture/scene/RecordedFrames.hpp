@@ -22,7 +22,8 @@ namespace qv::platform {
 //
 // Frames are read through the imaging layer: a DNG's mosaic as LibRaw unpacks it (any
 // compression it reads), TIFF and JPEG as decoded. A frame that cannot be read or is not of
-// the photo size is skipped with one line naming it (once). Each kind becomes what is asked
+// the photo size is skipped with one line naming it (once); past 20 such lines the rest are
+// counted in one line at the end of the pass through the folder. Each kind becomes what is asked
 // of it: a JPEG or TIFF is linearised and taken into the sensor's colours (and mosaicked for
 // a RAW photo), a DNG's mosaic is replayed as recorded (and demosaicked for processed
 // frames). Where the file's Exif gives the exposure time (and ISO), the signal is scaled by
@@ -36,7 +37,7 @@ public:
     // The frames of `folder` for photos of `photoSize`; null when there are none, and
     // `problem` says why in a few words ("does not exist", "is not a folder", "cannot be read
     // (Permission denied)", "no usable frame"). Unusable frames met on the way are named, each
-    // in one line.
+    // in one line (20 at most, then one line counts the rest).
     static std::shared_ptr<RecordedFrames> open(const std::filesystem::path& folder,
                                                 PixelDimensions photoSize, std::string& problem);
     ~RecordedFrames() override;

@@ -11,6 +11,8 @@
 #include "platform/imaging/Tiff.hpp"
 #include "platform/media/MetadataKeys.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -171,6 +173,41 @@ TEST(RecordedFrames, LoopsFifosAndOtherUnreadableEntriesAreSkippedWithTheirReaso
         EXPECT_NE(printed.find(line), std::string::npos) << line << printed;
     }
     EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 5) << printed; // and starting over
+}
+
+// A folder of many unusable files: the first 20 are named, the rest counted in one line
+// when the pass through the folder ends; later passes say nothing of them.
+TEST(RecordedFrames, ManyUnusableFramesAreNamedUpToTwentyAndTheRestCountedInOneLine) {
+    TempFolder folder;
+    for (int i = 1; i <= 25; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%02d.jpg", i);
+        folder.write(name, {0xFF, 0xD8});
+    }
+    folder.write("26.jpg", *imaging::encodeJpeg(flat(0, 120, 0), 95, {}));
+    ConsoleCapture console;
+    auto frames = openFrames(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    for (int photo = 0; photo < 3; ++photo) {
+        EXPECT_NEAR(greenOf(*frames, FramePurpose::photo), 120, 2);
+    }
+    const std::string printed = console.text();
+    EXPECT_NE(printed.find("recorded frame '20.jpg': "), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("recorded frame '21.jpg'"), std::string::npos) << printed;
+    const std::string count = "recorded frames: 5 more unusable frames of '" +
+                              folder.path().string() + "' skipped (only the first 20 are named)\n";
+    EXPECT_EQ(printed.find(count), printed.rfind(count)) << printed;
+    EXPECT_NE(printed.find(count), std::string::npos) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 22) << printed; // starting over
+
+    // No usable frame at all: the same lines, and no scene.
+    frames.reset(); // its decode ahead ends with it
+    std::filesystem::remove(folder.path() / "26.jpg");
+    ConsoleCapture second;
+    EXPECT_EQ(problemOf(folder.path()), "no usable frame");
+    const std::string again = second.text();
+    EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 21) << again;
+    EXPECT_NE(again.find(count), std::string::npos) << again;
 }
 
 TEST(RecordedFrames, AFolderOfOneUsableFrameSaysOnceThatItStartsOver) {
