@@ -7,7 +7,8 @@
 // textures: the speed reference of merge_passes_bench. Each is one OpenMP
 // loop over rows with the plain arithmetic a programmer would write (float
 // means rounded by adding one half, sums added where they cannot overflow),
-// built with -O3 -march=native and as many threads as the merge passes get.
+// built with -O3 -march=native -fno-trapping-math and as many threads as the
+// merge passes get.
 // They are not exact where the passes are (ties of the averages); they tell
 // how fast the memory and the cores go, not what the right answer is.
 namespace qv::bench::hand {

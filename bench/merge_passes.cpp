@@ -175,6 +175,38 @@ void printPasses(const std::vector<Pass>& passes, int repetitions) {
     }
 }
 
+// The night result divides the same sums by the same count as the Bayer
+// average, then stretches and caps them: each night pass is timed against
+// the average in the same rounds (goal: 1.25 or less).
+void printNightAgainstAverage(const std::vector<Pass>& passes, int repetitions, const char* only) {
+    const auto named = [&](const char* name) {
+        return std::find_if(passes.begin(), passes.end(),
+                            [&](const Pass& p) { return std::strcmp(p.name, name) == 0; });
+    };
+    const auto average = named("Bayer average");
+    std::vector<const Pass*> nights;
+    for (const char* name : {"Bayer night result (0 EV)", "Bayer night result (+1/3 EV)"}) {
+        if (!only || std::strstr(name, only) != nullptr) {
+            nights.push_back(&*named(name));
+        }
+    }
+    if (nights.empty()) {
+        return;
+    }
+    std::vector<qv::bench::Contender> contenders;
+    for (const Pass* night : nights) {
+        contenders.push_back({night->ours, average->ours});
+    }
+    const auto timings = qv::bench::timeInterleaved(contenders, repetitions);
+    std::printf("\n%-36s %8s %8s %6s\n", "night result against the average", "ms", "avg ms",
+                "ratio");
+    for (std::size_t i = 0; i < nights.size(); ++i) {
+        const auto& t = timings[i];
+        std::printf("%-36s %8.2f %8.2f %6.2f\n", nights[i]->name, t.ours * 1e3, t.reference * 1e3,
+                    t.ratio());
+    }
+}
+
 // A sequence in one mode fed the same 12-megapixel photo over and over.
 struct SequenceCase {
     const char* name;
@@ -419,6 +451,7 @@ int main(int argc, char** argv) {
     if (!chosen.empty()) {
         printPasses(chosen, repetitions);
     }
+    printNightAgainstAverage(all, repetitions, only);
     printSequences(all, repetitions, only);
     std::printf("load average at the end: %s\n", qv::bench::machineLine().c_str());
     return pinned ? 0 : qv::bench::runPinnedCopy(argc, argv);

@@ -4,6 +4,7 @@
 #include "engine/kernels/KernelParts.hpp"
 #include "engine/kernels/RoundedDivider.hpp"
 #include "engine/kernels/StretchedDivider.hpp"
+#include "engine/kernels/WholeStretchedDivider.hpp"
 #include "platform/compute/Half.hpp"
 #include "platform/compute/Library.hpp"
 
@@ -178,6 +179,21 @@ bool checkNightResult(const PassArguments& a, std::string& why) {
            require(a.value<std::uint32_t>(0).has_value(), why, "buffer 0 must hold the count");
 }
 
+// Divider: WholeStretchedDivider, or StretchedDivider where the whole form does not hold.
+template <class Divider>
+void nightRows(const Divider& stretch, const Texture& photo, const Texture& sum,
+               const Triple& upper, const BayerColours& colours, const Tile& tile) {
+    for (std::size_t y = tile.y0; y < tile.y1; ++y) {
+        // Two colours alternate along a row of a Bayer mosaic.
+        const auto capOf = [&](std::size_t x) {
+            return std::uint16_t(std::min(65535u, upper.value[colours.at(x, y)]));
+        };
+        stretch.apply(sum.row<const std::uint32_t>(y) + tile.x0,
+                      photo.row<std::uint16_t>(y) + tile.x0, tile.x1 - tile.x0,
+                      {capOf(tile.x0), capOf(tile.x0 + 1)});
+    }
+}
+
 void nightResult(const PassArguments& a, const Tile& tile) {
     const std::uint32_t count = countOf(a);
     if (count == 0) {
@@ -187,17 +203,11 @@ void nightResult(const PassArguments& a, const Tile& tile) {
     const Triple upper = Triple::from(a, 3, 0xFFFFFFFFu);
     const double gain = a.value<float>(4).value_or(1.0f); // not finite: 1
     const BayerColours colours = BayerColours::from(a, 5);
-    const StretchedDivider stretch(count, gain, black, 65535);
-    const Texture& photo = a.texture(0);
-    const Texture& sum = a.texture(1);
-    for (std::size_t y = tile.y0; y < tile.y1; ++y) {
-        // Two colours alternate along a row of a Bayer mosaic.
-        const auto capOf = [&](std::size_t x) {
-            return std::uint16_t(std::min(65535u, upper.value[colours.at(x, y)]));
-        };
-        stretch.apply(sum.row<const std::uint32_t>(y) + tile.x0,
-                      photo.row<std::uint16_t>(y) + tile.x0, tile.x1 - tile.x0,
-                      {capOf(tile.x0), capOf(tile.x0 + 1)});
+    if (const auto whole = WholeStretchedDivider::make(count, gain, black, 65535)) {
+        nightRows(*whole, a.texture(0), a.texture(1), upper, colours, tile);
+    } else {
+        nightRows(StretchedDivider(count, gain, black, 65535), a.texture(0), a.texture(1), upper,
+                  colours, tile);
     }
 }
 
