@@ -16,7 +16,11 @@ namespace qv::kernels::parts {
 // floor or double, and no branch on the side of the pivot, so every
 // processor level runs it close to the speed of a plain average
 // (RoundedDivider), where the float form calls the library for each value
-// on processors without fused multiply-add.
+// on processors without fused multiply-add. The row loop's copy for
+// processors with only SSE2 (the plain x86-64 copy, and every build
+// without copies for other levels) is written by hand: SSE2 has no 32-bit
+// multiply, minimum or unsigned pack, which the compiler would build
+// out of several instructions each.
 //
 // How. With the factor g = G / 2^s (G whole, s its binary digits after the
 // point) and C = count x 2^s, the value is floor(N / 2C) for the whole number
@@ -47,6 +51,8 @@ public:
                StretchedDivider::AlternatingCaps caps) const;
 
 private:
+    struct Rows; // apply's row loop for each processor level (the .cpp)
+
     WholeStretchedDivider() = default;
 
     // The value before the cap: from 0 to a little above `top`.
