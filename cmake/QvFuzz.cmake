@@ -1,10 +1,10 @@
 # Fuzz targets: one libFuzzer entry point (LLVMFuzzerTestOneInput) in one source file each.
 #   qv_fuzz_target(<name> SOURCES <file.cpp> [DEPS <libraries>...])
-# In the fuzz tree (QV_FUZZ on, clang) this builds the fuzzer fuzz_<name>, which scripts/fuzz
-# runs from the inputs kept in fuzz/corpus/<name> (seeds) and fuzz/regressions/<name> (every
-# input that ever failed). In every other tree it builds fuzz_replay_<name>, a unit test that
-# runs each of those kept inputs once through the same entry point, so the ordinary suite
-# (and its sanitizer tree) replays them without clang.
+# Every tree builds fuzz_replay_<name>, a unit test that runs each input kept in
+# fuzz/corpus/<name> (seeds) and fuzz/regressions/<name> (every input that ever failed) once
+# through the entry point, so the ordinary suite replays them without clang. The fuzz tree
+# (QV_FUZZ on, clang) also builds the fuzzer fuzz_<name>, which scripts/fuzz runs from
+# those inputs.
 
 if(QV_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -21,14 +21,13 @@ function(qv_fuzz_target name)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
         add_dependencies(qv_fuzz_all fuzz_${name})
         set_property(GLOBAL APPEND PROPERTY QV_FUZZ_TARGETS ${name})
-    else()
-        qv_test(fuzz_replay_${name}
-            SOURCES ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/support/ReplayTest.cpp
-            DEPS qv_fuzz_support ${ARG_DEPS}
-            LABELS unit)
-        target_compile_definitions(fuzz_replay_${name} PRIVATE
-            QV_FUZZ_TARGET="${name}" QV_FUZZ_INPUTS="${PROJECT_SOURCE_DIR}/fuzz")
     endif()
+    qv_test(fuzz_replay_${name}
+        SOURCES ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/support/ReplayTest.cpp
+        DEPS qv_fuzz_support ${ARG_DEPS}
+        LABELS unit)
+    target_compile_definitions(fuzz_replay_${name} PRIVATE
+        QV_FUZZ_TARGET="${name}" QV_FUZZ_INPUTS="${PROJECT_SOURCE_DIR}/fuzz")
 endfunction()
 
 # Writes the names of the fuzz tree's targets, one a line, to fuzz-targets.txt in the build

@@ -9,7 +9,7 @@
 namespace qv {
 namespace {
 
-testing::TwoSecondCustomizer customizer;
+testing::TwoSecondCustomizer processedCustomizer;
 
 using platform::ConsoleCapture;
 using platform::pixelformat::bgra32;
@@ -34,7 +34,7 @@ TEST(FrameAveraging, ThreeFramesGiveTheRoundedMeanInTheThirdPhoto) {
     auto first = solidColour(3, 2, 1, 1, 0);
     auto second = solidColour(3, 2, 2, 1, 1);
     auto third = solidColour(3, 2, 4, 2, 2);
-    auto merger = MetalRGBA32PhotoMerger::make(first, customizer);
+    auto merger = MetalRGBA32PhotoMerger::make(first, processedCustomizer);
     ASSERT_TRUE(merger);
     merger->addPhoto(second);
     merger->addPhoto(third);
@@ -52,7 +52,7 @@ TEST(FrameAveraging, ThreeFramesGiveTheRoundedMeanInTheThirdPhoto) {
 }
 
 TEST(FrameAveraging, ResultsRepeatAndLaterPhotosContinueTheSum) {
-    auto merger = MetalRGBA32PhotoMerger::make(solidColour(2, 2, 10, 0, 0), customizer);
+    auto merger = MetalRGBA32PhotoMerger::make(solidColour(2, 2, 10, 0, 0), processedCustomizer);
     merger->addPhoto(solidColour(2, 2, 20, 0, 0));
     const auto once = merger->resultData(0, 0);
     EXPECT_EQ(merger->resultData(7, -2.5), once);
@@ -62,7 +62,7 @@ TEST(FrameAveraging, ResultsRepeatAndLaterPhotosContinueTheSum) {
 }
 
 TEST(FrameAveraging, TheSizeGuardRefusesWiderAndTransposedPhotos) {
-    auto merger = MetalRGBA32PhotoMerger::make(solidColour(4, 2, 10, 10, 10), customizer);
+    auto merger = MetalRGBA32PhotoMerger::make(solidColour(4, 2, 10, 10, 10), processedCustomizer);
     ConsoleCapture console;
     merger->addPhoto(solidColour(5, 2, 200, 200, 200));
     merger->addPhoto(solidColour(2, 4, 200, 200, 200));
@@ -72,7 +72,7 @@ TEST(FrameAveraging, TheSizeGuardRefusesWiderAndTransposedPhotos) {
 }
 
 TEST(FrameAveraging, AFailedPassLeavesTheMergerBusyForGood) {
-    auto merger = MetalRGBA32PhotoMerger::make(solidColour(2, 2, 10, 10, 10), customizer);
+    auto merger = MetalRGBA32PhotoMerger::make(solidColour(2, 2, 10, 10, 10), processedCustomizer);
     ConsoleCapture console;
     {
         Faults faults;
@@ -93,23 +93,23 @@ TEST(FrameAveraging, CreationFailuresMakeNoMerger) {
         Faults faults;
         faults.missingKernels = {"frameAveragerRGB"};
         ScopedFaults scoped(faults);
-        EXPECT_FALSE(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 1, 1, 1), customizer));
+        EXPECT_FALSE(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 1, 1, 1), processedCustomizer));
     }
     EXPECT_EQ(console.text(), "");
     Faults faults;
     faults.failingPipelines = {"frameAccumulator"};
     ScopedFaults scoped(faults);
-    EXPECT_FALSE(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 1, 1, 1), customizer));
+    EXPECT_FALSE(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 1, 1, 1), processedCustomizer));
     EXPECT_EQ(console.text(), "Compute pipeLine state creation failure\n");
-    EXPECT_FALSE(
-        MetalTrailRGBA32PhotoMerger::make(platform::CapturedPhoto::make({}), 3, customizer));
+    EXPECT_FALSE(MetalTrailRGBA32PhotoMerger::make(platform::CapturedPhoto::make({}), 3,
+                                                   processedCustomizer));
 }
 
 // A star-trail run whose k-th photo (1-based) has blue = levels[k-1].
 std::unique_ptr<MetalTrailRGBA32PhotoMerger> trailRun(std::uint32_t group,
                                                       const std::vector<std::uint8_t>& levels) {
-    auto merger =
-        MetalTrailRGBA32PhotoMerger::make(solidColour(2, 1, levels[0], 0, 0), group, customizer);
+    auto merger = MetalTrailRGBA32PhotoMerger::make(solidColour(2, 1, levels[0], 0, 0), group,
+                                                    processedCustomizer);
     for (std::size_t i = 1; i < levels.size(); ++i) {
         merger->addPhoto(solidColour(2, 1, levels[i], 0, 0));
     }
@@ -189,10 +189,12 @@ TEST(ProcessedMergers, AFailedResultPassGivesNothingAndRefusesLaterPhotos) {
         EXPECT_EQ(merger.totalFrames1(), 1u);
         EXPECT_FALSE(merger.resultData(index, 0));
     };
-    check(*MetalRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), customizer), 0);
-    check(*MetalTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), 3, customizer), 0);
+    check(*MetalRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), processedCustomizer), 0);
+    check(*MetalTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), 3, processedCustomizer),
+          0);
     for (int index : {0, 1}) {
-        check(*MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1), customizer),
+        check(*MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 1, 1, 1, 1),
+                                                      processedCustomizer),
               index);
     }
 }
@@ -203,7 +205,7 @@ TEST(LightTrails, IndexOneGivesTheMeanAndOthersTheMaximumOfAMovingDot) {
             return std::uint16_t(c == 3 ? 255 : (x == position ? 250 : 10));
         });
     };
-    auto merger = MetalLightTrailRGBA32PhotoMerger::make(dotAt(0), customizer);
+    auto merger = MetalLightTrailRGBA32PhotoMerger::make(dotAt(0), processedCustomizer);
     for (std::size_t p = 1; p < 5; ++p) {
         merger->addPhoto(dotAt(p));
     }
@@ -222,7 +224,7 @@ TEST(LightTrails, TheLatestPhotoIsKeptWhenEveryoneElseLetsGo) {
     std::unique_ptr<MetalLightTrailRGBA32PhotoMerger> merger;
     {
         auto photo = solidColour(2, 2, 7, 7, 7);
-        merger = MetalLightTrailRGBA32PhotoMerger::make(photo, customizer);
+        merger = MetalLightTrailRGBA32PhotoMerger::make(photo, processedCustomizer);
     }
     EXPECT_THAT(firstPixel(merger->resultData(0, 0)), ElementsAre(7, 7, 7, 255));
 }
@@ -230,10 +232,12 @@ TEST(LightTrails, TheLatestPhotoIsKeptWhenEveryoneElseLetsGo) {
 TEST(ProcessedMergers, AMissingPhotoIsRefusedLikeAnUnusableOne) {
     const std::vector<std::unique_ptr<PhotoMerger>> mergers = [] {
         std::vector<std::unique_ptr<PhotoMerger>> all;
-        all.push_back(MetalRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
-        all.push_back(MetalTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
         all.push_back(
-            MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), customizer));
+            MetalRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), processedCustomizer));
+        all.push_back(
+            MetalTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7), processedCustomizer));
+        all.push_back(MetalLightTrailRGBA32PhotoMerger::make(solidColour(2, 2, 7, 7, 7),
+                                                             processedCustomizer));
         return all;
     }();
     for (const auto& merger : mergers) {

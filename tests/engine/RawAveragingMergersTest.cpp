@@ -10,7 +10,7 @@
 namespace qv {
 namespace {
 
-testing::TwoSecondCustomizer customizer;
+testing::TwoSecondCustomizer rawCustomizer;
 
 using platform::ConsoleCapture;
 using namespace platform::pixelformat;
@@ -28,7 +28,7 @@ PhotoPtr bayerPhoto(std::uint16_t level, std::size_t width = 4, std::size_t heig
 TEST(RawAveraging, BayerFramesAverageIntoTheLatestPhoto) {
     ConsoleCapture console;
     auto first = bayerPhoto(1000);
-    auto merger = MetalRAWPhotoMerger::make(first, true, customizer);
+    auto merger = MetalRAWPhotoMerger::make(first, true, rawCustomizer);
     ASSERT_TRUE(merger);
     EXPECT_THAT(console.text(), HasSubstr(first->pixelBuffer()->description()));
     merger->addPhoto(bayerPhoto(2000));
@@ -45,7 +45,7 @@ TEST(RawAveraging, BayerFramesAverageIntoTheLatestPhoto) {
 
 TEST(RawAveraging, WithoutCountingTheFirstPhotoTheResultLeavesItAsItWas) {
     auto first = bayerPhoto(700);
-    auto merger = MetalRAWPhotoMerger::make(first, false, customizer);
+    auto merger = MetalRAWPhotoMerger::make(first, false, rawCustomizer);
     ASSERT_TRUE(merger);
     EXPECT_EQ(merger->totalFrames1(), 0u);
     EXPECT_THAT(channelsOf(*merger->resultData(0, 0), bayer14RGGB),
@@ -59,7 +59,7 @@ TEST(RawAveraging, WithoutCountingTheFirstPhotoTheResultLeavesItAsItWas) {
                   [](std::size_t x, std::size_t, std::size_t c) {
                       return std::uint16_t(c == 3 ? 65535 : 1000 * (x + 1) + c);
                   }),
-        false, customizer);
+        false, rawCustomizer);
     ASSERT_TRUE(pro);
     EXPECT_EQ(pro->totalFrames1(), 0u);
     EXPECT_THAT(channelsOf(*pro->resultData(0, 0), rgba64LE),
@@ -67,7 +67,7 @@ TEST(RawAveraging, WithoutCountingTheFirstPhotoTheResultLeavesItAsItWas) {
 }
 
 TEST(RawAveraging, RefusesOtherSizesAndStaysBusyAfterAFailedPass) {
-    auto merger = MetalRAWPhotoMerger::make(bayerPhoto(10), true, customizer);
+    auto merger = MetalRAWPhotoMerger::make(bayerPhoto(10), true, rawCustomizer);
     ConsoleCapture console;
     merger->addPhoto(bayerPhoto(10, 2, 4));
     EXPECT_EQ(console.text(), "Metal Problem\n");
@@ -85,7 +85,7 @@ TEST(RawAveraging, RefusesOtherSizesAndStaysBusyAfterAFailedPass) {
 }
 
 TEST(RawAveraging, AMissingPhotoIsRefused) {
-    auto merger = MetalRAWPhotoMerger::make(bayerPhoto(10), true, customizer);
+    auto merger = MetalRAWPhotoMerger::make(bayerPhoto(10), true, rawCustomizer);
     ConsoleCapture console;
     merger->addPhoto(nullptr);
     EXPECT_EQ(console.text(), "Metal Problem\n");
@@ -100,7 +100,7 @@ TEST(ProRawAveraging, ALongRunKeepsItsMean) {
         });
     };
     auto merger =
-        MetalProRawPhotoMerger::make(photoAt(13107), true, customizer); // 0.2 of full scale
+        MetalProRawPhotoMerger::make(photoAt(13107), true, rawCustomizer); // 0.2 of full scale
     ASSERT_TRUE(merger);
     ConsoleCapture quiet;
     auto photo = photoAt(13107);
@@ -117,7 +117,7 @@ TEST(ProRawAveraging, ALongRunKeepsItsMean) {
 TEST(ProRawAveraging, RefusesABayerPhotoOfTheSameSize) {
     auto merger = MetalProRawPhotoMerger::make(
         makePhoto(rgba64LE, 2, 2, [](std::size_t, std::size_t, std::size_t) { return 5; }), true,
-        customizer);
+        rawCustomizer);
     ConsoleCapture console;
     merger->addPhoto(bayerPhoto(10, 2, 2));
     EXPECT_THAT(console.text(), HasSubstr("Metal Problem\n"));

@@ -20,4 +20,7 @@ std::filesystem::path freshTestFolder();
 // The names of the entries directly in `folder`, sorted; none for a missing folder.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
+// The bytes of `file`; empty when it cannot be read.
+std::string contentOf(const std::filesystem::path& file);
+
 } // namespace qv::testing

@@ -24,6 +24,7 @@ namespace qv::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contentOf;
 using namespace std::chrono_literals;
 
 void age(const fs::path& file, fs::file_time_type::duration by) {
@@ -119,11 +120,6 @@ private:
     int answers_[2] = {-1, -1};
     std::optional<testing::ChildProcess> child_;
 };
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(TemporaryFiles, ASaveKilledWhileWritingLeavesOnlyATemporaryFileThatGoesOnceItsMinuteIsOver) {
     const fs::path folder = testing::freshTestFolder();

@@ -31,10 +31,7 @@ protected:
         file = root / "permissions.json";
     }
 
-    std::string fileText() const {
-        std::ifstream in(file);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string fileText() const { return testing::contentOf(file); }
 
     // Asks for `service` and pumps until the answer arrived on the answers queue.
     PermissionStatus ask(Permissions& permissions, PermissionService service) {

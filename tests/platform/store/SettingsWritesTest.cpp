@@ -20,11 +20,7 @@ namespace qv::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::contentOf;
 
 TEST(SettingsWrites, AChangeNeverWaitsForALockAnotherProcessHolds) {
     VirtualDispatch dispatch;

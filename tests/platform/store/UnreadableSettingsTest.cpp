@@ -22,13 +22,9 @@ namespace qv::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contentOf;
 
 const std::string stored = "{\"delay\": 5, \"fileFormat\": \"TIFF\"}";
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The lines a store prints for its file that cannot be read now: at opening, and at its
 // first write.

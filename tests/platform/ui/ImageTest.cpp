@@ -15,8 +15,7 @@ namespace {
 
 using testing::scene;
 
-constexpr std::uint32_t kRed = 0xffff0000u, kGreen = 0xff00ff00u, kBlue = 0xff0000ffu,
-                        kWhite = 0xffffffffu;
+using testing::kBlue, testing::kGreen, testing::kRed, testing::kWhite;
 
 // A picture stored 4 x 2 pixels whose corners are red, green (top), blue, white (bottom).
 std::shared_ptr<RgbaImage> corners(ImageOrientation orientation) {

@@ -19,8 +19,7 @@ namespace {
 
 using testing::scene;
 
-constexpr std::uint32_t kRed = 0xffff0000u, kGreen = 0xff00ff00u, kBlue = 0xff0000ffu,
-                        kWhite = 0xffffffffu;
+using testing::kBlue, testing::kGreen, testing::kRed, testing::kWhite;
 
 // A landscape 'BGRA' frame of 4 x 3 pixels: red, green at the top corners, blue, white
 // at the bottom ones, grey between.

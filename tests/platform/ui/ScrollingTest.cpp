@@ -285,8 +285,14 @@ TEST(DuplicateKeys, ChildrenSharingAKeyAreReportedOncePerContainer) {
             return VStack(
                 {ScrollView(LazyVGrid(
                      {GridItem::flexible()},
-                     Group({ForEach(2, [](int i) { return Text("a" + std::to_string(i)); }),
-                            ForEach(3, [](int i) { return Text("b" + std::to_string(i)); })}))),
+                     Group({ForEach(2,
+                                    [](int i) {
+                                        return Text(std::string("a").append(std::to_string(i)));
+                                    }),
+                            ForEach(3,
+                                    [](int i) {
+                                        return Text(std::string("b").append(std::to_string(i)));
+                                    })}))),
                  Text("x").id("same"), Text("y").id("same"), Text("z").id("other")});
         },
         testing::squareScene());

@@ -92,13 +92,13 @@ Path wave() {
     return p;
 }
 
-struct Case {
+struct MaskCase {
     std::string name;
     Path path;
     std::optional<StrokeStyle> stroke;
 };
 
-std::vector<Case> cases() {
+std::vector<MaskCase> maskCases() {
     StrokeStyle dashed{2.5, LineCap::round, LineJoin::round, 10, {4, 3}, 1.5};
     StrokeStyle sharp{3, LineCap::square, LineJoin::miter, 10};
     return {
@@ -134,7 +134,7 @@ TEST(ShapeMasks, CachedDrawingMatchesCairoWhereverTheShapeIsDrawn) {
         {2, 0.35, 60.5, 8.25},    // rotated
         {1.5, -1.2, 30.1, 100.9}, // rotated the other way, partly outside
     };
-    for (const Case& c : cases()) {
+    for (const MaskCase& c : maskCases()) {
         for (const Placement& at : places) {
             Canvas direct, cached;
             const StrokeStyle* stroke = c.stroke ? &*c.stroke : nullptr;

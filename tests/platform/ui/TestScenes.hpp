@@ -3,7 +3,13 @@
 
 #include "platform/ui/scene/ViewTree.hpp"
 
+#include <cstdint>
+
 namespace qv::platform::ui::testing {
+
+/// Opaque colours as a rendered picture holds them (0xAARRGGBB).
+inline constexpr std::uint32_t kRed = 0xffff0000u, kGreen = 0xff00ff00u, kBlue = 0xff0000ffu,
+                               kWhite = 0xffffffffu;
 
 /// A square scene without safe-area insets: easy coordinates for input tests.
 inline SceneOptions squareScene(double side = 400) {

@@ -1,6 +1,7 @@
 // Text: line limits with tail truncation, shrinking to the minimum scale
 // factor, the text styles, and the characters of the exposure readouts.
 
+#include "TestScenes.hpp"
 #include "platform/ui/controls/Controls.hpp"
 #include "platform/ui/drawing/TextSystem.hpp"
 #include "platform/ui/scene/ViewTree.hpp"
@@ -11,20 +12,15 @@
 namespace qv::platform::ui {
 namespace {
 
-SceneOptions scene(double w, double h) {
-    SceneOptions o;
-    o.size = {w, h};
-    o.scale = 1;
-    return o;
-}
+using testing::scene;
 
 const std::string kLong = "Frame averaging merges every frame of the sequence into one picture";
 
 TEST(TextLayout, LongTextIsCutAtItsLineLimit) {
-    ViewTree one(Text("x"), scene(400, 400));
+    ViewTree one(Text("x"), scene(400, 400, 1));
     double lineHeight = one.get(Query::text("x")).frame().height;
 
-    ViewTree t(Text(kLong).lineLimit(2).frame(120, 300), scene(400, 400));
+    ViewTree t(Text(kLong).lineLimit(2).frame(120, 300), scene(400, 400, 1));
     const Element& e = t.get(Query::text(kLong));
     ASSERT_TRUE(e.textInfo());
     EXPECT_TRUE(e.textInfo()->truncated);
@@ -32,23 +28,23 @@ TEST(TextLayout, LongTextIsCutAtItsLineLimit) {
     EXPECT_NEAR(e.frame().height, 2 * lineHeight, 0.5);
     EXPECT_LE(e.frame().width, 120);
 
-    ViewTree free(Text(kLong).frame(120, 300), scene(400, 400));
+    ViewTree free(Text(kLong).frame(120, 300), scene(400, 400, 1));
     EXPECT_FALSE(free.get(Query::text(kLong)).textInfo()->truncated);
     EXPECT_GT(free.get(Query::text(kLong)).textInfo()->lines, 2);
 }
 
 TEST(TextLayout, ShrinksToTheMinimumScaleFactorThenTruncates) {
-    ViewTree t(Text(kLong).lineLimit(1).minimumScaleFactor(0.5).frame(100, 40), scene(200, 100));
+    ViewTree t(Text(kLong).lineLimit(1).minimumScaleFactor(0.5).frame(100, 40), scene(200, 100, 1));
     const auto info = *t.get(Query::text(kLong)).textInfo();
     EXPECT_DOUBLE_EQ(info.scale, 0.5);
     EXPECT_TRUE(info.truncated);
 }
 
 TEST(TextLayout, ShrinksOnlyAsFarAsNeeded) {
-    ViewTree natural(Text("12345678").fixedSize(), scene(400, 100));
+    ViewTree natural(Text("12345678").fixedSize(), scene(400, 100, 1));
     double width = natural.get(Query::text("12345678")).frame().width;
     ViewTree t(Text("12345678").lineLimit(1).minimumScaleFactor(0.5).frame(width * 0.75, 40),
-               scene(400, 100));
+               scene(400, 100, 1));
     const auto info = *t.get(Query::text("12345678")).textInfo();
     EXPECT_FALSE(info.truncated);
     EXPECT_GT(info.scale, 0.7);
@@ -56,9 +52,9 @@ TEST(TextLayout, ShrinksOnlyAsFarAsNeeded) {
 }
 
 TEST(TextLayout, HeightOfTheProposalLimitsTheLines) {
-    ViewTree one(Text("x"), scene(400, 400));
+    ViewTree one(Text("x"), scene(400, 400, 1));
     double lineHeight = one.get(Query::text("x")).frame().height;
-    ViewTree t(Text(kLong).frame(100, lineHeight * 1.5), scene(400, 400));
+    ViewTree t(Text(kLong).frame(100, lineHeight * 1.5), scene(400, 400, 1));
     EXPECT_EQ(t.get(Query::text(kLong)).textInfo()->lines, 1);
     EXPECT_TRUE(t.get(Query::text(kLong)).textInfo()->truncated);
 }
@@ -73,22 +69,22 @@ TEST(TextLayout, TextStylesSizeTheText) {
                  {Font::caption(), 12},    {Font::caption2(), 11}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.font.size, c.size);
-        ViewTree t(Text("Hg").font(c.font), scene(400, 100));
+        ViewTree t(Text("Hg").font(c.font), scene(400, 100, 1));
         double h = t.get(Query::text("Hg")).frame().height;
         EXPECT_GT(h, c.size);
         EXPECT_LT(h, c.size * 1.4);
     }
     EXPECT_EQ(Font::headline().weight, FontWeight::semibold);
     // A heavier weight of the same text is wider.
-    ViewTree regular(Text("Total Time").font(Font::body()), scene(400, 100));
-    ViewTree heavy(Text("Total Time").font(Font::headline()), scene(400, 100));
+    ViewTree regular(Text("Total Time").font(Font::body()), scene(400, 100, 1));
+    ViewTree heavy(Text("Total Time").font(Font::headline()), scene(400, 100, 1));
     EXPECT_GT(heavy.get(Query::text("Total Time")).frame().width,
               regular.get(Query::text("Total Time")).frame().width);
 }
 
 // Ink of a text drawn white on a transparent scene: the sum of its alpha.
 double inkOf(const View& text) {
-    SceneOptions o = scene(400, 100);
+    SceneOptions o = scene(400, 100, 1);
     o.background = std::nullopt;
     const RenderedImage image = ViewTree(text.foregroundColor(Color::white()), o).render();
     double ink = 0;
@@ -114,7 +110,7 @@ TEST(TextLayout, EveryWeightOfTheTableHasAFaceOfItsOwn) {
 
 TEST(TextLayout, MonospacedDigitsHaveEqualAdvances) {
     auto width = [](const std::string& s) {
-        ViewTree t(Text(s).font(Font::system(40).monospacedDigit()), scene(600, 100));
+        ViewTree t(Text(s).font(Font::system(40).monospacedDigit()), scene(600, 100, 1));
         return t.get(Query::text(s)).frame().width;
     };
     EXPECT_NEAR(width("1111"), width("8888"), 0.01);
@@ -122,7 +118,7 @@ TEST(TextLayout, MonospacedDigitsHaveEqualAdvances) {
 
 TEST(TextLayout, ExposureReadoutCharactersHaveGlyphs) {
     const std::string s = "1/8000 s ⁰¹²³⁴⁵⁶⁷⁸⁹ ₀₁₂₃₄₅₆₇₈₉ 1⁄3 ΔEV ∞ ISO 100";
-    ViewTree t(Text(s).font(Font::title2()), scene(600, 100));
+    ViewTree t(Text(s).font(Font::title2()), scene(600, 100, 1));
     EXPECT_EQ(t.get(Query::text(s)).textInfo()->unknownGlyphs, 0);
 }
 
@@ -135,7 +131,7 @@ TEST(LocalizedText, ControlTextsAreKeysAndRunTimeValuesAreVerbatim) {
                        Button("off", [] {}).testTag("button"),
                        Button(value, [] {}).testTag("verbatim button"),
                        Toggle("off", Binding<bool>::constant(false)).testTag("toggle")}),
-               scene(400, 800));
+               scene(400, 800, 1));
     // The text of the first Text inside the tagged view.
     const std::function<std::string(const Element&)> textIn = [&](const Element& e) {
         if (!e.text().empty()) {
@@ -162,8 +158,9 @@ TEST(LocalizedText, ControlTextsAreKeysAndRunTimeValuesAreVerbatim) {
 
 TEST(TextLayout, MultilineAlignmentPlacesLinesWithinTheFrame) {
     // Centred lines of different lengths: the text's frame is the widest line.
-    ViewTree t(Text("a\nwide line").multilineTextAlignment(TextAlignment::center), scene(400, 100));
-    ViewTree wide(Text("wide line"), scene(400, 100));
+    ViewTree t(Text("a\nwide line").multilineTextAlignment(TextAlignment::center),
+               scene(400, 100, 1));
+    ViewTree wide(Text("wide line"), scene(400, 100, 1));
     EXPECT_NEAR(t.get(Query::text("a\nwide line")).frame().width,
                 wide.get(Query::text("wide line")).frame().width, 0.01);
 }
@@ -222,7 +219,7 @@ TEST(TextLayoutCache, ARebuiltTreeDrawsTheSame) {
         return VStack({Text(kLong).lineLimit(2), Text("ISO 800").font(Font::caption())})
             .frame(150, 90);
     };
-    SceneOptions o = scene(160, 100);
+    SceneOptions o = scene(160, 100, 1);
     o.scale = 2;
     ViewTree first(screen(), o);
     RenderedImage a = first.render();
