@@ -153,7 +153,10 @@ TEST(AppSmoke, AnUnwritableHomeSaysEachCauseOnce) {
 
 // A library whose index is gone (set aside, or a library copied from a backup) and 3,000
 // files of 12 megapixels to take in again: more than a start does at once. The window answers
-// meanwhile, and SIGTERM ends the app within 2 s, the rows already made kept.
+// meanwhile, and SIGTERM ends the app at once, the rows already made kept. On an idle machine
+// the app is gone 0.1 to 0.3 s after the signal; the bound leaves room for a machine loaded
+// with other tests (2.3 s seen with 18 display tests on 8 processors) and is still far below
+// the 40 s and more the app took when its start made the library before anything else.
 TEST(AppSmoke, ALibraryMadeAnewAtTheStartHoldsUpNeitherTheWindowNorSIGTERM) {
     XvfbServer xvfb;
     ASSERT_TRUE(xvfb.running()) << xvfb.error();
@@ -179,13 +182,18 @@ TEST(AppSmoke, ALibraryMadeAnewAtTheStartHoldsUpNeitherTheWindowNorSIGTERM) {
                     {"DISPLAY", xvfb.display()},
                     {"SDL_AUDIODRIVER", "dummy"}});
     ASSERT_TRUE(app.started());
-    ASSERT_TRUE(windowAppears("Quarn Vesil"));
+    if (!windowAppears("Quarn Vesil")) {
+        app.signal(SIGTERM);
+        const AppExit exit = app.wait(std::chrono::seconds(60));
+        FAIL() << "no window in 30 s; the app ended with " << exit.status << " and said:\n"
+               << exit.standardOutput << exit.standardError;
+    }
     const auto sent = std::chrono::steady_clock::now();
     app.signal(SIGTERM);
     const AppExit exit = app.wait(std::chrono::seconds(60));
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - sent;
     EXPECT_EQ(exit.status, 0) << exit.standardError;
-    EXPECT_LT(took.count(), 2.0);
+    EXPECT_LT(took.count(), 10.0);
     EXPECT_EQ(exit.standardOutput.find("took in 3000 files"), std::string::npos)
         << "the library was made before SIGTERM came: too few files to tell";
     EXPECT_EQ(exit.standardOutput.find("damaged"), std::string::npos) << exit.standardOutput;
