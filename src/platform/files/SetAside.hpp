@@ -1,14 +1,45 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <sys/types.h>
 #include <system_error>
 
 namespace qv::platform {
 
+// Which file a path names at one moment: its device and inode, taken with lstat, so a
+// symbolic link is the link itself and never what it points to. A verdict on a file is
+// reached on one identity; acting on the path later must check it still names that file.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of whatever is at `path` now (not following a final link); nullopt with
+// `error` set when nothing is there or it cannot be looked at.
+std::optional<FileIdentity> identityAt(const std::filesystem::path& path, std::error_code& error);
+
+// The error setAside() gives when the path no longer names the file that was judged:
+// another process replaced or removed it in between, and what is there now was never
+// judged, so it stays.
+std::error_code fileReplacedSinceJudged();
+
+// Renames `from` to `to` unless `to` exists (std::errc::file_exists then): renameat2 with
+// RENAME_NOREPLACE, or, on a file system without it, a hard link then the unlink of `from`.
+// Never replaces a file at `to`.
+std::error_code renameWithoutReplacing(const std::filesystem::path& from,
+                                       const std::filesystem::path& to);
+
 // Moves a file that cannot be used out of the way, keeping it for the user: renames it to
 // "<file>.corrupt_<UTC date, _yyyyMMdd_HHmmss>", with "_2", "_3"... added when that name is
-// taken, so no file set aside earlier is replaced. Returns the new name; on failure sets
-// `error` and leaves the file where it was.
-std::filesystem::path setAside(const std::filesystem::path& file, std::error_code& error);
+// taken; no name is ever replaced, even by a process racing this one for the same name.
+// `judged` is the identity the file had when it was found unusable: when the path names
+// another file now, nothing moves and `error` is fileReplacedSinceJudged(). A link is moved
+// itself, never its target. Returns the new name; on failure sets `error` and leaves the
+// file where it was. Callers hold the lock that orders the file's writers, so that nothing
+// replaces the file between the check and the rename.
+std::filesystem::path setAside(const std::filesystem::path& file, const FileIdentity& judged,
+                               std::error_code& error);
 
 } // namespace qv::platform

@@ -103,7 +103,10 @@ void setAsideUnusable(const std::filesystem::path& file, const Description& desc
     const std::string opening = "The " + description.contents + " file " + quotedPath(file) +
                                 " could not be read (" + problem + ")";
     std::error_code error;
-    const std::filesystem::path aside = setAside(file, error);
+    std::filesystem::path aside;
+    if (const std::optional<FileIdentity> judged = identityAt(file, error)) {
+        aside = setAside(file, *judged, error);
+    }
     if (error) {
         // Said once while it lasts: each write tries again.
         printFailure("set aside " + file.string(), opening + " nor moved aside (" +

@@ -266,7 +266,10 @@ Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds bu
 // Moves a damaged index (and its journal files) aside with one line; false when it stays.
 bool setIndexAside(const std::filesystem::path& file, const std::string& problem) {
     std::error_code error;
-    const std::filesystem::path aside = setAside(file, error);
+    std::filesystem::path aside;
+    if (const std::optional<FileIdentity> judged = identityAt(file, error)) {
+        aside = setAside(file, *judged, error);
+    }
     for (const char* journal : {"-wal", "-shm"}) {
         std::error_code ignored;
         std::filesystem::path from = file;
@@ -274,7 +277,7 @@ bool setIndexAside(const std::filesystem::path& file, const std::string& problem
         std::filesystem::path to = aside;
         to += journal;
         if (!error && std::filesystem::exists(from, ignored)) {
-            std::filesystem::rename(from, to, ignored);
+            renameWithoutReplacing(from, to);
         }
     }
     print("The photo library's index " + quotedPath(file) + " is damaged (" + problem + "); " +
