@@ -34,6 +34,9 @@ using Bytes = std::vector<std::uint8_t>;
 // reading, many enough that the commits' flushes cost little.
 constexpr std::size_t kAdoptionBatch = 32;
 
+// How long after a try that found the index busy (or unreadable now) the next one comes.
+constexpr Seconds kTryAgainAfter{5};
+
 std::string_view asText(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -62,12 +65,13 @@ struct Adoption {
     const std::vector<std::filesystem::path> files;
     const std::size_t lanes;
     std::atomic<std::size_t> next{0};    // the next file a lane takes
-    std::atomic<bool> halted{false};     // the index refused rows: the rest waits for the next
-                                         // opening
+    std::atomic<bool> halted{false};     // the index refused rows: the rest waits for a later try
     std::mutex mutex;                    // guards the two below, between lanes and the queue
     std::vector<detail::LooseFile> read; // read by the lanes, not yet on the queue
     std::size_t lanesEnded = 0;
-    int adopted = 0; // on the queue only
+    int adopted = 0;     // on the queue only, as the two below
+    std::string refusal; // why the index refused rows
+    detail::SqliteFault refusalFault = detail::SqliteFault::none;
 };
 
 } // namespace
@@ -85,6 +89,12 @@ struct PhotoLibrary::State {
     std::set<std::string> hidden;       // rows of a read-only index whose file is gone
     std::shared_ptr<Adoption> adoption; // the one under way
     bool opened = false;                // the opening is over (the files taken in, or none)
+    // The index, or rows for files without one, wait for a later try: the index was busy or
+    // could not be read now. Said once while it lasts; tried again on the timer and after a
+    // change.
+    bool waitingForIndex = false;
+    bool tryScheduled = false; // that try is on the timer
+    CancelToken nextTry;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -103,6 +113,10 @@ struct PhotoLibrary::State {
 
     void open();
     bool openIndex();
+    void notAvailableNow(const std::string& why);
+    void tryAgain();
+    void tryAgainAfterChange();
+    void settle();
     void makeRowsAgreeWithFiles();
     void startAdoption(std::vector<std::filesystem::path> loose);
     void readOnPool(const std::shared_ptr<Adoption>& work);
@@ -112,6 +126,8 @@ struct PhotoLibrary::State {
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
     std::string cannotUse() const;
+    std::string indexPath() const;
+    void sayReadOnly() const;
     std::string readOnlyRefusal() const;
     void publish();
     void refreshSnapshot();
@@ -120,18 +136,10 @@ struct PhotoLibrary::State {
 
 // Opens the index, shows its rows, and takes the files without a row in behind (on the pool).
 void PhotoLibrary::State::open() {
-    if (!openIndex()) {
-        if (!stopping.load()) {
-            print(remedy.empty()
-                      ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
-                            " is not available now (" + unavailable +
-                            "); the library tries again at the next change"
-                      : cannotUse());
-        }
-    } else if (!index->readOnlyReason().empty()) {
-        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
-              " is read-only (" + index->readOnlyReason() +
-              "); the library shows its pictures but cannot add any");
+    if (openIndex()) {
+        sayReadOnly();
+    } else if (!remedy.empty() && !stopping.load()) {
+        print(cannotUse());
     }
     publish();
     if (!adoption) {
@@ -140,7 +148,8 @@ void PhotoLibrary::State::open() {
 }
 
 // Opens the index and starts making it agree with the files; false (with why in
-// `unavailable`) when it is not available now.
+// `unavailable`, and what to change in `remedy` for a cause no later try gets past) when
+// there is none now. A cause a later try may get past is said and tried again.
 bool PhotoLibrary::State::openIndex() {
     detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
     index = std::move(opening.index);
@@ -149,8 +158,75 @@ bool PhotoLibrary::State::openIndex() {
     if (index) {
         makeRowsAgreeWithFiles();
         refreshSnapshot();
+    } else if (remedy.empty() && !stopping.load()) {
+        notAvailableNow(unavailable);
     }
     return index != nullptr;
+}
+
+// The index (or rows for the files without one) cannot be had now: one line while that lasts,
+// and a try on the timer.
+void PhotoLibrary::State::notAvailableNow(const std::string& why) {
+    if (!waitingForIndex) {
+        print("The photo library's index " + indexPath() + " is not available now (" + why +
+              "); the library tries again every " + std::to_string(int(kTryAgainAfter.count())) +
+              " s and at the next change");
+        waitingForIndex = true;
+    }
+    nextTry.cancel();
+    nextTry = queue.asyncAfter(kTryAgainAfter, [this] {
+        tryScheduled = false;
+        tryAgain();
+    });
+    tryScheduled = true;
+}
+
+// On the timer: what waited, tried again. The write lock is looked at first without waiting
+// for it, so the queue is not held up while another program keeps it.
+void PhotoLibrary::State::tryAgain() {
+    if (stopping.load() || !waitingForIndex || adoption) {
+        return; // an adoption under way settles at its end
+    }
+    if (!index) {
+        if (openIndex()) {
+            sayReadOnly();
+            publish();
+        } else if (!remedy.empty()) {
+            print(cannotUse());
+        }
+        settle();
+        return;
+    }
+    if (!index->readOnlyReason().empty()) {
+        waitingForIndex = false; // nothing can be added to it any more
+        return;
+    }
+    if (!index->writableNow()) {
+        notAvailableNow(index->lastError());
+        return;
+    }
+    makeRowsAgreeWithFiles();
+    publish();
+    settle();
+}
+
+// After a change the index took (so its write lock is free): what waited goes in now.
+void PhotoLibrary::State::tryAgainAfterChange() {
+    if (!waitingForIndex || adoption || !index) {
+        return;
+    }
+    nextTry.cancel();
+    tryScheduled = false;
+    makeRowsAgreeWithFiles();
+    publish();
+    settle();
+}
+
+// Nothing waits any more once no try is due and no adoption is under way.
+void PhotoLibrary::State::settle() {
+    if (!tryScheduled && !adoption) {
+        waitingForIndex = false;
+    }
 }
 
 // Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
@@ -173,6 +249,7 @@ void PhotoLibrary::State::makeRowsAgreeWithFiles() {
         if (index->remove(identifier)) {
             ++dropped;
         } else if (index->lastFault() == detail::SqliteFault::busy) {
+            notAvailableNow(index->lastError());
             return;
         }
     }
@@ -254,18 +331,28 @@ void PhotoLibrary::State::addWaitingRows(const std::shared_ptr<Adoption>& work) 
               " that had no entry in its index");
     }
     adoption.reset();
+    if (work->halted.load() && (work->refusalFault == detail::SqliteFault::busy ||
+                                work->refusalFault == detail::SqliteFault::unavailable)) {
+        notAvailableNow(work->refusal);
+    }
     publish();
+    settle();
     finishOpening();
 }
 
 // The rows of a batch in one transaction; false when the index refused it (busy, a full
-// disk): nothing of it is added then.
+// disk), with why in `work`: nothing of it is added then.
 bool PhotoLibrary::State::addRows(Adoption& work, const std::vector<detail::LooseFile>& batch) {
     if (std::none_of(batch.begin(), batch.end(), [](const auto& loose) { return loose.asset; })) {
         return true;
     }
-    if (!index->begin()) {
+    const auto refused = [&] {
+        work.refusal = index->lastError();
+        work.refusalFault = index->lastFault();
         return false;
+    };
+    if (!index->begin()) {
+        return refused();
     }
     int added = 0;
     for (const detail::LooseFile& loose : batch) {
@@ -276,11 +363,13 @@ bool PhotoLibrary::State::addRows(Adoption& work, const std::vector<detail::Loos
                           detail::LibraryIndex::OnConflict::keep)) {
             added += index->added() ? 1 : 0;
         } else if (index->lastFault() == detail::SqliteFault::busy) {
+            refused();
             index->rollback();
             return false;
         }
     }
     if (!index->commit()) {
+        refused();
         index->rollback();
         return false;
     }
@@ -297,14 +386,29 @@ void PhotoLibrary::State::finishOpening() {
 
 // Why there is no index, for a cause that stays until the user changes something.
 std::string PhotoLibrary::State::cannotUse() const {
-    return "The photo library cannot use its index " + quotedPath(folder / "library.sqlite") +
-           ": " + unavailable + "; " + remedy;
+    return "The photo library cannot use its index " + indexPath() + ": " + unavailable + "; " +
+           remedy;
+}
+
+std::string PhotoLibrary::State::indexPath() const {
+    return quotedPath(folder / "library.sqlite");
+}
+
+// One line for an index that only reads: why, and what the library shows.
+void PhotoLibrary::State::sayReadOnly() const {
+    if (index->readOnlyReason().empty()) {
+        return;
+    }
+    print("The photo library's index " + indexPath() + " is read-only (" + index->readOnlyReason() +
+          (index->rowsUnreadable().empty()
+               ? "); the library shows its pictures but cannot add any"
+               : "); this version cannot read its pictures (" + index->rowsUnreadable() +
+                     "), so the library shows none and cannot add any"));
 }
 
 std::string PhotoLibrary::State::readOnlyRefusal() const {
-    return "The photo library cannot take new pictures: its index " +
-           quotedPath(folder / "library.sqlite") + " is read-only (" + index->readOnlyReason() +
-           ")";
+    return "The photo library cannot take new pictures: its index " + indexPath() +
+           " is read-only (" + index->readOnlyReason() + ")";
 }
 
 // Adds `source` as a new asset; why not, on failure.
@@ -316,9 +420,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         return "Access to the photo library was not granted";
     }
     if (!index && !openIndex()) {
-        return remedy.empty() ? "The photo library is not available now: its index " +
-                                    quotedPath(folder / "library.sqlite") + " cannot be used (" +
-                                    unavailable + ")"
+        return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
+                                    " cannot be used (" + unavailable + ")"
                               : cannotUse();
     }
     if (!index->readOnlyReason().empty()) {
@@ -358,9 +461,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
             return readOnlyRefusal();
         }
         return fault == detail::SqliteFault::busy
-                   ? "The photo library is not available now: its index " +
-                         quotedPath(folder / "library.sqlite") + " is held by another program (" +
-                         why + ")"
+                   ? "The photo library is not available now: its index " + indexPath() +
+                         " is held by another program (" + why + ")"
                    : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
     }
     return std::nullopt;
@@ -449,6 +551,7 @@ void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion
             }
             if (!error) {
                 state->tellObservers();
+                state->tryAgainAfterChange();
             }
         });
 }

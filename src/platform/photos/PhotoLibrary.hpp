@@ -18,14 +18,19 @@
 // library ends (close()), its work stops within moments; rows already added stay, and the
 // next opening takes the rest in.
 //
-// Other processes may use the same library at once. An index another program holds (busy
-// for longer than `busyWait`) or that cannot be read now is never set aside: the library has
-// no index until the next change tries again, and changes fail as "not available now". A
-// cause no later try gets past (a file where the library's folder goes, a folder where a
-// journal file goes, a path too long for SQLite) is said once at the opening with what to
-// change, and changes fail with the same words. An index that cannot be written (its file or
-// its folder), or that a newer version of the app made, is opened for reading: fetches work
-// (without rows whose file is proven gone), changes fail saying why.
+// Other processes may use the same library at once; they order their openings by the lock
+// file "library.sqlite.lock", so a damaged index is set aside by one of them only. An index
+// another program holds (busy for longer than `busyWait`) or that cannot be read now is never
+// set aside: one line says so, and the opening, or the taking in of the files without a row,
+// is tried again 5 s after each try (on the library's queue and clock) and after each change,
+// until it is done; without an index, changes fail as "not available now". A cause no later
+// try gets past (a file where the library's folder goes, a folder where a journal file goes,
+// a link there that can never be followed, a path too long for SQLite) is said once at the
+// opening with what to change, and changes fail with the same words. An index that cannot be
+// written (its file or its folder), or that a newer version of the app made (its schema
+// version, read before anything else), is opened for reading: fetches work (without rows
+// whose file is proven gone, or none where this version cannot read the newer rows), changes
+// fail saying why.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.
@@ -97,8 +102,9 @@ public:
     FetchResult fetchAssets() const;
 
     // Calls `handler` on the library's queue once the opening is over: the index read and the
-    // files without a row taken in, or no index to be had now. Right away (on that queue)
-    // when it is over already; never when the library is closed first.
+    // files without a row taken in, or no index (or no taking in) to be had now; later tries
+    // publish what they bring. Right away (on that queue) when it is over already; never when
+    // the library is closed first.
     void whenOpened(std::function<void()> handler);
 
     // Held weakly; registering an observer again changes nothing.
