@@ -22,6 +22,7 @@
 #include <iterator>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace qv::platform {
@@ -30,8 +31,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Files whose rows go into the index in one transaction: few enough that a stop loses little
-// reading, many enough that the commits' flushes cost little.
+// Files a lane reads before it hands them to the queue: few enough that a stop loses little
+// reading and rows come in soon. The queue adds all the rows waiting in one transaction, so
+// commits stay few however many lanes there are (a save waits for at most one of them).
 constexpr std::size_t kAdoptionBatch = 32;
 
 // How long after a try that found the index busy (or unreadable now) the next one comes.
@@ -95,11 +97,20 @@ struct PhotoLibrary::State {
     bool waitingForIndex = false;
     bool tryScheduled = false; // that try is on the timer
     CancelToken nextTry;
+    // Year and month folders the last look could not read (their rows kept as they were), and
+    // the rows in those that can be read again, for observers to show anew.
+    std::set<std::filesystem::path> unreadableFolders;
+    std::set<std::string> changedRows;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
     std::vector<Asset> snapshot;
     std::vector<std::weak_ptr<PhotoLibraryChangeObserver>> observers;
+
+    // Whether folders could not be read at the last look (a fetch, on any thread, then has them
+    // looked at again), and whether that look is queued already.
+    std::atomic<bool> foldersToLookAt{false};
+    std::atomic<bool> lookQueued{false};
 
     std::mutex poolMutex; // guards poolClosed, and giving `tasks` work, against close()
     bool poolClosed = false;
@@ -117,7 +128,15 @@ struct PhotoLibrary::State {
     void tryAgain();
     void tryAgainAfterChange();
     void settle();
-    void makeRowsAgreeWithFiles();
+    void lookAgainAtFolders();
+    // What the rows whose file is proven gone become: the opening (also one tried again)
+    // drops them; a look during the session keeps them for the next opening to decide, since
+    // a folder seen again then may have been made anew (by a copy of this library) while the
+    // one that held their files is still elsewhere.
+    enum class GoneRows { drop, keep };
+    void makeRowsAgreeWithFiles(GoneRows gone = GoneRows::drop);
+    void noteUnreadableFolders(const std::vector<Asset>& rows,
+                               const detail::RowsAgainstFiles& checked);
     void startAdoption(std::vector<std::filesystem::path> loose);
     void readOnPool(const std::shared_ptr<Adoption>& work);
     void readBatch(const std::shared_ptr<Adoption>& work);
@@ -229,17 +248,37 @@ void PhotoLibrary::State::settle() {
     }
 }
 
+// At a change or a fetch: when a folder that could not be read can be now, the rows are made to
+// agree with the files again (its files without a row are taken in), and its rows go to the
+// observers as changed, so what shows them loads them again.
+void PhotoLibrary::State::lookAgainAtFolders() {
+    lookQueued.store(false);
+    if (stopping.load() || !index || adoption ||
+        std::none_of(unreadableFolders.begin(), unreadableFolders.end(), [](const auto& each) {
+            std::error_code unreadable;
+            std::filesystem::directory_iterator(each, unreadable);
+            return !unreadable;
+        })) {
+        return;
+    }
+    makeRowsAgreeWithFiles(GoneRows::keep);
+    publish();
+}
+
 // Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
 // files without a row (a crash between copy and row, or a rebuilt index) are taken in.
 // Another process may be adding assets meanwhile: the rows are read before the files are
 // listed, a row's file is looked for again before the row goes, and a file whose row came
 // meanwhile keeps that row. Stops at the first change the index refuses as busy; what is
-// left is done at the next opening.
-void PhotoLibrary::State::makeRowsAgreeWithFiles() {
+// left is done at a later try.
+void PhotoLibrary::State::makeRowsAgreeWithFiles(GoneRows gone) {
     const std::vector<Asset> rows = index->allAssets();
     const detail::LibraryListing listing(folder);
     detail::RowsAgainstFiles checked = detail::compareRows(folder, rows, listing);
-    detail::reportUnreadableFolders(checked);
+    noteUnreadableFolders(rows, checked);
+    if (gone == GoneRows::keep) {
+        checked.gone.clear();
+    }
     if (!index->readOnlyReason().empty()) {
         hidden.insert(checked.gone.begin(), checked.gone.end());
         return;
@@ -257,6 +296,27 @@ void PhotoLibrary::State::makeRowsAgreeWithFiles() {
         print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
     }
     startAdoption(std::move(checked.loose));
+}
+
+// The folders that cannot be read now: one line for each not said before, and the rows of
+// those that could not be read before but can now marked changed.
+void PhotoLibrary::State::noteUnreadableFolders(const std::vector<Asset>& rows,
+                                                const detail::RowsAgainstFiles& checked) {
+    detail::reportUnreadableFolders(checked, unreadableFolders);
+    std::set<std::filesystem::path> now;
+    for (const auto& [unreadable, why] : checked.why) {
+        now.insert(unreadable);
+    }
+    for (const Asset& row : rows) {
+        const std::filesystem::path month = row.file.parent_path();
+        for (const auto& each : {month, month.parent_path()}) {
+            if (unreadableFolders.contains(each) && !now.contains(each)) {
+                changedRows.insert(row.localIdentifier);
+            }
+        }
+    }
+    unreadableFolders = std::move(now);
+    foldersToLookAt.store(!unreadableFolders.empty());
 }
 
 void PhotoLibrary::State::startAdoption(std::vector<std::filesystem::path> loose) {
@@ -493,7 +553,7 @@ void PhotoLibrary::State::tellObservers() {
                 alive.push_back(std::move(observer));
             }
         }
-        change = PhotoLibraryChange(FetchResult(snapshot));
+        change = PhotoLibraryChange(FetchResult(snapshot), std::exchange(changedRows, {}));
     }
     for (const auto& observer : alive) {
         observer->photoLibraryDidChange(change);
@@ -553,12 +613,16 @@ void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion
                 state->tellObservers();
                 state->tryAgainAfterChange();
             }
+            state->lookAgainAtFolders();
         });
 }
 
 FetchResult PhotoLibrary::fetchAssets() const {
     if (!isGranted(authorizationStatus())) {
         return FetchResult();
+    }
+    if (state_->foldersToLookAt.load() && !state_->lookQueued.exchange(true)) {
+        state_->queue.async([state = state_.get()] { state->lookAgainAtFolders(); });
     }
     std::lock_guard lock(state_->mutex);
     return FetchResult(state_->snapshot);

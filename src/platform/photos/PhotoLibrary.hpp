@@ -12,11 +12,16 @@
 // in another process); the rows the index holds are published (fetches, observers). Then
 // files without a row (a crash between the copy and the row, or an index made anew) are
 // taken in on the worker pool, reading only their tags (date, kind, size, orientation, fix;
-// their thumbnail is made when first asked for), 32 rows a transaction, and published at
-// the end. Files that cannot be read, or are larger than any picture (512 MB), are left out
-// with one line each. Changes asked for meanwhile run between those transactions. When the
-// library ends (close()), its work stops within moments; rows already added stay, and the
-// next opening takes the rest in.
+// their thumbnail is made when first asked for), 32 files at a time on each lane, all the
+// rows read so far in one transaction, and published at the end. Files that cannot be read,
+// or are larger than any picture (512 MB), are left out with one line each. Changes asked
+// for meanwhile run between those transactions. When the library ends (close()), its work
+// stops within moments; rows already added stay, and the next opening takes the rest in.
+//
+// A folder that could not be read is looked at again at each change and fetch: once it can
+// be read, its files without a row are taken in and its rows go to observers as changed, so
+// what shows them loads them again (rows whose file is not found in it stay until the next
+// opening, which drops them).
 //
 // Other processes may use the same library at once; they order their openings by the lock
 // file "library.sqlite.lock", so a damaged index is set aside by one of them only. An index
@@ -98,7 +103,8 @@ public:
 
     // Every asset, newest first (equal dates: the later added first); empty without access.
     // What the library holds now: empty until the opening has read the index, without the
-    // files still being taken in; observers hear when that changes. Never waits.
+    // files still being taken in; observers hear when that changes. Never waits (a folder
+    // that could not be read is looked at again on the library's queue).
     FetchResult fetchAssets() const;
 
     // Calls `handler` on the library's queue once the opening is over: the index read and the
