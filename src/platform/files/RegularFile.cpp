@@ -2,12 +2,13 @@
 
 #include "platform/files/FileDescriptor.hpp"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qv::platform {
 
@@ -17,8 +18,17 @@ FileProblem failure(FileProblem::Kind kind, std::string reason) {
     return FileProblem{kind, std::move(reason)};
 }
 
-// Set by a test's thread, read by whichever thread reads.
-std::atomic<const ScopedReadFailure*> injected{nullptr};
+// The failure a test injects, set by the test's thread and read by whichever thread reads:
+// the lock keeps a reader from using one that the test's thread is dropping.
+struct InjectedFailure {
+    std::mutex mutex;
+    const ScopedReadFailure* current = nullptr;
+};
+
+InjectedFailure& injected() {
+    static InjectedFailure failure;
+    return failure;
+}
 
 FileProblem systemFailure(int error) {
     if (error == ENOENT || error == ENOTDIR) { // ENOTDIR: a folder on the way is a file
@@ -32,9 +42,13 @@ FileProblem systemFailure(int error) {
 
 // The descriptor of `file` opened for reading, or -1 with errno set (also as a test injects).
 int openForReading(const std::filesystem::path& file) {
-    if (const ScopedReadFailure* failure = injected.load(); failure && failure->covers(file)) {
-        errno = failure->error();
-        return -1;
+    {
+        InjectedFailure& injection = injected();
+        std::lock_guard lock(injection.mutex);
+        if (injection.current != nullptr && injection.current->covers(file)) {
+            errno = injection.current->error();
+            return -1;
+        }
     }
     return ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
@@ -129,10 +143,16 @@ std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
 }
 
 ScopedReadFailure::ScopedReadFailure(std::filesystem::path file, int error)
-    : file_(std::move(file)), error_(error), previous_(injected.exchange(this)) {}
+    : file_(std::move(file)), error_(error) {
+    InjectedFailure& injection = injected();
+    std::lock_guard lock(injection.mutex);
+    previous_ = std::exchange(injection.current, this);
+}
 
 ScopedReadFailure::~ScopedReadFailure() {
-    injected.store(previous_);
+    InjectedFailure& injection = injected();
+    std::lock_guard lock(injection.mutex);
+    injection.current = previous_;
 }
 
 bool ScopedReadFailure::covers(const std::filesystem::path& file) const {

@@ -37,7 +37,7 @@ std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
 
 // Test seam: while one lives, opening `file` for readRegularFile fails with `error` (an errno
 // value: EACCES, EIO, EMFILE, ENFILE, ENOMEM...), as the system would, from any thread. Made
-// and dropped by the test's thread.
+// and dropped by the test's thread, also while a read runs on another (a queue's write).
 class ScopedReadFailure {
 public:
     ScopedReadFailure(std::filesystem::path file, int error);
@@ -51,7 +51,7 @@ public:
 private:
     std::filesystem::path file_;
     int error_;
-    const ScopedReadFailure* previous_;
+    const ScopedReadFailure* previous_ = nullptr;
 };
 
 } // namespace qv::platform

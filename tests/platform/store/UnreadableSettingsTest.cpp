@@ -111,10 +111,12 @@ TEST(UnreadableSettings, AWriteThatFindsTheFileUnreadableLeavesItAndTheNextWrite
     const fs::path file = testing::freshTestFolder() / "settings.json";
     std::ofstream(file) << stored;
     UserDefaults defaults(file);
-    defaults.set("delay", 10);
     {
+        // The failure and the capture come first: the change queues a write on the store's
+        // own queue at once, which may run before the flush below.
         const ScopedReadFailure failing(file, EIO);
         ConsoleCapture console;
+        defaults.set("delay", 10);
         defaults.flush();
         EXPECT_EQ(console.text(), "Could not save the settings to '" + file.string() +
                                       "': it cannot be read (Input/output error) now; the next "
