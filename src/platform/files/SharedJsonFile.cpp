@@ -125,7 +125,14 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     const std::string cause = "save " + file.string();
     const std::string failed =
         "Could not save the " + description.contents + " to " + quotedPath(file) + ": ";
-    ensureFolder(file.parent_path());
+    if (!file.parent_path().empty()) {
+        std::error_code folderError;
+        ensureFolder(file.parent_path(), folderError);
+        if (folderError) {
+            printFailure(cause, failed + folderError.message());
+            return false;
+        }
+    }
     const FileLock lock = lockForRewriting(file);
     Reading current = readFile(file, description);
     if (const auto* unreadable = std::get_if<UnreadableNow>(&current)) {

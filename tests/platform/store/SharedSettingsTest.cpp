@@ -2,8 +2,10 @@
 // a stuck holder of the settings lock delays a write without hanging it, and a home that
 // cannot be written says so once per cause.
 
+#include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/files/FileLock.hpp"
 #include "platform/store/UserDefaults.hpp"
 
@@ -149,4 +151,24 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
     defaults.set("delay", 9);
     defaults.flush();
     EXPECT_EQ(lines(console.text()), 2u) << console.text();
+}
+
+TEST(SharedSettings, AHomeThatCannotBeMadeSaysWhyInEachLine) {
+    VirtualDispatch dispatch; // writes only when flushed, on this thread, which drops its rights
+    const fs::path locked = qv::testing::freshTestFolder() / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms(0555));
+    const fs::path home = locked / "home";
+    const fs::path file = home / "settings.json";
+    {
+        const qv::testing::ScopedPermissionBits ordinaryUser;
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        defaults.set("delay", 5);
+        defaults.flush();
+        EXPECT_EQ(console.text(), "Could not create the folder '" + home.string() +
+                                      "': Permission denied\nCould not save the settings to '" +
+                                      file.string() + "': Permission denied\n");
+    }
+    fs::permissions(locked, fs::perms(0755));
 }
