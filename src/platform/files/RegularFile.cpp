@@ -35,9 +35,17 @@ FileProblem systemFailure(int error) {
         return failure(FileProblem::Kind::missing, "does not exist");
     }
     const std::string reason = "cannot be read (" + std::string(std::strerror(error)) + ")";
-    // A symlink loop stays one: the name leads to no regular file, now or later.
-    return failure(error == ELOOP ? FileProblem::Kind::notRegular : FileProblem::Kind::unreadable,
+    if (error == ELOOP) {
+        // A symlink loop stays one: the name leads to no regular file, now or later.
+        return failure(FileProblem::Kind::notRegular, reason);
+    }
+    return failure(isLastingError({error, std::generic_category()}) ? FileProblem::Kind::unreachable
+                                                                    : FileProblem::Kind::unreadable,
                    reason);
+}
+
+FileIdentity identityOf(const struct stat& status) {
+    return {status.st_dev, status.st_ino};
 }
 
 // The descriptor of `file` opened for reading, or -1 with errno set (also as a test injects).
@@ -89,11 +97,14 @@ std::optional<FileProblem> checked(const struct stat& status, std::uintmax_t max
 
 template <typename Bytes>
 std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uintmax_t maximumBytes,
-                                    Bytes& content) {
+                                    Bytes& content, FileIdentity* judged) {
     content.clear();
     struct stat status {};
     if (::stat(file.c_str(), &status) != 0) {
         return systemFailure(errno);
+    }
+    if (judged != nullptr) {
+        *judged = identityOf(status);
     }
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
@@ -104,6 +115,9 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
     }
     if (::fstat(fd.get(), &status) != 0) {
         return systemFailure(errno);
+    }
+    if (judged != nullptr) {
+        *judged = identityOf(status);
     }
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
@@ -132,14 +146,21 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
 } // namespace
 
 std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
-                                           std::uintmax_t maximumBytes, std::string& content) {
-    return readInto(file, maximumBytes, content);
+                                           std::uintmax_t maximumBytes, std::string& content,
+                                           FileIdentity* judged) {
+    return readInto(file, maximumBytes, content, judged);
 }
 
 std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
                                            std::uintmax_t maximumBytes,
                                            std::vector<std::uint8_t>& content) {
-    return readInto(file, maximumBytes, content);
+    return readInto(file, maximumBytes, content, nullptr);
+}
+
+bool isLastingError(const std::error_code& error) {
+    return error == std::errc::too_many_symbolic_link_levels ||
+           error == std::errc::not_a_directory || error == std::errc::is_a_directory ||
+           error == std::errc::filename_too_long;
 }
 
 ScopedReadFailure::ScopedReadFailure(std::filesystem::path file, int error)

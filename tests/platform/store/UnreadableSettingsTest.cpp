@@ -129,5 +129,31 @@ TEST(UnreadableSettings, AWriteThatFindsTheFileUnreadableLeavesItAndTheNextWrite
     EXPECT_EQ(reopened.stringValue("fileFormat"), "TIFF");
 }
 
+TEST(UnreadableSettings, ACauseThatLastsIsNeverWordedAsOneThatPasses) {
+    // A name too long for the system, a folder on the way that is a link loop: no later try
+    // gets past them, so no line says "now" or "tries again", and nothing is set aside.
+    const fs::path folder = testing::freshTestFolder();
+    fs::create_symlink("loop", folder / "loop");
+    const std::vector<std::pair<fs::path, std::string>> cases{
+        {folder / (std::string(300, 'n') + ".json"), "File name too long"},
+        {folder / "loop" / "settings.json", "Too many levels of symbolic links"},
+    };
+    for (const auto& [file, reason] : cases) {
+        SCOPED_TRACE(reason);
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        defaults.set("delay", 10);
+        defaults.flush();
+        EXPECT_EQ(defaults.integerValue("delay"), 10);
+        EXPECT_EQ(console.text(), "The settings file '" + file.string() + "' cannot be read (" +
+                                      reason +
+                                      "); using the default settings, and no change is saved "
+                                      "to it\nThe settings are not saved to '" +
+                                      file.string() + "' in this run: it cannot be read (" +
+                                      reason + ") at the start\n");
+    }
+    EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{"loop"});
+}
+
 } // namespace
 } // namespace qv::platform
