@@ -32,8 +32,9 @@ std::filesystem::path setAside(const std::filesystem::path& file, const FileIden
 // Sets aside the symbolic link `file` whose links lead back to `file` itself (a loop through
 // its own name), as setAside() does, but so that the aside stays a loop: renamed as it is,
 // its text would now lead to whatever is made at `file` next. The aside is a new link that
-// names itself, made at the first free aside name; then the link judged is removed. The
-// text the link had is lost, so the caller says what it was.
+// names itself, made at the first free aside name; then the link judged is removed (when it
+// is still the one judged; else the new link goes again). The text the link had, which only
+// led back to `file`, is not kept.
 std::filesystem::path setAsideLinkLoop(const std::filesystem::path& file,
                                        const FileIdentity& judged, std::error_code& error);
 

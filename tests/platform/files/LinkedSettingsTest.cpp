@@ -2,6 +2,7 @@
 // target is replaced in its own folder. A link that leads to no file is set aside itself,
 // never what it points to.
 
+#include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/store/UserDefaults.hpp"
@@ -17,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::contentOf;
 using testing::namesIn;
+using namespace std::chrono_literals;
 
 std::size_t linesIn(const std::string& text) {
     return std::size_t(std::count(text.begin(), text.end(), '\n'));
@@ -71,6 +73,21 @@ TEST_F(LinkedSettings, AChangeReplacesTheTargetInItsOwnFolderAndTheLinkStays) {
         EXPECT_EQ(namesIn(dotfiles).size(), chained ? 2u : 1u);
         EXPECT_EQ(UserDefaults(file).integerValue("totalTime"), 30);
     }
+}
+
+TEST_F(LinkedSettings, OpeningCleansTheTargetsLeftoversAndNothingElseInItsFolder) {
+    const fs::path target = dotfiles / "quarn-settings.json";
+    std::ofstream(target) << "{}";
+    fs::create_symlink(target, file);
+    const pid_t gone = testing::goneProcessId();
+    const std::string killed = "quarn-settings.json.tmp-" + std::to_string(gone) + "-0";
+    const std::string others = "other.json.tmp-" + std::to_string(gone) + "-0";
+    for (const std::string& name : {killed, others}) {
+        std::ofstream(dotfiles / name) << "half";
+        fs::last_write_time(dotfiles / name, fs::file_time_type::clock::now() - 2min);
+    }
+    const UserDefaults defaults(file);
+    EXPECT_EQ(namesIn(dotfiles), (std::vector<std::string>{others, "quarn-settings.json"}));
 }
 
 TEST_F(LinkedSettings, ADamagedTargetIsSetAsideBesideItselfAndTheLinkStays) {
