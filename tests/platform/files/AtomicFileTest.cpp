@@ -33,7 +33,7 @@ TEST(AtomicFile, AFailedCloseFailsTheWriteAndLeavesTheOldFile) {
 }
 
 TEST(AtomicFile, AFolderThatCannotBeSyncedIsSaidOnceAndTheFileIsInPlace) {
-    const fs::path folder = testing::freshTestFolder();
+    const fs::path folder = testing::freshRunFolder();
     const fs::path file = folder / "settings.json";
     const std::string line = quotedPath(file) + " was written, but its folder " +
                              quotedPath(folder) +

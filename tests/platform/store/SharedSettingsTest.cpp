@@ -121,7 +121,7 @@ TEST(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
 }
 
 TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
-    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path root = qv::testing::freshRunFolder();
     const fs::path blocker = root / "home";
     std::ofstream(blocker) << "a file where the home should be";
     const fs::path file = blocker / "settings.json";
@@ -157,7 +157,7 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
 
 TEST(SharedSettings, AHomeThatCannotBeMadeSaysWhyInEachLine) {
     VirtualDispatch dispatch; // writes only when flushed, on this thread, which drops its rights
-    const fs::path locked = qv::testing::freshTestFolder() / "locked";
+    const fs::path locked = qv::testing::freshRunFolder() / "locked";
     fs::create_directories(locked);
     fs::permissions(locked, fs::perms(0555));
     const fs::path home = locked / "home";

@@ -38,9 +38,10 @@ std::string linesFor(const fs::path& file, int error) {
 }
 
 TEST(UnreadableSettings, AFileThatCannotBeReadNowIsLeftAsItIsAndReadAgainAtTheNextStart) {
+    const fs::path run = testing::freshRunFolder();
     for (const int error : {EACCES, EIO, EMFILE, ENFILE, ENOMEM}) {
         SCOPED_TRACE(std::strerror(error));
-        const fs::path folder = testing::freshTestFolder() / std::to_string(error);
+        const fs::path folder = run / std::to_string(error);
         fs::create_directories(folder);
         const fs::path file = folder / "settings.json";
         std::ofstream(file) << stored;
@@ -63,7 +64,7 @@ TEST(UnreadableSettings, AFileThatCannotBeReadNowIsLeftAsItIsAndReadAgainAtTheNe
 }
 
 TEST(UnreadableSettings, AFileTheUserCannotReadIsLeftAsItIs) {
-    const fs::path folder = testing::freshTestFolder();
+    const fs::path folder = testing::freshRunFolder();
     const fs::path file = folder / "settings.json";
     std::ofstream(file) << stored;
     ASSERT_EQ(::chmod(file.c_str(), 0), 0);
@@ -132,7 +133,7 @@ TEST(UnreadableSettings, AWriteThatFindsTheFileUnreadableLeavesItAndTheNextWrite
 TEST(UnreadableSettings, ACauseThatLastsIsNeverWordedAsOneThatPasses) {
     // A name too long for the system, a folder on the way that is a link loop: no later try
     // gets past them, so no line says "now" or "tries again", and nothing is set aside.
-    const fs::path folder = testing::freshTestFolder();
+    const fs::path folder = testing::freshRunFolder();
     fs::create_symlink("loop", folder / "loop");
     const std::vector<std::pair<fs::path, std::string>> cases{
         {folder / (std::string(300, 'n') + ".json"), "File name too long"},
