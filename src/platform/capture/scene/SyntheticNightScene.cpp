@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 namespace qv::platform {
 
@@ -32,6 +33,7 @@ namespace {
 
 using detail::FramePoint;
 using detail::LightSplat;
+using detail::Star;
 using detail::Vec3;
 
 constexpr double radians = std::numbers::pi / 180.0;
@@ -228,13 +230,15 @@ SyntheticNightScene::Frame SyntheticNightScene::prepare(const SceneCamera& camer
     const double latitude = options_.latitude * radians;
     const double thetaStart = detail::siderealAngle(exposure.wallStart);
     const double thetaEnd = thetaStart + 2 * std::numbers::pi * t / detail::siderealDaySeconds;
-    for (const detail::Star& star : withLights ? stars_ : std::vector<detail::Star>{}) {
-        const Vec3 d0 = detail::horizonDirection(star.equatorial, latitude, thetaStart);
+    const detail::SkyTurn skyAtStart(latitude, thetaStart);
+    const detail::SkyTurn skyAtEnd(latitude, thetaEnd);
+    for (const detail::Star& star : withLights ? std::span(stars_) : std::span<const Star>()) {
+        const Vec3 d0 = skyAtStart.horizonDirection(star.equatorial);
         if (d0[2] < -0.1) {
             continue;
         }
         const auto p0 = g.project(d0);
-        const auto p1 = g.project(detail::horizonDirection(star.equatorial, latitude, thetaEnd));
+        const auto p1 = g.project(skyAtEnd.horizonDirection(star.equatorial));
         if (!p0 || !p1 || !inReach(*p0, *p1) || hiddenByHills(*p0)) {
             continue;
         }

@@ -45,12 +45,16 @@ double siderealAngle(WallTime time) {
     return 2 * std::numbers::pi * turns;
 }
 
-Vec3 horizonDirection(const Vec3& e, double latitude, double theta) {
-    const double cosHcosD = std::cos(theta) * e[0] + std::sin(theta) * e[1];
-    const double sinHcosD = std::sin(theta) * e[0] - std::cos(theta) * e[1];
+SkyTurn::SkyTurn(double latitude, double siderealAngle)
+    : cosTheta_(std::cos(siderealAngle)), sinTheta_(std::sin(siderealAngle)),
+      cosLatitude_(std::cos(latitude)), sinLatitude_(std::sin(latitude)) {}
+
+Vec3 SkyTurn::horizonDirection(const Vec3& e) const {
+    const double cosHcosD = cosTheta_ * e[0] + sinTheta_ * e[1];
+    const double sinHcosD = sinTheta_ * e[0] - cosTheta_ * e[1];
     const double sinD = e[2];
-    return {-sinHcosD, sinD * std::cos(latitude) - cosHcosD * std::sin(latitude),
-            sinD * std::sin(latitude) + cosHcosD * std::cos(latitude)};
+    return {-sinHcosD, sinD * cosLatitude_ - cosHcosD * sinLatitude_,
+            sinD * sinLatitude_ + cosHcosD * cosLatitude_};
 }
 
 } // namespace qv::platform::detail
