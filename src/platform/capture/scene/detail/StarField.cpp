@@ -57,4 +57,11 @@ Vec3 SkyTurn::horizonDirection(const Vec3& e) const {
             sinD * sinLatitude_ + cosHcosD * cosLatitude_};
 }
 
+Vec3 SkyTurn::equatorialDirection(const Vec3& d) const {
+    // horizonDirection() is a rotation; this is its transpose.
+    return {-sinTheta_ * d[0] - cosTheta_ * sinLatitude_ * d[1] + cosTheta_ * cosLatitude_ * d[2],
+            cosTheta_ * d[0] - sinTheta_ * sinLatitude_ * d[1] + sinTheta_ * cosLatitude_ * d[2],
+            cosLatitude_ * d[1] + sinLatitude_ * d[2]};
+}
+
 } // namespace qv::platform::detail

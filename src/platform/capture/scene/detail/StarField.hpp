@@ -31,6 +31,8 @@ class SkyTurn {
 public:
     SkyTurn(double latitude, double siderealAngle);
     Vec3 horizonDirection(const Vec3& equatorial) const;
+    // The inverse: the equatorial direction of an east-north-up one.
+    Vec3 equatorialDirection(const Vec3& horizon) const;
 
 private:
     double cosTheta_;
