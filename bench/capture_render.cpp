@@ -7,10 +7,11 @@
 // own (LiveFrameAsAPhoto: the photos' renderer at the live size), and from a folder of
 // recorded frames (RecordedLiveFrame: the same frame again, as at rest; RecordedLiveFrameNew:
 // a new white balance every frame, so each is converted anew). Beside the wall time each reports
-// the process's CPU time a frame (every thread of the render pool) and the share of a core
-// that takes at 10 live frames a second, the rate at rest on the night scene (automatic
-// exposure settles at 1/10 s), and at 30, the most the camera makes.
+// the process's CPU time a frame (every thread of the render pool), the share of a core that
+// takes at 10 live frames a second, the rate at rest on the night scene (automatic exposure
+// settles at 1/10 s), and at 30, the most the camera makes, and the heap allocations a frame.
 
+#include "AllocationCount.hpp"
 #include "platform/capture/scene/RecordedFrames.hpp"
 #include "platform/capture/scene/SyntheticNightScene.hpp"
 #include "platform/formatting/WallTime.hpp"
@@ -55,6 +56,7 @@ void renderFrames(benchmark::State& state, const Scene& scene, std::size_t width
     scene.render(camera, exposure, purpose, *buffer); // the first frame's one-time work
     const auto step = std::chrono::nanoseconds(std::int64_t(exposure.durationSeconds * 1e9));
     const double cpuBefore = processCpuSeconds();
+    const std::size_t allocationsBefore = qv::bench::allocationCount();
     for (auto _ : state) {
         exposure.start += step;
         exposure.wallStart += step;
@@ -64,6 +66,8 @@ void renderFrames(benchmark::State& state, const Scene& scene, std::size_t width
     }
     const double cpuPerFrame = (processCpuSeconds() - cpuBefore) / double(state.iterations());
     state.counters["cpu_ms"] = cpuPerFrame * 1e3;
+    state.counters["allocations"] =
+        double(qv::bench::allocationCount() - allocationsBefore) / double(state.iterations());
     if (purpose == FramePurpose::live || width == liveWidth) {
         state.counters["cores_at_10/s"] = cpuPerFrame * 10;
         state.counters["cores_at_30/s"] = cpuPerFrame * 30;
