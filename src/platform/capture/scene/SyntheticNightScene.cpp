@@ -130,8 +130,8 @@ struct SyntheticNightScene::LiveFrames {
     std::array<float, 3> card{};
     Frame frame;
 
-    // Remakes the sky, ground and card when the frame's look has changed.
-    void update(const Frame& f, float frameUnitDN, float frameDark);
+    // Remakes the sky, ground and card when the look of `frame` has changed.
+    void update(float frameUnitDN, float frameDark);
     // Row y of the background: three planes of `width` values.
     void background(std::size_t y, float* row) const;
 };
@@ -171,21 +171,21 @@ void SyntheticNightScene::Frame::addRows(float* signal, std::size_t firstRow, st
     }
 }
 
-void SyntheticNightScene::LiveFrames::update(const Frame& f, float frameUnitDN, float frameDark) {
-    if (tables == f.tables && unitDN == frameUnitDN && dark == frameDark) {
+void SyntheticNightScene::LiveFrames::update(float frameUnitDN, float frameDark) {
+    if (tables == frame.tables && unitDN == frameUnitDN && dark == frameDark) {
         return;
     }
-    tables = f.tables;
+    tables = frame.tables;
     unitDN = frameUnitDN;
     dark = frameDark;
-    const std::size_t width = f.width;
+    const std::size_t width = frame.width;
     sky.resize(3 * width);
     for (std::size_t c = 0; c < 3; ++c) {
         for (std::size_t x = 0; x < width; ++x) {
             sky[c * width + x] = tables->sky[x * 3 + c] * unitDN + dark;
         }
         ground[c] = tables->ground[c] * unitDN + dark;
-        card[c] = f.cardValue[c] * unitDN + dark;
+        card[c] = frame.cardValue[c] * unitDN + dark;
     }
 }
 
@@ -207,8 +207,9 @@ void SyntheticNightScene::LiveFrames::background(std::size_t y, float* row) cons
         }
         std::fill(plane + to, plane + width, ground[c]);
         if (frame.isCardRow(y)) {
-            std::fill(plane + column(std::ceil(float(frame.cardX0))),
-                      plane + column(std::ceil(float(frame.cardX1))), card[c]);
+            // The columns x with cardX0 <= x < cardX1, as addRows() takes them.
+            std::fill(plane + column(float(std::ceil(frame.cardX0))),
+                      plane + column(float(std::ceil(frame.cardX1))), card[c]);
         }
     }
 }
@@ -453,7 +454,7 @@ void SyntheticNightScene::renderLive(const SceneCamera& camera, const FrameExpos
     const detail::FrameWriter writer(out, camera, exposure, noise);
     prepare(camera, exposure, out.width(), out.height(), Lights::nearTheView, live.frame);
     const float unitDN = live.frame.scale * writer.rangeDN();
-    live.update(live.frame, unitDN, writer.darkSignal());
+    live.update(unitDN, writer.darkSignal());
     // In DN, and by their first row, so each tile finds its own.
     double tallest = 0;
     for (LightSplat& s : live.frame.splats) {
