@@ -2,9 +2,10 @@
 // The program from its command line to its exit status, as `main` runs it:
 //   1. the command line (commandline/CommandLine.hpp): help, version or a mistake print and
 //      exit (0, 0, 2) before anything is read or made;
-//   2. SIGINT, SIGTERM and SIGHUP become requests to quit (platform/system/QuitSignals.hpp),
-//      and a standard output or error that nobody reads any more no longer ends the app
-//      (SIGPIPE ignored: platform/console/Console.hpp);
+//   2. SIGINT, SIGTERM and SIGHUP become requests to quit (platform/system/QuitSignals.hpp;
+//      one ignored at the start, as under nohup, stays ignored), and a standard output or error
+//      that nobody reads any more no longer ends the app (SIGPIPE ignored:
+//      platform/console/Console.hpp);
 //   3. the simulated camera is made: a camera profile or source folder named by a flag that
 //      is missing or unusable prints one line on standard error and exits 2;
 //   4. the window opens (without a display: one line on standard error, exit 1);

@@ -1,7 +1,8 @@
 // The app in a process of its own on the real clock, as `main` runs it (launchQuarnVesil,
 // its signals watched), its standard output and error pipes the test reads: a run under
 // way when the terminal closes (SIGHUP) or when the reader of its output goes away
-// (`quarn-vesil | head -c1`) is ended and saved, and the status is 0.
+// (`quarn-vesil | head -c1`) is ended and saved, and the status is 0; a hang-up or an
+// interrupt the app was started to ignore (nohup, a shell's background job) ends nothing.
 //
 // The child tells the test on a pipe of its own when a run's frames arrive ("frame N"), so
 // the test waits on events, never on time; every wait has a bound so that a broken app
@@ -102,10 +103,11 @@ int runAppWithARun(const EnvironmentVariables& environment, int events) {
 }
 
 // One launch of the app in a child process: its standard output, standard error and frame
-// events are pipes read here.
+// events are pipes read here. `ignored`: signals the child ignores before the app starts, as
+// `nohup` (SIGHUP) and a shell's background job (SIGINT) leave them.
 class AppChild {
 public:
-    explicit AppChild(const EnvironmentVariables& environment) {
+    explicit AppChild(const EnvironmentVariables& environment, std::vector<int> ignored = {}) {
         int out[2];
         int err[2];
         int events[2];
@@ -123,6 +125,9 @@ public:
             }
             for (const auto& [name, value] : environment) {
                 ::setenv(name.c_str(), value.c_str(), 1);
+            }
+            for (const int signal : ignored) {
+                std::signal(signal, SIG_IGN);
             }
             const int status = runAppWithARun(environment, events[1]);
             std::fflush(stdout);
@@ -294,6 +299,20 @@ TEST_F(AppSignals, TheTerminalClosingMidRunSavesTheRunAndExitsZero) {
     // before the child's _exit.
     EXPECT_EQ(platform::UserDefaults(home / "settings.json").stringValue(lastLaunchedVersionKey),
               platform::appVersion());
+}
+
+TEST_F(AppSignals, AHangUpOrInterruptIgnoredAtTheStartNeitherEndsTheRunNorTheApp) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    AppChild app(environment, {SIGHUP, SIGINT});
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.waitForFrame(1)) << app.story();
+    app.signal(SIGHUP);
+    app.signal(SIGINT);
+    ASSERT_TRUE(app.waitForFrame(app.lastFrame() + 2))
+        << "the app ended at a signal it ignores: " << app.story();
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(), 0) << app.story();
+    expectOneSavedRun();
 }
 
 TEST_F(AppSignals, AClosedOutputPipeMidRunNeitherEndsTheRunNorTheApp) {
