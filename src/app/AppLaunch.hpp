@@ -12,7 +12,10 @@
 //   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
 //   6. the window's loop runs until the window is closed or a signal asks to quit;
 //   7. the app takes its road out (AppQuit.hpp), the photo library's work still under way
-//      (files being taken in) ends, and the status is 0.
+//      (files being taken in) ends, and the status is 0;
+//   8. whichever way the start or the app ended, the settings and permissions are flushed
+//      once more, the very last step: what the main queue's last blocks (run while the app
+//      ends) and the library's close set is in the files before the process exits.
 
 #include "app/Quarn_Vesil.hpp"
 #include "app/commandline/CommandLine.hpp"
