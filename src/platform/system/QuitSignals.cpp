@@ -54,10 +54,10 @@ struct QuitSignals::Watcher {
 
 namespace {
 
-// The quit signals not ignored as the watch starts (the app's start). One ignored then (SIGHUP under
-// nohup, SIGINT in a shell's background job) is the user's choice: it stays ignored, and is
-// neither blocked nor read, since Linux keeps a blocked signal pending even while its
-// disposition is to ignore it, and the signalfd would then hand it over as any other.
+// The quit signals not ignored as the watch starts (the app's start). One ignored then
+// (SIGHUP under nohup, SIGINT in a shell's background job) is the user's choice: it stays
+// ignored, and is neither blocked nor read, since Linux keeps a blocked signal pending even
+// while its disposition is to ignore it, and the signalfd would then hand it over.
 sigset_t quitSignalsNotIgnored() {
     sigset_t quit;
     sigemptyset(&quit);

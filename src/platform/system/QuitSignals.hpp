@@ -11,9 +11,9 @@
 //
 // The signals watched are blocked for the whole process and read from a signalfd by one
 // watcher thread, so no handler runs inside an interrupted thread and nothing
-// async-signal-unsafe happens. Make the watcher on the main thread before any other thread starts: threads
-// made later inherit the blocked mask. The signals stay blocked after the watcher ends, so
-// one that arrives while the app is on its way out cannot end it half-way.
+// async-signal-unsafe happens. Make the watcher on the main thread before any other thread
+// starts: threads made later inherit the blocked mask. The signals stay blocked after the
+// watcher ends, so one that arrives while the app is on its way out cannot end it half-way.
 
 #include <functional>
 #include <memory>
