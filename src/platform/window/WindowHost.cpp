@@ -402,6 +402,7 @@ void WindowHost::drawFrame() {
     if (width <= 0 || height <= 0) {
         return;
     }
+    ++framesDrawn_;
     if (sdl_->texture == nullptr || width != frameWidth_ || height != frameHeight_) {
         if (sdl_->texture != nullptr) {
             SDL_DestroyTexture(sdl_->texture);

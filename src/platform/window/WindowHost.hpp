@@ -112,6 +112,8 @@ public:
     const std::vector<std::uint32_t>& lastFrame() const { return pixels_; }
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
+    /// The frames drawn since the window opened.
+    std::uint64_t framesDrawn() const { return framesDrawn_; }
 
 private:
     struct Sdl;
@@ -137,6 +139,7 @@ private:
     std::vector<std::uint32_t> pixels_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
+    std::uint64_t framesDrawn_ = 0;
 
     std::function<void(const Frame&)> draw_;
     std::function<void(const PointerInput&)> pointer_;
