@@ -59,6 +59,10 @@ public:
 
     bool hitsContent(Point p) const override { return frame().contains(p); }
     bool drawsInOneOperation() const override { return true; }
+    // Its frames are drawn when they arrive, without a rebuild (a display request).
+    bool drawsLike(const Element& other) const override {
+        return static_cast<const PreviewLayerElement&>(other).layer_ == layer_;
+    }
 
 protected:
     Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
@@ -153,7 +157,7 @@ public:
             shown = graph->elementState(identity, "layer", layer_)->value;
             upright = graph->elementState(identity, "upright", upright)->value;
             session->addNotice(session->key(identity, "frames"),
-                               {[shown, redraw = graph->displayRequester()](auto) {
+                               {[shown, redraw = graph->displayRequester(identity)](auto) {
                                     return shown->onFrameArrived(redraw);
                                 },
                                 nullptr});
