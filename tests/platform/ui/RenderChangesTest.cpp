@@ -1,19 +1,25 @@
 // Drawing only what changed (ViewGraph::renderChanges) into a buffer that keeps the last
 // frame: a rebuild that changes nothing draws nothing; one that changes a view draws its
-// rectangle only; and every part drawn again holds the pixels the whole frame gives,
+// rectangle only; a live layer's new frame draws its host, once the picture is prepared off
+// the main thread; and every part drawn again holds the pixels the whole frame gives,
 // blurs, shadows, clips, opacity groups and scroll views around it included.
 
 #include "TestScenes.hpp"
+#include "platform/capture/CaptureSession.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/ui/controls/Scrolling.hpp"
 #include "platform/ui/graph/State.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
+#include "platform/ui/layers/PreviewLayerHost.hpp"
 #include "platform/ui/views/Views.hpp"
 
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace qv::platform::ui {
 namespace {
+
+using testing::kRed, testing::kWhite;
 
 // A graph's frames drawn as a window draws them: into one buffer, only what changed.
 class KeptFrame {
@@ -165,6 +171,50 @@ TEST(RenderChanges, PartsDrawnAgainHoldThePixelsOfTheWholeFrame) {
         EXPECT_FALSE(drawn.empty());
         EXPECT_EQ(frame.pixelsOff(), 0) << "step " << step;
     }
+}
+
+// A layer of a session that is not running keeps the frames handed to it.
+std::shared_ptr<PixelBuffer> solidFrame(std::uint32_t colour) {
+    auto frame = PixelBuffer::make(160, 120, pixelformat::bgra32);
+    for (std::size_t y = 0; y < 120; ++y) {
+        std::fill_n(frame->row<std::uint32_t>(y), 160, colour);
+    }
+    return frame;
+}
+
+TEST(RenderChanges, ALiveFrameIsPreparedOffTheMainThreadAndDrawnInItsHostOnly) {
+    VirtualDispatch dispatch;
+    auto layer = CaptureVideoPreviewLayer::make(std::make_shared<CaptureSession>());
+    layer->present(solidFrame(kRed));
+    ViewGraph graph(
+        [&] {
+            return VStack({ZStack({PreviewLayerHost(layer), Text("FA").padding(4)})
+                               .frame(90, 120)
+                               .testTag("preview"),
+                           Text("below"), Spacer()},
+                          HorizontalAlignment::center, 0);
+        },
+        testing::scene(90, 200, 2));
+    std::atomic<int> requests{0};
+    graph.setDisplayHandler([&] { ++requests; });
+    KeptFrame frame(graph, 180, 400);
+    frame.next();
+    dispatch.runUntilIdle();
+    EXPECT_EQ(frame.at(10, 10), kRed);
+
+    // The new frame is prepared on the host's queue; until then a draw keeps the old one.
+    layer->present(solidFrame(kWhite));
+    EXPECT_EQ(requests.load(), 0) << "not before it is prepared";
+    EXPECT_TRUE(frame.next().empty());
+    EXPECT_EQ(frame.at(10, 10), kRed);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(requests.load(), 1) << "one draw asked for a frame";
+    const auto drawn = frame.next();
+    EXPECT_EQ(frame.at(10, 10), kWhite);
+    EXPECT_TRUE(within(drawn, {0, 0, 180, 242})) << "the host and a pixel around it";
+    EXPECT_EQ(frame.pixelsOff(), 0);
+    EXPECT_TRUE(frame.next().empty()) << "drawn once";
+    EXPECT_EQ(graph.rebuilds(), 1);
 }
 
 } // namespace
