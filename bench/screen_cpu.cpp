@@ -45,8 +45,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using namespace qv;
@@ -289,18 +287,6 @@ private:
     std::vector<Reading> readings_; // the two ends of the span
     std::vector<Reading> seconds_;  // every second of it (process and thread only)
 };
-
-EnvironmentVariables processEnvironment() {
-    EnvironmentVariables environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        const std::size_t equals = text.find('=');
-        if (equals != std::string::npos) {
-            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
-        }
-    }
-    return environment;
-}
 
 } // namespace
 

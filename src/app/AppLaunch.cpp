@@ -14,6 +14,8 @@
 #include <iostream>
 #include <thread>
 
+extern char** environ;
+
 namespace qv {
 
 namespace {
@@ -101,6 +103,18 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
 }
 
 } // namespace
+
+EnvironmentVariables processEnvironment() {
+    EnvironmentVariables environment;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    return environment;
+}
 
 int launchQuarnVesil(const std::vector<std::string>& arguments,
                      const EnvironmentVariables& environment, const LaunchHooks& hooks) {

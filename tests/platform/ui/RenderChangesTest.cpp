@@ -4,6 +4,7 @@
 // the main thread; and every part drawn again holds the pixels the whole frame gives,
 // blurs, shadows, clips, opacity groups and scroll views around it included.
 
+#include "SolidFrame.hpp"
 #include "TestScenes.hpp"
 #include "platform/capture/CaptureSession.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
@@ -19,6 +20,7 @@
 namespace qv::platform::ui {
 namespace {
 
+using qv::testing::solidFrame;
 using testing::kRed, testing::kWhite;
 
 // A graph's frames drawn as a window draws them: into one buffer, only what changed.
@@ -173,19 +175,11 @@ TEST(RenderChanges, PartsDrawnAgainHoldThePixelsOfTheWholeFrame) {
     }
 }
 
-// A layer of a session that is not running keeps the frames handed to it.
-std::shared_ptr<PixelBuffer> solidFrame(std::uint32_t colour) {
-    auto frame = PixelBuffer::make(160, 120, pixelformat::bgra32);
-    for (std::size_t y = 0; y < 120; ++y) {
-        std::fill_n(frame->row<std::uint32_t>(y), 160, colour);
-    }
-    return frame;
-}
-
 TEST(RenderChanges, ALiveFrameIsPreparedOffTheMainThreadAndDrawnInItsHostOnly) {
     VirtualDispatch dispatch;
+    // A layer of a session that is not running keeps the frames handed to it.
     auto layer = CaptureVideoPreviewLayer::make(std::make_shared<CaptureSession>());
-    layer->present(solidFrame(kRed));
+    layer->present(solidFrame(160, 120, kRed));
     ViewGraph graph(
         [&] {
             return VStack({ZStack({PreviewLayerHost(layer), Text("FA").padding(4)})
@@ -203,7 +197,7 @@ TEST(RenderChanges, ALiveFrameIsPreparedOffTheMainThreadAndDrawnInItsHostOnly) {
     EXPECT_EQ(frame.at(10, 10), kRed);
 
     // The new frame is prepared on the host's queue; until then a draw keeps the old one.
-    layer->present(solidFrame(kWhite));
+    layer->present(solidFrame(160, 120, kWhite));
     EXPECT_EQ(requests.load(), 0) << "not before it is prepared";
     EXPECT_TRUE(frame.next().empty());
     EXPECT_EQ(frame.at(10, 10), kRed);

@@ -19,18 +19,29 @@ namespace {
 
 using qv::testing::Arrivals;
 
-TEST(ViewThreads, LayerFramesAskForDrawsWhileTheSceneDrawsAndTheHandlerChanges) {
+// A session of an in-memory camera with 80 x 60 live frames, 30 a second once it runs.
+std::shared_ptr<CaptureSession> smallCameraSession() {
     CaptureDeviceState small;
     small.activeFormat.previewDimensions = {80, 60};
     small.formats = {small.activeFormat};
     auto session = std::make_shared<CaptureSession>();
     session->addInput(CaptureDeviceInput::make(std::make_shared<InMemoryCaptureDevice>(small)));
-    auto layer = CaptureVideoPreviewLayer::make(session);
-    layer->setFrame({0, 0, 60, 80});
+    return session;
+}
+
+// A 60 x 80 scene at one pixel a point.
+SceneOptions smallScene() {
     SceneOptions options;
     options.size = {60, 80};
     options.scale = 1;
-    ViewGraph graph([&] { return PreviewLayerHost(layer); }, options);
+    return options;
+}
+
+TEST(ViewThreads, LayerFramesAskForDrawsWhileTheSceneDrawsAndTheHandlerChanges) {
+    auto session = smallCameraSession();
+    auto layer = CaptureVideoPreviewLayer::make(session);
+    layer->setFrame({0, 0, 60, 80});
+    ViewGraph graph([&] { return PreviewLayerHost(layer); }, smallScene());
     Arrivals first, second;
     graph.setDisplayHandler([&] { first.add(); });
     graph.update();
@@ -52,18 +63,12 @@ TEST(ViewThreads, LayerFramesAskForDrawsWhileTheSceneDrawsAndTheHandlerChanges) 
 // Frames prepared on the host's queue as they arrive, while the main thread draws the
 // prepared pictures into its kept frame and the host changes size (a new placement).
 TEST(ViewThreads, LiveFramesArePreparedOnTheirQueueWhileTheMainThreadDrawsThem) {
-    CaptureDeviceState small;
-    small.activeFormat.previewDimensions = {80, 60};
-    small.formats = {small.activeFormat};
-    auto session = std::make_shared<CaptureSession>();
-    session->addInput(CaptureDeviceInput::make(std::make_shared<InMemoryCaptureDevice>(small)));
+    auto session = smallCameraSession();
     auto layer = CaptureVideoPreviewLayer::make(session);
     layer->setFrame({0, 0, 60, 80});
-    SceneOptions options;
-    options.size = {60, 80};
-    options.scale = 1;
     double side = 60;
-    ViewGraph graph([&] { return PreviewLayerHost(layer).frame(side, side * 4 / 3); }, options);
+    ViewGraph graph([&] { return PreviewLayerHost(layer).frame(side, side * 4 / 3); },
+                    smallScene());
     Arrivals drawsAsked;
     graph.setDisplayHandler([&] { drawsAsked.add(); });
     graph.update();

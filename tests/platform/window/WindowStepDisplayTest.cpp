@@ -1,6 +1,7 @@
 // The window on the virtual clock: a test moves time itself and turns the loop with
 // step(), clicking and resizing through X; nothing waits for a timer in real time.
 
+#include "SolidFrame.hpp"
 #include "XWindows.hpp"
 #include "XvfbServer.hpp"
 #include "platform/capture/CaptureDeviceInMemory.hpp"
@@ -177,14 +178,6 @@ TEST(WindowStep, ALiveLayersFramesAreDrawnWithoutARebuild) {
     EXPECT_EQ(scene.rebuilds(), rebuilds);
 }
 
-std::shared_ptr<PixelBuffer> solidFrame(std::uint32_t colour) {
-    auto frame = PixelBuffer::make(80, 60, pixelformat::bgra32);
-    for (std::size_t y = 0; y < 60; ++y) {
-        std::fill_n(frame->row<std::uint32_t>(y), 80, colour);
-    }
-    return frame;
-}
-
 // At rest the window shows nothing anew, whatever rebuilds the main queue's work brings; a
 // live layer's new frame is drawn once, in its host's rectangle, and the server shows it.
 TEST(WindowStep, AtRestNothingIsDrawnAndEachLiveFrameOnceInItsHost) {
@@ -193,7 +186,7 @@ TEST(WindowStep, AtRestNothingIsDrawnAndEachLiveFrameOnceInItsHost) {
     VirtualDispatch dispatch;
     // A layer of a session that is not running shows the frames handed to it.
     auto layer = CaptureVideoPreviewLayer::make(std::make_shared<CaptureSession>());
-    layer->present(solidFrame(0xff0000ffu));
+    layer->present(testing::solidFrame(80, 60, 0xff0000ffu));
     const std::string title = "qv-window-rest-test";
     auto host = openWindow(title, 1);
     ASSERT_NE(host, nullptr);
@@ -221,7 +214,7 @@ TEST(WindowStep, AtRestNothingIsDrawnAndEachLiveFrameOnceInItsHost) {
 
     const std::uint32_t colours[] = {0xffffffffu, 0xff00ff00u, 0xffff0000u};
     for (const std::uint32_t colour : colours) {
-        layer->present(solidFrame(colour));
+        layer->present(testing::solidFrame(80, 60, colour));
         dispatch.runUntilIdle(); // the picture is prepared on the host's queue
         ASSERT_TRUE(host->step());
         ASSERT_TRUE(host->step());
