@@ -122,7 +122,9 @@ void PhotoLibraryManager::store(FileData data, SupportedImageFormat format, int 
         }
         cloudMiss = written;
     }
-    const Written written = writeNew(makeFileURL(folders_.documentsFolder(), name), *converted);
+    std::error_code notMade;
+    platform::ensureFolder(folders_.documents, notMade);
+    const Written written = writeInto(folders_.documents, notMade, name, *converted);
     if (!written.error) {
         if (cloudMiss) {
             platform::print(
@@ -148,10 +150,17 @@ void PhotoLibraryManager::store(FileData data, SupportedImageFormat format, int 
 PhotoLibraryManager::Written PhotoLibraryManager::writeIntoCloud(const fs::path& folder,
                                                                  const std::string& name,
                                                                  const LibraryFile& converted) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        return {withExtension(folder / name, 1, converted.extension), error, true};
+    std::error_code notMade;
+    fs::create_directories(folder, notMade);
+    return writeInto(folder, notMade, name, converted);
+}
+
+PhotoLibraryManager::Written PhotoLibraryManager::writeInto(const fs::path& folder,
+                                                            const std::error_code& notMade,
+                                                            const std::string& name,
+                                                            const LibraryFile& converted) {
+    if (notMade) {
+        return {withExtension(folder / name, 1, converted.extension), notMade, true};
     }
     return writeNew(makeFileURL(folder, name), converted);
 }

@@ -124,6 +124,10 @@ private:
     // Makes the cloud folder when missing, then writes the file there.
     static Written writeIntoCloud(const std::filesystem::path& folder, const std::string& name,
                                   const LibraryFile& converted);
+    // Writes the file into `folder`, or, when the folder could not be made (`notMade`), fails
+    // with that cause.
+    static Written writeInto(const std::filesystem::path& folder, const std::error_code& notMade,
+                             const std::string& name, const LibraryFile& converted);
     // The name without folder and extension, from the time of writing.
     static std::string fileName(int index, const std::optional<std::string>& suffix);
     // The cloud container's Documents folder while the setting is on and there is one.

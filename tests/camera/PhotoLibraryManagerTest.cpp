@@ -285,6 +285,22 @@ TEST_F(PhotoLibraryManagerTest, APictureNoFolderCanTakeIsNotWrittenAndEachFolder
     }
 }
 
+// A Documents folder that cannot be made says why it cannot, not that the file's folder is
+// missing.
+TEST_F(PhotoLibraryManagerTest, ADocumentsFolderThatCannotBeMadeSaysWhy) {
+    fs::create_directories(root / "locked");
+    fs::permissions(root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    folders.documents = root / "locked/Documents";
+    make();
+    const testing::ScopedPermissionBits asTheOwner; // the writer runs on this thread
+    const platform::ConsoleCapture console;
+    const auto report = save(dngResult(), SupportedImageFormat::RAW);
+    EXPECT_EQ(report.outcome, SaveOutcome::notWritten);
+    EXPECT_EQ(report.error, "Permission denied");
+    EXPECT_EQ(linesWith(console.text(), "No such file").size(), 0u) << console.text();
+    EXPECT_EQ(assetCount(), 0u);
+}
+
 TEST_F(PhotoLibraryManagerTest, AFullDiskLeavesNoFileTemporaryFileOrAsset) {
     make();
     platform::ScopedDiskFull full;

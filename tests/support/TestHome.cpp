@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <stdexcept>
 
 namespace qv::testing {
@@ -21,6 +22,16 @@ std::filesystem::path freshTestFolder() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path folder = testHome() / (test != nullptr ? test->name() : "no-test");
     std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::filesystem::path freshRunFolder() {
+    static std::map<std::string, int> runs; // the test's thread only
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name =
+        test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() : "no-test";
+    const std::filesystem::path folder = freshTestFolder() / ("run" + std::to_string(++runs[name]));
     std::filesystem::create_directories(folder);
     return folder;
 }

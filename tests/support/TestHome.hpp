@@ -17,6 +17,12 @@ std::filesystem::path testHome();
 // start of the test (what an earlier run left there is removed).
 std::filesystem::path freshTestFolder();
 
+// Like freshTestFolder(), but a folder of its own under it at each run of the test in this
+// process (--gtest_repeat): for tests of lines said once per path for the whole process
+// (console/FailureLines.hpp), which a second run on the same paths would not see. Call it
+// once a run.
+std::filesystem::path freshRunFolder();
+
 // The names of the entries directly in `folder`, sorted; none for a missing folder.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
 

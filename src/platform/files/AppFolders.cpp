@@ -94,6 +94,10 @@ AppFolders AppFolders::fromVariables(
 
 std::filesystem::path ensureFolder(const std::filesystem::path& folder) {
     std::error_code error;
+    return ensureFolder(folder, error);
+}
+
+std::filesystem::path ensureFolder(const std::filesystem::path& folder, std::error_code& error) {
     std::filesystem::create_directories(folder, error);
     const std::string cause = "folder " + folder.string();
     if (error) {

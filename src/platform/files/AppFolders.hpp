@@ -47,7 +47,9 @@ struct AppFolders {
 };
 
 // Creates `folder` and its parents if missing; prints why when that fails (once per folder
-// and reason). Returns `folder`.
+// and reason). Returns `folder`; `error`, when given, says why it could not be made (so that
+// a write into it fails with that cause, not with the missing folder's).
 std::filesystem::path ensureFolder(const std::filesystem::path& folder);
+std::filesystem::path ensureFolder(const std::filesystem::path& folder, std::error_code& error);
 
 } // namespace qv::platform

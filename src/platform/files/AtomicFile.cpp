@@ -1,9 +1,12 @@
 #include "platform/files/AtomicFile.hpp"
 
+#include "platform/console/FailureLines.hpp"
 #include "platform/files/FileDescriptor.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
+#include "platform/formatting/QuotedText.hpp"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -19,9 +22,17 @@ namespace {
 // for an instant can hold.
 constexpr std::chrono::milliseconds lockPatience{1000};
 
-// Set by a test's thread, read by whichever queue saves.
-std::atomic<bool> diskFull{false};
+// How many temporary names a write passes over when they are taken: leftovers of killed
+// writes of earlier processes with this pid, which stay until they are a day old.
+constexpr int takenNamesPassedOver = 1000;
+
+// Set by a test's thread, read by whichever queue saves: the errno each call fails with, or 0.
+std::array<std::atomic<int>, 3> injectedErrors{};
 std::atomic<const ScopedWriteSteps::Step*> stepObserver{nullptr};
+
+std::atomic<int>& injected(WriteCall call) {
+    return injectedErrors[static_cast<std::size_t>(call)];
+}
 
 void reachStep(WriteStep step, const std::filesystem::path& temporary) {
     if (const ScopedWriteSteps::Step* observer = stepObserver.load()) {
@@ -33,9 +44,17 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
+// The error a test injects into `call`, or `actual`.
+std::error_code failingAs(WriteCall call, std::error_code actual) {
+    if (const int error = injected(call).load()) {
+        return {error, std::generic_category()};
+    }
+    return actual;
+}
+
 std::error_code writeAll(int fd, std::string_view data) {
-    if (diskFull.load()) {
-        return std::make_error_code(std::errc::no_space_on_device);
+    if (const std::error_code injectedError = failingAs(WriteCall::write, {})) {
+        return injectedError;
     }
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
@@ -48,6 +67,23 @@ std::error_code writeAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
+}
+
+// Creates the temporary file of `file` under the first of this process's next temporary
+// names that is free.
+std::error_code createTemporaryFile(const std::filesystem::path& file,
+                                    std::filesystem::path& temporary, FileDescriptor& fd) {
+    for (int passedOver = 0;; ++passedOver) {
+        temporary = nextTemporaryName(file);
+        fd = FileDescriptor(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (fd) {
+            return {};
+        }
+        if (errno != EEXIST || passedOver == takenNamesPassedOver) {
+            return lastError();
+        }
+    }
 }
 
 // Takes the temporary file's lock, which tells a cleaner in any process that the copy is in
@@ -67,22 +103,50 @@ std::error_code lockTemporaryFile(const FileDescriptor& fd) {
     return {};
 }
 
-void syncFolder(const std::filesystem::path& folder) {
+// Closes the written temporary file and says how the close went, keeping its lock on a
+// second descriptor of the same open file (`lockHolder`) until the file has its final name.
+std::error_code closeKeepingTheLock(FileDescriptor& fd, FileDescriptor& lockHolder) {
+    lockHolder = FileDescriptor(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!lockHolder) {
+        return lastError();
+    }
+    return failingAs(WriteCall::close, fd.close());
+}
+
+std::error_code syncFolder(const std::filesystem::path& folder) {
     const FileDescriptor fd(
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        ::fsync(fd.get());
+    if (!fd) {
+        return lastError();
     }
+    return failingAs(WriteCall::folderSync,
+                     ::fsync(fd.get()) != 0 ? lastError() : std::error_code{});
+}
+
+// Says once per folder and reason that `file` has its name but its folder was not synced.
+void reportFolderSync(const std::filesystem::path& file, const std::error_code& error) {
+    const std::filesystem::path folder = file.parent_path();
+    const std::string cause = "sync folder " + folder.string();
+    if (!error) {
+        failureRecovered(cause);
+        return;
+    }
+    printFailure(cause, quotedPath(file) + " was written, but its folder " + quotedPath(folder) +
+                            " could not be synced (" + error.message() +
+                            "): a crash or power loss may still undo the change");
 }
 
 } // namespace
 
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
-                                    bool overwrite) {
-    const std::filesystem::path temporary = nextTemporaryName(file);
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!fd) {
-        return lastError();
+                                    bool overwrite, std::error_code* folderNotSynced) {
+    if (folderNotSynced != nullptr) {
+        folderNotSynced->clear();
+    }
+    std::filesystem::path temporary;
+    FileDescriptor fd;
+    if (const std::error_code error = createTemporaryFile(file, temporary, fd)) {
+        return error;
     }
     reachStep(WriteStep::created, temporary);
     // The lock is held from before the first byte until the file has its final name, so no
@@ -93,6 +157,10 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
     }
     if (!error && ::fsync(fd.get()) != 0) {
         error = lastError();
+    }
+    FileDescriptor lockHolder;
+    if (!error) {
+        error = closeKeepingTheLock(fd, lockHolder);
     }
     if (!error) {
         reachStep(WriteStep::written, temporary);
@@ -108,18 +176,26 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
     if (error || !overwrite) {
         ::unlink(temporary.c_str());
     }
-    fd.close(); // releases the lock; the data is already flushed
+    fd.close(); // releases the lock (with the holder); the data is already flushed
+    lockHolder.close();
     if (!error) {
-        syncFolder(file.parent_path());
+        const std::error_code synced = syncFolder(file.parent_path());
+        reportFolderSync(file, synced);
+        if (folderNotSynced != nullptr) {
+            *folderNotSynced = synced;
+        }
     }
     return error;
 }
 
-ScopedDiskFull::ScopedDiskFull() : previous_(diskFull.exchange(true)) {}
+ScopedWriteFailure::ScopedWriteFailure(WriteCall call, int error)
+    : call_(call), previous_(injected(call).exchange(error)) {}
 
-ScopedDiskFull::~ScopedDiskFull() {
-    diskFull.store(previous_);
+ScopedWriteFailure::~ScopedWriteFailure() {
+    injected(call_).store(previous_);
 }
+
+ScopedDiskFull::ScopedDiskFull() : ScopedWriteFailure(WriteCall::write, ENOSPC) {}
 
 ScopedWriteSteps::ScopedWriteSteps(Step step)
     : step_(std::move(step)), previous_(stepObserver.exchange(&step_)) {}

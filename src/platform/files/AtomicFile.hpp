@@ -9,36 +9,61 @@ namespace qv::platform {
 
 // Writes `data` to `file` so that the file is either its old self or the whole new content,
 // never half-written, even across a crash: the bytes go to a temporary file in the same
-// folder (named as TemporaryFiles.hpp says), are flushed to the disk (fsync), and the
-// temporary file is renamed over `file`; the folder is synced too. The writer holds an
-// exclusive flock on the temporary file from before its first byte until it has its final
-// name, so no cleaner removes it, however long the write takes; a lock that cannot be taken
-// (held by another for over a second, or locks not supported there) fails the write.
-// On failure the temporary file is removed, `file` is untouched, and the error is returned
-// (empty on success). `overwrite` false refuses an existing file (std::errc::file_exists) so
-// that a later save never replaces an earlier one.
+// folder (named as TemporaryFiles.hpp says; a name already taken, by a leftover of a killed
+// write whose pid this process has again, say, is passed over for the next), are flushed to
+// the disk (fsync), the temporary file is closed (a file system that reports a failed write
+// only at close fails the write there), and renamed over `file`; the folder is synced too.
+// The writer holds an exclusive flock on the temporary file from before its first byte until
+// it has its final name, so no cleaner removes it, however long the write takes; a lock that
+// cannot be taken (held by another for over a second, or locks not supported there) fails the
+// write. On failure the temporary file is removed, `file` is untouched, and the error is
+// returned (empty on success). `overwrite` false refuses an existing file
+// (std::errc::file_exists) so that a later save never replaces an earlier one.
+//
+// The result says whether `file` has its new content. A sync of the folder that fails after
+// the rename does not undo it: the file is whole and in place, but a crash or power loss may
+// still undo the rename. That is no failed write (its caller must not write it again under
+// another name, say), so it is reported apart: one line says so (once per folder and reason,
+// console/FailureLines.hpp), and `folderNotSynced`, when given, gets the error (else it is
+// cleared).
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
-                                    bool overwrite = true);
+                                    bool overwrite = true,
+                                    std::error_code* folderNotSynced = nullptr);
+
+// The calls of a write a test may make fail (ScopedWriteFailure).
+enum class WriteCall {
+    write,      // writing the temporary file's bytes: the write fails, nothing is renamed
+    close,      // closing the temporary file after its fsync: the same
+    folderSync, // syncing the folder after the rename: the file is in place, not yet durable
+};
+
+// Test seam: while one lives, every writeFileAtomically, on whichever thread it runs, fails at
+// `call` with `error` (an errno value), as the system would. Made and dropped by the test's
+// thread.
+class ScopedWriteFailure {
+public:
+    ScopedWriteFailure(WriteCall call, int error);
+    ~ScopedWriteFailure();
+    ScopedWriteFailure(const ScopedWriteFailure&) = delete;
+    ScopedWriteFailure& operator=(const ScopedWriteFailure&) = delete;
+
+private:
+    WriteCall call_;
+    int previous_;
+};
 
 // Test seam: while one lives, every writeFileAtomically fails as on a full disk
 // (std::errc::no_space_on_device) when it writes its temporary file, which is then removed:
-// nothing is renamed or linked, and `file` is untouched. Made and dropped by the test's
-// thread; writes on any queue see it.
-class ScopedDiskFull {
+// nothing is renamed or linked, and `file` is untouched.
+class ScopedDiskFull : public ScopedWriteFailure {
 public:
     ScopedDiskFull();
-    ~ScopedDiskFull();
-    ScopedDiskFull(const ScopedDiskFull&) = delete;
-    ScopedDiskFull& operator=(const ScopedDiskFull&) = delete;
-
-private:
-    bool previous_;
 };
 
 // The moments of a write a test may act in (ScopedWriteSteps).
 enum class WriteStep {
     created, // the temporary file exists, its lock is not taken yet
-    written, // its content is flushed; it is about to get its final name
+    written, // its content is flushed and closed; it is about to get its final name
 };
 
 // Test seam: while one lives, every writeFileAtomically, on whichever thread it runs, calls

@@ -2,12 +2,13 @@
 
 #include "platform/files/FileDescriptor.hpp"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qv::platform {
 
@@ -17,24 +18,45 @@ FileProblem failure(FileProblem::Kind kind, std::string reason) {
     return FileProblem{kind, std::move(reason)};
 }
 
-// Set by a test's thread, read by whichever thread reads.
-std::atomic<const ScopedReadFailure*> injected{nullptr};
+// The failure a test injects, set by the test's thread and read by whichever thread reads:
+// the lock keeps a reader from using one that the test's thread is dropping.
+struct InjectedFailure {
+    std::mutex mutex;
+    const ScopedReadFailure* current = nullptr;
+};
+
+InjectedFailure& injected() {
+    static InjectedFailure failure;
+    return failure;
+}
 
 FileProblem systemFailure(int error) {
     if (error == ENOENT || error == ENOTDIR) { // ENOTDIR: a folder on the way is a file
         return failure(FileProblem::Kind::missing, "does not exist");
     }
     const std::string reason = "cannot be read (" + std::string(std::strerror(error)) + ")";
-    // A symlink loop stays one: the name leads to no regular file, now or later.
-    return failure(error == ELOOP ? FileProblem::Kind::notRegular : FileProblem::Kind::unreadable,
+    if (error == ELOOP) {
+        // A symlink loop stays one: the name leads to no regular file, now or later.
+        return failure(FileProblem::Kind::notRegular, reason);
+    }
+    return failure(isLastingError({error, std::generic_category()}) ? FileProblem::Kind::unreachable
+                                                                    : FileProblem::Kind::unreadable,
                    reason);
+}
+
+FileIdentity identityOf(const struct stat& status) {
+    return {status.st_dev, status.st_ino};
 }
 
 // The descriptor of `file` opened for reading, or -1 with errno set (also as a test injects).
 int openForReading(const std::filesystem::path& file) {
-    if (const ScopedReadFailure* failure = injected.load(); failure && failure->covers(file)) {
-        errno = failure->error();
-        return -1;
+    {
+        InjectedFailure& injection = injected();
+        std::lock_guard lock(injection.mutex);
+        if (injection.current != nullptr && injection.current->covers(file)) {
+            errno = injection.current->error();
+            return -1;
+        }
     }
     return ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
@@ -75,11 +97,14 @@ std::optional<FileProblem> checked(const struct stat& status, std::uintmax_t max
 
 template <typename Bytes>
 std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uintmax_t maximumBytes,
-                                    Bytes& content) {
+                                    Bytes& content, FileIdentity* judged) {
     content.clear();
     struct stat status {};
     if (::stat(file.c_str(), &status) != 0) {
         return systemFailure(errno);
+    }
+    if (judged != nullptr) {
+        *judged = identityOf(status);
     }
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
@@ -90,6 +115,9 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
     }
     if (::fstat(fd.get(), &status) != 0) {
         return systemFailure(errno);
+    }
+    if (judged != nullptr) {
+        *judged = identityOf(status);
     }
     if (auto problem = checked(status, maximumBytes)) {
         return problem;
@@ -118,21 +146,34 @@ std::optional<FileProblem> readInto(const std::filesystem::path& file, std::uint
 } // namespace
 
 std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
-                                           std::uintmax_t maximumBytes, std::string& content) {
-    return readInto(file, maximumBytes, content);
+                                           std::uintmax_t maximumBytes, std::string& content,
+                                           FileIdentity* judged) {
+    return readInto(file, maximumBytes, content, judged);
 }
 
 std::optional<FileProblem> readRegularFile(const std::filesystem::path& file,
                                            std::uintmax_t maximumBytes,
                                            std::vector<std::uint8_t>& content) {
-    return readInto(file, maximumBytes, content);
+    return readInto(file, maximumBytes, content, nullptr);
+}
+
+bool isLastingError(const std::error_code& error) {
+    return error == std::errc::too_many_symbolic_link_levels ||
+           error == std::errc::not_a_directory || error == std::errc::is_a_directory ||
+           error == std::errc::filename_too_long;
 }
 
 ScopedReadFailure::ScopedReadFailure(std::filesystem::path file, int error)
-    : file_(std::move(file)), error_(error), previous_(injected.exchange(this)) {}
+    : file_(std::move(file)), error_(error) {
+    InjectedFailure& injection = injected();
+    std::lock_guard lock(injection.mutex);
+    previous_ = std::exchange(injection.current, this);
+}
 
 ScopedReadFailure::~ScopedReadFailure() {
-    injected.store(previous_);
+    InjectedFailure& injection = injected();
+    std::lock_guard lock(injection.mutex);
+    injection.current = previous_;
 }
 
 bool ScopedReadFailure::covers(const std::filesystem::path& file) const {

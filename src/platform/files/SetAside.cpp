@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -27,16 +26,6 @@ std::error_code lastError() {
 }
 
 } // namespace
-
-std::optional<FileIdentity> identityAt(const std::filesystem::path& path, std::error_code& error) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
-        error = lastError();
-        return std::nullopt;
-    }
-    error.clear();
-    return FileIdentity{status.st_dev, status.st_ino};
-}
 
 std::error_code fileReplacedSinceJudged() {
     static const SetAsideErrors category;
@@ -64,22 +53,29 @@ std::error_code renameWithoutReplacing(const std::filesystem::path& from,
     return {};
 }
 
-std::filesystem::path setAside(const std::filesystem::path& file, const FileIdentity& judged,
-                               std::error_code& error) {
+namespace {
+
+// Whether `file` is still the file judged: `error` says why not.
+bool stillJudged(const std::filesystem::path& file, const FileIdentity& judged,
+                 std::error_code& error) {
     const std::optional<FileIdentity> now = identityAt(file, error);
-    if (!now) {
-        return {};
-    }
-    if (*now != judged) {
+    if (now && *now != judged) {
         error = fileReplacedSinceJudged();
-        return {};
     }
+    return !error;
+}
+
+// Gives `claim` the aside names of `file` in turn, "<file>.corrupt_<date>", then "_2", "_3"...,
+// until one is not taken (std::errc::file_exists); that name, or nothing with `error` set.
+template <typename Claim>
+std::filesystem::path firstFreeAsideName(const std::filesystem::path& file, Claim claim,
+                                         std::error_code& error) {
     std::filesystem::path stem = file;
     stem +=
         ".corrupt" + DateFormatter("_yyyyMMdd_HHmmss", DateFormatter::Zone::utc).format(wallNow());
     std::filesystem::path aside = stem;
     for (int n = 2;; ++n) {
-        error = renameWithoutReplacing(file, aside);
+        error = claim(aside);
         if (error != std::errc::file_exists) {
             return error ? std::filesystem::path{} : aside;
         }
@@ -87,6 +83,48 @@ std::filesystem::path setAside(const std::filesystem::path& file, const FileIden
         aside += '_';
         aside += std::to_string(n);
     }
+}
+
+} // namespace
+
+std::filesystem::path setAside(const std::filesystem::path& file, const FileIdentity& judged,
+                               std::error_code& error) {
+    if (!stillJudged(file, judged, error)) {
+        return {};
+    }
+    return firstFreeAsideName(
+        file,
+        [&file](const std::filesystem::path& aside) { return renameWithoutReplacing(file, aside); },
+        error);
+}
+
+std::filesystem::path setAsideLinkLoop(const std::filesystem::path& file,
+                                       const FileIdentity& judged, std::error_code& error) {
+    if (!stillJudged(file, judged, error)) {
+        return {};
+    }
+    // symlink() never replaces a name, so a name another process took is passed over.
+    const std::filesystem::path aside = firstFreeAsideName(
+        file,
+        [](const std::filesystem::path& name) -> std::error_code {
+            if (::symlink(name.filename().c_str(), name.c_str()) != 0) {
+                return lastError();
+            }
+            return {};
+        },
+        error);
+    if (error) {
+        return {};
+    }
+    // Checked again: the link judged goes only when it is still the one at the name.
+    if (!stillJudged(file, judged, error) || ::unlink(file.c_str()) != 0) {
+        if (!error) {
+            error = lastError();
+        }
+        ::unlink(aside.c_str());
+        return {};
+    }
+    return aside;
 }
 
 } // namespace qv::platform

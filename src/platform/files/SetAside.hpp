@@ -1,24 +1,11 @@
 #pragma once
 
+#include "platform/files/FileIdentity.hpp"
+
 #include <filesystem>
-#include <optional>
-#include <sys/types.h>
 #include <system_error>
 
 namespace qv::platform {
-
-// Which file a path names at one moment: its device and inode, taken with lstat, so a
-// symbolic link is the link itself and never what it points to. A verdict on a file is
-// reached on one identity; acting on the path later must check it still names that file.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of whatever is at `path` now (not following a final link); nullopt with
-// `error` set when nothing is there or it cannot be looked at.
-std::optional<FileIdentity> identityAt(const std::filesystem::path& path, std::error_code& error);
 
 // The error setAside() gives when the path no longer names the file that was judged:
 // another process replaced or removed it in between, and what is there now was never
@@ -41,5 +28,14 @@ std::error_code renameWithoutReplacing(const std::filesystem::path& from,
 // replaces the file between the check and the rename.
 std::filesystem::path setAside(const std::filesystem::path& file, const FileIdentity& judged,
                                std::error_code& error);
+
+// Sets aside the symbolic link `file` whose links lead back to `file` itself (a loop through
+// its own name), as setAside() does, but so that the aside stays a loop: renamed as it is,
+// its text would now lead to whatever is made at `file` next. The aside is a new link that
+// names itself, made at the first free aside name; then the link judged is removed (when it
+// is still the one judged; else the new link goes again). The text the link had, which only
+// led back to `file`, is not kept.
+std::filesystem::path setAsideLinkLoop(const std::filesystem::path& file,
+                                       const FileIdentity& judged, std::error_code& error);
 
 } // namespace qv::platform

@@ -9,9 +9,11 @@
 #include "platform/files/RegularFile.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/files/TemporaryFiles.hpp"
+#include "platform/files/detail/SharedFileReading.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -23,15 +25,16 @@ namespace {
 using Description = SharedJsonFile::Description;
 using Keys = std::set<std::string, std::less<>>;
 
-// What reading the file found.
-struct Missing {};
-struct ProvenBad {
-    std::string problem; // completes "could not be read (...)": "it is not valid JSON"
+using detail::MissingFile;
+using detail::ProvenBad;
+using detail::UnreadableFile;
+
+// What reading the file found, and where its content is.
+struct Reading {
+    std::variant<nlohmann::json, MissingFile, ProvenBad, UnreadableFile> found;
+    // Where the content is read and written: the file, or the file its links end at.
+    std::filesystem::path content;
 };
-struct UnreadableNow {
-    std::string reason; // the reader's: "cannot be read (Permission denied)"
-};
-using Reading = std::variant<nlohmann::json, Missing, ProvenBad, UnreadableNow>;
 
 // Whether the text opens more than `limit` arrays or objects inside each other, counting
 // brackets outside strings only; decided before the parser builds anything (the serializer
@@ -60,61 +63,82 @@ bool nestedDeeperThan(std::string_view text, int limit) {
     return false;
 }
 
-Reading parse(const std::string& text, const Description& description) {
+// The object in `text`, or what is wrong with it.
+std::variant<nlohmann::json, std::string> parse(const std::string& text,
+                                                const Description& description) {
     if (nestedDeeperThan(text, description.maximumNesting)) {
-        return ProvenBad{"it is nested more than " + std::to_string(description.maximumNesting) +
-                         " levels deep"};
+        return "it is nested more than " + std::to_string(description.maximumNesting) +
+               " levels deep";
     }
     nlohmann::json parsed = nlohmann::json::parse(text, nullptr, false);
     if (parsed.is_discarded()) {
-        return ProvenBad{"it is not valid JSON"};
+        return std::string("it is not valid JSON");
     }
     if (!parsed.is_object()) {
-        return ProvenBad{"it holds no " + description.contents + " object"};
+        return "it holds no " + description.contents + " object";
     }
     if (description.check) {
         if (std::optional<std::string> problem = description.check(parsed)) {
-            return ProvenBad{std::move(*problem)};
+            return std::move(*problem);
         }
     }
     return parsed;
 }
 
+// Reads the file, through its links to the file they end at, and judges it.
 Reading readFile(const std::filesystem::path& file, const Description& description) {
-    std::string text;
-    if (const std::optional<FileProblem> problem =
-            readRegularFile(file, description.maximumBytes, text)) {
-        switch (problem->kind) {
-        case FileProblem::Kind::missing:
-            return Missing{};
-        case FileProblem::Kind::notRegular:
-        case FileProblem::Kind::tooLarge:
-            return ProvenBad{"it " + problem->reason};
-        case FileProblem::Kind::unreadable:
-            return UnreadableNow{problem->reason};
-        }
-    }
-    return parse(text, description);
+    detail::SharedFileReading read = detail::readSharedFile(file, description.maximumBytes);
+    Reading reading{MissingFile{}, read.content};
+    std::visit(
+        [&](auto& found) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(found)>, detail::FileBytes>) {
+                auto parsed = parse(found.bytes, description);
+                if (auto* problem = std::get_if<std::string>(&parsed)) {
+                    reading.found = ProvenBad{std::move(*problem), read.content, found.identity};
+                } else {
+                    reading.found = std::move(std::get<nlohmann::json>(parsed));
+                }
+            } else {
+                reading.found = std::move(found);
+            }
+        },
+        read.found);
+    return reading;
 }
 
-// Renames a file proven bad aside and says so.
-void setAsideUnusable(const std::filesystem::path& file, const Description& description,
-                      const std::string& problem) {
-    const std::string opening = "The " + description.contents + " file " + quotedPath(file) +
-                                " could not be read (" + problem + ")";
+// When a file proven bad is set aside: at opening the object starts empty; during the run
+// the app keeps what it holds and writes it to a new file.
+enum class Moment { opening, write };
+
+// Renames a file proven bad aside and says so; false when it stays where it is.
+bool setAsideUnusable(const std::filesystem::path& file, const Description& description,
+                      const ProvenBad& bad, Moment moment) {
+    std::string subject = quotedPath(bad.judged);
+    if (bad.judged != file) {
+        subject += " (linked from " + quotedPath(file) + ")";
+    }
+    const std::string opening = "The " + description.contents + " file " + subject +
+                                " could not be read (" + bad.problem + ")";
+    const std::string kept = "the app keeps the " + description.contents + " it has";
     std::error_code error;
-    std::filesystem::path aside;
-    if (const std::optional<FileIdentity> judged = identityAt(file, error)) {
-        aside = setAside(file, *judged, error);
-    }
+    const std::filesystem::path aside = bad.loopsBack
+                                            ? setAsideLinkLoop(bad.judged, bad.identity, error)
+                                            : setAside(bad.judged, bad.identity, error);
+    const std::string cause = "set aside " + bad.judged.string();
     if (error) {
-        // Said once while it lasts: each write tries again.
-        printFailure("set aside " + file.string(), opening + " nor moved aside (" +
-                                                       error.message() + "); " +
-                                                       description.instead);
-    } else {
-        print(opening + "; moved it to " + quotedPath(aside) + " and " + description.instead);
+        // Said once while it lasts; the file stays, and nothing is written over it.
+        const std::string instead =
+            moment == Moment::opening
+                ? description.instead
+                : kept + " and saves nothing over it" +
+                      (isLastingError(error) ? "" : "; the next change tries again");
+        printFailure(cause, opening + " nor moved aside (" + error.message() + "); " + instead);
+        return false;
     }
+    failureRecovered(cause);
+    print(opening + "; moved it to " + quotedPath(aside) +
+          (moment == Moment::opening ? " and " + description.instead : "; " + kept));
+    return true;
 }
 
 // Writes the changes of `keys` (their values in `values`, or their absence) into the file as
@@ -125,20 +149,31 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     const std::string cause = "save " + file.string();
     const std::string failed =
         "Could not save the " + description.contents + " to " + quotedPath(file) + ": ";
-    ensureFolder(file.parent_path());
+    if (!file.parent_path().empty()) {
+        std::error_code folderError;
+        ensureFolder(file.parent_path(), folderError);
+        if (folderError) {
+            printFailure(cause, failed + folderError.message());
+            return false;
+        }
+    }
     const FileLock lock = lockForRewriting(file);
     Reading current = readFile(file, description);
-    if (const auto* unreadable = std::get_if<UnreadableNow>(&current)) {
+    if (const auto* unreadable = std::get_if<UnreadableFile>(&current.found)) {
         // Writing now could lose what another process saved there.
-        printFailure(cause,
-                     failed + "it " + unreadable->reason + " now; the next change tries again");
+        printFailure(cause, failed + "it " + unreadable->reason +
+                                (unreadable->lasting ? "" : " now; the next change tries again"));
         return false;
     }
-    if (const auto* bad = std::get_if<ProvenBad>(&current)) {
-        setAsideUnusable(file, description, bad->problem);
+    std::filesystem::path destination = current.content;
+    if (const auto* bad = std::get_if<ProvenBad>(&current.found)) {
+        if (!setAsideUnusable(file, description, *bad, Moment::write)) {
+            return false;
+        }
+        destination = bad->judged; // a new file in place of the link, or a new target
     }
     nlohmann::json merged = values;
-    if (auto* onDisk = std::get_if<nlohmann::json>(&current)) {
+    if (auto* onDisk = std::get_if<nlohmann::json>(&current.found)) {
         merged = std::move(*onDisk);
         for (const std::string& key : keys) {
             if (const auto value = values.find(key); value != values.end()) {
@@ -152,7 +187,7 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     // replacement characters instead of making the serializer throw.
     const std::string text =
         merged.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    if (const std::error_code error = writeFileAtomically(file, text)) {
+    if (const std::error_code error = writeFileAtomically(destination, text)) {
         printFailure(cause, failed + error.message());
         return false;
     }
@@ -177,25 +212,46 @@ OpenFiles& openFiles() {
 SharedJsonFile::SharedJsonFile(std::filesystem::path file, Description description)
     : file_(std::move(file)), description_(std::move(description)) {
     if (!file_.empty()) {
-        Reading opened = readFile(file_, description_);
-        if (auto* object = std::get_if<nlohmann::json>(&opened)) {
-            values_ = std::move(*object);
-        } else if (const auto* bad = std::get_if<ProvenBad>(&opened)) {
-            setAsideUnusable(file_, description_, bad->problem);
-        } else if (const auto* unreadable = std::get_if<UnreadableNow>(&opened)) {
-            unreadableAtOpening_ = unreadable->reason;
-            print("The " + description_.contents + " file " + quotedPath(file_) + " " +
-                  unreadable->reason + " now; " + description_.instead +
-                  " for this run, and the file is left as it is to be read again at the next "
-                  "start");
-        }
-        // Writes of this folder's files killed mid-way leave their temporary files; those
-        // whose writer is gone go now.
-        removeStaleTemporaryFiles(file_.parent_path());
+        open();
     }
     OpenFiles& open = openFiles();
     std::lock_guard lock(open.mutex);
     open.files.push_back(this);
+}
+
+void SharedJsonFile::open() {
+    Reading opened = readFile(file_, description_);
+    if (std::holds_alternative<ProvenBad>(opened.found)) {
+        // Judged again under the lock every writer takes, so that what is set aside is the
+        // file judged, never one another process has just written in its place.
+        const FileLock lock = lockForRewriting(file_);
+        opened = readFile(file_, description_);
+        const auto* bad = std::get_if<ProvenBad>(&opened.found);
+        if (bad != nullptr && setAsideUnusable(file_, description_, *bad, Moment::opening) &&
+            bad->judged != file_) {
+            // The target of the file's links went aside: an empty object in its place keeps
+            // the links leading to a file (a link that dangles is a bad file itself).
+            writeFileAtomically(bad->judged, "{}\n");
+        }
+    }
+    if (auto* object = std::get_if<nlohmann::json>(&opened.found)) {
+        values_ = std::move(*object);
+    } else if (const auto* unreadable = std::get_if<UnreadableFile>(&opened.found)) {
+        unreadableAtOpening_ = unreadable->reason;
+        const std::string opening = "The " + description_.contents + " file " + quotedPath(file_) +
+                                    " " + unreadable->reason;
+        print(unreadable->lasting
+                  ? opening + "; " + description_.instead + ", and no change is saved to it"
+                  : opening + " now; " + description_.instead +
+                        " for this run, and the file is left as it is to be read again at the "
+                        "next start");
+    }
+    // Writes of this folder's files killed mid-way leave their temporary files; those whose
+    // writer is gone go now, and so do the leftovers of the file's links' target.
+    removeStaleTemporaryFiles(file_.parent_path());
+    if (opened.content.parent_path() != file_.parent_path()) {
+        removeStaleTemporaryFilesOf(opened.content);
+    }
 }
 
 SharedJsonFile::~SharedJsonFile() {

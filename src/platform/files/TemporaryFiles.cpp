@@ -113,16 +113,32 @@ bool isStaleTemporaryFile(const std::filesystem::path& file, FolderSharing shari
     return checkAndRemove(file, sharing, false);
 }
 
-int removeStaleTemporaryFiles(const std::filesystem::path& folder, FolderSharing sharing) {
+namespace {
+
+// Removes the stale temporary files in `folder` whose names start with `prefix`.
+int removeStale(const std::filesystem::path& folder, std::string_view prefix,
+                FolderSharing sharing) {
     int removed = 0;
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        if (checkAndRemove(it->path(), sharing, true)) {
+        if (it->path().filename().native().starts_with(prefix) &&
+            checkAndRemove(it->path(), sharing, true)) {
             ++removed;
         }
     }
     return removed;
+}
+
+} // namespace
+
+int removeStaleTemporaryFiles(const std::filesystem::path& folder, FolderSharing sharing) {
+    return removeStale(folder, "", sharing);
+}
+
+int removeStaleTemporaryFilesOf(const std::filesystem::path& file, FolderSharing sharing) {
+    return removeStale(file.parent_path().empty() ? "." : file.parent_path(),
+                       file.filename().native() + std::string(marker), sharing);
 }
 
 } // namespace qv::platform

@@ -45,4 +45,11 @@ bool isStaleTemporaryFile(const std::filesystem::path& file,
 int removeStaleTemporaryFiles(const std::filesystem::path& folder,
                               FolderSharing sharing = FolderSharing::thisMachine);
 
+// Removes the stale temporary files of `file` only ("<file>.tmp-<pid>-<n>" beside it), as
+// removeStaleTemporaryFiles() does: for a file the app writes in a folder that is not its own
+// (the target of a settings file kept as a link), where the other files are none of its
+// business.
+int removeStaleTemporaryFilesOf(const std::filesystem::path& file,
+                                FolderSharing sharing = FolderSharing::thisMachine);
+
 } // namespace qv::platform

@@ -4,10 +4,12 @@
 // config folder, shared with other processes of the same home and written behind each
 // answer on a queue of its own, as files/SharedJsonFile.hpp says: a file proven bad
 // (corrupt, an entry no status of its service, over 1 MB, or not a regular file: a FIFO, a
-// device, a folder, never opened in a way that could block) is set aside with one line and
-// every service reads notDetermined; a file that cannot be read now is left as it is, every
-// service reads notDetermined for this run and no answer of it is stored; a failed save says
-// so once per reason.
+// device, a folder, a link that leads to no regular file, never opened in a way that could
+// block) is set aside with one line and every service reads notDetermined (found while the
+// app runs: set aside at the next answer, and the statuses in force stay); a file that cannot
+// be read now is left as it is, every service reads notDetermined for this run and no answer
+// of it is stored; a failed save says so once per reason. A file kept as a symbolic link
+// stays one: its target is written in its own folder.
 //
 // As on the phone, the camera's and the photo library's statuses are fixed for the run
 // once known: a change in the settings panel counts from the next start. The location's

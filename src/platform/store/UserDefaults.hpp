@@ -29,13 +29,16 @@ class SharedJsonFile;
 // reason until a write succeeds), the value still holds for this run and is written again
 // with the next change.
 // Opening: a missing file is an empty store. A file proven bad (not a regular file: a FIFO,
-// a device, a folder, a symlink loop, never opened in a way that could block; larger than
-// 1 MB; nesting arrays and objects more than 32 levels deep; not a JSON object) is renamed
-// aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ... appended when that
-// name is taken, so no earlier one is replaced), one line says so, and the defaults apply.
-// A file that cannot be read now (no permission, an I/O error, no file descriptors or memory
-// left) is left untouched: one line says so, the defaults apply for this run, its changes
-// are not written (one line), and the next opening reads the file again.
+// a device, a folder, never opened in a way that could block; a link that leads to no
+// regular file; larger than 1 MB; nesting arrays and objects more than 32 levels deep; not a
+// JSON object) is renamed aside to "<name>.corrupt_<yyyyMMdd_HHmmss in UTC>" ("_2", "_3", ...
+// appended when that name is taken, so no earlier one is replaced), one line says so, and
+// the defaults apply; one found while the app runs is set aside the same way at the next
+// write, and the store keeps the values it has. A file that cannot be read now (no
+// permission, an I/O error, no file descriptors or memory left) is left untouched: one line
+// says so, the defaults apply for this run, its changes are not written (one line), and the
+// next opening reads the file again. A settings file kept as a symbolic link stays one: its
+// target is written in its own folder.
 // All member functions are safe to call from any thread.
 class UserDefaults {
 public:

@@ -298,6 +298,21 @@ TEST(TemporaryFiles, AWriteWhoseLockIsHeldElsewhereFailsAndLeavesNothing) {
     EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{"settings.json"});
 }
 
+TEST(TemporaryFiles, ANameALeftoverOfThisPidTakesIsPassedOver) {
+    // A container's app gets the same pid at every start: a write killed in an earlier start
+    // left the very names this process is about to give its writes.
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path file = folder / "settings.json";
+    const std::string probe = nextTemporaryName(file).string();
+    const int next = std::stoi(probe.substr(probe.rfind('-') + 1)) + 1;
+    for (int n = next; n < next + 5; ++n) {
+        age(leftover(folder / temporaryName("settings.json", ::getpid(), n)), 2h);
+    }
+    EXPECT_FALSE(writeFileAtomically(file, "whole"));
+    EXPECT_EQ(contentOf(file), "whole");
+    EXPECT_EQ(testing::namesIn(folder).size(), 6u); // the leftovers wait for their day
+}
+
 TEST(TemporaryFiles, InAFolderOtherMachinesShareOnlyAgeRemovesAFile) {
     const fs::path folder = testing::freshTestFolder();
     const fs::path gone = leftover(folder / temporaryName("a.DNG", testing::goneProcessId(), 0));

@@ -150,8 +150,9 @@ TEST_F(PermissionsTest, ACorruptFileIsSetAsideAndEveryServiceReadsNotDetermined)
         EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << text;
         EXPECT_NE(printed.find("moved it to '" + file.string() + ".corrupt_"), std::string::npos);
     }
-    // Four files set aside in one virtual second, none replacing another.
-    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 4);
+    // Four files set aside in one virtual second, none replacing another, and the lock they
+    // were set aside under.
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 5);
 }
 
 TEST_F(PermissionsTest, TwoAppsOnOneHomeKeepEachOthersAnswers) {
@@ -178,7 +179,7 @@ TEST_F(PermissionsTest, SpecialAndHugeFilesAreSetAsideUnreadWithWhatTheyAre) {
     const std::vector<std::pair<std::function<void()>, std::string>> cases{
         {[&] { ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0); }, "it is a FIFO, not a regular file"},
         {[&] { fs::create_symlink("/dev/zero", file); },
-         "it is a character device, not a regular file"},
+         "it is a link to '/dev/zero', which is a character device, not a regular file"},
         {[&] { fs::create_directory(file); }, "it is a folder, not a regular file"},
         {[&] {
              std::ofstream(file) << "{}"; // 3 GB, sparse: nothing is read or allocated for it
@@ -249,8 +250,40 @@ TEST_F(PermissionsTest, AFileDamagedSinceTheStartIsSetAsideByTheNextAnswer) {
     std::ifstream aside(file.string() + ".corrupt_20240101_000000");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}),
               "{\"camera\": \"authorized\", ");
-    EXPECT_NE(console.text().find("could not be read (it is not valid JSON)"), std::string::npos);
+    EXPECT_EQ(console.text(), "The permissions file '" + file.string() +
+                                  "' could not be read (it is not valid JSON); moved it to '" +
+                                  file.string() +
+                                  ".corrupt_20240101_000000'; the app keeps the permissions it "
+                                  "has\n");
     EXPECT_EQ(Permissions(file, {}).status(PermissionService::photos), PermissionStatus::limited);
+}
+
+// Answers kept as a link into another folder: the link stays and its target gets the answer.
+TEST_F(PermissionsTest, AFileKeptAsALinkStaysOneAndItsTargetGetsTheAnswers) {
+    const fs::path dotfiles = root / "dotfiles";
+    fs::create_directories(dotfiles);
+    std::ofstream(dotfiles / "answers.json") << "{\"camera\": \"denied\"}";
+    fs::create_symlink("dotfiles/answers.json", file);
+    Permissions permissions(file, {});
+    EXPECT_EQ(permissions.status(PermissionService::camera), PermissionStatus::denied);
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle();
+    ASSERT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(fs::read_symlink(file), "dotfiles/answers.json");
+    EXPECT_EQ(testing::contentOf(dotfiles / "answers.json"),
+              "{\n  \"camera\": \"denied\",\n  \"photos\": \"limited\"\n}\n");
+    EXPECT_EQ(testing::namesIn(dotfiles), std::vector<std::string>{"answers.json"});
+
+    // A link that leads nowhere is set aside itself, and the answers go to a file of its own.
+    fs::remove(dotfiles / "answers.json");
+    ConsoleCapture console;
+    permissions.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+    dispatch.runUntilIdle();
+    EXPECT_TRUE(fs::is_symlink(file.string() + ".corrupt_20240101_000000"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+    EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera),
+              PermissionStatus::authorized);
+    EXPECT_NE(console.text().find("which does not exist"), std::string::npos) << console.text();
 }
 
 TEST_F(PermissionsTest, AnAnswerHoldsAtOnceAndIsWrittenBehindTheCaller) {

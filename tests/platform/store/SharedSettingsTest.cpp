@@ -1,9 +1,11 @@
-// Two processes on one home: each one's settings reach the file without undoing the other's,
-// a stuck holder of the settings lock delays a write without hanging it, and a home that
-// cannot be written says so once per cause.
+// Processes on one home: each one's settings reach the file without undoing the other's, also
+// when they open one damaged file at once; a stuck holder of the settings lock delays a write
+// without hanging it, and a home that cannot be written says so once per cause.
 
+#include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/dispatch/VirtualDispatch.hpp"
 #include "platform/files/FileLock.hpp"
 #include "platform/store/UserDefaults.hpp"
 
@@ -11,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace qv::platform;
 namespace fs = std::filesystem;
@@ -117,7 +121,7 @@ TEST(SharedSettings, ALockHeldByAStuckProcessIsWaitedForABoundedTime) {
 }
 
 TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
-    const fs::path root = qv::testing::freshTestFolder();
+    const fs::path root = qv::testing::freshRunFolder();
     const fs::path blocker = root / "home";
     std::ofstream(blocker) << "a file where the home should be";
     const fs::path file = blocker / "settings.json";
@@ -149,4 +153,89 @@ TEST(SharedSettings, AnUnwritableHomeSaysOncePerCauseUntilItChanges) {
     defaults.set("delay", 9);
     defaults.flush();
     EXPECT_EQ(lines(console.text()), 2u) << console.text();
+}
+
+TEST(SharedSettings, AHomeThatCannotBeMadeSaysWhyInEachLine) {
+    VirtualDispatch dispatch; // writes only when flushed, on this thread, which drops its rights
+    const fs::path locked = qv::testing::freshRunFolder() / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms(0555));
+    const fs::path home = locked / "home";
+    const fs::path file = home / "settings.json";
+    {
+        const qv::testing::ScopedPermissionBits ordinaryUser;
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        defaults.set("delay", 5);
+        defaults.flush();
+        EXPECT_EQ(console.text(), "Could not create the folder '" + home.string() +
+                                      "': Permission denied\nCould not save the settings to '" +
+                                      file.string() + "': Permission denied\n");
+    }
+    fs::permissions(locked, fs::perms(0755));
+}
+
+TEST(SharedSettings, ProcessesOpeningOneDamagedFileSetItAsideOnceAndKeepEveryWrite) {
+    // Several processes open the same damaged file at once, each change a setting of its own
+    // and save it: the damaged file is set aside once (never a healthy file another process
+    // has just written in its place), and every process's setting is in the file. The file is
+    // large, so that judging it takes each process a moment in which others can set it aside
+    // and write theirs.
+    constexpr int processes = 6;
+    constexpr int trials = 10;
+    std::string damaged = "{";
+    for (int i = 0; i < 5000; ++i) {
+        damaged += "\"key" + std::to_string(i) + "\": \"a value of some length\", ";
+    }
+    const fs::path root = qv::testing::freshTestFolder();
+    for (int trial = 0; trial < trials; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const fs::path folder = root / std::to_string(trial);
+        fs::create_directories(folder);
+        const fs::path file = folder / "settings.json";
+        std::ofstream(file) << damaged;
+        // Every child waits for the end of this pipe, which comes when the test closes it.
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < processes; ++p) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(start[1]);
+                char none = 0;
+                (void)!::read(start[0], &none, 1);
+                // Up to 2 ms apart, in another order at each trial, so that each process's
+                // opening meets the others at every step of theirs.
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds((p * 7 + trial * 3) % 20 * 100));
+                ConsoleCapture quiet;
+                UserDefaults defaults(file);
+                defaults.set("process" + std::to_string(p), p);
+                defaults.flush();
+                ::_exit(0);
+            }
+            children.push_back(child);
+        }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::vector<std::string> asides;
+        for (const std::string& name : qv::testing::namesIn(folder)) {
+            if (name.starts_with("settings.json.corrupt_")) {
+                asides.push_back(qv::testing::contentOf(folder / name));
+            }
+        }
+        EXPECT_EQ(asides.size(), 1u);
+        for (const std::string& aside : asides) {
+            EXPECT_TRUE(aside == damaged) << "a healthy file was set aside: " << aside;
+        }
+        const UserDefaults after(file);
+        for (int p = 0; p < processes; ++p) {
+            EXPECT_EQ(after.integerValue("process" + std::to_string(p)), p) << p;
+        }
+    }
 }

@@ -130,6 +130,27 @@ TEST_F(StoreTest, ACorruptFileIsSetAsideAndTheDefaultsApply) {
     EXPECT_EQ(read(root / "settings.json.corrupt_20240101_000000_2"), "{\"delay\": ");
 }
 
+TEST_F(StoreTest, AFileDamagedWhileTheAppRunsIsSetAsideAndTheAppKeepsItsSettings) {
+    VirtualDispatch dispatch;
+    const fs::path file = root / "settings.json";
+    write(file, "{\"fileFormat\": \"TIFF\", \"totalTime\": 6}");
+    UserDefaults defaults(file);
+    write(file, "{\"fileFormat\": \"TI"); // another program damages it
+    ConsoleCapture console;
+    defaults.set("delay", 3);
+    dispatch.runUntilIdle();
+    const fs::path aside = root / "settings.json.corrupt_20240101_000000";
+    EXPECT_EQ(read(aside), "{\"fileFormat\": \"TI");
+    EXPECT_EQ(console.text(), "The settings file '" + file.string() +
+                                  "' could not be read (it is not valid JSON); moved it to '" +
+                                  aside.string() + "'; the app keeps the settings it has\n");
+    EXPECT_EQ(defaults.stringValue("fileFormat"), "TIFF");
+    const UserDefaults next(file);
+    EXPECT_EQ(next.stringValue("fileFormat"), "TIFF");
+    EXPECT_EQ(next.integerValue("totalTime"), 6);
+    EXPECT_EQ(next.integerValue("delay"), 3);
+}
+
 TEST_F(StoreTest, AFileWithoutASettingsObjectIsSetAsideToo) {
     const fs::path file = root / "settings.json";
     write(file, "[1, 2, 3]");

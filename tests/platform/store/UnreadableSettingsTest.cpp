@@ -38,9 +38,10 @@ std::string linesFor(const fs::path& file, int error) {
 }
 
 TEST(UnreadableSettings, AFileThatCannotBeReadNowIsLeftAsItIsAndReadAgainAtTheNextStart) {
+    const fs::path run = testing::freshRunFolder();
     for (const int error : {EACCES, EIO, EMFILE, ENFILE, ENOMEM}) {
         SCOPED_TRACE(std::strerror(error));
-        const fs::path folder = testing::freshTestFolder() / std::to_string(error);
+        const fs::path folder = run / std::to_string(error);
         fs::create_directories(folder);
         const fs::path file = folder / "settings.json";
         std::ofstream(file) << stored;
@@ -63,7 +64,7 @@ TEST(UnreadableSettings, AFileThatCannotBeReadNowIsLeftAsItIsAndReadAgainAtTheNe
 }
 
 TEST(UnreadableSettings, AFileTheUserCannotReadIsLeftAsItIs) {
-    const fs::path folder = testing::freshTestFolder();
+    const fs::path folder = testing::freshRunFolder();
     const fs::path file = folder / "settings.json";
     std::ofstream(file) << stored;
     ASSERT_EQ(::chmod(file.c_str(), 0), 0);
@@ -111,10 +112,12 @@ TEST(UnreadableSettings, AWriteThatFindsTheFileUnreadableLeavesItAndTheNextWrite
     const fs::path file = testing::freshTestFolder() / "settings.json";
     std::ofstream(file) << stored;
     UserDefaults defaults(file);
-    defaults.set("delay", 10);
     {
+        // The failure and the capture come first: the change queues a write on the store's
+        // own queue at once, which may run before the flush below.
         const ScopedReadFailure failing(file, EIO);
         ConsoleCapture console;
+        defaults.set("delay", 10);
         defaults.flush();
         EXPECT_EQ(console.text(), "Could not save the settings to '" + file.string() +
                                       "': it cannot be read (Input/output error) now; the next "
@@ -125,6 +128,32 @@ TEST(UnreadableSettings, AWriteThatFindsTheFileUnreadableLeavesItAndTheNextWrite
     const UserDefaults reopened(file);
     EXPECT_EQ(reopened.integerValue("delay"), 10);
     EXPECT_EQ(reopened.stringValue("fileFormat"), "TIFF");
+}
+
+TEST(UnreadableSettings, ACauseThatLastsIsNeverWordedAsOneThatPasses) {
+    // A name too long for the system, a folder on the way that is a link loop: no later try
+    // gets past them, so no line says "now" or "tries again", and nothing is set aside.
+    const fs::path folder = testing::freshRunFolder();
+    fs::create_symlink("loop", folder / "loop");
+    const std::vector<std::pair<fs::path, std::string>> cases{
+        {folder / (std::string(300, 'n') + ".json"), "File name too long"},
+        {folder / "loop" / "settings.json", "Too many levels of symbolic links"},
+    };
+    for (const auto& [file, reason] : cases) {
+        SCOPED_TRACE(reason);
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        defaults.set("delay", 10);
+        defaults.flush();
+        EXPECT_EQ(defaults.integerValue("delay"), 10);
+        EXPECT_EQ(console.text(), "The settings file '" + file.string() + "' cannot be read (" +
+                                      reason +
+                                      "); using the default settings, and no change is saved "
+                                      "to it\nThe settings are not saved to '" +
+                                      file.string() + "' in this run: it cannot be read (" +
+                                      reason + ") at the start\n");
+    }
+    EXPECT_EQ(testing::namesIn(folder), std::vector<std::string>{"loop"});
 }
 
 } // namespace

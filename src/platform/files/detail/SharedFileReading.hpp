@@ -1,0 +1,42 @@
+#pragma once
+// Internal to the files layer: how a SharedJsonFile's file is read. The name is followed
+// through its symbolic links to the file they end at, which is read within a bound; what
+// stands in the way is judged: nothing there, unreadable (now, or lastingly), or proven bad,
+// with what to set aside for it (the name itself when its links lead to no file, never what
+// they point to; the file they end at when that is a regular file too large) and the identity
+// it had when it was judged.
+
+#include "platform/files/FileIdentity.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <variant>
+
+namespace qv::platform::detail {
+
+struct MissingFile {};
+struct ProvenBad {
+    std::string problem; // completes "could not be read (...)": "it is a FIFO, not a regular file"
+    std::filesystem::path judged; // what is set aside
+    FileIdentity identity;        // the judged file's, when it was judged
+    bool loopsBack = false;       // a link whose links lead back to itself
+};
+struct UnreadableFile {
+    std::string reason;   // the reader's: "cannot be read (Permission denied)"
+    bool lasting = false; // a cause no later try gets past (isLastingError)
+};
+struct FileBytes {
+    std::string bytes;
+    FileIdentity identity; // of the file they were read from
+};
+
+struct SharedFileReading {
+    std::variant<FileBytes, MissingFile, ProvenBad, UnreadableFile> found;
+    // Where the content is read and written: the name, or the file its links end at.
+    std::filesystem::path content;
+};
+
+SharedFileReading readSharedFile(const std::filesystem::path& file, std::uintmax_t maximumBytes);
+
+} // namespace qv::platform::detail

@@ -1,0 +1,183 @@
+// A settings file kept as a symbolic link (into a "dotfiles" folder, say) stays a link: its
+// target is replaced in its own folder. A link that leads to no file is set aside itself,
+// never what it points to.
+
+#include "ProcessTestSupport.hpp"
+#include "TestHome.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::contentOf;
+using testing::namesIn;
+using namespace std::chrono_literals;
+
+std::size_t linesIn(const std::string& text) {
+    return std::size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+class LinkedSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const fs::path root = testing::freshTestFolder();
+        config = root / "config";
+        dotfiles = root / "dotfiles";
+        fs::create_directories(config);
+        fs::create_directories(dotfiles);
+        file = config / "settings.json";
+    }
+
+    fs::path config;
+    fs::path dotfiles;
+    fs::path file;
+};
+
+TEST_F(LinkedSettings, AChangeReplacesTheTargetInItsOwnFolderAndTheLinkStays) {
+    // One link straight into the dotfiles folder, and a chain of two.
+    for (const bool chained : {false, true}) {
+        SCOPED_TRACE(chained ? "a chain of two links" : "one link");
+        fs::remove_all(config);
+        fs::remove_all(dotfiles);
+        fs::create_directories(config);
+        fs::create_directories(dotfiles);
+        const fs::path target = dotfiles / "quarn-settings.json";
+        std::ofstream(target) << "{\"fileFormat\": \"TIFF\", \"totalTime\": 6}";
+        const fs::path linkText = chained ? fs::path("../dotfiles/current.json")
+                                          : fs::path("../dotfiles/quarn-settings.json");
+        if (chained) {
+            fs::create_symlink("quarn-settings.json", dotfiles / "current.json");
+        }
+        fs::create_symlink(linkText, file);
+        ConsoleCapture console;
+        {
+            UserDefaults defaults(file);
+            EXPECT_EQ(defaults.stringValue("fileFormat"), "TIFF");
+            defaults.set("totalTime", 30);
+            defaults.flush();
+        }
+        EXPECT_EQ(console.text(), "");
+        ASSERT_TRUE(fs::is_symlink(file));
+        EXPECT_EQ(fs::read_symlink(file), linkText);
+        EXPECT_EQ(contentOf(target), "{\n  \"fileFormat\": \"TIFF\",\n  \"totalTime\": 30\n}\n");
+        // The lock stays beside the name every process opens; no temporary file is left.
+        EXPECT_EQ(namesIn(config),
+                  (std::vector<std::string>{"settings.json", "settings.json.lock"}));
+        EXPECT_EQ(namesIn(dotfiles).size(), chained ? 2u : 1u);
+        EXPECT_EQ(UserDefaults(file).integerValue("totalTime"), 30);
+    }
+}
+
+TEST_F(LinkedSettings, OpeningCleansTheTargetsLeftoversAndNothingElseInItsFolder) {
+    const fs::path target = dotfiles / "quarn-settings.json";
+    std::ofstream(target) << "{}";
+    fs::create_symlink(target, file);
+    const pid_t gone = testing::goneProcessId();
+    const std::string killed = "quarn-settings.json.tmp-" + std::to_string(gone) + "-0";
+    const std::string others = "other.json.tmp-" + std::to_string(gone) + "-0";
+    for (const std::string& name : {killed, others}) {
+        std::ofstream(dotfiles / name) << "half";
+        fs::last_write_time(dotfiles / name, fs::file_time_type::clock::now() - 2min);
+    }
+    const UserDefaults defaults(file);
+    EXPECT_EQ(namesIn(dotfiles), (std::vector<std::string>{others, "quarn-settings.json"}));
+}
+
+TEST_F(LinkedSettings, ADamagedTargetIsSetAsideBesideItselfAndTheLinkStays) {
+    const fs::path target = dotfiles / "quarn-settings.json";
+    std::ofstream(target) << "{\"totalTime\": ";
+    fs::create_symlink(target, file);
+    ConsoleCapture console;
+    UserDefaults defaults(file);
+    const std::vector<std::string> left = namesIn(dotfiles);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0], "quarn-settings.json");
+    const fs::path aside = dotfiles / left[1];
+    EXPECT_TRUE(left[1].starts_with("quarn-settings.json.corrupt_")) << left[1];
+    EXPECT_EQ(contentOf(aside), "{\"totalTime\": ");
+    // An empty object in its place, so that the link keeps leading to a file.
+    EXPECT_EQ(contentOf(target), "{}\n");
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(console.text(), "The settings file '" + target.string() + "' (linked from '" +
+                                  file.string() +
+                                  "') could not be read (it is not valid JSON); moved it to '" +
+                                  aside.string() + "' and using the default settings\n");
+    defaults.set("totalTime", 30);
+    defaults.flush();
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(contentOf(target), "{\n  \"totalTime\": 30\n}\n");
+}
+
+TEST_F(LinkedSettings, ALinkThatLeadsToNoFileIsSetAsideItselfAndNeverWhatItPointsTo) {
+    const fs::path fifo = dotfiles / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    struct Case {
+        std::string name;
+        std::function<void()> make;
+        std::string problem;
+        fs::path linkText;
+    };
+    const std::vector<Case> cases{
+        {"dangling", [&] { fs::create_symlink("../dotfiles/missing.json", file); },
+         "it is a link to '" + (config / "../dotfiles/missing.json").string() +
+             "', which does not exist",
+         "../dotfiles/missing.json"},
+        {"to a FIFO", [&] { fs::create_symlink("../dotfiles/pipe", file); },
+         "it is a link to '" + (config / "../dotfiles/pipe").string() +
+             "', which is a FIFO, not a regular file",
+         "../dotfiles/pipe"},
+        {"to a folder", [&] { fs::create_symlink(dotfiles, file); },
+         "it is a link to '" + dotfiles.string() + "', which is a folder, not a regular file",
+         dotfiles},
+        {"to itself", [&] { fs::create_symlink("settings.json", file); },
+         "it is a link that leads back to itself", ""},
+        {"back through another link",
+         [&] {
+             fs::create_symlink(file, dotfiles / "back");
+             fs::create_symlink("../dotfiles/back", file);
+         },
+         "it is a link that leads back to itself", ""},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        fs::remove_all(config);
+        fs::create_directories(config);
+        each.make();
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        EXPECT_FALSE(defaults.has("delay"));
+        std::vector<std::string> names = namesIn(config);
+        ASSERT_EQ(names.size(), 2u);
+        const fs::path aside = config / names[0];
+        EXPECT_TRUE(names[0].starts_with("settings.json.corrupt_")) << names[0];
+        EXPECT_EQ(names[1], "settings.json.lock");
+        EXPECT_EQ(console.text(), "The settings file '" + file.string() + "' could not be read (" +
+                                      each.problem + "); moved it to '" + aside.string() +
+                                      "' and using the default settings\n");
+        ASSERT_TRUE(fs::is_symlink(aside));
+        if (!each.linkText.empty()) {
+            EXPECT_EQ(fs::read_symlink(aside), each.linkText);
+        }
+        defaults.set("delay", 5);
+        defaults.flush();
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+        EXPECT_EQ(UserDefaults(file).integerValue("delay"), 5);
+        // What it pointed to is untouched, and the aside never leads to the new file.
+        struct stat status {};
+        EXPECT_TRUE(::stat(aside.c_str(), &status) != 0 || !fs::equivalent(aside, file))
+            << "the aside leads to the new settings";
+        EXPECT_EQ(linesIn(console.text()), 1u) << console.text();
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(dotfiles));
+}
+
+} // namespace
+} // namespace qv::platform
