@@ -1,6 +1,8 @@
 #pragma once
 // A private X server for display tests: starts Xvfb on a free display number, points
-// DISPLAY at it, and stops it again. The tests never use the developer's own display.
+// DISPLAY at it, and stops it again. The tests never use the developer's own display. From
+// the moment it is reported running until it is destroyed, the display answers every client,
+// however many come and go meanwhile (the server never resets).
 
 #include <string>
 #include <vector>
