@@ -15,6 +15,8 @@
 #include <iostream>
 #include <thread>
 
+extern char** environ;
+
 namespace qv {
 
 namespace {
@@ -102,6 +104,18 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
 }
 
 } // namespace
+
+EnvironmentVariables processEnvironment() {
+    EnvironmentVariables environment;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    return environment;
+}
 
 int launchQuarnVesil(const std::vector<std::string>& arguments,
                      const EnvironmentVariables& environment, const LaunchHooks& hooks) {

@@ -48,6 +48,9 @@ struct LaunchHooks {
     bool watchesSignals = true;
 };
 
+// The process's environment (`environ`), as `main` hands it to launchQuarnVesil.
+EnvironmentVariables processEnvironment();
+
 // `arguments` without the program's name. Prints on standard output and standard error.
 int launchQuarnVesil(const std::vector<std::string>& arguments,
                      const EnvironmentVariables& environment, const LaunchHooks& hooks = {});

@@ -45,7 +45,11 @@ int spawnXvfb(int fd) {
     if (pid != 0) {
         return pid;
     }
-    // The child: only async-signal-safe calls until exec.
+    // The child: only async-signal-safe calls until exec. The server must take SIGTERM even
+    // when the test blocked it for itself (the app's quit signals).
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) {
         _exit(127);
     }

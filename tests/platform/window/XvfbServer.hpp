@@ -19,6 +19,8 @@ public:
     bool running() const { return !display_.empty(); }
     const std::string& display() const { return display_; }
     const std::string& error() const { return error_; }
+    /// The server's process (its CPU time is read from /proc by the benchmarks).
+    int pid() const { return pid_; }
 
 private:
     int pid_ = -1;
