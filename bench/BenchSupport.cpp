@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -107,6 +108,11 @@ int runPinnedCopy(int argc, char** argv) {
     const pid_t child = fork();
     if (child == 0) {
         sched_setaffinity(0, sizeof two, &two);
+        // The copy starts with no signal blocked, whatever this process blocked for itself
+        // (the app takes SIGTERM through a signal descriptor).
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         std::vector<char*> arguments(argv, argv + argc);
         arguments.push_back(const_cast<char*>(pinnedFlag));
         arguments.push_back(nullptr);

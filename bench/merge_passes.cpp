@@ -7,6 +7,7 @@
 // median of interleaved repetitions; the program then runs itself again
 // pinned to two CPUs. OpenMP's threads wait passively (OMP_WAIT_POLICY).
 //   merge_passes_bench [repetitions [only the passes and sequences whose name holds this text]]
+#include "AllocationCount.hpp"
 #include "BenchSupport.hpp"
 #include "HandLoops.hpp"
 #include "engine/ExposureSequence.hpp"
@@ -21,37 +22,16 @@
 #include "platform/store/UserDefaults.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <map>
-#include <new>
 #include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-// Every heap allocation of the program is counted.
-namespace {
-std::atomic<std::size_t> allocationCount{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 using namespace qv::platform;
 using namespace qv::platform::compute;
@@ -283,12 +263,12 @@ void printSequences(const std::vector<Pass>& passes, int repetitions, const char
     std::printf("\n%-36s %8s %8s %6s %9s %7s\n", "sequence addPhoto", "ms", "bare ms", "ratio",
                 "photos/s", "allocs");
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const std::size_t before = allocationCount.load();
+        const std::size_t before = qv::bench::allocationCount();
         constexpr int counted = 5;
         for (int n = 0; n < counted; ++n) {
             sequences[i]->addPhoto(photos[i]);
         }
-        const std::size_t allocations = (allocationCount.load() - before) / counted;
+        const std::size_t allocations = (qv::bench::allocationCount() - before) / counted;
         const auto& t = timings[i];
         std::printf("%-36s %8.2f %8.2f %6.2f %9.0f %7zu\n", cases[i].name, t.ours * 1e3,
                     t.reference * 1e3, t.ratio(), 1.0 / t.ours, allocations);

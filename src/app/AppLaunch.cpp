@@ -6,6 +6,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainLoop.hpp"
+#include "platform/files/SharedJsonFile.hpp"
 #include "platform/sensors/ConfiguredLocation.hpp"
 #include "platform/system/OptionValue.hpp"
 #include "platform/system/QuitSignals.hpp"
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <iostream>
 #include <thread>
+
+extern char** environ;
 
 namespace qv {
 
@@ -102,6 +105,18 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
 
 } // namespace
 
+EnvironmentVariables processEnvironment() {
+    EnvironmentVariables environment;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    return environment;
+}
+
 int launchQuarnVesil(const std::vector<std::string>& arguments,
                      const EnvironmentVariables& environment, const LaunchHooks& hooks) {
     const auto parsed = parseCommandLine(arguments, environment);
@@ -110,7 +125,13 @@ int launchQuarnVesil(const std::vector<std::string>& arguments,
         std::cerr << exit->standardError << std::flush;
         return exit->status;
     }
-    return runApp(std::get<LaunchOptions>(parsed), hooks);
+    const int status = runApp(std::get<LaunchOptions>(parsed), hooks);
+    // The very last step, once nothing of the app runs any more: the main queue's last
+    // blocks (run while the app ends), the library's close and whatever they set in the
+    // settings or permissions, still queued behind, reach the files. A write left on a
+    // writer's queue would race the process's exit.
+    platform::SharedJsonFile::flushAll();
+    return status;
 }
 
 } // namespace qv

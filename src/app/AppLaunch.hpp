@@ -2,16 +2,20 @@
 // The program from its command line to its exit status, as `main` runs it:
 //   1. the command line (commandline/CommandLine.hpp): help, version or a mistake print and
 //      exit (0, 0, 2) before anything is read or made;
-//   2. SIGINT, SIGTERM and SIGHUP become requests to quit (platform/system/QuitSignals.hpp),
-//      and a standard output or error that nobody reads any more no longer ends the app
-//      (SIGPIPE ignored: platform/console/Console.hpp);
+//   2. SIGINT, SIGTERM and SIGHUP become requests to quit (platform/system/QuitSignals.hpp;
+//      one ignored at the start, as under nohup, stays ignored), and a standard output or error
+//      that nobody reads any more no longer ends the app (SIGPIPE ignored:
+//      platform/console/Console.hpp);
 //   3. the simulated camera is made: a camera profile or source folder named by a flag that
 //      is missing or unusable prints one line on standard error and exits 2;
 //   4. the window opens (without a display: one line on standard error, exit 1);
 //   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
 //   6. the window's loop runs until the window is closed or a signal asks to quit;
 //   7. the app takes its road out (AppQuit.hpp), the photo library's work still under way
-//      (files being taken in) ends, and the status is 0.
+//      (files being taken in) ends, and the status is 0;
+//   8. whichever way the start or the app ended, the settings and permissions are flushed
+//      once more, the very last step: what the main queue's last blocks (run while the app
+//      ends) and the library's close set is in the files before the process exits.
 
 #include "app/Quarn_Vesil.hpp"
 #include "app/commandline/CommandLine.hpp"
@@ -43,6 +47,9 @@ struct LaunchHooks {
     // own).
     bool watchesSignals = true;
 };
+
+// The process's environment (`environ`), as `main` hands it to launchQuarnVesil.
+EnvironmentVariables processEnvironment();
 
 // `arguments` without the program's name. Prints on standard output and standard error.
 int launchQuarnVesil(const std::vector<std::string>& arguments,

@@ -9,7 +9,8 @@
 //      file written and added to the library), at most `boundSeconds` on the dispatch
 //      clock; past that bound one line says what may be lost;
 //   4. the settings and permissions not yet written (they are written behind each change)
-//      reach their files.
+//      reach their files (and once more as the process's very last step, AppLaunch.hpp, for
+//      what the app's end sets after this).
 // Main queue.
 
 #include "app/Quarn_Vesil.hpp"

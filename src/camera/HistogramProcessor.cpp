@@ -1,5 +1,7 @@
 #include "camera/HistogramProcessor.hpp"
 
+#include "platform/imaging/PixelBufferImage.hpp"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -18,7 +20,11 @@ constexpr std::size_t channels = 3; // red, green, blue; alpha is not counted
 // into the 64-bit totals before any of them could overflow.
 class ByteCounter {
 public:
+    // Counts a row whose pixels hold red at byte `redByte` and blue at byte 2 - `redByte`
+    // (0 for RGBA, 2 for BGRA).
+    template <std::size_t redByte = 0>
     void countRow(const std::uint8_t* pixels, std::size_t width) {
+        constexpr std::size_t blueByte = 2 - redByte;
         if (sinceFlush_ + width > std::numeric_limits<std::uint32_t>::max()) {
             flush();
         }
@@ -26,15 +32,15 @@ public:
         std::size_t x = 0;
         for (; x + copies <= width; x += copies, pixels += 4 * copies) {
             for (std::size_t c = 0; c < copies; ++c) {
-                ++bins_[c][0][pixels[4 * c]];
+                ++bins_[c][0][pixels[4 * c + redByte]];
                 ++bins_[c][1][pixels[4 * c + 1]];
-                ++bins_[c][2][pixels[4 * c + 2]];
+                ++bins_[c][2][pixels[4 * c + blueByte]];
             }
         }
         for (std::size_t c = 0; x < width; ++x, ++c, pixels += 4) {
-            ++bins_[c][0][pixels[0]];
+            ++bins_[c][0][pixels[redByte]];
             ++bins_[c][1][pixels[1]];
-            ++bins_[c][2][pixels[2]];
+            ++bins_[c][2][pixels[blueByte]];
         }
     }
 
@@ -89,17 +95,21 @@ std::uint8_t toByte(std::uint16_t value) {
     return std::uint8_t((unsigned(value) * 255 + 32767) / 65535);
 }
 
+// An 8-bit row with premultiplied alpha, its channels in the order they came.
+void premultiplyRow(const std::uint8_t* in, std::size_t width, std::uint8_t* out) {
+    for (std::size_t x = 0; x < width; ++x, in += 4, out += 4) {
+        out[0] = premultiplied(in[0], in[3]);
+        out[1] = premultiplied(in[1], in[3]);
+        out[2] = premultiplied(in[2], in[3]);
+        out[3] = in[3];
+    }
+}
+
 // The row as 8-bit RGBA with premultiplied alpha, written into `out`.
 void convertRow(const platform::RgbaImage& image, std::size_t y, std::uint8_t* out) {
     const std::size_t width = image.width();
     if (image.bitsPerChannel() == 8) {
-        const std::uint8_t* in = image.row8(y).data();
-        for (std::size_t x = 0; x < width; ++x, in += 4, out += 4) {
-            out[0] = premultiplied(in[0], in[3]);
-            out[1] = premultiplied(in[1], in[3]);
-            out[2] = premultiplied(in[2], in[3]);
-            out[3] = in[3];
-        }
+        premultiplyRow(image.row8(y).data(), width, out);
         return;
     }
     const std::uint16_t* in = image.row16(y).data();
@@ -129,6 +139,30 @@ std::optional<Histogram> HistogramProcessor::calculateHistogram(const platform::
         converted.resize(4 * width);
         convertRow(image, y, converted.data());
         counter.countRow(converted.data(), width);
+    }
+    return counter.finish();
+}
+
+std::optional<Histogram>
+HistogramProcessor::calculateHistogram(const platform::PixelBuffer& frame) {
+    if (frame.pixelFormat() != platform::pixelformat::bgra32) {
+        const auto image = platform::imaging::imageFromPixelBuffer(frame);
+        return image ? calculateHistogram(*image) : std::nullopt;
+    }
+    const std::size_t width = frame.width();
+    if (width == 0 || frame.height() == 0) {
+        return std::nullopt;
+    }
+    ByteCounter counter;
+    std::vector<std::uint8_t> converted; // one row, made only for rows that need it
+    for (std::size_t y = 0; y < frame.height(); ++y) {
+        const std::uint8_t* row = frame.row<std::uint8_t>(y);
+        if (!isOpaque(row, width)) {
+            converted.resize(4 * width);
+            premultiplyRow(row, width, converted.data());
+            row = converted.data();
+        }
+        counter.countRow<2>(row, width);
     }
     return counter.finish();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Histogram.hpp"
+#include "platform/media/PixelBuffer.hpp"
 #include "platform/media/RgbaImage.hpp"
 
 #include <cstddef>
@@ -24,6 +25,10 @@ public:
     static constexpr std::size_t binCount = 256;
 
     std::optional<Histogram> calculateHistogram(const platform::RgbaImage& image);
+    // The same counts for a live frame, read in its own pixels when it is 'BGRA' (no RGBA copy
+    // is made), else through the image it converts to; nothing for a frame of another kind.
+    // The caller holds the frame locked for reading.
+    std::optional<Histogram> calculateHistogram(const platform::PixelBuffer& frame);
 };
 
 } // namespace qv

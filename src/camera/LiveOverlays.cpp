@@ -128,25 +128,26 @@ void LiveOverlays::resumeLiveFrames() {
 }
 
 void LiveOverlays::handleFrame(const platform::SampleBuffer& sample) {
-    const auto wanted = [](ActiveOverlayViews overlays) {
-        return overlays.contains(ActiveOverlayViews::magnifier) ||
-               overlays.contains(ActiveOverlayViews::histogram);
-    };
-    if (!wanted(camera.activeOverlayViews.load())) {
-        return; // no conversion for frames no overlay shows
+    const ActiveOverlayViews overlays = camera.activeOverlayViews.load();
+    const bool magnifier = overlays.contains(ActiveOverlayViews::magnifier);
+    if (!magnifier && !overlays.contains(ActiveOverlayViews::histogram)) {
+        return; // nothing is done for frames no overlay shows
     }
-    const std::uint64_t generation = generation_.load();
-    std::optional<platform::RgbaImage> image = cgImage(sample.imageBuffer);
-    if (!image || image->empty()) {
+    const std::shared_ptr<platform::PixelBuffer>& frame = sample.imageBuffer;
+    if (!frame) {
         return;
     }
+    const std::uint64_t generation = generation_.load();
     std::optional<double> scale;
     if (!camera.previewImageScale.load()) {
         const int screenWidth = camera.services_.application.nativeScreenSize().width;
-        scale = double(screenWidth) / double(image->height());
+        scale = double(screenWidth) / double(frame->height());
     }
-    const ActiveOverlayViews overlays = camera.activeOverlayViews.load();
-    if (overlays.contains(ActiveOverlayViews::magnifier)) {
+    if (magnifier) {
+        std::optional<platform::RgbaImage> image = cgImage(frame);
+        if (!image || image->empty()) {
+            return;
+        }
         image->scale = 1.0;
         image->orientation = platform::ImageOrientation::right; // the frame turned upright
         publish(pendingImage_,
@@ -155,13 +156,17 @@ void LiveOverlays::handleFrame(const platform::SampleBuffer& sample) {
                 [](CameraManager& self, std::shared_ptr<const platform::RgbaImage> picture) {
                     self.previewUIImage = std::move(picture);
                 });
-    } else if (overlays.contains(ActiveOverlayViews::histogram)) {
-        if (auto counts = histogramProcessor_.calculateHistogram(*image)) {
-            publish(pendingHistogram_, {std::move(*counts), scale, generation},
-                    ActiveOverlayViews::histogram, [](CameraManager& self, Histogram histogram) {
-                        self.histogram = std::move(histogram);
-                    });
-        }
+        return;
+    }
+    // Counted in the frame's own pixels: no copy of the frame is made.
+    frame->lock(true);
+    std::optional<Histogram> counts = histogramProcessor_.calculateHistogram(*frame);
+    frame->unlock(true);
+    if (counts) {
+        publish(pendingHistogram_, {std::move(*counts), scale, generation},
+                ActiveOverlayViews::histogram, [](CameraManager& self, Histogram histogram) {
+                    self.histogram = std::move(histogram);
+                });
     }
 }
 

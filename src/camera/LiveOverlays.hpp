@@ -23,8 +23,9 @@ class CameraManager;
 // output while they are on; each frame becomes the magnifier's picture (the whole frame as a
 // portrait image, orientation right) or the histogram, never both.
 //
-// A frame is dropped before any conversion unless the magnifier or the histogram is on, and
-// a frame without a picture, or one that cannot be converted, changes nothing. The frame's
+// A frame is dropped before any work unless the magnifier or the histogram is on, and a frame
+// without a picture, or one that cannot be converted, changes nothing. The histogram is counted
+// in the frame's own pixels; only the magnifier's picture is a copy of the frame. The frame's
 // product is published on the main queue without waiting there: at most one publish per
 // product is pending, a newer frame replacing the one it carries, and the publish stores
 // only while its overlay is still on and no switch came in between, so a frame in flight

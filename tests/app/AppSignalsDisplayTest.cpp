@@ -1,11 +1,13 @@
 // The app in a process of its own on the real clock, as `main` runs it (launchQuarnVesil,
 // its signals watched), its standard output and error pipes the test reads: a run under
 // way when the terminal closes (SIGHUP) or when the reader of its output goes away
-// (`quarn-vesil | head -c1`) is ended and saved, and the status is 0.
+// (`quarn-vesil | head -c1`) is ended and saved, and the status is 0; a hang-up or an
+// interrupt the app was started to ignore (nohup, a shell's background job) ends nothing.
+// What the main queue sets in the settings on the road out is in the file after the exit.
 //
-// The child tells the test on a pipe of its own when a run's frames arrive ("frame N"), so
-// the test waits on events, never on time; every wait has a bound so that a broken app
-// fails the test instead of hanging it.
+// The child tells the test on a pipe of its own when a run's frames arrive ("frame N") and
+// how many turns the road out's wait took ("turn N"), so the test waits on events, never on
+// time; every wait has a bound so that a broken app fails the test instead of hanging it.
 
 #include "ImagingTestSupport.hpp"
 #include "XvfbServer.hpp"
@@ -13,6 +15,8 @@
 #include "camera/CameraManager.hpp"
 #include "model/AppVersion.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/dispatch/MainLoop.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/store/UserDefaults.hpp"
 #include "platform/system/AppInfo.hpp"
 
@@ -27,6 +31,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv::testing {
@@ -40,6 +45,9 @@ constexpr const char* kSmallProfile = R"({"cameras": [{"type": "wide", "photoSiz
 
 // Five minutes: no run of this test ends by itself.
 constexpr std::int64_t kFiveMinutes = 28;
+
+// The settings key the road out's main-queue blocks write their turn to.
+constexpr const char* kRoadOutTurnKey = "roadOutTurn";
 
 // Writes "frame N" on `events` whenever the run has merged more frames, looking on the main
 // queue every 20 ms while the window's loop runs.
@@ -77,10 +85,21 @@ private:
 };
 
 // The child: waits until the camera is ready, starts a five-minute run as the shutter does,
-// reports the frames merged on `events`, and runs the window's loop as the app does.
+// reports the frames merged on `events`, and runs the window's loop as the app does. Each
+// turn of the road out's wait is the app's own (the main queue's due work, 10 ms), after
+// which a main-queue block is queued that writes the turn's number to the settings: the
+// last one runs only once the wait is over, among the main queue's last blocks.
 int runAppWithARun(const EnvironmentVariables& environment, int events) {
     LaunchHooks hooks;
     hooks.watchesSignals = true;
+    hooks.waitTurn = [events, turns = std::make_shared<std::int64_t>(0)] {
+        platform::MainLoop::runDueWork();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::int64_t turn = ++*turns;
+        platform::DispatchQueue::main().async(
+            [turn] { platform::UserDefaults::standard().set(kRoadOutTurnKey, turn); });
+        ::dprintf(events, "turn %lld\n", static_cast<long long>(turn));
+    };
     hooks.runWindow = [events](AppSession& session) {
         CameraManager& camera = session.app.cameraManager();
         for (int turn = 0; turn < 1200 && camera.cameraState.get() != CameraState::ready; ++turn) {
@@ -102,10 +121,11 @@ int runAppWithARun(const EnvironmentVariables& environment, int events) {
 }
 
 // One launch of the app in a child process: its standard output, standard error and frame
-// events are pipes read here.
+// events are pipes read here. `ignored`: signals the child ignores before the app starts, as
+// `nohup` (SIGHUP) and a shell's background job (SIGINT) leave them.
 class AppChild {
 public:
-    explicit AppChild(const EnvironmentVariables& environment) {
+    explicit AppChild(const EnvironmentVariables& environment, std::vector<int> ignored = {}) {
         int out[2];
         int err[2];
         int events[2];
@@ -123,6 +143,9 @@ public:
             }
             for (const auto& [name, value] : environment) {
                 ::setenv(name.c_str(), value.c_str(), 1);
+            }
+            for (const int signal : ignored) {
+                std::signal(signal, SIG_IGN);
             }
             const int status = runAppWithARun(environment, events[1]);
             std::fflush(stdout);
@@ -150,6 +173,7 @@ public:
 
     bool started() const { return pid_ > 0; }
     std::uint32_t lastFrame() const { return lastFrame_; }
+    std::int64_t roadOutTurns() const { return lastTurn_; }
     void signal(int number) const { ::kill(pid_, number); }
 
     // Closes the test's ends of the app's standard output and error, as `| head -c1` does
@@ -185,6 +209,8 @@ public:
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
+                while (readSome(0)) {
+                }
                 ending_ = WIFSIGNALED(status)
                               ? "ended by signal " + std::to_string(WTERMSIG(status))
                               : "exited";
@@ -202,11 +228,12 @@ public:
     }
 
 private:
-    // Waits up to `milliseconds` for any pipe, then reads what each holds.
-    void readSome(int milliseconds) {
+    // Waits up to `milliseconds` for any pipe, then reads what each holds; false when none
+    // had anything.
+    bool readSome(int milliseconds) {
         pollfd fds[3] = {{output_, POLLIN, 0}, {error_, POLLIN, 0}, {events_, POLLIN, 0}};
         if (::poll(fds, 3, milliseconds) <= 0) {
-            return;
+            return false;
         }
         char buffer[4096];
         const auto drain = [&](int& fd, std::string& into, const pollfd& polled) {
@@ -227,11 +254,15 @@ private:
         for (std::size_t end = eventText_.find('\n'); end != std::string::npos;
              end = eventText_.find('\n')) {
             std::uint32_t number = 0;
+            long long turn = 0;
             if (std::sscanf(eventText_.c_str(), "frame %u", &number) == 1) {
                 lastFrame_ = std::max(lastFrame_, number);
+            } else if (std::sscanf(eventText_.c_str(), "turn %lld", &turn) == 1) {
+                lastTurn_ = turn;
             }
             eventText_.erase(0, end + 1);
         }
+        return true;
     }
 
     pid_t pid_ = -1;
@@ -242,6 +273,7 @@ private:
     std::string errorText_;
     std::string eventText_;
     std::uint32_t lastFrame_ = 0;
+    std::int64_t lastTurn_ = 0;
     std::string ending_;
 };
 
@@ -287,13 +319,39 @@ TEST_F(AppSignals, TheTerminalClosingMidRunSavesTheRunAndExitsZero) {
     AppChild app(environment);
     ASSERT_TRUE(app.started());
     ASSERT_TRUE(app.waitForFrame(1)) << app.story();
-    app.signal(SIGHUP);
-    EXPECT_EQ(app.waitForExit(), 0) << app.story();
+    {
+        // Another process holds the settings' lock through the road out, so each write of
+        // the settings waits its second for it: one left queued at the app's end would be
+        // cut short by the exit.
+        const platform::FileLock held = platform::lockForRewriting(home / "settings.json");
+        ASSERT_TRUE(held.held()) << held.problem();
+        app.signal(SIGHUP);
+        EXPECT_EQ(app.waitForExit(), 0) << app.story();
+    }
     expectOneSavedRun();
     // The version recorded on the road out is written behind it; the road's end flushes it
     // before the child's _exit.
     EXPECT_EQ(platform::UserDefaults(home / "settings.json").stringValue(lastLaunchedVersionKey),
               platform::appVersion());
+    // The last turn's block ran after the road out's wait, and its value reached the file
+    // before the child's _exit.
+    ASSERT_GT(app.roadOutTurns(), 0) << app.story();
+    EXPECT_EQ(platform::UserDefaults(home / "settings.json").integerValue(kRoadOutTurnKey),
+              app.roadOutTurns());
+}
+
+TEST_F(AppSignals, AHangUpOrInterruptIgnoredAtTheStartNeitherEndsTheRunNorTheApp) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    AppChild app(environment, {SIGHUP, SIGINT});
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.waitForFrame(1)) << app.story();
+    app.signal(SIGHUP);
+    app.signal(SIGINT);
+    ASSERT_TRUE(app.waitForFrame(app.lastFrame() + 2))
+        << "the app ended at a signal it ignores: " << app.story();
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(), 0) << app.story();
+    expectOneSavedRun();
 }
 
 TEST_F(AppSignals, AClosedOutputPipeMidRunNeitherEndsTheRunNorTheApp) {

@@ -11,8 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace qv::testing {
 
 namespace {
@@ -34,18 +32,6 @@ int failedParts() {
         failed += result->GetTestPartResult(i).failed() ? 1 : 0;
     }
     return failed;
-}
-
-EnvironmentVariables processEnvironment() {
-    EnvironmentVariables environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        const std::size_t equals = text.find('=');
-        if (equals != std::string::npos) {
-            environment.emplace(text.substr(0, equals), text.substr(equals + 1));
-        }
-    }
-    return environment;
 }
 
 } // namespace

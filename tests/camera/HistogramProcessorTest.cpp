@@ -1,5 +1,7 @@
 #include "camera/HistogramProcessor.hpp"
 
+#include "platform/imaging/PixelBufferImage.hpp"
+
 #include <gtest/gtest.h>
 #include <numeric>
 #include <random>
@@ -118,6 +120,34 @@ TEST(HistogramProcessor, TranslucentAndSixteenBitPixelsAreCountedAsPremultiplied
     EXPECT_EQ(eightBit->red[255], 1u);
     EXPECT_EQ(eightBit->green[128], 1u);
     EXPECT_EQ(eightBit->blue[0], 1u);
+}
+
+// A live frame's counts, read in its 'BGRA' pixels, are those of the RGBA image it converts to.
+TEST(HistogramProcessor, ALiveFrameCountsAsTheImageItConvertsTo) {
+    HistogramProcessor processor;
+    for (const auto& [width, height] : {std::pair{1u, 1u}, {33u, 17u}, {640u, 5u}}) {
+        auto frame = platform::PixelBuffer::make(width, height, platform::pixelformat::bgra32);
+        std::mt19937 random(width + height);
+        for (std::size_t y = 0; y < height; ++y) {
+            std::uint8_t* row = frame->row<std::uint8_t>(y);
+            for (std::size_t i = 0; i < 4 * width; ++i) {
+                // Every third row holds translucent pixels, to be premultiplied.
+                row[i] = i % 4 == 3 && y % 3 != 0 ? 255 : std::uint8_t(random());
+            }
+        }
+        const auto image = platform::imaging::imageFromPixelBuffer(*frame);
+        ASSERT_TRUE(image);
+        const auto expected = processor.calculateHistogram(*image);
+        const auto counted = processor.calculateHistogram(*frame);
+        ASSERT_TRUE(counted);
+        EXPECT_EQ(counted->red, expected->red) << width << "x" << height;
+        EXPECT_EQ(counted->green, expected->green) << width << "x" << height;
+        EXPECT_EQ(counted->blue, expected->blue) << width << "x" << height;
+    }
+    auto deep = platform::PixelBuffer::make(3, 2, platform::pixelformat::rgba64LE);
+    EXPECT_EQ(sum(processor.calculateHistogram(*deep)->red), 6u); // through its image
+    EXPECT_FALSE(processor.calculateHistogram(
+        *platform::PixelBuffer::make(4, 4, platform::pixelformat::bayer14RGGB)));
 }
 
 } // namespace

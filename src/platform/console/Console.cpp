@@ -1,5 +1,7 @@
 #include "platform/console/Console.hpp"
 
+#include "platform/console/ChildSignals.hpp"
+
 #include <csignal>
 #include <cstdio>
 #include <mutex>
@@ -73,6 +75,7 @@ void writeConsole(std::string_view text) {
 }
 
 void keepGoingWhenOutputCloses() {
+    recordSignalsIgnoredAtStart(); // before SIGPIPE is ignored for the app's own sake
     std::signal(SIGPIPE, SIG_IGN);
 }
 

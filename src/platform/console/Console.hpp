@@ -36,7 +36,7 @@ void writeConsole(std::string_view text);
 // after head has gone, a closed terminal) fails quietly: SIGPIPE is ignored for the whole
 // process, so such a write returns EPIPE (or EIO) instead of ending the app, the text is
 // lost, and the app goes on. The app calls it once at its start; programs it starts get the
-// default back (ProgramRunner and the raw developer reset every signal).
+// default back, as they get every signal not ignored when the app started (ChildSignals.hpp).
 void keepGoingWhenOutputCloses();
 
 namespace detail {

@@ -1,5 +1,7 @@
 #include "platform/system/ProgramRunner.hpp"
 
+#include "platform/console/ChildSignals.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -27,15 +29,8 @@ public:
     SpawnSetup() {
         posix_spawnattr_init(&attributes_);
         posix_spawn_file_actions_init(&actions_);
-        // The child starts with no blocked signals and default handlers, whatever threads
-        // of this process (SDL's among them) have set up.
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigmask(&attributes_, &none);
-        posix_spawnattr_setsigdefault(&attributes_, &all);
-        posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        // Whatever threads of this process (SDL's among them) have set up.
+        startWithInheritedSignals(attributes_);
         posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     }
     ~SpawnSetup() {

@@ -52,13 +52,29 @@ struct QuitSignals::Watcher {
     }
 };
 
-std::unique_ptr<QuitSignals> QuitSignals::watch(std::function<void(int)> onQuit,
-                                                std::string& error) {
+namespace {
+
+// The quit signals not ignored as the watch starts (the app's start). One ignored then
+// (SIGHUP under nohup, SIGINT in a shell's background job) is the user's choice: it stays
+// ignored, and is neither blocked nor read, since Linux keeps a blocked signal pending even
+// while its disposition is to ignore it, and the signalfd would then hand it over.
+sigset_t quitSignalsNotIgnored() {
     sigset_t quit;
     sigemptyset(&quit);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&quit, signal);
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) {
+            sigaddset(&quit, signal);
+        }
     }
+    return quit;
+}
+
+} // namespace
+
+std::unique_ptr<QuitSignals> QuitSignals::watch(std::function<void(int)> onQuit,
+                                                std::string& error) {
+    const sigset_t quit = quitSignalsNotIgnored();
     if (const int failed = pthread_sigmask(SIG_BLOCK, &quit, nullptr); failed != 0) {
         error = std::string("cannot block SIGINT, SIGTERM and SIGHUP: ") + std::strerror(failed);
         return nullptr;

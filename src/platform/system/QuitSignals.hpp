@@ -5,11 +5,15 @@
 // app gets when the terminal it was started from closes: the user is done with it, as with
 // Ctrl-C, and the run under way is as much theirs.
 //
-// The signals are blocked for the whole process and read from a signalfd by one watcher
-// thread, so no handler runs inside an interrupted thread and nothing async-signal-unsafe
-// happens. Make the watcher on the main thread before any other thread starts: threads
-// made later inherit the blocked mask. The signals stay blocked after the watcher ends, so
-// one that arrives while the app is on its way out cannot end it half-way.
+// A quit signal ignored when the watch starts stays ignored and is not watched: `nohup`
+// ignores SIGHUP so that the program outlives its terminal, and a shell ignores SIGINT for
+// the background jobs of a script so that Ctrl-C ends only the job in front.
+//
+// The signals watched are blocked for the whole process and read from a signalfd by one
+// watcher thread, so no handler runs inside an interrupted thread and nothing
+// async-signal-unsafe happens. Make the watcher on the main thread before any other thread
+// starts: threads made later inherit the blocked mask. The signals stay blocked after the
+// watcher ends, so one that arrives while the app is on its way out cannot end it half-way.
 
 #include <functional>
 #include <memory>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -50,8 +51,6 @@ std::string noDisplayAnswers(const std::string& x, const std::string& wayland) {
 
 struct WindowHost::Sdl {
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
     bool servesClipboard = false;
     // Made before SDL opens the display and ended after it closed it (a member ends after
     // the destructor's body).
@@ -63,12 +62,6 @@ struct WindowHost::Sdl {
         }
         if (watch && watch->displayLost()) {
             return; // SDL's teardown would wait for answers of a server that is gone
-        }
-        if (texture != nullptr) {
-            SDL_DestroyTexture(texture);
-        }
-        if (renderer != nullptr) {
-            SDL_DestroyRenderer(renderer);
         }
         if (window != nullptr) {
             SDL_DestroyWindow(window);
@@ -142,10 +135,14 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
                              pixels(sizing.minimum.height));
     SDL_SetWindowMaximumSize(sdl->window, pixels(sizing.maximum.width),
                              pixels(sizing.maximum.height));
-    // The frame is drawn on the CPU by Cairo; the software renderer only copies it out,
-    // and works the same on every X server, Xvfb included.
-    sdl->renderer = SDL_CreateRenderer(sdl->window, -1, SDL_RENDERER_SOFTWARE);
-    if (sdl->renderer == nullptr) {
+    // The frame is drawn on the CPU by Cairo and copied into the window's surface. On X
+    // that surface is the server's shared memory (an image put per changed rectangle), not
+    // SDL's texture through an OpenGL renderer, which under a server without a GPU renders
+    // on the CPU and uploads the whole window at every frame.
+    if (driver == "x11") {
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    }
+    if (SDL_GetWindowSurface(sdl->window) == nullptr) {
         error = std::string("cannot draw into the window: ") + SDL_GetError();
         return nullptr;
     }
@@ -333,9 +330,11 @@ void WindowHost::handleWindowEvent(const void* raw) {
     case SDL_WINDOWEVENT_SHOWN:
         lifecycleEvent = WindowLifecycle::Event::shown;
         redrawRequested_ = true;
+        showAll_ = true;
         break;
     case SDL_WINDOWEVENT_EXPOSED:
         redrawRequested_ = true;
+        showAll_ = true;
         break;
     case SDL_WINDOWEVENT_HIDDEN:
         lifecycleEvent = WindowLifecycle::Event::hidden;
@@ -347,6 +346,7 @@ void WindowHost::handleWindowEvent(const void* raw) {
     case SDL_WINDOWEVENT_MAXIMIZED:
         lifecycleEvent = WindowLifecycle::Event::restored;
         redrawRequested_ = true;
+        showAll_ = true;
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         lifecycleEvent = WindowLifecycle::Event::focusGained;
@@ -396,24 +396,23 @@ void WindowHost::resizeTo(int widthPixels, int heightPixels) {
 void WindowHost::drawFrame() {
     redrawRequested_ = false;
     lastFrameTicks_ = SDL_GetTicks64();
-    int width = 0;
-    int height = 0;
-    SDL_GetRendererOutputSize(sdl_->renderer, &width, &height);
-    if (width <= 0 || height <= 0) {
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl_->window);
+    if (surface == nullptr || surface->w <= 0 || surface->h <= 0) {
         return;
     }
-    if (sdl_->texture == nullptr || width != frameWidth_ || height != frameHeight_) {
-        if (sdl_->texture != nullptr) {
-            SDL_DestroyTexture(sdl_->texture);
-        }
-        sdl_->texture = SDL_CreateTexture(sdl_->renderer, SDL_PIXELFORMAT_ARGB8888,
-                                          SDL_TEXTUREACCESS_STREAMING, width, height);
+    const int width = surface->w;
+    const int height = surface->h;
+    Frame frame;
+    frame.fresh = width != frameWidth_ || height != frameHeight_;
+    if (frame.fresh) {
+        pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                       0xff000000u);
         frameWidth_ = width;
         frameHeight_ = height;
     }
-    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xff000000u);
+    const ui::PixelRect whole{0, 0, width, height};
+    std::vector<ui::PixelRect> changed;
     if (draw_) {
-        Frame frame;
         frame.pixels = pixels_.data();
         frame.width = width;
         frame.height = height;
@@ -422,14 +421,65 @@ void WindowHost::drawFrame() {
         frame.points = points_;
         frame.safeAreaTop = sizing_.safeAreaTop;
         frame.safeAreaBottom = sizing_.safeAreaBottom;
-        draw_(frame);
+        changed = draw_(frame);
+    } else if (frame.fresh) {
+        changed = {whole};
     }
-    if (sdl_->texture != nullptr) {
-        SDL_UpdateTexture(sdl_->texture, nullptr, pixels_.data(), width * 4);
-        SDL_RenderClear(sdl_->renderer);
-        SDL_RenderCopy(sdl_->renderer, sdl_->texture, nullptr, nullptr);
+    if (showAll_ || frame.fresh) {
+        showAll_ = false;
+        changed = {whole};
     }
-    SDL_RenderPresent(sdl_->renderer);
+    show(changed);
+}
+
+void WindowHost::show(const std::vector<ui::PixelRect>& changed) {
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl_->window);
+    if (surface == nullptr) {
+        return;
+    }
+    std::vector<SDL_Rect> rects;
+    for (const ui::PixelRect& r : changed) {
+        const int x0 = std::clamp(r.x, 0, frameWidth_), y0 = std::clamp(r.y, 0, frameHeight_);
+        const int x1 = std::clamp(r.x + r.width, 0, frameWidth_);
+        const int y1 = std::clamp(r.y + r.height, 0, frameHeight_);
+        if (x1 > x0 && y1 > y0 && x1 <= surface->w && y1 <= surface->h) {
+            rects.push_back({x0, y0, x1 - x0, y1 - y0});
+        }
+    }
+    if (rects.empty()) {
+        return;
+    }
+    ++framesDrawn_;
+    const bool locked = SDL_MUSTLOCK(surface);
+    if (locked && SDL_LockSurface(surface) != 0) {
+        return;
+    }
+    const std::size_t stride = static_cast<std::size_t>(frameWidth_) * 4;
+    auto* target = static_cast<unsigned char*>(surface->pixels);
+    for (const SDL_Rect& r : rects) {
+        const auto* from = reinterpret_cast<const unsigned char*>(pixels_.data()) +
+                           static_cast<std::size_t>(r.y) * stride +
+                           static_cast<std::size_t>(r.x) * 4;
+        unsigned char* to = target + static_cast<std::ptrdiff_t>(r.y) * surface->pitch +
+                            static_cast<std::ptrdiff_t>(r.x) * surface->format->BytesPerPixel;
+        // Cairo's ARGB32 is SDL's ARGB8888 (and, its alpha unread, RGB888); other surfaces
+        // (a display of 16 bits) are converted.
+        if (surface->format->format == SDL_PIXELFORMAT_ARGB8888 ||
+            surface->format->format == SDL_PIXELFORMAT_RGB888) {
+            for (int row = 0; row < r.h; ++row) {
+                std::memcpy(to + static_cast<std::ptrdiff_t>(row) * surface->pitch,
+                            from + static_cast<std::size_t>(row) * stride,
+                            static_cast<std::size_t>(r.w) * 4);
+            }
+        } else {
+            SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_ARGB8888, from, static_cast<int>(stride),
+                              surface->format->format, to, surface->pitch);
+        }
+    }
+    if (locked) {
+        SDL_UnlockSurface(surface);
+    }
+    SDL_UpdateWindowSurfaceRects(sdl_->window, rects.data(), static_cast<int>(rects.size()));
 }
 
 } // namespace qv::platform::window

@@ -7,6 +7,7 @@
 // be called from other threads.
 
 #include "platform/input/Pointer.hpp"
+#include "platform/ui/geometry/Geometry.hpp"
 #include "platform/ui/views/ScenePhase.hpp"
 #include "platform/window/PhoneKeys.hpp"
 #include "platform/window/WindowLifecycle.hpp"
@@ -22,7 +23,8 @@
 namespace qv::platform::window {
 
 /// The pixels a frame is drawn into: 32-bit premultiplied ARGB in native byte order
-/// (Cairo's ARGB32), `stride` bytes per row, `scale` pixels per point.
+/// (Cairo's ARGB32), `stride` bytes per row, `scale` pixels per point. They hold the frame
+/// drawn before, unless `fresh` (the first frame, a new size): then they are opaque black.
 struct Frame {
     std::uint32_t* pixels = nullptr;
     int width = 0;
@@ -32,7 +34,12 @@ struct Frame {
     PointSize points;
     double safeAreaTop = 0;
     double safeAreaBottom = 0;
+    bool fresh = true;
 };
+
+/// Draws a frame and answers the rectangles of pixels it changed: only those are shown
+/// anew, and a frame that changed nothing is not shown (nor counted).
+using DrawHandler = std::function<std::vector<ui::PixelRect>(const Frame&)>;
 
 using input::PointerPhase;
 
@@ -79,8 +86,11 @@ public:
     WindowHost& operator=(const WindowHost&) = delete;
 
     /// Draws one frame; called at most once per display frame, and only after
-    /// requestRedraw() (or when the window system needs the picture again).
-    void onDraw(std::function<void(const Frame&)> draw) { draw_ = std::move(draw); }
+    /// requestRedraw() (or when the window is shown, resized or uncovered). The window
+    /// shows the frame buffer through its own surface, copying only the rectangles the
+    /// frame changed (the window system's shared memory where it has it: no copy of the
+    /// whole window per frame); after an uncovering it shows the whole buffer again.
+    void onDraw(DrawHandler draw) { draw_ = std::move(draw); }
     void onPointer(std::function<void(const PointerInput&)> f) { pointer_ = std::move(f); }
     void onWheel(std::function<void(const WheelInput&)> f) { wheel_ = std::move(f); }
     void onKey(std::function<void(PhoneKey)> f) { key_ = std::move(f); }
@@ -112,6 +122,9 @@ public:
     const std::vector<std::uint32_t>& lastFrame() const { return pixels_; }
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
+    /// The frames shown since the window opened: those whose drawing changed pixels (or
+    /// that showed the picture again after the window was uncovered).
+    std::uint64_t framesDrawn() const { return framesDrawn_; }
 
 private:
     struct Sdl;
@@ -122,6 +135,7 @@ private:
     void handleWindowEvent(const void* event);
     void resizeTo(int widthPixels, int heightPixels);
     void drawFrame();
+    void show(const std::vector<ui::PixelRect>& changed);
     int waitMilliseconds() const;
 
     std::unique_ptr<Sdl> sdl_;
@@ -132,13 +146,15 @@ private:
     bool running_ = false;
     bool closed_ = false; // the user closed the window (or the session quit)
     bool redrawRequested_ = true;
+    bool showAll_ = true; // the window lost its picture (shown, uncovered): show every pixel
     bool pointerDown_ = false;
     std::uint64_t lastFrameTicks_ = 0;
     std::vector<std::uint32_t> pixels_;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
+    std::uint64_t framesDrawn_ = 0;
 
-    std::function<void(const Frame&)> draw_;
+    DrawHandler draw_;
     std::function<void(const PointerInput&)> pointer_;
     std::function<void(const WheelInput&)> wheel_;
     std::function<void(PhoneKey)> key_;

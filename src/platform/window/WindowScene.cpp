@@ -41,7 +41,7 @@ WindowScene::WindowScene(WindowHost& host, std::function<ui::View()> content,
         displayRequested_.store(true, std::memory_order_relaxed);
         host_.wake();
     });
-    host_.onDraw([this](const Frame& frame) { draw(frame); });
+    host_.onDraw([this](const Frame& frame) { return draw(frame); });
     host_.onPointer([this](const PointerInput& input) {
         graph_.pointer({input.phase, input.location, ui::inputTimeNow()});
     });
@@ -100,7 +100,7 @@ void WindowScene::invalidate() {
     graph_.invalidate();
 }
 
-void WindowScene::draw(const Frame& frame) {
+std::vector<ui::PixelRect> WindowScene::draw(const Frame& frame) {
     ui::SceneOptions options = graph_.options();
     options.size = {frame.points.width, frame.points.height};
     options.safeAreaInsets = {frame.safeAreaTop, 0, frame.safeAreaBottom, 0};
@@ -109,7 +109,7 @@ void WindowScene::draw(const Frame& frame) {
     Application::shared().setNativeScreenSize({frame.width, frame.height});
     graph_.update();
     shown_ = true;
-    graph_.renderInto(frame.pixels, frame.width, frame.height, frame.stride);
+    return graph_.renderChanges(frame.pixels, frame.width, frame.height, frame.stride, frame.fresh);
 }
 
 } // namespace qv::platform::window

@@ -2,7 +2,8 @@
 // Shows a view graph in the window host: the main queue of the dispatch layer drained
 // by the host's loop, the graph rebuilt at most once per frame when something it shows
 // changed (state, observed objects, input, timers, drained main-queue work), a frame
-// without a rebuild when a live layer has a new picture, animations run frame by frame, presses
+// without a rebuild when a live layer has a new picture, each frame drawing only what
+// changed since the last (ViewGraph::renderChanges), animations run frame by frame, presses
 // routed through the graph's hit testing and gestures, the wheel to the scroll view under the
 // pointer, and the host's scene phase handed to the views' environment.
 //
@@ -42,7 +43,7 @@ public:
     void onScenePhase(std::function<void(ui::ScenePhase)> f) { phaseHandler_ = std::move(f); }
 
 private:
-    void draw(const Frame& frame);
+    std::vector<ui::PixelRect> draw(const Frame& frame);
 
     WindowHost& host_;
     std::unique_ptr<SystemOverlay> overlay_; // made before the first build, ends last

@@ -1,10 +1,16 @@
 #include "platform/system/ProgramRunner.hpp"
 
 #include "MainQueueDrain.hpp"
+#include "ProcessTestSupport.hpp"
 #include "StubPrograms.hpp"
+#include "platform/console/Console.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
 
+#include <csignal>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
 
 namespace qv::platform {
 namespace {
@@ -90,6 +96,54 @@ TEST(ProgramRunner, MissingAndKilledProgramsAreReportedAsSuch) {
     EXPECT_EQ(killed.outcome->description(), "ended by signal 9");
 
     EXPECT_EQ(runProgramAndWait({}).kind, ProgramOutcome::Kind::notStarted);
+}
+
+// The signals a program started by `arguments` ignores, from its own /proc/self/status.
+std::optional<std::uint64_t> ignoredSignalsOf(const std::string& statusLine) {
+    std::istringstream line(statusLine);
+    std::string label;
+    std::uint64_t mask = 0;
+    if (line >> label >> std::hex >> mask && label == "SigIgn:") {
+        return mask;
+    }
+    return std::nullopt;
+}
+
+bool ignores(std::uint64_t mask, int signal) {
+    return (mask >> (signal - 1) & 1) != 0;
+}
+
+// Run in a process of its own (the test after it starts one): which signals were ignored is
+// recorded once per process, at its start.
+TEST(ProgramRunnerStartedUnderNohup, AProgramKeepsTheSignalsTheAppStartedWithIgnored) {
+    if (std::getenv("QV_STARTED_UNDER_NOHUP") == nullptr) {
+        GTEST_SKIP() << "run by the next test in a process started with SIGHUP ignored";
+    }
+    // The app ignores SIGPIPE for itself, handles SIGTERM, and ignores SIGINT after its
+    // start: the program it starts must ignore SIGHUP only.
+    keepGoingWhenOutputCloses();
+    std::signal(SIGTERM, [](int) {});
+    std::signal(SIGINT, SIG_IGN);
+    const std::optional<std::string> status =
+        programOutput({"grep", "^SigIgn:", "/proc/self/status"});
+    ASSERT_TRUE(status);
+    const std::optional<std::uint64_t> mask = ignoredSignalsOf(*status);
+    ASSERT_TRUE(mask) << *status;
+    EXPECT_TRUE(ignores(*mask, SIGHUP));
+    EXPECT_FALSE(ignores(*mask, SIGPIPE));
+    EXPECT_FALSE(ignores(*mask, SIGINT));
+    EXPECT_FALSE(ignores(*mask, SIGTERM));
+}
+
+TEST(ProgramRunner, UnderNohupTheProgramsTheAppStartsKeepIgnoringTheHangUp) {
+    testing::ChildProcess child([](testing::ChildProcess&) {
+        std::signal(SIGHUP, SIG_IGN);
+        ::setenv("QV_STARTED_UNDER_NOHUP", "1", 1);
+        ::execl("/proc/self/exe", "system_tests", "--gtest_filter=ProgramRunnerStartedUnderNohup.*",
+                static_cast<char*>(nullptr));
+        return 127;
+    });
+    EXPECT_EQ(child.finish(), 0);
 }
 
 TEST(ProgramRunner, FindsProgramsOnlyInTheFoldersOfPath) {

@@ -42,6 +42,7 @@ TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
                 frame.pixels[y * frame.stride / 4 + x] = 0xffff0000u; // top half red
             }
         }
+        return std::vector<ui::PixelRect>{{0, 0, frame.width, frame.height / 2}};
     });
     host->onPointer([&](const PointerInput& p) {
         pointer.push_back(p);

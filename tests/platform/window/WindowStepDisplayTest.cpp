@@ -1,6 +1,8 @@
 // The window on the virtual clock: a test moves time itself and turns the loop with
 // step(), clicking and resizing through X; nothing waits for a timer in real time.
 
+#include "SolidFrame.hpp"
+#include "XWindows.hpp"
 #include "XvfbServer.hpp"
 #include "platform/capture/CaptureDeviceInMemory.hpp"
 #include "platform/capture/CaptureSession.hpp"
@@ -174,6 +176,55 @@ TEST(WindowStep, ALiveLayersFramesAreDrawnWithoutARebuild) {
     ASSERT_TRUE(host->step());
     EXPECT_EQ(centre(), 0xff0000u);
     EXPECT_EQ(scene.rebuilds(), rebuilds);
+}
+
+// At rest the window shows nothing anew, whatever rebuilds the main queue's work brings; a
+// live layer's new frame is drawn once, in its host's rectangle, and the server shows it.
+TEST(WindowStep, AtRestNothingIsDrawnAndEachLiveFrameOnceInItsHost) {
+    testing::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    VirtualDispatch dispatch;
+    // A layer of a session that is not running shows the frames handed to it.
+    auto layer = CaptureVideoPreviewLayer::make(std::make_shared<CaptureSession>());
+    layer->present(testing::solidFrame(80, 60, 0xff0000ffu));
+    const std::string title = "qv-window-rest-test";
+    auto host = openWindow(title, 1);
+    ASSERT_NE(host, nullptr);
+    int ticks = 0;
+    WindowScene scene(*host, [&] {
+        return ui::ZStack({ui::View(ui::Color::black()).ignoresSafeArea(),
+                           ui::VStack({ui::PreviewLayerHost(layer).frame(390, 520),
+                                       ui::Text("Quarn Vesil"), ui::Spacer()})})
+            .onTimer(0.25, [&] { ++ticks; }); // work that changes nothing shown
+    });
+    ASSERT_TRUE(stepUntil(*host, dispatch, [&] { return scene.tree() != nullptr; }));
+    for (int turn = 0; turn < 4; ++turn) {
+        dispatch.runFor(Seconds(0.05));
+        ASSERT_TRUE(host->step());
+    }
+    const std::uint64_t shown = host->framesDrawn();
+    const int rebuilds = scene.rebuilds();
+    for (int turn = 0; turn < 40; ++turn) {
+        dispatch.runFor(Seconds(0.05));
+        ASSERT_TRUE(host->step());
+    }
+    EXPECT_GE(ticks, 7);
+    EXPECT_GT(scene.rebuilds(), rebuilds + 5) << "the ticks rebuilt the views";
+    EXPECT_EQ(host->framesDrawn(), shown) << "and nothing was drawn for them";
+
+    const std::uint32_t colours[] = {0xffffffffu, 0xff00ff00u, 0xffff0000u};
+    for (const std::uint32_t colour : colours) {
+        layer->present(testing::solidFrame(80, 60, colour));
+        dispatch.runUntilIdle(); // the picture is prepared on the host's queue
+        ASSERT_TRUE(host->step());
+        ASSERT_TRUE(host->step());
+    }
+    EXPECT_EQ(host->framesDrawn(), shown + 3) << "one frame for each live frame";
+    const auto at = [&](int x, int y) { return host->lastFrame()[std::size_t(y) * 390 + x]; };
+    // The preview lies under the safe area's top (47 points).
+    EXPECT_EQ(at(195, 300), 0xffff0000u);
+    EXPECT_EQ(testing::shownPixel(title, 195, 300), 0xff0000u) << "the server shows it";
+    EXPECT_EQ(testing::shownPixel(title, 195, 20), at(195, 20) & 0xffffffu);
 }
 
 // The wheel through X (buttons 4 and 5) scrolls the scroll view under the pointer, a notch

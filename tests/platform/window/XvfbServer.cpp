@@ -30,16 +30,26 @@ int spawn(const std::vector<std::string>& argv) {
 
 // Starts Xvfb with its display number written to `fd`. The server gets SIGTERM when the
 // test process ends for any reason, a crash included, so none is left running.
+//
+// -noreset: by default an X server resets when its last client disconnects, and a reset
+// closes every connection still in its setup. A test's clients come and go (`xdotool search`
+// polling for a window while the app opens its display), so the app's connection could be
+// dropped by the reset that `xdotool`'s exit started, and the app said that no X server
+// answers on a display that had just been reported ready.
 int spawnXvfb(int fd) {
     const std::string fdText = std::to_string(fd);
-    const char* argv[] = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen", "0",
-                          "1280x2048x24", "-nolisten",  "tcp",          nullptr};
+    const char* argv[] = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen",  "0",
+                          "1280x2048x24", "-nolisten",  "tcp",          "-noreset", nullptr};
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid != 0) {
         return pid;
     }
-    // The child: only async-signal-safe calls until exec.
+    // The child: only async-signal-safe calls until exec. The server must take SIGTERM even
+    // when the test blocked it for itself (the app's quit signals).
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) {
         _exit(127);
     }

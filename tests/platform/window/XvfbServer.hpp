@@ -1,6 +1,8 @@
 #pragma once
 // A private X server for display tests: starts Xvfb on a free display number, points
-// DISPLAY at it, and stops it again. The tests never use the developer's own display.
+// DISPLAY at it, and stops it again. The tests never use the developer's own display. From
+// the moment it is reported running until it is destroyed, the display answers every client,
+// however many come and go meanwhile (the server never resets).
 
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ public:
     bool running() const { return !display_.empty(); }
     const std::string& display() const { return display_; }
     const std::string& error() const { return error_; }
+    /// The server's process (its CPU time is read from /proc by the benchmarks).
+    int pid() const { return pid_; }
 
 private:
     int pid_ = -1;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 
 namespace qv::platform {
 
@@ -126,6 +127,26 @@ private:
     std::optional<std::string> skip(std::size_t i, const std::string& problem);
     // The line counting the unusable frames not named since the last one; nothing when none.
     std::optional<std::string> countLine();
+};
+
+// The latest live frame as it was converted, shown again while nothing it depends on changes.
+struct RecordedFrames::LiveFrame {
+    std::mutex mutex; // one live frame at a time; guards the fields below
+    std::shared_ptr<const Frame> frame;
+    float scale = 0;
+    WhiteBalanceGains gains;
+    std::uint32_t blackLevel = 0;
+    std::uint32_t whiteLevel = 0;
+    std::shared_ptr<PixelBuffer> pixels;
+
+    bool shows(const Frame* f, const SceneCamera& camera, float frameScale,
+               const WhiteBalanceGains& frameGains, const PixelBuffer& out) const {
+        return frame.get() == f && scale == frameScale && gains.redGain == frameGains.redGain &&
+               gains.greenGain == frameGains.greenGain && gains.blueGain == frameGains.blueGain &&
+               blackLevel == camera.blackLevel && whiteLevel == camera.whiteLevel && pixels &&
+               pixels->width() == out.width() && pixels->height() == out.height() &&
+               pixels->pixelFormat() == out.pixelFormat();
+    }
 };
 
 namespace {
@@ -285,7 +306,7 @@ std::shared_ptr<RecordedFrames> RecordedFrames::open(const std::filesystem::path
 }
 
 RecordedFrames::RecordedFrames(std::shared_ptr<Catalogue> catalogue)
-    : catalogue_(std::move(catalogue)) {}
+    : catalogue_(std::move(catalogue)), live_(std::make_unique<LiveFrame>()) {}
 
 RecordedFrames::~RecordedFrames() = default;
 
@@ -402,15 +423,54 @@ std::shared_ptr<const RecordedFrames::Frame> RecordedFrames::takeNextForPhoto() 
     return frame;
 }
 
+namespace {
+
+void copyPixels(const PixelBuffer& from, PixelBuffer& to) {
+    const std::size_t rowBytes = std::min(from.bytesPerRow(), to.bytesPerRow());
+    for (std::size_t y = 0; y < to.height(); ++y) {
+        std::memcpy(to.row<std::byte>(y), from.row<std::byte>(y), rowBytes);
+    }
+}
+
+} // namespace
+
 void RecordedFrames::render(const SceneCamera& camera, const FrameExposure& exposure,
                             FramePurpose purpose, PixelBuffer& out) const {
-    std::shared_ptr<const Frame> frame;
     if (purpose == FramePurpose::photo) {
-        frame = takeNextForPhoto();
-    } else {
+        convert(*takeNextForPhoto(), camera, exposure, out);
+        return;
+    }
+    std::shared_ptr<const Frame> frame;
+    {
         std::lock_guard guard(mutex_);
         frame = shown_;
     }
+    const auto scale = float(exposureScale(*frame, exposure));
+    std::lock_guard guard(live_->mutex);
+    LiveFrame& live = *live_;
+    if (live.shows(frame.get(), camera, scale, exposure.whiteBalanceGains, out)) {
+        out.lock();
+        copyPixels(*live.pixels, out);
+        out.unlock();
+        return;
+    }
+    convert(*frame, camera, exposure, out);
+    live.frame = frame;
+    live.scale = scale;
+    live.gains = exposure.whiteBalanceGains;
+    live.blackLevel = camera.blackLevel;
+    live.whiteLevel = camera.whiteLevel;
+    if (!live.pixels || live.pixels->width() != out.width() ||
+        live.pixels->height() != out.height() || live.pixels->pixelFormat() != out.pixelFormat()) {
+        live.pixels = PixelBuffer::make(out.width(), out.height(), out.pixelFormat());
+    }
+    out.lock(true);
+    copyPixels(out, *live.pixels);
+    out.unlock(true);
+}
+
+void RecordedFrames::convert(const Frame& frame, const SceneCamera& camera,
+                             const FrameExposure& exposure, PixelBuffer& out) const {
     detail::SensorNoise noise;
     noise.enabled = false;
     out.lock();
@@ -420,7 +480,7 @@ void RecordedFrames::render(const SceneCamera& camera, const FrameExposure& expo
         const detail::FrameWriter* writer;
         PixelBuffer* out;
         float scale;
-    } job{frame.get(), &writer, &out, float(exposureScale(*frame, exposure))};
+    } job{&frame, &writer, &out, float(exposureScale(frame, exposure))};
     renderPool().run(
         out.height(),
         [](void* context, std::size_t y) {

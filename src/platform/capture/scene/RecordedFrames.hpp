@@ -27,7 +27,9 @@ namespace qv::platform {
 // of it: a JPEG or TIFF is linearised and taken into the sensor's colours (and mosaicked for
 // a RAW photo), a DNG's mosaic is replayed as recorded (and demosaicked for processed
 // frames). Where the file's Exif gives the exposure time (and ISO), the signal is scaled by
-// the requested exposure over the recorded one. No noise is added.
+// the requested exposure over the recorded one. No noise is added. A live frame is converted
+// once and copied to the live frames after it until the frame shown, the exposure, the white
+// balance, the levels or the size change.
 //
 // A photo advances the folder (render() with FramePurpose::photo); rendering is otherwise
 // safe from any thread. The scene's end waits for a decode ahead that has begun (one not yet
@@ -52,9 +54,14 @@ public:
     struct Catalogue;
 
 private:
+    struct LiveFrame;
+
     explicit RecordedFrames(std::shared_ptr<Catalogue> catalogue);
     std::shared_ptr<const Frame> takeNextForPhoto() const;
     void decodeAhead() const;
+    // Renders `frame` as the sensor would record it at this exposure.
+    void convert(const Frame& frame, const SceneCamera& camera, const FrameExposure& exposure,
+                 PixelBuffer& out) const;
 
     // The folder's frame files and which of them are unusable; shared with the decode ahead.
     const std::shared_ptr<Catalogue> catalogue_;
@@ -66,6 +73,8 @@ private:
     mutable std::shared_ptr<Decoding> decoding_;       // the one after, being decoded
     mutable std::optional<std::size_t> lastPhotoFile_; // the file of the latest photo
     mutable bool saidOneFrame_ = false; // a photo repeated the one before: one usable frame
+
+    const std::unique_ptr<LiveFrame> live_; // live frames are converted once, then copied
 
     mutable PoolTasks decodes_; // last: ends first
 };

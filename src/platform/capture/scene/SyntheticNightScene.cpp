@@ -3,12 +3,14 @@
 #include "platform/capture/scene/RenderPool.hpp"
 #include "platform/capture/scene/detail/FrameWriter.hpp"
 #include "platform/capture/scene/detail/LightSplat.hpp"
+#include "platform/capture/scene/detail/NoiseTable.hpp"
 #include "platform/capture/scene/detail/SensorColor.hpp"
 #include "platform/capture/scene/detail/StarField.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 namespace qv::platform {
 
@@ -32,6 +34,7 @@ namespace {
 
 using detail::FramePoint;
 using detail::LightSplat;
+using detail::Star;
 using detail::Vec3;
 
 constexpr double radians = std::numbers::pi / 180.0;
@@ -40,6 +43,11 @@ constexpr std::size_t starCount = 30000;
 constexpr int carCount = 6;
 constexpr std::size_t meterWidth = 64;
 constexpr std::size_t meterHeight = 48;
+constexpr std::size_t liveRowsPerTile = 8;
+
+double dot(const Vec3& a, const Vec3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 // The height of the hills (degrees) towards an azimuth (degrees).
 double hillHeight(double azimuth, std::uint32_t seed) {
@@ -95,6 +103,37 @@ struct SyntheticNightScene::Frame {
     template <class ColorAt>
     void addRows(float* signal, std::size_t firstRow, std::size_t rows, int channels,
                  ColorAt colorAt) const;
+
+    // The horizon's soft edge, in pixels: the hills' share of a pixel rises from 0 to 1 over
+    // twice this width.
+    float horizonEdge() const { return float(std::max(sigma, 0.7)); }
+    // The hills' share of pixel x of a row whose horizon lies at `horizon`.
+    static float groundShare(std::size_t x, float horizon, float edge) {
+        return std::clamp((float(x) + 0.5f - horizon) / (2 * edge) + 0.5f, 0.0f, 1.0f);
+    }
+    bool isCardRow(std::size_t y) const {
+        return card && double(y) >= cardY0 && double(y) < cardY1;
+    }
+};
+
+// What live frames keep from one to the next: the sky (by column), the ground and the grey
+// card in DN above black, dark signal included, remade when what they depend on changes (the
+// view's tables, the DN of a grey-card unit, the dark signal); and the latest frame, whose
+// lights' storage is reused.
+struct SyntheticNightScene::LiveFrames {
+    std::mutex mutex; // one live frame at a time; guards the fields below
+    std::shared_ptr<const detail::ViewTables> tables;
+    float unitDN = -1; // DN of one grey-card unit of signal
+    float dark = -1;
+    std::vector<float> sky; // planes of red, green and blue, one value a column
+    std::array<float, 3> ground{};
+    std::array<float, 3> card{};
+    Frame frame;
+
+    // Remakes the sky, ground and card when the look of `frame` has changed.
+    void update(float frameUnitDN, float frameDark);
+    // Row y of the background: three planes of `width` values.
+    void background(std::size_t y, float* row) const;
 };
 
 template <class ColorAt>
@@ -106,37 +145,79 @@ void SyntheticNightScene::Frame::addRows(float* signal, std::size_t firstRow, st
         }
     }
     const detail::ViewTables& t = *tables;
-    const float edge = float(std::max(sigma, 0.7));
+    const float edge = horizonEdge();
     for (std::size_t y = firstRow; y < firstRow + rows; ++y) {
         float* row = signal + (y - firstRow) * width * std::size_t(channels);
         const float horizon = t.horizonX[y];
-        const bool cardRow = card && double(y) >= cardY0 && double(y) < cardY1;
+        const bool cardRow = isCardRow(y);
         for (std::size_t x = 0; x < width; ++x) {
-            const float groundShare =
-                std::clamp((float(x) + 0.5f - horizon) / (2 * edge) + 0.5f, 0.0f, 1.0f);
+            const float share = groundShare(x, horizon, edge);
             const float* skyValue = &t.sky[x * 3];
             const bool onCard = cardRow && double(x) >= cardX0 && double(x) < cardX1;
             if (channels == 3) {
                 for (std::size_t c = 0; c < 3; ++c) {
                     const float background =
-                        onCard ? cardValue[c]
-                               : skyValue[c] + groundShare * (t.ground[c] - skyValue[c]);
+                        onCard ? cardValue[c] : skyValue[c] + share * (t.ground[c] - skyValue[c]);
                     float& v = row[c * width + x];
                     v = (v + background) * scale;
                 }
             } else {
                 const auto c = std::size_t(colorAt(x, y));
                 const float background =
-                    onCard ? cardValue[c] : skyValue[c] + groundShare * (t.ground[c] - skyValue[c]);
+                    onCard ? cardValue[c] : skyValue[c] + share * (t.ground[c] - skyValue[c]);
                 row[x] = (row[x] + background) * scale;
             }
         }
     }
 }
 
+void SyntheticNightScene::LiveFrames::update(float frameUnitDN, float frameDark) {
+    if (tables == frame.tables && unitDN == frameUnitDN && dark == frameDark) {
+        return;
+    }
+    tables = frame.tables;
+    unitDN = frameUnitDN;
+    dark = frameDark;
+    const std::size_t width = frame.width;
+    sky.resize(3 * width);
+    for (std::size_t c = 0; c < 3; ++c) {
+        for (std::size_t x = 0; x < width; ++x) {
+            sky[c * width + x] = tables->sky[x * 3 + c] * unitDN + dark;
+        }
+        ground[c] = tables->ground[c] * unitDN + dark;
+        card[c] = frame.cardValue[c] * unitDN + dark;
+    }
+}
+
+void SyntheticNightScene::LiveFrames::background(std::size_t y, float* row) const {
+    const std::size_t width = frame.width;
+    const float horizon = tables->horizonX[y];
+    const float edge = frame.horizonEdge();
+    // Sky before `from`, ground from `to` on (groundShare() is 0 and 1 there), the blend between.
+    const auto column = [&](float x) { return std::size_t(std::clamp(x, 0.0f, float(width))); };
+    const std::size_t from = column(std::floor(horizon - edge - 0.5f));
+    const std::size_t to = std::max(from, column(std::ceil(horizon + edge - 0.5f) + 1));
+    for (std::size_t c = 0; c < 3; ++c) {
+        float* plane = row + c * width;
+        const float* skyPlane = sky.data() + c * width;
+        std::copy(skyPlane, skyPlane + from, plane);
+        for (std::size_t x = from; x < to; ++x) {
+            plane[x] =
+                skyPlane[x] + Frame::groundShare(x, horizon, edge) * (ground[c] - skyPlane[x]);
+        }
+        std::fill(plane + to, plane + width, ground[c]);
+        if (frame.isCardRow(y)) {
+            // The columns x with cardX0 <= x < cardX1, as addRows() takes them.
+            std::fill(plane + column(float(std::ceil(frame.cardX0))),
+                      plane + column(float(std::ceil(frame.cardX1))), card[c]);
+        }
+    }
+}
+
 SyntheticNightScene::SyntheticNightScene(SyntheticSceneOptions options)
     : options_(options), stars_(options.stars ? detail::makeStarField(options.seed, starCount)
-                                              : std::vector<detail::Star>{}) {}
+                                              : std::vector<detail::Star>{}),
+      live_(std::make_unique<LiveFrames>()) {}
 
 SyntheticNightScene::~SyntheticNightScene() = default;
 
@@ -196,11 +277,11 @@ std::shared_ptr<const detail::ViewTables> SyntheticNightScene::tables(const Scen
     return t;
 }
 
-SyntheticNightScene::Frame SyntheticNightScene::prepare(const SceneCamera& camera,
-                                                        const FrameExposure& exposure,
-                                                        std::size_t width, std::size_t height,
-                                                        bool withLights) const {
-    Frame f;
+void SyntheticNightScene::prepare(const SceneCamera& camera, const FrameExposure& exposure,
+                                  std::size_t width, std::size_t height, Lights lights,
+                                  Frame& f) const {
+    f.splats.clear();
+    f.card = false;
     f.tables = tables(camera, width, height);
     f.width = width;
     f.height = height;
@@ -228,13 +309,31 @@ SyntheticNightScene::Frame SyntheticNightScene::prepare(const SceneCamera& camer
     const double latitude = options_.latitude * radians;
     const double thetaStart = detail::siderealAngle(exposure.wallStart);
     const double thetaEnd = thetaStart + 2 * std::numbers::pi * t / detail::siderealDaySeconds;
-    for (const detail::Star& star : withLights ? stars_ : std::vector<detail::Star>{}) {
-        const Vec3 d0 = detail::horizonDirection(star.equatorial, latitude, thetaStart);
+    const detail::SkyTurn skyAtStart(latitude, thetaStart);
+    const detail::SkyTurn skyAtEnd(latitude, thetaEnd);
+    // Live frames skip, by one dot product each, the stars that stand too far from the view's
+    // axis for them or their light to reach the frame over the exposure; photos take every
+    // star through the full test, which gives them the same splats.
+    const Vec3 axis = skyAtStart.equatorialDirection(g.forward());
+    double nearest = -2; // the cosine of the farthest angle from the axis a star may stand at
+    if (lights == Lights::nearTheView) {
+        const double corner =
+            std::hypot(double(width) / 2 + 3 * f.sigma + 2, double(height) / 2 + 3 * f.sigma + 2);
+        const double turn = 2 * std::numbers::pi * t / detail::siderealDaySeconds;
+        const double reach = std::atan(corner / g.focalLengthPixels()) + turn + 1 * radians;
+        nearest = reach < std::numbers::pi ? std::cos(reach) : -2;
+    }
+    for (const detail::Star& star :
+         lights == Lights::none ? std::span<const Star>() : std::span(stars_)) {
+        if (dot(star.equatorial, axis) < nearest) {
+            continue;
+        }
+        const Vec3 d0 = skyAtStart.horizonDirection(star.equatorial);
         if (d0[2] < -0.1) {
             continue;
         }
         const auto p0 = g.project(d0);
-        const auto p1 = g.project(detail::horizonDirection(star.equatorial, latitude, thetaEnd));
+        const auto p1 = g.project(skyAtEnd.horizonDirection(star.equatorial));
         if (!p0 || !p1 || !inReach(*p0, *p1) || hiddenByHills(*p0)) {
             continue;
         }
@@ -246,7 +345,7 @@ SyntheticNightScene::Frame SyntheticNightScene::prepare(const SceneCamera& camer
     }
 
     // Cars: a path per round of the road that the exposure covers.
-    if (options_.cars && withLights) {
+    if (options_.cars && lights != Lights::none) {
         const double start = secondsSince1970(exposure.wallStart);
         for (int i = 0; i < carCount; ++i) {
             const Car car = carNumber(i, options_.seed);
@@ -290,16 +389,26 @@ SyntheticNightScene::Frame SyntheticNightScene::prepare(const SceneCamera& camer
         f.cardY1 = (c.y + c.height) * double(height);
         f.cardValue = cameraColor(1, 1, 1, std::exp2(c.ev100));
     }
-    return f;
 }
 
 void SyntheticNightScene::render(const SceneCamera& camera, const FrameExposure& exposure,
-                                 FramePurpose /*purpose*/, PixelBuffer& out) const {
+                                 FramePurpose purpose, PixelBuffer& out) const {
+    if (purpose == FramePurpose::live && out.pixelFormat() == pixelformat::bgra32 &&
+        out.width() <= detail::NoiseTable::size) {
+        renderLive(camera, exposure, out);
+    } else {
+        renderPhoto(camera, exposure, out);
+    }
+}
+
+void SyntheticNightScene::renderPhoto(const SceneCamera& camera, const FrameExposure& exposure,
+                                      PixelBuffer& out) const {
     detail::SensorNoise noise = detail::SensorNoise::forExposure(camera, exposure);
     noise.enabled = options_.sensorNoise;
     out.lock();
     const detail::FrameWriter writer(out, camera, exposure, noise);
-    const Frame frame = prepare(camera, exposure, out.width(), out.height(), true);
+    Frame frame;
+    prepare(camera, exposure, out.width(), out.height(), Lights::all, frame);
     const int channels = writer.channelsPerPixel();
     const std::size_t rowsPerTile = channels == 3 ? 8 : 16;
 
@@ -335,10 +444,69 @@ void SyntheticNightScene::render(const SceneCamera& camera, const FrameExposure&
     out.unlock();
 }
 
+void SyntheticNightScene::renderLive(const SceneCamera& camera, const FrameExposure& exposure,
+                                     PixelBuffer& out) const {
+    detail::SensorNoise noise = detail::SensorNoise::forExposure(camera, exposure);
+    noise.enabled = options_.sensorNoise;
+    std::lock_guard guard(live_->mutex);
+    LiveFrames& live = *live_;
+    out.lock();
+    const detail::FrameWriter writer(out, camera, exposure, noise);
+    prepare(camera, exposure, out.width(), out.height(), Lights::nearTheView, live.frame);
+    const float unitDN = live.frame.scale * writer.rangeDN();
+    live.update(unitDN, writer.darkSignal());
+    // In DN, and by their first row, so each tile finds its own.
+    double tallest = 0;
+    for (LightSplat& s : live.frame.splats) {
+        for (float& f : s.flux) {
+            f *= unitDN;
+        }
+        tallest = std::max(tallest, s.bottom() - s.top());
+    }
+    std::sort(live.frame.splats.begin(), live.frame.splats.end(),
+              [](const LightSplat& a, const LightSplat& b) { return a.top() < b.top(); });
+
+    struct Job {
+        const LiveFrames* live;
+        const detail::FrameWriter* writer;
+        double tallest;
+    } job{&live, &writer, tallest};
+    const std::size_t tiles = (out.height() + liveRowsPerTile - 1) / liveRowsPerTile;
+    renderPool().run(
+        tiles,
+        [](void* context, std::size_t tile) {
+            const Job& j = *static_cast<const Job*>(context);
+            const Frame& f = j.live->frame;
+            const std::size_t first = tile * liveRowsPerTile;
+            const std::size_t rows = std::min(liveRowsPerTile, f.height - first);
+            const std::size_t rowLength = f.width * 3;
+            thread_local std::vector<float> scratch;
+            scratch.resize(std::max(scratch.size(), rowLength * liveRowsPerTile));
+            for (std::size_t r = 0; r < rows; ++r) {
+                j.live->background(first + r, scratch.data() + r * rowLength);
+            }
+            const auto reaching =
+                std::lower_bound(f.splats.begin(), f.splats.end(), double(first) - j.tallest,
+                                 [](const LightSplat& s, double row) { return s.top() < row; });
+            for (auto s = reaching; s != f.splats.end() && s->top() < double(first + rows); ++s) {
+                if (s->bottom() >= double(first)) {
+                    detail::addSplat(*s, scratch.data(), f.width, first, rows, 3,
+                                     [](std::size_t, std::size_t) { return 0; });
+                }
+            }
+            for (std::size_t r = 0; r < rows; ++r) {
+                j.writer->writeLiveRow(first + r, scratch.data() + r * rowLength);
+            }
+        },
+        &job);
+    out.unlock();
+}
+
 std::array<double, 3> SyntheticNightScene::meter(const SceneCamera& camera,
                                                  const FrameExposure& exposure) const {
     // The lights are too small to move the mean; the sky and hills are what is metered.
-    const Frame frame = prepare(camera, exposure, meterWidth, meterHeight, false);
+    Frame frame;
+    prepare(camera, exposure, meterWidth, meterHeight, Lights::none, frame);
     std::vector<float> signal(meterWidth * meterHeight * 3, 0.0f);
     frame.addRows(signal.data(), 0, meterHeight, 3, [](std::size_t, std::size_t) { return 0; });
     std::array<double, 3> sum{};

@@ -42,6 +42,15 @@ struct SyntheticSceneOptions {
 // lights smear over the exposure. Stars and lights are blurred by the lens's distance from
 // its infinity position; the sensor adds shot and read noise by ISO, dark current by time,
 // and hot photosites. The same seed, frame start and settings give the same bytes.
+//
+// Live 'BGRA' frames (FramePurpose::live) take a cheaper road to the same picture: the sky,
+// ground and card in the sensor's units are kept from one frame to the next and made again
+// only when the frame's size, the field of view, the exposure time, ISO, aperture or levels
+// change them; each frame lays them down row by row, adds the stars and lights where they
+// stand now (blurred by the lens position), and draws its noise from a table of standard normal
+// values at offsets of its own (NoiseTable.hpp) in the pass that white-balances and encodes the
+// row. Photos, and live frames of other formats, are rendered in full, their noise drawn afresh
+// for every photosite: live frames never change what a run merges.
 class SyntheticNightScene final : public Scene {
 public:
     explicit SyntheticNightScene(SyntheticSceneOptions options = {});
@@ -56,15 +65,25 @@ public:
 
 private:
     struct Frame;
-    Frame prepare(const SceneCamera& camera, const FrameExposure& exposure, std::size_t width,
-                  std::size_t height, bool withLights) const;
+    struct LiveFrames;
+    // Which lights a frame gets: none (metering), every star through the full test (photos),
+    // or the stars near the view's axis through it (live frames: the same splats, sooner).
+    enum class Lights { none, all, nearTheView };
+    // Fills `frame` (its storage reused) for a frame of that size.
+    void prepare(const SceneCamera& camera, const FrameExposure& exposure, std::size_t width,
+                 std::size_t height, Lights lights, Frame& frame) const;
     std::shared_ptr<const detail::ViewTables> tables(const SceneCamera& camera, std::size_t width,
                                                      std::size_t height) const;
+    void renderPhoto(const SceneCamera& camera, const FrameExposure& exposure,
+                     PixelBuffer& out) const;
+    void renderLive(const SceneCamera& camera, const FrameExposure& exposure,
+                    PixelBuffer& out) const;
 
     SyntheticSceneOptions options_;
     std::vector<detail::Star> stars_;
     mutable std::mutex tablesMutex_; // guards tables_
     mutable std::vector<std::shared_ptr<const detail::ViewTables>> tables_;
+    const std::unique_ptr<LiveFrames> live_;
 };
 
 } // namespace qv::platform

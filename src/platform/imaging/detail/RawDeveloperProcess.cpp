@@ -1,5 +1,6 @@
 #include "platform/imaging/detail/RawDeveloperProcess.hpp"
 
+#include "platform/console/ChildSignals.hpp"
 #include "platform/files/FileDescriptor.hpp"
 #include "platform/imaging/ImageLimits.hpp"
 #include "platform/imaging/detail/DevelopmentAnswer.hpp"
@@ -169,8 +170,8 @@ std::string howItEnded(pid_t child) {
     return {};
 }
 
-// The child starts with default signal handling and no blocked signals,
-// whatever this process has set up.
+// The child starts with no blocked signals and the signal handling the app started with
+// (ChildSignals.hpp), whatever this process has set up since.
 struct SpawnSetup {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -181,13 +182,7 @@ struct SpawnSetup {
         posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawnattr_init(&attributes);
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setsigdefault(&attributes, &all);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        startWithInheritedSignals(attributes);
     }
     ~SpawnSetup() {
         posix_spawn_file_actions_destroy(&actions);

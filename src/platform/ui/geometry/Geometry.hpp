@@ -53,6 +53,13 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+/// A rectangle of whole pixels of a frame buffer.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 struct EdgeInsets {
     double top = 0, leading = 0, bottom = 0, trailing = 0;
     friend bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
@@ -151,6 +158,7 @@ struct Transform {
     /// Whether it maps the plane onto a line or a point (a scale of zero): drawn
     /// through it, nothing shows.
     bool isSingular() const { return a * d - b * c == 0; }
+    friend bool operator==(const Transform&, const Transform&) = default;
 };
 
 /// Whether every number is finite: Cairo cannot draw through a NaN or an infinity (a

@@ -16,6 +16,7 @@ public:
     struct Element {
         Op op;
         Point p[3]; // line/move: p[0]; curve: control 1, control 2, end
+        friend bool operator==(const Element&, const Element&) = default;
     };
 
     void moveTo(Point p);
@@ -59,6 +60,7 @@ struct StrokeStyle {
     double miterLimit = 10;
     std::vector<double> dash{};
     double dashPhase = 0;
+    friend bool operator==(const StrokeStyle&, const StrokeStyle&) = default;
 };
 
 /// Whether the width, miter limit and dashes are finite numbers.

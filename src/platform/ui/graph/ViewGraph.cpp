@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/ui/graph/HitTest.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
+#include "platform/ui/scene/Damage.hpp"
 
 #include <cairo.h>
 #include <chrono>
@@ -105,6 +106,56 @@ void ViewGraph::renderInto(std::uint32_t* pixels, int width, int height, int str
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);
+}
+
+namespace {
+
+bool sameScene(const SceneOptions& a, const SceneOptions& b) {
+    return a.size == b.size && a.safeAreaInsets == b.safeAreaInsets && a.scale == b.scale &&
+           a.colorScheme == b.colorScheme && a.background == b.background;
+}
+
+const Element* withIdentity(const Element& e, const std::string& identity) {
+    if (e.identity() == identity) {
+        return &e;
+    }
+    for (const auto& c : e.children()) {
+        if (const Element* found = withIdentity(*c, identity)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<PixelRect> ViewGraph::renderChanges(std::uint32_t* pixels, int width, int height,
+                                                int strideBytes, bool fresh) {
+    const ViewTree& now = tree();
+    detail::GraphCore& core = *core_;
+    const std::set<std::string> layers = core.display->take();
+    const bool leaving = !core.leaving.empty() || core.drewLeaving;
+    const bool whole =
+        fresh || !core.drawn || !sameScene(core.drawn->options(), now.options()) || leaving;
+    const std::shared_ptr<const ViewTree> before = std::exchange(core.drawn, core.tree);
+    core.drewLeaving = !core.leaving.empty();
+    if (whole) {
+        renderInto(pixels, width, height, strideBytes);
+        return {PixelRect{0, 0, width, height}};
+    }
+    Damage damage;
+    const double scale = now.options().scale;
+    if (before.get() != &now) {
+        addChanges(before->root(), now.root(), scale, damage);
+    }
+    for (const std::string& identity : layers) {
+        if (const Element* e = withIdentity(now.root(), identity)) {
+            damage.add(e->damageOnScreen(), scale);
+        }
+    }
+    const std::vector<PixelRect> rects = damage.within(width, height);
+    now.renderInto(pixels, width, height, strideBytes, rects);
+    return rects;
 }
 
 void ViewGraph::pointer(const input::PointerEvent& event) {

@@ -70,6 +70,14 @@ public:
     /// Draws the current tree into a caller's ARGB32 buffer (ViewTree::renderInto), and
     /// over it the views whose exit transition is still running.
     void renderInto(std::uint32_t* pixels, int width, int height, int strideBytes);
+    /// Draws into a buffer that holds what the last call drew (unless `fresh`) only what
+    /// changed since, and answers those rectangles of pixels (none when nothing changed):
+    /// the views a rebuild changed (the tree drawn last and the current one compared,
+    /// damage.hpp's addChanges), the elements whose live layers asked for a draw
+    /// (setDisplayHandler), each with the reach of the effects around it. Everything is
+    /// drawn when the buffer is fresh, the scene's options changed or views are leaving.
+    std::vector<PixelRect> renderChanges(std::uint32_t* pixels, int width, int height,
+                                         int strideBytes, bool fresh);
 
     /// A pointer event at screen points, with its time on the dispatch clock: hit tests
     /// the current tree, drives the gestures and schedules a rebuild.

@@ -4,6 +4,7 @@
 #include "platform/media/PixelFormat.hpp"
 #include "platform/ui/drawing/Log.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
+#include "platform/ui/layers/PreviewPictures.hpp"
 #include "platform/ui/views/elements/Leaf.hpp"
 
 #include <algorithm>
@@ -14,51 +15,19 @@
 namespace qv::platform::ui {
 namespace {
 
-// The latest frame of a layer turned upright, made once per frame: drawing a quarter-
-// turned picture through Cairo costs several times an upright one, and the window draws
-// a frame more than once (the views above it change too).
-class UprightFrame {
-public:
-    // The upright pixels of `frame` (Cairo RGB24, `height` x `width` of the frame).
-    std::vector<std::uint32_t>& of(const std::shared_ptr<PixelBuffer>& frame) {
-        if (frame == turned_) {
-            return pixels_;
-        }
-        turned_ = frame; // held, so the layer's pool cannot refill it while it is shown
-        const std::size_t w = frame->width(), h = frame->height();
-        pixels_.resize(w * h);
-        frame->lock(true);
-        // The frame's pixel (x, y) is the upright pixel (h - 1 - y, x); in tiles, so the
-        // column writes stay in the cache.
-        constexpr std::size_t tile = 32;
-        for (std::size_t y0 = 0; y0 < h; y0 += tile) {
-            for (std::size_t x0 = 0; x0 < w; x0 += tile) {
-                for (std::size_t y = y0; y < std::min(y0 + tile, h); ++y) {
-                    const auto* row = frame->row<std::uint32_t>(y);
-                    for (std::size_t x = x0; x < std::min(x0 + tile, w); ++x) {
-                        pixels_[x * h + (h - 1 - y)] = row[x];
-                    }
-                }
-            }
-        }
-        frame->unlock(true);
-        return pixels_;
-    }
-
-private:
-    std::shared_ptr<PixelBuffer> turned_;
-    std::vector<std::uint32_t> pixels_;
-};
-
 class PreviewLayerElement final : public elements::Leaf {
 public:
     PreviewLayerElement(elements::Init init, std::shared_ptr<CaptureVideoPreviewLayer> layer,
-                        std::shared_ptr<UprightFrame> upright, bool live)
-        : Leaf(std::move(init)), layer_(std::move(layer)), upright_(std::move(upright)),
+                        std::shared_ptr<detail::PreviewPictures> pictures, bool live)
+        : Leaf(std::move(init)), layer_(std::move(layer)), pictures_(std::move(pictures)),
           live_(live) {}
 
     bool hitsContent(Point p) const override { return frame().contains(p); }
     bool drawsInOneOperation() const override { return true; }
+    // Its frames are drawn when they arrive, without a rebuild (a display request).
+    bool drawsLike(const Element& other) const override {
+        return static_cast<const PreviewLayerElement&>(other).layer_ == layer_;
+    }
 
 protected:
     Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }
@@ -102,32 +71,29 @@ protected:
             return;
         }
         cairo_clip(cr);
-        // Upright, the frame is `h` wide and `w` high: its point (u, v) lands at
-        // (w' (1 - v), h' u) of the host.
-        const int w = static_cast<int>(picture->width()), h = static_cast<int>(picture->height());
-        std::vector<std::uint32_t>& pixels = upright_->of(picture);
-        // 'BGRA' bytes are Cairo's native 32-bit pixels; the alpha byte is not read.
-        cairo_surface_t* source = cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(pixels.data()), CAIRO_FORMAT_RGB24, h, w, h * 4);
-        cairo_translate(cr, f.x, f.y);
-        cairo_scale(cr, f.width / h, f.height / w);
-        // Device pixels per frame pixel: a plain bilinear filter unless the frame is
-        // reduced by more than half (tests draw at one pixel a point).
-        double across = 1, down = 0;
-        cairo_user_to_device_distance(cr, &across, &down);
-        const bool reduced = std::hypot(across, down) < 0.5;
-        cairo_set_source_surface(cr, source, 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr),
-                                 reduced ? CAIRO_FILTER_GOOD : CAIRO_FILTER_BILINEAR);
-        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-        cairo_paint_with_alpha(cr, ctx.opacity);
-        cairo_surface_destroy(source);
+        if (const auto placement = detail::placementOf(cr, f)) {
+            // Drawing only scales and moves the host: its picture is made once per frame
+            // for the device pixels it covers, and copied.
+            double x = f.x, y = f.y;
+            cairo_user_to_device(cr, &x, &y);
+            cairo_identity_matrix(cr);
+            pictures_->draw(picture, *placement, live_, [&](const detail::PreparedPicture& p) {
+                cairo_surface_t* source = cairo_image_surface_create_for_data(
+                    reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(p.pixels.data())),
+                    CAIRO_FORMAT_RGB24, p.width, p.height, p.width * 4);
+                cairo_set_source_surface(cr, source, std::floor(x), std::floor(y));
+                cairo_paint_with_alpha(cr, ctx.opacity);
+                cairo_surface_destroy(source);
+            });
+        } else {
+            detail::paintUpright(cr, *picture, f, ctx.opacity);
+        }
         cairo_restore(cr);
     }
 
 private:
     std::shared_ptr<CaptureVideoPreviewLayer> layer_;
-    std::shared_ptr<UprightFrame> upright_;
+    std::shared_ptr<detail::PreviewPictures> pictures_;
     bool live_;
 };
 
@@ -142,24 +108,33 @@ public:
         }
         const std::string identity = ctx.path + "/PreviewLayer";
         std::shared_ptr<CaptureVideoPreviewLayer> shown = layer_;
-        auto upright = std::make_shared<UprightFrame>();
+        auto pictures = std::make_shared<detail::PreviewPictures>();
         detail::BuildSession* session = detail::BuildSession::current();
         detail::GraphCore* graph = detail::GraphCore::of(session);
         const bool live = graph != nullptr && !session->isProbing();
         if (live) {
-            // The layer this identity was first built with stays, and so does its upright
-            // frame.
+            // The layer this identity was first built with stays, and so do its pictures.
             session->keepAlive(identity);
             shown = graph->elementState(identity, "layer", layer_)->value;
-            upright = graph->elementState(identity, "upright", upright)->value;
+            pictures = graph->elementState(identity, "pictures", pictures)->value;
             session->addNotice(session->key(identity, "frames"),
-                               {[shown, redraw = graph->displayRequester()](auto) {
-                                    return shown->onFrameArrived(redraw);
+                               {[shown, weak = std::weak_ptr(pictures),
+                                 redraw = graph->displayRequester(identity)](auto) {
+                                    // The layer calls this on its rendering thread; it holds the
+                                    // callback, so the callback holds it weakly.
+                                    return shown->onFrameArrived(
+                                        [layer = std::weak_ptr(shown), weak, redraw] {
+                                            const auto p = weak.lock();
+                                            const auto l = layer.lock();
+                                            if (p && l) {
+                                                p->frameArrived(l, redraw);
+                                            }
+                                        });
                                 },
                                 nullptr});
         }
         out.push_back(std::make_unique<PreviewLayerElement>(
-            elements::Init{"PreviewLayer", identity, ctx.environment}, shown, upright, live));
+            elements::Init{"PreviewLayer", identity, ctx.environment}, shown, pictures, live));
     }
 
 private:

@@ -89,8 +89,15 @@ struct Surface {
     ~Surface() { cairo_surface_destroy(surface); }
 };
 
-void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o) {
+void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o,
+           const std::vector<PixelRect>* only = nullptr) {
     cairo_t* cr = cairo_create(surface);
+    if (only != nullptr) {
+        for (const PixelRect& r : *only) {
+            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+        }
+        cairo_clip(cr);
+    }
     // A tree whose first layer covers the screen opaquely replaces every pixel
     // anyway (a full-screen colour under the safe area, say).
     Rect pixels{0, 0, cairo_image_surface_get_width(surface) / o.scale,
@@ -103,7 +110,12 @@ void paint(cairo_surface_t* surface, const Element& root, const SceneOptions& o)
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     }
     cairo_scale(cr, o.scale, o.scale);
-    root.render({cr, o.scale});
+    RenderContext context{cr, o.scale};
+    if (only != nullptr) {
+        context.partialClip = Rect{0, 0, double(cairo_image_surface_get_width(surface)),
+                                   double(cairo_image_surface_get_height(surface))};
+    }
+    root.render(context);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
 }
@@ -137,6 +149,18 @@ void ViewTree::renderInto(std::uint32_t* pixels, int width, int height, int stri
                                                   CAIRO_FORMAT_ARGB32, width, height, strideBytes)};
     if (cairo_surface_status(s.surface) == CAIRO_STATUS_SUCCESS) {
         paint(s.surface, *root_, options_);
+    }
+}
+
+void ViewTree::renderInto(std::uint32_t* pixels, int width, int height, int strideBytes,
+                          const std::vector<PixelRect>& only) const {
+    if (only.empty()) {
+        return;
+    }
+    Surface s{cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels),
+                                                  CAIRO_FORMAT_ARGB32, width, height, strideBytes)};
+    if (cairo_surface_status(s.surface) == CAIRO_STATUS_SUCCESS) {
+        paint(s.surface, *root_, options_, &only);
     }
 }
 

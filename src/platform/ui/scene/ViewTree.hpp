@@ -58,6 +58,10 @@ public:
     /// Draws into a caller's buffer of premultiplied ARGB32 pixels (a window's
     /// frame buffer), `width` x `height` pixels with `strideBytes` per row.
     void renderInto(std::uint32_t* pixels, int width, int height, int strideBytes) const;
+    /// Draws only within `only` (rectangles of the buffer's pixels), leaving the other
+    /// pixels as they are: within them, the pixels are those the whole drawing gives.
+    void renderInto(std::uint32_t* pixels, int width, int height, int strideBytes,
+                    const std::vector<PixelRect>& only) const;
     /// Writes the rendering as PNG through a temporary file renamed into place;
     /// on failure `path` is untouched and `error` tells why.
     bool writePng(const std::string& path, std::string* error = nullptr) const;

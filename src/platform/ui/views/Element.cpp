@@ -9,6 +9,22 @@
 
 namespace qv::platform::ui {
 
+RenderContext RenderContext::clippedToPath() const {
+    RenderContext inner = *this;
+    if (inner.partialClip) {
+        double x0, y0, x1, y1;
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_path_extents(cr, &x0, &y0, &x1, &y1);
+        cairo_restore(cr);
+        x0 = std::floor(x0);
+        y0 = std::floor(y0);
+        inner.partialClip =
+            inner.partialClip->intersected({x0, y0, std::ceil(x1) - x0, std::ceil(y1) - y0});
+    }
+    return inner;
+}
+
 Element::Element(std::string kind, std::string identity,
                  std::shared_ptr<const Environment> environment)
     : kind_(std::move(kind)), identity_(std::move(identity)), environment_(std::move(environment)) {
@@ -158,6 +174,25 @@ Rect Element::visualBounds() const {
     Rect r = ownVisualBounds();
     for (const auto& c : children_) {
         r = r.united(c->visualBounds());
+    }
+    return r;
+}
+
+Rect Element::damageBounds() const {
+    if (clipsContent()) {
+        return reach(screenFrame());
+    }
+    Rect r = ownDamageBounds();
+    for (const auto& c : children_) {
+        r = r.united(c->damageBounds());
+    }
+    return reach(r);
+}
+
+Rect Element::damageOnScreen() const {
+    Rect r = damageBounds();
+    for (const Element* e = parent_; e != nullptr; e = e->parent_) {
+        r = e->reach(r);
     }
     return r;
 }

@@ -45,6 +45,15 @@ struct RenderContext {
     /// multiplying the element's own (set by an unblurred shadow, which draws
     /// such content once in its colour under it instead of offscreen).
     std::optional<Color::Rgba> tint{};
+    /// Set while only a part of the frame is drawn (the rest kept from the frame before):
+    /// the device rectangle, in whole pixels, the frame and the clips of the views around
+    /// leave (shapes by their bounds). Offscreen effects draw as much of their content as
+    /// they would for the whole frame, so blurring near the part's edge gives the same pixels.
+    std::optional<Rect> partialClip{};
+    /// This context for what is drawn under a clip to the current path of `cr`, set
+    /// before the clip takes the path: partialClip narrowed to the path's device bounds,
+    /// rounded out to whole pixels as Cairo rounds its clip's extents.
+    RenderContext clippedToPath() const;
 };
 
 class Element {
@@ -158,6 +167,22 @@ public:
     /// instead of compositing an offscreen group: the pixels are the same.
     virtual bool drawsInOneOperation() const { return false; }
 
+    // ---- Changes between builds (what a window draws again) ---------------------
+    /// Whether this element draws what `other` draws of its own (before its children and
+    /// around them: colours, paths, texts, pictures, effects); `other` is an element of
+    /// the same type, frame, transform and z index from another build. Elements
+    /// that only lay out answer true; the default, for kinds that draw, is false.
+    virtual bool drawsLike(const Element& /*other*/) const { return false; }
+    /// Screen rectangle holding every pixel drawing this element and its descendants may
+    /// change: visualBounds with what is drawn beyond the frames (glyphs past a text's
+    /// box, the reach of shadows and blurs inside it).
+    Rect damageBounds() const;
+    /// Where a change of what the descendants draw within `area` (screen points) shows
+    /// once this element's own effect applies: grown by a blur's or a shadow's reach.
+    virtual Rect reach(const Rect& area) const { return area; }
+    /// damageBounds() with the reach of every ancestor's effect.
+    Rect damageOnScreen() const;
+
 protected:
     void addChild(std::unique_ptr<Element> child);
     Element& child(size_t i) const { return *children_[i]; }
@@ -195,6 +220,8 @@ protected:
     /// (its screen frame unless the element knows better; empty for one that draws
     /// nothing itself). Offscreen effects allocate and blur no more than this.
     virtual Rect ownVisualBounds() const { return screenFrame(); }
+    /// What the element's own drawing may change: ownVisualBounds unless it draws beyond.
+    virtual Rect ownDamageBounds() const { return ownVisualBounds(); }
 
     ElementList children_;
 

@@ -38,6 +38,9 @@ public:
     }
 
     void add(GestureSpec spec) { specs_.push_back(std::move(spec)); }
+    // Carries gestures only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
 
     void
     makeRecognizers(std::vector<std::unique_ptr<input::GestureRecognizer>>& out) const override {

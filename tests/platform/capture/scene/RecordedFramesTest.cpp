@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -249,6 +251,49 @@ TEST(RecordedFrames, ARawMosaicReplaysPhotositeForPhotosite) {
             EXPECT_EQ(out->row<std::uint16_t>(y)[x], mosaic->row<std::uint16_t>(y)[x]);
         }
     }
+}
+
+// A live frame is converted once and shown again until what it depends on changes: after each
+// change it is what a scene that never showed a live frame gives.
+TEST(RecordedFrames, ALiveFrameFollowsEveryChangeOfItsLook) {
+    TempFolder folder;
+    const RgbaImage picture = flat(40, 120, 200);
+    folder.write("a.jpg", *imaging::encodeJpeg(picture, 95, exposed(0.01, 100)));
+    folder.write("b.jpg", *imaging::encodeJpeg(flat(200, 120, 40), 95, exposed(0.01, 100)));
+    const auto frames = openFrames(folder.path(), photoSize);
+    ASSERT_NE(frames, nullptr);
+    const auto liveFrame = [](const RecordedFrames& scene, const FrameExposure& e,
+                              std::size_t width = 16) {
+        auto out = PixelBuffer::make(width, 12, pixelformat::bgra32);
+        scene.render({}, e, FramePurpose::live, *out);
+        return out;
+    };
+    const auto same = [](const PixelBuffer& a, const PixelBuffer& b) {
+        return a.dataSize() == b.dataSize() &&
+               std::memcmp(a.baseAddress(), b.baseAddress(), a.dataSize()) == 0;
+    };
+    FrameExposure e = exposure();
+    auto before = liveFrame(*frames, e);
+    EXPECT_TRUE(same(*before, *liveFrame(*frames, e)));
+    const auto changes = std::vector<std::pair<const char*, std::function<void()>>>{
+        {"exposure time", [&] { e.durationSeconds = 0.005; }},
+        {"ISO", [&] { e.iso = 50; }},
+        {"white balance", [&] { e.whiteBalanceGains.blueGain *= 0.5f; }},
+    };
+    for (const auto& [name, change] : changes) {
+        change();
+        const auto after = liveFrame(*frames, e);
+        EXPECT_TRUE(same(*after, *liveFrame(*openFrames(folder.path(), photoSize), e))) << name;
+        EXPECT_FALSE(same(*before, *after)) << name;
+        before = after;
+    }
+    EXPECT_EQ(liveFrame(*frames, e, 8)->width(), 8u); // another size
+    auto photo = PixelBuffer::make(16, 12, pixelformat::bgra32);
+    frames->render({}, e, FramePurpose::photo, *photo);
+    frames->render({}, e, FramePurpose::photo, *photo); // the second frame
+    EXPECT_NEAR(liveFrame(*frames, e)->row<std::uint8_t>(6)[8 * 4 + 2],
+                photo->row<std::uint8_t>(6)[8 * 4 + 2], 1);
+    EXPECT_FALSE(same(*before, *liveFrame(*frames, e)));
 }
 
 } // namespace

@@ -2,10 +2,13 @@
 // sky's turn, moving lights and focus blur, measured in rendered frames.
 #include "platform/capture/scene/SyntheticNightScene.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <thread>
 
 namespace qv::platform {
 namespace {
@@ -96,10 +99,44 @@ Spot brightestSpot(const PixelBuffer& f, double cx, double cy, double radius, in
 
 std::shared_ptr<PixelBuffer> render(const SyntheticNightScene& scene, const FrameExposure& e,
                                     std::size_t width, std::size_t height, FourCharCode format,
-                                    const SceneCamera& camera = {}) {
+                                    const SceneCamera& camera = {},
+                                    FramePurpose purpose = FramePurpose::photo) {
     auto buffer = PixelBuffer::make(width, height, format);
-    scene.render(camera, e, FramePurpose::photo, *buffer);
+    scene.render(camera, e, purpose, *buffer);
     return buffer;
+}
+
+// A live 'BGRA' frame.
+std::shared_ptr<PixelBuffer> live(const SyntheticNightScene& scene, const FrameExposure& e,
+                                  std::size_t width = 480, std::size_t height = 360,
+                                  const SceneCamera& camera = {}) {
+    return render(scene, e, width, height, pixelformat::bgra32, camera, FramePurpose::live);
+}
+
+bool sameBytes(const PixelBuffer& a, const PixelBuffer& b) {
+    return a.dataSize() == b.dataSize() &&
+           std::memcmp(a.baseAddress(), b.baseAddress(), a.dataSize()) == 0;
+}
+
+// The largest difference of two 'BGRA' frames in any channel, and how many pixels differ.
+struct Difference {
+    int largest = 0;
+    std::size_t pixels = 0;
+};
+Difference differenceOf(const PixelBuffer& a, const PixelBuffer& b) {
+    Difference d;
+    for (std::size_t y = 0; y < a.height(); ++y) {
+        for (std::size_t x = 0; x < a.width(); ++x) {
+            int largest = 0;
+            for (std::size_t c = 0; c < 4; ++c) {
+                largest = std::max(largest, std::abs(int(a.row<std::uint8_t>(y)[4 * x + c]) -
+                                                     int(b.row<std::uint8_t>(y)[4 * x + c])));
+            }
+            d.largest = std::max(d.largest, largest);
+            d.pixels += largest > 0 ? 1 : 0;
+        }
+    }
+    return d;
 }
 
 SyntheticSceneOptions greyCardEverywhere(double ev) {
@@ -144,6 +181,40 @@ TEST(SyntheticNightScene, SameSeedFrameAndSettingsGiveTheSameBytes) {
     const auto a = render(scene, e, 320, 240, pixelformat::bayer14RGGB);
     const auto d = render(SyntheticNightScene(other), e, 320, 240, pixelformat::bayer14RGGB);
     EXPECT_NE(std::memcmp(a->baseAddress(), d->baseAddress(), a->dataSize()), 0);
+}
+
+// FNV-1a over the pixels of a frame (its rows without their padding).
+std::uint64_t checksum(const PixelBuffer& frame) {
+    const std::size_t bytesPerPixel = frame.pixelFormat() == pixelformat::bayer14RGGB ? 2
+                                      : frame.pixelFormat() == pixelformat::rgba64LE  ? 8
+                                                                                      : 4;
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    for (std::size_t y = 0; y < frame.height(); ++y) {
+        const auto* row = frame.row<std::uint8_t>(y);
+        for (std::size_t i = 0; i < frame.width() * bytesPerPixel; ++i) {
+            hash = (hash ^ row[i]) * 0x100000001B3u;
+        }
+    }
+    return hash;
+}
+
+// Photos are the bytes they have always been: what runs merge must not change with the
+// live frames' shortcuts. The checksums were taken from the renderer before live frames had
+// a path of their own; the sensor's row loops are built without contraction, so they hold on
+// every processor level.
+TEST(SyntheticNightScene, PhotosAreTheBytesTheyWere) {
+    const SyntheticNightScene scene;
+    FrameExposure e = exposureOf(1, 1600);
+    e.lensPosition = 0.7f; // a little out of focus: the blur is part of the picture
+    e.whiteBalanceGains = {1.9f, 1.0f, 1.6f};
+    const std::pair<FourCharCode, std::uint64_t> expected[] = {
+        {pixelformat::bayer14RGGB, 10463879092705558284u},
+        {pixelformat::bgra32, 15594259546645287243u},
+        {pixelformat::rgba64LE, 8214289831412406285u},
+    };
+    for (const auto& [format, sum] : expected) {
+        EXPECT_EQ(checksum(*render(scene, e, 400, 300, format)), sum) << format;
+    }
 }
 
 // A sky of stars alone, noiseless, for measuring them.
@@ -277,6 +348,156 @@ TEST(SyntheticNightScene, MeterReadsTheSkyAndHillsAsTheSensorDoes) {
     EXPECT_NEAR(mean[1], 0.18, 0.002);
     EXPECT_LT(mean[0], mean[1]); // a grey in the sensor's own colours: less red and blue
     EXPECT_LT(mean[2], mean[1]);
+}
+
+// Live frames: the same picture as a photo of the same exposure, made the cheap way.
+
+TEST(SyntheticNightScene, ALiveFrameWithoutNoiseIsThePhotoOfItsExposure) {
+    SyntheticSceneOptions noiseless;
+    noiseless.sensorNoise = false;
+    SyntheticSceneOptions card = noiseless;
+    card.greyCard = SyntheticSceneOptions::GreyCard{0.1, 0.2, 0.3, 0.4, -3};
+    for (const SyntheticSceneOptions& options : {noiseless, card}) {
+        const SyntheticNightScene scene(options);
+        FrameExposure e = exposureOf(0.5, 3200);
+        e.whiteBalanceGains = {1.9f, 1.0f, 1.6f};
+        for (float lens : {0.9f, 0.2f}) { // sharp, then blurred stars and horizon
+            e.lensPosition = lens;
+            const auto photo = render(scene, e, 480, 360, pixelformat::bgra32);
+            const Difference d = differenceOf(*live(scene, e), *photo);
+            EXPECT_LE(d.largest, 1) << "lens " << lens; // the sums are made in another order
+            EXPECT_LT(d.pixels, 480 * 360 / 100);
+        }
+    }
+}
+
+// The channel values of the pixels of a frame: their mean and standard deviation.
+std::pair<double, double> spreadOf(const PixelBuffer& f, std::size_t channel) {
+    double sum = 0, squares = 0;
+    const double n = double(f.width() * f.height());
+    for (std::size_t y = 0; y < f.height(); ++y) {
+        for (std::size_t x = 0; x < f.width(); ++x) {
+            const double v = f.row<std::uint8_t>(y)[4 * x + channel];
+            sum += v;
+            squares += v * v;
+        }
+    }
+    return {sum / n, std::sqrt(squares / n - (sum / n) * (sum / n))};
+}
+
+TEST(SyntheticNightScene, ALiveFramesNoiseHasThePhotosSpread) {
+    const SceneCamera camera;
+    FrameExposure e = exposureOf(0.1, 3200);
+    const SyntheticNightScene scene(greyCardEverywhere(ev100(camera, e) - 3));
+    const auto photo = render(scene, e, 480, 360, pixelformat::bgra32);
+    const auto frame = live(scene, e);
+    for (std::size_t c = 0; c < 3; ++c) {
+        const auto [photoMean, photoSpread] = spreadOf(*photo, c);
+        const auto [liveMean, liveSpread] = spreadOf(*frame, c);
+        ASSERT_GT(photoSpread, 3) << "noise to compare";
+        EXPECT_NEAR(liveMean, photoMean, 0.5);
+        EXPECT_NEAR(liveSpread, photoSpread, 0.05 * photoSpread);
+    }
+}
+
+TEST(SyntheticNightScene, LiveFramesKeepMoving) {
+    const SyntheticNightScene scene;
+    FrameExposure e = exposureOf(0.1, 3072);
+    const auto first = live(scene, e);
+    e.start += std::chrono::milliseconds(100);
+    e.wallStart += std::chrono::milliseconds(100);
+    EXPECT_GT(differenceOf(*first, *live(scene, e)).pixels, 480 * 360 / 2); // new noise
+
+    SyntheticSceneOptions lightsOnly;
+    lightsOnly.sensorNoise = false;
+    const SyntheticNightScene still(lightsOnly);
+    const auto now = live(still, e);
+    EXPECT_TRUE(sameBytes(*now, *live(still, e)));
+    FrameExposure later = e;
+    later.wallStart += std::chrono::seconds(1); // the cars drive on
+    EXPECT_GT(differenceOf(*now, *live(still, later)).largest, 20);
+    later.wallStart += std::chrono::minutes(10); // the stars turn
+    lightsOnly.cars = false;
+    const SyntheticNightScene stars(lightsOnly);
+    EXPECT_GT(differenceOf(*live(stars, e), *live(stars, later)).largest, 20);
+}
+
+// What a live frame keeps from the one before is made again whenever its look changes: after
+// each change the frame is the one a scene that never made a live frame gives.
+TEST(SyntheticNightScene, ALiveFrameFollowsEveryChangeOfItsLook) {
+    const SyntheticNightScene scene;
+    FrameExposure e = exposureOf(0.1, 3072);
+    SceneCamera camera;
+    auto before = live(scene, e, 480, 360, camera);
+    const auto changes = std::vector<std::pair<const char*, std::function<void()>>>{
+        {"exposure time", [&] { e.durationSeconds = 0.05; }},
+        {"ISO", [&] { e.iso = 1000; }},
+        {"focus", [&] { e.lensPosition = 0.3f; }},
+        {"white balance",
+         [&] {
+             e.whiteBalanceGains = {2.0f, 1.0f, 1.5f};
+         }},
+        {"aperture", [&] { camera.aperture = 2.8; }},
+        {"field of view", [&] { camera.fieldOfView = 26.3; }},
+        {"levels", [&] { camera.blackLevel = 1024; }},
+    };
+    for (const auto& [name, change] : changes) {
+        change();
+        const auto after = live(scene, e, 480, 360, camera);
+        EXPECT_TRUE(sameBytes(*after, *live(SyntheticNightScene(), e, 480, 360, camera))) << name;
+        EXPECT_FALSE(sameBytes(*before, *after)) << name;
+        before = after;
+    }
+    const auto smaller = live(scene, e, 320, 240, camera);
+    EXPECT_TRUE(sameBytes(*smaller, *live(SyntheticNightScene(), e, 320, 240, camera)));
+}
+
+TEST(SyntheticNightScene, LiveFramesLeaveThePhotosAsTheyWere) {
+    const SyntheticNightScene scene;
+    const FrameExposure e = exposureOf(1, 1600);
+    const auto photo = render(scene, e, 400, 300, pixelformat::bgra32);
+    for (float iso : {400.0f, 3200.0f}) {
+        FrameExposure other = exposureOf(0.1, iso);
+        live(scene, other, 400, 300);
+        live(scene, other, 640, 480);
+    }
+    EXPECT_TRUE(sameBytes(*photo, *render(scene, e, 400, 300, pixelformat::bgra32)));
+    // A live frame of another format is rendered in full, as a photo is.
+    const auto linear = render(scene, e, 400, 300, pixelformat::rgba64LE);
+    EXPECT_TRUE(sameBytes(
+        *linear, *render(scene, e, 400, 300, pixelformat::rgba64LE, {}, FramePurpose::live)));
+}
+
+// On real threads (also under ThreadSanitizer): live frames of two looks and photos rendered
+// side by side from three threads are the bytes each gives alone.
+TEST(SyntheticNightScene, LiveFramesAndPhotosFromSeveralThreadsAreTheirOwnBytes) {
+    const SyntheticNightScene scene;
+    const FrameExposure dim = exposureOf(0.1, 800);
+    const FrameExposure bright = exposureOf(0.1, 3200);
+    const auto expectedDim = live(SyntheticNightScene(), dim, 160, 120);
+    const auto expectedBright = live(SyntheticNightScene(), bright, 200, 150);
+    const auto expectedPhoto = render(SyntheticNightScene(), dim, 160, 120, pixelformat::bgra32);
+    std::atomic<int> wrong{0};
+    const auto repeat = [&](const std::function<bool()>& same) {
+        for (int i = 0; i < 20; ++i) {
+            wrong += same() ? 0 : 1;
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.emplace_back(
+        [&] { repeat([&] { return sameBytes(*live(scene, dim, 160, 120), *expectedDim); }); });
+    threads.emplace_back([&] {
+        repeat([&] { return sameBytes(*live(scene, bright, 200, 150), *expectedBright); });
+    });
+    threads.emplace_back([&] {
+        repeat([&] {
+            return sameBytes(*render(scene, dim, 160, 120, pixelformat::bgra32), *expectedPhoto);
+        });
+    });
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ImagingTestSupport.hpp"
 #include "platform/capture/CaptureDeviceDiscovery.hpp"
 #include "platform/capture/CaptureSession.hpp"
+#include "platform/capture/CaptureVideoPreviewLayer.hpp"
 #include "platform/capture/scene/SyntheticNightScene.hpp"
 #include "platform/capture/simulated/CameraProfileJson.hpp"
 #include "platform/capture/simulated/SimulatedCaptureDevice.hpp"
@@ -251,6 +252,7 @@ protected:
     void start(SyntheticSceneOptions scene) {
         SimulatedCameraSpec spec;
         spec.photoSize = {160, 120};
+        spec.previewSize = {320, 240};
         device = std::make_shared<SimulatedCaptureDevice>(
             spec, CameraProfile::builtIn(), std::make_shared<SyntheticNightScene>(scene));
         session->addInput(CaptureDeviceInput::make(device));
@@ -315,6 +317,55 @@ TEST_F(SimulatedDeviceTest, NightSkyLeavesAutomaticExposureAtItsLimitAndSaysHowD
     EXPECT_EQ(device->iso(), 3072);
     EXPECT_NEAR(device->exposureDuration().seconds(), 0.1, 1e-6);
     EXPECT_LT(device->exposureTargetOffset(), -1);
+}
+
+// The mean of the green bytes of a 'BGRA' frame.
+double meanGreenByte(const PixelBuffer& frame) {
+    double sum = 0;
+    for (std::size_t y = 0; y < frame.height(); ++y) {
+        for (std::size_t x = 0; x < frame.width(); ++x) {
+            sum += frame.row<std::uint8_t>(y)[4 * x + 1];
+        }
+    }
+    return sum / double(frame.width() * frame.height());
+}
+
+std::vector<std::uint8_t> bytesOf(const PixelBuffer& frame) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(frame.baseAddress());
+    return {data, data + frame.dataSize()};
+}
+
+// The preview stays live: a new picture with every frame of the camera, and each setting the
+// user changes shows in the next frames.
+TEST_F(SimulatedDeviceTest, ThePreviewShowsEveryFrameAndFollowsTheSettings) {
+    start({});
+    const auto layer = CaptureVideoPreviewLayer::make(session);
+    layer->setFrame({0, 0, 390, 520});
+    int arrived = 0;
+    const Subscription arrivals = layer->onFrameArrived([&] { ++arrived; });
+    dispatch.runFor(Seconds(3)); // automatic exposure settles at 1/10 s
+    arrived = 0;
+    dispatch.runFor(Seconds(1));
+    EXPECT_EQ(arrived, 10);
+    const auto before = bytesOf(*layer->latestFrame());
+    dispatch.runFor(Seconds(0.1));
+    EXPECT_NE(bytesOf(*layer->latestFrame()), before); // a new picture, not the same again
+
+    const auto exposeAt = [&](float iso, float lens) {
+        {
+            ConfigurationLock lock(*device);
+            device->setExposureModeCustom(MediaTime::fromSeconds(0.1), iso);
+            device->setFocusModeLocked(lens);
+        }
+        dispatch.runFor(Seconds(0.3));
+        return layer->latestFrame();
+    };
+    const double dim = meanGreenByte(*exposeAt(400, 0.9f));
+    const double bright = meanGreenByte(*exposeAt(1600, 0.9f));
+    EXPECT_GT(bright, 1.5 * dim);
+    const auto blurred = bytesOf(*exposeAt(1600, 0.0f));
+    EXPECT_NEAR(meanGreenByte(*layer->latestFrame()), bright, 0.05 * bright);
+    EXPECT_NE(blurred, bytesOf(*exposeAt(1600, 0.9f)));
 }
 
 TEST_F(SimulatedDeviceTest, PressureIsPolledEveryFiveSecondsWhileStreaming) {

@@ -1,55 +1,16 @@
 #include "platform/capture/scene/detail/FrameWriter.hpp"
 
-#include "platform/capture/scene/detail/NoiseHash.hpp"
+#include "platform/capture/scene/detail/HotPhotosites.hpp"
+#include "platform/capture/scene/detail/NoiseTable.hpp"
 #include "platform/capture/scene/detail/SensorColor.hpp"
 #include "platform/capture/scene/detail/SensorRow.hpp"
+#include "platform/capture/scene/detail/SrgbTable.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace qv::platform::detail {
-
-namespace {
-
-constexpr std::uint32_t hotOneIn = 20000;
-
-// Linear 0...1 to 8-bit sRGB, through a table of 4096 steps.
-struct SrgbTable {
-    std::array<std::uint8_t, 4097> values{};
-    SrgbTable() {
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const double v = double(i) / 4096.0;
-            const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-            values[i] = std::uint8_t(std::lround(std::clamp(e, 0.0, 1.0) * 255));
-        }
-    }
-    std::uint8_t operator()(float linear) const {
-        const float clamped = std::clamp(linear, 0.0f, 1.0f);
-        return values[std::size_t(clamped * 4096.0f + 0.5f)];
-    }
-};
-
-const SrgbTable& srgbTable() {
-    static const SrgbTable table;
-    return table;
-}
-
-// The hot photosites of a row: one in 20000 on average, at positions fixed by the sensor.
-template <class F>
-void forEachHot(std::size_t y, std::size_t count, std::uint32_t sensorSeed, F&& f) {
-    const double expected = double(count) / hotOneIn;
-    const double whole = std::floor(expected);
-    const std::uint32_t rowSeed = sensorSeed ^ 0x5EED0001u;
-    const bool extra =
-        uniformOf(noiseHash(0xFFFFFFFFu, std::uint32_t(y), rowSeed)) < expected - whole;
-    const auto hot = std::size_t(whole) + (extra ? 1 : 0);
-    for (std::size_t k = 0; k < hot; ++k) {
-        f(std::size_t(noiseHash(std::uint32_t(k), std::uint32_t(y), rowSeed) % count));
-    }
-}
-
-} // namespace
 
 SensorNoise SensorNoise::forExposure(const SceneCamera& camera, const FrameExposure& exposure) {
     SensorNoise n;
@@ -102,7 +63,7 @@ void FrameWriter::sense(std::size_t y, const float* signal, float* dn) const {
     p.seed = noise_.frameSeed;
     addNoise(signal, dn, count, p);
     const int channels = channelsPerPixel();
-    forEachHot(y, width, noise_.sensorSeed, [&](std::size_t x) {
+    forEachHotPhotosite(y, width, noise_.sensorSeed, [&](std::size_t x) {
         for (int c = 0; c < channels; ++c) {
             const std::size_t i = std::size_t(c) * width + x;
             dn[i] = noisyValue(signal[i], std::uint32_t(i), p, float(noise_.hotSignal));
@@ -119,7 +80,7 @@ void FrameWriter::writeRow(std::size_t y, const float* signal) const {
         toSamples(dn.data(), out_.row<std::uint16_t>(y), width, float(black_), float(white_));
         return;
     }
-    const auto& table = srgbTable();
+    const auto& table = SrgbTable::shared();
     thread_local std::vector<float> srgb;
     srgb.resize(width * 3);
     balanceToSrgb(dn.data(), srgb.data(), width, float(1.0 / range_), gains_, toSrgb_);
@@ -143,6 +104,34 @@ void FrameWriter::writeRow(std::size_t y, const float* signal) const {
             px[3] = 255;
         }
     }
+}
+
+void FrameWriter::writeLiveRow(std::size_t y, float* dn) const {
+    const std::size_t width = out_.width();
+    LiveRowEncoding encoding;
+    encoding.scale = float(1.0 / range_);
+    encoding.gains = gains_;
+    encoding.toSrgb = toSrgb_;
+    std::array<const float*, 3> noise{};
+    if (noise_.enabled) {
+        encoding.gain = float(noise_.gain);
+        encoding.readVariance = float(noise_.readNoise * noise_.readNoise);
+        const auto hot = float(noise_.hotSignal - noise_.darkSignal);
+        forEachHotPhotosite(y, width, noise_.sensorSeed, [&](std::size_t x) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                dn[c * width + x] += hot;
+            }
+        });
+        const NoiseTable& table = NoiseTable::shared();
+        for (std::uint32_t c = 0; c < 3; ++c) {
+            noise[c] = table.stretch(noise_.frameSeed, std::uint32_t(y), c, width);
+        }
+    } else {
+        // No noise: withNoise() adds the square root of 0 times these.
+        const float* zeros = NoiseTable::shared().stretch(0, 0, 0, width);
+        noise = {zeros, zeros, zeros};
+    }
+    noisyRowToBgra(dn, noise, out_.row<std::uint32_t>(y), width, encoding);
 }
 
 } // namespace qv::platform::detail

@@ -41,6 +41,18 @@ public:
 
     void writeRow(std::size_t y, const float* signal) const;
 
+    // The DN of the whole range above black.
+    float rangeDN() const { return float(range_); }
+    // The DN of dark signal each photosite gathers over the exposure (0 without noise).
+    float darkSignal() const { return noise_.enabled ? float(noise_.darkSignal) : 0.0f; }
+
+    // Writes row y of a live 'BGRA' frame from its values in DN above black, dark signal
+    // included (planes of red, green and blue, never negative; `dn` is changed): adds the hot
+    // photosites and the shot and read noise, drawn from the noise table (NoiseTable.hpp)
+    // rather than afresh for every value, then encodes the row as writeRow() encodes a 'BGRA'
+    // one.
+    void writeLiveRow(std::size_t y, float* dn) const;
+
 private:
     // The row's values in DN above black, with the sensor's noise and its hot photosites.
     void sense(std::size_t y, const float* signal, float* dn) const;

@@ -20,12 +20,18 @@ struct NoiseRow {
     std::uint32_t seed = 0;
 };
 
+// A value in DN above black with the shot noise of its signal and the read noise, from one
+// standard normal draw.
+inline float withNoise(float dn, float gain, float readVariance, float normal) {
+    const float sigma = std::sqrt(dn * gain + readVariance);
+    return dn + sigma * normal;
+}
+
 // Value i of the row in DN above black, with shot noise of its signal and dark signal and the
 // read noise: one draw per value from its position and the frame's seed.
 inline float noisyValue(float signal, std::uint32_t i, const NoiseRow& p, float dark) {
     const float dn = std::max(0.0f, signal) * p.range + dark;
-    const float sigma = std::sqrt(dn * p.gain + p.readVariance);
-    return dn + sigma * gaussianOf(noiseHash(i, p.row, p.seed));
+    return withNoise(dn, p.gain, p.readVariance, gaussianOf(noiseHash(i, p.row, p.seed)));
 }
 
 // out[i] = noisyValue(signal[i], i, p, p.dark) for the whole row.
@@ -40,5 +46,21 @@ void toSamples(const float* values, std::uint16_t* out, std::size_t count, float
 // through the row-major matrix.
 void balanceToSrgb(const float* camera, float* srgb, std::size_t width, float scale,
                    const std::array<float, 3>& gains, const std::array<float, 9>& matrix);
+
+// How the rows of a live 'BGRA' frame are made from the sensor's values.
+struct LiveRowEncoding {
+    float gain = 0;         // DN per electron (0 with the read variance: no noise)
+    float readVariance = 0; // DN squared
+    float scale = 1;        // DN to fractions of the range
+    std::array<float, 3> gains{1, 1, 1};
+    std::array<float, 9> toSrgb{}; // row-major, from balanced camera RGB
+};
+
+// One row of a live frame, in one pass: planes of camera red, green and blue in DN above black
+// (dark signal included, never negative) get the shot and read noise of withNoise() from the
+// standard normal values of `noise` (a plane each), and are then encoded as a 'BGRA' photo is:
+// balanceToSrgb(), the sRGB curve, 8 bits, alpha 255.
+void noisyRowToBgra(const float* dn, const std::array<const float*, 3>& noise, std::uint32_t* out,
+                    std::size_t width, const LiveRowEncoding& encoding);
 
 } // namespace qv::platform::detail

@@ -45,12 +45,23 @@ double siderealAngle(WallTime time) {
     return 2 * std::numbers::pi * turns;
 }
 
-Vec3 horizonDirection(const Vec3& e, double latitude, double theta) {
-    const double cosHcosD = std::cos(theta) * e[0] + std::sin(theta) * e[1];
-    const double sinHcosD = std::sin(theta) * e[0] - std::cos(theta) * e[1];
+SkyTurn::SkyTurn(double latitude, double siderealAngle)
+    : cosTheta_(std::cos(siderealAngle)), sinTheta_(std::sin(siderealAngle)),
+      cosLatitude_(std::cos(latitude)), sinLatitude_(std::sin(latitude)) {}
+
+Vec3 SkyTurn::horizonDirection(const Vec3& e) const {
+    const double cosHcosD = cosTheta_ * e[0] + sinTheta_ * e[1];
+    const double sinHcosD = sinTheta_ * e[0] - cosTheta_ * e[1];
     const double sinD = e[2];
-    return {-sinHcosD, sinD * std::cos(latitude) - cosHcosD * std::sin(latitude),
-            sinD * std::sin(latitude) + cosHcosD * std::cos(latitude)};
+    return {-sinHcosD, sinD * cosLatitude_ - cosHcosD * sinLatitude_,
+            sinD * sinLatitude_ + cosHcosD * cosLatitude_};
+}
+
+Vec3 SkyTurn::equatorialDirection(const Vec3& d) const {
+    // horizonDirection() is a rotation; this is its transpose.
+    return {-sinTheta_ * d[0] - cosTheta_ * sinLatitude_ * d[1] + cosTheta_ * cosLatitude_ * d[2],
+            cosTheta_ * d[0] - sinTheta_ * sinLatitude_ * d[1] + sinTheta_ * cosLatitude_ * d[2],
+            cosLatitude_ * d[1] + sinLatitude_ * d[2]};
 }
 
 } // namespace qv::platform::detail

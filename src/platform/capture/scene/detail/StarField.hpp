@@ -24,7 +24,21 @@ inline constexpr double siderealDaySeconds = 86164.09;
 // The angle (radians) the sky has turned at a wall time.
 double siderealAngle(WallTime time);
 
-// The east-north-up direction of a star at a latitude (radians) and sidereal angle.
-Vec3 horizonDirection(const Vec3& equatorial, double latitude, double siderealAngle);
+// The sky as seen from a latitude (radians) once it has turned by a sidereal angle: gives the
+// east-north-up direction of a star. The sines and cosines are worked out once for a whole
+// star field.
+class SkyTurn {
+public:
+    SkyTurn(double latitude, double siderealAngle);
+    Vec3 horizonDirection(const Vec3& equatorial) const;
+    // The inverse: the equatorial direction of an east-north-up one.
+    Vec3 equatorialDirection(const Vec3& horizon) const;
+
+private:
+    double cosTheta_;
+    double sinTheta_;
+    double cosLatitude_;
+    double sinLatitude_;
+};
 
 } // namespace qv::platform::detail

@@ -28,6 +28,8 @@ public:
     std::optional<FramePoint> project(const Vec3& direction) const;
 
     double focalLengthPixels() const { return focal_; }
+    // The direction at the frame's centre.
+    const Vec3& forward() const { return forward_; }
 
 private:
     Vec3 forward_;

@@ -15,6 +15,9 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 class LazyGridElement final : public Element {
 public:
+    // Lays out only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
     LazyGridElement(Init init, ResolveContext ctx, std::vector<std::pair<std::string, View>> items,
                     std::vector<GridItem> columns, double spacing, HorizontalAlignment alignment)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),

@@ -33,6 +33,14 @@ public:
 
     bool clipsContent() const override { return true; }
     bool admitsInput(Point p) const override { return frame().contains(p); }
+    // The content is compared on its own; the clip and the indicator are drawn here.
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const ScrollViewElement&>(other);
+        return o.frame() == frame() && o.toScreen() == toScreen() && o.indicators_ == indicators_ &&
+               o.contentSize_ == contentSize_ && o.maxOffset_ == maxOffset_ &&
+               o.shownOffset_ == shownOffset_ &&
+               o.environment().colorScheme == environment().colorScheme;
+    }
     // The whole visible part takes presses, so the content scrolls from anywhere.
     bool hitsContent(Point p) const override { return frame().contains(p); }
 
@@ -104,8 +112,9 @@ protected:
     void drawContent(const RenderContext& ctx) const override {
         cairo_save(ctx.cr);
         cairo_rectangle(ctx.cr, frame().x, frame().y, frame().width, frame().height);
+        const RenderContext inner = ctx.clippedToPath();
         cairo_clip(ctx.cr);
-        drawChildren(ctx);
+        drawChildren(inner);
         cairo_restore(ctx.cr);
         if (!indicators_ || maxOffset_ <= 0) {
             return;

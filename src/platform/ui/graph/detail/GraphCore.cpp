@@ -363,10 +363,10 @@ void GraphCore::updateNotices(BuildSession& session) {
     }
 }
 
-std::function<void()> GraphCore::displayRequester() {
-    return [weak = std::weak_ptr<DisplayRequests>(display)] {
+std::function<void()> GraphCore::displayRequester(const std::string& identity) {
+    return [weak = std::weak_ptr<DisplayRequests>(display), identity] {
         if (auto requests = weak.lock()) {
-            requests->request();
+            requests->request(identity);
         }
     };
 }

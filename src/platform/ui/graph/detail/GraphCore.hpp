@@ -14,6 +14,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <utility>
 
 typedef struct _cairo cairo_t;
 
@@ -34,16 +36,23 @@ struct MountedNotice {
     Subscription subscription;
 };
 
-/// Where requests to draw without a rebuild go: the window's handler, called under a
-/// lock because requests come from any thread while the window may set or clear it.
+/// Where requests to draw without a rebuild go: the identities of the elements whose
+/// picture changed, kept for the next draw, and the window's handler, called under a lock
+/// because requests come from any thread while the window may set or clear it.
 struct DisplayRequests {
     std::mutex mutex;
     std::function<void()> handler;
-    void request() {
+    std::set<std::string> identities;
+    void request(const std::string& identity) {
         std::lock_guard lock(mutex);
+        identities.insert(identity);
         if (handler) {
             handler();
         }
+    }
+    std::set<std::string> take() {
+        std::lock_guard lock(mutex);
+        return std::exchange(identities, {});
     }
 };
 
@@ -91,7 +100,7 @@ struct GraphCore final : BuildHost, std::enable_shared_from_this<GraphCore> {
     /// The value to show for an animatable property of this build.
     double animated(const std::string& key, double target,
                     std::optional<double> insertedFrom) override;
-    std::function<void()> displayRequester() override;
+    std::function<void()> displayRequester(const std::string& identity) override;
 
     void requestScroll(ScrollRequest request);
     /// Takes the first request of this build made through a reader inside the scroll
@@ -133,6 +142,10 @@ struct GraphCore final : BuildHost, std::enable_shared_from_this<GraphCore> {
     std::vector<LeavingView> leaving;
     std::vector<ScrollRequest> scrollRequests;      // made since the last build
     std::vector<ScrollRequest> buildScrollRequests; // taken by the build running
+
+    // What renderChanges drew last: the tree, and whether views were leaving over it.
+    std::shared_ptr<const ViewTree> drawn;
+    bool drewLeaving = false;
 
     input::GestureRouter router;
     CancelToken gestureTimer;

@@ -27,10 +27,10 @@ public:
     /// is `target` (`insertedFrom` is where a transition starts when the key is new).
     virtual double animated(const std::string& key, double target,
                             std::optional<double> insertedFrom) = 0;
-    /// A function that asks the scene to draw again without rebuilding its views (a
-    /// live layer's new frame), callable from any thread; it does nothing once the
-    /// scene is gone.
-    virtual std::function<void()> displayRequester() = 0;
+    /// A function that asks the scene to draw again, without rebuilding its views, what
+    /// the element of `identity` shows (a live layer's new frame), callable from any
+    /// thread; it does nothing once the scene is gone.
+    virtual std::function<void()> displayRequester(const std::string& identity) = 0;
 };
 
 struct LifecycleHandlers {

@@ -14,6 +14,10 @@ public:
     BlurElement(Init init, Ptr child, double radius, bool opaque)
         : OffscreenEffect(std::move(init), std::move(child), radius, 0, 0), opaque_(opaque) {}
     std::optional<double> blurRadius() const override { return radius(); }
+    bool drawsLike(const Element& other) const override {
+        return OffscreenEffect::drawsLike(other) &&
+               static_cast<const BlurElement&>(other).opaque_ == opaque_;
+    }
 
 protected:
     void composite(cairo_t* cr, cairo_surface_t* content, double x, double y, double sigma, double,

@@ -13,6 +13,10 @@ public:
     ClipElement(Init init, Ptr child, Shape shape)
         : Effect(std::move(init), std::move(child)), shape_(std::move(shape)) {}
     bool admitsInput(Point p) const override { return pathContains(shape_.path(frame()), p); }
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const ClipElement&>(other);
+        return shape_.path(frame()).elements() == o.shape_.path(o.frame()).elements();
+    }
 
 protected:
     bool clipsContent() const override { return true; }
@@ -25,8 +29,9 @@ protected:
         cairo_save(ctx.cr);
         path.apply(ctx.cr);
         cairo_set_fill_rule(ctx.cr, CAIRO_FILL_RULE_WINDING);
+        const RenderContext inner = ctx.clippedToPath();
         cairo_clip(ctx.cr);
-        Effect::drawContent(ctx);
+        Effect::drawContent(inner);
         cairo_restore(ctx.cr);
     }
 

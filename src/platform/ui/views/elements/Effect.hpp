@@ -11,6 +11,9 @@ public:
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
         addChild(std::move(child));
     }
+    // What it draws is its child's (a transform shows in the frames drawn); effects that
+    // draw otherwise compare their values.
+    bool drawsLike(const Element&) const override { return true; }
 
 protected:
     Size measure(ProposedSize p) override { return child(0).sizeThatFits(p); }

@@ -7,6 +7,9 @@ namespace {
 
 class GeometryReaderElement final : public Element {
 public:
+    // Lays out only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
     GeometryReaderElement(Init init, std::function<View(const GeometryProxy&)> content,
                           ResolveContext context)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),

@@ -26,6 +26,14 @@ public:
         }
     }
     std::string symbolName() const override { return name_; }
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const ImageElement&>(other);
+        return o.kind_ == kind_ && o.name_ == name_ && o.pixels_.media == pixels_.media &&
+               o.pixels_.bitmap.pixels() == pixels_.bitmap.pixels() &&
+               o.pixels_.bitmap.width() == pixels_.bitmap.width() &&
+               o.pixels_.bitmap.height() == pixels_.bitmap.height() &&
+               o.environment().foregroundColor() == environment().foregroundColor();
+    }
     bool hitsContent(Point p) const override { return frame().contains(p); }
 
 protected:
@@ -55,6 +63,14 @@ protected:
             return n;
         }
         return {p.width.value_or(n.width), p.height.value_or(n.height)};
+    }
+    // A symbol's glyph may pass its square a little; a picture is clipped to its frame.
+    Rect ownDamageBounds() const override {
+        if (kind_ == Image::Kind::bitmap) {
+            return screenFrame();
+        }
+        const double m = std::min(frame().width, frame().height) / 4;
+        return toScreen().apply(frame().insetBy(-m, -m));
     }
     void drawSelf(const RenderContext& ctx) const override {
         auto color = environment().foregroundColor();

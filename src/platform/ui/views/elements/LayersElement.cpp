@@ -16,6 +16,10 @@ public:
     bool paintsOpaque(const Rect& area) const override {
         return child(onTop_ ? 0 : 1).paintsOpaque(area);
     }
+    bool drawsLike(const Element& other) const override {
+        return static_cast<const LayersElement&>(other).onTop_ == onTop_;
+    }
+    Rect ownDamageBounds() const override { return {}; }
 
 protected:
     Size measure(ProposedSize p) override { return child(0).sizeThatFits(p); }

@@ -16,6 +16,21 @@ public:
     OffscreenEffect(Init init, Ptr child, double radius, double dx, double dy)
         : Effect(std::move(init), std::move(child)), radius_(radius), dx_(dx), dy_(dy) {}
 
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const OffscreenEffect&>(other);
+        return o.radius_ == radius_ && o.dx_ == dx_ && o.dy_ == dy_;
+    }
+    // A blur spreads a change by three standard deviations and two pixels more (its box
+    // passes reach a little past them: two points at the least scale drawn), an offset
+    // moves it; in points, through the effect's transform.
+    Rect reach(const Rect& area) const override {
+        const Transform& t = toScreen();
+        const double stretch = std::max(std::hypot(t.a, t.b), std::hypot(t.c, t.d));
+        const double blur = radius_ > 0 ? 1.5 * radius_ * stretch + 2 : 0;
+        const double margin = blur + stretch * std::max(std::abs(dx_), std::abs(dy_));
+        return std::isfinite(margin) ? area.insetBy(-margin, -margin) : area;
+    }
+
 protected:
     bool hasFiniteValues() const override {
         return std::isfinite(radius_) && std::isfinite(dx_) && std::isfinite(dy_);
@@ -44,6 +59,14 @@ protected:
         cairo_identity_matrix(cr);
         cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
         cairo_restore(cr);
+        if (ctx.partialClip) {
+            // Only a part of the frame is drawn: what the whole frame's clip leaves, as far
+            // as the margin around the part reaches (the neighbours the part blurs with).
+            cx0 = std::max(cx0 - margin, ctx.partialClip->minX());
+            cy0 = std::max(cy0 - margin, ctx.partialClip->minY());
+            cx1 = std::min(cx1 + margin, ctx.partialClip->maxX());
+            cy1 = std::min(cy1 + margin, ctx.partialClip->maxY());
+        }
         int x0 = saturatingCast<int>(std::floor(std::max(dev.minX(), cx0)));
         int y0 = saturatingCast<int>(std::floor(std::max(dev.minY(), cy0)));
         int x1 = saturatingCast<int>(std::ceil(std::min(dev.maxX(), cx1)));

@@ -15,6 +15,9 @@ public:
         : Effect(std::move(init), std::move(child)), opacity_(opacity) {}
     bool admitsInput(Point) const override { return opacity_ > 0; }
     double ownOpacity() const override { return opacity_; }
+    bool drawsLike(const Element& other) const override {
+        return static_cast<const OpacityElement&>(other).opacity_ == opacity_;
+    }
     bool hasFiniteValues() const override { return std::isfinite(opacity_); }
 
 protected:
@@ -45,10 +48,11 @@ protected:
         cairo_identity_matrix(cr);
         double x0 = std::floor(dev.minX()), y0 = std::floor(dev.minY());
         cairo_rectangle(cr, x0, y0, std::ceil(dev.maxX()) - x0, std::ceil(dev.maxY()) - y0);
+        const RenderContext inner = ctx.clippedToPath();
         cairo_set_matrix(cr, &ctm);
         cairo_clip(cr);
         cairo_push_group(ctx.cr);
-        Effect::drawContent(ctx);
+        Effect::drawContent(inner);
         cairo_pop_group_to_source(ctx.cr);
         cairo_paint_with_alpha(ctx.cr, opacity_);
         cairo_restore(ctx.cr);

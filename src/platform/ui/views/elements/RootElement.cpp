@@ -7,6 +7,9 @@ namespace {
 
 class RootElement final : public Element {
 public:
+    // Lays out only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
     RootElement(Init init, ElementList children)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
         for (auto& c : children) {

@@ -15,6 +15,12 @@ public:
     ShadowElement(Init init, Ptr child, Color color, double radius, double x, double y)
         : OffscreenEffect(std::move(init), std::move(child), radius, x, y), color_(color) {}
 
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const ShadowElement&>(other);
+        return OffscreenEffect::drawsLike(other) &&
+               o.color_.resolved(o.environment().colorScheme) ==
+                   color_.resolved(environment().colorScheme);
+    }
     std::optional<ShadowInfo> shadowInfo() const override {
         return ShadowInfo{color_.resolved(environment().colorScheme), radius(), {dx(), dy()}};
     }

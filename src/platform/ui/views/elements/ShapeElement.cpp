@@ -15,6 +15,11 @@ public:
           stroke_(std::move(stroke)) {}
 
     bool drawsInOneOperation() const override { return true; }
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const ShapeElement&>(other);
+        return o.stroke_ == stroke_ && o.paint() == paint() &&
+               o.shape_.path(o.frame()).elements() == shape_.path(frame()).elements();
+    }
     std::optional<ShapeInfo> shapeInfo() const override {
         return ShapeInfo{shape_.path(frame()).transformed(toScreen()), stroke_, paint(),
                          inheritedOpacity()};

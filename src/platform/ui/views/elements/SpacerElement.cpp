@@ -7,6 +7,9 @@ namespace {
 
 class SpacerElement final : public Element {
 public:
+    // Lays out only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
     SpacerElement(Init init, double minLength)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
           minLength_(minLength) {}

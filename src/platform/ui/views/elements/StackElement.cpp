@@ -10,6 +10,9 @@ namespace {
 
 class StackElement final : public Element {
 public:
+    // Lays out only: draws nothing of its own.
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
     StackElement(Init init, Axis axis, int cross, double spacing, ElementList children)
         : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
           axis_(axis), cross_(cross), spacing_(spacing) {

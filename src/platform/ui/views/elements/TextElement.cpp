@@ -19,6 +19,13 @@ public:
     TextElement(Init init, std::string text) : Leaf(std::move(init)), text_(std::move(text)) {}
     std::string text() const override { return text_; }
     bool hitsContent(Point p) const override { return frame().contains(p); }
+    // The same layout (layouts are shared while their text, font and proposal stay) in the
+    // same colour.
+    bool drawsLike(const Element& other) const override {
+        const auto& o = static_cast<const TextElement&>(other);
+        return o.layout_.layout == layout_.layout && o.layout_.inkOrigin == layout_.inkOrigin &&
+               o.environment().foregroundColor() == environment().foregroundColor();
+    }
     std::optional<TextInfo> textInfo() const override {
         return TextInfo{layout_.scale, layout_.truncated, layout_.lineCount, layout_.unknownGlyphs};
     }
@@ -50,6 +57,12 @@ protected:
                              {frame().width + slack, frame().height + slack});
     }
     bool drawsInOneOperation() const override { return true; }
+    // Glyphs may reach past the text's box (italics, accents, a shrunk line): half the
+    // font's size around it holds them.
+    Rect ownDamageBounds() const override {
+        const double m = environment().font.size / 2;
+        return toScreen().apply(frame().insetBy(-m, -m));
+    }
     std::optional<double> textBaseline(bool last) const override {
         return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
     }

@@ -14,6 +14,8 @@ public:
     }
     // Layout modifiers draw nothing of their own.
     bool paintsOpaque(const Rect& area) const override { return content().paintsOpaque(area); }
+    bool drawsLike(const Element&) const override { return true; }
+    Rect ownDamageBounds() const override { return {}; }
 
 protected:
     Element& content() const { return child(0); }

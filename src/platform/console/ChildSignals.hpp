@@ -1,0 +1,26 @@
+#pragma once
+// How the programs this process starts (desktop hand-offs, the RAW developer) find their
+// signals: none blocked, and each one's default handling back, except the signals that were
+// ignored when this process started. Those stay ignored in the child, as a shell leaves them:
+// under `nohup` a hang-up must not end a browser the app opened, nor the RAW developer
+// half-way through a frame, any more than it ends the app itself.
+
+#include <csignal>
+#include <spawn.h>
+
+namespace qv::platform {
+
+// Records which signals the process was started with ignored. Call it first thing in main,
+// before the process changes any disposition (keepGoingWhenOutputCloses() calls it before it
+// ignores SIGPIPE). Later calls change nothing; without a call, the first use records the
+// signals ignored at that moment.
+void recordSignalsIgnoredAtStart();
+
+// The signals ignored when the process started.
+const sigset_t& signalsIgnoredAtStart();
+
+// Sets `attributes` so that the child starts as the header says: an empty signal mask, and
+// the default handling of every signal but those ignored at start.
+void startWithInheritedSignals(posix_spawnattr_t& attributes);
+
+} // namespace qv::platform

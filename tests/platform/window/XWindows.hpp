@@ -1,0 +1,19 @@
+#pragma once
+// Windows of the X server $DISPLAY names, seen from another client, as a test looks at the
+// app's window: found by title, and the pixels the server shows for them.
+
+#include <X11/Xlib.h>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qv::testing {
+
+// The window named `title` at or under `window`, or 0.
+Window findWindow(Display* display, Window window, const std::string& title);
+
+// The pixel the server shows at (x, y) of the top-level window named `title` (0xRRGGBB);
+// nothing when there is no display or no such window.
+std::optional<std::uint32_t> shownPixel(const std::string& title, int x, int y);
+
+} // namespace qv::testing
