@@ -3,6 +3,7 @@
 // thumbnail of the library's newest picture.
 
 #include "CameraTestSupport.hpp"
+#include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/imaging/Jpeg.hpp"
 #include "platform/system/LinkOpener.hpp"
@@ -153,6 +154,46 @@ TEST_F(CameraAccessTest, StartUpLeavesTheLibrarysOpeningToItsQueueAndShowsItsPic
     EXPECT_EQ(camera->libraryThumbnail.get()->height(), 100u);
     ASSERT_NE(camera->resultUIImage.get(), nullptr);
     EXPECT_EQ(camera->resultUIImage.get()->width(), 1200u);
+}
+
+// The newest picture in a month folder the app cannot read at its start (its row kept, no
+// thumbnail made yet): nothing to show then, and once the folder can be read again, its
+// thumbnail and its picture come at the next fetch or change of the library.
+TEST_F(CameraAccessTest, TheNewestPictureOfAFolderThatComesBackShowsAtTheNextFetchOrChange) {
+    const auto data = platform::imaging::encodeJpeg(platform::RgbaImage(1200, 900, 8), 90, {});
+    ASSERT_TRUE(data);
+    const auto month = home / "Photos" / "2024" / "01";
+    std::filesystem::create_directories(month);
+    for (const bool byAChange : {false, true}) {
+        const auto file = month / (byAChange ? "6F9619FF-8B86-D011-B42D-00C04FC964FF.JPG"
+                                             : "3F2504E0-4F89-41D3-9A0C-0305E82C3301.JPG");
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data->data()), std::streamsize(data->size()));
+        std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now() +
+                                                   std::chrono::hours(byAChange ? 2 : 1));
+        usePermissions(ServicesUnderTest::grantedScript);
+        pump(); // taken in from its tags, dated by the file's time: the newest
+        std::filesystem::permissions(month, std::filesystem::perms::none);
+        {
+            testing::ScopedPermissionBits asTheOwner;
+            usePermissions(ServicesUnderTest::grantedScript);
+            start();
+            EXPECT_EQ(camera->libraryThumbnail.get(), nullptr);
+            EXPECT_EQ(camera->resultUIImage.get(), nullptr);
+        }
+        std::filesystem::permissions(month, std::filesystem::perms::owner_all);
+        if (byAChange) {
+            addPicture(64, 48); // older than the newest
+        } else {
+            camera->photoLibraryManager.fetchAllPhotos();
+            pump();
+        }
+        ASSERT_NE(camera->libraryThumbnail.get(), nullptr) << (byAChange ? "change" : "fetch");
+        EXPECT_EQ(camera->libraryThumbnail.get()->height(), 100u);
+        ASSERT_NE(camera->resultUIImage.get(), nullptr);
+        EXPECT_EQ(camera->resultUIImage.get()->width(), 1200u);
+        camera.reset();
+    }
 }
 
 TEST_F(CameraAccessTest, EachDeliveryReplacesThePictureAndNothingReloadsWhileShooting) {

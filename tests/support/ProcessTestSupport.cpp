@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <mutex>
+#include <set>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +15,19 @@ namespace qv::testing {
 
 namespace {
 
+// The test's ends of the pipes of every child still running. A child forked later inherits
+// them and closes them at once: a sibling holding an earlier child's "go on" end open would
+// keep that child waiting until the sibling ends, so children meant to run side by side would
+// run one after another.
+std::mutex testEndsMutex;
+std::set<int> testEnds;
+
 void closeFd(int& fd) {
     if (fd >= 0) {
+        {
+            const std::lock_guard lock(testEndsMutex);
+            testEnds.erase(fd);
+        }
         ::close(fd);
         fd = -1;
     }
@@ -47,14 +60,29 @@ ChildProcess::ChildProcess(const std::function<int(ChildProcess&)>& body) {
     if (::pipe2(ready_, O_CLOEXEC) != 0 || ::pipe2(goOn_, O_CLOEXEC) != 0) {
         return;
     }
+    std::set<int> earlierChildren;
+    {
+        const std::lock_guard lock(testEndsMutex);
+        earlierChildren = testEnds;
+    }
     pid_ = ::fork();
     if (pid_ == 0) {
+        for (const int fd : earlierChildren) {
+            ::close(fd);
+        }
+        {
+            const std::lock_guard lock(testEndsMutex);
+            testEnds.clear();
+        }
         closeFd(ready_[0]);
         closeFd(goOn_[1]);
         ::_exit(body(*this));
     }
     closeFd(ready_[1]);
     closeFd(goOn_[0]);
+    const std::lock_guard lock(testEndsMutex);
+    testEnds.insert(ready_[0]);
+    testEnds.insert(goOn_[1]);
 }
 
 ChildProcess::~ChildProcess() {

@@ -22,6 +22,7 @@
 #include <iterator>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace qv::platform {
@@ -30,9 +31,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Files whose rows go into the index in one transaction: few enough that a stop loses little
-// reading, many enough that the commits' flushes cost little.
+// Files a lane reads before it hands them to the queue: few enough that a stop loses little
+// reading and rows come in soon. The queue adds all the rows waiting in one transaction, so
+// commits stay few however many lanes there are (a save waits for at most one of them).
 constexpr std::size_t kAdoptionBatch = 32;
+
+// How long after a try that found the index busy (or unreadable now) the next one comes.
+constexpr Seconds kTryAgainAfter{5};
 
 std::string_view asText(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -62,12 +67,13 @@ struct Adoption {
     const std::vector<std::filesystem::path> files;
     const std::size_t lanes;
     std::atomic<std::size_t> next{0};    // the next file a lane takes
-    std::atomic<bool> halted{false};     // the index refused rows: the rest waits for the next
-                                         // opening
+    std::atomic<bool> halted{false};     // the index refused rows: the rest waits for a later try
     std::mutex mutex;                    // guards the two below, between lanes and the queue
     std::vector<detail::LooseFile> read; // read by the lanes, not yet on the queue
     std::size_t lanesEnded = 0;
-    int adopted = 0; // on the queue only
+    int adopted = 0;     // on the queue only, as the two below
+    std::string refusal; // why the index refused rows
+    detail::SqliteFault refusalFault = detail::SqliteFault::none;
 };
 
 } // namespace
@@ -85,11 +91,26 @@ struct PhotoLibrary::State {
     std::set<std::string> hidden;       // rows of a read-only index whose file is gone
     std::shared_ptr<Adoption> adoption; // the one under way
     bool opened = false;                // the opening is over (the files taken in, or none)
+    // The index, or rows for files without one, wait for a later try: the index was busy or
+    // could not be read now. Said once while it lasts; tried again on the timer and after a
+    // change.
+    bool waitingForIndex = false;
+    bool tryScheduled = false; // that try is on the timer
+    CancelToken nextTry;
+    // Year and month folders the last look could not read (their rows kept as they were), and
+    // the rows in those that can be read again, for observers to show anew.
+    std::set<std::filesystem::path> unreadableFolders;
+    std::set<std::string> changedRows;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
     std::vector<Asset> snapshot;
     std::vector<std::weak_ptr<PhotoLibraryChangeObserver>> observers;
+
+    // Whether folders could not be read at the last look (a fetch, on any thread, then has them
+    // looked at again), and whether that look is queued already.
+    std::atomic<bool> foldersToLookAt{false};
+    std::atomic<bool> lookQueued{false};
 
     std::mutex poolMutex; // guards poolClosed, and giving `tasks` work, against close()
     bool poolClosed = false;
@@ -103,7 +124,19 @@ struct PhotoLibrary::State {
 
     void open();
     bool openIndex();
-    void makeRowsAgreeWithFiles();
+    void notAvailableNow(const std::string& why);
+    void tryAgain();
+    void tryAgainAfterChange();
+    void settle();
+    void lookAgainAtFolders();
+    // What the rows whose file is proven gone become: the opening (also one tried again)
+    // drops them; a look during the session keeps them for the next opening to decide, since
+    // a folder seen again then may have been made anew (by a copy of this library) while the
+    // one that held their files is still elsewhere.
+    enum class GoneRows { drop, keep };
+    void makeRowsAgreeWithFiles(GoneRows gone = GoneRows::drop);
+    void noteUnreadableFolders(const std::vector<Asset>& rows,
+                               const detail::RowsAgainstFiles& checked);
     void startAdoption(std::vector<std::filesystem::path> loose);
     void readOnPool(const std::shared_ptr<Adoption>& work);
     void readBatch(const std::shared_ptr<Adoption>& work);
@@ -112,6 +145,8 @@ struct PhotoLibrary::State {
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
     std::string cannotUse() const;
+    std::string indexPath() const;
+    void sayReadOnly() const;
     std::string readOnlyRefusal() const;
     void publish();
     void refreshSnapshot();
@@ -120,18 +155,10 @@ struct PhotoLibrary::State {
 
 // Opens the index, shows its rows, and takes the files without a row in behind (on the pool).
 void PhotoLibrary::State::open() {
-    if (!openIndex()) {
-        if (!stopping.load()) {
-            print(remedy.empty()
-                      ? "The photo library's index " + quotedPath(folder / "library.sqlite") +
-                            " is not available now (" + unavailable +
-                            "); the library tries again at the next change"
-                      : cannotUse());
-        }
-    } else if (!index->readOnlyReason().empty()) {
-        print("The photo library's index " + quotedPath(folder / "library.sqlite") +
-              " is read-only (" + index->readOnlyReason() +
-              "); the library shows its pictures but cannot add any");
+    if (openIndex()) {
+        sayReadOnly();
+    } else if (!remedy.empty() && !stopping.load()) {
+        print(cannotUse());
     }
     publish();
     if (!adoption) {
@@ -140,7 +167,8 @@ void PhotoLibrary::State::open() {
 }
 
 // Opens the index and starts making it agree with the files; false (with why in
-// `unavailable`) when it is not available now.
+// `unavailable`, and what to change in `remedy` for a cause no later try gets past) when
+// there is none now. A cause a later try may get past is said and tried again.
 bool PhotoLibrary::State::openIndex() {
     detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
     index = std::move(opening.index);
@@ -149,8 +177,92 @@ bool PhotoLibrary::State::openIndex() {
     if (index) {
         makeRowsAgreeWithFiles();
         refreshSnapshot();
+    } else if (remedy.empty() && !stopping.load()) {
+        notAvailableNow(unavailable);
     }
     return index != nullptr;
+}
+
+// The index (or rows for the files without one) cannot be had now: one line while that lasts,
+// and a try on the timer.
+void PhotoLibrary::State::notAvailableNow(const std::string& why) {
+    if (!waitingForIndex) {
+        print("The photo library's index " + indexPath() + " is not available now (" + why +
+              "); the library tries again every " + std::to_string(int(kTryAgainAfter.count())) +
+              " s and at the next change");
+        waitingForIndex = true;
+    }
+    nextTry.cancel();
+    nextTry = queue.asyncAfter(kTryAgainAfter, [this] {
+        tryScheduled = false;
+        tryAgain();
+    });
+    tryScheduled = true;
+}
+
+// On the timer: what waited, tried again. The write lock is looked at first without waiting
+// for it, so the queue is not held up while another program keeps it.
+void PhotoLibrary::State::tryAgain() {
+    if (stopping.load() || !waitingForIndex || adoption) {
+        return; // an adoption under way settles at its end
+    }
+    if (!index) {
+        if (openIndex()) {
+            sayReadOnly();
+            publish();
+        } else if (!remedy.empty()) {
+            print(cannotUse());
+        }
+        settle();
+        return;
+    }
+    if (!index->readOnlyReason().empty()) {
+        waitingForIndex = false; // nothing can be added to it any more
+        return;
+    }
+    if (!index->writableNow()) {
+        notAvailableNow(index->lastError());
+        return;
+    }
+    makeRowsAgreeWithFiles();
+    publish();
+    settle();
+}
+
+// After a change the index took (so its write lock is free): what waited goes in now.
+void PhotoLibrary::State::tryAgainAfterChange() {
+    if (!waitingForIndex || adoption || !index) {
+        return;
+    }
+    nextTry.cancel();
+    tryScheduled = false;
+    makeRowsAgreeWithFiles();
+    publish();
+    settle();
+}
+
+// Nothing waits any more once no try is due and no adoption is under way.
+void PhotoLibrary::State::settle() {
+    if (!tryScheduled && !adoption) {
+        waitingForIndex = false;
+    }
+}
+
+// At a change or a fetch: when a folder that could not be read can be now, the rows are made to
+// agree with the files again (its files without a row are taken in), and its rows go to the
+// observers as changed, so what shows them loads them again.
+void PhotoLibrary::State::lookAgainAtFolders() {
+    lookQueued.store(false);
+    if (stopping.load() || !index || adoption ||
+        std::none_of(unreadableFolders.begin(), unreadableFolders.end(), [](const auto& each) {
+            std::error_code unreadable;
+            std::filesystem::directory_iterator(each, unreadable);
+            return !unreadable;
+        })) {
+        return;
+    }
+    makeRowsAgreeWithFiles(GoneRows::keep);
+    publish();
 }
 
 // Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
@@ -158,12 +270,15 @@ bool PhotoLibrary::State::openIndex() {
 // Another process may be adding assets meanwhile: the rows are read before the files are
 // listed, a row's file is looked for again before the row goes, and a file whose row came
 // meanwhile keeps that row. Stops at the first change the index refuses as busy; what is
-// left is done at the next opening.
-void PhotoLibrary::State::makeRowsAgreeWithFiles() {
+// left is done at a later try.
+void PhotoLibrary::State::makeRowsAgreeWithFiles(GoneRows gone) {
     const std::vector<Asset> rows = index->allAssets();
     const detail::LibraryListing listing(folder);
     detail::RowsAgainstFiles checked = detail::compareRows(folder, rows, listing);
-    detail::reportUnreadableFolders(checked);
+    noteUnreadableFolders(rows, checked);
+    if (gone == GoneRows::keep) {
+        checked.gone.clear();
+    }
     if (!index->readOnlyReason().empty()) {
         hidden.insert(checked.gone.begin(), checked.gone.end());
         return;
@@ -173,6 +288,7 @@ void PhotoLibrary::State::makeRowsAgreeWithFiles() {
         if (index->remove(identifier)) {
             ++dropped;
         } else if (index->lastFault() == detail::SqliteFault::busy) {
+            notAvailableNow(index->lastError());
             return;
         }
     }
@@ -180,6 +296,27 @@ void PhotoLibrary::State::makeRowsAgreeWithFiles() {
         print("The photo library dropped " + counted(dropped, "asset") + " whose file is gone");
     }
     startAdoption(std::move(checked.loose));
+}
+
+// The folders that cannot be read now: one line for each not said before, and the rows of
+// those that could not be read before but can now marked changed.
+void PhotoLibrary::State::noteUnreadableFolders(const std::vector<Asset>& rows,
+                                                const detail::RowsAgainstFiles& checked) {
+    detail::reportUnreadableFolders(checked, unreadableFolders);
+    std::set<std::filesystem::path> now;
+    for (const auto& [unreadable, why] : checked.why) {
+        now.insert(unreadable);
+    }
+    for (const Asset& row : rows) {
+        const std::filesystem::path month = row.file.parent_path();
+        for (const auto& each : {month, month.parent_path()}) {
+            if (unreadableFolders.contains(each) && !now.contains(each)) {
+                changedRows.insert(row.localIdentifier);
+            }
+        }
+    }
+    unreadableFolders = std::move(now);
+    foldersToLookAt.store(!unreadableFolders.empty());
 }
 
 void PhotoLibrary::State::startAdoption(std::vector<std::filesystem::path> loose) {
@@ -254,18 +391,28 @@ void PhotoLibrary::State::addWaitingRows(const std::shared_ptr<Adoption>& work) 
               " that had no entry in its index");
     }
     adoption.reset();
+    if (work->halted.load() && (work->refusalFault == detail::SqliteFault::busy ||
+                                work->refusalFault == detail::SqliteFault::unavailable)) {
+        notAvailableNow(work->refusal);
+    }
     publish();
+    settle();
     finishOpening();
 }
 
 // The rows of a batch in one transaction; false when the index refused it (busy, a full
-// disk): nothing of it is added then.
+// disk), with why in `work`: nothing of it is added then.
 bool PhotoLibrary::State::addRows(Adoption& work, const std::vector<detail::LooseFile>& batch) {
     if (std::none_of(batch.begin(), batch.end(), [](const auto& loose) { return loose.asset; })) {
         return true;
     }
-    if (!index->begin()) {
+    const auto refused = [&] {
+        work.refusal = index->lastError();
+        work.refusalFault = index->lastFault();
         return false;
+    };
+    if (!index->begin()) {
+        return refused();
     }
     int added = 0;
     for (const detail::LooseFile& loose : batch) {
@@ -276,11 +423,13 @@ bool PhotoLibrary::State::addRows(Adoption& work, const std::vector<detail::Loos
                           detail::LibraryIndex::OnConflict::keep)) {
             added += index->added() ? 1 : 0;
         } else if (index->lastFault() == detail::SqliteFault::busy) {
+            refused();
             index->rollback();
             return false;
         }
     }
     if (!index->commit()) {
+        refused();
         index->rollback();
         return false;
     }
@@ -297,14 +446,29 @@ void PhotoLibrary::State::finishOpening() {
 
 // Why there is no index, for a cause that stays until the user changes something.
 std::string PhotoLibrary::State::cannotUse() const {
-    return "The photo library cannot use its index " + quotedPath(folder / "library.sqlite") +
-           ": " + unavailable + "; " + remedy;
+    return "The photo library cannot use its index " + indexPath() + ": " + unavailable + "; " +
+           remedy;
+}
+
+std::string PhotoLibrary::State::indexPath() const {
+    return quotedPath(folder / "library.sqlite");
+}
+
+// One line for an index that only reads: why, and what the library shows.
+void PhotoLibrary::State::sayReadOnly() const {
+    if (index->readOnlyReason().empty()) {
+        return;
+    }
+    print("The photo library's index " + indexPath() + " is read-only (" + index->readOnlyReason() +
+          (index->rowsUnreadable().empty()
+               ? "); the library shows its pictures but cannot add any"
+               : "); this version cannot read its pictures (" + index->rowsUnreadable() +
+                     "), so the library shows none and cannot add any"));
 }
 
 std::string PhotoLibrary::State::readOnlyRefusal() const {
-    return "The photo library cannot take new pictures: its index " +
-           quotedPath(folder / "library.sqlite") + " is read-only (" + index->readOnlyReason() +
-           ")";
+    return "The photo library cannot take new pictures: its index " + indexPath() +
+           " is read-only (" + index->readOnlyReason() + ")";
 }
 
 // Adds `source` as a new asset; why not, on failure.
@@ -316,9 +480,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         return "Access to the photo library was not granted";
     }
     if (!index && !openIndex()) {
-        return remedy.empty() ? "The photo library is not available now: its index " +
-                                    quotedPath(folder / "library.sqlite") + " cannot be used (" +
-                                    unavailable + ")"
+        return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
+                                    " cannot be used (" + unavailable + ")"
                               : cannotUse();
     }
     if (!index->readOnlyReason().empty()) {
@@ -358,9 +521,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
             return readOnlyRefusal();
         }
         return fault == detail::SqliteFault::busy
-                   ? "The photo library is not available now: its index " +
-                         quotedPath(folder / "library.sqlite") + " is held by another program (" +
-                         why + ")"
+                   ? "The photo library is not available now: its index " + indexPath() +
+                         " is held by another program (" + why + ")"
                    : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
     }
     return std::nullopt;
@@ -391,7 +553,7 @@ void PhotoLibrary::State::tellObservers() {
                 alive.push_back(std::move(observer));
             }
         }
-        change = PhotoLibraryChange(FetchResult(snapshot));
+        change = PhotoLibraryChange(FetchResult(snapshot), std::exchange(changedRows, {}));
     }
     for (const auto& observer : alive) {
         observer->photoLibraryDidChange(change);
@@ -449,13 +611,18 @@ void PhotoLibrary::createAsset(std::filesystem::path file, Completion completion
             }
             if (!error) {
                 state->tellObservers();
+                state->tryAgainAfterChange();
             }
+            state->lookAgainAtFolders();
         });
 }
 
 FetchResult PhotoLibrary::fetchAssets() const {
     if (!isGranted(authorizationStatus())) {
         return FetchResult();
+    }
+    if (state_->foldersToLookAt.load() && !state_->lookQueued.exchange(true)) {
+        state_->queue.async([state = state_.get()] { state->lookAgainAtFolders(); });
     }
     std::lock_guard lock(state_->mutex);
     return FetchResult(state_->snapshot);

@@ -12,20 +12,30 @@
 // in another process); the rows the index holds are published (fetches, observers). Then
 // files without a row (a crash between the copy and the row, or an index made anew) are
 // taken in on the worker pool, reading only their tags (date, kind, size, orientation, fix;
-// their thumbnail is made when first asked for), 32 rows a transaction, and published at
-// the end. Files that cannot be read, or are larger than any picture (512 MB), are left out
-// with one line each. Changes asked for meanwhile run between those transactions. When the
-// library ends (close()), its work stops within moments; rows already added stay, and the
-// next opening takes the rest in.
+// their thumbnail is made when first asked for), 32 files at a time on each lane, all the
+// rows read so far in one transaction, and published at the end. Files that cannot be read,
+// or are larger than any picture (512 MB), are left out with one line each. Changes asked
+// for meanwhile run between those transactions. When the library ends (close()), its work
+// stops within moments; rows already added stay, and the next opening takes the rest in.
 //
-// Other processes may use the same library at once. An index another program holds (busy
-// for longer than `busyWait`) or that cannot be read now is never set aside: the library has
-// no index until the next change tries again, and changes fail as "not available now". A
-// cause no later try gets past (a file where the library's folder goes, a folder where a
-// journal file goes, a path too long for SQLite) is said once at the opening with what to
-// change, and changes fail with the same words. An index that cannot be written (its file or
-// its folder), or that a newer version of the app made, is opened for reading: fetches work
-// (without rows whose file is proven gone), changes fail saying why.
+// A folder that could not be read is looked at again at each change and fetch: once it can
+// be read, its files without a row are taken in and its rows go to observers as changed, so
+// what shows them loads them again (rows whose file is not found in it stay until the next
+// opening, which drops them).
+//
+// Other processes may use the same library at once; they order their openings by the lock
+// file "library.sqlite.lock", so a damaged index is set aside by one of them only. An index
+// another program holds (busy for longer than `busyWait`) or that cannot be read now is never
+// set aside: one line says so, and the opening, or the taking in of the files without a row,
+// is tried again 5 s after each try (on the library's queue and clock) and after each change,
+// until it is done; without an index, changes fail as "not available now". A cause no later
+// try gets past (a file where the library's folder goes, a folder where a journal file goes,
+// a link there that can never be followed, a path too long for SQLite) is said once at the
+// opening with what to change, and changes fail with the same words. An index that cannot be
+// written (its file or its folder), or that a newer version of the app made (its schema
+// version, read before anything else), is opened for reading: fetches work (without rows
+// whose file is proven gone, or none where this version cannot read the newer rows), changes
+// fail saying why.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.
@@ -93,12 +103,14 @@ public:
 
     // Every asset, newest first (equal dates: the later added first); empty without access.
     // What the library holds now: empty until the opening has read the index, without the
-    // files still being taken in; observers hear when that changes. Never waits.
+    // files still being taken in; observers hear when that changes. Never waits (a folder
+    // that could not be read is looked at again on the library's queue).
     FetchResult fetchAssets() const;
 
     // Calls `handler` on the library's queue once the opening is over: the index read and the
-    // files without a row taken in, or no index to be had now. Right away (on that queue)
-    // when it is over already; never when the library is closed first.
+    // files without a row taken in, or no index (or no taking in) to be had now; later tries
+    // publish what they bring. Right away (on that queue) when it is over already; never when
+    // the library is closed first.
     void whenOpened(std::function<void()> handler);
 
     // Held weakly; registering an observer again changes nothing.

@@ -31,9 +31,17 @@ std::vector<std::size_t> missingFrom(const FetchResult& result,
 
 std::optional<FetchResultChangeDetails>
 PhotoLibraryChange::changeDetails(const FetchResult& result) const {
-    FetchResultChangeDetails details{allAfter_, missingFrom(allAfter_, identifiers(result)),
-                                     missingFrom(result, identifiers(allAfter_))};
-    if (details.insertedIndexes.empty() && details.removedIndexes.empty()) {
+    const std::unordered_set<std::string> before = identifiers(result);
+    FetchResultChangeDetails details{
+        allAfter_, missingFrom(allAfter_, before), missingFrom(result, identifiers(allAfter_)), {}};
+    for (std::size_t i = 0; i < allAfter_.count(); ++i) {
+        const std::string& identifier = allAfter_.assets()[i].localIdentifier;
+        if (changed_.contains(identifier) && before.contains(identifier)) {
+            details.changedIndexes.push_back(i);
+        }
+    }
+    if (details.insertedIndexes.empty() && details.removedIndexes.empty() &&
+        details.changedIndexes.empty()) {
         return std::nullopt;
     }
     return details;

@@ -7,7 +7,9 @@
 #include "platform/console/Console.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
+#include <fstream>
 #include <map>
+#include <set>
 
 namespace qv::platform::test {
 namespace {
@@ -72,6 +74,63 @@ TEST_F(PhotoLibraryFoldersTest, AMonthFolderThatCannotBeReadKeepsItsRows) {
         library_.reset();
     }
     expectAllBack();
+}
+
+// Hears the library's changes: what each did to a fetch of every asset made before it.
+struct ChangeRecorder : PhotoLibraryChangeObserver {
+    FetchResult before;
+    std::vector<FetchResultChangeDetails> details;
+    void photoLibraryDidChange(const PhotoLibraryChange& change) override {
+        if (auto each = change.changeDetails(before)) {
+            before = each->fetchResultAfterChanges;
+            details.push_back(std::move(*each));
+        }
+    }
+};
+
+TEST_F(PhotoLibraryFoldersTest, AFolderThatComesBackIsReadAgainAtTheNextFetchOrChange) {
+    addThree();
+    const fs::path january = folder / "2024" / "01";
+    for (const bool byAChange : {false, true}) {
+        // A picture copied in by hand meanwhile: a file without a row.
+        std::ofstream(january / (std::string(byAChange ? "6F9619FF-8B86-D011-B42D-00C04FC964FF"
+                                                       : "3F2504E0-4F89-41D3-9A0C-0305E82C3301") +
+                                 ".JPG"),
+                      std::ios::binary)
+            << readBytes(writeSource("copied.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")));
+        auto recorder = std::make_shared<ChangeRecorder>();
+        {
+            const ScopedMode locked(january, fs::perms::none);
+            testing::ScopedPermissionBits asTheOwner;
+            EXPECT_NE(reopened().find("cannot read the folder " + quotedPath(january)),
+                      std::string::npos);
+            recorder->before = library().fetchAssets();
+            library().registerChangeObserver(recorder);
+            dispatch.runUntilIdle(); // still unreadable: nothing changes
+            EXPECT_TRUE(recorder->details.empty());
+        }
+        ConsoleCapture console;
+        if (byAChange) { // even one that fails
+            EXPECT_FALSE(create(writeSource("notes.txt", {'h', 'i'})).success);
+        } else {
+            library().fetchAssets();
+            dispatch.runUntilIdle();
+        }
+        EXPECT_EQ(console.text(),
+                  "The photo library took in 1 file that had no entry in its index\n");
+        const FetchResult all = library().fetchAssets();
+        EXPECT_EQ(all.count(), pictureFiles(folder).size());
+        ASSERT_FALSE(recorder->details.empty()) << (byAChange ? "change" : "fetch");
+        // Its rows first, as changed, then the file taken in.
+        std::set<std::string> changed;
+        for (const std::size_t index : recorder->details.front().changedIndexes) {
+            changed.insert(recorder->details.front()
+                               .fetchResultAfterChanges.object(index)
+                               ->file.parent_path());
+        }
+        EXPECT_EQ(changed, std::set<std::string>{january});
+        EXPECT_EQ(recorder->details.back().fetchResultAfterChanges.count(), all.count());
+    }
 }
 
 TEST_F(PhotoLibraryFoldersTest, AYearFolderThatCannotBeReadKeepsTheRowsOfEveryMonthInIt) {

@@ -40,39 +40,92 @@ protected:
     std::string index;
 };
 
+// A later version's index over an expression this version has no function for: SQLite's
+// integrity check cannot run on it, reading its rows can.
+void indexOnAFunctionOfANewerVersion(const fs::path& folder) {
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);
+    sqlite3_create_function(
+        database, "sort_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+        [](sqlite3_context* context, int, sqlite3_value** values) {
+            sqlite3_result_value(context, values[0]);
+        },
+        nullptr, nullptr);
+    EXPECT_EQ(sqlite3_exec(database,
+                           "CREATE INDEX assets_by_name ON assets (sort_key(original_name)); "
+                           "PRAGMA user_version = 2",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(database);
+    sqlite3_close(database);
+}
+
 TEST_F(PhotoLibraryIndexStatesTest, AnIndexOfANewerVersionIsReadButNeverChangedOrSetAside) {
-    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
-    library_.reset();
-    // A later version added a column and counts its schema on.
-    alterIndex(folder, "ALTER TABLE assets ADD COLUMN rating INTEGER; PRAGMA user_version = 2");
     const std::string why = "it was made by a newer version of this app: schema version 2, "
                             "this one knows 1";
-    EXPECT_EQ(reopened(), "The photo library's index " + index + " is read-only (" + why +
-                              "); the library shows its pictures but cannot add any\n");
-    ASSERT_EQ(library().fetchAssets().count(), 1u);
-    EXPECT_EQ(library().fetchAssets().firstObject()->originalFilename, "a.JPG");
-    const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
-    EXPECT_EQ(create(b).error, "The photo library cannot take new pictures: its index " + index +
-                                   " is read-only (" + why + ")");
-    EXPECT_EQ(pictureFiles(folder).size(), 1u);
-    library_.reset();
-    EXPECT_TRUE(setAsideFiles(folder).empty());
-    EXPECT_EQ(userVersion(folder), "2\n");
+    for (const bool onAFunction : {false, true}) {
+        folder = root / (onAFunction ? "Function" : "Column") / "Photos";
+        index = quotedPath(folder / "library.sqlite");
+        library_.reset();
+        ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+        library_.reset();
+        if (onAFunction) {
+            indexOnAFunctionOfANewerVersion(folder);
+        } else { // a later version added a column and counts its schema on
+            alterIndex(folder,
+                       "ALTER TABLE assets ADD COLUMN rating INTEGER; PRAGMA user_version = 2");
+        }
+        EXPECT_EQ(reopened(), "The photo library's index " + index + " is read-only (" + why +
+                                  "); the library shows its pictures but cannot add any\n");
+        ASSERT_EQ(library().fetchAssets().count(), 1u);
+        EXPECT_EQ(library().fetchAssets().firstObject()->originalFilename, "a.JPG");
+        const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
+        EXPECT_EQ(create(b).error, "The photo library cannot take new pictures: its index " +
+                                       index + " is read-only (" + why + ")");
+        EXPECT_EQ(pictureFiles(folder).size(), 1u);
+        library_.reset();
+        EXPECT_TRUE(setAsideFiles(folder).empty());
+        EXPECT_EQ(userVersion(folder), "2\n");
+    }
 }
 
 TEST_F(PhotoLibraryIndexStatesTest, ANewerIndexWhoseRowsThisVersionCannotReadShowsNone) {
-    fs::create_directories(folder);
-    // A view counting without end: read, it would never return.
-    alterIndex(folder, "CREATE VIEW assets AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
-                       "SELECT x + 1 FROM n) SELECT x AS id FROM n; PRAGMA user_version = 7;");
-    EXPECT_EQ(reopened(), "The photo library's index " + index +
-                              " is read-only (it was made by a newer version of this app: "
-                              "schema version 7, this one knows 1, and its assets cannot be read "
-                              "by this one); the library shows its pictures but cannot add any\n");
-    EXPECT_EQ(library().fetchAssets().count(), 0u);
-    library_.reset();
-    EXPECT_TRUE(setAsideFiles(folder).empty());
-    EXPECT_EQ(userVersion(folder), "7\n");
+    struct Case {
+        const char* name;
+        const char* sql;
+        std::string cannotRead;
+    };
+    for (const Case& c : {
+             // A view counting without end: read, it would never return.
+             Case{"View",
+                  "CREATE VIEW assets AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+                  "SELECT x + 1 FROM n) SELECT x AS id FROM n; PRAGMA user_version = 7;",
+                  "its assets are not a table"},
+             // A definition this version's SQLite cannot even parse: no statement can be
+             // prepared on it.
+             Case{"Schema",
+                  "CREATE TABLE assets (id INTEGER PRIMARY KEY); PRAGMA writable_schema = ON; "
+                  "INSERT INTO sqlite_schema VALUES ('table', 'later', 'later', 0, "
+                  "'CREATE LATER TABLE later (x)'); PRAGMA user_version = 7;",
+                  "malformed database schema (later) - near \"LATER\": syntax error"},
+         }) {
+        folder = root / c.name / "Photos";
+        index = quotedPath(folder / "library.sqlite");
+        fs::create_directories(folder);
+        alterIndex(folder, c.sql);
+        const std::string why = "it was made by a newer version of this app: schema version 7, "
+                                "this one knows 1";
+        EXPECT_EQ(reopened(), "The photo library's index " + index + " is read-only (" + why +
+                                  "); this version cannot read its pictures (" + c.cannotRead +
+                                  "), so the library shows none and cannot add any\n");
+        EXPECT_EQ(library().fetchAssets().count(), 0u);
+        EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
+                  "The photo library cannot take new pictures: its index " + index +
+                      " is read-only (" + why + ")");
+        library_.reset();
+        EXPECT_TRUE(setAsideFiles(folder).empty());
+        EXPECT_EQ(userVersion(folder), "7\n");
+    }
 }
 
 // Leaves the index with a change in its WAL file alone (no checkpoint at the end), and the
@@ -146,6 +199,52 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderWhereTheJournalGoesSaysWhatToChangeOn
     EXPECT_TRUE(create(b).success);
     EXPECT_EQ(library().fetchAssets().count(), 2u);
     EXPECT_TRUE(setAsideFiles(folder).empty());
+}
+
+TEST_F(PhotoLibraryIndexStatesTest, ALinkThatCanNeverBeOpenedSaysWhatToChangeOncePerStart) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    library_.reset();
+    std::ofstream(root / "a.file") << "not a folder";
+    struct Case {
+        const char* name; // of the link, in the library's folder
+        fs::path target;
+        std::string what;
+        std::string why;
+    };
+    for (const Case& c : {
+             Case{"library.sqlite", "library.sqlite", "it", "Too many levels of symbolic links"},
+             Case{"library.sqlite", root / "a.file" / "library.sqlite", "it", "Not a directory"},
+             Case{"library.sqlite", std::string(300, 'n'), "it", "File name too long"},
+             Case{"library.sqlite-wal", "library.sqlite-wal",
+                  quotedPath(folder / "library.sqlite-wal"), "Too many levels of symbolic links"},
+         }) {
+        library_.reset();
+        const fs::path link = folder / c.name;
+        fs::rename(folder / "library.sqlite", root / "index");
+        fs::remove(folder / "library.sqlite-wal");
+        if (fs::path(c.name) != "library.sqlite") {
+            fs::rename(root / "index", folder / "library.sqlite");
+        }
+        fs::create_symlink(c.target, link);
+        const std::string line = "The photo library cannot use its index " + index + ": " + c.what +
+                                 " cannot be opened (" + c.why + "); remove or rename it";
+        for (int start = 0; start < 2; ++start) {
+            EXPECT_EQ(reopened(), line + "\n") << c.name << " -> " << c.target;
+            ConsoleCapture console;
+            EXPECT_EQ(create(writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"))).error,
+                      line);
+            dispatch.runFor(std::chrono::seconds(30));
+            EXPECT_EQ(console.text(), ""); // nothing a later try would get past
+        }
+        library_.reset();
+        fs::remove(link);
+        if (fs::path(c.name) == "library.sqlite") {
+            fs::rename(root / "index", folder / "library.sqlite");
+        }
+        EXPECT_EQ(reopened(), "");
+        EXPECT_EQ(library().fetchAssets().count(), 1u);
+        EXPECT_TRUE(setAsideFiles(folder).empty());
+    }
 }
 
 TEST_F(PhotoLibraryIndexStatesTest, AFileWhereTheLibrarysFolderGoesSaysWhatToChange) {

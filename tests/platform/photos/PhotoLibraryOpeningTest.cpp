@@ -10,33 +10,11 @@
 #include "platform/photos/detail/Uuid.hpp"
 
 #include <fstream>
-#include <sqlite3.h>
 
 namespace qv::platform::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// One number a query of the index gives, through a connection of its own; -1 when none.
-long long queryNumber(const fs::path& folder, const std::string& sql) {
-    sqlite3* database = nullptr;
-    long long number = -1;
-    if (sqlite3_open_v2((folder / "library.sqlite").c_str(), &database, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr);
-        if (sqlite3_step(statement) == SQLITE_ROW) {
-            number = sqlite3_column_int64(statement, 0);
-        }
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(database);
-    return number;
-}
-
-long long rowsIn(const fs::path& folder) {
-    return queryNumber(folder, "SELECT count(*) FROM assets");
-}
 
 long long thumbnailBytes(const fs::path& folder, const std::string& identifier) {
     return queryNumber(folder, "SELECT length(thumbnail) FROM assets WHERE identifier = '" +

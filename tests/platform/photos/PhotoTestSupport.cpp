@@ -59,6 +59,26 @@ std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& fol
     return files;
 }
 
+long long queryNumber(const std::filesystem::path& folder, const std::string& sql) {
+    sqlite3* database = nullptr;
+    long long number = -1;
+    if (sqlite3_open_v2((folder / "library.sqlite").c_str(), &database, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            number = sqlite3_column_int64(statement, 0);
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return number;
+}
+
+long long rowsIn(const std::filesystem::path& folder) {
+    return queryNumber(folder, "SELECT count(*) FROM assets");
+}
+
 void alterIndex(const std::filesystem::path& folder, const char* sql) {
     sqlite3* database = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);

@@ -30,6 +30,12 @@ std::string readBytes(const std::filesystem::path& file);
 // Every file under the library's folder but its index (and its journal and set-aside files).
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
 
+// One number a query of the library's index in `folder` gives, read through a connection of its
+// own; -1 when none.
+long long queryNumber(const std::filesystem::path& folder, const std::string& sql);
+// The rows of that index.
+long long rowsIn(const std::filesystem::path& folder);
+
 // Runs SQL on the library's index in `folder` while no library has it open.
 void alterIndex(const std::filesystem::path& folder, const char* sql);
 

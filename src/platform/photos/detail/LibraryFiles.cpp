@@ -179,8 +179,12 @@ RowsAgainstFiles compareRows(const fs::path& folder, const std::vector<Asset>& r
     return result;
 }
 
-void reportUnreadableFolders(const RowsAgainstFiles& rows) {
+void reportUnreadableFolders(const RowsAgainstFiles& rows,
+                             const std::set<std::filesystem::path>& saidBefore) {
     for (const auto& [blocked, count] : rows.kept) {
+        if (saidBefore.contains(blocked)) {
+            continue;
+        }
         const std::string start = "The photo library cannot read the folder " +
                                   quotedPath(blocked) + " (" + rows.why.at(blocked) + "); ";
         print(count == 0 ? start + "pictures in it are not taken in"

@@ -68,8 +68,9 @@ struct RowsAgainstFiles {
 RowsAgainstFiles compareRows(const std::filesystem::path& folder, const std::vector<Asset>& rows,
                              const LibraryListing& listing);
 
-// One line for each folder that cannot be read: the rows it keeps, or that pictures in it are
-// not taken in.
-void reportUnreadableFolders(const RowsAgainstFiles& rows);
+// One line for each folder that cannot be read, but those in `saidBefore`: the rows it keeps,
+// or that pictures in it are not taken in.
+void reportUnreadableFolders(const RowsAgainstFiles& rows,
+                             const std::set<std::filesystem::path>& saidBefore);
 
 } // namespace qv::platform::detail

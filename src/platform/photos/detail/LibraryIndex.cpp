@@ -5,6 +5,7 @@
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/IndexLock.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -103,25 +104,41 @@ struct Verdict {
     std::string problem;                   // for damaged and failed; for newer, why it only reads
     SqliteFault fault = SqliteFault::none; // for failed
     std::string remedy;                    // for failed: what to change, when no later try helps
-    bool rowsReadable = true;              // for newer: whether this version can read its rows
+    std::string rowsUnreadable; // for newer: why this version cannot read its rows (empty: it can)
 };
 
 Verdict damaged(std::string problem) {
-    return {Verdict::Kind::damaged, std::move(problem), SqliteFault::damaged, {}, true};
+    return {Verdict::Kind::damaged, std::move(problem), SqliteFault::damaged, {}, {}};
 }
 
 Verdict failed(std::string problem, SqliteFault fault, std::string remedy = {}) {
-    return {Verdict::Kind::failed, std::move(problem), fault, std::move(remedy), true};
+    return {Verdict::Kind::failed, std::move(problem), fault, std::move(remedy), {}};
 }
 
-// The verdict on the connection's last error: damage only when SQLite says so.
+// Whether a file that cannot be opened for `cause` (an errno) stays so until the user changes
+// something: a symbolic link loop, a file where a folder should be on the way, a folder where
+// the file should be, a name longer than the system takes.
+bool lastsUntilChanged(int cause) {
+    return cause == ELOOP || cause == ENOTDIR || cause == EISDIR || cause == ENAMETOOLONG;
+}
+
+// The verdict on the connection's last error: damage only when SQLite says so. A file that
+// could not be opened is named by the errno of that open.
 Verdict lastFailure(const SqliteDatabase& database) {
     const SqliteFault fault = database.fault();
     if (fault == SqliteFault::none) { // a query that gave no row, which ours always give
         return failed("SQLite gave no answer", SqliteFault::unavailable);
     }
-    return fault == SqliteFault::damaged ? damaged(database.error())
-                                         : failed(database.error(), fault);
+    if (fault == SqliteFault::damaged) {
+        return damaged(database.error());
+    }
+    if (const int cause = database.openErrno(); cause != 0) {
+        const std::string why = std::generic_category().message(cause);
+        return lastsUntilChanged(cause)
+                   ? failed("it cannot be opened (" + why + ")", fault, "remove or rename it")
+                   : failed(why, fault);
+    }
+    return failed(database.error(), fault);
 }
 
 std::string firstLine(const std::string& text) {
@@ -134,13 +151,24 @@ constexpr std::string_view kSelectAssets =
     "ORDER BY creation_date DESC, id DESC";
 constexpr std::string_view kSelectThumbnail = "SELECT thumbnail FROM assets WHERE identifier = ?";
 
-// Whether this version's reads work on the index of a newer one: "assets" is a plain table
-// (a view could run without end) with the columns this version reads.
-bool rowsReadable(SqliteDatabase& database) {
+// Why this version's reads do not work on the index of a newer one; empty when they do:
+// "assets" is a plain table (a view could run without end) with the columns read here, and
+// SQLite can parse the definitions at all.
+std::string whyRowsUnreadable(SqliteDatabase& database) {
     const std::optional<std::string> sql = database.queryText(
         "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = 'assets'");
-    return sql && sql->starts_with("CREATE TABLE") && database.prepare(kSelectAssets).valid() &&
-           database.prepare(kSelectThumbnail).valid();
+    if (!sql && database.fault() != SqliteFault::none) {
+        return database.error();
+    }
+    if (!sql || !sql->starts_with("CREATE TABLE")) {
+        return "its assets are not a table";
+    }
+    for (const std::string_view read : {kSelectAssets, kSelectThumbnail}) {
+        if (!database.prepare(read).valid()) {
+            return database.error();
+        }
+    }
+    return {};
 }
 
 // The schema version a text names, when it is a whole number.
@@ -151,11 +179,27 @@ std::optional<long long> versionNumber(const std::string& text) {
                                                                     : std::nullopt;
 }
 
-// Whether the database is an intact index of ours, a new empty one, or proven damaged: its
-// pages and indexes agree, and its definitions are exactly ours, so every statement of ours
-// works. A check that cannot run (the database is busy, or cannot be read now) proves
-// nothing and fails.
+// Whether the database is an intact index of ours, a new empty one, one of a newer version of
+// the app, or proven damaged: its pages and indexes agree, and its definitions are exactly
+// ours, so every statement of ours works. The schema version comes first: reading it needs no
+// definitions, so an index of a newer version is known as such even where this version cannot
+// parse its definitions or run SQLite's check on them (an index on a function it lacks), and
+// it is never taken for damaged. A check that cannot run (the database is busy, or cannot be
+// read now) proves nothing and fails.
 Verdict checkReads(SqliteDatabase& database) {
+    const std::optional<std::string> version = database.queryText("PRAGMA user_version");
+    if (!version) {
+        return lastFailure(database);
+    }
+    const std::string expected = std::to_string(kSchemaVersion);
+    if (versionNumber(*version).value_or(0) > kSchemaVersion) {
+        return {Verdict::Kind::newer,
+                "it was made by a newer version of this app: schema version " + *version +
+                    ", this one knows " + expected,
+                SqliteFault::none,
+                {},
+                whyRowsUnreadable(database)};
+    }
     const std::optional<std::string> integrity = database.queryText("PRAGMA integrity_check");
     if (!integrity) {
         return lastFailure(database);
@@ -163,27 +207,13 @@ Verdict checkReads(SqliteDatabase& database) {
     if (*integrity != "ok") {
         return damaged("SQLite's integrity check found: " + firstLine(*integrity));
     }
-    const std::optional<std::string> version = database.queryText("PRAGMA user_version");
-    const std::optional<std::string> schema = version ? schemaText(database) : std::nullopt;
+    const std::optional<std::string> schema = schemaText(database);
     if (!schema) {
         return lastFailure(database);
     }
-    const std::string expected = std::to_string(kSchemaVersion);
     if (schema->empty()) {
-        return *version == "0" ? Verdict{Verdict::Kind::fresh, {}, SqliteFault::none, {}, true}
+        return *version == "0" ? Verdict{Verdict::Kind::fresh, {}, SqliteFault::none, {}, {}}
                                : damaged("it has no tables but schema version " + *version);
-    }
-    if (versionNumber(*version).value_or(0) > kSchemaVersion) {
-        Verdict newer{Verdict::Kind::newer,
-                      "it was made by a newer version of this app: schema version " + *version +
-                          ", this one knows " + expected,
-                      SqliteFault::none,
-                      {},
-                      rowsReadable(database)};
-        if (!newer.rowsReadable) {
-            newer.problem += ", and its assets cannot be read by this one";
-        }
-        return newer;
     }
     if (*version != expected) {
         return damaged(*version == "0" ? "its tables carry no schema version"
@@ -263,12 +293,20 @@ Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds bu
     return database.execute("PRAGMA synchronous = FULL") ? Verdict{} : lastFailure(database);
 }
 
-// Moves a damaged index (and its journal files) aside with one line; false when it stays.
-bool setIndexAside(const std::filesystem::path& file, const std::string& problem) {
+// Moves the damaged index `judged` (the file the verdict was on; none when nothing was there
+// then) and its journal files aside, with one line. When the path names another file now,
+// nothing moves, nothing is said, and the error is fileReplacedSinceJudged(): what is there
+// was never judged.
+std::error_code setIndexAside(const std::filesystem::path& file,
+                              const std::optional<FileIdentity>& judged,
+                              const std::string& problem) {
+    if (!judged) {
+        return fileReplacedSinceJudged();
+    }
     std::error_code error;
-    std::filesystem::path aside;
-    if (const std::optional<FileIdentity> judged = identityAt(file, error)) {
-        aside = setAside(file, *judged, error);
+    const std::filesystem::path aside = setAside(file, *judged, error);
+    if (error == fileReplacedSinceJudged()) {
+        return error;
     }
     for (const char* journal : {"-wal", "-shm"}) {
         std::error_code ignored;
@@ -284,13 +322,14 @@ bool setIndexAside(const std::filesystem::path& file, const std::string& problem
           (error ? "it could not be moved aside (" + error.message() + ")"
                  : "moved it to " + quotedPath(aside) +
                        " and rebuilding it from the library's files"));
-    return !error;
+    return error;
 }
 
 struct Opened {
     std::unique_ptr<SqliteDatabase> database;
     Verdict verdict;
-    std::string readOnly; // why it only reads, when it does
+    std::string readOnly;               // why it only reads, when it does
+    std::optional<FileIdentity> judged; // the file the verdict is on; none when nothing was there
 };
 
 // Why the index in `file` cannot be written as its permissions (or a read-only file system)
@@ -361,15 +400,19 @@ Verdict checkReadOnly(SqliteDatabase& database, const std::filesystem::path& fil
 // written (or belongs to a newer version of the app), opened for reading only, with why.
 Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait,
                 const std::atomic<bool>* stop) {
+    // Taken before anything is read: a file put in its place later is never taken for the one
+    // judged, so it is never set aside on this verdict.
     std::error_code error;
+    const std::optional<FileIdentity> judged = identityAt(file, error);
     const auto status = std::filesystem::status(file, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        return {nullptr, damaged("it is not a regular file"), {}}; // a FIFO would block a read
+        return {nullptr, damaged("it is not a regular file"), {}, judged}; // a FIFO would block
     }
     Opened opened{
         std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite, busyWait, stop),
         {},
-        {}};
+        {},
+        judged};
     SqliteDatabase& database = *opened.database;
     opened.verdict = database.ok() ? check(database) : lastFailure(database);
     if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
@@ -405,31 +448,42 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
 
 // A problem with the place of the index in `folder` that no later try gets past, and what to
 // change: something other than a folder on the way to it, something other than a file where
-// its journal files go, a path longer than SQLite opens.
+// its journal files go, a link there that leads nowhere it ever can (a loop, through a file),
+// a path longer than SQLite opens.
 std::optional<Verdict> lastingProblem(const std::filesystem::path& folder) {
     const auto lasting = [](std::string problem, std::string remedy) {
         return failed(std::move(problem), SqliteFault::unavailable, std::move(remedy));
+    };
+    const auto cannotBeOpened = [&](const std::string& what) {
+        return lasting(what + " cannot be opened (" + std::generic_category().message(errno) + ")",
+                       "remove or rename it");
     };
     std::filesystem::path way;
     for (const std::filesystem::path& part : folder) {
         way /= part;
         struct stat status {};
         if (::stat(way.c_str(), &status) != 0) {
-            break; // missing from here on (made below), or beyond what can be seen
+            if (lastsUntilChanged(errno)) {
+                return cannotBeOpened(quotedPath(way));
+            }
+            break; // missing from here on (made below), or beyond what can be seen now
         }
         if (!S_ISDIR(status.st_mode)) {
             return lasting(quotedPath(way) + " is not a folder", "remove or rename it");
         }
     }
     const std::filesystem::path file = folder / "library.sqlite";
-    for (const char* journal : {"-wal", "-shm"}) {
-        std::filesystem::path journalFile = file;
-        journalFile += journal;
+    for (const char* journal : {"", "-wal", "-shm"}) {
+        std::filesystem::path each = file;
+        each += journal;
         struct stat status {};
-        if (::stat(journalFile.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-            return lasting(quotedPath(journalFile) + (S_ISDIR(status.st_mode)
-                                                          ? " is a folder, not a file"
-                                                          : " is not a regular file"),
+        if (::stat(each.c_str(), &status) != 0) {
+            if (lastsUntilChanged(errno)) {
+                return cannotBeOpened(each == file ? "it" : quotedPath(each));
+            }
+        } else if (each != file && !S_ISREG(status.st_mode)) {
+            return lasting(quotedPath(each) + (S_ISDIR(status.st_mode) ? " is a folder, not a file"
+                                                                       : " is not a regular file"),
                            "remove or rename it");
         }
     }
@@ -453,9 +507,9 @@ void LibraryIndex::becameReadOnly() {
 }
 
 LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                           std::string readOnlyReason, bool rowsReadable)
+                           std::string readOnlyReason, std::string rowsUnreadable)
     : folder_(std::move(folder)), database_(std::move(database)),
-      readOnlyReason_(std::move(readOnlyReason)), rowsReadable_(rowsReadable) {}
+      readOnlyReason_(std::move(readOnlyReason)), rowsUnreadable_(std::move(rowsUnreadable)) {}
 
 LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                                          std::chrono::milliseconds busyWait,
@@ -465,7 +519,15 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
     }
     ensureFolder(folder);
     const std::filesystem::path file = folder / "library.sqlite";
-    for (bool setAside = false;; setAside = true) {
+    const IndexLock lock(file, busyWait, stop); // held until the index is open
+    if (!lock.heldElsewhere().empty()) {
+        return {nullptr, lock.heldElsewhere(), {}};
+    }
+    // Another program (not this app, which takes the lock) may replace the file between a
+    // verdict and the move: what is there then is judged anew, a few times at most.
+    constexpr int kVerdicts = 4;
+    bool madeAnew = false;
+    for (int verdicts = 1;; ++verdicts) {
         Opened opened = openFile(file, busyWait, stop);
         switch (opened.verdict.kind) {
         case Verdict::Kind::sound:
@@ -473,22 +535,29 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
         case Verdict::Kind::newer:
             return {std::unique_ptr<LibraryIndex>(
                         new LibraryIndex(folder, std::move(opened.database), opened.readOnly,
-                                         opened.verdict.rowsReadable)),
+                                         opened.verdict.rowsUnreadable)),
                     opened.readOnly,
                     {}};
         case Verdict::Kind::failed:
             return {nullptr, opened.verdict.problem, opened.verdict.remedy};
-        case Verdict::Kind::damaged:
+        case Verdict::Kind::damaged: {
             opened.database.reset();
-            if (setAside) {
+            if (madeAnew) {
                 return {nullptr,
                         "a new index made there is damaged too (" + opened.verdict.problem + ")",
                         {}};
             }
-            if (!setIndexAside(file, opened.verdict.problem)) {
+            const std::error_code error =
+                setIndexAside(file, opened.judged, opened.verdict.problem);
+            if (error == fileReplacedSinceJudged() && verdicts < kVerdicts) {
+                break;
+            }
+            if (error) {
                 return {nullptr, "it is damaged (" + opened.verdict.problem + ")", {}};
             }
+            madeAnew = true;
             break;
+        }
         }
     }
 }
@@ -523,6 +592,14 @@ bool LibraryIndex::insert(const Asset& asset, const std::vector<std::uint8_t>& t
     return statement.done();
 }
 
+bool LibraryIndex::writableNow() {
+    if (!database_->executeWithoutWaiting("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    rollback();
+    return true;
+}
+
 bool LibraryIndex::begin() {
     return database_->execute("BEGIN IMMEDIATE");
 }
@@ -554,7 +631,7 @@ bool LibraryIndex::remove(const std::string& localIdentifier) {
 
 std::vector<Asset> LibraryIndex::allAssets() {
     std::vector<Asset> assets;
-    if (!rowsReadable_) {
+    if (!rowsUnreadable_.empty()) {
         return assets;
     }
     SqliteStatement statement = database_->prepare(kSelectAssets);
@@ -579,7 +656,7 @@ std::vector<Asset> LibraryIndex::allAssets() {
 }
 
 std::vector<std::uint8_t> LibraryIndex::thumbnail(const std::string& localIdentifier) {
-    if (!rowsReadable_) {
+    if (!rowsUnreadable_.empty()) {
         return {};
     }
     SqliteStatement statement = database_->prepare(kSelectThumbnail);

@@ -37,11 +37,14 @@ public:
     // integrity check, or with an older schema version or definitions not ours), or by a
     // header that is not SQLite's, is set aside, with its journal files and one line, and a
     // new one made, to be filled from the files; a snapshot's word (the main file without
-    // its journal) never sets an index aside.
-    // An index that is busy longer than `busyWait` (per statement), or cannot be read now,
-    // gives no index and why; one that cannot be written (its file or its folder), or that a
-    // newer version of the app made (a higher schema version), is opened for reading only,
-    // with why. A newer index whose rows this version cannot read shows none.
+    // its journal) never sets an index aside. The library's lock (IndexLock.hpp) is held from
+    // before the verdict until the index is open, and only the file the verdict was on is
+    // moved (its device and inode): a file put there since is judged anew.
+    // An index that is busy longer than `busyWait` (per statement; also the wait for the lock),
+    // or cannot be read now, gives no index and why; one that cannot be written (its file or
+    // its folder), or that a newer version of the app made (a higher schema version, read
+    // before anything else, so such an index is never judged damaged), is opened for reading
+    // only, with why. A newer index whose rows this version cannot read shows none.
     // Once `stop` (when given; it must outlive the index) is set, the opening and every
     // statement end soon, failing as interrupted.
     static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait,
@@ -49,6 +52,9 @@ public:
 
     // Why changes cannot be made (empty when they can).
     const std::string& readOnlyReason() const { return readOnlyReason_; }
+    // Why this version cannot read the rows of a newer version's index (empty when it can):
+    // it then shows none.
+    const std::string& rowsUnreadable() const { return rowsUnreadable_; }
     // After a change failed as read-only (a folder that cannot be written shows only then,
     // when the journal files were there at the opening): changes cannot be made from now on.
     void becameReadOnly();
@@ -68,6 +74,9 @@ public:
     // The thumbnail of an asset that has none yet (taken in without one); false on failure.
     bool storeThumbnail(const std::string& localIdentifier,
                         const std::vector<std::uint8_t>& thumbnailJpeg);
+    // Whether a change could be made now: the write lock is free (taken and given back at
+    // once, without waiting for another connection that holds it).
+    bool writableNow();
     // A transaction around several changes, holding the write lock from its start: they
     // come into the index together, or (rolled back) not at all.
     bool begin();
@@ -82,12 +91,12 @@ public:
 
 private:
     LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                 std::string readOnlyReason, bool rowsReadable);
+                 std::string readOnlyReason, std::string rowsUnreadable);
 
     std::filesystem::path folder_;
     std::unique_ptr<SqliteDatabase> database_;
     std::string readOnlyReason_;
-    bool rowsReadable_ = true;
+    std::string rowsUnreadable_;
 };
 
 } // namespace qv::platform::detail

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sqlite3.h>
 #include <thread>
+#include <utility>
 
 namespace qv::platform::detail {
 
@@ -175,6 +176,9 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
         sqlite3_db_config(database_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     } else {
         openError_ = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(result);
+        openErrno_ = database != nullptr && (result & 0xff) == SQLITE_CANTOPEN
+                         ? sqlite3_system_errno(database)
+                         : 0;
         sqlite3_close(database);
     }
 }
@@ -199,6 +203,15 @@ SqliteFault SqliteDatabase::fault() const {
     return database_ != nullptr ? faultOf(sqlite3_extended_errcode(database_)) : openFault_;
 }
 
+int SqliteDatabase::openErrno() const {
+    if (database_ == nullptr) {
+        return openErrno_;
+    }
+    return (sqlite3_extended_errcode(database_) & 0xff) == SQLITE_CANTOPEN
+               ? sqlite3_system_errno(database_)
+               : 0;
+}
+
 bool SqliteDatabase::readOnly() const {
     return database_ == nullptr || sqlite3_db_readonly(database_, "main") == 1;
 }
@@ -206,6 +219,13 @@ bool SqliteDatabase::readOnly() const {
 bool SqliteDatabase::execute(std::string_view sql) {
     return database_ != nullptr && sqlite3_exec(database_, std::string(sql).c_str(), nullptr,
                                                 nullptr, nullptr) == SQLITE_OK;
+}
+
+bool SqliteDatabase::executeWithoutWaiting(std::string_view sql) {
+    const std::chrono::milliseconds limit = std::exchange(busy_.limit, {});
+    const bool done = execute(sql);
+    busy_.limit = limit;
+    return done;
 }
 
 int SqliteDatabase::changes() const {

@@ -85,6 +85,10 @@ public:
     // The last error's message, and its kind.
     std::string error() const;
     SqliteFault fault() const;
+    // When the last error was a file that could not be opened (the database's own or one of
+    // its journal files): the errno of that open, which says more than SQLite's "unable to open
+    // database file". 0 otherwise.
+    int openErrno() const;
     // Whether the connection can only read (asked for, or the file is write-protected).
     bool readOnly() const;
 
@@ -93,6 +97,8 @@ public:
 
     // Runs statements that return no rows.
     bool execute(std::string_view sql);
+    // The same, failing at once as busy where another connection holds a lock.
+    bool executeWithoutWaiting(std::string_view sql);
     SqliteStatement prepare(std::string_view sql) { return SqliteStatement(database_, sql); }
     // Rows the last INSERT, UPDATE or DELETE changed.
     int changes() const;
@@ -111,6 +117,7 @@ private:
     sqlite3* database_ = nullptr;
     std::string openError_;
     SqliteFault openFault_ = SqliteFault::none;
+    int openErrno_ = 0; // of a connection that did not open
     BusyWait busy_;
 };
 
