@@ -5,6 +5,7 @@
 #include "ImagingTestSupport.hpp"
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
@@ -256,6 +257,31 @@ TEST_F(PhotoLibraryIndexStatesTest, AFileWhereTheLibrarysFolderGoesSaysWhatToCha
     EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error, line);
     EXPECT_EQ(console.text(), "");
     EXPECT_EQ(readBytes(folder), "not a folder");
+}
+
+// A home that cannot be made for lack of permission (HOME=/nonexistent as an ordinary user):
+// the index is not available for the cause of the step that failed, making its folder, not
+// "No such file or directory" from opening a file in a folder that is not there; and it is
+// tried again, as the line says.
+TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMakingIt) {
+    const fs::path locked = testing::freshRunFolder() / "locked";
+    fs::create_directory(locked);
+    folder = locked / "home" / "Photos";
+    index = quotedPath(folder / "library.sqlite");
+    {
+        const ScopedMode readOnly(locked, withoutWrite(locked));
+        testing::ScopedPermissionBits asTheOwner;
+        EXPECT_EQ(reopened(), "Could not create the folder " + quotedPath(folder) +
+                                  ": Permission denied\nThe photo library's index " + index +
+                                  " is not available now (Permission denied); the library tries "
+                                  "again every 5 s and at the next change\n");
+        EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
+                  "The photo library is not available now: its index " + index +
+                      " cannot be used (Permission denied)");
+    }
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_TRUE(fs::exists(folder / "library.sqlite"));
+    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
 }
 
 // A folder under the test's own whose index path is `length` characters long.
