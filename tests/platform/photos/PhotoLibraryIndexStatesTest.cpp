@@ -7,6 +7,7 @@
 #include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <fstream>
@@ -282,6 +283,15 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMaking
     dispatch.runFor(std::chrono::seconds(5));
     EXPECT_TRUE(fs::exists(folder / "library.sqlite"));
     EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+}
+
+// A file system without locks (some network ones answer ENOLCK): no other process can hold the
+// index's lock there, so the index opens without it instead of being called busy for good.
+TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {
+    const ScopedLockFailure noLocks(ENOLCK);
+    EXPECT_EQ(reopened(), "");
+    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    EXPECT_EQ(rowsIn(folder), 1);
 }
 
 // A folder under the test's own whose index path is `length` characters long.
