@@ -4,6 +4,7 @@
 #include "platform/files/detail/ExclusiveLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +16,9 @@ namespace {
 
 // How long a rewrite waits for another process's read, change and write of the file.
 constexpr std::chrono::milliseconds rewritePatience{1000};
+
+// Set by a test's thread, read by whichever thread locks: the errno locking fails with, or 0.
+std::atomic<int> injectedError{0};
 
 std::string lastError() {
     return std::strerror(errno);
@@ -36,15 +40,24 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
         problem_ = "the lock file cannot be opened (" + lastError() + ")";
         return;
     }
-    const std::error_code error = detail::lockExclusively(fd_.get(), patience);
+    const int injected = injectedError.load();
+    const std::error_code error = injected != 0 ? std::error_code(injected, std::generic_category())
+                                                : detail::lockExclusively(fd_.get(), patience);
     if (!error) {
         held_ = true;
     } else if (error == std::errc::resource_unavailable_try_again) {
+        heldElsewhere_ = true;
         problem_ = "another process has held its lock for over " +
                    std::to_string(patience.count()) + " ms";
     } else {
         problem_ = "the lock file cannot be locked (" + error.message() + ")";
     }
+}
+
+ScopedLockFailure::ScopedLockFailure(int error) : previous_(injectedError.exchange(error)) {}
+
+ScopedLockFailure::~ScopedLockFailure() {
+    injectedError.store(previous_);
 }
 
 void reportWriteWithoutLock(const FileLock& lock, const std::string& what,

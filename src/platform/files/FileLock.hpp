@@ -25,11 +25,29 @@ public:
     bool held() const { return held_; }
     // Why the lock is not held ("another process has held it for over 1 s"); empty when held.
     const std::string& problem() const { return problem_; }
+    // Whether it is not held because another process held it all the while, rather than
+    // because the lock file cannot be opened or locked here at all.
+    bool heldElsewhere() const { return heldElsewhere_; }
 
 private:
     FileDescriptor fd_; // closing it releases the lock
     bool held_ = false;
+    bool heldElsewhere_ = false;
     std::string problem_;
+};
+
+// Test seam: while one lives, every FileLock fails to lock its file with `error` (an errno
+// value: ENOLCK, EOPNOTSUPP...), as on a file system without locks, from any thread. Made and
+// dropped by the test's thread.
+class ScopedLockFailure {
+public:
+    explicit ScopedLockFailure(int error);
+    ~ScopedLockFailure();
+    ScopedLockFailure(const ScopedLockFailure&) = delete;
+    ScopedLockFailure& operator=(const ScopedLockFailure&) = delete;
+
+private:
+    int previous_;
 };
 
 // The lock every process takes to read, change and write the shared file `file` (the

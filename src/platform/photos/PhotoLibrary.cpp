@@ -36,7 +36,8 @@ using Bytes = std::vector<std::uint8_t>;
 // commits stay few however many lanes there are (a save waits for at most one of them).
 constexpr std::size_t kAdoptionBatch = 32;
 
-// How long after a try that found the index busy (or unreadable now) the next one comes.
+// How long after a try that found the index busy (or unreadable now) the next one comes; also
+// how often a folder that could not be read is looked at again.
 constexpr Seconds kTryAgainAfter{5};
 
 std::string_view asText(const Bytes& bytes) {
@@ -101,6 +102,8 @@ struct PhotoLibrary::State {
     // the rows in those that can be read again, for observers to show anew.
     std::set<std::filesystem::path> unreadableFolders;
     std::set<std::string> changedRows;
+    bool lookScheduled = false; // a look at those folders is on the timer
+    CancelToken nextLook;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -129,6 +132,7 @@ struct PhotoLibrary::State {
     void tryAgainAfterChange();
     void settle();
     void lookAgainAtFolders();
+    void lookAgainLater();
     // What the rows whose file is proven gone become: the opening (also one tried again)
     // drops them; a look during the session keeps them for the next opening to decide, since
     // a folder seen again then may have been made anew (by a copy of this library) while the
@@ -265,6 +269,20 @@ void PhotoLibrary::State::lookAgainAtFolders() {
     publish();
 }
 
+// While a folder cannot be read, it is also looked at again on the timer: a change or a fetch
+// may never come (the app fetches at its start only), and what shows its rows waits for it.
+void PhotoLibrary::State::lookAgainLater() {
+    if (lookScheduled || unreadableFolders.empty() || stopping.load()) {
+        return;
+    }
+    lookScheduled = true;
+    nextLook = queue.asyncAfter(kTryAgainAfter, [this] {
+        lookScheduled = false;
+        lookAgainAtFolders();
+        lookAgainLater(); // when still unreadable, or the look had to wait (an adoption)
+    });
+}
+
 // Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
 // files without a row (a crash between copy and row, or a rebuilt index) are taken in.
 // Another process may be adding assets meanwhile: the rows are read before the files are
@@ -317,6 +335,7 @@ void PhotoLibrary::State::noteUnreadableFolders(const std::vector<Asset>& rows,
     }
     unreadableFolders = std::move(now);
     foldersToLookAt.store(!unreadableFolders.empty());
+    lookAgainLater();
 }
 
 void PhotoLibrary::State::startAdoption(std::vector<std::filesystem::path> loose) {

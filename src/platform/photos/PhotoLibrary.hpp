@@ -18,10 +18,11 @@
 // for meanwhile run between those transactions. When the library ends (close()), its work
 // stops within moments; rows already added stay, and the next opening takes the rest in.
 //
-// A folder that could not be read is looked at again at each change and fetch: once it can
-// be read, its files without a row are taken in and its rows go to observers as changed, so
-// what shows them loads them again (rows whose file is not found in it stay until the next
-// opening, which drops them).
+// A folder that could not be read is looked at again at each change and fetch, and every 5 s
+// on the library's queue and clock while it cannot be read (a change or fetch may never come):
+// once it can be read, its files without a row are taken in and its rows go to observers as
+// changed, so what shows them loads them again (rows whose file is not found in it stay until
+// the next opening, which drops them).
 //
 // Other processes may use the same library at once; they order their openings by the lock
 // file "library.sqlite.lock", so a damaged index is set aside by one of them only. An index

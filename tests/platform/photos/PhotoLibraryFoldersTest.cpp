@@ -88,15 +88,22 @@ struct ChangeRecorder : PhotoLibraryChangeObserver {
     }
 };
 
-TEST_F(PhotoLibraryFoldersTest, AFolderThatComesBackIsReadAgainAtTheNextFetchOrChange) {
+// What has the library look at a folder again: a fetch, a change, or neither (its timer,
+// 5 s after the last look, as long as a folder cannot be read).
+enum class LookAgain { byAFetch, byAChange, byTheTimer };
+
+TEST_F(PhotoLibraryFoldersTest, AFolderThatComesBackIsReadAgainAtTheNextFetchChangeOrTry) {
     addThree();
     const fs::path january = folder / "2024" / "01";
-    for (const bool byAChange : {false, true}) {
+    for (const LookAgain look :
+         {LookAgain::byAFetch, LookAgain::byAChange, LookAgain::byTheTimer}) {
+        const char* const how[] = {"fetch", "change", "timer"};
+        SCOPED_TRACE(how[int(look)]);
         // A picture copied in by hand meanwhile: a file without a row.
-        std::ofstream(january / (std::string(byAChange ? "6F9619FF-8B86-D011-B42D-00C04FC964FF"
-                                                       : "3F2504E0-4F89-41D3-9A0C-0305E82C3301") +
-                                 ".JPG"),
-                      std::ios::binary)
+        const char* const uuids[] = {"3F2504E0-4F89-41D3-9A0C-0305E82C3301",
+                                     "6F9619FF-8B86-D011-B42D-00C04FC964FF",
+                                     "9A1B2C3D-4E5F-4A6B-8C7D-0E1F2A3B4C5D"};
+        std::ofstream(january / (std::string(uuids[int(look)]) + ".JPG"), std::ios::binary)
             << readBytes(writeSource("copied.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")));
         auto recorder = std::make_shared<ChangeRecorder>();
         {
@@ -110,17 +117,19 @@ TEST_F(PhotoLibraryFoldersTest, AFolderThatComesBackIsReadAgainAtTheNextFetchOrC
             EXPECT_TRUE(recorder->details.empty());
         }
         ConsoleCapture console;
-        if (byAChange) { // even one that fails
+        if (look == LookAgain::byAChange) { // even one that fails
             EXPECT_FALSE(create(writeSource("notes.txt", {'h', 'i'})).success);
-        } else {
+        } else if (look == LookAgain::byAFetch) {
             library().fetchAssets();
             dispatch.runUntilIdle();
+        } else {
+            dispatch.runFor(std::chrono::seconds(5));
         }
         EXPECT_EQ(console.text(),
                   "The photo library took in 1 file that had no entry in its index\n");
         const FetchResult all = library().fetchAssets();
         EXPECT_EQ(all.count(), pictureFiles(folder).size());
-        ASSERT_FALSE(recorder->details.empty()) << (byAChange ? "change" : "fetch");
+        ASSERT_FALSE(recorder->details.empty());
         // Its rows first, as changed, then the file taken in.
         std::set<std::string> changed;
         for (const std::size_t index : recorder->details.front().changedIndexes) {

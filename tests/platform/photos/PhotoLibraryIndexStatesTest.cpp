@@ -5,7 +5,9 @@
 #include "ImagingTestSupport.hpp"
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
+#include "TestHome.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <fstream>
@@ -256,6 +258,40 @@ TEST_F(PhotoLibraryIndexStatesTest, AFileWhereTheLibrarysFolderGoesSaysWhatToCha
     EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error, line);
     EXPECT_EQ(console.text(), "");
     EXPECT_EQ(readBytes(folder), "not a folder");
+}
+
+// A home that cannot be made for lack of permission (HOME=/nonexistent as an ordinary user):
+// the index is not available for the cause of the step that failed, making its folder, not
+// "No such file or directory" from opening a file in a folder that is not there; and it is
+// tried again, as the line says.
+TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMakingIt) {
+    const fs::path locked = testing::freshRunFolder() / "locked";
+    fs::create_directory(locked);
+    folder = locked / "home" / "Photos";
+    index = quotedPath(folder / "library.sqlite");
+    {
+        const ScopedMode readOnly(locked, withoutWrite(locked));
+        testing::ScopedPermissionBits asTheOwner;
+        EXPECT_EQ(reopened(), "Could not create the folder " + quotedPath(folder) +
+                                  ": Permission denied\nThe photo library's index " + index +
+                                  " is not available now (Permission denied); the library tries "
+                                  "again every 5 s and at the next change\n");
+        EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
+                  "The photo library is not available now: its index " + index +
+                      " cannot be used (Permission denied)");
+    }
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_TRUE(fs::exists(folder / "library.sqlite"));
+    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+}
+
+// A file system without locks (some network ones answer ENOLCK): no other process can hold the
+// index's lock there, so the index opens without it instead of being called busy for good.
+TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {
+    const ScopedLockFailure noLocks(ENOLCK);
+    EXPECT_EQ(reopened(), "");
+    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    EXPECT_EQ(rowsIn(folder), 1);
 }
 
 // A folder under the test's own whose index path is `length` characters long.

@@ -28,6 +28,12 @@ IndexLock::IndexLock(const std::filesystem::path& indexFile, std::chrono::millis
         if (lock_->held()) {
             return;
         }
+        if (!lock_->heldElsewhere()) {
+            // A file system without locks (ENOLCK, EOPNOTSUPP): no process can hold it, so
+            // waiting would only keep the index shut; the opening goes on without it.
+            lock_.reset();
+            return;
+        }
         if ((stop != nullptr && stop->load()) || std::chrono::steady_clock::now() >= deadline) {
             heldElsewhere_ = "another process has held " + quotedPath(lockFile) + " for over " +
                              std::to_string(patience.count()) + " ms";

@@ -21,7 +21,8 @@ public:
     // Takes the lock of the index `indexFile`, waiting while another process holds it, for at
     // most `patience` or until `stop` (when given) is set. A lock file that cannot be made or
     // opened at all (a folder that cannot be written, where nothing can be set aside or made
-    // either) is not waited for: the opening goes on without it.
+    // either), or one on a file system that cannot lock, is not waited for: the opening goes on
+    // without it.
     IndexLock(const std::filesystem::path& indexFile, std::chrono::milliseconds patience,
               const std::atomic<bool>* stop);
 

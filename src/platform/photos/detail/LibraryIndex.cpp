@@ -517,7 +517,13 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
     if (const std::optional<Verdict> lasting = lastingProblem(folder)) {
         return {nullptr, lasting->problem, lasting->remedy};
     }
-    ensureFolder(folder);
+    std::error_code notMade;
+    ensureFolder(folder, notMade);
+    if (notMade) {
+        // The cause of the step that failed (no permission to make the folder, say), not the
+        // missing folder's that opening a file in it would give.
+        return {nullptr, notMade.message(), {}};
+    }
     const std::filesystem::path file = folder / "library.sqlite";
     const IndexLock lock(file, busyWait, stop); // held until the index is open
     if (!lock.heldElsewhere().empty()) {

@@ -41,10 +41,11 @@ public:
     // before the verdict until the index is open, and only the file the verdict was on is
     // moved (its device and inode): a file put there since is judged anew.
     // An index that is busy longer than `busyWait` (per statement; also the wait for the lock),
-    // or cannot be read now, gives no index and why; one that cannot be written (its file or
-    // its folder), or that a newer version of the app made (a higher schema version, read
-    // before anything else, so such an index is never judged damaged), is opened for reading
-    // only, with why. A newer index whose rows this version cannot read shows none.
+    // or cannot be read now, gives no index and why (for a folder that cannot be made, the
+    // cause of making it); one that cannot be written (its file or its folder), or that a
+    // newer version of the app made (a higher schema version, read before anything else, so
+    // such an index is never judged damaged), is opened for reading only, with why. A newer
+    // index whose rows this version cannot read shows none.
     // Once `stop` (when given; it must outlive the index) is set, the opening and every
     // statement end soon, failing as interrupted.
     static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait,
