@@ -5,13 +5,15 @@
 // the screen shows the camera's frames and a warm-up has passed, it measures over a span of
 // wall time, on the process's own CPU clocks, the CPU time of the whole process and of its
 // main thread (the window's loop, the views, the drawing) per second, with the window frames
-// drawn and the live frames the preview received per second, and the X server's CPU time
-// (the presentation it is handed).
+// drawn and the live frames the preview received per second (with their size), and the X
+// server's CPU time (the presentation it is handed).
 //
-//   screen_cpu_bench [--seconds N] [--warm-up N] [--shoot] [--once]
+//   screen_cpu_bench [--seconds N] [--warm-up N] [--shoot | --after-run] [--once]
 //
 // 20 s measured after 8 s of warm-up by default. --shoot taps the shutter at the start of the
-// warm-up (a 2-minute run of the default mode, no delay) and measures during the run. The
+// warm-up (a 2-minute run of the default mode, no delay) and measures during the run;
+// --after-run shoots a single frame (no delay) and measures at rest once the run has ended
+// and its thumbnail shows (the warm-up starts then). The
 // program runs on every CPU of its affinity mask, then again pinned to the first two of them
 // (as `taskset -c 0,1` would); with --once, or under a mask of two CPUs or fewer, it runs
 // once. The app's console lines are not shown.
@@ -56,6 +58,7 @@ struct Options {
     double seconds = 20;
     double warmUp = 8;
     bool shoot = false;
+    bool afterRun = false; // a single frame shot before the warm-up
     bool once = false;
 };
 
@@ -69,6 +72,8 @@ Options parse(int argc, char** argv) {
             options.warmUp = std::max(0.0, std::atof(argv[++i]));
         } else if (a == "--shoot") {
             options.shoot = true;
+        } else if (a == "--after-run") {
+            options.afterRun = true;
         } else if (a == "--once") {
             options.once = true;
         }
@@ -149,8 +154,10 @@ public:
         std::sort(perSecond.begin(), perSecond.end());
         std::printf("%s%s, %s, %.1f s measured after %.1f s of warm-up\n",
                     pinned ? "\n== pinned to two CPUs ==\n" : "",
-                    options_.shoot ? "during a run" : "at rest", bench::machineLine().c_str(), wall,
-                    options_.warmUp);
+                    options_.shoot      ? "during a run"
+                    : options_.afterRun ? "at rest after a run"
+                                        : "at rest",
+                    bench::machineLine().c_str(), wall, options_.warmUp);
         std::printf("  process:        %.3f of a core (each second: %.3f to %.3f, median %.3f)\n",
                     (last.process - first.process) / wall,
                     perSecond.empty() ? 0 : perSecond.front(),
@@ -163,8 +170,8 @@ public:
                     scale_);
         std::printf("  rebuilds:       %.1f a second\n",
                     double(last.rebuilds - first.rebuilds) / wall);
-        std::printf("  live frames:    %.1f a second\n",
-                    double(last.liveFrames - first.liveFrames) / wall);
+        std::printf("  live frames:    %.1f a second (%d x %d)\n",
+                    double(last.liveFrames - first.liveFrames) / wall, liveWidth_, liveHeight_);
         std::printf("  X server:       %.3f of a core\n", (last.server - first.server) / wall);
         if (!options_.shoot) {
             std::printf("  goal: process at most 0.25, main thread at most 0.10\n");
@@ -178,8 +185,9 @@ private:
         return clock;
     }
 
-    // A reading of the CPU clocks; of the window's counters too on the main thread.
-    Reading read(bool onMain) const {
+    // A reading of the CPU clocks; of the window's counters too on the main thread (and the
+    // size of the newest live frame).
+    Reading read(bool onMain) {
         Reading r{Clock::now(),
                   cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
                   cpuSeconds(mainClock_),
@@ -190,6 +198,11 @@ private:
         if (onMain) {
             r.framesDrawn = session_->host.framesDrawn();
             r.rebuilds = session_->scene.rebuilds();
+            if (const auto frame =
+                    session_->app.cameraManager().cameraPreviewLayer.get()->latestFrame()) {
+                liveWidth_ = int(frame->width());
+                liveHeight_ = int(frame->height());
+            }
         }
         return r;
     }
@@ -239,8 +252,11 @@ private:
                 return;
             }
         }
-        if (options_.shoot) {
+        if (options_.shoot || options_.afterRun) {
             onMain([this] { tapShutter(); });
+        }
+        if (options_.afterRun) {
+            waitForRunEnd();
         }
         std::this_thread::sleep_for(std::chrono::duration<double>(options_.warmUp));
         onMain([this] { readings_.push_back(read(true)); });
@@ -256,6 +272,23 @@ private:
             readings_.push_back(read(true));
             session_->host.quit();
         });
+    }
+
+    // Polls the tree until the camera is ready again with the run's thumbnail (at most 60 s).
+    void waitForRunEnd() {
+        for (int poll = 0; poll < 600; ++poll) {
+            bool ended = false;
+            onMain([&] {
+                const ui::ViewTree* tree = session_->scene.tree();
+                ended = tree != nullptr &&
+                        session_->app.cameraManager().cameraState.get() == CameraState::ready &&
+                        tree->find(ui::Query::tag("thumbnail picture")) != nullptr;
+            });
+            if (ended) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     }
 
     // A press and release on the shutter, as the window's pointer sends them.
@@ -279,6 +312,7 @@ private:
     clockid_t mainClock_{};
     int frameWidth_ = 0, frameHeight_ = 0;
     double scale_ = 0;
+    int liveWidth_ = 0, liveHeight_ = 0; // the newest live frame's, at the last reading
     std::atomic<std::uint64_t> liveFrames_{0};
     platform::Subscription subscription_;
     std::mutex mutex_;
@@ -310,9 +344,10 @@ int main(int argc, char** argv) {
     {
         platform::UserDefaults settings(fs::path(home) / "settings.json");
         settings.set("lastLaunchedVersion", platform::appVersion());
-        if (options.shoot) {
+        if (options.shoot || options.afterRun) {
             settings.set("delay", std::int64_t{0});
-            settings.set("totalTime", std::int64_t{22}); // two minutes
+            // Two minutes, or a single frame.
+            settings.set("totalTime", std::int64_t{options.afterRun ? 0 : 22});
         }
     }
 
