@@ -16,9 +16,6 @@ namespace qv::platform {
 // signals ignored at that moment.
 void recordSignalsIgnoredAtStart();
 
-// The signals ignored when the process started.
-const sigset_t& signalsIgnoredAtStart();
-
 // Sets `attributes` so that the child starts as the header says: an empty signal mask, and
 // the default handling of every signal but those ignored at start.
 void startWithInheritedSignals(posix_spawnattr_t& attributes);
