@@ -34,7 +34,8 @@ std::optional<std::filesystem::path> findProgram(const std::string& name);
 // Starts arguments[0] (looked up as findProgram does) with `arguments` as its argument
 // vector, standard input from /dev/null, output and errors shared with this process, the
 // signals set as ChildSignals.hpp says (the ones ignored at the app's start stay ignored);
-// waits for it and reaps it. Blocks the calling thread: call it off the main queue. An empty vector or a program that is not found does not start.
+// waits for it and reaps it. Blocks the calling thread: call it off the main queue. An empty
+// vector or a program that is not found does not start.
 ProgramOutcome runProgramAndWait(const std::vector<std::string>& arguments);
 
 // Like runProgramAndWait, but collects the program's standard output (at most 64 KiB). A
