@@ -32,7 +32,8 @@ FileLock lockForRewriting(const std::filesystem::path& file) {
     return FileLock(lockFile, rewritePatience);
 }
 
-FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience) {
+FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience,
+                   const std::atomic<bool>* stop) {
     // Never blocks on opening: O_NONBLOCK also covers a FIFO put in the lock file's place.
     fd_ = FileDescriptor(
         ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
@@ -41,8 +42,9 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
         return;
     }
     const int injected = injectedError.load();
-    const std::error_code error = injected != 0 ? std::error_code(injected, std::generic_category())
-                                                : detail::lockExclusively(fd_.get(), patience);
+    const std::error_code error = injected != 0
+                                      ? std::error_code(injected, std::generic_category())
+                                      : detail::lockExclusively(fd_.get(), patience, stop);
     if (!error) {
         held_ = true;
     } else if (error == std::errc::resource_unavailable_try_again) {

@@ -2,6 +2,7 @@
 
 #include "platform/files/FileDescriptor.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -12,13 +13,15 @@ namespace qv::platform {
 // file from what it holds now (read, change, write), so that two of them never interleave
 // and none loses the other's change. The lock file is made when missing and left in place.
 //
-// Waits at most `patience` while another process holds the lock; a holder that keeps it
-// longer is stuck, so the caller then goes on without it rather than hang: held() is false
-// and problem() says why. A lock file that cannot be opened or locked is not waited for.
+// Waits at most `patience` while another process holds the lock (or until `stop`, when given,
+// is set); a holder that keeps it longer is stuck, so the caller then goes on without it
+// rather than hang: held() is false and problem() says why. A lock file that cannot be opened
+// or locked is not waited for.
 // The lock is released when the object goes (or when the process ends, however it ends).
 class FileLock {
 public:
-    FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience);
+    FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience,
+             const std::atomic<bool>* stop = nullptr);
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 

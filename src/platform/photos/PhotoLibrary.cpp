@@ -103,7 +103,6 @@ struct PhotoLibrary::State {
     std::set<std::filesystem::path> unreadableFolders;
     std::set<std::string> changedRows;
     bool lookScheduled = false; // a look at those folders is on the timer
-    CancelToken nextLook;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -276,7 +275,7 @@ void PhotoLibrary::State::lookAgainLater() {
         return;
     }
     lookScheduled = true;
-    nextLook = queue.asyncAfter(kTryAgainAfter, [this] {
+    queue.asyncAfter(kTryAgainAfter, [this] {
         lookScheduled = false;
         lookAgainAtFolders();
         lookAgainLater(); // when still unreadable, or the look had to wait (an adoption)

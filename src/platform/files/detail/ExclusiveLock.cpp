@@ -13,7 +13,8 @@ constexpr std::chrono::milliseconds retryEvery{2};
 
 } // namespace
 
-std::error_code lockExclusively(int fd, std::chrono::milliseconds patience) {
+std::error_code lockExclusively(int fd, std::chrono::milliseconds patience,
+                                const std::atomic<bool>* stop) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -22,7 +23,7 @@ std::error_code lockExclusively(int fd, std::chrono::milliseconds patience) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
             return {errno, std::generic_category()};
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if ((stop != nullptr && stop->load()) || std::chrono::steady_clock::now() >= deadline) {
             return std::make_error_code(std::errc::resource_unavailable_try_again);
         }
         std::this_thread::sleep_for(retryEvery);

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace qv::platform::detail {
@@ -31,7 +30,7 @@ public:
     const std::string& heldElsewhere() const { return heldElsewhere_; }
 
 private:
-    std::optional<FileLock> lock_; // released with the object
+    FileLock lock_; // released with the object
     std::string heldElsewhere_;
 };
 

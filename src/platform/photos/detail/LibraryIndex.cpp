@@ -2,6 +2,7 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/files/AppFolders.hpp"
+#include "platform/files/RegularFile.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
@@ -115,13 +116,6 @@ Verdict failed(std::string problem, SqliteFault fault, std::string remedy = {}) 
     return {Verdict::Kind::failed, std::move(problem), fault, std::move(remedy), {}};
 }
 
-// Whether a file that cannot be opened for `cause` (an errno) stays so until the user changes
-// something: a symbolic link loop, a file where a folder should be on the way, a folder where
-// the file should be, a name longer than the system takes.
-bool lastsUntilChanged(int cause) {
-    return cause == ELOOP || cause == ENOTDIR || cause == EISDIR || cause == ENAMETOOLONG;
-}
-
 // The verdict on the connection's last error: damage only when SQLite says so. A file that
 // could not be opened is named by the errno of that open.
 Verdict lastFailure(const SqliteDatabase& database) {
@@ -134,7 +128,7 @@ Verdict lastFailure(const SqliteDatabase& database) {
     }
     if (const int cause = database.openErrno(); cause != 0) {
         const std::string why = std::generic_category().message(cause);
-        return lastsUntilChanged(cause)
+        return isLastingError({cause, std::generic_category()})
                    ? failed("it cannot be opened (" + why + ")", fault, "remove or rename it")
                    : failed(why, fault);
     }
@@ -463,7 +457,7 @@ std::optional<Verdict> lastingProblem(const std::filesystem::path& folder) {
         way /= part;
         struct stat status {};
         if (::stat(way.c_str(), &status) != 0) {
-            if (lastsUntilChanged(errno)) {
+            if (isLastingError({errno, std::generic_category()})) {
                 return cannotBeOpened(quotedPath(way));
             }
             break; // missing from here on (made below), or beyond what can be seen now
@@ -478,7 +472,7 @@ std::optional<Verdict> lastingProblem(const std::filesystem::path& folder) {
         each += journal;
         struct stat status {};
         if (::stat(each.c_str(), &status) != 0) {
-            if (lastsUntilChanged(errno)) {
+            if (isLastingError({errno, std::generic_category()})) {
                 return cannotBeOpened(each == file ? "it" : quotedPath(each));
             }
         } else if (each != file && !S_ISREG(status.st_mode)) {
