@@ -171,7 +171,8 @@ public:
     /// Whether this element draws what `other` draws of its own (before its children and
     /// around them: colours, paths, texts, pictures, effects); `other` is an element of
     /// the same type, frame, transform and z index from another build. Elements
-    /// that only lay out answer true; the default, for kinds that draw, is false.
+    /// that only lay out answer true (elements::LayoutElement); the default, for kinds
+    /// that draw, is false.
     virtual bool drawsLike(const Element& /*other*/) const { return false; }
     /// Screen rectangle holding every pixel drawing this element and its descendants may
     /// change: visualBounds with what is drawn beyond the frames (glyphs past a text's
