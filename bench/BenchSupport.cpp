@@ -140,6 +140,12 @@ void resetPeakResident() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
+double cpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 std::shared_ptr<const platform::RgbaImage> gradientPicture(std::size_t width, std::size_t height) {
     auto image = std::make_shared<platform::RgbaImage>(width, height, 8);
     for (std::size_t y = 0; y < image->height(); ++y) {

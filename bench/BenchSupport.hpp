@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <time.h>
 #include <vector>
 
 // What the benchmarks share: timing a candidate against its reference in
@@ -49,6 +50,10 @@ void resetPeakResident();
 // The part of the resident memory that maps files: the code and data of the
 // program and its libraries, resident once first touched.
 std::size_t fileResidentBytes();
+
+// The CPU time of `clock` in seconds: CLOCK_PROCESS_CPUTIME_ID for every thread of the
+// process, a thread's clock for that thread alone.
+double cpuSeconds(clockid_t clock);
 
 // An 8-bit picture of `width` x `height` with gradients in every channel (a merged result
 // as the screens show it).

@@ -12,6 +12,7 @@
 // settles at 1/10 s), and at 30, the most the camera makes, and the heap allocations a frame.
 
 #include "AllocationCount.hpp"
+#include "BenchSupport.hpp"
 #include "platform/capture/scene/RecordedFrames.hpp"
 #include "platform/capture/scene/SyntheticNightScene.hpp"
 #include "platform/formatting/WallTime.hpp"
@@ -29,12 +30,6 @@ using namespace qv::platform;
 
 constexpr std::size_t liveWidth = 1440;
 constexpr std::size_t liveHeight = 1080;
-
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 FrameExposure nightExposure(double seconds, float iso) {
     FrameExposure exposure;
@@ -55,7 +50,7 @@ void renderFrames(benchmark::State& state, const Scene& scene, std::size_t width
     auto buffer = PixelBuffer::make(width, height, format);
     scene.render(camera, exposure, purpose, *buffer); // the first frame's one-time work
     const auto step = std::chrono::nanoseconds(std::int64_t(exposure.durationSeconds * 1e9));
-    const double cpuBefore = processCpuSeconds();
+    const double cpuBefore = qv::bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const std::size_t allocationsBefore = qv::bench::allocationCount();
     for (auto _ : state) {
         exposure.start += step;
@@ -64,7 +59,8 @@ void renderFrames(benchmark::State& state, const Scene& scene, std::size_t width
         scene.render(camera, exposure, purpose, *buffer);
         benchmark::DoNotOptimize(buffer->baseAddress());
     }
-    const double cpuPerFrame = (processCpuSeconds() - cpuBefore) / double(state.iterations());
+    const double cpuPerFrame =
+        (qv::bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBefore) / double(state.iterations());
     state.counters["cpu_ms"] = cpuPerFrame * 1e3;
     state.counters["allocations"] =
         double(qv::bench::allocationCount() - allocationsBefore) / double(state.iterations());
@@ -109,17 +105,7 @@ public:
     RecordedFolder() {
         char pattern[] = "/tmp/capture_render_bench.XXXXXX";
         path_ = ::mkdtemp(pattern);
-        RgbaImage image(4032, 3024, 8);
-        for (std::size_t y = 0; y < image.height(); ++y) {
-            auto row = image.row8(y);
-            for (std::size_t x = 0; x < image.width(); ++x) {
-                row[x * 4] = std::uint8_t(x * 255 / image.width());
-                row[x * 4 + 1] = std::uint8_t(y * 255 / image.height());
-                row[x * 4 + 2] = std::uint8_t((x + y) % 256);
-                row[x * 4 + 3] = 255;
-            }
-        }
-        const auto jpeg = imaging::encodeJpeg(image, 90, {});
+        const auto jpeg = imaging::encodeJpeg(*qv::bench::gradientPicture(4032, 3024), 90, {});
         std::ofstream(path_ / "frame.jpg", std::ios::binary)
             .write(reinterpret_cast<const char*>(jpeg->data()), std::streamsize(jpeg->size()));
     }

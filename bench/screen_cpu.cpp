@@ -81,12 +81,6 @@ Options parse(int argc, char** argv) {
     return options;
 }
 
-double cpuSeconds(clockid_t clock) {
-    timespec t{};
-    clock_gettime(clock, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // The CPU time of another process (the X server), from /proc: user and system time.
 double processSeconds(int pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -189,8 +183,8 @@ private:
     // size of the newest live frame).
     Reading read(bool onMain) {
         Reading r{Clock::now(),
-                  cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
-                  cpuSeconds(mainClock_),
+                  bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
+                  bench::cpuSeconds(mainClock_),
                   processSeconds(serverPid_),
                   0,
                   0,

@@ -110,11 +110,6 @@ void ViewGraph::renderInto(std::uint32_t* pixels, int width, int height, int str
 
 namespace {
 
-bool sameScene(const SceneOptions& a, const SceneOptions& b) {
-    return a.size == b.size && a.safeAreaInsets == b.safeAreaInsets && a.scale == b.scale &&
-           a.colorScheme == b.colorScheme && a.background == b.background;
-}
-
 const Element* withIdentity(const Element& e, const std::string& identity) {
     if (e.identity() == identity) {
         return &e;
@@ -135,8 +130,7 @@ std::vector<PixelRect> ViewGraph::renderChanges(std::uint32_t* pixels, int width
     detail::GraphCore& core = *core_;
     const std::set<std::string> layers = core.display->take();
     const bool leaving = !core.leaving.empty() || core.drewLeaving;
-    const bool whole =
-        fresh || !core.drawn || !sameScene(core.drawn->options(), now.options()) || leaving;
+    const bool whole = fresh || !core.drawn || core.drawn->options() != now.options() || leaving;
     const std::shared_ptr<const ViewTree> before = std::exchange(core.drawn, core.tree);
     core.drewLeaving = !core.leaving.empty();
     if (whole) {

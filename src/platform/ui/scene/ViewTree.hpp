@@ -26,6 +26,7 @@ struct SceneOptions {
     ColorScheme colorScheme = ColorScheme::dark;
     /// Painted under the tree; absent leaves the image transparent.
     std::optional<Color> background = Color::systemBackground();
+    friend bool operator==(const SceneOptions&, const SceneOptions&) = default;
 };
 
 /// Pixels of a rendered scene: premultiplied ARGB32, native byte order.

@@ -170,8 +170,11 @@ public:
     // ---- Changes between builds (what a window draws again) ---------------------
     /// Whether this element draws what `other` draws of its own (before its children and
     /// around them: colours, paths, texts, pictures, effects); `other` is an element of
-    /// the same type, frame, transform and z index from another build. Elements
-    /// that only lay out answer true; the default, for kinds that draw, is false.
+    /// the same type, z index and count of children from another build. The frame and
+    /// transform are compared by the caller for elements without children only: one with
+    /// children whose own drawing follows its frame compares it here. Elements that only
+    /// lay out answer true (elements::LayoutElement); the default, for kinds that draw, is
+    /// false.
     virtual bool drawsLike(const Element& /*other*/) const { return false; }
     /// Screen rectangle holding every pixel drawing this element and its descendants may
     /// change: visualBounds with what is drawn beyond the frames (glyphs past a text's

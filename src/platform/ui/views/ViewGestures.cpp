@@ -4,6 +4,7 @@
 #include "platform/ui/views/Element.hpp"
 #include "platform/ui/views/detail/BuildSession.hpp"
 #include "platform/ui/views/detail/GestureSource.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 #include <variant>
 
@@ -29,18 +30,16 @@ DragValue toView(const input::DragValue& v) {
 }
 
 // Carries the gestures attached to one view; it takes the view's size and place.
-class GestureElement final : public Element, public GestureSource {
+class GestureElement final : public elements::LayoutElement, public GestureSource {
 public:
     GestureElement(std::string identity, std::shared_ptr<const Environment> env,
                    std::unique_ptr<Element> child, std::shared_ptr<const void> retained)
-        : Element("gesture", std::move(identity), std::move(env)), retained_(std::move(retained)) {
+        : LayoutElement("gesture", std::move(identity), std::move(env)),
+          retained_(std::move(retained)) {
         addChild(std::move(child));
     }
 
     void add(GestureSpec spec) { specs_.push_back(std::move(spec)); }
-    // Carries gestures only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
 
     void
     makeRecognizers(std::vector<std::unique_ptr<input::GestureRecognizer>>& out) const override {

@@ -77,26 +77,12 @@ void balanceToSrgb(const float* __restrict camera, float* __restrict srgb, std::
     }
 }
 
-namespace {
-
-// The sRGB table's bytes as 32-bit words, so the encoding loop can gather them.
-struct WideSrgbTable {
-    std::array<std::uint32_t, 4097> values{};
-    WideSrgbTable() {
-        const SrgbTable& table = SrgbTable::shared();
-        std::copy(table.values.begin(), table.values.end(), values.begin());
-    }
-};
-
-} // namespace
-
 QV_VECTOR_CLONES
 void noisyRowToBgra(const float* __restrict dn, const std::array<const float*, 3>& noise,
                     std::uint32_t* __restrict out, std::size_t width,
                     const LiveRowEncoding& encoding) {
     static_assert(std::endian::native == std::endian::little); // blue is the lowest byte
-    static const WideSrgbTable wide;
-    const std::uint32_t* __restrict table = wide.values.data();
+    const std::uint32_t* __restrict table = SrgbTable::shared().values.data();
     const LiveRowEncoding e = encoding;
     const float gr = e.gains[0] * e.scale;
     const float gg = e.gains[1] * e.scale;

@@ -2,6 +2,7 @@
 
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/views/detail/BuildSession.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -13,16 +14,12 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-class LazyGridElement final : public Element {
+class LazyGridElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
     LazyGridElement(Init init, ResolveContext ctx, std::vector<std::pair<std::string, View>> items,
                     std::vector<GridItem> columns, double spacing, HorizontalAlignment alignment)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
-          ctx_(std::move(ctx)), items_(std::move(items)), columns_(std::move(columns)),
-          spacing_(spacing), alignment_(alignment) {
+        : LayoutElement(std::move(init)), ctx_(std::move(ctx)), items_(std::move(items)),
+          columns_(std::move(columns)), spacing_(spacing), alignment_(alignment) {
         if (columns_.empty()) {
             columns_.push_back(GridItem::flexible());
         }

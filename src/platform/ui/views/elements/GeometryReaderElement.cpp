@@ -1,19 +1,16 @@
 // Geometry readers: content built during layout from the space given.
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 namespace qv::platform::ui::elements {
 namespace {
 
-class GeometryReaderElement final : public Element {
+class GeometryReaderElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
     GeometryReaderElement(Init init, std::function<View(const GeometryProxy&)> content,
                           ResolveContext context)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
-          content_(std::move(content)), context_(std::move(context)) {}
+        : LayoutElement(std::move(init)), content_(std::move(content)),
+          context_(std::move(context)) {}
 
 protected:
     Size measure(ProposedSize p) override { return {p.width.value_or(10), p.height.value_or(10)}; }

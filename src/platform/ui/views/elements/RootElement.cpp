@@ -1,17 +1,13 @@
 // The root of a scene, and the layers placed above everything (covers).
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 namespace qv::platform::ui::elements {
 namespace {
 
-class RootElement final : public Element {
+class RootElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
-    RootElement(Init init, ElementList children)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
+    RootElement(Init init, ElementList children) : LayoutElement(std::move(init)) {
         for (auto& c : children) {
             addChild(std::move(c));
         }

@@ -1,18 +1,14 @@
 // Spacers: flexible space along the enclosing stack's axis.
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 namespace qv::platform::ui::elements {
 namespace {
 
-class SpacerElement final : public Element {
+class SpacerElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
     SpacerElement(Init init, double minLength)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
-          minLength_(minLength) {}
+        : LayoutElement(std::move(init)), minLength_(minLength) {}
     bool isSpacer() const override { return true; }
 
 protected:

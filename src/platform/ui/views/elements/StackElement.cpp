@@ -1,6 +1,6 @@
 // Vertical and horizontal stacks: children along an axis, sharing its length.
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 #include <algorithm>
 #include <numeric>
@@ -8,14 +8,10 @@
 namespace qv::platform::ui::elements {
 namespace {
 
-class StackElement final : public Element {
+class StackElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
     StackElement(Init init, Axis axis, int cross, double spacing, ElementList children)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
-          axis_(axis), cross_(cross), spacing_(spacing) {
+        : LayoutElement(std::move(init)), axis_(axis), cross_(cross), spacing_(spacing) {
         for (auto& c : children) {
             addChild(std::move(c));
         }

@@ -1,21 +1,16 @@
 #pragma once
 // The base of modifier elements with one child. Internal to the view layer.
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 namespace qv::platform::ui::elements {
 
 // A modifier element with one child.
-class Wrapper : public Element {
+class Wrapper : public LayoutElement {
 public:
-    Wrapper(Init init, Ptr child)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)) {
-        addChild(std::move(child));
-    }
+    Wrapper(Init init, Ptr child) : LayoutElement(std::move(init)) { addChild(std::move(child)); }
     // Layout modifiers draw nothing of their own.
     bool paintsOpaque(const Rect& area) const override { return content().paintsOpaque(area); }
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
 
 protected:
     Element& content() const { return child(0); }

@@ -1,18 +1,14 @@
 // Depth stacks: children on top of each other, as large as the largest.
 
-#include "platform/ui/views/elements/ElementKinds.hpp"
+#include "platform/ui/views/elements/LayoutElement.hpp"
 
 namespace qv::platform::ui::elements {
 namespace {
 
-class ZStackElement final : public Element {
+class ZStackElement final : public LayoutElement {
 public:
-    // Lays out only: draws nothing of its own.
-    bool drawsLike(const Element&) const override { return true; }
-    Rect ownDamageBounds() const override { return {}; }
     ZStackElement(Init init, Alignment alignment, ElementList children)
-        : Element(std::move(init.kind), std::move(init.identity), std::move(init.environment)),
-          alignment_(alignment) {
+        : LayoutElement(std::move(init)), alignment_(alignment) {
         for (auto& c : children) {
             addChild(std::move(c));
         }
