@@ -5,6 +5,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/files/RegularFile.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 
@@ -283,6 +284,25 @@ TEST_F(PermissionsTest, AFileKeptAsALinkStaysOneAndItsTargetGetsTheAnswers) {
     EXPECT_EQ(testing::contentOf(dotfiles / "answers.json"),
               "{\n  \"camera\": \"authorized\",\n  \"photos\": \"limited\"\n}\n");
     EXPECT_EQ(console.text(), "");
+}
+
+// On a file system without locks an answer is merged into the file as it is, without the lock.
+TEST_F(PermissionsTest, WithoutLocksAnAnswerIsMergedAndSavedAndSaidOnce) {
+    std::ofstream(file) << "{\"camera\": \"denied\"}";
+    const ScopedLockFailure noLocks(ENOLCK);
+    Permissions permissions(file, {});
+    std::ofstream(file)
+        << "{\"camera\": \"denied\", \"location\": \"always\"}"; // another process's
+    ConsoleCapture console;
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle();
+    permissions.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(fileText(), "{\n  \"camera\": \"authorized\",\n  \"location\": \"always\",\n  "
+                          "\"photos\": \"limited\"\n}\n");
+    EXPECT_EQ(console.text(), "The permissions were saved to '" + file.string() +
+                                  "' without their lock: the lock file cannot be locked (No locks "
+                                  "available)\n");
 }
 
 TEST_F(PermissionsTest, AnAnswerHoldsAtOnceAndIsWrittenBehindTheCaller) {
