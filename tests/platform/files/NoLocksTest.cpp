@@ -96,7 +96,7 @@ TEST(NoLocks, ACleanerRemovesOnlyWhatAGoneWritersPidOrItsAgeProvesAbandoned) {
 }
 
 TEST(NoLocks, TheSettingsAreMergedAndSavedWithoutTheirLockSayingSoOnce) {
-    const fs::path file = testing::freshTestFolder() / "settings.json";
+    const fs::path file = testing::freshRunFolder() / "settings.json"; // said once a path
     std::ofstream(file) << "{\"delay\": 2}";
     ConsoleCapture console;
     {

@@ -288,6 +288,7 @@ TEST_F(PermissionsTest, AFileKeptAsALinkStaysOneAndItsTargetGetsTheAnswers) {
 
 // On a file system without locks an answer is merged into the file as it is, without the lock.
 TEST_F(PermissionsTest, WithoutLocksAnAnswerIsMergedAndSavedAndSaidOnce) {
+    file = testing::freshRunFolder() / "permissions.json"; // the line is said once a path
     std::ofstream(file) << "{\"camera\": \"denied\"}";
     const ScopedLockFailure noLocks(ENOLCK);
     Permissions permissions(file, {});
