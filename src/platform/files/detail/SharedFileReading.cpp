@@ -44,7 +44,7 @@ Found unfollowed(const std::filesystem::path& file, const FollowedLinks& followe
         }
         return UnreadableFile{"cannot be read " + why, isLastingError(error)};
     }
-    if (!followed.loopsBack && isMissing(error)) {
+    if (isMissing(error)) { // a loop back is ELOOP
         return missingTarget(followed);
     }
     // A link that leads to no file it could make is the bad file itself.
@@ -69,8 +69,9 @@ Found refused(const std::filesystem::path& file, const FollowedLinks& followed,
                : problem.reason;
     switch (problem.kind) {
     case FileProblem::Kind::missing:
-        // Gone since its links were followed: as if it had been missing then.
-        return missingTarget(followed);
+        // Gone since its links were followed: as if it had been missing then (the app's own
+        // folder is made by the write).
+        return linked ? missingTarget(followed) : MissingFile{};
     case FileProblem::Kind::notRegular:
         // A link to a device or a FIFO is set aside itself, never what it points to.
         return ProvenBad{"it " + reason, file, linked ? followed.first : identity, false};
