@@ -88,9 +88,12 @@ std::error_code createTemporaryFile(const std::filesystem::path& file,
 
 // Takes the temporary file's lock, which tells a cleaner in any process that the copy is in
 // progress (TemporaryFiles.hpp), and checks that the file still has its name: a cleaner
-// never removes a file this young, but a clock set back could make it look old.
+// never removes a file this young, but a clock set back could make it look old. On a file
+// system without locks the write goes on unlocked: no cleaner can lock the file there either,
+// so it goes by the writer's pid and the file's age alone, which keep a copy in progress.
 std::error_code lockTemporaryFile(const FileDescriptor& fd) {
-    if (const std::error_code error = detail::lockExclusively(fd.get(), lockPatience)) {
+    if (const std::error_code error = detail::lockExclusively(fd.get(), lockPatience);
+        error && !detail::isLockingUnavailable(error)) {
         return error;
     }
     struct stat status {};

@@ -14,11 +14,12 @@ namespace qv::platform {
 // the disk (fsync), the temporary file is closed (a file system that reports a failed write
 // only at close fails the write there), and renamed over `file`; the folder is synced too.
 // The writer holds an exclusive flock on the temporary file from before its first byte until
-// it has its final name, so no cleaner removes it, however long the write takes; a lock that
-// cannot be taken (held by another for over a second, or locks not supported there) fails the
-// write. On failure the temporary file is removed, `file` is untouched, and the error is
-// returned (empty on success). `overwrite` false refuses an existing file
-// (std::errc::file_exists) so that a later save never replaces an earlier one.
+// it has its final name, so no cleaner removes it, however long the write takes; a lock held
+// by another for over a second fails the write. Where the file system has no locks (ENOLCK,
+// ENOSYS, EOPNOTSUPP) the write goes on without it: the cleaners there go by the writer's pid
+// and the file's age (TemporaryFiles.hpp). On failure the temporary file is removed, `file` is
+// untouched, and the error is returned (empty on success). `overwrite` false refuses an existing
+// file (std::errc::file_exists) so that a later save never replaces an earlier one.
 //
 // The result says whether `file` has its new content. A sync of the folder that fails after
 // the rename does not undo it: the file is whole and in place, but a crash or power loss may

@@ -4,7 +4,6 @@
 #include "platform/files/detail/ExclusiveLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,9 +15,6 @@ namespace {
 
 // How long a rewrite waits for another process's read, change and write of the file.
 constexpr std::chrono::milliseconds rewritePatience{1000};
-
-// Set by a test's thread, read by whichever thread locks: the errno locking fails with, or 0.
-std::atomic<int> injectedError{0};
 
 std::string lastError() {
     return std::strerror(errno);
@@ -41,10 +37,7 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
         problem_ = "the lock file cannot be opened (" + lastError() + ")";
         return;
     }
-    const int injected = injectedError.load();
-    const std::error_code error = injected != 0
-                                      ? std::error_code(injected, std::generic_category())
-                                      : detail::lockExclusively(fd_.get(), patience, stop);
+    const std::error_code error = detail::lockExclusively(fd_.get(), patience, stop);
     if (!error) {
         held_ = true;
     } else if (error == std::errc::resource_unavailable_try_again) {
@@ -56,10 +49,11 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
     }
 }
 
-ScopedLockFailure::ScopedLockFailure(int error) : previous_(injectedError.exchange(error)) {}
+ScopedLockFailure::ScopedLockFailure(int error)
+    : previous_(detail::injectedLockError().exchange(error)) {}
 
 ScopedLockFailure::~ScopedLockFailure() {
-    injectedError.store(previous_);
+    detail::injectedLockError().store(previous_);
 }
 
 void reportWriteWithoutLock(const FileLock& lock, const std::string& what,

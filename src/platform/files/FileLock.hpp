@@ -39,9 +39,10 @@ private:
     std::string problem_;
 };
 
-// Test seam: while one lives, every FileLock fails to lock its file with `error` (an errno
-// value: ENOLCK, EOPNOTSUPP...), as on a file system without locks, from any thread. Made and
-// dropped by the test's thread.
+// Test seam: while one lives, every lock of the files layer fails with `error` (an errno value:
+// ENOLCK, EOPNOTSUPP...), as on a file system without locks, from any thread: each FileLock,
+// the lock a write holds on its temporary file, and the one a cleaner of temporary files
+// takes. Made and dropped by the test's thread.
 class ScopedLockFailure {
 public:
     explicit ScopedLockFailure(int error);

@@ -141,19 +141,45 @@ bool setAsideUnusable(const std::filesystem::path& file, const Description& desc
     return true;
 }
 
+// What every line about saving `file` is said under, so that each is said once while it lasts.
+std::string saveCause(const std::filesystem::path& file) {
+    return "save " + file.string();
+}
+
+// "Could not save the settings to '<written>': ", naming the file actually written: the
+// target of the links when the file is kept as one.
+std::string couldNotSave(const Description& description, const std::filesystem::path& written) {
+    return "Could not save the " + description.contents + " to " + quotedPath(written) + ": ";
+}
+
+// Says, once while it lasts (at opening and at each write), that `file`'s links lead into a
+// folder that is not there, so the file they lead to cannot be made now.
+void reportAbsentFolder(const std::filesystem::path& file, const Description& description,
+                        const Reading& reading, const std::filesystem::path& folder) {
+    printFailure(saveCause(file), "The " + description.contents + " file " + quotedPath(file) +
+                                      " is a link to " + quotedPath(reading.content) +
+                                      ", whose folder " + quotedPath(folder) +
+                                      " is not there; the app keeps the " + description.contents +
+                                      " it has and saves them there once the folder is back");
+}
+
+// The folder the file is to be made in when it is not there, else nothing.
+const std::filesystem::path* absentFolderOf(const Reading& reading) {
+    const auto* missing = std::get_if<MissingFile>(&reading.found);
+    return missing != nullptr && !missing->absentFolder.empty() ? &missing->absentFolder : nullptr;
+}
+
 // Writes the changes of `keys` (their values in `values`, or their absence) into the file as
 // it is now, under its lock; the whole of `values` where there is no usable file. False when
 // nothing was written (said once per reason).
 bool writeChanges(const std::filesystem::path& file, const Description& description,
                   const Keys& keys, const nlohmann::json& values) {
-    const std::string cause = "save " + file.string();
-    const std::string failed =
-        "Could not save the " + description.contents + " to " + quotedPath(file) + ": ";
+    const std::string cause = saveCause(file);
     if (!file.parent_path().empty()) {
         std::error_code folderError;
         ensureFolder(file.parent_path(), folderError);
         if (folderError) {
-            printFailure(cause, failed + folderError.message());
+            printFailure(cause, couldNotSave(description, file) + folderError.message());
             return false;
         }
     }
@@ -161,8 +187,13 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     Reading current = readFile(file, description);
     if (const auto* unreadable = std::get_if<UnreadableFile>(&current.found)) {
         // Writing now could lose what another process saved there.
-        printFailure(cause, failed + "it " + unreadable->reason +
+        printFailure(cause, couldNotSave(description, file) + "it " + unreadable->reason +
                                 (unreadable->lasting ? "" : " now; the next change tries again"));
+        return false;
+    }
+    if (const std::filesystem::path* folder = absentFolderOf(current)) {
+        // The folder is never made here: it is most likely a disk that is not mounted.
+        reportAbsentFolder(file, description, current, *folder);
         return false;
     }
     std::filesystem::path destination = current.content;
@@ -188,7 +219,7 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     const std::string text =
         merged.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     if (const std::error_code error = writeFileAtomically(destination, text)) {
-        printFailure(cause, failed + error.message());
+        printFailure(cause, couldNotSave(description, destination) + error.message());
         return false;
     }
     failureRecovered(cause);
@@ -230,7 +261,7 @@ void SharedJsonFile::open() {
         if (bad != nullptr && setAsideUnusable(file_, description_, *bad, Moment::opening) &&
             bad->judged != file_) {
             // The target of the file's links went aside: an empty object in its place keeps
-            // the links leading to a file (a link that dangles is a bad file itself).
+            // the links leading to a file.
             writeFileAtomically(bad->judged, "{}\n");
         }
     }
@@ -245,6 +276,8 @@ void SharedJsonFile::open() {
                   : opening + " now; " + description_.instead +
                         " for this run, and the file is left as it is to be read again at the "
                         "next start");
+    } else if (const std::filesystem::path* folder = absentFolderOf(opened)) {
+        reportAbsentFolder(file_, description_, opened, *folder);
     }
     // Writes of this folder's files killed mid-way leave their temporary files; those whose
     // writer is gone go now, and so do the leftovers of the file's links' target.
@@ -320,9 +353,9 @@ void SharedJsonFile::writePending() {
     }
     bool written = false;
     if (unreadableAtOpening_) {
-        printFailure("save " + file_.string(),
-                     "The " + description_.contents + " are not saved to " + quotedPath(file_) +
-                         " in this run: it " + *unreadableAtOpening_ + " at the start");
+        printFailure(saveCause(file_), "The " + description_.contents + " are not saved to " +
+                                           quotedPath(file_) + " in this run: it " +
+                                           *unreadableAtOpening_ + " at the start");
     } else {
         written = writeChanges(file_, description_, keys, values);
     }

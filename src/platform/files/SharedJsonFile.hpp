@@ -14,14 +14,18 @@
 // the default settings"), and the object starts empty: one that is not a regular file (a
 // FIFO, a device, a folder: never opened in a way that could block), is larger than its
 // bound, nests arrays and objects deeper than its bound, is not a JSON object, or fails the
-// owner's check. A link that leads to no regular file (dangling, a loop, a link to a FIFO, a
-// device or a folder, more than 40 links) is such a file itself: the link is set aside, never
-// what it points to (a link that leads back to itself is set aside as a link to its own aside
-// name, so that it never leads to the file written next). Where the links end at a regular
-// file that is bad, that file is set aside beside itself and an empty object takes its place,
-// so the links keep leading to a file. The verdict that sets a file aside is reached again
-// under the lock, on the file as it is then, and only the file judged (its device and inode)
-// is moved: a file another process has written meanwhile is never set aside. A file that
+// owner's check. A link that leads to no regular file (a loop, a link to a FIFO, a device or a
+// folder, more than 40 links) is such a file itself: the link is set aside, never what it
+// points to (a link that leads back to itself is set aside as a link to its own aside name,
+// so that it never leads to the file written next). A link whose target is missing is not:
+// the object starts empty and the first write makes the file at the target, through the link.
+// When the target's folder is not there either (a disk not mounted), one line says so at
+// opening ("..., whose folder '<folder>' is not there; ..."), nothing is written and no folder
+// made, and the changes are written there by the first write after the folder is back. Where the
+// links end at a regular file that is bad, that file is set aside beside itself and an empty object
+// takes its place, so the links keep leading to a file. The verdict that sets a file aside is
+// reached again under the lock, on the file as it is then, and only the file judged (its device and
+// inode) is moved: a file another process has written meanwhile is never set aside. A file that
 // cannot be read now (no permission, an I/O error, no file descriptors or memory left) proves
 // nothing: it is left as it is, one line says so, the object starts empty for this run, no
 // change of this run is written to it (one line says so at the first), and the next opening
@@ -30,17 +34,18 @@
 //
 // Writing: a change (set, erase) is seen by every read at once and queued; the write takes
 // the advisory lock "<name>.lock" beside the file (FileLock.hpp: waited for at most a second,
-// then written without it, with one line), reads the file as it is now, gives the keys changed
-// here their values (or removes them) and writes it atomically (AtomicFile.hpp); every other
-// key keeps what another process may have written there. Without a usable file (missing, or
-// set aside as proven bad: "...; moved it to '...'; the app keeps the settings it has") the
-// whole object is written. A bad file that cannot be set aside stays, and nothing is written
-// over it. Changes made while a write is queued or under way are written together by the next
-// one, so a burst of changes costs one or two writes. A write that fails (the folder cannot
-// be made: its cause; a full disk; the file cannot be read now) says so once per reason
-// (console/FailureLines.hpp); its changes hold for this run and are written again with the
-// next write. flush() writes what is pending on the caller's thread; the destructor flushes,
-// and flushAll() flushes every open file (the app's end).
+// then written without it, with one line; so too where the file system has no locks), reads the
+// file as it is now, gives the keys changed here their values (or removes them) and writes it
+// atomically (AtomicFile.hpp); every other key keeps what another process may have written there.
+// Without a usable file (missing, or set aside as proven bad: "...; moved it to '...'; the app
+// keeps the settings it has") the whole object is written. A bad file that cannot be set aside
+// stays, and nothing is written over it. Changes made while a write is queued or under way are
+// written together by the next one, so a burst of changes costs one or two writes. A write that
+// fails (the folder cannot be made: its cause; a full disk; the file cannot be read now) says so
+// once per reason (console/FailureLines.hpp); its changes hold for this run and are written again
+// with the next write. A line about a failed write names the file written: the links' target when
+// the file is kept as a link. flush() writes what is pending on the caller's thread; the destructor
+// flushes, and flushAll() flushes every open file (the app's end).
 //
 // Threads: every member function is safe from any thread; reads and changes never wait for
 // the file. Under a VirtualDispatch the queue runs when the test pumps.

@@ -1,6 +1,7 @@
 #include "platform/files/TemporaryFiles.hpp"
 
 #include "platform/files/FileDescriptor.hpp"
+#include "platform/files/detail/ExclusiveLock.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -11,7 +12,6 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +22,8 @@ namespace {
 constexpr std::string_view marker = ".tmp-";
 constexpr auto oldAge = std::chrono::hours(24);
 constexpr auto writingGrace = std::chrono::minutes(1);
+// A cleaner never waits for a lock: a file whose lock is held is in use.
+constexpr std::chrono::milliseconds noWait{0};
 
 // The writer's pid and counter of a temporary name; nothing when the name has no such tail.
 std::optional<long> writerOf(std::string_view name) {
@@ -68,7 +70,7 @@ bool isSameFile(const struct stat& a, const struct stat& b) {
 // Whether `file` is a leftover whose writer is gone; when it is and `remove` is set, removes
 // it. The file's lock is taken (exclusive, without waiting) before anything is decided and
 // held until the file is gone, so a writer that holds it, or takes it meanwhile, keeps its
-// copy: a file that cannot be locked, or that is no longer the one at the name, stays.
+// copy: a file whose lock is held, or that is no longer the one at the name, stays.
 bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bool remove) {
     const std::optional<long> writer = writerOf(file.filename().native());
     std::error_code error;
@@ -78,8 +80,13 @@ bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bo
     }
     const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
-    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    // Where the file system has no locks, no writer holds one either: the pid and the age
+    // below decide alone.
+    if (const std::error_code locked = detail::lockExclusively(fd.get(), noWait);
+        locked && !detail::isLockingUnavailable(locked)) {
         return false;
     }
     const auto age = ageOf(status);

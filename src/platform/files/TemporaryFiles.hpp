@@ -6,7 +6,8 @@
 // writes until the file has its final name (AtomicFile.hpp), so a cleaner in any process
 // (also one that cannot see the writer's pid, in another pid namespace) can tell a copy in
 // progress. A writer killed with SIGKILL leaves its temporary file behind, never a
-// half-written final name.
+// half-written final name. Where the file system has no locks (a network one whose lock
+// daemon does not answer), writers go on unlocked and cleaners decide by pid and age alone.
 
 #include <filesystem>
 #include <string_view>
@@ -30,7 +31,8 @@ bool isTemporaryName(std::string_view name);
 
 // Whether the temporary file `file` is left over by a writer that is gone, so removing it
 // loses nothing: a regular file with a temporary name whose lock this process can take at
-// once (so no writer holds it), and either it was last written over a day ago, or (in a
+// once (so no writer holds it; on a file system without locks this proves nothing, and the
+// rest decides alone), and either it was last written over a day ago, or (in a
 // folder of this machine only) the process its name gives is gone and it was last written
 // over a minute ago. A pid that is alive (perhaps reused by another program) keeps the file
 // until it is a day old; the minute covers the instant between a writer's creating the file

@@ -1,12 +1,14 @@
 // A settings file kept as a symbolic link (into a "dotfiles" folder, say) stays a link: its
-// target is replaced in its own folder. A link that leads to no file is set aside itself,
-// never what it points to.
+// target is replaced in its own folder, and made there when it is missing. A link that leads
+// to a loop or to what is no regular file is set aside itself, never what it points to.
 
 #include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
+#include <cerrno>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -115,7 +117,7 @@ TEST_F(LinkedSettings, ADamagedTargetIsSetAsideBesideItselfAndTheLinkStays) {
     EXPECT_EQ(contentOf(target), "{\n  \"totalTime\": 30\n}\n");
 }
 
-TEST_F(LinkedSettings, ALinkThatLeadsToNoFileIsSetAsideItselfAndNeverWhatItPointsTo) {
+TEST_F(LinkedSettings, ALinkThatLeadsToNoRegularFileIsSetAsideItselfAndNeverWhatItPointsTo) {
     const fs::path fifo = dotfiles / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     struct Case {
@@ -125,10 +127,6 @@ TEST_F(LinkedSettings, ALinkThatLeadsToNoFileIsSetAsideItselfAndNeverWhatItPoint
         fs::path linkText;
     };
     const std::vector<Case> cases{
-        {"dangling", [&] { fs::create_symlink("../dotfiles/missing.json", file); },
-         "it is a link to '" + (config / "../dotfiles/missing.json").string() +
-             "', which does not exist",
-         "../dotfiles/missing.json"},
         {"to a FIFO", [&] { fs::create_symlink("../dotfiles/pipe", file); },
          "it is a link to '" + (config / "../dotfiles/pipe").string() +
              "', which is a FIFO, not a regular file",
@@ -177,6 +175,68 @@ TEST_F(LinkedSettings, ALinkThatLeadsToNoFileIsSetAsideItselfAndNeverWhatItPoint
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_TRUE(fs::is_directory(dotfiles));
+}
+
+TEST_F(LinkedSettings, ALinkWhoseTargetIsMissingStaysAndTheFileIsMadeThroughIt) {
+    fs::create_symlink("../dotfiles/quarn-settings.json", file);
+    ConsoleCapture console;
+    UserDefaults defaults(file);
+    EXPECT_FALSE(defaults.has("delay"));
+    defaults.set("delay", 5);
+    defaults.flush();
+    EXPECT_EQ(console.text(), "");
+    ASSERT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(fs::read_symlink(file), "../dotfiles/quarn-settings.json");
+    EXPECT_EQ(contentOf(dotfiles / "quarn-settings.json"), "{\n  \"delay\": 5\n}\n");
+    EXPECT_EQ(namesIn(config), (std::vector<std::string>{"settings.json", "settings.json.lock"}));
+}
+
+TEST_F(LinkedSettings, ALinkIntoAFolderThatIsNotThereIsSaidOnceAndWrittenThroughWhenItIsBack) {
+    // A dotfiles folder on a disk that is not mounted.
+    const fs::path disk = config.parent_path() / "disk";
+    const fs::path target = disk / "dotfiles" / "quarn-settings.json";
+    fs::create_symlink(target, file);
+    ConsoleCapture console;
+    UserDefaults defaults(file);
+    const std::string line =
+        "The settings file '" + file.string() + "' is a link to '" + target.string() +
+        "', whose folder '" + target.parent_path().string() +
+        "' is not there; the app keeps the settings it has and saves them there once the "
+        "folder is back\n";
+    EXPECT_EQ(console.text(), line);
+    defaults.set("delay", 5);
+    defaults.flush();
+    defaults.set("grid", true);
+    defaults.flush();
+    EXPECT_EQ(defaults.integerValue("delay"), 5);
+    EXPECT_EQ(console.text(), line); // once while it lasts
+    EXPECT_FALSE(fs::exists(disk));  // no folder is made in the mount's place
+
+    // The disk is back, with the settings another machine saved there.
+    fs::create_directories(target.parent_path());
+    std::ofstream(target) << "{\"totalTime\": 6}";
+    defaults.set("totalTime", 30);
+    defaults.flush();
+    ASSERT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(contentOf(target), "{\n  \"delay\": 5,\n  \"grid\": true,\n  \"totalTime\": 30\n}\n");
+    EXPECT_EQ(console.text(), line);
+}
+
+TEST_F(LinkedSettings, AFailedSaveNamesTheFileWrittenAtTheEndOfTheLinks) {
+    const fs::path target = dotfiles / "quarn-settings.json";
+    std::ofstream(target) << "{}";
+    fs::create_symlink(target, file);
+    UserDefaults defaults(file);
+    ConsoleCapture console;
+    {
+        // The dotfiles on a file system mounted read-only; the link's own folder is writable.
+        const ScopedWriteFailure readOnly(WriteCall::write, EROFS);
+        defaults.set("delay", 5);
+        defaults.flush();
+    }
+    EXPECT_EQ(console.text(),
+              "Could not save the settings to '" + target.string() + "': Read-only file system\n");
+    EXPECT_EQ(contentOf(target), "{}");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/console/Console.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/files/RegularFile.hpp"
 #include "platform/permissions/PermissionScript.hpp"
 
@@ -274,16 +275,35 @@ TEST_F(PermissionsTest, AFileKeptAsALinkStaysOneAndItsTargetGetsTheAnswers) {
               "{\n  \"camera\": \"denied\",\n  \"photos\": \"limited\"\n}\n");
     EXPECT_EQ(testing::namesIn(dotfiles), std::vector<std::string>{"answers.json"});
 
-    // A link that leads nowhere is set aside itself, and the answers go to a file of its own.
+    // A target that is gone is made again through the link, with every answer.
     fs::remove(dotfiles / "answers.json");
     ConsoleCapture console;
     permissions.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
     dispatch.runUntilIdle();
-    EXPECT_TRUE(fs::is_symlink(file.string() + ".corrupt_20240101_000000"));
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
-    EXPECT_EQ(Permissions(file, {}).status(PermissionService::camera),
-              PermissionStatus::authorized);
-    EXPECT_NE(console.text().find("which does not exist"), std::string::npos) << console.text();
+    ASSERT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(testing::contentOf(dotfiles / "answers.json"),
+              "{\n  \"camera\": \"authorized\",\n  \"photos\": \"limited\"\n}\n");
+    EXPECT_EQ(console.text(), "");
+}
+
+// On a file system without locks an answer is merged into the file as it is, without the lock.
+TEST_F(PermissionsTest, WithoutLocksAnAnswerIsMergedAndSavedAndSaidOnce) {
+    file = testing::freshRunFolder() / "permissions.json"; // the line is said once a path
+    std::ofstream(file) << "{\"camera\": \"denied\"}";
+    const ScopedLockFailure noLocks(ENOLCK);
+    Permissions permissions(file, {});
+    std::ofstream(file)
+        << "{\"camera\": \"denied\", \"location\": \"always\"}"; // another process's
+    ConsoleCapture console;
+    permissions.changeInSettings(PermissionService::photos, PermissionStatus::limited);
+    dispatch.runUntilIdle();
+    permissions.changeInSettings(PermissionService::camera, PermissionStatus::authorized);
+    dispatch.runUntilIdle();
+    EXPECT_EQ(fileText(), "{\n  \"camera\": \"authorized\",\n  \"location\": \"always\",\n  "
+                          "\"photos\": \"limited\"\n}\n");
+    EXPECT_EQ(console.text(), "The permissions were saved to '" + file.string() +
+                                  "' without their lock: the lock file cannot be locked (No locks "
+                                  "available)\n");
 }
 
 TEST_F(PermissionsTest, AnAnswerHoldsAtOnceAndIsWrittenBehindTheCaller) {

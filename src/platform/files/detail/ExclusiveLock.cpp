@@ -13,8 +13,16 @@ constexpr std::chrono::milliseconds retryEvery{2};
 
 } // namespace
 
+std::atomic<int>& injectedLockError() {
+    static std::atomic<int> error{0};
+    return error;
+}
+
 std::error_code lockExclusively(int fd, std::chrono::milliseconds patience,
                                 const std::atomic<bool>* stop) {
+    if (const int injected = injectedLockError().load()) {
+        return {injected, std::generic_category()};
+    }
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -28,6 +36,11 @@ std::error_code lockExclusively(int fd, std::chrono::milliseconds patience,
         }
         std::this_thread::sleep_for(retryEvery);
     }
+}
+
+bool isLockingUnavailable(const std::error_code& error) {
+    return error == std::errc::no_lock_available || error == std::errc::function_not_supported ||
+           error == std::errc::operation_not_supported;
 }
 
 } // namespace qv::platform::detail

@@ -22,6 +22,16 @@ bool isMissing(const std::error_code& error) {
     return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
 }
 
+// Links that end at a name where no file is: the file is made there when its folder is.
+MissingFile missingTarget(const FollowedLinks& followed) {
+    std::filesystem::path folder = followed.end.parent_path();
+    std::error_code error;
+    if (std::filesystem::is_directory(folder.empty() ? "." : folder, error)) {
+        folder.clear();
+    }
+    return MissingFile{std::move(folder)};
+}
+
 // What a name whose links cannot be followed to a name that can be looked at is.
 Found unfollowed(const std::filesystem::path& file, const FollowedLinks& followed) {
     const std::error_code& error = followed.error;
@@ -34,13 +44,14 @@ Found unfollowed(const std::filesystem::path& file, const FollowedLinks& followe
         }
         return UnreadableFile{"cannot be read " + why, isLastingError(error)};
     }
-    // A link that leads to no file is the bad file itself.
+    if (isMissing(error)) { // a loop back is ELOOP
+        return missingTarget(followed);
+    }
+    // A link that leads to no file it could make is the bad file itself.
     ProvenBad bad{{}, file, followed.first, followed.loopsBack};
     const std::string toEnd = "is a link to " + quotedPath(followed.end) + ", which ";
     if (followed.loopsBack) {
         bad.problem = "it is a link that leads back to itself";
-    } else if (isMissing(error)) {
-        bad.problem = "it " + toEnd + "does not exist";
     } else if (isLastingError(error)) {
         bad.problem = "it " + toEnd + "leads to no file " + why;
     } else {
@@ -58,9 +69,9 @@ Found refused(const std::filesystem::path& file, const FollowedLinks& followed,
                : problem.reason;
     switch (problem.kind) {
     case FileProblem::Kind::missing:
-        // Gone since its links were followed: as if it had been missing then.
-        return linked ? Found(ProvenBad{"it " + reason, file, followed.first, false})
-                      : Found(MissingFile{});
+        // Gone since its links were followed: as if it had been missing then (the app's own
+        // folder is made by the write).
+        return linked ? missingTarget(followed) : MissingFile{};
     case FileProblem::Kind::notRegular:
         // A link to a device or a FIFO is set aside itself, never what it points to.
         return ProvenBad{"it " + reason, file, linked ? followed.first : identity, false};
@@ -79,7 +90,10 @@ Found refused(const std::filesystem::path& file, const FollowedLinks& followed,
 SharedFileReading readSharedFile(const std::filesystem::path& file, std::uintmax_t maximumBytes) {
     const FollowedLinks followed = followLinks(file);
     if (followed.error) {
-        return {unfollowed(file, followed), file};
+        Found found = unfollowed(file, followed);
+        // A missing file is made where the links end; what is set aside is the name itself.
+        const bool madeAtTheEnd = std::holds_alternative<MissingFile>(found);
+        return {std::move(found), madeAtTheEnd ? followed.end : file};
     }
     FileBytes read;
     if (const std::optional<FileProblem> problem =

@@ -1,0 +1,203 @@
+// Programs run with the no-locks library preloaded (tests/support/NoLocksShim.cpp), as on a
+// network home whose lock daemon does not answer: the library fails the locks it should and
+// nothing else, and the demo's runs save every picture and the settings without locks.
+
+#include "ProcessTestSupport.hpp"
+#include "TestHome.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/files/AtomicFile.hpp"
+#include "platform/store/UserDefaults.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::contentOf;
+
+// Which locks the preloaded library fails: flock() alone, or the record locks of fcntl() too.
+enum class Failing { nothing, flock, all };
+
+// Runs `arguments` (the program first) with the no-locks library preloaded as `failing` says,
+// its output and errors into `output`. Its exit status, or 128 + the signal that ended it.
+int runProgram(const std::vector<std::string>& arguments, Failing failing, const fs::path& output) {
+    testing::ChildProcess child([&](testing::ChildProcess&) {
+        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::dup2(fd, STDERR_FILENO) < 0) {
+            return 126;
+        }
+        if (failing != Failing::nothing) {
+            ::setenv("LD_PRELOAD", QV_NO_LOCKS_SHIM, 1);
+            ::setenv("QV_TEST_NO_LOCKS", failing == Failing::all ? "all" : "flock", 1);
+            // A sanitized program wants its runtime first among the libraries; ours has none.
+            ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+        }
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        return 127;
+    });
+    return child.finish();
+}
+
+// Run only by LocksFailAsAskedAndEveryOtherCallIsForwarded, in this binary started again with
+// the no-locks library preloaded.
+TEST(NoLocksPreloaded, DISABLED_LocksFailAsAskedAndEveryOtherCallIsForwarded) {
+    const char* failing = std::getenv("QV_TEST_NO_LOCKS");
+    ASSERT_NE(failing, nullptr);
+    const bool recordLocksFail = std::string(failing) == "all";
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path file = folder / "probe";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), -1);
+    EXPECT_EQ(errno, ENOLCK);
+    for (const int command : {F_SETLK, F_OFD_SETLK, F_GETLK}) {
+        // A file of its own each, as a process's record lock and an open file's conflict.
+        const fs::path locked = folder / ("locked-" + std::to_string(command));
+        const int lockedFd = ::open(locked.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        struct flock record {};
+        record.l_type = F_WRLCK;
+        record.l_whence = SEEK_SET;
+        errno = 0;
+        const int result = ::fcntl(lockedFd, command, &record);
+        ::close(lockedFd);
+        EXPECT_EQ(result, recordLocksFail ? -1 : 0) << "command " << command;
+        EXPECT_EQ(errno, recordLocksFail ? ENOLCK : 0) << "command " << command;
+    }
+    EXPECT_EQ(::fcntl(fd, F_GETFD), FD_CLOEXEC);
+    EXPECT_EQ(::fcntl(fd, F_SETFD, 0), 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFD), 0);
+    const int duplicate = ::fcntl(fd, F_DUPFD_CLOEXEC, 100);
+    EXPECT_GE(duplicate, 100);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_ACCMODE, O_RDWR);
+    ::close(duplicate);
+    ::close(fd);
+
+    // The files layer writes and saves the settings all the same.
+    ConsoleCapture console;
+    EXPECT_FALSE(writeFileAtomically(folder / "QV_1.TIF", "picture", false));
+    {
+        UserDefaults defaults(folder / "settings.json");
+        defaults.set("delay", 5);
+    }
+    EXPECT_EQ(UserDefaults(folder / "settings.json").integerValue("delay"), 5);
+    EXPECT_EQ(contentOf(folder / "QV_1.TIF"), "picture");
+    EXPECT_EQ(console.text(), "The settings were saved to '" + (folder / "settings.json").string() +
+                                  "' without their lock: the lock file cannot be locked (No "
+                                  "locks available)\n");
+}
+
+TEST(NoLocksPreloaded, LocksFailAsAskedAndEveryOtherCallIsForwarded) {
+    const fs::path folder = testing::freshTestFolder();
+    for (const Failing failing : {Failing::flock, Failing::all}) {
+        SCOPED_TRACE(failing == Failing::all ? "all" : "flock");
+        const fs::path output = folder / "output";
+        EXPECT_EQ(runProgram({"/proc/self/exe", "--gtest_also_run_disabled_tests",
+                              "--gtest_filter=NoLocksPreloaded.DISABLED_*"},
+                             failing, output),
+                  0)
+            << contentOf(output);
+        EXPECT_NE(contentOf(output).find("[  PASSED  ] 1 test."), std::string::npos)
+            << contentOf(output);
+    }
+}
+
+#ifdef QV_RUN_SOAK
+
+// What the demo's runs left in its folder.
+struct DemoResult {
+    int status = -1;
+    std::string output;
+    std::size_t assets = 0;    // the pictures the library's index holds, as the demo says
+    std::size_t documents = 0; // files in Documents
+    std::size_t library = 0;   // files in the library's month folders
+    nlohmann::json settings;
+};
+
+// The files in `folder`, or in its folders `depth` levels down (the library's year/month).
+std::size_t filesUnder(const fs::path& folder, int depth) {
+    std::size_t files = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        files += it.depth() == depth && it->is_regular_file();
+    }
+    return files;
+}
+
+DemoResult runDemo(const fs::path& root, Failing failing) {
+    DemoResult result;
+    const fs::path output = root.string() + ".output";
+    result.status = runProgram({QV_RUN_SOAK, "--demo", root.string()}, failing, output);
+    result.output = contentOf(output);
+    // "8 pictures in DIR/Documents and the photo library in DIR/Photos"
+    const std::size_t said = result.output.rfind(" pictures in ");
+    const std::size_t start = result.output.rfind('\n', said) + 1; // 0 on the first line
+    if (said != std::string::npos) {
+        result.assets = std::stoul(result.output.substr(start, said - start));
+    }
+    result.documents = filesUnder(root / "Documents", 0);
+    result.library = filesUnder(root / "Photos", 2);
+    result.settings = nlohmann::json::parse(contentOf(root / "settings.json"), nullptr, false);
+    return result;
+}
+
+// The demo's runs with every lock working, once for the tests that compare with it.
+const DemoResult& withLocks() {
+    static const DemoResult result =
+        runDemo(testing::testHome() / "demo-with-locks", Failing::nothing);
+    return result;
+}
+
+class NoLocksDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const DemoResult& reference = withLocks();
+        ASSERT_EQ(reference.status, 0) << reference.output;
+        ASSERT_GT(reference.documents, 0u);
+        ASSERT_EQ(reference.library, reference.assets);
+        ASSERT_TRUE(reference.settings.is_object()) << reference.output;
+    }
+
+    // Everything but the library's index is as with locks.
+    static void expectPicturesInDocumentsAndTheSettings(const DemoResult& run) {
+        const DemoResult& reference = withLocks();
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.documents, reference.documents);
+        EXPECT_EQ(run.settings, reference.settings);
+    }
+};
+
+TEST_F(NoLocksDemo, WhereFlockFailsEveryPictureIsInDocumentsAndTheLibraryAndTheSettingsSaved) {
+    const DemoResult run = runDemo(testing::freshTestFolder() / "demo", Failing::flock);
+    expectPicturesInDocumentsAndTheSettings(run);
+    EXPECT_EQ(run.assets, withLocks().assets);
+    EXPECT_EQ(run.library, withLocks().library);
+}
+
+TEST_F(NoLocksDemo, WhereRecordLocksFailTooEveryPictureIsInDocumentsAndTheLibrary) {
+    // Until then SQLite waits on every save for a lock it never gets (over a minute in all).
+    GTEST_SKIP() << "The library's index opens without record locks only with SQLite opened "
+                    "that way, which the photo library's own change brings: remove this skip "
+                    "once it is merged";
+    const DemoResult run = runDemo(testing::freshTestFolder() / "demo", Failing::all);
+    expectPicturesInDocumentsAndTheSettings(run);
+    EXPECT_EQ(run.assets, withLocks().assets);
+    EXPECT_EQ(run.library, withLocks().library);
+}
+
+#endif
+
+} // namespace
+} // namespace qv::platform
