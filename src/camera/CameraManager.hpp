@@ -267,8 +267,10 @@ public:
     // its next request) or the series. Main queue.
     void shutterReleasePressed();
     // The app goes to the background: a pending start or repetition is cancelled, no
-    // request follows, and the run shooting now is finished and saved. Without any of them
-    // it does nothing, so a state without a run (no camera, starting, ...) stays.
+    // request follows, and the run shooting now is finished and saved; a start or run that
+    // ends before its first frame says so in one console line, as there is nothing to save.
+    // Without any of them it does nothing, so a state without a run (no camera, starting,
+    // ...) stays.
     void finishSequence();
     // Steps "fileFormat" RAW, JPEG, TIFF, RAW and shows the new one's name.
     void toggleFileFormat();

@@ -196,7 +196,8 @@ void CaptureLoop::saveInBackground(std::optional<FileData> data, int index,
         }));
 }
 
-void CaptureLoop::finishRun(std::uint64_t generation, bool restoreDevice, bool reviewDue) {
+void CaptureLoop::finishRun(std::uint64_t generation, bool restoreDevice, bool reviewDue,
+                            bool inBackground) {
     if (!run_ || run_->generation != generation) {
         return;
     }
@@ -226,6 +227,8 @@ void CaptureLoop::finishRun(std::uint64_t generation, bool restoreDevice, bool r
     }
     if (!saved && mergedAPhoto_) {
         camera.showMessage(runbanner::mergingFailed, runbanner::bannerSeconds);
+    } else if (!mergedAPhoto_ && inBackground) {
+        platform::print(nothingShotLine);
     }
     camera.exposureSequence->reset();
     if (restoreDevice) {

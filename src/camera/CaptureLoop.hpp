@@ -58,8 +58,9 @@ public:
                                std::optional<platform::MonotonicTime> failedBeforeCapture);
     // Takes the run's results, saves them, resets the sequence and, after the last run of a
     // series, gives the camera its automatic exposure and focus back; then the main queue's
-    // finishing steps.
-    void finishRun(std::uint64_t generation, bool restoreDevice, bool reviewDue);
+    // finishing steps. A run the background ended (`inBackground`) before a photo was merged
+    // says so in nothingShotLine (SequenceRun.hpp).
+    void finishRun(std::uint64_t generation, bool restoreDevice, bool reviewDue, bool inBackground);
     // Continuous automatic exposure (when automatic exposure is on) and focus (when the
     // run found it so) come back; a manual exposure and a locked focus stay.
     void restoreCaptureModes(bool withBias = false);

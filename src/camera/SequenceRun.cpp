@@ -57,9 +57,12 @@ void SequenceRun::finishSequence() {
     if (!isBusy() && !repetitionPending_) {
         return; // nothing to finish: a state without a run stays as it is
     }
+    const bool startPending = pending_.has_value();
     abort();
     if (run_ && !finishing_) {
-        finish();
+        finish(true);
+    } else if (startPending) {
+        platform::print(nothingShotLine);
     }
 }
 
@@ -109,6 +112,7 @@ void SequenceRun::abort() {
     }
     camera.remainingSequences = 0;
     camera.targetSequenceStartTime = std::nullopt;
+    const bool startCancelled = pending_.has_value();
     if (pending_) {
         pending_->begin.cancel();
         pending_.reset();
@@ -121,7 +125,7 @@ void SequenceRun::abort() {
     if (inCountdown) {
         countdownAborted_ = true;
     }
-    if (inCountdown || finishingWithoutRestore) {
+    if (inCountdown || startCancelled || finishingWithoutRestore) {
         finishRestoresDevice_ = true;
         camera.onSession([](CameraManager& self) { self.captureLoop_.restoreCaptureModes(); });
     }
@@ -255,7 +259,7 @@ void SequenceRun::endRun(std::uint64_t generation) {
     setLastProgressFrameTime(std::nullopt);
 }
 
-void SequenceRun::finish() {
+void SequenceRun::finish(bool inBackground) {
     if (!run_ || finishing_) {
         return;
     }
@@ -268,9 +272,10 @@ void SequenceRun::finish() {
     camera.onMain([run = run_](CameraManager& self) { self.sequenceRun_.updateStarEV(*run); });
     // The results are taken on "PhotoSession" after the merge in flight; the main-queue
     // steps follow from there.
-    camera.onSession([generation = run_->generation, lastRun, reviewDue](CameraManager& self) {
-        self.captureLoop_.finishRun(generation, lastRun, reviewDue);
-    });
+    camera.onSession(
+        [generation = run_->generation, lastRun, reviewDue, inBackground](CameraManager& self) {
+            self.captureLoop_.finishRun(generation, lastRun, reviewDue, inBackground);
+        });
 }
 
 void SequenceRun::playCaptureFeedback() {

@@ -28,6 +28,9 @@ inline constexpr const char* notWritten = "Not saved: the file could not be writ
 std::optional<const char*> forSave(SaveOutcome outcome);
 } // namespace runbanner
 
+// The console line of a start or run that the background ended before a frame was merged.
+inline constexpr const char* nothingShotLine = "Run ended before its first frame: nothing to save";
+
 // Run k of a series of n, as the run was begun: a count changed in the settings meanwhile
 // does not change it.
 struct SeriesPosition {
@@ -65,7 +68,8 @@ public:
     // Abort plus finish, for the app going to the background: a pending start or repetition
     // is cancelled, no request follows, and the run shooting now (if any) is finished. With
     // none of them pending it does nothing: the state (noRAWCamera, cameraNotAllowed,
-    // starting, changingSettings, ready) stays.
+    // starting, changingSettings, ready) stays. A start it cancels, or a run it finishes
+    // before a frame was merged, prints nothingShotLine.
     void finishSequence();
 
     // For SequenceStart (main queue)
@@ -105,7 +109,8 @@ private:
     bool isCurrent(std::uint64_t generation) const; // the run, and not finishing
     void capturePhoto();
     void captureNextPhoto(std::uint64_t generation);
-    void finish();
+    // `inBackground`: finishSequence's finish, which tells a run that merged nothing.
+    void finish(bool inBackground = false);
     void playCaptureFeedback();
     void updateStarEV(const RunRecord& run);
     void countLongShots(const RunRecord& run);

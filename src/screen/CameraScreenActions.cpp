@@ -296,9 +296,8 @@ void CameraScreenActions::scenePhaseChanged(ScenePhase phase) const {
     switch (phase) {
     case ScenePhase::background: {
         camera.wasBackgoundedBefore = true;
-        if (camera.cameraState.get() != CameraState::ready) {
-            camera.finishSequence();
-        }
+        // Also in ready: a start without a countdown is pending there until its run begins.
+        camera.finishSequence();
         recordLaunchedVersion();
         camera.motionManager().stopAccelerometerUpdates();
         camera.emptySmoothedAcceleration();

@@ -43,6 +43,7 @@ TEST_F(AppQuit, EndsTheRunUnderWayWaitsForItsSaveAndLeavesTheCameraScreen) {
     ASSERT_EQ(controller().cameraState.get(), CameraState::shooting);
 
     EXPECT_TRUE(quit());
+    EXPECT_EQ(console.text().find(nothingShotLine), std::string::npos);
     EXPECT_EQ(documents(), 1u);
     EXPECT_EQ(platformServices->photoLibrary.fetchAssets().count(), 1u);
     EXPECT_EQ(controller().photoLibraryManager.pendingSaves(), 0u);
@@ -51,6 +52,45 @@ TEST_F(AppQuit, EndsTheRunUnderWayWaitsForItsSaveAndLeavesTheCameraScreen) {
     EXPECT_FALSE(controller().captureSession->isRunning());
     EXPECT_EQ(platformServices->application.state(), platform::ApplicationState::background);
     EXPECT_FALSE(shows(platform::ui::Query::tag("camera screen")));
+}
+
+// Without a countdown the start is pending in ready until its run begins; then the run
+// shoots a while before its first frame is merged. A quit in either ends it, says in one line
+// that there is nothing to save, and waits for nothing.
+TEST_F(AppQuit, ARunEndedBeforeItsFirstFrameSaysThereIsNothingToSave) {
+    for (const bool shooting : {false, true}) {
+        SCOPED_TRACE(shooting ? "shooting" : "start pending");
+        if (shooting) {
+            relaunch(); // on the same files: the first case saved none
+        } else {
+            launch();
+        }
+        controller().settings.shutterReleaseDelay = Delay::off;
+        controller().exposureSequence->setSelectedDurationIndex(30); // 5 minutes
+        controller().shutterReleasePressed();
+        pump();
+        if (shooting) {
+            ASSERT_TRUE(dispatch.runUntil(
+                [&] { return controller().cameraState.get() == CameraState::shooting; },
+                platform::Seconds(10)));
+            const auto merger = controller().exposureSequence->photoMerger();
+            ASSERT_EQ(merger ? merger->totalFrames1() : 0u, 0u);
+        } else {
+            ASSERT_EQ(controller().cameraState.get(), CameraState::ready);
+        }
+        const std::size_t before = console.text().size();
+        const platform::MonotonicTime start = platform::monotonicNow();
+
+        EXPECT_TRUE(quit());
+        EXPECT_LT(platform::Seconds(platform::monotonicNow() - start).count(), 5);
+        const std::string said = console.text().substr(before);
+        const std::size_t line = said.find(std::string(nothingShotLine) + "\n");
+        EXPECT_NE(line, std::string::npos) << said;
+        EXPECT_EQ(said.find(nothingShotLine, line + 1), std::string::npos) << "said once";
+        EXPECT_EQ(said.find("Quitting before"), std::string::npos) << said;
+        EXPECT_EQ(controller().cameraState.get(), CameraState::ready);
+        EXPECT_EQ(documents(), 0u);
+    }
 }
 
 TEST_F(AppQuit, AWaitPastItsBoundSaysWhatMayBeLost) {

@@ -5,9 +5,10 @@
 // interrupt the app was started to ignore (nohup, a shell's background job) ends nothing.
 // What the main queue sets in the settings on the road out is in the file after the exit.
 //
-// The child tells the test on a pipe of its own when a run's frames arrive ("frame N") and
-// how many turns the road out's wait took ("turn N"), so the test waits on events, never on
-// time; every wait has a bound so that a broken app fails the test instead of hanging it.
+// The child tells the test on a pipe of its own when the shutter was pressed ("pressed"), when
+// a run's frames arrive ("frame N") and how many turns the road out's wait took ("turn N"), so
+// the test waits on events, never on time; every wait has a bound so that a broken app fails
+// the test instead of hanging it.
 
 #include "ImagingTestSupport.hpp"
 #include "XvfbServer.hpp"
@@ -27,6 +28,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
@@ -111,6 +113,7 @@ int runAppWithARun(const EnvironmentVariables& environment, int events) {
         camera.sendWillChange();
         camera.exposureSequence->setSelectedDurationIndex(kFiveMinutes);
         camera.shutterReleasePressed();
+        ::dprintf(events, "pressed\n");
         const FrameReporter frames(camera, events);
         session.host.run();
     };
@@ -174,6 +177,7 @@ public:
     bool started() const { return pid_ > 0; }
     std::uint32_t lastFrame() const { return lastFrame_; }
     std::int64_t roadOutTurns() const { return lastTurn_; }
+    const std::string& output() const { return outputText_; }
     void signal(int number) const { ::kill(pid_, number); }
 
     // Closes the test's ends of the app's standard output and error, as `| head -c1` does
@@ -187,11 +191,23 @@ public:
         }
     }
 
+    // Reads what comes until the shutter was pressed; false when the events end first or it
+    // was not pressed within `limit`.
+    bool waitForPress(std::chrono::seconds limit = std::chrono::seconds(60)) {
+        return waitForEvent([this] { return pressed_; }, limit);
+    }
+
     // Reads what comes until frame `number` or a later one was reported; false when the
     // events end first or none came within `limit`.
     bool waitForFrame(std::uint32_t number, std::chrono::seconds limit = std::chrono::seconds(60)) {
+        return waitForEvent([this, number] { return lastFrame_ >= number; }, limit);
+    }
+
+    // Reads what comes until `happened`; false when the events end first or it did not
+    // happen within `limit`.
+    bool waitForEvent(const std::function<bool()>& happened, std::chrono::seconds limit) {
         const auto end = Clock::now() + limit;
-        while (lastFrame_ < number) {
+        while (!happened()) {
             if (events_ < 0 || Clock::now() > end) {
                 return false;
             }
@@ -255,7 +271,9 @@ private:
              end = eventText_.find('\n')) {
             std::uint32_t number = 0;
             long long turn = 0;
-            if (std::sscanf(eventText_.c_str(), "frame %u", &number) == 1) {
+            if (eventText_.compare(0, end, "pressed") == 0) {
+                pressed_ = true;
+            } else if (std::sscanf(eventText_.c_str(), "frame %u", &number) == 1) {
                 lastFrame_ = std::max(lastFrame_, number);
             } else if (std::sscanf(eventText_.c_str(), "turn %lld", &turn) == 1) {
                 lastTurn_ = turn;
@@ -272,6 +290,7 @@ private:
     std::string outputText_;
     std::string errorText_;
     std::string eventText_;
+    bool pressed_ = false;
     std::uint32_t lastFrame_ = 0;
     std::int64_t lastTurn_ = 0;
     std::string ending_;
@@ -338,6 +357,23 @@ TEST_F(AppSignals, TheTerminalClosingMidRunSavesTheRunAndExitsZero) {
     ASSERT_GT(app.roadOutTurns(), 0) << app.story();
     EXPECT_EQ(platform::UserDefaults(home / "settings.json").integerValue(kRoadOutTurnKey),
               app.roadOutTurns());
+}
+
+// The first frame of a run comes seconds after the press (the start locks the focus, then
+// the first exposure): a quit signal before it ends the app at once, with one line saying
+// that there is nothing to save.
+TEST_F(AppSignals, AQuitBeforeTheFirstFrameSaysThereIsNothingToSaveAndExitsZero) {
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    AppChild app(environment);
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.waitForPress()) << app.story();
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(), 0) << app.story();
+    ASSERT_EQ(app.lastFrame(), 0u) << "the first frame came before the signal: " << app.story();
+    EXPECT_NE(app.output().find(std::string(nothingShotLine) + "\n"), std::string::npos)
+        << app.story();
+    EXPECT_EQ(app.output().find("Quitting before"), std::string::npos) << app.story();
+    EXPECT_TRUE(documents().empty());
 }
 
 TEST_F(AppSignals, AHangUpOrInterruptIgnoredAtTheStartNeitherEndsTheRunNorTheApp) {

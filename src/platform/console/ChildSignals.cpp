@@ -25,12 +25,17 @@ void recordSignalsIgnoredAtStart() {
     });
 }
 
-void startWithInheritedSignals(posix_spawnattr_t& attributes) {
+void startWithInheritedSignals(posix_spawnattr_t& attributes,
+                               std::initializer_list<int> alwaysDefault) {
     recordSignalsIgnoredAtStart();
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &notIgnoredAtStart);
+    sigset_t toDefault = notIgnoredAtStart;
+    for (const int signal : alwaysDefault) {
+        sigaddset(&toDefault, signal);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &toDefault);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 }
 

@@ -3,9 +3,12 @@
 // signals: none blocked, and each one's default handling back, except the signals that were
 // ignored when this process started. Those stay ignored in the child, as a shell leaves them:
 // under `nohup` a hang-up must not end a browser the app opened, nor the RAW developer
-// half-way through a frame, any more than it ends the app itself.
+// half-way through a frame, any more than it ends the app itself. A caller may name signals
+// that get their default handling all the same: the RAW developer's protocol relies on its
+// dying of SIGPIPE when the app refuses an answer, however the app was started.
 
 #include <csignal>
+#include <initializer_list>
 #include <spawn.h>
 
 namespace qv::platform {
@@ -17,7 +20,8 @@ namespace qv::platform {
 void recordSignalsIgnoredAtStart();
 
 // Sets `attributes` so that the child starts as the header says: an empty signal mask, and
-// the default handling of every signal but those ignored at start.
-void startWithInheritedSignals(posix_spawnattr_t& attributes);
+// the default handling of every signal but those ignored at start and not in `alwaysDefault`.
+void startWithInheritedSignals(posix_spawnattr_t& attributes,
+                               std::initializer_list<int> alwaysDefault = {});
 
 } // namespace qv::platform

@@ -3,6 +3,7 @@
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/views/Clipboard.hpp"
+#include "platform/window/TrueColorVisual.hpp"
 #include "platform/window/XWindowWatch.hpp"
 
 #include <SDL.h>
@@ -121,6 +122,17 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
             usableHeight = usable.h * 0.92; // room for the title bar
         }
         scale = options.sizing.scaleFor(dpi, usableHeight);
+    }
+    if (driver == "x11") {
+        // Black must be black (TrueColorVisual.hpp). A visual the user names in the
+        // environment (SDL_VIDEO_X11_WINDOW_VISUALID) still wins over this default.
+        const std::string visual = trueColorVisualId();
+        if (visual.empty()) {
+            SDL_ResetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID);
+        } else {
+            SDL_SetHintWithPriority(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual.c_str(),
+                                    SDL_HINT_DEFAULT);
+        }
     }
     const auto pixels = [scale](double points) { return saturatingRound<int>(points * scale); };
     const WindowSizing& sizing = options.sizing;

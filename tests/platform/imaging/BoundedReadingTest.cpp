@@ -3,6 +3,7 @@
 // without allocating what the file claims and without harm to this process.
 
 #include "ImagingTestSupport.hpp"
+#include "ProcessTestSupport.hpp"
 #include "platform/imaging/Dng.hpp"
 #include "platform/imaging/ImageDecoding.hpp"
 #include "platform/imaging/Jpeg.hpp"
@@ -10,12 +11,14 @@
 #include "platform/imaging/Tiff.hpp"
 #include "platform/imaging/detail/RawDeveloperProcess.hpp"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace qv::platform::imaging {
 namespace {
@@ -163,6 +166,29 @@ TEST(RawDeveloperProcess, ACrashingOrLyingDeveloperGivesAnErrorAndThisProcessGoe
     EXPECT_EQ(tiny->width, 2u);
     EXPECT_EQ(tiny->height, 1u);
     EXPECT_EQ(tiny->rgb, std::vector<std::uint16_t>(6, std::uint16_t(file.size())));
+}
+
+// Run in a process of its own (the test after it starts one): which signals were ignored is
+// recorded once per process, at its start.
+TEST(RawDeveloperProcessStartedWithBrokenPipesIgnored, ARefusedAnswerIsReportedForWhatItWas) {
+    if (std::getenv("QV_STARTED_WITH_SIGPIPE_IGNORED") == nullptr) {
+        GTEST_SKIP() << "run by the next test in a process started with SIGPIPE ignored";
+    }
+    // The developer still writing when its answer is refused ends on the broken pipe, not
+    // on a failed write of its own that would hide why the answer was refused.
+    expectRefused(developWithFake("huge", bayerDng()), "an answer of 100000 x 100000 pixels");
+}
+
+TEST(RawDeveloperProcess, StartedWithBrokenPipesIgnoredTheDeveloperStillEndsOnOne) {
+    testing::ChildProcess child([](testing::ChildProcess&) {
+        std::signal(SIGPIPE, SIG_IGN);
+        ::setenv("QV_STARTED_WITH_SIGPIPE_IGNORED", "1", 1);
+        ::execl("/proc/self/exe", "imaging_tests",
+                "--gtest_filter=RawDeveloperProcessStartedWithBrokenPipesIgnored.*",
+                static_cast<char*>(nullptr));
+        return 127;
+    });
+    EXPECT_EQ(child.finish(), 0);
 }
 
 TEST(RawDeveloperProcess, FilesThatAreNoDngNeverReachTheDeveloper) {

@@ -119,7 +119,7 @@ TEST(Dng, RefusesWhatItCannotWriteOrRead) {
 TEST(Tiff, EightAndSixteenBitsRoundTrip) {
     for (int bits : {8, 16}) {
         for (bool alpha : {true, false}) {
-            SCOPED_TRACE(testing::Message() << bits << " bits, alpha " << alpha);
+            SCOPED_TRACE(::testing::Message() << bits << " bits, alpha " << alpha);
             const RgbaImage image = gradient(13, 7, bits, ColorSpace::displayP3);
             const auto file = encodeTiff(image, {}, {.keepAlpha = alpha});
             ASSERT_TRUE(file) << file.error();

@@ -1,8 +1,10 @@
+#include "XWindows.hpp"
 #include "XvfbServer.hpp"
 #include "platform/ui/views/Clipboard.hpp"
 #include "platform/window/WindowHost.hpp"
 
 #include <SDL.h>
+#include <X11/X.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -79,6 +81,40 @@ TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
     ASSERT_EQ(host->frameWidth(), 780);
     EXPECT_EQ(host->lastFrame()[200 * 780 + 120], 0xffff0000u);
     EXPECT_EQ(host->lastFrame()[1500 * 780 + 120], 0xff000000u);
+}
+
+// An X server of 16 bits offers DirectColor visuals beside TrueColor ones; a DirectColor
+// window's colours are whatever its colour table says, which the screen shows while that
+// table is installed. The window takes TrueColor, whose pixel values are the colours, so the
+// app's black is the black of every other program at either depth.
+TEST(WindowHostDisplay, BlackIsBlackAndRedIsRedOnScreensOf16And24Bits) {
+    for (const int depth : {16, 24}) {
+        SCOPED_TRACE(std::to_string(depth) + " bits");
+        testing::XvfbServer xvfb(depth);
+        ASSERT_TRUE(xvfb.running()) << xvfb.error();
+        std::string error;
+        WindowOptions options;
+        options.title = "qv-window-colour-test";
+        options.scale = 1;
+        auto host = WindowHost::open(options, error);
+        ASSERT_NE(host, nullptr) << error;
+        int frames = 0;
+        host->onDraw([&](const Frame& frame) {
+            ++frames;
+            for (int x = 0; x < frame.width; ++x) {
+                frame.pixels[x] = 0xffff0000u; // the top row red, the rest black
+            }
+            return std::vector<ui::PixelRect>{{0, 0, frame.width, frame.height}};
+        });
+        for (int turn = 0; turn < 500 && frames == 0; ++turn) {
+            ASSERT_TRUE(host->step(0.02));
+        }
+        ASSERT_GT(frames, 0);
+
+        EXPECT_EQ(testing::visualClassOf(options.title), TrueColor);
+        EXPECT_EQ(testing::shownPixel(options.title, 100, 0), 0xff0000u);
+        EXPECT_EQ(testing::shownPixel(options.title, 100, 400), 0x000000u);
+    }
 }
 
 TEST(WindowHostDisplay, TextsTheViewsCopyGoToTheDesktopClipboardWhileTheWindowIsOpen) {

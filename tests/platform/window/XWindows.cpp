@@ -30,20 +30,52 @@ Window findWindow(Display* display, Window window, const std::string& title) {
     return found;
 }
 
-std::optional<std::uint32_t> shownPixel(const std::string& title, int x, int y) {
+namespace {
+
+// Runs `look` on the window named `title` through a connection of its own; nothing when there
+// is no display or no such window.
+template <class Look>
+auto lookAtWindow(const std::string& title, Look look) -> decltype(look(nullptr, Window())) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         return std::nullopt;
     }
-    std::optional<std::uint32_t> pixel;
+    decltype(look(nullptr, Window())) seen;
     if (const Window window = findWindow(display, DefaultRootWindow(display), title)) {
-        if (XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap)) {
-            pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xffffffu;
-            XDestroyImage(image);
-        }
+        seen = look(display, window);
     }
     XCloseDisplay(display);
-    return pixel;
+    return seen;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> shownPixel(const std::string& title, int x, int y) {
+    return lookAtWindow(title, [&](Display* display, Window window) {
+        std::optional<std::uint32_t> shown;
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes) == 0) {
+            return shown;
+        }
+        if (XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap)) {
+            XColor color{};
+            color.pixel = XGetPixel(image, 0, 0);
+            XDestroyImage(image);
+            XQueryColor(display, attributes.colormap, &color);
+            shown = std::uint32_t(color.red >> 8) << 16 | std::uint32_t(color.green >> 8) << 8 |
+                    std::uint32_t(color.blue >> 8);
+        }
+        return shown;
+    });
+}
+
+std::optional<int> visualClassOf(const std::string& title) {
+    return lookAtWindow(title, [](Display* display, Window window) {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display, window, &attributes) != 0
+                   ? std::optional<int>(attributes.visual->c_class)
+                   : std::nullopt;
+    });
 }
 
 } // namespace qv::testing

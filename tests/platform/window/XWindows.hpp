@@ -12,8 +12,12 @@ namespace qv::testing {
 // The window named `title` at or under `window`, or 0.
 Window findWindow(Display* display, Window window, const std::string& title);
 
-// The pixel the server shows at (x, y) of the top-level window named `title` (0xRRGGBB);
-// nothing when there is no display or no such window.
+// The colour the server shows at (x, y) of the top-level window named `title` (0xRRGGBB): the
+// pixel there as the window's colormap turns it into a colour, as the screen shows it
+// whenever that colormap is installed. Nothing when there is no display or no such window.
 std::optional<std::uint32_t> shownPixel(const std::string& title, int x, int y);
+
+// The class of the visual (TrueColor, DirectColor ...) of the window named `title`.
+std::optional<int> visualClassOf(const std::string& title);
 
 } // namespace qv::testing

@@ -36,10 +36,11 @@ int spawn(const std::vector<std::string>& argv) {
 // polling for a window while the app opens its display), so the app's connection could be
 // dropped by the reset that `xdotool`'s exit started, and the app said that no X server
 // answers on a display that had just been reported ready.
-int spawnXvfb(int fd) {
+int spawnXvfb(int fd, int depth) {
     const std::string fdText = std::to_string(fd);
+    const std::string screen = "1280x2048x" + std::to_string(depth);
     const char* argv[] = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen",  "0",
-                          "1280x2048x24", "-nolisten",  "tcp",          "-noreset", nullptr};
+                          screen.c_str(), "-nolisten",  "tcp",          "-noreset", nullptr};
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid != 0) {
@@ -59,7 +60,7 @@ int spawnXvfb(int fd) {
 
 } // namespace
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(int depth) {
     int fds[2];
     if (pipe(fds) != 0) {
         error_ = "pipe failed";
@@ -68,7 +69,7 @@ XvfbServer::XvfbServer() {
     // Xvfb picks a free display number itself and writes it to the pipe; it keeps only the
     // writing end.
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    pid_ = spawnXvfb(fds[1]);
+    pid_ = spawnXvfb(fds[1], depth);
     close(fds[1]);
     if (pid_ <= 0) {
         error_ = "cannot start Xvfb";

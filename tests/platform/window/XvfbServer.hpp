@@ -2,7 +2,8 @@
 // A private X server for display tests: starts Xvfb on a free display number, points
 // DISPLAY at it, and stops it again. The tests never use the developer's own display. From
 // the moment it is reported running until it is destroyed, the display answers every client,
-// however many come and go meanwhile (the server never resets).
+// however many come and go meanwhile (the server never resets). Its one screen is 1280 x 2048
+// pixels of `depth` bits (24 unless a test asks for another, such as a 16-bit screen).
 
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@ namespace qv::testing {
 
 class XvfbServer {
 public:
-    XvfbServer();
+    explicit XvfbServer(int depth = 24);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

@@ -171,7 +171,8 @@ std::string howItEnded(pid_t child) {
 }
 
 // The child starts with no blocked signals and the signal handling the app started with
-// (ChildSignals.hpp), whatever this process has set up since.
+// (ChildSignals.hpp), whatever this process has set up since; but SIGPIPE's default always,
+// as an answer that is refused must end the child on the broken pipe (howItEnded).
 struct SpawnSetup {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -182,7 +183,7 @@ struct SpawnSetup {
         posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawnattr_init(&attributes);
-        startWithInheritedSignals(attributes);
+        startWithInheritedSignals(attributes, {SIGPIPE});
     }
     ~SpawnSetup() {
         posix_spawn_file_actions_destroy(&actions);
