@@ -153,10 +153,14 @@ DemoResult runDemo(const fs::path& root, Failing failing) {
     return result;
 }
 
-// The demo's runs with every lock working, once for the tests that compare with it.
+// The demo's runs with every lock working, once for the tests that compare with it, in a
+// folder emptied first: the demo adds to what an earlier run of the binary left there.
 const DemoResult& withLocks() {
-    static const DemoResult result =
-        runDemo(testing::testHome() / "demo-with-locks", Failing::nothing);
+    static const DemoResult result = [] {
+        const fs::path folder = testing::testHome() / "demo-with-locks";
+        fs::remove_all(folder);
+        return runDemo(folder, Failing::nothing);
+    }();
     return result;
 }
 
