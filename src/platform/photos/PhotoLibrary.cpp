@@ -87,9 +87,12 @@ struct PhotoLibrary::State {
 
     // On the queue only:
     std::unique_ptr<detail::LibraryIndex> index;
-    std::string unavailable;            // why there is no index now
-    std::string remedy;                 // what to change, when no later try gets past why
-    std::set<std::string> hidden;       // rows of a read-only index whose file is gone
+    std::string unavailable;      // why there is no index now
+    std::string remedy;           // what to change, when no later try gets past why
+    std::set<std::string> hidden; // rows of a read-only index whose file is gone
+    // Rows of an index deleted or replaced at its path whose file is still there, for the
+    // next index that can be written.
+    std::vector<Asset> carriedRows;
     std::shared_ptr<Adoption> adoption; // the one under way
     bool opened = false;                // the opening is over (the files taken in, or none)
     // The index, or rows for files without one, wait for a later try: the index was busy or
@@ -127,11 +130,11 @@ struct PhotoLibrary::State {
         : folder(std::move(f)), permissions(p), busyWait(wait) {}
 
     void open();
-    bool openIndex(std::vector<Asset> carried = {});
+    bool openIndex();
     void sayNoRecordLocks(const std::optional<std::error_code>& why);
     std::optional<std::string> readyToWrite();
-    void followIndexOnDisk();
-    void reopen(std::vector<Asset> carried);
+    bool followIndexOnDisk();
+    void reopen();
     bool reopenIfWritable();
     void tryWritingLater();
     void notAvailableNow(const std::string& why);
@@ -179,20 +182,24 @@ void PhotoLibrary::State::open() {
 
 // Opens the index and starts making it agree with the files; false (with why in
 // `unavailable`, and what to change in `remedy` for a cause no later try gets past) when
-// there is none now. A cause a later try may get past is said and tried again. `carried`:
-// rows of the index this one follows, added first (where it has none for their identifier or
-// file), so their files keep their original names rather than being taken in without.
-bool PhotoLibrary::State::openIndex(std::vector<Asset> carried) {
+// there is none now. A cause a later try may get past is said and tried again. Rows carried
+// from an index this one follows go in first (where it has none for their identifier or file),
+// so their files keep their original names rather than being taken in without.
+bool PhotoLibrary::State::openIndex() {
     detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
     sayNoRecordLocks(opening.withoutRecordLocks);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
     remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
-        if (!carried.empty() && index->readOnlyReason().empty() && !index->insertAll(carried)) {
-            print("The photo library could not keep what it knew of " +
-                  counted(int(carried.size()), "picture") + " in its index " + indexPath() + " (" +
-                  index->lastError() + "); they are taken in without their original names");
+        if (!carriedRows.empty() && index->readOnlyReason().empty()) {
+            if (!index->insertAll(carriedRows)) {
+                print("The photo library could not keep what it knew of " +
+                      counted(int(carriedRows.size()), "picture") + " in its index " + indexPath() +
+                      " (" + index->lastError() +
+                      "); they are taken in without their original names");
+            }
+            carriedRows.clear();
         }
         makeRowsAgreeWithFiles();
         refreshSnapshot();
@@ -237,9 +244,9 @@ std::optional<std::string> PhotoLibrary::State::readyToWrite() {
 // renamed over it, the whole folder deleted) would take rows no one ever reads again: it is let
 // go, and the one at the path now is opened (or a new one made), with the rows of the old one
 // whose file is still there carried over, so those files keep their original names.
-void PhotoLibrary::State::followIndexOnDisk() {
+bool PhotoLibrary::State::followIndexOnDisk() {
     if (!index || !index->goneFromItsPath()) {
-        return;
+        return false;
     }
     std::vector<Asset> carried = index->allAssets();
     std::erase_if(carried, [](const Asset& asset) { // kept where it cannot be told now
@@ -251,12 +258,14 @@ void PhotoLibrary::State::followIndexOnDisk() {
     print("The photo library's index " + indexPath() +
           " was deleted or replaced while the library had it open; the library uses the one "
           "there now (or a new one) and keeps the names of the pictures it knew");
-    reopen(std::move(carried));
+    std::move(carried.begin(), carried.end(), std::back_inserter(carriedRows));
+    reopen();
+    return true;
 }
 
 // The index let go and opened again (an adoption under way stops: the new opening takes in
 // what it had left), its rows to fetches and observers.
-void PhotoLibrary::State::reopen(std::vector<Asset> carried) {
+void PhotoLibrary::State::reopen() {
     if (adoption) {
         adoption->halted.store(true);
         adoption.reset();
@@ -264,7 +273,7 @@ void PhotoLibrary::State::reopen(std::vector<Asset> carried) {
     const std::string readOnlyBefore = index ? index->readOnlyReason() : std::string();
     index.reset();
     hidden.clear();
-    if (openIndex(std::move(carried))) {
+    if (openIndex()) {
         if (index->readOnlyReason() != readOnlyBefore) {
             sayReadOnly();
         }
@@ -284,7 +293,7 @@ bool PhotoLibrary::State::reopenIfWritable() {
     if (!index || !index->writableAgain()) {
         return false;
     }
-    reopen({});
+    reopen();
     if (index && index->readOnlyReason().empty()) {
         print("The photo library's index " + indexPath() +
               " can be written again; the library adds new pictures to it again");
@@ -341,8 +350,11 @@ void PhotoLibrary::State::tryAgain() {
         settle();
         return;
     }
+    if (followIndexOnDisk()) {
+        return;
+    }
     if (!index->readOnlyReason().empty()) {
-        waitingForIndex = false; // nothing can be added to it any more
+        waitingForIndex = false; // nothing can be added to it until it can be written again
         return;
     }
     if (!index->writableNow()) {

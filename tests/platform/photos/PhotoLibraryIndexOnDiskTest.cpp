@@ -87,6 +87,28 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedWhileOpenIsMadeAgainWithTheNam
     EXPECT_EQ(console.text(), replacedLine());
 }
 
+// Deleted where no new index can be made yet (its folder cannot be written): the save fails and
+// says why, and the index made once it can be, on the library's timer, has every name.
+TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedWhereNoneCanBeMadeYetGetsTheNamesWhenItCan) {
+    ASSERT_TRUE(save("a.JPG") && save("b.JPG"));
+    deleteIndexFiles(folder);
+    {
+        testing::ScopedPermissionBits asTheOwner;
+        const ScopedMode readOnly(folder, withoutWrite(folder));
+        ConsoleCapture console;
+        ASSERT_FALSE(save("c.JPG"));
+        EXPECT_EQ(refusal, "The photo library is not available now: its index " +
+                               quotedPath(folder / "library.sqlite") +
+                               " cannot be used (No such file or directory)");
+        EXPECT_TRUE(console.text().starts_with(replacedLine())) << console.text();
+    }
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG ");
+    ASSERT_TRUE(save("c.JPG"));
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG c.JPG ");
+    EXPECT_EQ(fetchedNames(), "a.JPG b.JPG c.JPG ");
+}
+
 // How sync and backup tools restore a file: an older copy renamed over it. Its rows stay, the
 // rows it lacks come from the index the library had open.
 TEST_F(PhotoLibraryIndexOnDiskTest, AnOlderCopyRenamedOverTheIndexGetsTheRowsItLacks) {

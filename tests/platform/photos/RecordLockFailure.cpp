@@ -50,7 +50,8 @@ ScopedRecordLockFailure::~ScopedRecordLockFailure() {
 
 } // namespace qv::platform::test
 
-// Both names: SQLite's library calls fcntl64, code built without large-file names fcntl.
+// SQLite's library calls fcntl64, code built without large-file names fcntl: one function
+// under both names.
 extern "C" int fcntl(int fd, int command, ...) {
     va_list arguments;
     va_start(arguments, command);
@@ -59,10 +60,4 @@ extern "C" int fcntl(int fd, int command, ...) {
     return qv::platform::test::passedOn(fd, command, argument);
 }
 
-extern "C" int fcntl64(int fd, int command, ...) {
-    va_list arguments;
-    va_start(arguments, command);
-    void* argument = va_arg(arguments, void*);
-    va_end(arguments);
-    return qv::platform::test::passedOn(fd, command, argument);
-}
+extern "C" int fcntl64(int fd, int command, ...) __attribute__((alias("fcntl")));
