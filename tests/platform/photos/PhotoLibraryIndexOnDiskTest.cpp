@@ -9,6 +9,7 @@
 #include "platform/formatting/QuotedText.hpp"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace qv::platform::test {
 namespace {
@@ -184,6 +185,33 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexThatCouldNotBeWrittenIsWrittenAgainOn
     }
     EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG c.JPG ");
     EXPECT_EQ(fetchedNames(), "a.JPG b.JPG c.JPG ");
+}
+
+// The shared-memory file a reader made while the index could not be written has its mode
+// (SQLite gives it the database's), and one of another user cannot be given the file's own:
+// the index stays read-only without a line, until that file can be written.
+TEST_F(PhotoLibraryIndexOnDiskTest, AJournalFileOfAnotherUserKeepsTheIndexReadOnlyUntilItChanges) {
+    ASSERT_TRUE(save("a.JPG"));
+    library_.reset();
+    const fs::path shm = folder / "library.sqlite-shm";
+    testing::ScopedPermissionBits asTheOwner;
+    std::optional<ScopedMode> readOnly(std::in_place, folder / "library.sqlite",
+                                       withoutWrite(folder / "library.sqlite"));
+    reopen();
+    ASSERT_EQ(fs::status(shm).permissions() & fs::perms::owner_write, fs::perms::none);
+    ASSERT_EQ(::chown(shm.c_str(), 65534, 65534), 0);
+    readOnly.reset();
+    ConsoleCapture console;
+    dispatch.runFor(std::chrono::seconds(15));
+    EXPECT_FALSE(save("refused.JPG"));
+    EXPECT_EQ(console.text(), "");
+    ASSERT_EQ(::chown(shm.c_str(), ::geteuid(), ::getegid()), 0);
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(console.text(), "The photo library's index " + quotedPath(folder / "library.sqlite") +
+                                  " can be written again; the library adds new pictures to it "
+                                  "again\n");
+    ASSERT_TRUE(save("b.JPG")) << refusal;
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG ");
 }
 
 } // namespace

@@ -358,6 +358,27 @@ std::string whyUnwritable(const std::filesystem::path& file) {
                                          : "";
 }
 
+// The journal files of the index in `file` ("-wal", "-shm"), as far as they are there.
+std::vector<std::filesystem::path> journalFiles(const std::filesystem::path& file) {
+    std::vector<std::filesystem::path> there;
+    for (const char* journal : {"-wal", "-shm"}) {
+        std::filesystem::path each = file;
+        each += journal;
+        struct stat status {};
+        if (::lstat(each.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+            there.push_back(std::move(each));
+        }
+    }
+    return there;
+}
+
+// Whether a journal file cannot be written, and is this user's, so its permissions can change.
+bool ownUnwritable(const std::filesystem::path& journal) {
+    struct stat status {};
+    return ::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES &&
+           ::lstat(journal.c_str(), &status) == 0 && status.st_uid == ::geteuid();
+}
+
 // SQLite makes the journal files with the permissions of the database file, so those a
 // connection made while the file could not be written cannot be written once it can, and
 // SQLite then only reads. Those of this user get the file's permissions again.
@@ -366,16 +387,27 @@ void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
     if (::stat(file.c_str(), &index) != 0) {
         return;
     }
-    for (const char* journal : {"-wal", "-shm"}) {
-        std::filesystem::path each = file;
-        each += journal;
-        struct stat status {};
-        if (::lstat(each.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-            status.st_uid == ::geteuid() &&
-            ::faccessat(AT_FDCWD, each.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
-            ::chmod(each.c_str(), index.st_mode & 07777);
+    for (const std::filesystem::path& journal : journalFiles(file)) {
+        if (ownUnwritable(journal)) {
+            ::chmod(journal.c_str(), index.st_mode & 07777);
         }
     }
+}
+
+// Whether the index in `file` could be opened for writing now: the file and its folder can be
+// written, and so can its journal files, or they are this user's (and get the file's
+// permissions at the opening).
+bool writableNowAt(const std::filesystem::path& file) {
+    if (!whyUnwritable(file).empty()) {
+        return false;
+    }
+    for (const std::filesystem::path& journal : journalFiles(file)) {
+        if (::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 &&
+            !ownUnwritable(journal)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Why the index in `file` cannot be written, when a write failed as read-only.
@@ -564,7 +596,7 @@ bool LibraryIndex::mayBecomeWritable() const {
 }
 
 bool LibraryIndex::writableAgain() const {
-    return mayBecomeWritable() && whyUnwritable(folder_ / "library.sqlite").empty();
+    return mayBecomeWritable() && writableNowAt(folder_ / "library.sqlite");
 }
 
 bool LibraryIndex::goneFromItsPath() const {
