@@ -106,7 +106,7 @@ struct PhotoLibrary::State {
     std::set<std::filesystem::path> unreadableFolders;
     std::set<std::string> changedRows;
     bool lookScheduled = false;     // a look at those folders is on the timer
-    bool writeTryScheduled = false; // a look at whether a read-only index can be written is
+    bool writeTryScheduled = false; // a look at whether a read-only index can be written, too
     bool saidNoRecordLocks = false; // the line on a file system without locks, said once
     std::vector<std::function<void()>> openedHandlers;
 
@@ -223,15 +223,15 @@ void PhotoLibrary::State::sayNoRecordLocks(const std::optional<std::error_code>&
 // Before a change: an index that is there to take it, the one at its path, written when it can
 // be; why not otherwise.
 std::optional<std::string> PhotoLibrary::State::readyToWrite() {
-    if (!index && !openIndex()) {
+    if (index) {
+        followIndexOnDisk();
+    } else {
+        openIndex();
+    }
+    if (!index) {
         return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
                                     " cannot be used (" + unavailable + ")"
                               : cannotUse();
-    }
-    followIndexOnDisk();
-    if (!index) {
-        return "The photo library is not available now: its index " + indexPath() +
-               " cannot be used (" + unavailable + ")";
     }
     reopenIfWritable();
     if (!index->readOnlyReason().empty()) {
