@@ -72,7 +72,9 @@ public:
     // newer version made it), so opening it again may give one that writes.
     bool mayBecomeWritable() const;
     // Whether that is so and the file and folder can be written now, as their permissions
-    // (and the file system) say: a cheap look, for a timer.
+    // (and the file system) say, and so can its journal files, or they are this user's (a
+    // reader made them with the read-only file's permissions; the opening gives them the
+    // file's own): a cheap look, for a timer.
     bool writableAgain() const;
     // Whether the path no longer names the file this index has open: deleted (with its folder
     // or not) or replaced (a backup renamed over it). A stat of the path against the identity
