@@ -326,6 +326,28 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksTheIndexLocksWithAFolderAn
               "wal\n");
 }
 
+// A lock folder left by a process that ended during a change keeps the index busy, as no
+// process can be asked whether it still holds it: the line says whose it may be, and the index
+// opens on the library's timer once it is removed.
+TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderLeftBehindIsNamed) {
+    busyWait = std::chrono::milliseconds(0); // a held lock fails at once
+    const ScopedLockFailure noFileLocks(ENOLCK);
+    const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    fs::create_directory(folder / "library.sqlite.lock");
+    const std::string text = reopened();
+    EXPECT_TRUE(text.ends_with("The photo library's index " + index +
+                               " is not available now (database is locked: its lock folder " +
+                               quotedPath(folder / "library.sqlite.lock") +
+                               " is another process's, or was left by one that ended during a "
+                               "change (remove it then)); the library tries again every 5 s and "
+                               "at the next change\n"))
+        << text;
+    fs::remove(folder / "library.sqlite.lock");
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
+}
+
 // A folder under the test's own whose index path is `length` characters long.
 fs::path libraryWithIndexPathOf(const fs::path& root, std::size_t length) {
     const std::size_t home = length - std::string("/Photos/library.sqlite").size();

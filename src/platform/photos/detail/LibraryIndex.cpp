@@ -684,6 +684,14 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                                                 opened.verdict.rowsUnreadable)),
                            opened.readOnly, {});
         case Verdict::Kind::failed:
+            if (noRecordLocks && opened.verdict.fault == SqliteFault::busy) {
+                // No process can be asked whether it still holds a lock folder: say whose
+                // it may be, as one left by a process that ended during a change stays.
+                opened.verdict.problem +=
+                    ": its lock folder " + quotedPath(file.string() + ".lock") +
+                    " is another process's, or was left by one that ended during a change "
+                    "(remove it then)";
+            }
             return opening(nullptr, opened.verdict.problem, opened.verdict.remedy);
         case Verdict::Kind::damaged: {
             opened.database.reset();
