@@ -87,9 +87,12 @@ struct PhotoLibrary::State {
 
     // On the queue only:
     std::unique_ptr<detail::LibraryIndex> index;
-    std::string unavailable;            // why there is no index now
-    std::string remedy;                 // what to change, when no later try gets past why
-    std::set<std::string> hidden;       // rows of a read-only index whose file is gone
+    std::string unavailable;      // why there is no index now
+    std::string remedy;           // what to change, when no later try gets past why
+    std::set<std::string> hidden; // rows of a read-only index whose file is gone
+    // Rows of an index deleted or replaced at its path whose file is still there, for the
+    // next index that can be written.
+    std::vector<Asset> carriedRows;
     std::shared_ptr<Adoption> adoption; // the one under way
     bool opened = false;                // the opening is over (the files taken in, or none)
     // The index, or rows for files without one, wait for a later try: the index was busy or
@@ -102,7 +105,9 @@ struct PhotoLibrary::State {
     // the rows in those that can be read again, for observers to show anew.
     std::set<std::filesystem::path> unreadableFolders;
     std::set<std::string> changedRows;
-    bool lookScheduled = false; // a look at those folders is on the timer
+    bool lookScheduled = false;     // a look at those folders is on the timer
+    bool writeTryScheduled = false; // a look at whether a read-only index can be written, too
+    bool saidNoRecordLocks = false; // the line on a file system without locks, said once
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -126,6 +131,12 @@ struct PhotoLibrary::State {
 
     void open();
     bool openIndex();
+    void sayNoRecordLocks(const std::optional<std::error_code>& why);
+    std::optional<std::string> readyToWrite();
+    bool followIndexOnDisk();
+    void reopen();
+    bool reopenIfWritable();
+    void tryWritingLater();
     void notAvailableNow(const std::string& why);
     void tryAgain();
     void tryAgainAfterChange();
@@ -171,19 +182,139 @@ void PhotoLibrary::State::open() {
 
 // Opens the index and starts making it agree with the files; false (with why in
 // `unavailable`, and what to change in `remedy` for a cause no later try gets past) when
-// there is none now. A cause a later try may get past is said and tried again.
+// there is none now. A cause a later try may get past is said and tried again. Rows carried
+// from an index this one follows go in first (where it has none for their identifier or file),
+// so their files keep their original names rather than being taken in without.
 bool PhotoLibrary::State::openIndex() {
     detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
+    sayNoRecordLocks(opening.withoutRecordLocks);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
     remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
+        if (!carriedRows.empty() && index->readOnlyReason().empty()) {
+            if (!index->insertAll(carriedRows)) {
+                print("The photo library could not keep what it knew of " +
+                      counted(int(carriedRows.size()), "picture") + " in its index " + indexPath() +
+                      " (" + index->lastError() +
+                      "); they are taken in without their original names");
+            }
+            carriedRows.clear();
+        }
         makeRowsAgreeWithFiles();
         refreshSnapshot();
+        tryWritingLater();
     } else if (remedy.empty() && !stopping.load()) {
         notAvailableNow(unavailable);
     }
     return index != nullptr;
+}
+
+void PhotoLibrary::State::sayNoRecordLocks(const std::optional<std::error_code>& why) {
+    if (!why || saidNoRecordLocks) {
+        return;
+    }
+    saidNoRecordLocks = true;
+    print("The photo library's folder " + quotedPath(folder) +
+          " is on a file system without locks (" + why->message() +
+          "); its index is locked with a folder beside it instead");
+}
+
+// Before a change: an index that is there to take it, the one at its path, written when it can
+// be; why not otherwise.
+std::optional<std::string> PhotoLibrary::State::readyToWrite() {
+    if (index) {
+        followIndexOnDisk();
+    } else {
+        openIndex();
+    }
+    if (!index) {
+        return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
+                                    " cannot be used (" + unavailable + ")"
+                              : cannotUse();
+    }
+    reopenIfWritable();
+    if (!index->readOnlyReason().empty()) {
+        return readOnlyRefusal();
+    }
+    return std::nullopt;
+}
+
+// An index deleted or replaced at its path while the library has it open (by hand, a backup
+// renamed over it, the whole folder deleted) would take rows no one ever reads again: it is let
+// go, and the one at the path now is opened (or a new one made), with the rows of the old one
+// whose file is still there carried over, so those files keep their original names.
+bool PhotoLibrary::State::followIndexOnDisk() {
+    if (!index || !index->goneFromItsPath()) {
+        return false;
+    }
+    std::vector<Asset> carried = index->allAssets();
+    std::erase_if(carried, [](const Asset& asset) { // kept where it cannot be told now
+        std::error_code error;
+        return !std::filesystem::is_regular_file(asset.file, error) &&
+               (!error || error == std::errc::no_such_file_or_directory ||
+                error == std::errc::not_a_directory);
+    });
+    print("The photo library's index " + indexPath() +
+          " was deleted or replaced while the library had it open; the library uses the one "
+          "there now (or a new one) and keeps the names of the pictures it knew");
+    std::move(carried.begin(), carried.end(), std::back_inserter(carriedRows));
+    reopen();
+    return true;
+}
+
+// The index let go and opened again (an adoption under way stops: the new opening takes in
+// what it had left), its rows to fetches and observers.
+void PhotoLibrary::State::reopen() {
+    if (adoption) {
+        adoption->halted.store(true);
+        adoption.reset();
+    }
+    const std::string readOnlyBefore = index ? index->readOnlyReason() : std::string();
+    index.reset();
+    hidden.clear();
+    if (openIndex()) {
+        if (index->readOnlyReason() != readOnlyBefore) {
+            sayReadOnly();
+        }
+    } else if (!remedy.empty()) {
+        print(cannotUse());
+    }
+    publish();
+    settle();
+    if (!adoption) {
+        finishOpening();
+    }
+}
+
+// An index read-only because its file or folder could not be written is opened again once
+// they can be: true when it was, whether or not it writes now.
+bool PhotoLibrary::State::reopenIfWritable() {
+    if (!index || !index->writableAgain()) {
+        return false;
+    }
+    reopen();
+    if (index && index->readOnlyReason().empty()) {
+        print("The photo library's index " + indexPath() +
+              " can be written again; the library adds new pictures to it again");
+    }
+    return true;
+}
+
+// While the index only reads because it cannot be written, that is looked at again every 5 s
+// on the library's queue and clock (a change looks too): nothing else tells when the user
+// gives the permission back.
+void PhotoLibrary::State::tryWritingLater() {
+    if (writeTryScheduled || !index || !index->mayBecomeWritable() || stopping.load()) {
+        return;
+    }
+    writeTryScheduled = true;
+    queue.asyncAfter(kTryAgainAfter, [this] {
+        writeTryScheduled = false;
+        if (!stopping.load() && !reopenIfWritable()) {
+            tryWritingLater();
+        }
+    });
 }
 
 // The index (or rows for the files without one) cannot be had now: one line while that lasts,
@@ -219,8 +350,11 @@ void PhotoLibrary::State::tryAgain() {
         settle();
         return;
     }
+    if (followIndexOnDisk()) {
+        return;
+    }
     if (!index->readOnlyReason().empty()) {
-        waitingForIndex = false; // nothing can be added to it any more
+        waitingForIndex = false; // nothing can be added to it until it can be written again
         return;
     }
     if (!index->writableNow()) {
@@ -497,13 +631,8 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     if (!isGranted(accessStatus(permissions))) {
         return "Access to the photo library was not granted";
     }
-    if (!index && !openIndex()) {
-        return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
-                                    " cannot be used (" + unavailable + ")"
-                              : cannotUse();
-    }
-    if (!index->readOnlyReason().empty()) {
-        return readOnlyRefusal();
+    if (std::optional<std::string> notReady = readyToWrite()) {
+        return notReady;
     }
     const imaging::Result<Bytes> bytes = detail::readPictureFile(source);
     if (!bytes) {
@@ -536,6 +665,7 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
         if (fault == detail::SqliteFault::readOnly ||
             fault == detail::SqliteFault::readOnlyFolder) {
             index->becameReadOnly();
+            tryWritingLater();
             return readOnlyRefusal();
         }
         return fault == detail::SqliteFault::busy

@@ -36,7 +36,18 @@
 // written (its file or its folder), or that a newer version of the app made (its schema
 // version, read before anything else), is opened for reading: fetches work (without rows
 // whose file is proven gone, or none where this version cannot read the newer rows), changes
-// fail saying why.
+// fail saying why. One that could not be written is looked at again every 5 s and at each
+// change, and opened for writing (with one line) once its file and folder can be written.
+//
+// The index the library uses is the one on disk: before each change (and each timed try) the
+// path is compared with the file opened (device and inode). An index deleted (with its folder
+// or not) or replaced (a backup renamed over it) is let go with one line, the one at the path
+// opened or a new one made, the old one's rows whose file is still there added to it (so their
+// original names stay), and the files still without a row taken in.
+//
+// On a file system without record locks (a probe lock fails with ENOLCK, ENOSYS, EOPNOTSUPP)
+// the index is locked with SQLite's lock folders instead, said in one line; every process
+// there does the same (LibraryIndex.hpp).
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.

@@ -191,10 +191,6 @@ TEST_F(NoLocksDemo, WhereFlockFailsEveryPictureIsInDocumentsAndTheLibraryAndTheS
 }
 
 TEST_F(NoLocksDemo, WhereRecordLocksFailTooEveryPictureIsInDocumentsAndTheLibrary) {
-    // Until then SQLite waits on every save for a lock it never gets (over a minute in all).
-    GTEST_SKIP() << "The library's index opens without record locks only with SQLite opened "
-                    "that way, which the photo library's own change brings: remove this skip "
-                    "once it is merged";
     const DemoResult run = runDemo(testing::freshTestFolder() / "demo", Failing::all);
     expectPicturesInDocumentsAndTheSettings(run);
     EXPECT_EQ(run.assets, withLocks().assets);

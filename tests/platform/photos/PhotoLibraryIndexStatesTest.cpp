@@ -5,6 +5,7 @@
 #include "ImagingTestSupport.hpp"
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
+#include "RecordLockFailure.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/files/FileLock.hpp"
@@ -292,6 +293,59 @@ TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithou
     EXPECT_EQ(reopened(), "");
     EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
     EXPECT_EQ(rowsIn(folder), 1);
+}
+
+// Without record locks either (a network file system whose lock daemon does not answer),
+// SQLite's own locks fail: the index is locked with a folder beside it and a rollback journal
+// instead, after one line, and keeps its rows; a lock file an earlier opening left there (it
+// takes the lock folder's name) is removed. With locks back, the next opening goes back to WAL.
+TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksTheIndexLocksWithAFolderAndKeepsItsRows) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
+    for (const int error : {ENOLCK, EOPNOTSUPP}) {
+        library_.reset();
+        const ScopedLockFailure noFileLocks(error);
+        const ScopedRecordLockFailure noRecordLocks(error);
+        std::ofstream(folder / "library.sqlite.lock").put('\n');
+        EXPECT_EQ(reopened(), "The photo library's folder " + quotedPath(folder) +
+                                  " is on a file system without locks (" +
+                                  std::generic_category().message(error) +
+                                  "); its index is locked with a folder beside it instead\n");
+        EXPECT_EQ(library().fetchAssets().count(), error == ENOLCK ? 1u : 2u);
+        ASSERT_TRUE(create(b).success);
+        EXPECT_EQ(library().fetchAssets().count(), error == ENOLCK ? 2u : 3u);
+        EXPECT_FALSE(fs::exists(folder / "library.sqlite.lock")); // taken only by a transaction
+        EXPECT_FALSE(fs::exists(folder / "library.sqlite-wal"));
+    }
+    library_.reset();
+    EXPECT_EQ(rowsIn(folder), 3);
+    EXPECT_EQ(reopened(), "");
+    EXPECT_EQ(imaging::test::runTool("sqlite3",
+                                     {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
+                  .output,
+              "wal\n");
+}
+
+// A lock folder left by a process that ended during a change keeps the index busy, as no
+// process can be asked whether it still holds it: the line says whose it may be, and the index
+// opens on the library's timer once it is removed.
+TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderLeftBehindIsNamed) {
+    busyWait = std::chrono::milliseconds(0); // a held lock fails at once
+    const ScopedLockFailure noFileLocks(ENOLCK);
+    const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    fs::create_directory(folder / "library.sqlite.lock");
+    const std::string text = reopened();
+    EXPECT_TRUE(text.ends_with("The photo library's index " + index +
+                               " is not available now (database is locked: its lock folder " +
+                               quotedPath(folder / "library.sqlite.lock") +
+                               " is another process's, or was left by one that ended during a "
+                               "change (remove it then)); the library tries again every 5 s and "
+                               "at the next change\n"))
+        << text;
+    fs::remove(folder / "library.sqlite.lock");
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
 }
 
 // A folder under the test's own whose index path is `length` characters long.

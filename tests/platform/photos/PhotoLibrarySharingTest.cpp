@@ -5,7 +5,9 @@
 #include "ImagingTestSupport.hpp"
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
+#include "RecordLockFailure.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 
@@ -207,15 +209,23 @@ TEST_F(PhotoLibraryTest, AnIndexWhoseTablesCarryNoVersionIsSetAsideSayingSo) {
     EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
 }
 
-TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRow) {
+// The last rounds on a file system without locks, where every process locks the index with
+// SQLite's lock folder instead.
+TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRowWithOrWithoutLocks) {
     constexpr std::size_t processCount = 3;
     const std::vector<fs::path> sources = {
         writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00")),
         writeSource("b.DNG", makeDng(64, 48, "2024:03:14 21:30:05", false)),
         writeSource("c.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"))};
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < 6; ++round) {
         library_.reset();
         folder = root / ("Photos" + std::to_string(round));
+        std::optional<ScopedLockFailure> noFileLocks;
+        std::optional<ScopedRecordLockFailure> noRecordLocks;
+        if (round >= 4) {
+            noFileLocks.emplace(ENOLCK);
+            noRecordLocks.emplace(ENOLCK);
+        }
         std::vector<std::unique_ptr<testing::ChildProcess>> processes;
         for (std::size_t n = 0; n < processCount; ++n) {
             processes.push_back(std::make_unique<testing::ChildProcess>([&](auto& self) {
@@ -239,6 +249,8 @@ TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRow) {
         for (auto& process : processes) {
             EXPECT_EQ(process->finish(), 0) << "round " << round;
         }
+        noRecordLocks.reset();
+        noFileLocks.reset();
 
         ConsoleCapture console;
         library();

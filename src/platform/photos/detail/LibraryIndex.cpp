@@ -7,6 +7,7 @@
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/detail/IndexLock.hpp"
+#include "platform/photos/detail/RecordLocks.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -231,18 +232,24 @@ Verdict check(SqliteDatabase& database) {
     return verdict;
 }
 
-// Switches to the WAL journal (already so for an index of ours). Two connections switching
+using Locking = SqliteDatabase::Locking;
+
+// Switches to the WAL journal (already so for an index of ours), or, under lock folders,
+// which have no shared-memory file for it, to a rollback journal. Two connections switching
 // a new database at once can each hold a lock the other waits for; SQLite then fails one of
 // them at once instead of waiting, so it tries again until `busyWait` is over.
-Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
+Verdict useJournal(SqliteDatabase& database, std::chrono::milliseconds busyWait, Locking locking) {
+    const std::string wanted = locking == Locking::lockFolder ? "delete" : "wal";
     const auto deadline = std::chrono::steady_clock::now() + busyWait;
     for (;;) {
-        const std::optional<std::string> mode = database.queryText("PRAGMA journal_mode = WAL");
-        if (mode == "wal") {
+        const std::optional<std::string> mode =
+            database.queryText("PRAGMA journal_mode = " + wanted);
+        if (mode == wanted) {
             return {};
         }
         if (mode) {
-            return failed("it cannot use a WAL journal, only " + *mode, SqliteFault::unavailable);
+            return failed("it cannot use a " + wanted + " journal, only " + *mode,
+                          SqliteFault::unavailable);
         }
         const Verdict failure = lastFailure(database);
         if (failure.fault != SqliteFault::busy || database.stopped() ||
@@ -253,12 +260,24 @@ Verdict useWal(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
     }
 }
 
+// Under lock folders an index in WAL mode cannot be read (there is no shared-memory file), but
+// a connection holding the file alone can: it takes its lock folder, brings the journal's
+// changes in and leaves WAL mode, then gives the lock back at its next statement. Failures
+// are left for the check that follows to tell.
+void leaveWal(SqliteDatabase& database) {
+    database.execute("PRAGMA locking_mode = EXCLUSIVE");
+    database.queryText("PRAGMA journal_mode = DELETE");
+    database.execute("PRAGMA locking_mode = NORMAL");
+}
+
 // Makes the tables of a new index in one transaction that holds the write lock from its
 // start, so that another connection sees either no tables or all of them with their schema
 // version, never a part. One that finds them made meanwhile checks them instead.
-Verdict createSchema(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
-    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
-        return wal;
+Verdict createSchema(SqliteDatabase& database, std::chrono::milliseconds busyWait,
+                     Locking locking) {
+    if (const Verdict journal = useJournal(database, busyWait, locking);
+        journal.kind != Verdict::Kind::sound) {
+        return journal;
     }
     if (!database.execute("BEGIN IMMEDIATE")) {
         return lastFailure(database);
@@ -279,10 +298,12 @@ Verdict createSchema(SqliteDatabase& database, std::chrono::milliseconds busyWai
     return failure;
 }
 
-// Readies a sound index for writing: the WAL journal and full syncs.
-Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds busyWait) {
-    if (const Verdict wal = useWal(database, busyWait); wal.kind != Verdict::Kind::sound) {
-        return wal;
+// Readies a sound index for writing: its journal and full syncs.
+Verdict prepareForWriting(SqliteDatabase& database, std::chrono::milliseconds busyWait,
+                          Locking locking) {
+    if (const Verdict journal = useJournal(database, busyWait, locking);
+        journal.kind != Verdict::Kind::sound) {
+        return journal;
     }
     return database.execute("PRAGMA synchronous = FULL") ? Verdict{} : lastFailure(database);
 }
@@ -335,6 +356,58 @@ std::string whyUnwritable(const std::filesystem::path& file) {
     return !writable(file.parent_path()) ? "its folder cannot be written"
            : !writable(file)             ? "its file cannot be written"
                                          : "";
+}
+
+// The journal files of the index in `file` ("-wal", "-shm"), as far as they are there.
+std::vector<std::filesystem::path> journalFiles(const std::filesystem::path& file) {
+    std::vector<std::filesystem::path> there;
+    for (const char* journal : {"-wal", "-shm"}) {
+        std::filesystem::path each = file;
+        each += journal;
+        struct stat status {};
+        if (::lstat(each.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+            there.push_back(std::move(each));
+        }
+    }
+    return there;
+}
+
+// Whether a journal file cannot be written, and is this user's, so its permissions can change.
+bool ownUnwritable(const std::filesystem::path& journal) {
+    struct stat status {};
+    return ::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES &&
+           ::lstat(journal.c_str(), &status) == 0 && status.st_uid == ::geteuid();
+}
+
+// SQLite makes the journal files with the permissions of the database file, so those a
+// connection made while the file could not be written cannot be written once it can, and
+// SQLite then only reads. Those of this user get the file's permissions again.
+void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
+    struct stat index {};
+    if (::stat(file.c_str(), &index) != 0) {
+        return;
+    }
+    for (const std::filesystem::path& journal : journalFiles(file)) {
+        if (ownUnwritable(journal)) {
+            ::chmod(journal.c_str(), index.st_mode & 07777);
+        }
+    }
+}
+
+// Whether the index in `file` could be opened for writing now: the file and its folder can be
+// written, and so can its journal files, or they are this user's (and get the file's
+// permissions at the opening).
+bool writableNowAt(const std::filesystem::path& file) {
+    if (!whyUnwritable(file).empty()) {
+        return false;
+    }
+    for (const std::filesystem::path& journal : journalFiles(file)) {
+        if (::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 &&
+            !ownUnwritable(journal)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Why the index in `file` cannot be written, when a write failed as read-only.
@@ -393,7 +466,7 @@ Verdict checkReadOnly(SqliteDatabase& database, const std::filesystem::path& fil
 // The index in `file`, opened, checked and ready for writing; else, when it cannot be
 // written (or belongs to a newer version of the app), opened for reading only, with why.
 Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds busyWait,
-                const std::atomic<bool>* stop) {
+                const std::atomic<bool>* stop, Locking locking) {
     // Taken before anything is read: a file put in its place later is never taken for the one
     // judged, so it is never set aside on this verdict.
     std::error_code error;
@@ -402,18 +475,24 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         return {nullptr, damaged("it is not a regular file"), {}, judged}; // a FIFO would block
     }
-    Opened opened{
-        std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite, busyWait, stop),
-        {},
-        {},
-        judged};
+    if (whyUnwritable(file).empty()) {
+        giveJournalFilesTheIndexMode(file);
+    }
+    Opened opened{std::make_unique<SqliteDatabase>(file, SqliteDatabase::Access::readWrite,
+                                                   busyWait, stop, locking),
+                  {},
+                  {},
+                  judged};
     SqliteDatabase& database = *opened.database;
+    if (locking == Locking::lockFolder && database.ok()) {
+        leaveWal(database);
+    }
     opened.verdict = database.ok() ? check(database) : lastFailure(database);
     if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
         if (opened.verdict.kind == Verdict::Kind::fresh) {
-            opened.verdict = createSchema(database, busyWait);
+            opened.verdict = createSchema(database, busyWait, locking);
         } else if (opened.verdict.kind == Verdict::Kind::sound) {
-            opened.verdict = prepareForWriting(database, busyWait);
+            opened.verdict = prepareForWriting(database, busyWait, locking);
         }
     }
     if (opened.verdict.kind == Verdict::Kind::newer || cannotWrite(database, opened.verdict) ||
@@ -425,7 +504,8 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
         Verdict earlier = opened.verdict;
         for (const auto access :
              {SqliteDatabase::Access::readOnly, SqliteDatabase::Access::snapshot}) {
-            opened.database = std::make_unique<SqliteDatabase>(file, access, busyWait, stop);
+            opened.database =
+                std::make_unique<SqliteDatabase>(file, access, busyWait, stop, locking);
             opened.verdict = checkReadOnly(*opened.database, file, access, earlier);
             if (opened.verdict.kind != Verdict::Kind::failed ||
                 opened.verdict.fault == SqliteFault::busy) {
@@ -438,6 +518,17 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
         }
     }
     return opened;
+}
+
+// Removes the library's lock file beside `file` when it is a regular file: SQLite's lock folder
+// takes that name. Where there are no record locks no process can hold a lock on it.
+void removeLockFile(const std::filesystem::path& file) {
+    std::filesystem::path lockFile = file;
+    lockFile += ".lock";
+    struct stat status {};
+    if (::lstat(lockFile.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        ::unlink(lockFile.c_str());
+    }
 }
 
 // A problem with the place of the index in `folder` that no later try gets past, and what to
@@ -500,52 +591,114 @@ void LibraryIndex::becameReadOnly() {
     }
 }
 
+bool LibraryIndex::mayBecomeWritable() const {
+    return !readOnlyReason_.empty() && !newer_;
+}
+
+bool LibraryIndex::writableAgain() const {
+    return mayBecomeWritable() && writableNowAt(folder_ / "library.sqlite");
+}
+
+bool LibraryIndex::goneFromItsPath() const {
+    std::error_code error;
+    const std::optional<FileIdentity> now = identityAt(folder_ / "library.sqlite", error);
+    if (!now) {
+        return error == std::errc::no_such_file_or_directory; // else it cannot be told now
+    }
+    return !identity_ || *now != *identity_;
+}
+
 LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                           std::string readOnlyReason, std::string rowsUnreadable)
+                           std::string readOnlyReason, bool newer, std::string rowsUnreadable)
     : folder_(std::move(folder)), database_(std::move(database)),
-      readOnlyReason_(std::move(readOnlyReason)), rowsUnreadable_(std::move(rowsUnreadable)) {}
+      readOnlyReason_(std::move(readOnlyReason)), newer_(newer),
+      rowsUnreadable_(std::move(rowsUnreadable)) {
+    // Taken once the connection has the file open: what the path names from now on is
+    // compared with it.
+    std::error_code error;
+    identity_ = identityAt(folder_ / "library.sqlite", error);
+}
+
+bool LibraryIndex::insertAll(const std::vector<Asset>& assets) {
+    if (!begin()) {
+        return false;
+    }
+    for (const Asset& asset : assets) {
+        if (!insert(asset, {}, OnConflict::keep)) {
+            rollback();
+            return false;
+        }
+    }
+    if (!commit()) {
+        rollback();
+        return false;
+    }
+    return true;
+}
 
 LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                                          std::chrono::milliseconds busyWait,
                                          const std::atomic<bool>* stop) {
     if (const std::optional<Verdict> lasting = lastingProblem(folder)) {
-        return {nullptr, lasting->problem, lasting->remedy};
+        return {nullptr, lasting->problem, lasting->remedy, {}};
     }
     std::error_code notMade;
     ensureFolder(folder, notMade);
     if (notMade) {
         // The cause of the step that failed (no permission to make the folder, say), not the
         // missing folder's that opening a file in it would give.
-        return {nullptr, notMade.message(), {}};
+        return {nullptr, notMade.message(), {}, {}};
     }
     const std::filesystem::path file = folder / "library.sqlite";
-    const IndexLock lock(file, busyWait, stop); // held until the index is open
-    if (!lock.heldElsewhere().empty()) {
-        return {nullptr, lock.heldElsewhere(), {}};
+    const std::optional<std::error_code> noRecordLocks = recordLocksMissing(folder);
+    const Locking locking = noRecordLocks ? Locking::lockFolder : Locking::recordLocks;
+    // Held until the index is open. Where there are no record locks, every process of the
+    // library goes without it (their own probes fail alike): its file would take the name of
+    // SQLite's lock folder, so one left there by an earlier opening is removed.
+    std::optional<IndexLock> lock;
+    if (noRecordLocks) {
+        removeLockFile(file);
+    } else {
+        lock.emplace(file, busyWait, stop);
+        if (!lock->heldElsewhere().empty()) {
+            return {nullptr, lock->heldElsewhere(), {}, {}};
+        }
     }
+    const auto opening = [&](std::unique_ptr<LibraryIndex> index, std::string problem,
+                             std::string remedy) {
+        return Opening{std::move(index), std::move(problem), std::move(remedy), noRecordLocks};
+    };
     // Another program (not this app, which takes the lock) may replace the file between a
     // verdict and the move: what is there then is judged anew, a few times at most.
     constexpr int kVerdicts = 4;
     bool madeAnew = false;
     for (int verdicts = 1;; ++verdicts) {
-        Opened opened = openFile(file, busyWait, stop);
+        Opened opened = openFile(file, busyWait, stop, locking);
         switch (opened.verdict.kind) {
         case Verdict::Kind::sound:
         case Verdict::Kind::fresh: // a new index that cannot be written: empty and read-only
         case Verdict::Kind::newer:
-            return {std::unique_ptr<LibraryIndex>(
-                        new LibraryIndex(folder, std::move(opened.database), opened.readOnly,
-                                         opened.verdict.rowsUnreadable)),
-                    opened.readOnly,
-                    {}};
+            return opening(std::unique_ptr<LibraryIndex>(
+                               new LibraryIndex(folder, std::move(opened.database), opened.readOnly,
+                                                opened.verdict.kind == Verdict::Kind::newer,
+                                                opened.verdict.rowsUnreadable)),
+                           opened.readOnly, {});
         case Verdict::Kind::failed:
-            return {nullptr, opened.verdict.problem, opened.verdict.remedy};
+            if (noRecordLocks && opened.verdict.fault == SqliteFault::busy) {
+                // No process can be asked whether it still holds a lock folder: say whose
+                // it may be, as one left by a process that ended during a change stays.
+                opened.verdict.problem +=
+                    ": its lock folder " + quotedPath(file.string() + ".lock") +
+                    " is another process's, or was left by one that ended during a change "
+                    "(remove it then)";
+            }
+            return opening(nullptr, opened.verdict.problem, opened.verdict.remedy);
         case Verdict::Kind::damaged: {
             opened.database.reset();
             if (madeAnew) {
-                return {nullptr,
-                        "a new index made there is damaged too (" + opened.verdict.problem + ")",
-                        {}};
+                return opening(
+                    nullptr,
+                    "a new index made there is damaged too (" + opened.verdict.problem + ")", {});
             }
             const std::error_code error =
                 setIndexAside(file, opened.judged, opened.verdict.problem);
@@ -553,7 +706,7 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                 break;
             }
             if (error) {
-                return {nullptr, "it is damaged (" + opened.verdict.problem + ")", {}};
+                return opening(nullptr, "it is damaged (" + opened.verdict.problem + ")", {});
             }
             madeAnew = true;
             break;

@@ -7,6 +7,7 @@
 // SQLite's locks keep their changes apart. Nothing here moves an index another process may
 // be using unless it is proven damaged.
 
+#include "platform/files/FileIdentity.hpp"
 #include "platform/photos/Asset.hpp"
 #include "platform/photos/detail/Sqlite.hpp"
 
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace qv::platform::detail {
@@ -29,6 +31,12 @@ public:
         // folder on the way, a folder where a journal file goes, a path too long for SQLite):
         // what to change. Empty when a later try may succeed (busy, I/O, a full disk).
         std::string remedy;
+        // Why the folder's file system has no record locks, when it has none: the index is
+        // then locked with a folder "library.sqlite.lock" beside it (SQLite's lock folders)
+        // and a rollback journal instead of WAL, the library's lock (IndexLock.hpp) is not
+        // taken, and a lock file of that name left by an earlier opening is removed. Every
+        // process opening the library there finds the same and locks the same way.
+        std::optional<std::error_code> withoutRecordLocks;
     };
 
     // Opens the index of `folder` (made when missing), making a new index (all its tables in
@@ -40,6 +48,7 @@ public:
     // its journal) never sets an index aside. The library's lock (IndexLock.hpp) is held from
     // before the verdict until the index is open, and only the file the verdict was on is
     // moved (its device and inode): a file put there since is judged anew.
+    // Whether the folder's file system has record locks is tried first, on a probe file.
     // An index that is busy longer than `busyWait` (per statement; also the wait for the lock),
     // or cannot be read now, gives no index and why (for a folder that cannot be made, the
     // cause of making it); one that cannot be written (its file or its folder), or that a
@@ -59,11 +68,28 @@ public:
     // After a change failed as read-only (a folder that cannot be written shows only then,
     // when the journal files were there at the opening): changes cannot be made from now on.
     void becameReadOnly();
+    // Whether it only reads because its file or folder could not be written (not because a
+    // newer version made it), so opening it again may give one that writes.
+    bool mayBecomeWritable() const;
+    // Whether that is so and the file and folder can be written now, as their permissions
+    // (and the file system) say, and so can its journal files, or they are this user's (a
+    // reader made them with the read-only file's permissions; the opening gives them the
+    // file's own): a cheap look, for a timer.
+    bool writableAgain() const;
+    // Whether the path no longer names the file this index has open: deleted (with its folder
+    // or not) or replaced (a backup renamed over it). A stat of the path against the identity
+    // taken at the opening; false when the path cannot be looked at now.
+    bool goneFromItsPath() const;
 
     enum class OnConflict {
         keep,    // a row already there for the identifier or file stays; nothing is added
         replace, // it is replaced by this one
     };
+    // Rows of another index of the same folder in one transaction, without their thumbnails
+    // (made again when first asked for), each kept out where a row for its identifier or file
+    // is there already; false (nothing added) on failure.
+    bool insertAll(const std::vector<Asset>& assets);
+
     // Adds an asset; `asset.file` is taken relative to the folder. An empty thumbnail is made
     // when it is first asked for (PhotoLibrary::thumbnailJpeg). False on failure; with
     // `keep`, true also when the row was already there (added() tells).
@@ -92,12 +118,14 @@ public:
 
 private:
     LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
-                 std::string readOnlyReason, std::string rowsUnreadable);
+                 std::string readOnlyReason, bool newer, std::string rowsUnreadable);
 
     std::filesystem::path folder_;
     std::unique_ptr<SqliteDatabase> database_;
     std::string readOnlyReason_;
+    bool newer_; // made by a newer version of the app
     std::string rowsUnreadable_;
+    std::optional<FileIdentity> identity_; // of the file at the path once it was open
 };
 
 } // namespace qv::platform::detail

@@ -139,21 +139,24 @@ int SqliteDatabase::onBusy(void* context, int attempts) {
 }
 
 SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
-                               std::chrono::milliseconds busyWait, const std::atomic<bool>* stop)
+                               std::chrono::milliseconds busyWait, const std::atomic<bool>* stop,
+                               Locking locking)
     : busy_{busyWait, stop, {}} {
+    // SQLite's own file layer that locks with a folder beside the file; null for its default.
+    const char* files = locking == Locking::lockFolder ? "unix-dotfile" : nullptr;
     sqlite3* database = nullptr;
     int result = SQLITE_OK;
     switch (access) {
     case Access::readWrite:
         result = sqlite3_open_v2(file.c_str(), &database,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, files);
         break;
     case Access::readOnly:
-        result = sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr);
+        result = sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, files);
         break;
     case Access::snapshot:
         result = sqlite3_open_v2(uriOf(file, "?immutable=1").c_str(), &database,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, files);
         break;
     }
     openFault_ = faultOf(result);

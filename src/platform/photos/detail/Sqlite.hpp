@@ -67,13 +67,22 @@ public:
         readOnly,  // reading only, seeing other connections' changes
         snapshot,  // reading only, without the shared-memory file (where it cannot be made)
     };
+    // How connections keep each other out.
+    enum class Locking {
+        recordLocks, // POSIX record locks on the file (fcntl)
+        // A folder "<file>.lock" made for each transaction, for a file system without record
+        // locks: every connection to the file must lock it this way. It has no shared-memory
+        // file, so the WAL journal cannot be used.
+        lockFolder,
+    };
 
     // Opens the database file; check ok(). A statement that finds the database locked by
     // another connection retries for `busyWait` before it fails as busy. Once `stop` (when
     // given; it must outlive the connection) is set, a statement running or waiting for a
     // lock ends soon, failing as interrupted (unavailable).
     SqliteDatabase(const std::filesystem::path& file, Access access,
-                   std::chrono::milliseconds busyWait, const std::atomic<bool>* stop = nullptr);
+                   std::chrono::milliseconds busyWait, const std::atomic<bool>* stop = nullptr,
+                   Locking locking = Locking::recordLocks);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
