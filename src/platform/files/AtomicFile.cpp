@@ -2,6 +2,7 @@
 
 #include "platform/console/FailureLines.hpp"
 #include "platform/files/FileDescriptor.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
@@ -93,7 +94,7 @@ std::error_code createTemporaryFile(const std::filesystem::path& file,
 // so it goes by the writer's pid and the file's age alone, which keep a copy in progress.
 std::error_code lockTemporaryFile(const FileDescriptor& fd) {
     if (const std::error_code error = detail::lockExclusively(fd.get(), lockPatience);
-        error && !detail::isLockingUnavailable(error)) {
+        error && !isLockingUnavailable(error)) {
         return error;
     }
     struct stat status {};

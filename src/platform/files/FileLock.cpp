@@ -49,6 +49,11 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
     }
 }
 
+bool isLockingUnavailable(const std::error_code& error) {
+    return error == std::errc::no_lock_available || error == std::errc::function_not_supported ||
+           error == std::errc::operation_not_supported;
+}
+
 ScopedLockFailure::ScopedLockFailure(int error)
     : previous_(detail::injectedLockError().exchange(error)) {}
 

@@ -39,6 +39,11 @@ private:
     std::string problem_;
 };
 
+// Whether `error`, from flock() or fcntl() locking, says the file system has no locks to give
+// (ENOLCK: a network file system whose lock daemon does not answer; ENOSYS, EOPNOTSUPP),
+// rather than that another holds one.
+bool isLockingUnavailable(const std::error_code& error);
+
 // Test seam: while one lives, every lock of the files layer fails with `error` (an errno value:
 // ENOLCK, EOPNOTSUPP...), as on a file system without locks, from any thread: each FileLock,
 // the lock a write holds on its temporary file, and the one a cleaner of temporary files

@@ -1,6 +1,7 @@
 #include "platform/files/TemporaryFiles.hpp"
 
 #include "platform/files/FileDescriptor.hpp"
+#include "platform/files/FileLock.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
 
 #include <atomic>
@@ -86,7 +87,7 @@ bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bo
     // Where the file system has no locks, no writer holds one either: the pid and the age
     // below decide alone.
     if (const std::error_code locked = detail::lockExclusively(fd.get(), noWait);
-        locked && !detail::isLockingUnavailable(locked)) {
+        locked && !isLockingUnavailable(locked)) {
         return false;
     }
     const auto age = ageOf(status);

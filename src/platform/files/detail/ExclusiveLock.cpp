@@ -38,9 +38,4 @@ std::error_code lockExclusively(int fd, std::chrono::milliseconds patience,
     }
 }
 
-bool isLockingUnavailable(const std::error_code& error) {
-    return error == std::errc::no_lock_available || error == std::errc::function_not_supported ||
-           error == std::errc::operation_not_supported;
-}
-
 } // namespace qv::platform::detail

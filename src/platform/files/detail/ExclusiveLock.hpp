@@ -1,7 +1,6 @@
 #pragma once
 // Internal to the files layer: the bounded wait for an exclusive flock() that the lock of a
-// shared file and the writer of a temporary file both take, and what tells a file system
-// without locks.
+// shared file and the writer of a temporary file both take.
 
 #include <atomic>
 #include <chrono>
@@ -17,10 +16,6 @@ namespace qv::platform::detail {
 // system: ENOLCK, EOPNOTSUPP...), or the one a test injects (injectedLockError).
 std::error_code lockExclusively(int fd, std::chrono::milliseconds patience,
                                 const std::atomic<bool>* stop = nullptr);
-
-// Whether `error` says the file system has no locks to give (ENOLCK: a network file system
-// whose lock daemon does not answer; ENOSYS, EOPNOTSUPP), rather than that one is held.
-bool isLockingUnavailable(const std::error_code& error);
 
 // The errno every lockExclusively fails with while a test makes locks fail
 // (ScopedLockFailure, FileLock.hpp), or 0. Set by the test's thread, read by any.

@@ -1,5 +1,7 @@
 #include "platform/photos/detail/RecordLocks.hpp"
 
+#include "platform/files/FileLock.hpp"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -19,10 +21,11 @@ std::optional<std::error_code> recordLocksMissing(const std::filesystem::path& f
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_len = 1;
-    const int cause = ::fcntl(fd, F_SETLK, &lock) == 0 ? 0 : errno;
+    const std::error_code cause(::fcntl(fd, F_SETLK, &lock) == 0 ? 0 : errno,
+                                std::generic_category());
     ::close(fd); // gives the lock back
-    if (cause == ENOLCK || cause == ENOSYS || cause == EOPNOTSUPP) {
-        return std::error_code(cause, std::generic_category());
+    if (isLockingUnavailable(cause)) {
+        return cause;
     }
     return std::nullopt;
 }
