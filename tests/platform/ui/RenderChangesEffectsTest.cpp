@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <utility>
 
 namespace qv::platform::ui {
 namespace {
@@ -113,6 +114,21 @@ TEST(RenderChangesUnderEffects, EffectsInsideOtherEffects) {
                 return ZStack({View(Color::blue()).frame(60, 30).blur(6),
                                View(Color::white()).frame(10, 10).offset(s * 8 - 16, 28)})
                     .shadow(Color::white(), 5, 3, 6);
+            },
+            3);
+    }
+    // The group's bounds follow the moving square; the shadow reaches past them.
+    const std::pair<const char*, std::function<View(View)>> groups[] = {
+        {"a shadow inside an opacity group that grows", [](View v) { return v.opacity(0.6); }},
+        {"a shadow inside a colour inversion that grows", [](View v) { return v.colorInvert(); }},
+    };
+    for (const auto& [name, group] : groups) {
+        SCOPED_TRACE(name);
+        expectPartsAsWhole(
+            [&](int s) {
+                return group(
+                    ZStack({View(Color::gray()).frame(30, 30).shadow(Color::red(), 3, 14, 10),
+                            View(Color::white()).frame(10, 10).offset(-30 + s * 8, -30)}));
             },
             3);
     }

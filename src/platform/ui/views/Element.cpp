@@ -179,14 +179,18 @@ Rect Element::visualBounds() const {
 }
 
 Rect Element::damageBounds() const {
+    return reach(contentDamageBounds());
+}
+
+Rect Element::contentDamageBounds() const {
     if (clipsContent()) {
-        return reach(screenFrame());
+        return screenFrame();
     }
     Rect r = ownDamageBounds();
     for (const auto& c : children_) {
         r = r.united(c->damageBounds());
     }
-    return reach(r);
+    return r;
 }
 
 Rect Element::damageOnScreen() const {

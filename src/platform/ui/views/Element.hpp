@@ -217,6 +217,10 @@ protected:
     /// `paintsOpaque` of an element that draws nothing itself: its first child
     /// in drawing order decides.
     bool firstDrawnChildPaintsOpaque(const Rect& area) const;
+    /// damageBounds() before this element's own effect applies (without its reach): where
+    /// its content may paint. Offscreen surfaces and groups hold this much, so what a
+    /// shadow, a blur or a glyph inside paints past the frames is not cut off.
+    Rect contentDamageBounds() const;
     /// Whether drawing is clipped to the frame (for visual bounds).
     virtual bool clipsContent() const { return false; }
     /// Screen rectangle that holds what the element draws itself, before its children

@@ -24,7 +24,9 @@ public:
     // transform (turned and scaled with it). A blur spreads it by three standard deviations
     // and two pixels more (its box passes reach a little past them: two points at the least
     // scale drawn); the blur is drawn in device pixels, so its reach on the screen is the same
-    // under any scale or turn.
+    // under any scale or turn. A shadow's blurred copy is made from the content with that
+    // much around it: a clip around the effect that leaves it (an opacity group's) cuts
+    // nothing of it.
     Rect reach(const Rect& area) const override {
         const Transform& t = toScreen();
         const double ox = t.a * dx_ + t.c * dy_, oy = t.b * dx_ + t.d * dy_;
@@ -33,7 +35,7 @@ public:
             return area;
         }
         const Rect moved{area.x + ox, area.y + oy, area.width, area.height};
-        return area.united(moved.insetBy(-blur, -blur));
+        return area.united(moved).insetBy(-blur, -blur);
     }
 
 protected:
@@ -51,11 +53,11 @@ protected:
         double sigma = radius_ / 2.0 * ctx.scale;
         cairo_matrix_t ctm;
         cairo_get_matrix(cr, &ctm);
-        // The device rectangle of what is drawn, grown by the blur's reach and
-        // the offset. The CTM maps layout points to device pixels (also inside
-        // another offscreen effect), toScreen maps them to the screen.
+        // The device rectangle of what is drawn (with what effects inside paint past the
+        // frames), grown by the blur's reach and the offset. The CTM maps layout points to device
+        // pixels (also inside another offscreen effect), toScreen maps them to the screen.
         Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
-        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(visualBounds());
+        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(contentDamageBounds());
         double ox = ctm.xx * dx_ + ctm.xy * dy_, oy = ctm.yx * dx_ + ctm.yy * dy_;
         double margin = 3 * sigma + std::max(std::abs(ox), std::abs(oy)) + 2;
         dev = dev.insetBy(-margin, -margin);
