@@ -7,6 +7,8 @@
 #include "platform/ui/views/elements/ElementKinds.hpp"
 #include "platform/ui/views/elements/Leaf.hpp"
 
+#include <algorithm>
+
 namespace qv::platform::ui::elements {
 namespace {
 
@@ -58,10 +60,13 @@ protected:
     }
     bool drawsInOneOperation() const override { return true; }
     // Glyphs may reach past the text's box (italics, accents, a shrunk line): half the
-    // font's size around it holds them.
+    // font's size around it holds them, and around the lines a word too wide for the box
+    // carries past it (on either side, as the alignment has it).
     Rect ownDamageBounds() const override {
         const double m = environment().font.size / 2;
-        return toScreen().apply(frame().insetBy(-m, -m));
+        const double across = std::max(0.0, layout_.linesWidth - frame().width);
+        const double down = std::max(0.0, layout_.size.height - frame().height);
+        return toScreen().apply(frame().insetBy(-m - across, -m - down));
     }
     std::optional<double> textBaseline(bool last) const override {
         return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
