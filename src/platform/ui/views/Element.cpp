@@ -178,19 +178,26 @@ Rect Element::visualBounds() const {
     return r;
 }
 
-Rect Element::damageBounds() const {
-    return reach(contentDamageBounds());
-}
-
-Rect Element::contentDamageBounds() const {
+Rect Element::contentPaintBounds() const {
     if (clipsContent()) {
         return screenFrame();
+    }
+    Rect r = ownVisualBounds();
+    for (const auto& c : children_) {
+        r = r.united(c->reach(c->contentPaintBounds()));
+    }
+    return r;
+}
+
+Rect Element::damageBounds() const {
+    if (clipsContent()) {
+        return reach(screenFrame());
     }
     Rect r = ownDamageBounds();
     for (const auto& c : children_) {
         r = r.united(c->damageBounds());
     }
-    return r;
+    return reach(r);
 }
 
 Rect Element::damageOnScreen() const {

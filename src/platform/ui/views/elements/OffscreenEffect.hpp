@@ -57,7 +57,7 @@ protected:
         // frames), grown by the blur's reach and the offset. The CTM maps layout points to device
         // pixels (also inside another offscreen effect), toScreen maps them to the screen.
         Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
-        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(contentDamageBounds());
+        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(contentPaintBounds());
         double ox = ctm.xx * dx_ + ctm.xy * dy_, oy = ctm.yx * dx_ + ctm.yy * dy_;
         double margin = 3 * sigma + std::max(std::abs(ox), std::abs(oy)) + 2;
         dev = dev.insetBy(-margin, -margin);

@@ -45,7 +45,7 @@ protected:
         cairo_get_matrix(cr, &ctm);
         Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
         Rect dev = layoutToDevice.concat(toScreen().inverted())
-                       .apply(contentDamageBounds().insetBy(-1, -1));
+                       .apply(contentPaintBounds().insetBy(-1, -1));
         cairo_identity_matrix(cr);
         double x0 = std::floor(dev.minX()), y0 = std::floor(dev.minY());
         cairo_rectangle(cr, x0, y0, std::ceil(dev.maxX()) - x0, std::ceil(dev.maxY()) - y0);
