@@ -9,6 +9,7 @@
 #include "platform/ui/graph/ViewGraph.hpp"
 #include "platform/ui/views/Views.hpp"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -125,8 +126,9 @@ TEST(RenderChangesUnderEffects, EffectsInsideOtherEffects) {
         {"a shadow inside an opacity group that grows", [](View v) { return v.opacity(0.6); }},
         {"a shadow inside a colour inversion that grows", [](View v) { return v.colorInvert(); }},
     };
-    for (const auto& [name, group] : groups) {
+    for (const auto& [name, wrapper] : groups) {
         SCOPED_TRACE(name);
+        const std::function<View(View)>& group = wrapper;
         expectPartsAsWhole(
             [&](int s) {
                 return group(
@@ -201,9 +203,12 @@ private:
                                 Color::black(), Color(0.2, 0.6, 1, 0.6)};
         return colors[index];
     }
-    void describe(const char* format, auto... values) {
+    [[gnu::format(printf, 2, 3)]] void describe(const char* format, ...) {
         char text[160];
-        std::snprintf(text, sizeof text, format, values...);
+        va_list values;
+        va_start(values, format);
+        std::vsnprintf(text, sizeof text, format, values);
+        va_end(values);
         description_ += text;
     }
 
@@ -213,7 +218,7 @@ private:
         describe("ZStack({");
         for (int i = 0; i < count; ++i) {
             children.push_back(content(depth + 1));
-            describe(i + 1 < count ? ", " : "})");
+            describe("%s", i + 1 < count ? ", " : "})");
         }
         return ZStack(std::move(children));
     }
