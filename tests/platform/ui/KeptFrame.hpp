@@ -37,7 +37,6 @@ public:
         }
         return off;
     }
-    const std::vector<std::uint32_t>& pixels() const { return pixels_; }
     std::uint32_t at(int x, int y) const { return pixels_[std::size_t(y * width_ + x)]; }
 
 private:

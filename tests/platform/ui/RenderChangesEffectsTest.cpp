@@ -1,7 +1,8 @@
 // Drawing only what changed under scales, turns and nested offscreen effects: every part
 // drawn again holds the pixels of the whole frame, where a blur's or a shadow's reach is
-// taken through the transforms around it and an effect inside another one draws as much of
-// its content as the whole frame gives it.
+// taken through the transforms around it, an effect inside another one draws as much of its
+// content as the whole frame gives it, and groups hold what the effects inside them paint.
+// Random scenes of nested transforms and effects (fixed seeds) look for more of the kind.
 
 #include "KeptFrame.hpp"
 #include "TestScenes.hpp"
@@ -29,8 +30,8 @@ constexpr double kQuarterTurn = std::numbers::pi / 2;
 // Draws `content(step)` over a black screen for steps 0 to `steps`, each frame drawn only
 // where it changed, and expects every frame to be the whole frame, pixel for pixel, and to
 // have been drawn in parts (not whole).
-void expectPartsAsWhole(const std::function<View(int)>& content, int steps, double side = 150,
-                        double scale = 2) {
+void expectPartsAsWhole(const std::function<View(int)>& content, int steps, double side = 150) {
+    constexpr double scale = 2;
     VirtualDispatch dispatch;
     int step = 0;
     ViewGraph graph(
@@ -302,7 +303,7 @@ private:
 };
 
 TEST(RenderChangesUnderEffects, RandomNestingsOfTransformsAndEffects) {
-    for (std::uint32_t seed = 1; seed <= 100; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 80; ++seed) {
         VirtualDispatch dispatch;
         int step = 0;
         std::string scene;
