@@ -247,6 +247,7 @@ TextLayout newTextLayout(const std::string& text, const Font& font, const TextOp
     out.truncated = a.truncated;
     out.lineCount = a.lines;
     out.size = a.size;
+    out.linesWidth = a.size.width;
     if (bounded) {
         out.size.width = std::min(out.size.width, std::max(0.0, *proposal.width));
     }

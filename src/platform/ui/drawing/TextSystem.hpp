@@ -24,8 +24,9 @@ namespace qv::platform::ui {
 /// on that thread (Pango objects are not thread-safe).
 struct TextLayout {
     std::shared_ptr<PangoLayout> layout;
-    Size size;        // points
-    double scale = 1; // the factor the font was shrunk by (minimum scale factor)
+    Size size;             // points
+    double linesWidth = 0; // the widest line, wider than `size` where a word does not fit
+    double scale = 1;      // the factor the font was shrunk by (minimum scale factor)
     bool truncated = false;
     int lineCount = 0;
     int unknownGlyphs = 0;    // characters no installed font could draw

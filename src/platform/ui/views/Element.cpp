@@ -178,6 +178,17 @@ Rect Element::visualBounds() const {
     return r;
 }
 
+Rect Element::contentPaintBounds() const {
+    if (clipsContent()) {
+        return screenFrame();
+    }
+    Rect r = ownVisualBounds();
+    for (const auto& c : children_) {
+        r = r.united(c->reach(c->contentPaintBounds()));
+    }
+    return r;
+}
+
 Rect Element::damageBounds() const {
     if (clipsContent()) {
         return reach(screenFrame());

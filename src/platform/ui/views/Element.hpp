@@ -217,6 +217,10 @@ protected:
     /// `paintsOpaque` of an element that draws nothing itself: its first child
     /// in drawing order decides.
     bool firstDrawnChildPaintsOpaque(const Rect& area) const;
+    /// visualBounds() with the reach of the shadows and blurs inside (not of this element's
+    /// own effect): what an offscreen surface or an opacity group of this element holds,
+    /// so it cuts off nothing they paint past the frames.
+    Rect contentPaintBounds() const;
     /// Whether drawing is clipped to the frame (for visual bounds).
     virtual bool clipsContent() const { return false; }
     /// Screen rectangle that holds what the element draws itself, before its children

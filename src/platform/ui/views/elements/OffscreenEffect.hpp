@@ -20,15 +20,22 @@ public:
         const auto& o = static_cast<const OffscreenEffect&>(other);
         return o.radius_ == radius_ && o.dx_ == dx_ && o.dy_ == dy_;
     }
-    // A blur spreads a change by three standard deviations and two pixels more (its box
-    // passes reach a little past them: two points at the least scale drawn), an offset
-    // moves it; in points, through the effect's transform.
+    // A change shows where it is and, for a shadow, moved by the offset through the effect's
+    // transform (turned and scaled with it). A blur spreads it by three standard deviations
+    // and two pixels more (its box passes reach a little past them: two points at the least
+    // scale drawn); the blur is drawn in device pixels, so its reach on the screen is the same
+    // under any scale or turn. A shadow's blurred copy is made from the content with that
+    // much around it: a clip around the effect that leaves it (an opacity group's) cuts
+    // nothing of it.
     Rect reach(const Rect& area) const override {
         const Transform& t = toScreen();
-        const double stretch = std::max(std::hypot(t.a, t.b), std::hypot(t.c, t.d));
-        const double blur = radius_ > 0 ? 1.5 * radius_ * stretch + 2 : 0;
-        const double margin = blur + stretch * std::max(std::abs(dx_), std::abs(dy_));
-        return std::isfinite(margin) ? area.insetBy(-margin, -margin) : area;
+        const double ox = t.a * dx_ + t.c * dy_, oy = t.b * dx_ + t.d * dy_;
+        const double blur = radius_ > 0 ? 1.5 * radius_ + 2 : 0;
+        if (area.width <= 0 || area.height <= 0 || !std::isfinite(ox + oy + blur)) {
+            return area;
+        }
+        const Rect moved{area.x + ox, area.y + oy, area.width, area.height};
+        return area.united(moved).insetBy(-blur, -blur);
     }
 
 protected:
@@ -46,11 +53,11 @@ protected:
         double sigma = radius_ / 2.0 * ctx.scale;
         cairo_matrix_t ctm;
         cairo_get_matrix(cr, &ctm);
-        // The device rectangle of what is drawn, grown by the blur's reach and
-        // the offset. The CTM maps layout points to device pixels (also inside
-        // another offscreen effect), toScreen maps them to the screen.
+        // The device rectangle of what is drawn (with what effects inside paint past the
+        // frames), grown by the blur's reach and the offset. The CTM maps layout points to device
+        // pixels (also inside another offscreen effect), toScreen maps them to the screen.
         Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
-        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(visualBounds());
+        Rect dev = layoutToDevice.concat(toScreen().inverted()).apply(contentPaintBounds());
         double ox = ctm.xx * dx_ + ctm.xy * dy_, oy = ctm.yx * dx_ + ctm.yy * dy_;
         double margin = 3 * sigma + std::max(std::abs(ox), std::abs(oy)) + 2;
         dev = dev.insetBy(-margin, -margin);
@@ -79,7 +86,18 @@ protected:
         cairo_t* off = cairo_create(surface);
         cairo_translate(off, -x0, -y0);
         cairo_transform(off, &ctm);
-        Effect::drawContent({off, ctx.scale});
+        RenderContext content{off, ctx.scale};
+        if (ctx.partialClip) {
+            // Effects inside draw their content as far as they would onto the surface the
+            // whole frame gives this effect (in this surface's pixels), not only as far as
+            // this part's surface reaches: their blurs near its edge are then the same.
+            const double wx0 = std::floor(std::max(dev.minX(), ctx.partialClip->minX()));
+            const double wy0 = std::floor(std::max(dev.minY(), ctx.partialClip->minY()));
+            const double wx1 = std::ceil(std::min(dev.maxX(), ctx.partialClip->maxX()));
+            const double wy1 = std::ceil(std::min(dev.maxY(), ctx.partialClip->maxY()));
+            content.partialClip = Rect{wx0 - x0, wy0 - y0, wx1 - wx0, wy1 - wy0};
+        }
+        Effect::drawContent(content);
         cairo_destroy(off);
         cairo_surface_flush(surface);
         cairo_save(cr);

@@ -36,15 +36,16 @@ protected:
             Effect::drawContent(faded);
             return;
         }
-        // The group surface covers the clip, so clip to what is drawn first, in
-        // whole device pixels (a clip on pixel edges costs no mask).
+        // The group surface covers the clip, so clip to what is drawn first (shadows, blurs
+        // and glyphs past the frames included), in whole device pixels (a clip on pixel
+        // edges costs no mask).
         cairo_t* cr = ctx.cr;
         cairo_save(cr);
         cairo_matrix_t ctm;
         cairo_get_matrix(cr, &ctm);
         Transform layoutToDevice{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
-        Rect dev =
-            layoutToDevice.concat(toScreen().inverted()).apply(visualBounds().insetBy(-1, -1));
+        Rect dev = layoutToDevice.concat(toScreen().inverted())
+                       .apply(contentPaintBounds().insetBy(-1, -1));
         cairo_identity_matrix(cr);
         double x0 = std::floor(dev.minX()), y0 = std::floor(dev.minY());
         cairo_rectangle(cr, x0, y0, std::ceil(dev.maxX()) - x0, std::ceil(dev.maxY()) - y0);

@@ -7,6 +7,8 @@
 #include "platform/ui/views/elements/ElementKinds.hpp"
 #include "platform/ui/views/elements/Leaf.hpp"
 
+#include <algorithm>
+
 namespace qv::platform::ui::elements {
 namespace {
 
@@ -57,11 +59,16 @@ protected:
                              {frame().width + slack, frame().height + slack});
     }
     bool drawsInOneOperation() const override { return true; }
-    // Glyphs may reach past the text's box (italics, accents, a shrunk line): half the
-    // font's size around it holds them.
-    Rect ownDamageBounds() const override {
-        const double m = environment().font.size / 2;
-        return toScreen().apply(frame().insetBy(-m, -m));
+    // A word too wide for the text's box is drawn past it (on either side, as the alignment
+    // has it), lines too many for its height below it.
+    Rect ownVisualBounds() const override { return linesBox(0); }
+    // Glyphs may reach past the lines (italics, accents, a shrunk line): half the font's size
+    // around them holds them.
+    Rect ownDamageBounds() const override { return linesBox(environment().font.size / 2); }
+    Rect linesBox(double margin) const {
+        const double across = std::max(0.0, layout_.linesWidth - frame().width);
+        const double down = std::max(0.0, layout_.size.height - frame().height);
+        return toScreen().apply(frame().insetBy(-margin - across, -margin - down));
     }
     std::optional<double> textBaseline(bool last) const override {
         return frame().y + (last ? layout_.lastBaseline : layout_.firstBaseline);
