@@ -4,6 +4,8 @@
 // (F_SETLK, F_SETLKW, F_GETLK and their open-file forms). Every other call goes to the C
 // library unchanged.
 
+#include "RecordLockCommands.hpp"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
@@ -18,20 +20,6 @@ using Fcntl = int (*)(int, int, ...);
 bool recordLocksFail() {
     const char* which = std::getenv("QV_TEST_NO_LOCKS");
     return which != nullptr && std::strcmp(which, "all") == 0;
-}
-
-bool isRecordLock(int command) {
-    switch (command) {
-    case F_SETLK:
-    case F_SETLKW:
-    case F_GETLK:
-    case F_OFD_SETLK:
-    case F_OFD_SETLKW:
-    case F_OFD_GETLK:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // What the command's third argument is, so that it is forwarded as it was passed.
@@ -66,7 +54,7 @@ Argument argumentOf(int command) {
 // Makes a record lock fail, or calls `next` (the C library's fcntl) with the arguments as
 // they came.
 int forward(Fcntl next, int fd, int command, va_list arguments) {
-    if (isRecordLock(command) && recordLocksFail()) {
+    if (qv::testing::isRecordLock(command) && recordLocksFail()) {
         errno = ENOLCK;
         return -1;
     }

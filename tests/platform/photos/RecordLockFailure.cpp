@@ -1,5 +1,7 @@
 #include "RecordLockFailure.hpp"
 
+#include "RecordLockCommands.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -11,26 +13,12 @@ namespace {
 
 std::atomic<int> recordLockError{0}; // 0: locks go to the C library
 
-bool isRecordLock(int command) {
-    switch (command) {
-    case F_SETLK:
-    case F_SETLKW:
-    case F_GETLK:
-    case F_OFD_SETLK:
-    case F_OFD_SETLKW:
-    case F_OFD_GETLK:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The C library's fcntl for what is not failed. Its argument, when the command has one, is an
 // int or a pointer; the C library reads it as a pointer too.
 int passedOn(int fd, int command, void* argument) {
     using Fcntl = int (*)(int, int, ...);
     static const auto library = reinterpret_cast<Fcntl>(::dlsym(RTLD_NEXT, "fcntl64"));
-    if (isRecordLock(command)) {
+    if (qv::testing::isRecordLock(command)) {
         if (const int error = recordLockError.load(); error != 0) {
             errno = error;
             return -1;
