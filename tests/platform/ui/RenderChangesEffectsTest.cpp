@@ -169,6 +169,32 @@ TEST(RenderChangesUnderEffects, AWordWiderThanItsFrameUnderAScale) {
         3);
 }
 
+// Under a clip shape or a turned clip, the part's rectangles must not change how Cairo cuts
+// what is drawn at the clip's outline: shapes crossing the outline, one of them moving.
+TEST(RenderChangesUnderEffects, ClipPathsThatCutThroughPixels) {
+    const auto crossing = [](int s) {
+        return ZStack(
+            {Circle().fill(Color::yellow()).frame(30, 24).offset(-14, 9),
+             RoundedRectangle(5).stroke(Color::white(), 2.5).frame(26, 21).offset(11, -8),
+             Circle().fill(Color::red()).frame(13, 13).offset(s * 7.3 - 14, s * 3.1 - 5)});
+    };
+    {
+        SCOPED_TRACE("a rounded clip shape");
+        expectPartsAsWhole(
+            [&](int s) {
+                return crossing(s)
+                    .frame(40.3, 35.7)
+                    .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous));
+            },
+            3);
+    }
+    {
+        SCOPED_TRACE("a turned clip");
+        expectPartsAsWhole(
+            [&](int s) { return crossing(s).frame(35.2, 30.3).clipped().rotationEffect(0.37); }, 3);
+    }
+}
+
 // Scenes of random shapes under random nestings of transforms and effects, from a seed: at
 // each step a few shapes move or change colour and a few effects change their values. The
 // scene's description (its views and modifiers, as written) names a failing one.
@@ -250,7 +276,7 @@ private:
     }
 
     View modified(const View& v) {
-        switch (pick(15) % 8) {
+        switch (pick(19) % 10) {
         case 0: {
             const double radius = moving(between(0, 8), 2);
             const bool opaque = pick(4) == 0;
@@ -289,6 +315,23 @@ private:
         case 6:
             describe(".colorInvert()");
             return v.colorInvert();
+        case 7: {
+            // A clip that cuts through pixels: a rounded rectangle or a circle, or a
+            // frame whose edges fall between pixels.
+            const int kind = pick(3);
+            if (kind == 0) {
+                const double corner = between(1, 12);
+                describe(".clipShape(RoundedRectangle(%g))", corner);
+                return v.clipShape(RoundedRectangle(corner, RoundedCornerStyle::continuous));
+            }
+            if (kind == 1) {
+                describe(".clipShape(Circle())");
+                return v.clipShape(Circle());
+            }
+            const double width = moving(between(5.1, 40.3), 1.3), height = between(5.1, 40.3);
+            describe(".frame(%g, %g).clipped()", width, height);
+            return v.frame(width, height).clipped();
+        }
         default: {
             const double width = between(10, 60), height = between(10, 60);
             describe(".frame(%g, %g)", width, height);

@@ -12,6 +12,7 @@
 #include "platform/ui/geometry/Shape.hpp"
 #include "platform/ui/views/Environment.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,15 @@ struct RenderContext {
     /// before the clip takes the path: partialClip narrowed to the path's device bounds,
     /// rounded out to whole pixels as Cairo rounds its clip's extents.
     RenderContext clippedToPath() const;
+    /// Clips `cr` to the path `addPath` adds to it (in its user space, non-zero rule) and
+    /// draws `content` under the clip with this context narrowed to it (clippedToPath); `cr`
+    /// is as before afterwards. While a part of the frame is drawn, content under a clip that
+    /// cuts through pixels is drawn as the whole frame draws it: into a copy of the target
+    /// over the clip's extents, under that clip alone (Cairo rounds where it cuts the
+    /// clip's outline and the shapes under it at the part's edge otherwise, which moves
+    /// their anti-aliased edges there), and copied back onto the part.
+    void drawClipped(const std::function<void(cairo_t*)>& addPath,
+                     const std::function<void(const RenderContext&)>& content) const;
 };
 
 class Element {

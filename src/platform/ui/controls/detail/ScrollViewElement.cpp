@@ -110,16 +110,12 @@ protected:
     }
 
     void drawContent(const RenderContext& ctx) const override {
-        cairo_save(ctx.cr);
-        cairo_rectangle(ctx.cr, frame().x, frame().y, frame().width, frame().height);
-        const RenderContext inner = ctx.clippedToPath();
-        cairo_clip(ctx.cr);
-        drawChildren(inner);
-        cairo_restore(ctx.cr);
+        const Rect& f = frame();
+        ctx.drawClipped([&](cairo_t* cr) { cairo_rectangle(cr, f.x, f.y, f.width, f.height); },
+                        [&](const RenderContext& inner) { drawChildren(inner); });
         if (!indicators_ || maxOffset_ <= 0) {
             return;
         }
-        const Rect& f = frame();
         const double length = std::max(20.0, f.height * f.height / contentSize_.height);
         const double y = f.y + (f.height - length) * (shownOffset_ / maxOffset_);
         const Path bar = roundedRectPath({f.maxX() - 5, y + 2, 3, length - 4}, 1.5, 1.5,
