@@ -169,29 +169,41 @@ TEST(RenderChangesUnderEffects, AWordWiderThanItsFrameUnderAScale) {
         3);
 }
 
-// Under a clip shape or a turned clip, the part's rectangles must not change how Cairo cuts
-// what is drawn at the clip's outline: shapes crossing the outline, one of them moving.
-TEST(RenderChangesUnderEffects, ClipPathsThatCutThroughPixels) {
+// Under a clip that cuts through pixels, a part must not change how Cairo cuts what is
+// drawn under it, whether the part's rectangles cut the clip or hold it: shapes crossing
+// the clip's outline, one of them moving.
+TEST(RenderChangesUnderEffects, ClipsThatCutThroughPixels) {
     const auto crossing = [](int s) {
         return ZStack(
             {Circle().fill(Color::yellow()).frame(30, 24).offset(-14, 9),
              RoundedRectangle(5).stroke(Color::white(), 2.5).frame(26, 21).offset(11, -8),
              Circle().fill(Color::red()).frame(13, 13).offset(s * 7.3 - 14, s * 3.1 - 5)});
     };
-    {
-        SCOPED_TRACE("a rounded clip shape");
-        expectPartsAsWhole(
-            [&](int s) {
-                return crossing(s)
-                    .frame(40.3, 35.7)
-                    .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous));
-            },
-            3);
-    }
-    {
-        SCOPED_TRACE("a turned clip");
-        expectPartsAsWhole(
-            [&](int s) { return crossing(s).frame(35.2, 30.3).clipped().rotationEffect(0.37); }, 3);
+    const std::pair<const char*, std::function<View(View, int)>> clips[] = {
+        {"a rounded clip shape",
+         [](View v, int) {
+             return v.frame(40.3, 35.7)
+                 .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous));
+         }},
+        {"a frame clipped between pixels",
+         [](View v, int) { return v.frame(39.99, 33.15).clipped(); }},
+        {"a turned clip",
+         [](View v, int) { return v.frame(35.2, 30.3).clipped().rotationEffect(0.37); }},
+        // The outer clip moves, so the part holds it; the inner one is drawn as in the
+        // whole frame too, not cut again by the outer one's outline.
+        {"a clip inside another one, moved",
+         [](View v, int s) {
+             return v.frame(40.3, 35.7)
+                 .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous))
+                 .frame(36.1, 31.7)
+                 .clipShape(Circle())
+                 .offset(s * 2.3, s * 1.1);
+         }},
+    };
+    for (const auto& [name, wrapper] : clips) {
+        SCOPED_TRACE(name);
+        const std::function<View(View, int)>& clip = wrapper;
+        expectPartsAsWhole([&](int s) { return clip(crossing(s), s); }, 3);
     }
 }
 

@@ -4,7 +4,6 @@
 #include "platform/ui/views/Element.hpp"
 
 #include <cairo.h>
-#include <cmath>
 
 namespace qv::platform::ui {
 
@@ -14,14 +13,24 @@ void RenderContext::drawClipped(const std::function<void(cairo_t*)>& addPath,
     addPath(cr);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     RenderContext inner = clippedToPath();
-    cairo_clip(cr);
-    // The whole frame, and a part whose clip lies on whole pixels, draw in place: the
-    // part's rectangles cut nothing Cairo would anti-alias.
-    if (!partialClip || clipOnWholePixels(cr)) {
+    // Cairo cuts the outlines it fills at the boxes of its clip, and an edge that then
+    // starts or ends inside a pixel row changes how it samples the coverage of that whole
+    // row. Under a clip that cuts through pixels shapes are filled directly (not through
+    // masks), so a part's rectangles cutting the clip's extents would move anti-aliased
+    // edges there. The whole frame and a clip on whole pixels draw in place; a part that
+    // holds the clip's extents draws in place everything under it, as the whole frame.
+    const bool onPixels = !partialClip || pathOnWholePixels(cr);
+    const bool held = !onPixels && clipHolds(cr, *inner.partialClip);
+    if (onPixels || held) {
+        if (held) {
+            inner.partialClip.reset();
+        }
+        cairo_clip(cr);
         content(inner);
         cairo_restore(cr);
         return;
     }
+    cairo_new_path(cr);
     cairo_restore(cr);
     const Rect window = *inner.partialClip; // the clip's extents, in whole device pixels
     if (window.width <= 0 || window.height <= 0) {
@@ -53,6 +62,8 @@ void RenderContext::drawClipped(const std::function<void(cairo_t*)>& addPath,
     content(inner);
     cairo_destroy(off);
     cairo_surface_flush(surface);
+    // While a part is drawn, the clip of `cr` here lies on whole pixels (content under a
+    // clip that cuts through them is drawn whole), so the copy lands on the part unchanged.
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_set_source_surface(cr, surface, 0, 0);

@@ -50,6 +50,7 @@ struct RenderContext {
     /// the device rectangle, in whole pixels, the frame and the clips of the views around
     /// leave (shapes by their bounds). Offscreen effects draw as much of their content as
     /// they would for the whole frame, so blurring near the part's edge gives the same pixels.
+    /// Unset again under a clip whose extents are drawn whole (drawClipped).
     std::optional<Rect> partialClip{};
     /// This context for what is drawn under a clip to the current path of `cr`, set
     /// before the clip takes the path: partialClip narrowed to the path's device bounds,
@@ -57,11 +58,10 @@ struct RenderContext {
     RenderContext clippedToPath() const;
     /// Clips `cr` to the path `addPath` adds to it (in its user space, non-zero rule) and
     /// draws `content` under the clip with this context narrowed to it (clippedToPath); `cr`
-    /// is as before afterwards. While a part of the frame is drawn, content under a clip that
-    /// cuts through pixels is drawn as the whole frame draws it: into a copy of the target
-    /// over the clip's extents, under that clip alone (Cairo rounds where it cuts the
-    /// clip's outline and the shapes under it at the part's edge otherwise, which moves
-    /// their anti-aliased edges there), and copied back onto the part.
+    /// is as before afterwards. In a part of a frame, under a clip that cuts through pixels,
+    /// what is drawn gives the whole frame's pixels: a part that holds the clip's extents
+    /// draws them whole, and one that cuts them draws into a copy of the target over them,
+    /// under that clip alone, copied back onto the part.
     void drawClipped(const std::function<void(cairo_t*)>& addPath,
                      const std::function<void(const RenderContext&)>& content) const;
 };
