@@ -1,8 +1,9 @@
-// Drawing only what changed under scales, turns and nested offscreen effects: every part
-// drawn again holds the pixels of the whole frame, where a blur's or a shadow's reach is
-// taken through the transforms around it, an effect inside another one draws as much of its
-// content as the whole frame gives it, and groups hold what the effects inside them paint.
-// Random scenes of nested transforms and effects (fixed seeds) look for more of the kind.
+// Drawing only what changed under scales, turns, nested offscreen effects and clips: every
+// part drawn again holds the pixels of the whole frame, where a blur's or a shadow's reach
+// is taken through the transforms around it, an effect inside another one draws as much of
+// its content as the whole frame gives it, groups hold what the effects inside them paint,
+// and what lies under a clip that cuts through pixels is cut as in the whole frame. Random
+// scenes of nested transforms, effects and clips (fixed seeds) look for more of the kind.
 
 #include "KeptFrame.hpp"
 #include "TestScenes.hpp"
@@ -207,9 +208,9 @@ TEST(RenderChangesUnderEffects, ClipsThatCutThroughPixels) {
     }
 }
 
-// Scenes of random shapes under random nestings of transforms and effects, from a seed: at
-// each step a few shapes move or change colour and a few effects change their values. The
-// scene's description (its views and modifiers, as written) names a failing one.
+// Scenes of random shapes under random nestings of transforms, effects and clips, from a
+// seed: at each step a few shapes move or change colour and a few effects change their
+// values. The scene's description (its views and modifiers, as written) names a failing one.
 class RandomScene {
 public:
     RandomScene(std::uint32_t seed, int step) : random_(seed), step_(step) {}

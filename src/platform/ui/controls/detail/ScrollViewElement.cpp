@@ -2,6 +2,7 @@
 
 #include "platform/input/Gestures.hpp"
 #include "platform/ui/controls/detail/LazyGridElement.hpp"
+#include "platform/ui/drawing/ShapeMasks.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
 #include "platform/ui/views/detail/GestureSource.hpp"
 
@@ -120,10 +121,9 @@ protected:
         const double y = f.y + (f.height - length) * (shownOffset_ / maxOffset_);
         const Path bar = roundedRectPath({f.maxX() - 5, y + 2, 3, length - 4}, 1.5, 1.5,
                                          RoundedCornerStyle::circular);
-        bar.apply(ctx.cr);
-        const auto c = Color::gray().resolved(environment().colorScheme);
-        cairo_set_source_rgba(ctx.cr, c.red, c.green, c.blue, 0.6 * ctx.opacity);
-        cairo_fill(ctx.cr);
+        auto c = Color::gray().resolved(environment().colorScheme);
+        c.alpha = 0.6 * ctx.opacity;
+        drawShape(ctx.cr, bar, nullptr, c);
     }
 
 private:
