@@ -8,6 +8,7 @@
 #include "KeptFrame.hpp"
 #include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/ui/controls/Scrolling.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
 #include "platform/ui/views/Views.hpp"
 
@@ -206,6 +207,18 @@ TEST(RenderChangesUnderEffects, ClipsThatCutThroughPixels) {
         const std::function<View(View, int)>& clip = wrapper;
         expectPartsAsWhole([&](int s) { return clip(crossing(s), s); }, 3);
     }
+}
+
+// A scroll view's indicator is filled as shapes are, so a part whose edge cuts through it
+// (a square moving over it) holds the whole frame's pixels there.
+TEST(RenderChangesUnderEffects, AScrollIndicatorCutByAPart) {
+    expectPartsAsWhole(
+        [](int s) {
+            return ZStack(
+                {ScrollView(VStack({View(Color::gray()).frame(80, 300)})).frame(102.96, 61.98),
+                 View(Color::white()).frame(6, 6).offset(s * 3 + 41.04, s * 2.3 - 25)});
+        },
+        4);
 }
 
 // Scenes of random shapes under random nestings of transforms, effects and clips, from a

@@ -137,28 +137,6 @@ TEST(RenderChanges, PartsDrawnAgainHoldThePixelsOfTheWholeFrame) {
     }
 }
 
-// A scroll view's indicator is filled as shapes are, so a part whose edge cuts through it
-// (a square moving over it) holds the whole frame's pixels there.
-TEST(RenderChanges, AScrollIndicatorCutByAPart) {
-    VirtualDispatch dispatch;
-    int step = 0;
-    ViewGraph graph(
-        [&] {
-            return ZStack(
-                {View(Color::black()).ignoresSafeArea(),
-                 ScrollView(VStack({View(Color::gray()).frame(80, 300)})).frame(102.96, 61.98),
-                 View(Color::white()).frame(6, 6).offset(step * 3 + 41.04, step * 2.3 - 25)});
-        },
-        testing::scene(150, 150, 2));
-    KeptFrame frame(graph, 300, 300);
-    frame.next();
-    for (step = 1; step <= 4; ++step) {
-        graph.invalidate();
-        frame.next();
-        EXPECT_EQ(frame.pixelsOff(), 0) << "step " << step;
-    }
-}
-
 TEST(RenderChanges, ALiveFrameIsPreparedOffTheMainThreadAndDrawnInItsHostOnly) {
     VirtualDispatch dispatch;
     // A layer of a session that is not running keeps the frames handed to it.
