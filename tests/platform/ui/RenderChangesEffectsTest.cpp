@@ -1,12 +1,14 @@
-// Drawing only what changed under scales, turns and nested offscreen effects: every part
-// drawn again holds the pixels of the whole frame, where a blur's or a shadow's reach is
-// taken through the transforms around it, an effect inside another one draws as much of its
-// content as the whole frame gives it, and groups hold what the effects inside them paint.
-// Random scenes of nested transforms and effects (fixed seeds) look for more of the kind.
+// Drawing only what changed under scales, turns, nested offscreen effects and clips: every
+// part drawn again holds the pixels of the whole frame, where a blur's or a shadow's reach
+// is taken through the transforms around it, an effect inside another one draws as much of
+// its content as the whole frame gives it, groups hold what the effects inside them paint,
+// and what lies under a clip that cuts through pixels is cut as in the whole frame. Random
+// scenes of nested transforms, effects and clips (fixed seeds) look for more of the kind.
 
 #include "KeptFrame.hpp"
 #include "TestScenes.hpp"
 #include "platform/dispatch/VirtualDispatch.hpp"
+#include "platform/ui/controls/Scrolling.hpp"
 #include "platform/ui/graph/ViewGraph.hpp"
 #include "platform/ui/views/Views.hpp"
 
@@ -169,9 +171,59 @@ TEST(RenderChangesUnderEffects, AWordWiderThanItsFrameUnderAScale) {
         3);
 }
 
-// Scenes of random shapes under random nestings of transforms and effects, from a seed: at
-// each step a few shapes move or change colour and a few effects change their values. The
-// scene's description (its views and modifiers, as written) names a failing one.
+// Under a clip that cuts through pixels, a part must not change how Cairo cuts what is
+// drawn under it, whether the part's rectangles cut the clip or hold it: shapes crossing
+// the clip's outline, one of them moving.
+TEST(RenderChangesUnderEffects, ClipsThatCutThroughPixels) {
+    const auto crossing = [](int s) {
+        return ZStack(
+            {Circle().fill(Color::yellow()).frame(30, 24).offset(-14, 9),
+             RoundedRectangle(5).stroke(Color::white(), 2.5).frame(26, 21).offset(11, -8),
+             Circle().fill(Color::red()).frame(13, 13).offset(s * 7.3 - 14, s * 3.1 - 5)});
+    };
+    const std::pair<const char*, std::function<View(View, int)>> clips[] = {
+        {"a rounded clip shape",
+         [](View v, int) {
+             return v.frame(40.3, 35.7)
+                 .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous));
+         }},
+        {"a frame clipped between pixels",
+         [](View v, int) { return v.frame(39.99, 33.15).clipped(); }},
+        {"a turned clip",
+         [](View v, int) { return v.frame(35.2, 30.3).clipped().rotationEffect(0.37); }},
+        // The outer clip moves, so the part holds it; the inner one is drawn as in the
+        // whole frame too, not cut again by the outer one's outline.
+        {"a clip inside another one, moved",
+         [](View v, int s) {
+             return v.frame(40.3, 35.7)
+                 .clipShape(RoundedRectangle(9.7, RoundedCornerStyle::continuous))
+                 .frame(36.1, 31.7)
+                 .clipShape(Circle())
+                 .offset(s * 2.3, s * 1.1);
+         }},
+    };
+    for (const auto& [name, wrapper] : clips) {
+        SCOPED_TRACE(name);
+        const std::function<View(View, int)>& clip = wrapper;
+        expectPartsAsWhole([&](int s) { return clip(crossing(s), s); }, 3);
+    }
+}
+
+// A scroll view's indicator is filled as shapes are, so a part whose edge cuts through it
+// (a square moving over it) holds the whole frame's pixels there.
+TEST(RenderChangesUnderEffects, AScrollIndicatorCutByAPart) {
+    expectPartsAsWhole(
+        [](int s) {
+            return ZStack(
+                {ScrollView(VStack({View(Color::gray()).frame(80, 300)})).frame(102.96, 61.98),
+                 View(Color::white()).frame(6, 6).offset(s * 3 + 41.04, s * 2.3 - 25)});
+        },
+        4);
+}
+
+// Scenes of random shapes under random nestings of transforms, effects and clips, from a
+// seed: at each step a few shapes move or change colour and a few effects change their
+// values. The scene's description (its views and modifiers, as written) names a failing one.
 class RandomScene {
 public:
     RandomScene(std::uint32_t seed, int step) : random_(seed), step_(step) {}
@@ -193,6 +245,13 @@ private:
     double moving(double base, double perStep) {
         const bool moves = pick(6) == 0;
         return base + (moves ? perStep * step_ : 0);
+    }
+    // A value between `low` and `high` that moves by up to `reach` a step in about one of
+    // six draws; the draws are made in one order whatever the compiler, so a seed names
+    // one scene.
+    double movingBetween(double low, double high, double reach) {
+        const double perStep = between(-reach, reach);
+        return moving(between(low, high), perStep);
     }
     int colorIndex() {
         const int base = pick(8);
@@ -226,8 +285,8 @@ private:
 
     View shape() {
         const double width = between(3, 24), height = between(3, 24);
-        const double x = moving(between(-30, 30), between(-6, 6));
-        const double y = moving(between(-30, 30), between(-6, 6));
+        const double x = movingBetween(-30, 30, 6);
+        const double y = movingBetween(-30, 30, 6);
         const int tone = colorIndex();
         const int kind = pick(4);
         if (kind == 3) {
@@ -250,7 +309,7 @@ private:
     }
 
     View modified(const View& v) {
-        switch (pick(15) % 8) {
+        switch (pick(19) % 10) {
         case 0: {
             const double radius = moving(between(0, 8), 2);
             const bool opaque = pick(4) == 0;
@@ -289,6 +348,23 @@ private:
         case 6:
             describe(".colorInvert()");
             return v.colorInvert();
+        case 7: {
+            // A clip that cuts through pixels: a rounded rectangle or a circle, or a
+            // frame whose edges fall between pixels.
+            const int kind = pick(3);
+            if (kind == 0) {
+                const double corner = between(1, 12);
+                describe(".clipShape(RoundedRectangle(%g))", corner);
+                return v.clipShape(RoundedRectangle(corner, RoundedCornerStyle::continuous));
+            }
+            if (kind == 1) {
+                describe(".clipShape(Circle())");
+                return v.clipShape(Circle());
+            }
+            const double width = moving(between(5.1, 40.3), 1.3), height = between(5.1, 40.3);
+            describe(".frame(%g, %g).clipped()", width, height);
+            return v.frame(width, height).clipped();
+        }
         default: {
             const double width = between(10, 60), height = between(10, 60);
             describe(".frame(%g, %g)", width, height);

@@ -1,6 +1,7 @@
 #include "platform/ui/drawing/ShapeMasks.hpp"
 
 #include "platform/formatting/SaturatingCast.hpp"
+#include "platform/ui/drawing/ClipPixels.hpp"
 #include "platform/ui/drawing/detail/LruCache.hpp"
 
 #include <cairo.h>
@@ -93,23 +94,6 @@ bool rectilinear(const Path& path, const std::vector<Point>& device) {
     return true;
 }
 
-// Whether the clip of `cr` is a set of whole device pixels. Under any other clip
-// Cairo intersects the shape with the clip's outline, which multiplying the
-// clip's coverage with a mask does not reproduce at the crossings.
-bool clipOnWholePixels(cairo_t* cr, const cairo_matrix_t& m) {
-    cairo_identity_matrix(cr);
-    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
-    cairo_set_matrix(cr, &m);
-    bool whole = list->status == CAIRO_STATUS_SUCCESS;
-    for (int i = 0; whole && i < list->num_rectangles; ++i) {
-        const cairo_rectangle_t& r = list->rectangles[i];
-        whole = r.x == std::floor(r.x) && r.y == std::floor(r.y) &&
-                r.width == std::floor(r.width) && r.height == std::floor(r.height);
-    }
-    cairo_rectangle_list_destroy(list);
-    return whole;
-}
-
 template <typename T>
 void append(std::string& key, const T& v) {
     key.append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -193,10 +177,13 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
             device.push_back(d);
         }
     }
-    // Beyond what the pen adds, an oversized or non-finite path is drawn directly.
+    // Beyond what the pen adds, an oversized or non-finite path is drawn directly, and so is
+    // one under a clip that cuts through pixels: Cairo intersects the shape with the clip's
+    // outline, which multiplying the clip's coverage with a mask does not reproduce where
+    // they cross.
     if (!(std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1)) ||
         (x1 - x0 + 2) * (y1 - y0 + 2) > kMaxMaskPixels ||
-        (stroke == nullptr && rectilinear(path, device)) || !clipOnWholePixels(cr, m)) {
+        (stroke == nullptr && rectilinear(path, device)) || !clipOnWholePixels(cr)) {
         drawDirect(cr, path, stroke, color);
         return;
     }

@@ -12,6 +12,7 @@
 #include "platform/ui/geometry/Shape.hpp"
 #include "platform/ui/views/Environment.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,11 +50,20 @@ struct RenderContext {
     /// the device rectangle, in whole pixels, the frame and the clips of the views around
     /// leave (shapes by their bounds). Offscreen effects draw as much of their content as
     /// they would for the whole frame, so blurring near the part's edge gives the same pixels.
+    /// Unset again under a clip whose extents are drawn whole (drawClipped).
     std::optional<Rect> partialClip{};
     /// This context for what is drawn under a clip to the current path of `cr`, set
     /// before the clip takes the path: partialClip narrowed to the path's device bounds,
     /// rounded out to whole pixels as Cairo rounds its clip's extents.
     RenderContext clippedToPath() const;
+    /// Clips `cr` to the path `addPath` adds to it (in its user space, non-zero rule) and
+    /// draws `content` under the clip with this context narrowed to it (clippedToPath); `cr`
+    /// is as before afterwards. In a part of a frame, under a clip that cuts through pixels,
+    /// what is drawn gives the whole frame's pixels: a part that holds the clip's extents
+    /// draws them whole, and one that cuts them draws into a copy of the target over them,
+    /// under that clip alone, copied back onto the part.
+    void drawClipped(const std::function<void(cairo_t*)>& addPath,
+                     const std::function<void(const RenderContext&)>& content) const;
 };
 
 class Element {

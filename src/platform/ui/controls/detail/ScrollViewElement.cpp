@@ -2,6 +2,7 @@
 
 #include "platform/input/Gestures.hpp"
 #include "platform/ui/controls/detail/LazyGridElement.hpp"
+#include "platform/ui/drawing/ShapeMasks.hpp"
 #include "platform/ui/graph/detail/GraphCore.hpp"
 #include "platform/ui/views/detail/GestureSource.hpp"
 
@@ -110,24 +111,19 @@ protected:
     }
 
     void drawContent(const RenderContext& ctx) const override {
-        cairo_save(ctx.cr);
-        cairo_rectangle(ctx.cr, frame().x, frame().y, frame().width, frame().height);
-        const RenderContext inner = ctx.clippedToPath();
-        cairo_clip(ctx.cr);
-        drawChildren(inner);
-        cairo_restore(ctx.cr);
+        const Rect& f = frame();
+        ctx.drawClipped([&](cairo_t* cr) { cairo_rectangle(cr, f.x, f.y, f.width, f.height); },
+                        [&](const RenderContext& inner) { drawChildren(inner); });
         if (!indicators_ || maxOffset_ <= 0) {
             return;
         }
-        const Rect& f = frame();
         const double length = std::max(20.0, f.height * f.height / contentSize_.height);
         const double y = f.y + (f.height - length) * (shownOffset_ / maxOffset_);
         const Path bar = roundedRectPath({f.maxX() - 5, y + 2, 3, length - 4}, 1.5, 1.5,
                                          RoundedCornerStyle::circular);
-        bar.apply(ctx.cr);
-        const auto c = Color::gray().resolved(environment().colorScheme);
-        cairo_set_source_rgba(ctx.cr, c.red, c.green, c.blue, 0.6 * ctx.opacity);
-        cairo_fill(ctx.cr);
+        auto c = Color::gray().resolved(environment().colorScheme);
+        c.alpha = 0.6 * ctx.opacity;
+        drawShape(ctx.cr, bar, nullptr, c);
     }
 
 private:

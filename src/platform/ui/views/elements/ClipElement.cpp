@@ -26,13 +26,8 @@ protected:
             reportNonFinite("clip path");
             return;
         }
-        cairo_save(ctx.cr);
-        path.apply(ctx.cr);
-        cairo_set_fill_rule(ctx.cr, CAIRO_FILL_RULE_WINDING);
-        const RenderContext inner = ctx.clippedToPath();
-        cairo_clip(ctx.cr);
-        Effect::drawContent(inner);
-        cairo_restore(ctx.cr);
+        ctx.drawClipped([&](cairo_t* cr) { path.apply(cr); },
+                        [&](const RenderContext& inner) { Effect::drawContent(inner); });
     }
 
 private:
