@@ -18,9 +18,11 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <numeric>
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace qv::platform::ui {
 namespace {
@@ -379,7 +381,11 @@ private:
 };
 
 TEST(RenderChangesUnderEffects, RandomNestingsOfTransformsAndEffects) {
-    for (std::uint32_t seed = 1; seed <= 80; ++seed) {
+    std::vector<std::uint32_t> seeds(80);
+    std::iota(seeds.begin(), seeds.end(), 1u);
+    // Rectangles between pixels cut by parts.
+    seeds.insert(seeds.end(), {694, 1320, 2849});
+    for (std::uint32_t seed : seeds) {
         VirtualDispatch dispatch;
         int step = 0;
         std::string scene;

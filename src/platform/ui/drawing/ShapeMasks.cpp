@@ -2,6 +2,7 @@
 
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/drawing/ClipPixels.hpp"
+#include "platform/ui/drawing/RectangleFill.hpp"
 #include "platform/ui/drawing/detail/LruCache.hpp"
 
 #include <cairo.h>
@@ -94,6 +95,37 @@ bool rectilinear(const Path& path, const std::vector<Point>& device) {
     return true;
 }
 
+// Whether the path is one rectangle along the device pixel axes, [x0, x1] x [y0, y1]: four
+// distinct corners of those bounds joined by lines along the axes.
+bool axisAlignedRectangle(const Path& path, const std::vector<Point>& device, double x0, double y0,
+                          double x1, double y1) {
+    const auto& e = path.elements();
+    if (e.empty() || e[0].op != Path::Op::move || !rectilinear(path, device)) {
+        return false;
+    }
+    for (size_t k = 1; k < e.size(); ++k) {
+        if (e[k].op != Path::Op::line && !(e[k].op == Path::Op::close && k + 1 == e.size())) {
+            return false;
+        }
+    }
+    size_t n = device.size();
+    if (n == 5 && device[4].x == device[0].x && device[4].y == device[0].y) {
+        n = 4;
+    }
+    if (n != 4 || x0 == x1 || y0 == y1 || !std::isfinite(x0 + y0 + x1 + y1)) {
+        return false;
+    }
+    bool seen[4] = {};
+    for (size_t k = 0; k < n; ++k) {
+        const bool left = device[k].x == x0, top = device[k].y == y0;
+        if ((!left && device[k].x != x1) || (!top && device[k].y != y1)) {
+            return false;
+        }
+        seen[(left ? 0 : 1) + (top ? 0 : 2)] = true;
+    }
+    return seen[0] && seen[1] && seen[2] && seen[3];
+}
+
 template <typename T>
 void append(std::string& key, const T& v) {
     key.append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -176,6 +208,14 @@ void drawShape(cairo_t* cr, const Path& path, const StrokeStyle* stroke, const C
             y1 = std::max(y1, d.y);
             device.push_back(d);
         }
+    }
+    // A rectangle on the pixel axes is filled by whole-pixel boxes: fast, and the same
+    // under any clip on whole pixels (Cairo's own fill of it is not where a clip cuts it).
+    if (stroke == nullptr && cairo_get_operator(cr) == CAIRO_OPERATOR_OVER &&
+        cairo_get_antialias(cr) != CAIRO_ANTIALIAS_NONE &&
+        axisAlignedRectangle(path, device, x0, y0, x1, y1)) {
+        fillRectangleByPixels(cr, Rect{x0, y0, x1 - x0, y1 - y0}, color);
+        return;
     }
     // Beyond what the pen adds, an oversized or non-finite path is drawn directly, and so is
     // one under a clip that cuts through pixels: Cairo intersects the shape with the clip's

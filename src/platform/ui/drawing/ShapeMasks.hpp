@@ -10,6 +10,7 @@
 // quantised to 1/1024 pixel), the drawing transform's linear part, the stroke
 // settings, tolerance and anti-aliasing: a shape moved by whole pixels reuses
 // its mask. Pixels match direct drawing within one level per channel.
+// A rectangle along the pixel axes is filled by whole-pixel boxes instead (RectangleFill).
 
 #include "platform/ui/drawing/Color.hpp"
 #include "platform/ui/geometry/Path.hpp"
