@@ -42,6 +42,12 @@ function(qv_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON)
+    # The tests' own code is compiled at -O1 in the optimised tree: the code under test (the
+    # libraries) keeps full optimisation, and the test files, mostly assertion macros and
+    # set-up, build in about two thirds of the time.
+    if(CMAKE_BUILD_TYPE STREQUAL "Release")
+        target_compile_options(${name} PRIVATE -O1)
+    endif()
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
     endif()
