@@ -75,10 +75,12 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
         std::cerr << "quarn-vesil: " << error << std::endl;
         return kExitUsage;
     }
-    const auto host = WindowHost::open(platform::window::WindowOptions{}, error);
+    auto failure = WindowHost::OpenFailure::noDisplay;
+    const auto host = WindowHost::open(platform::window::WindowOptions{}, error, failure);
     if (!host) {
         std::cerr << "quarn-vesil: " << error << std::endl;
-        return kExitNoDisplay;
+        return failure == WindowHost::OpenFailure::noDisplay ? kExitNoDisplay
+                                                             : kExitUnusableDisplay;
     }
     *quitTarget = host.get();
     const auto installation =

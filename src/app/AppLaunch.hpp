@@ -8,7 +8,8 @@
 //      platform/console/Console.hpp);
 //   3. the simulated camera is made: a camera profile or source folder named by a flag that
 //      is missing or unusable prints one line on standard error and exits 2;
-//   4. the window opens (without a display: one line on standard error, exit 1);
+//   4. the window opens (without a display: one line on standard error, exit 1; on a display
+//      that cannot show it, a screen of 8 bits: one line, exit 3);
 //   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
 //   6. the window's loop runs until the window is closed or a signal asks to quit;
 //   7. the app takes its road out (AppQuit.hpp), the photo library's work still under way

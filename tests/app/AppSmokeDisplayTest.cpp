@@ -12,6 +12,7 @@
 #include "platform/store/UserDefaults.hpp"
 #include "platform/system/AppInfo.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -56,6 +57,26 @@ TEST(AppSmoke, OpensItsWindowAndOnSIGTERMExitsZeroWithTheVersionRecorded) {
 
     platform::UserDefaults settings(home / "settings.json");
     EXPECT_EQ(settings.stringValue("lastLaunchedVersion"), platform::appVersion());
+    std::filesystem::remove_all(home);
+}
+
+// A screen the app cannot draw on (8 bits) ends the start at once: one line naming its depth,
+// the status --help gives for a display that cannot show the window, nothing written.
+TEST(AppSmoke, AScreenOf8BitsEndsTheStartWithOneLineAndStatusThree) {
+    XvfbServer xvfb(8);
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    char pattern[] = "/tmp/qv-app-smoke-XXXXXX";
+    const std::filesystem::path home = ::mkdtemp(pattern);
+    const AppExit exit = runApp(
+        {},
+        {{"QV_HOME", home.string()}, {"DISPLAY", xvfb.display()}, {"SDL_AUDIODRIVER", "dummy"}});
+    EXPECT_EQ(exit.status, 3);
+    EXPECT_EQ(exit.standardOutput, "");
+    EXPECT_TRUE(exit.standardError.starts_with("quarn-vesil: the screen of display '" +
+                                               xvfb.display() + "' is 8 bits deep"))
+        << exit.standardError;
+    EXPECT_EQ(std::count(exit.standardError.begin(), exit.standardError.end(), '\n'), 1);
+    EXPECT_TRUE(filesUnder(home.string()).empty());
     std::filesystem::remove_all(home);
 }
 

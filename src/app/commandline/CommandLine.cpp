@@ -181,7 +181,8 @@ std::string helpText(const EnvironmentVariables& environment) {
            "0 levels it.\n"
            "\n"
            "Exit status: 0 when the app ends (closing the window, SIGINT, SIGTERM or SIGHUP), 1\n"
-           "without a display, 2 for a wrong command line.\n";
+           "without a display, 2 for a wrong command line, 3 when the display cannot show the\n"
+           "window (a screen of 8 bits).\n";
 }
 
 } // namespace qv

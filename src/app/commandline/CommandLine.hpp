@@ -50,6 +50,8 @@ struct CommandLineExit {
 
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoDisplay = 1;
+// A display answers, but the window cannot be shown on it (a screen of 8 bits).
+inline constexpr int kExitUnusableDisplay = 3;
 
 // `arguments` without the program's name.
 std::variant<LaunchOptions, CommandLineExit>

@@ -3,7 +3,7 @@
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/formatting/SaturatingCast.hpp"
 #include "platform/ui/views/Clipboard.hpp"
-#include "platform/window/TrueColorVisual.hpp"
+#include "platform/window/WindowVisual.hpp"
 #include "platform/window/XWindowWatch.hpp"
 
 #include <SDL.h>
@@ -73,6 +73,13 @@ struct WindowHost::Sdl {
 };
 
 std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::string& error) {
+    OpenFailure failure{};
+    return open(options, error, failure);
+}
+
+std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::string& error,
+                                             OpenFailure& failure) {
+    failure = OpenFailure::noDisplay;
     // SDL holds the screen saver off by default; the app asks for that through the idle timer.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     const std::string chosen = variable("SDL_VIDEODRIVER");
@@ -123,14 +130,19 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         }
         scale = options.sizing.scaleFor(dpi, usableHeight);
     }
+    // From here on a display answers: what fails is this display.
+    failure = OpenFailure::unusableDisplay;
     if (driver == "x11") {
-        // Black must be black (TrueColorVisual.hpp). A visual the user names in the
-        // environment (SDL_VIDEO_X11_WINDOW_VISUALID) still wins over this default.
-        const std::string visual = trueColorVisualId();
-        if (visual.empty()) {
+        // A visual the window's surface can take, whose black is black (WindowVisual.hpp).
+        const WindowVisual visual = chooseWindowVisual();
+        if (!visual.error.empty()) {
+            error = visual.error;
+            return nullptr;
+        }
+        if (visual.id.empty()) {
             SDL_ResetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID);
         } else {
-            SDL_SetHintWithPriority(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual.c_str(),
+            SDL_SetHintWithPriority(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual.id.c_str(),
                                     SDL_HINT_DEFAULT);
         }
     }
@@ -474,18 +486,31 @@ void WindowHost::show(const std::vector<ui::PixelRect>& changed) {
                            static_cast<std::size_t>(r.x) * 4;
         unsigned char* to = target + static_cast<std::ptrdiff_t>(r.y) * surface->pitch +
                             static_cast<std::ptrdiff_t>(r.x) * surface->format->BytesPerPixel;
-        // Cairo's ARGB32 is SDL's ARGB8888 (and, its alpha unread, RGB888); other surfaces
-        // (a display of 16 bits) are converted.
-        if (surface->format->format == SDL_PIXELFORMAT_ARGB8888 ||
-            surface->format->format == SDL_PIXELFORMAT_RGB888) {
+        // Cairo's ARGB32 is SDL's ARGB8888, and with its alpha unread RGB888. The window is
+        // opaque: the frame's colours are premultiplied, the frame over black, and a surface
+        // with alpha (a visual of 32 bits) gets it full, or a compositing manager would show
+        // the desktop through the frame's transparent pixels. Other surfaces (a screen of 16
+        // bits) are converted.
+        const Uint32 format = surface->format->format;
+        if (format == SDL_PIXELFORMAT_RGB888) {
             for (int row = 0; row < r.h; ++row) {
                 std::memcpy(to + static_cast<std::ptrdiff_t>(row) * surface->pitch,
                             from + static_cast<std::size_t>(row) * stride,
                             static_cast<std::size_t>(r.w) * 4);
             }
+        } else if (format == SDL_PIXELFORMAT_ARGB8888) {
+            for (int row = 0; row < r.h; ++row) {
+                const auto* source = reinterpret_cast<const std::uint32_t*>(
+                    from + static_cast<std::size_t>(row) * stride);
+                auto* shown = reinterpret_cast<std::uint32_t*>(
+                    to + static_cast<std::ptrdiff_t>(row) * surface->pitch);
+                for (int x = 0; x < r.w; ++x) {
+                    shown[x] = source[x] | 0xff000000u;
+                }
+            }
         } else {
-            SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_ARGB8888, from, static_cast<int>(stride),
-                              surface->format->format, to, surface->pitch);
+            SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_RGB888, from, static_cast<int>(stride),
+                              format, to, surface->pitch);
         }
     }
     if (locked) {

@@ -78,8 +78,17 @@ struct WindowOptions {
 
 class WindowHost {
 public:
-    /// Opens the window. Without a usable display it returns null and sets `error` to one
-    /// line that says so.
+    /// Why open() made no window.
+    enum class OpenFailure {
+        noDisplay,       ///< none is named, none answers, or the one named shows nothing
+        unusableDisplay, ///< one answers, but the window cannot be made or drawn on it
+    };
+    /// Opens the window. Without one it returns null, sets `error` to one line that says why
+    /// and `failure` to the kind of reason: no display, or a display whose screen the app
+    /// cannot draw on (WindowVisual.hpp: 8 bits deep, or a visual named in the environment
+    /// it cannot draw in) or where SDL could not make the window or its surface.
+    static std::unique_ptr<WindowHost> open(const WindowOptions& options, std::string& error,
+                                            OpenFailure& failure);
     static std::unique_ptr<WindowHost> open(const WindowOptions& options, std::string& error);
     ~WindowHost();
     WindowHost(const WindowHost&) = delete;

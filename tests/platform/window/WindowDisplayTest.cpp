@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 #include <X11/X.h>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -83,37 +85,121 @@ TEST(WindowHostDisplay, ClickThroughXReachesThePointerCallbackInPoints) {
     EXPECT_EQ(host->lastFrame()[1500 * 780 + 120], 0xff000000u);
 }
 
+// Opens a window of one point per pixel titled `title` on $DISPLAY and shows one frame: the
+// top row red, the second fully transparent (alpha 0), the rest black.
+std::unique_ptr<WindowHost> showTestFrame(const std::string& title, std::string& error) {
+    WindowOptions options;
+    options.title = title;
+    options.scale = 1;
+    auto host = WindowHost::open(options, error);
+    if (host == nullptr) {
+        return host;
+    }
+    int frames = 0;
+    host->onDraw([&](const Frame& frame) {
+        ++frames;
+        for (int x = 0; x < frame.width; ++x) {
+            frame.pixels[x] = 0xffff0000u;
+            frame.pixels[frame.stride / 4 + x] = 0x00000000u;
+        }
+        return std::vector<ui::PixelRect>{{0, 0, frame.width, frame.height}};
+    });
+    for (int turn = 0; turn < 500 && frames == 0; ++turn) {
+        host->step(0.02);
+    }
+    EXPECT_GT(frames, 0);
+    return host;
+}
+
 // An X server of 16 bits offers DirectColor visuals beside TrueColor ones; a DirectColor
 // window's colours are whatever its colour table says, which the screen shows while that
 // table is installed. The window takes TrueColor, whose pixel values are the colours, so the
-// app's black is the black of every other program at either depth.
-TEST(WindowHostDisplay, BlackIsBlackAndRedIsRedOnScreensOf16And24Bits) {
-    for (const int depth : {16, 24}) {
+// app's black is the black of every other program at any depth. A screen of 30 bits (10 bits
+// a channel) has no format SDL's window surface knows: the window takes one of its 24- or
+// 32-bit TrueColor visuals, and on one of 32 bits every pixel is opaque, or a compositing
+// manager would show the desktop through the frame's transparent pixels.
+TEST(WindowHostDisplay, BlackIsBlackAndRedIsRedOnScreensOf16_24And30Bits) {
+    for (const int depth : {16, 24, 30}) {
         SCOPED_TRACE(std::to_string(depth) + " bits");
         testing::XvfbServer xvfb(depth);
         ASSERT_TRUE(xvfb.running()) << xvfb.error();
+        const std::string title = "qv-window-colour-test";
         std::string error;
-        WindowOptions options;
-        options.title = "qv-window-colour-test";
-        options.scale = 1;
-        auto host = WindowHost::open(options, error);
+        const auto host = showTestFrame(title, error);
         ASSERT_NE(host, nullptr) << error;
-        int frames = 0;
-        host->onDraw([&](const Frame& frame) {
-            ++frames;
-            for (int x = 0; x < frame.width; ++x) {
-                frame.pixels[x] = 0xffff0000u; // the top row red, the rest black
-            }
-            return std::vector<ui::PixelRect>{{0, 0, frame.width, frame.height}};
-        });
-        for (int turn = 0; turn < 500 && frames == 0; ++turn) {
-            ASSERT_TRUE(host->step(0.02));
-        }
-        ASSERT_GT(frames, 0);
 
-        EXPECT_EQ(testing::visualClassOf(options.title), TrueColor);
-        EXPECT_EQ(testing::shownPixel(options.title, 100, 0), 0xff0000u);
-        EXPECT_EQ(testing::shownPixel(options.title, 100, 400), 0x000000u);
+        EXPECT_EQ(testing::visualClassOf(title), TrueColor);
+        EXPECT_EQ(testing::shownPixel(title, 100, 0), 0xff0000u);
+        EXPECT_EQ(testing::shownPixel(title, 100, 1), 0x000000u);
+        EXPECT_EQ(testing::shownPixel(title, 100, 400), 0x000000u);
+        if (depth == 30) {
+            EXPECT_EQ(testing::pixelValue(title, 100, 1), 0xff000000u);
+            EXPECT_EQ(testing::pixelValue(title, 100, 0), 0xffff0000u);
+        }
+    }
+}
+
+// An 8-bit screen offers colour-table and 8-bit TrueColor visuals only, none of which SDL's
+// window surface can take the frame's colours into: the start ends with one line that names
+// the screen's depth and what the app needs.
+TEST(WindowHostDisplay, AScreenOf8BitsIsRefusedWithOneLineNamingItsDepth) {
+    testing::XvfbServer xvfb(8);
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    std::string error;
+    auto failure = WindowHost::OpenFailure::noDisplay;
+    const auto host = WindowHost::open(WindowOptions{}, error, failure);
+    EXPECT_EQ(host, nullptr);
+    EXPECT_EQ(failure, WindowHost::OpenFailure::unusableDisplay);
+    EXPECT_EQ(error, "the screen of display '" + xvfb.display() +
+                         "' is 8 bits deep and offers no visual the app can draw in: it needs a "
+                         "TrueColor visual of 15 or 16 bits, or of 24 or 32 bits with 8 bits a "
+                         "channel; set the screen to 24 bits");
+}
+
+// The environment names the window's visual: SDL_VIDEO_X11_WINDOW_VISUALID, or
+// SDL_VIDEO_X11_VISUALID (SDL's visual for the whole display). It wins over the app's own
+// choice wherever the app can draw in it, even where its colours may be off (DirectColor); one
+// it cannot draw in, or one the screen does not offer, is refused with one line.
+TEST(WindowHostDisplay, AVisualNamedInTheEnvironmentWinsWhereTheAppCanDrawInIt) {
+    const std::string title = "qv-window-visual-test";
+    {
+        testing::XvfbServer xvfb(24);
+        ASSERT_TRUE(xvfb.running()) << xvfb.error();
+        const auto directColor = testing::visualIdOf(DirectColor, 24);
+        ASSERT_TRUE(directColor);
+        for (const char* variable : {"SDL_VIDEO_X11_WINDOW_VISUALID", "SDL_VIDEO_X11_VISUALID"}) {
+            SCOPED_TRACE(variable);
+            setenv(variable, std::to_string(*directColor).c_str(), 1);
+            std::string error;
+            const auto host = showTestFrame(title, error);
+            unsetenv(variable);
+            ASSERT_NE(host, nullptr) << error;
+            EXPECT_EQ(testing::visualClassOf(title), DirectColor);
+        }
+    }
+    testing::XvfbServer xvfb(30);
+    ASSERT_TRUE(xvfb.running()) << xvfb.error();
+    const auto tenBits = testing::visualIdOf(TrueColor, 30);
+    ASSERT_TRUE(tenBits);
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%#lx", static_cast<unsigned long>(*tenBits));
+    const std::string screen = "the screen of display '" + xvfb.display() + "'";
+    for (const auto& [named, line] : std::vector<std::pair<std::string, std::string>>{
+             {hex, std::string("SDL_VIDEO_X11_WINDOW_VISUALID names the visual '") + hex +
+                       "', a TrueColor visual of 30 bits, which the app cannot draw in: it "
+                       "needs a TrueColor visual of 15 or 16 bits, or of 24 or 32 bits with 8 "
+                       "bits a channel; unset it to let the app choose"},
+             {"0x7ffffff", "SDL_VIDEO_X11_WINDOW_VISUALID names the visual '0x7ffffff', which " +
+                               screen + " does not offer; unset it to let the app choose"}}) {
+        SCOPED_TRACE(named);
+        setenv("SDL_VIDEO_X11_WINDOW_VISUALID", named.c_str(), 1);
+        std::string error;
+        auto failure = WindowHost::OpenFailure::noDisplay;
+        const auto host = WindowHost::open(WindowOptions{}, error, failure);
+        unsetenv("SDL_VIDEO_X11_WINDOW_VISUALID");
+        EXPECT_EQ(host, nullptr);
+        EXPECT_EQ(failure, WindowHost::OpenFailure::unusableDisplay);
+        EXPECT_EQ(error, line);
     }
 }
 

@@ -69,6 +69,17 @@ std::optional<std::uint32_t> shownPixel(const std::string& title, int x, int y) 
     });
 }
 
+std::optional<std::uint32_t> pixelValue(const std::string& title, int x, int y) {
+    return lookAtWindow(title, [&](Display* display, Window window) {
+        std::optional<std::uint32_t> value;
+        if (XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap)) {
+            value = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
+            XDestroyImage(image);
+        }
+        return value;
+    });
+}
+
 std::optional<int> visualClassOf(const std::string& title) {
     return lookAtWindow(title, [](Display* display, Window window) {
         XWindowAttributes attributes{};
@@ -76,6 +87,20 @@ std::optional<int> visualClassOf(const std::string& title) {
                    ? std::optional<int>(attributes.visual->c_class)
                    : std::nullopt;
     });
+}
+
+std::optional<VisualID> visualIdOf(int visualClass, int depth) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return std::nullopt;
+    }
+    XVisualInfo found{};
+    std::optional<VisualID> id;
+    if (XMatchVisualInfo(display, DefaultScreen(display), depth, visualClass, &found) != 0) {
+        id = found.visualid;
+    }
+    XCloseDisplay(display);
+    return id;
 }
 
 } // namespace qv::testing
