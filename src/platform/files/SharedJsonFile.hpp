@@ -46,10 +46,10 @@
 // with the next write. A line about a failed write names the file written: the links' target when
 // the file is kept as a link. flush() writes what is pending on the caller's thread; the destructor
 // flushes, and flushAll() flushes every open file (the app's end). Changes the app's end cannot
-// write (the links' folder not there, a file that cannot be read, a failed write) would be lost
-// without a word: flushAll() names them in one line per file, with the file they were to go to
+// write (the links' folder not there, a file that cannot be read, a failed write) end with the
+// process: flushAll() names them in one line per file, with the file they were to go to
 // ("Quitting without saving the settings "fileFormat", "totalTime" to '<file>': these changes
-// are lost"), said once however often the end flushes.
+// are lost"), said once for the same changes however often the end flushes.
 //
 // Threads: every member function is safe from any thread; reads and changes never wait for
 // the file. Under a VirtualDispatch the queue runs when the test pumps.
