@@ -10,7 +10,9 @@
 //      clock; past that bound one line says what may be lost;
 //   4. the settings and permissions not yet written (they are written behind each change)
 //      reach their files (and once more as the process's very last step, AppLaunch.hpp, for
-//      what the app's end sets after this).
+//      what the app's end sets after this); changes that cannot be written (a linked file's
+//      folder not there, a file that cannot be read, a failed write) are named in one line
+//      with the file they were to go to (files/SharedJsonFile.hpp).
 // Main queue.
 
 #include "app/Quarn_Vesil.hpp"

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qv {
 
@@ -123,6 +124,8 @@ void SequenceStart::planLocation() {
     const auto heading = locations.heading();
     if (const auto location = locations.location()) {
         currentLocationMetadata_ = gpsDictionary(*location, heading);
+    } else if (!std::exchange(saidNoPosition_, true)) {
+        platform::print(noPositionLine);
     }
     locations.stopUpdatingHeading();
 }

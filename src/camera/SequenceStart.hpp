@@ -8,6 +8,12 @@ namespace qv {
 
 class CameraManager;
 
+// The console line of a run whose pictures would carry the location but have none to carry:
+// the desktop has no GPS receiver, and a position comes only from the command line.
+inline constexpr const char* noPositionLine =
+    "No GPS data saved: \"Save GPS data\" is on, but there is no GPS receiver and no position "
+    "was given (--location or QV_LOCATION)";
+
 // Starting one run of a series (the first one after a release, or a repetition): the plan
 // the sequence and the mergers work from, then the start task that freezes the camera and
 // lets the run begin at its start time.
@@ -20,7 +26,8 @@ class CameraManager;
 //  - star trails: the frames averaged per group, by the rule of 500 over the frame time
 //    (the manual shutter speed, at least 0.05 s, or the automatic exposure's; without one
 //    yet the group size stays as it was);
-//  - the location of the photos, when saving it is on and allowed;
+//  - the location of the photos, when saving it is on and allowed (without a position,
+//    noPositionLine once in the app's run);
 //  - the focus mode to bring back after the series (noted at its first run); live frames
 //    stop for the run; the photos' orientation; the run's exposures (the second one only
 //    for a bracket).
@@ -53,6 +60,7 @@ private:
 
     CameraManager& camera;
     std::optional<platform::MetadataDictionary> currentLocationMetadata_;
+    bool saidNoPosition_ = false; // noPositionLine is said at the first run without one only
 };
 
 } // namespace qv

@@ -118,5 +118,22 @@ TEST_F(AppQuit, TheLastSettingsReachTheirFileWhateverTheWaitEndsOn) {
     EXPECT_EQ(file.boolValue("lockFormat"), true);
 }
 
+TEST_F(AppQuit, SettingsItCannotSaveAreNamedWithTheFileTheyWereToGoTo) {
+    // The settings are a link into a dotfiles folder on a disk that is not mounted.
+    const auto target = home / "disk" / "dotfiles" / "quarn-settings.json";
+    std::filesystem::create_symlink(target, home / "settings.json");
+    relaunchSettings();
+    launch();
+    controller().settings.fileFormat = SupportedImageFormat::TIFF;
+    EXPECT_TRUE(quit());
+    const std::string said = console.text();
+    const std::size_t line = said.find("Quitting without saving the settings ");
+    ASSERT_NE(line, std::string::npos) << said;
+    const std::string quitLine = said.substr(line, said.find('\n', line) - line);
+    EXPECT_NE(quitLine.find("\"fileFormat\""), std::string::npos) << quitLine;
+    EXPECT_TRUE(quitLine.ends_with(" to '" + target.string() + "': these changes are lost"))
+        << quitLine;
+}
+
 } // namespace
 } // namespace qv::testing

@@ -47,7 +47,7 @@ std::shared_ptr<CameraManager> RunTest::startCamera() {
                             .permissions = *permissions,
                             .photoLibrary = *library,
                             .folders = folders,
-                            .location = {testLocation},
+                            .location = {location},
                             .previewImageModel = previews};
     camera = CameraManager::make(services);
     pump();

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,12 +60,15 @@ protected:
 
     EnvironmentOverride utc{"TZ", "UTC"};
     EnvironmentOverride noScript{"QV_PERMISSIONS", std::nullopt};
+    EnvironmentOverride noLocation{"QV_LOCATION", std::nullopt};
     platform::ConsoleCapture consoleCapture;
     platform::SoundRecorder sounds;
     std::unique_ptr<platform::Permissions> permissions;
     std::unique_ptr<platform::PhotoLibrary> library;
     // The folders the next startCamera() hands the controller.
     platform::AppFolders folders = platform::AppFolders::under(home);
+    // The --location value the next startCamera() hands the controller.
+    std::optional<std::string> location = testLocation;
     std::shared_ptr<PreviewImageModel> previews = PreviewImageModel::make();
 };
 

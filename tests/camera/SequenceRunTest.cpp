@@ -395,6 +395,22 @@ TEST_F(SequenceRunTest, PhotosAreTurnedAsThePhoneIsHeldAndCarryTheLocationWhenAl
     camera->deviceOrientation = platform::DeviceOrientation::faceUp;
     shoot(4);
     EXPECT_EQ(connection->videoOrientation(), platform::CaptureVideoOrientation::portrait);
+    EXPECT_EQ(printed(noPositionLine), 0u);
+}
+
+TEST_F(SequenceRunTest, SavingTheLocationWithoutAPositionSaysOnceThatThePicturesHaveNone) {
+    location.reset(); // no --location: the desktop has no GPS receiver
+    startCamera();
+    camera->settings.shouldSaveLocationData = true;
+    camera->isGPSAuthorized = true;
+    plan(1, SupportedImageFormat::RAW);
+    shoot(4);
+    shoot(4);
+    ASSERT_EQ(documents().size(), 2u);
+    for (const fs::path& file : documents()) {
+        EXPECT_FALSE(group(tagsOf(file), key::gpsGroup)) << file;
+    }
+    EXPECT_EQ(printed(noPositionLine), 1u) << console();
 }
 
 TEST_F(SequenceRunTest, ProRAWPhotosAreSavedAsALinearDNG) {

@@ -171,10 +171,13 @@ const std::filesystem::path* absentFolderOf(const Reading& reading) {
 
 // Writes the changes of `keys` (their values in `values`, or their absence) into the file as
 // it is now, under its lock; the whole of `values` where there is no usable file. False when
-// nothing was written (said once per reason).
+// nothing was written (said once per reason). `destination` is set to the file the changes go
+// to, or were to go to: the links' target when the file is kept as a link.
 bool writeChanges(const std::filesystem::path& file, const Description& description,
-                  const Keys& keys, const nlohmann::json& values) {
+                  const Keys& keys, const nlohmann::json& values,
+                  std::filesystem::path& destination) {
     const std::string cause = saveCause(file);
+    destination = file;
     if (!file.parent_path().empty()) {
         std::error_code folderError;
         ensureFolder(file.parent_path(), folderError);
@@ -185,6 +188,7 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
     }
     const FileLock lock = lockForRewriting(file);
     Reading current = readFile(file, description);
+    destination = current.content;
     if (const auto* unreadable = std::get_if<UnreadableFile>(&current.found)) {
         // Writing now could lose what another process saved there.
         printFailure(cause, couldNotSave(description, file) + "it " + unreadable->reason +
@@ -196,12 +200,11 @@ bool writeChanges(const std::filesystem::path& file, const Description& descript
         reportAbsentFolder(file, description, current, *folder);
         return false;
     }
-    std::filesystem::path destination = current.content;
     if (const auto* bad = std::get_if<ProvenBad>(&current.found)) {
+        destination = bad->judged; // a new file in place of the link, or a new target
         if (!setAsideUnusable(file, description, *bad, Moment::write)) {
             return false;
         }
-        destination = bad->judged; // a new file in place of the link, or a new target
     }
     nlohmann::json merged = values;
     if (auto* onDisk = std::get_if<nlohmann::json>(&current.found)) {
@@ -265,6 +268,7 @@ void SharedJsonFile::open() {
             writeFileAtomically(bad->judged, "{}\n");
         }
     }
+    destination_ = opened.content;
     if (auto* object = std::get_if<nlohmann::json>(&opened.found)) {
         values_ = std::move(*object);
     } else if (const auto* unreadable = std::get_if<UnreadableFile>(&opened.found)) {
@@ -335,6 +339,25 @@ void SharedJsonFile::flushAll() {
     std::lock_guard lock(open.mutex);
     for (SharedJsonFile* file : open.files) {
         file->flush();
+        file->reportUnsaved();
+    }
+}
+
+void SharedJsonFile::reportUnsaved() const {
+    std::string keys;
+    std::filesystem::path destination;
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::string& key : unsaved_) {
+            keys += (keys.empty() ? "\"" : ", \"") + key + "\"";
+        }
+        destination = destination_;
+    }
+    if (!keys.empty()) {
+        // Said under a cause of its own, so that the app's two flushes at its end say it once.
+        printFailure("quit " + file_.string(),
+                     "Quitting without saving the " + description_.contents + " " + keys + " to " +
+                         quotedPath(destination) + ": these changes are lost");
     }
 }
 
@@ -352,16 +375,20 @@ void SharedJsonFile::writePending() {
         values = values_;
     }
     bool written = false;
+    std::filesystem::path destination;
     if (unreadableAtOpening_) {
         printFailure(saveCause(file_), "The " + description_.contents + " are not saved to " +
                                            quotedPath(file_) + " in this run: it " +
                                            *unreadableAtOpening_ + " at the start");
     } else {
-        written = writeChanges(file_, description_, keys, values);
+        written = writeChanges(file_, description_, keys, values, destination);
+    }
+    std::lock_guard lock(mutex_);
+    if (!destination.empty()) {
+        destination_ = std::move(destination);
     }
     if (!written) {
         // Kept for the next write; a change made meanwhile stays as it is.
-        std::lock_guard lock(mutex_);
         unsaved_.merge(keys);
     }
 }

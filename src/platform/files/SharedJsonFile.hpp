@@ -45,7 +45,11 @@
 // once per reason (console/FailureLines.hpp); its changes hold for this run and are written again
 // with the next write. A line about a failed write names the file written: the links' target when
 // the file is kept as a link. flush() writes what is pending on the caller's thread; the destructor
-// flushes, and flushAll() flushes every open file (the app's end).
+// flushes, and flushAll() flushes every open file (the app's end). Changes the app's end cannot
+// write (the links' folder not there, a file that cannot be read, a failed write) end with the
+// process: flushAll() names them in one line per file, with the file they were to go to
+// ("Quitting without saving the settings "fileFormat", "totalTime" to '<file>': these changes
+// are lost"), said once for the same changes however often the end flushes.
 //
 // Threads: every member function is safe from any thread; reads and changes never wait for
 // the file. Under a VirtualDispatch the queue runs when the test pumps.
@@ -100,7 +104,8 @@ public:
 
     // Writes the changes not yet written now, on the calling thread (after a write under way).
     void flush();
-    // Flushes every SharedJsonFile that exists (the app's end: quit, SIGTERM, SIGHUP).
+    // Flushes every SharedJsonFile that exists (the app's end: quit, SIGTERM, SIGHUP), and
+    // says which changes of each could not be written (only the app's end calls it).
     static void flushAll();
 
 private:
@@ -109,6 +114,8 @@ private:
     // Marks `key` as changed here and queues a write; called with mutex_ held.
     void changed(std::string_view key);
     void writePending();
+    // Says in one line which changed keys are not in the file and where they were to go.
+    void reportUnsaved() const;
 
     const std::filesystem::path file_;
     const Description description_;
@@ -118,6 +125,9 @@ private:
     mutable std::mutex mutex_; // guards the fields below; never held while the file is used
     nlohmann::json values_ = nlohmann::json::object(); // the file at opening, and every change
     std::set<std::string, std::less<>> unsaved_;       // keys changed here, not in the file yet
+    // Where the changes go, as last found (at opening, at each write): the links' target when
+    // the file is kept as a link.
+    std::filesystem::path destination_;
     bool writeQueued_ = false;
 
     std::mutex writing_; // one write of the file at a time: the queue's or a flush

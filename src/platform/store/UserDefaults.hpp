@@ -27,7 +27,7 @@ class SharedJsonFile;
 // from the next opening. flush() writes what is pending now; the destructor flushes, and so
 // does the app's end (SharedJsonFile::flushAll). A failed write prints one line (once per
 // reason until a write succeeds), the value still holds for this run and is written again
-// with the next change.
+// with the next change; the keys still not written at the app's end are named in one line.
 // Opening: a missing file is an empty store. A file proven bad (not a regular file: a FIFO,
 // a device, a folder, never opened in a way that could block; a link that leads to no
 // regular file; larger than 1 MB; nesting arrays and objects more than 32 levels deep; not a

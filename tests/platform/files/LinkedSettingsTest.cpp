@@ -6,11 +6,15 @@
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/files/AtomicFile.hpp"
+#include "platform/files/RegularFile.hpp"
+#include "platform/files/SharedJsonFile.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -220,6 +224,58 @@ TEST_F(LinkedSettings, ALinkIntoAFolderThatIsNotThereIsSaidOnceAndWrittenThrough
     ASSERT_TRUE(fs::is_symlink(file));
     EXPECT_EQ(contentOf(target), "{\n  \"delay\": 5,\n  \"grid\": true,\n  \"totalTime\": 30\n}\n");
     EXPECT_EQ(console.text(), line);
+}
+
+// Changes still not written when the app ends are lost: the end says which, and where they
+// were to go, once however often it flushes.
+TEST_F(LinkedSettings, ChangesTheAppsEndCannotWriteAreNamedWithTheFileTheyWereToGoTo) {
+    const fs::path target = dotfiles / "quarn-settings.json";
+    struct Case {
+        std::string name;
+        std::function<void()> make;          // before the store opens
+        std::function<void()> failEachWrite; // while the store is open
+        fs::path to;
+    };
+    const fs::path away = config.parent_path() / "disk" / "dotfiles" / "quarn-settings.json";
+    std::optional<ScopedWriteFailure> readOnly;
+    std::optional<ScopedReadFailure> unreadable;
+    const std::vector<Case> cases{
+        {"the links' folder is not there", [&] { fs::create_symlink(away, file); }, [] {}, away},
+        {"the target is on a read-only file system",
+         [&] {
+             std::ofstream(target) << "{}";
+             fs::create_symlink(target, file);
+         },
+         [&] { readOnly.emplace(WriteCall::write, EROFS); }, target},
+        {"the target cannot be read now",
+         [&] {
+             std::ofstream(target) << "{}";
+             fs::create_symlink(target, file);
+             unreadable.emplace(target, EIO);
+         },
+         [] {}, target},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        fs::remove_all(dotfiles);
+        fs::create_directories(dotfiles);
+        file = config / (each.name + ".json"); // as a process of its own would have it
+        each.make();
+        ConsoleCapture console;
+        UserDefaults defaults(file);
+        each.failEachWrite();
+        defaults.set("fileFormat", "RAW");
+        defaults.set("totalTime", 30);
+        defaults.flush();
+        const std::size_t before = console.text().size();
+        SharedJsonFile::flushAll();
+        SharedJsonFile::flushAll(); // the app's end flushes twice
+        EXPECT_EQ(console.text().substr(before),
+                  "Quitting without saving the settings \"fileFormat\", \"totalTime\" to '" +
+                      each.to.string() + "': these changes are lost\n");
+        readOnly.reset();
+        unreadable.reset();
+    }
 }
 
 TEST_F(LinkedSettings, AFailedSaveNamesTheFileWrittenAtTheEndOfTheLinks) {
