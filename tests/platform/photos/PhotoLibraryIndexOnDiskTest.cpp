@@ -7,7 +7,9 @@
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/JournalFiles.hpp"
 
+#include <fstream>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -212,6 +214,36 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AJournalFileOfAnotherUserKeepsTheIndexReadOn
                                   "again\n");
     ASSERT_TRUE(save("b.JPG")) << refusal;
     EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG ");
+}
+
+// Whoever can write the library's folder may put a link, or another name of one of this user's
+// files, at a journal file's name between the look at it and the change of its mode: the file
+// it leads to keeps its mode.
+TEST_F(PhotoLibraryIndexOnDiskTest, AJournalFileReplacedByALinkToAPrivateFileLeavesThatFileAlone) {
+    ASSERT_TRUE(save("a.JPG"));
+    library_.reset();
+    const fs::path shm = folder / "library.sqlite-shm";
+    for (const bool symbolic : {true, false}) {
+        const fs::path secret = root / (symbolic ? "secret-a" : "secret-b");
+        std::ofstream(secret) << "private";
+        const fs::perms privateMode =
+            symbolic ? fs::perms::owner_read | fs::perms::owner_write : fs::perms::owner_read;
+        fs::permissions(secret, privateMode);
+        fs::remove(shm);
+        std::ofstream(shm).put('\0');
+        fs::permissions(shm, withoutWrite(shm));
+        const detail::ScopedJournalModeStep swap([&](const fs::path& journal) {
+            if (journal == shm) {
+                fs::remove(shm);
+                symbolic ? fs::create_symlink(secret, shm) : fs::create_hard_link(secret, shm);
+            }
+        });
+        testing::ScopedPermissionBits asTheOwner;
+        reopen();
+        EXPECT_EQ(fs::status(secret).permissions(), privateMode) << symbolic;
+        library_.reset();
+        fs::remove(shm);
+    }
 }
 
 } // namespace

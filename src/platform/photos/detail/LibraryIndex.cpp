@@ -7,6 +7,7 @@
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/detail/IndexLock.hpp"
+#include "platform/photos/detail/JournalFiles.hpp"
 #include "platform/photos/detail/RecordLocks.hpp"
 
 #include <algorithm>
@@ -356,42 +357,6 @@ std::string whyUnwritable(const std::filesystem::path& file) {
     return !writable(file.parent_path()) ? "its folder cannot be written"
            : !writable(file)             ? "its file cannot be written"
                                          : "";
-}
-
-// The journal files of the index in `file` ("-wal", "-shm"), as far as they are there.
-std::vector<std::filesystem::path> journalFiles(const std::filesystem::path& file) {
-    std::vector<std::filesystem::path> there;
-    for (const char* journal : {"-wal", "-shm"}) {
-        std::filesystem::path each = file;
-        each += journal;
-        struct stat status {};
-        if (::lstat(each.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-            there.push_back(std::move(each));
-        }
-    }
-    return there;
-}
-
-// Whether a journal file cannot be written, and is this user's, so its permissions can change.
-bool ownUnwritable(const std::filesystem::path& journal) {
-    struct stat status {};
-    return ::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES &&
-           ::lstat(journal.c_str(), &status) == 0 && status.st_uid == ::geteuid();
-}
-
-// SQLite makes the journal files with the permissions of the database file, so those a
-// connection made while the file could not be written cannot be written once it can, and
-// SQLite then only reads. Those of this user get the file's permissions again.
-void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
-    struct stat index {};
-    if (::stat(file.c_str(), &index) != 0) {
-        return;
-    }
-    for (const std::filesystem::path& journal : journalFiles(file)) {
-        if (ownUnwritable(journal)) {
-            ::chmod(journal.c_str(), index.st_mode & 07777);
-        }
-    }
 }
 
 // Whether the index in `file` could be opened for writing now: the file and its folder can be
