@@ -714,6 +714,11 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     const std::filesystem::path copy = month / (identifier + "." + contents->extension);
     std::error_code made;
     std::filesystem::create_directories(month, made);
+    if (made) { // the cause of making it, not the missing folder's of writing into it
+        return "Cannot copy " + quotedPath(source) +
+               " into the photo library: could not create the folder " + quotedPath(month) + " (" +
+               made.message() + ")";
+    }
     if (const std::error_code written = writeFileAtomically(copy, asText(*bytes), false)) {
         return "Cannot copy " + quotedPath(source) +
                " into the photo library: " + written.message();

@@ -103,7 +103,7 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedWhereNoneCanBeMadeYetGetsTheNa
         ASSERT_FALSE(save("c.JPG"));
         EXPECT_EQ(refusal, "The photo library is not available now: its index " +
                                quotedPath(folder / "library.sqlite") +
-                               " cannot be used (No such file or directory)");
+                               " cannot be used (Permission denied)");
         EXPECT_TRUE(console.text().starts_with(replacedLine())) << console.text();
     }
     dispatch.runFor(std::chrono::seconds(5));
@@ -208,7 +208,7 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedDuringASaveHasItsRowsBeforeThe
         ASSERT_FALSE(save("d.JPG"));
         EXPECT_EQ(refusal, "The photo library is not available now: its index " +
                                quotedPath(folder / "library.sqlite") +
-                               " cannot be used (No such file or directory)");
+                               " cannot be used (Permission denied)");
         EXPECT_EQ(pictureFiles(folder).size(), 3U);
     }
     readOnly.reset();

@@ -286,6 +286,24 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMaking
     EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
 }
 
+// A folder that cannot be written, with no index in it: the line gives the cause of making the
+// index there, not "No such file or directory" from reading the one that is not there.
+TEST_F(PhotoLibraryIndexStatesTest, AFolderWithoutAnIndexThatCannotBeWrittenGivesItsCause) {
+    fs::create_directories(folder);
+    {
+        const ScopedMode readOnly(folder, withoutWrite(folder));
+        testing::ScopedPermissionBits asTheOwner;
+        EXPECT_EQ(reopened(), "The photo library's index " + index +
+                                  " is not available now (Permission denied); the library tries "
+                                  "again every 5 s and at the next change\n");
+        EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
+                  "The photo library is not available now: its index " + index +
+                      " cannot be used (Permission denied)");
+    }
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+}
+
 // A file system without locks (some network ones answer ENOLCK): no other process can hold the
 // index's lock there, so the index opens without it instead of being called busy for good.
 TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {

@@ -453,6 +453,14 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
         leaveWal(database);
     }
     opened.verdict = database.ok() ? check(database) : lastFailure(database);
+    if (!judged && opened.verdict.kind == Verdict::Kind::failed) {
+        // Nothing was there to make or read. SQLite tries to read a file it could not make, so
+        // its word is the missing file's: the cause is why the folder cannot be written.
+        if (::faccessat(AT_FDCWD, file.parent_path().c_str(), W_OK, AT_EACCESS) != 0) {
+            opened.verdict.problem = std::generic_category().message(errno);
+        }
+        return opened;
+    }
     if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
         if (opened.verdict.kind == Verdict::Kind::fresh) {
             opened.verdict = createSchema(database, busyWait, locking);
