@@ -99,7 +99,8 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
         quitApp(app, scene.graph(), hooks.waitTurn ? hooks.waitTurn : runDueWorkAndSleep);
     }
     // The library may still be taking files in: its work ends here, while what it uses is
-    // still there (not among the statics torn down after main).
+    // still there (not among the statics torn down after main), and an index deleted since
+    // the last save gets the rows only the library knew.
     services.photoLibrary.close();
     *quitTarget = nullptr;
     return 0;

@@ -84,6 +84,9 @@ struct PhotoLibrary::State {
     Permissions& permissions;
     std::chrono::milliseconds busyWait;
     std::atomic<bool> stopping{false}; // the library is ending: work under way stops soon
+    // The index's statements end soon: set with `stopping`, and cleared for the last look at the
+    // index's path (close()), which nothing else runs beside.
+    std::atomic<bool> interrupted{false};
 
     // On the queue only:
     std::unique_ptr<detail::LibraryIndex> index;
@@ -131,9 +134,13 @@ struct PhotoLibrary::State {
 
     void open();
     bool openIndex();
+    void keepCarriedRows(bool lastChance);
     void sayNoRecordLocks(const std::optional<std::error_code>& why);
     std::optional<std::string> readyToWrite();
+    std::string notAvailable() const;
     bool followIndexOnDisk();
+    void carryRowsStillOnDisk(bool atTheEnd);
+    void keepRowsAtTheEnd();
     void reopen();
     bool reopenIfWritable();
     void tryWritingLater();
@@ -158,6 +165,7 @@ struct PhotoLibrary::State {
     bool addRows(Adoption& work, const std::vector<detail::LooseFile>& batch);
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
+    std::string refusedRow(const std::filesystem::path& source, const std::filesystem::path& copy);
     std::string cannotUse() const;
     std::string indexPath() const;
     void sayReadOnly() const;
@@ -183,24 +191,16 @@ void PhotoLibrary::State::open() {
 // Opens the index and starts making it agree with the files; false (with why in
 // `unavailable`, and what to change in `remedy` for a cause no later try gets past) when
 // there is none now. A cause a later try may get past is said and tried again. Rows carried
-// from an index this one follows go in first (where it has none for their identifier or file),
-// so their files keep their original names rather than being taken in without.
+// from an index this one follows go in first.
 bool PhotoLibrary::State::openIndex() {
-    detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait, &stopping);
+    detail::LibraryIndex::Opening opening =
+        detail::LibraryIndex::open(folder, busyWait, &interrupted);
     sayNoRecordLocks(opening.withoutRecordLocks);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
     remedy = index ? std::string() : std::move(opening.remedy);
     if (index) {
-        if (!carriedRows.empty() && index->readOnlyReason().empty()) {
-            if (!index->insertAll(carriedRows)) {
-                print("The photo library could not keep what it knew of " +
-                      counted(int(carriedRows.size()), "picture") + " in its index " + indexPath() +
-                      " (" + index->lastError() +
-                      "); they are taken in without their original names");
-            }
-            carriedRows.clear();
-        }
+        keepCarriedRows(false);
         makeRowsAgreeWithFiles();
         refreshSnapshot();
         tryWritingLater();
@@ -208,6 +208,31 @@ bool PhotoLibrary::State::openIndex() {
         notAvailableNow(unavailable);
     }
     return index != nullptr;
+}
+
+// Rows carried from an index this one follows go into it (where it has none for their identifier
+// or file), so their files keep their original names rather than being taken in without. An
+// index that cannot be written now, or none, leaves them for a later one, unless this is the
+// `lastChance` (the library's end): one line then says they are lost, as when they could not
+// be added.
+void PhotoLibrary::State::keepCarriedRows(bool lastChance) {
+    if (carriedRows.empty()) {
+        return;
+    }
+    const bool writable = index && index->readOnlyReason().empty();
+    if (!writable && !lastChance) {
+        return;
+    }
+    const std::string why = !index                          ? unavailable
+                            : !writable                     ? index->readOnlyReason()
+                            : index->insertAll(carriedRows) ? std::string()
+                                                            : index->lastError();
+    if (!why.empty()) {
+        print("The photo library could not keep what it knew of " +
+              counted(int(carriedRows.size()), "picture") + " in its index " + indexPath() + " (" +
+              why + "); they are taken in without their original names");
+    }
+    carriedRows.clear();
 }
 
 void PhotoLibrary::State::sayNoRecordLocks(const std::optional<std::error_code>& why) {
@@ -229,9 +254,7 @@ std::optional<std::string> PhotoLibrary::State::readyToWrite() {
         openIndex();
     }
     if (!index) {
-        return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
-                                    " cannot be used (" + unavailable + ")"
-                              : cannotUse();
+        return notAvailable();
     }
     reopenIfWritable();
     if (!index->readOnlyReason().empty()) {
@@ -240,14 +263,31 @@ std::optional<std::string> PhotoLibrary::State::readyToWrite() {
     return std::nullopt;
 }
 
+// Why a change cannot be made without an index.
+std::string PhotoLibrary::State::notAvailable() const {
+    return remedy.empty() ? "The photo library is not available now: its index " + indexPath() +
+                                " cannot be used (" + unavailable + ")"
+                          : cannotUse();
+}
+
 // An index deleted or replaced at its path while the library has it open (by hand, a backup
 // renamed over it, the whole folder deleted) would take rows no one ever reads again: it is let
 // go, and the one at the path now is opened (or a new one made), with the rows of the old one
-// whose file is still there carried over, so those files keep their original names.
+// whose file is still there carried over, so those files keep their original names. Looked at
+// before and after each change, on each timed try, and at the library's end.
 bool PhotoLibrary::State::followIndexOnDisk() {
-    if (!index || !index->goneFromItsPath()) {
+    if (stopping.load() || !index || !index->goneFromItsPath()) {
         return false;
     }
+    carryRowsStillOnDisk(false);
+    reopen();
+    return true;
+}
+
+// The rows of the index the library has open (gone from its path) whose file is still there,
+// carried for the next index that can be written, with one line (at the end, only when there
+// are some: no index is made for none).
+void PhotoLibrary::State::carryRowsStillOnDisk(bool atTheEnd) {
     std::vector<Asset> carried = index->allAssets();
     std::erase_if(carried, [](const Asset& asset) { // kept where it cannot be told now
         std::error_code error;
@@ -255,12 +295,34 @@ bool PhotoLibrary::State::followIndexOnDisk() {
                (!error || error == std::errc::no_such_file_or_directory ||
                 error == std::errc::not_a_directory);
     });
+    if (atTheEnd && carried.empty()) {
+        return;
+    }
     print("The photo library's index " + indexPath() +
           " was deleted or replaced while the library had it open; the library uses the one "
           "there now (or a new one) and keeps the names of the pictures it knew");
     std::move(carried.begin(), carried.end(), std::back_inserter(carriedRows));
-    reopen();
-    return true;
+}
+
+// At the library's end: the rows only an index gone from its path holds (and those still
+// carried from one) go into the index at the path now, opened or made, since the next start
+// would take their files in without their names. Nothing is taken in (the next opening does
+// that), and where there are no such rows nothing is opened: a folder deleted stays deleted.
+// Not interrupted by the end (its statements wait for another program at most `busyWait`).
+void PhotoLibrary::State::keepRowsAtTheEnd() {
+    if (index && index->goneFromItsPath()) {
+        carryRowsStillOnDisk(true);
+        index.reset();
+    }
+    if (carriedRows.empty()) {
+        return;
+    }
+    if (!index) {
+        detail::LibraryIndex::Opening opening = detail::LibraryIndex::open(folder, busyWait);
+        index = std::move(opening.index);
+        unavailable = index ? std::string() : std::move(opening.problem);
+    }
+    keepCarriedRows(true);
 }
 
 // The index let go and opened again (an adoption under way stops: the new opening takes in
@@ -311,7 +373,7 @@ void PhotoLibrary::State::tryWritingLater() {
     writeTryScheduled = true;
     queue.asyncAfter(kTryAgainAfter, [this] {
         writeTryScheduled = false;
-        if (!stopping.load() && !reopenIfWritable()) {
+        if (!stopping.load() && !followIndexOnDisk() && !reopenIfWritable()) {
             tryWritingLater();
         }
     });
@@ -411,7 +473,9 @@ void PhotoLibrary::State::lookAgainLater() {
     lookScheduled = true;
     queue.asyncAfter(kTryAgainAfter, [this] {
         lookScheduled = false;
-        lookAgainAtFolders();
+        if (!followIndexOnDisk()) { // the opening of the one there now looks at the folders
+            lookAgainAtFolders();
+        }
         lookAgainLater(); // when still unreadable, or the look had to wait (an adoption)
     });
 }
@@ -650,6 +714,11 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     const std::filesystem::path copy = month / (identifier + "." + contents->extension);
     std::error_code made;
     std::filesystem::create_directories(month, made);
+    if (made) { // the cause of making it, not the missing folder's of writing into it
+        return "Cannot copy " + quotedPath(source) +
+               " into the photo library: could not create the folder " + quotedPath(month) + " (" +
+               made.message() + ")";
+    }
     if (const std::error_code written = writeFileAtomically(copy, asText(*bytes), false)) {
         return "Cannot copy " + quotedPath(source) +
                " into the photo library: " + written.message();
@@ -658,22 +727,46 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
                                          source.filename().string(), bytes->size());
     // Replacing: another process opening the library meanwhile may have taken the copy in
     // as a file without a row; this row, with the original name, is the one to keep.
-    if (!index->insert(asset, contents->thumbnailJpeg, detail::LibraryIndex::OnConflict::replace)) {
-        const std::string why = index->lastError();
-        const detail::SqliteFault fault = index->lastFault();
-        std::filesystem::remove(copy, made);
-        if (fault == detail::SqliteFault::readOnly ||
-            fault == detail::SqliteFault::readOnlyFolder) {
-            index->becameReadOnly();
-            tryWritingLater();
-            return readOnlyRefusal();
+    const auto addRow = [&] {
+        return index->insert(asset, contents->thumbnailJpeg,
+                             detail::LibraryIndex::OnConflict::replace);
+    };
+    if (!addRow()) {
+        return refusedRow(source, copy);
+    }
+    // The index may have been deleted or replaced during the write: the save is reported once
+    // its row is in the index at the path (carried there with the old one's rows, and added
+    // with its thumbnail), else it fails, leaving neither copy nor row.
+    if (followIndexOnDisk()) {
+        std::erase_if(carriedRows,
+                      [&](const Asset& row) { return row.localIdentifier == identifier; });
+        if (!index) {
+            std::filesystem::remove(copy, made);
+            return notAvailable();
         }
-        return fault == detail::SqliteFault::busy
-                   ? "The photo library is not available now: its index " + indexPath() +
-                         " is held by another program (" + why + ")"
-                   : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
+        if (!addRow()) {
+            return refusedRow(source, copy);
+        }
     }
     return std::nullopt;
+}
+
+// Why the row of `source` was not added, its copy removed.
+std::string PhotoLibrary::State::refusedRow(const std::filesystem::path& source,
+                                            const std::filesystem::path& copy) {
+    const std::string why = index->lastError();
+    const detail::SqliteFault fault = index->lastFault();
+    std::error_code ignored;
+    std::filesystem::remove(copy, ignored);
+    if (fault == detail::SqliteFault::readOnly || fault == detail::SqliteFault::readOnlyFolder) {
+        index->becameReadOnly();
+        tryWritingLater();
+        return readOnlyRefusal();
+    }
+    return fault == detail::SqliteFault::busy
+               ? "The photo library is not available now: its index " + indexPath() +
+                     " is held by another program (" + why + ")"
+               : "Cannot add " + quotedPath(source) + " to the photo library's index: " + why;
 }
 
 // The rows as they are now, to fetches and observers.
@@ -729,12 +822,18 @@ void PhotoLibrary::close() {
     }
     // Work under way ends soon (a statement running or waiting for a lock, a file being
     // read); what is queued behind it does nothing, and the pool is given no more.
+    state_->interrupted.store(true);
     state_->queue.sync([] {});
     {
         const std::lock_guard lock(state_->poolMutex);
         state_->poolClosed = true;
     }
     state_->tasks.reset(); // waits for the tasks running; those not begun do nothing
+    // Then, with nothing else running, the last look at the index's path.
+    state_->queue.sync([state = state_.get()] {
+        state->interrupted.store(false);
+        state->keepRowsAtTheEnd();
+    });
 }
 
 PermissionStatus PhotoLibrary::authorizationStatus() const {

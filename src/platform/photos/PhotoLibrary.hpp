@@ -39,11 +39,14 @@
 // fail saying why. One that could not be written is looked at again every 5 s and at each
 // change, and opened for writing (with one line) once its file and folder can be written.
 //
-// The index the library uses is the one on disk: before each change (and each timed try) the
-// path is compared with the file opened (device and inode). An index deleted (with its folder
-// or not) or replaced (a backup renamed over it) is let go with one line, the one at the path
-// opened or a new one made, the old one's rows whose file is still there added to it (so their
-// original names stay), and the files still without a row taken in.
+// The index the library uses is the one on disk: before each change, after a save's write
+// (before it is reported), at each timed try and at the library's end (close()) the path is
+// compared with the file opened (device and inode). An index deleted (with its folder or not)
+// or replaced (a backup renamed over it) is let go with one line, the one at the path opened or
+// a new one made, the old one's rows whose file is still there added to it (so their original
+// names stay), and the files still without a row taken in (at the end: none taken in, and
+// nothing opened or made when there are no such rows). A save is reported once its row is in
+// the index at the path, else it fails leaving neither copy nor row.
 //
 // On a file system without record locks (a probe lock fails with ENOLCK, ENOSYS, EOPNOTSUPP)
 // the index is locked with SQLite's lock folders instead, said in one line; every process
@@ -97,8 +100,11 @@ public:
     // in, a statement running or waiting for another program's lock end within moments
     // (rows already added stay; the next opening takes the rest in), and a change asked
     // for from now on fails ("The photo library has ended"). Fetches still give what the
-    // library held. For the end of the app, before its static objects go: work still running
-    // then could use one already gone. Any thread but the library's pool tasks.
+    // library held. Then an index deleted or replaced at its path since the last change has
+    // the rows only it held put into the one at the path, with one line (its statements wait
+    // for another program at most `busyWait`). For the end of the app, before its static
+    // objects go: work still running then could use one already gone. Any thread but the
+    // library's pool tasks.
     void close();
 
     PermissionStatus authorizationStatus() const;

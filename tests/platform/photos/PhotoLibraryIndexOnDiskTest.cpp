@@ -6,8 +6,11 @@
 #include "PhotoTestSupport.hpp"
 #include "ProcessTestSupport.hpp"
 #include "platform/console/Console.hpp"
+#include "platform/files/AtomicFile.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/JournalFiles.hpp"
 
+#include <fstream>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -100,7 +103,7 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedWhereNoneCanBeMadeYetGetsTheNa
         ASSERT_FALSE(save("c.JPG"));
         EXPECT_EQ(refusal, "The photo library is not available now: its index " +
                                quotedPath(folder / "library.sqlite") +
-                               " cannot be used (No such file or directory)");
+                               " cannot be used (Permission denied)");
         EXPECT_TRUE(console.text().starts_with(replacedLine())) << console.text();
     }
     dispatch.runFor(std::chrono::seconds(5));
@@ -148,6 +151,87 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AFolderDeletedOrPutBackIsFollowedAtTheNextSa
     ASSERT_TRUE(save("e.JPG"));
     EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG e.JPG ");
     EXPECT_EQ(fetchedNames(), "a.JPG b.JPG e.JPG ");
+}
+
+// Deleted after the last save: the library's end (the app's quit closes it) makes it again with
+// the names it knew, so the next start keeps them.
+TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedAfterTheLastSaveIsMadeAgainWhenTheLibraryEnds) {
+    ASSERT_TRUE(save("a.JPG") && save("b.JPG") && save("c.JPG"));
+    deleteIndexFiles(folder);
+    ConsoleCapture console;
+    library().close();
+    EXPECT_EQ(console.text(), replacedLine());
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG c.JPG ");
+    reopen();
+    EXPECT_EQ(fetchedNames(), "a.JPG b.JPG c.JPG ");
+    EXPECT_EQ(console.text(), replacedLine());
+}
+
+// The whole folder deleted before the end: nothing is made again for pictures that are gone.
+TEST_F(PhotoLibraryIndexOnDiskTest, AFolderDeletedBeforeTheEndIsNotMadeAgain) {
+    ASSERT_TRUE(save("a.JPG"));
+    fs::remove_all(folder);
+    ConsoleCapture console;
+    library().close();
+    EXPECT_EQ(console.text(), "");
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+// Deleted while a save was under way, between its copy and its row: the save is reported once
+// its row, and the rows the old index held, are in the index at the path; where none can be
+// made there, it fails and leaves neither copy nor row.
+TEST_F(PhotoLibraryIndexOnDiskTest, AnIndexDeletedDuringASaveHasItsRowsBeforeTheSaveIsReported) {
+    ASSERT_TRUE(save("a.JPG") && save("b.JPG"));
+    bool deleted = false;
+    bool thenReadOnly = false;
+    std::optional<ScopedMode> readOnly;
+    const ScopedWriteSteps deleting([&](WriteStep step, const fs::path&) {
+        if (step == WriteStep::written && !deleted) {
+            deleted = true;
+            deleteIndexFiles(folder);
+            if (thenReadOnly) {
+                readOnly.emplace(folder, withoutWrite(folder));
+            }
+        }
+    });
+    ConsoleCapture console;
+    ASSERT_TRUE(save("c.JPG")) << refusal;
+    EXPECT_EQ(console.text(), replacedLine());
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG c.JPG ");
+    EXPECT_EQ(fetchedNames(), "a.JPG b.JPG c.JPG ");
+    EXPECT_FALSE(library().thumbnailJpeg(*library().fetchAssets().object(0)).empty());
+
+    deleted = false;
+    thenReadOnly = true;
+    {
+        testing::ScopedPermissionBits asTheOwner;
+        ASSERT_FALSE(save("d.JPG"));
+        EXPECT_EQ(refusal, "The photo library is not available now: its index " +
+                               quotedPath(folder / "library.sqlite") +
+                               " cannot be used (Permission denied)");
+        EXPECT_EQ(pictureFiles(folder).size(), 3U);
+    }
+    readOnly.reset();
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG c.JPG ");
+    EXPECT_EQ(fetchedNames(), "a.JPG b.JPG c.JPG ");
+}
+
+// While a read-only index waits to be written, its timed look follows it too: deleted, the new
+// one made at the path has the names.
+TEST_F(PhotoLibraryIndexOnDiskTest, AReadOnlyIndexDeletedIsFollowedOnTheTimer) {
+    ASSERT_TRUE(save("a.JPG"));
+    library_.reset();
+    fs::permissions(folder / "library.sqlite", withoutWrite(folder / "library.sqlite"));
+    testing::ScopedPermissionBits asTheOwner;
+    reopen();
+    deleteIndexFiles(folder);
+    ConsoleCapture console;
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_TRUE(console.text().starts_with(replacedLine())) << console.text();
+    EXPECT_EQ(namesOnDisk(), "a.JPG ");
+    ASSERT_TRUE(save("b.JPG")) << refusal;
+    EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG ");
 }
 
 // An index that could not be written at the start (its file, or its folder, without write
@@ -212,6 +296,36 @@ TEST_F(PhotoLibraryIndexOnDiskTest, AJournalFileOfAnotherUserKeepsTheIndexReadOn
                                   "again\n");
     ASSERT_TRUE(save("b.JPG")) << refusal;
     EXPECT_EQ(namesOnDisk(), "a.JPG b.JPG ");
+}
+
+// Whoever can write the library's folder may put a link, or another name of one of this user's
+// files, at a journal file's name between the look at it and the change of its mode: the file
+// it leads to keeps its mode.
+TEST_F(PhotoLibraryIndexOnDiskTest, AJournalFileReplacedByALinkToAPrivateFileLeavesThatFileAlone) {
+    ASSERT_TRUE(save("a.JPG"));
+    library_.reset();
+    const fs::path shm = folder / "library.sqlite-shm";
+    for (const bool symbolic : {true, false}) {
+        const fs::path secret = root / (symbolic ? "secret-a" : "secret-b");
+        std::ofstream(secret) << "private";
+        const fs::perms privateMode =
+            symbolic ? fs::perms::owner_read | fs::perms::owner_write : fs::perms::owner_read;
+        fs::permissions(secret, privateMode);
+        fs::remove(shm);
+        std::ofstream(shm).put('\0');
+        fs::permissions(shm, withoutWrite(shm));
+        const detail::ScopedJournalModeStep swap([&](const fs::path& journal) {
+            if (journal == shm) {
+                fs::remove(shm);
+                symbolic ? fs::create_symlink(secret, shm) : fs::create_hard_link(secret, shm);
+            }
+        });
+        testing::ScopedPermissionBits asTheOwner;
+        reopen();
+        EXPECT_EQ(fs::status(secret).permissions(), privateMode) << symbolic;
+        library_.reset();
+        fs::remove(shm);
+    }
 }
 
 } // namespace

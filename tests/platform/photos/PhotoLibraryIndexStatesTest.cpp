@@ -261,29 +261,38 @@ TEST_F(PhotoLibraryIndexStatesTest, AFileWhereTheLibrarysFolderGoesSaysWhatToCha
     EXPECT_EQ(readBytes(folder), "not a folder");
 }
 
-// A home that cannot be made for lack of permission (HOME=/nonexistent as an ordinary user):
-// the index is not available for the cause of the step that failed, making its folder, not
-// "No such file or directory" from opening a file in a folder that is not there; and it is
-// tried again, as the line says.
+// A home that cannot be made for lack of permission (HOME=/nonexistent as an ordinary user), or
+// a folder without an index that cannot be written: the index is not available for the cause of
+// the step that failed, making its folder or making it in its folder, not "No such file or
+// directory" from opening a file that is not there; and it is tried again, as the line says.
 TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMakingIt) {
     const fs::path locked = testing::freshRunFolder() / "locked";
     fs::create_directory(locked);
-    folder = locked / "home" / "Photos";
-    index = quotedPath(folder / "library.sqlite");
-    {
-        const ScopedMode readOnly(locked, withoutWrite(locked));
-        testing::ScopedPermissionBits asTheOwner;
-        EXPECT_EQ(reopened(), "Could not create the folder " + quotedPath(folder) +
-                                  ": Permission denied\nThe photo library's index " + index +
-                                  " is not available now (Permission denied); the library tries "
-                                  "again every 5 s and at the next change\n");
-        EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
-                  "The photo library is not available now: its index " + index +
-                      " cannot be used (Permission denied)");
+    for (const bool folderMade : {false, true}) {
+        folder = locked / (folderMade ? "made" : "home") / "Photos";
+        index = quotedPath(folder / "library.sqlite");
+        if (folderMade) {
+            fs::create_directories(folder);
+        }
+        {
+            const fs::path cannotWrite = folderMade ? folder : locked;
+            const ScopedMode readOnly(cannotWrite, withoutWrite(cannotWrite));
+            testing::ScopedPermissionBits asTheOwner;
+            EXPECT_EQ(reopened(),
+                      (folderMade ? ""
+                                  : "Could not create the folder " + quotedPath(folder) +
+                                        ": Permission denied\n") +
+                          "The photo library's index " + index +
+                          " is not available now (Permission denied); the library tries again "
+                          "every 5 s and at the next change\n");
+            EXPECT_EQ(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).error,
+                      "The photo library is not available now: its index " + index +
+                          " cannot be used (Permission denied)");
+        }
+        dispatch.runFor(std::chrono::seconds(5));
+        EXPECT_TRUE(fs::exists(folder / "library.sqlite"));
+        EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
     }
-    dispatch.runFor(std::chrono::seconds(5));
-    EXPECT_TRUE(fs::exists(folder / "library.sqlite"));
-    EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
 }
 
 // A file system without locks (some network ones answer ENOLCK): no other process can hold the

@@ -126,6 +126,25 @@ TEST_F(PhotoLibraryTest, AFailedCopyLeavesNeitherFileNorRow) {
     EXPECT_EQ(library().fetchAssets().count(), 0u);
 }
 
+// A month folder that cannot be made (the library's folder without write permission, the index
+// opened for writing before): the save gives the cause of making it and names it, not the
+// missing folder's "No such file or directory" of the copy into it.
+TEST_F(PhotoLibraryTest, AMonthFolderThatCannotBeMadeGivesTheCauseAndNamesTheFolder) {
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    const fs::path source = writeSource("b.JPG", makeJpeg(40, 30, "2025:02:01 10:00:00"));
+    {
+        const ScopedMode readOnly(folder, withoutWrite(folder));
+        testing::ScopedPermissionBits asTheOwner;
+        EXPECT_EQ(create(source).error,
+                  "Cannot copy " + quotedPath(source) +
+                      " into the photo library: could not create the folder " +
+                      quotedPath(folder / "2025" / "02") + " (Permission denied)");
+    }
+    EXPECT_EQ(pictureFiles(folder).size(), 1u);
+    EXPECT_TRUE(create(source).success);
+    EXPECT_EQ(library().fetchAssets().count(), 2u);
+}
+
 TEST_F(PhotoLibraryTest, WithoutAccessFetchesAreEmptyAndChangesFail) {
     const fs::path source = writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"));
     library("photos=denied");

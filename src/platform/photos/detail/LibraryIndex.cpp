@@ -7,6 +7,7 @@
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/detail/IndexLock.hpp"
+#include "platform/photos/detail/JournalFiles.hpp"
 #include "platform/photos/detail/RecordLocks.hpp"
 
 #include <algorithm>
@@ -358,42 +359,6 @@ std::string whyUnwritable(const std::filesystem::path& file) {
                                          : "";
 }
 
-// The journal files of the index in `file` ("-wal", "-shm"), as far as they are there.
-std::vector<std::filesystem::path> journalFiles(const std::filesystem::path& file) {
-    std::vector<std::filesystem::path> there;
-    for (const char* journal : {"-wal", "-shm"}) {
-        std::filesystem::path each = file;
-        each += journal;
-        struct stat status {};
-        if (::lstat(each.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-            there.push_back(std::move(each));
-        }
-    }
-    return there;
-}
-
-// Whether a journal file cannot be written, and is this user's, so its permissions can change.
-bool ownUnwritable(const std::filesystem::path& journal) {
-    struct stat status {};
-    return ::faccessat(AT_FDCWD, journal.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES &&
-           ::lstat(journal.c_str(), &status) == 0 && status.st_uid == ::geteuid();
-}
-
-// SQLite makes the journal files with the permissions of the database file, so those a
-// connection made while the file could not be written cannot be written once it can, and
-// SQLite then only reads. Those of this user get the file's permissions again.
-void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
-    struct stat index {};
-    if (::stat(file.c_str(), &index) != 0) {
-        return;
-    }
-    for (const std::filesystem::path& journal : journalFiles(file)) {
-        if (ownUnwritable(journal)) {
-            ::chmod(journal.c_str(), index.st_mode & 07777);
-        }
-    }
-}
-
 // Whether the index in `file` could be opened for writing now: the file and its folder can be
 // written, and so can its journal files, or they are this user's (and get the file's
 // permissions at the opening).
@@ -488,6 +453,14 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
         leaveWal(database);
     }
     opened.verdict = database.ok() ? check(database) : lastFailure(database);
+    if (!judged && opened.verdict.kind == Verdict::Kind::failed) {
+        // Nothing was there to make or read. SQLite tries to read a file it could not make, so
+        // its word is the missing file's: the cause is why the folder cannot be written.
+        if (::faccessat(AT_FDCWD, file.parent_path().c_str(), W_OK, AT_EACCESS) != 0) {
+            opened.verdict.problem = std::generic_category().message(errno);
+        }
+        return opened;
+    }
     if (database.ok() && !database.readOnly() && whyUnwritable(file).empty()) {
         if (opened.verdict.kind == Verdict::Kind::fresh) {
             opened.verdict = createSchema(database, busyWait, locking);

@@ -54,7 +54,8 @@ public:
     // cause of making it); one that cannot be written (its file or its folder), or that a
     // newer version of the app made (a higher schema version, read before anything else, so
     // such an index is never judged damaged), is opened for reading only, with why. A newer
-    // index whose rows this version cannot read shows none.
+    // index whose rows this version cannot read shows none. An index that cannot be made in
+    // its folder gives why the folder cannot be written, not the missing file's cause.
     // Once `stop` (when given; it must outlive the index) is set, the opening and every
     // statement end soon, failing as interrupted.
     static Opening open(const std::filesystem::path& folder, std::chrono::milliseconds busyWait,
