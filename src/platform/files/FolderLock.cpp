@@ -1,0 +1,165 @@
+#include "platform/files/FolderLock.hpp"
+
+#include "platform/formatting/QuotedText.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qv::platform {
+
+namespace {
+
+constexpr const char* ownerRecord = "owner";
+// How often a held lock folder is tried again.
+constexpr std::chrono::milliseconds retryEvery{5};
+
+std::filesystem::path recordIn(const std::filesystem::path& folder) {
+    return folder / ownerRecord;
+}
+
+// The whole of a small file, or nothing when it cannot be read.
+std::optional<std::string> smallFile(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && text.size() < 4096) {
+        text.append(buffer, std::size_t(got));
+    }
+    ::close(fd);
+    return got < 0 ? std::nullopt : std::optional(text);
+}
+
+// A name beside `folder` no other breaker uses: this process's pid and a counter.
+std::filesystem::path stashBeside(const std::filesystem::path& folder) {
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path stash = folder;
+    stash += ".broken-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    return stash;
+}
+
+} // namespace
+
+bool recordOwnerIn(const std::filesystem::path& folder) {
+    const std::string text = LockOwner::thisProcess().text();
+    const int fd = ::open(recordIn(folder).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    return written;
+}
+
+void removeOwnerRecordFrom(const std::filesystem::path& folder) {
+    ::unlink(recordIn(folder).c_str());
+}
+
+LockFolderHolder holderOf(const std::filesystem::path& folder) {
+    LockFolderHolder holder;
+    struct stat status {};
+    holder.there = ::lstat(folder.c_str(), &status) == 0;
+    if (!holder.there) {
+        return holder;
+    }
+    if (const std::optional<std::string> text = smallFile(recordIn(folder))) {
+        holder.owner = LockOwner::parse(*text);
+    }
+    if (holder.owner) {
+        holder.state = stateOf(*holder.owner);
+    }
+    return holder;
+}
+
+bool breakIfOwnerGone(const std::filesystem::path& folder) {
+    const std::optional<std::string> judged = smallFile(recordIn(folder));
+    if (!judged) {
+        return false;
+    }
+    const std::optional<LockOwner> owner = LockOwner::parse(*judged);
+    if (!owner || stateOf(*owner) != OwnerState::gone) {
+        return false;
+    }
+    // Only one process can move the record out; a folder holds it only until then.
+    const std::filesystem::path stash = stashBeside(folder);
+    if (::rename(recordIn(folder).c_str(), stash.c_str()) != 0) {
+        return false; // another breaker took it first, or the folder went
+    }
+    const std::optional<std::string> moved = smallFile(stash);
+    // The record judged names a gone owner and was in one folder only, which nothing else
+    // removes while it holds that record: the folder at the path is the one judged.
+    if (moved == judged && ::rmdir(folder.c_str()) == 0) {
+        ::unlink(stash.c_str());
+        return true;
+    }
+    // A record of a folder taken since (or a folder holding more than its record): back in
+    // place, unless its owner has given the folder back meanwhile or another record is there.
+    ::link(stash.c_str(), recordIn(folder).c_str());
+    ::unlink(stash.c_str());
+    return false;
+}
+
+std::string whyHeld(const std::filesystem::path& folder) {
+    const LockFolderHolder holder = holderOf(folder);
+    const std::string name = quotedPath(folder);
+    if (!holder.owner) {
+        return name + " names no owner (a process taking it now, or one of an earlier version; "
+                      "remove it if no program uses it)";
+    }
+    switch (holder.state) {
+    case OwnerState::elsewhere:
+        return name + " is held by " + describe(*holder.owner) +
+               " (remove it if nothing there uses it any more)";
+    case OwnerState::gone:
+        return name + " was left by " + describe(*holder.owner) + ", which has ended";
+    case OwnerState::running:
+        break;
+    }
+    return name + " is held by " + describe(*holder.owner);
+}
+
+FolderLock::FolderLock(std::filesystem::path folder, std::chrono::milliseconds patience,
+                       const std::atomic<bool>* stop)
+    : folder_(std::move(folder)) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        if (::mkdir(folder_.c_str(), 0755) == 0) {
+            held_ = true;
+            recordOwnerIn(folder_);
+            return;
+        }
+        if (errno != EEXIST) {
+            problem_ = "its lock folder " + quotedPath(folder_) + " cannot be made (" +
+                       std::strerror(errno) + ")";
+            return;
+        }
+        if (breakIfOwnerGone(folder_)) {
+            continue;
+        }
+        if (std::chrono::steady_clock::now() >= deadline || (stop != nullptr && stop->load())) {
+            heldElsewhere_ = true;
+            problem_ = "another process has held its lock for over " +
+                       std::to_string(patience.count()) + " ms: " + whyHeld(folder_);
+            return;
+        }
+        std::this_thread::sleep_for(retryEvery);
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (held_) {
+        removeOwnerRecordFrom(folder_);
+        ::rmdir(folder_.c_str());
+    }
+}
+
+} // namespace qv::platform
