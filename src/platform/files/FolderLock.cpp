@@ -111,6 +111,9 @@ bool breakIfOwnerGone(const std::filesystem::path& folder) {
 std::string whyHeld(const std::filesystem::path& folder) {
     const LockFolderHolder holder = holderOf(folder);
     const std::string name = quotedPath(folder);
+    if (!holder.there) {
+        return name + " was held by another process until a moment ago";
+    }
     if (!holder.owner) {
         return name + " names no owner (a process taking it now, or one of an earlier version; "
                       "remove it if no program uses it)";

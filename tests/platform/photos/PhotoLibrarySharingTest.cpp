@@ -9,13 +9,16 @@
 #include "platform/console/Console.hpp"
 #include "platform/files/FileLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/LockFolderFiles.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <set>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -267,6 +270,84 @@ TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRowWithOrWi
         EXPECT_TRUE(setAsideFiles(folder).empty()) << "round " << round;
         EXPECT_EQ(console.text(), ""); // nothing to take in or drop
     }
+}
+
+// The rows of the index file as it is, its journal not read (nor rolled back); -1 when it cannot
+// be read so.
+long long rowsInTheFileAlone(const fs::path& index) {
+    sqlite3* database = nullptr;
+    long long rows = -1;
+    if (sqlite3_open_v2(("file:" + index.string() + "?immutable=1").c_str(), &database,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(database, "SELECT count(*) FROM assets", -1, &statement, nullptr);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            rows = sqlite3_column_int64(statement, 0);
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return rows;
+}
+
+// Without locks, a process killed during a change (its half-written pages already in the index,
+// their old contents in its journal) or while it only read leaves the index's lock folder: the
+// next save breaks it, as its owner (recorded in it) no longer runs, SQLite rolls the half-written
+// change back from the journal, and the rows written before stay.
+TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndItsChangeUndone) {
+    busyWait = 50ms;
+    std::optional<ScopedLockFailure> noFileLocks(ENOLCK);
+    std::optional<ScopedRecordLockFailure> noRecordLocks(ENOLCK); // the children inherit both
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    std::size_t expected = 1;
+    for (const bool changing : {true, false}) {
+        SCOPED_TRACE(changing ? "killed during a change" : "killed while reading");
+        library_.reset();
+        const fs::path index = folder / "library.sqlite";
+        testing::ChildProcess killed([&](testing::ChildProcess&) {
+            sqlite3* database = nullptr;
+            if (sqlite3_open_v2(index.c_str(), &database, SQLITE_OPEN_READWRITE,
+                                detail::lockFolderFiles()) != SQLITE_OK) {
+                return 1;
+            }
+            const char* sql =
+                changing ? "BEGIN IMMEDIATE; WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x "
+                           "+ 1 FROM n WHERE x < 200) INSERT INTO assets (identifier, file, "
+                           "creation_date, size, kind, pixel_width, pixel_height, orientation, "
+                           "original_name, thumbnail) SELECT 'half' || x, '2024/01/half' || x || "
+                           "'.JPG', '2024-01-01T00:00:00.000Z', 1, 'jpeg', 1, 1, 1, 'x', "
+                           "zeroblob(4000) FROM n"
+                         : "BEGIN; SELECT count(*) FROM assets";
+            // The change's pages go to the file (its journal first holding their old contents).
+            if (sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                sqlite3_db_cacheflush(database) == SQLITE_OK) {
+                ::raise(SIGKILL);
+            }
+            return 1;
+        });
+        ASSERT_EQ(killed.finish(), 128 + SIGKILL);
+        EXPECT_TRUE(fs::is_directory(folder / "library.sqlite.lock"));
+        if (changing) {
+            // Half a change is in the file: read without its journal it is malformed.
+            EXPECT_NE(rowsInTheFileAlone(index), static_cast<long long>(expected));
+            EXPECT_TRUE(fs::exists(folder / "library.sqlite-journal"));
+        }
+        ConsoleCapture console;
+        const CreateResult saved = create(
+            writeSource(changing ? "b.JPG" : "c.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")));
+        EXPECT_TRUE(saved.success) << saved.error.value_or("");
+        expected += 1;
+        EXPECT_EQ(library().fetchAssets().count(), expected);
+        EXPECT_FALSE(fs::exists(folder / "library.sqlite-journal"));
+    }
+    library_.reset();
+    noRecordLocks.reset();
+    noFileLocks.reset();
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite.lock"));
+    EXPECT_EQ(rowsIn(folder), static_cast<long long>(expected));
+    EXPECT_EQ(queryNumber(folder, "SELECT count(*) FROM pragma_integrity_check WHERE "
+                                  "integrity_check = 'ok'"),
+              1);
 }
 
 // What is wrong with a library after two processes each added a picture over a damaged index

@@ -2,6 +2,7 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/files/AppFolders.hpp"
+#include "platform/files/FolderLock.hpp"
 #include "platform/files/RegularFile.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
@@ -685,12 +686,9 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                            opened.readOnly, {});
         case Verdict::Kind::failed:
             if (noRecordLocks && opened.verdict.fault == SqliteFault::busy) {
-                // No process can be asked whether it still holds a lock folder: say whose
-                // it may be, as one left by a process that ended during a change stays.
-                opened.verdict.problem +=
-                    ": its lock folder " + quotedPath(file.string() + ".lock") +
-                    " is another process's, or was left by one that ended during a change "
-                    "(remove it then)";
+                // One left by a process of this machine that has ended is broken by the next
+                // lock; one that stays is named with its owner, or as naming none.
+                opened.verdict.problem += ": its lock folder " + whyHeld(file.string() + ".lock");
             }
             return opening(nullptr, opened.verdict.problem, opened.verdict.remedy);
         case Verdict::Kind::damaged: {
