@@ -350,6 +350,108 @@ TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndI
               1);
 }
 
+// Two processes saving into one new library at once, one with locks (WAL and record locks) and
+// one without (lock folders and a rollback journal), as two machines on one network home whose
+// lock daemons differ: the two lock the same way or one refuses with a line, so every save that
+// says it succeeded has its row (before, saves of both said so and rows were lost).
+TEST_F(PhotoLibraryTest, AProcessWithLocksBesideOneWithoutLosesNoRowSilently) {
+    constexpr int rounds = 12;
+    busyWait = 500ms;
+    const std::vector<fs::path> sources = {
+        writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00")),
+        writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")),
+        writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")),
+        writeSource("d.JPG", makeJpeg(40, 30, "2024:01:04 10:00:00"))};
+    for (int round = 0; round < rounds; ++round) {
+        library_.reset();
+        folder = root / ("Mixed" + std::to_string(round)) / "Photos";
+        std::vector<std::unique_ptr<testing::ChildProcess>> processes;
+        for (const bool withLocks : {true, false}) {
+            processes.push_back(std::make_unique<testing::ChildProcess>([&, withLocks](auto& self) {
+                std::optional<ScopedLockFailure> noFileLocks;
+                std::optional<ScopedRecordLockFailure> noRecordLocks;
+                if (!withLocks) {
+                    noFileLocks.emplace(ENOLCK);
+                    noRecordLocks.emplace(ENOLCK);
+                }
+                const ConsoleCapture quiet;
+                permissions = std::make_unique<Permissions>(root / "permissions.json",
+                                                            PermissionOptions{"photos=authorized"});
+                self.readyAndWait(); // both open the library at the same moment
+                library_ = std::make_unique<PhotoLibrary>(folder, *permissions, busyWait);
+                int saved = 0;
+                for (const fs::path& source : sources) {
+                    saved += create(source).success ? 1 : 0;
+                }
+                library_.reset();
+                return saved; // its exit status
+            }));
+        }
+        for (auto& process : processes) {
+            ASSERT_TRUE(process->waitUntilReady());
+        }
+        for (auto& process : processes) {
+            process->letGo();
+        }
+        int saved = 0;
+        for (auto& process : processes) {
+            saved += process->finish();
+        }
+        EXPECT_GT(saved, 0) << "round " << round;
+        EXPECT_EQ(rowsIn(folder), saved) << "round " << round;
+        EXPECT_EQ(pictureFiles(folder).size(), std::size_t(saved)) << "round " << round;
+    }
+}
+
+// While a process with locks has the index open (WAL), one without refuses to save, saying who
+// uses it; while one without has it open, one with locks locks it with the lock folder too.
+TEST_F(PhotoLibraryTest, AProcessWithoutLocksRefusesBesideAWalUserAndOneWithLocksLocksAsItDoes) {
+    busyWait = 50ms;
+    const fs::path a = writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"));
+    const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
+    ASSERT_TRUE(create(a).success); // and kept open, with locks
+    const std::string index = quotedPath(folder / "library.sqlite");
+    const std::string walUsers = (folder / "library.sqlite.users").string();
+    testing::ChildProcess refused([&](testing::ChildProcess&) {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        const ConsoleCapture quiet;
+        library_.release(); // the test's, whose connection this child must not close
+        reopen();
+        const CreateResult saved = create(b);
+        const std::string expected =
+            "The photo library is not available now: its index " + index +
+            " cannot be used (it is in use by process " + std::to_string(::getppid()) +
+            " on this machine, which locks it with record locks this process cannot see; if "
+            "that process no longer runs, remove '" +
+            walUsers + "/";
+        return !saved.success && saved.error->starts_with(expected) &&
+                       pictureFiles(folder).size() == 1
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(refused.finish(), 0);
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
+    library_.reset();
+
+    testing::ChildProcess withoutLocks([&](testing::ChildProcess& self) {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        const ConsoleCapture quiet;
+        reopen();
+        library().fetchAssets();
+        self.readyAndWait(); // its index open while the test saves
+        return create(b).success ? 0 : 1;
+    });
+    ASSERT_TRUE(withoutLocks.waitUntilReady());
+    reopen();
+    ASSERT_TRUE(create(writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite-wal")); // locked as the other does
+    EXPECT_EQ(withoutLocks.finish(), 0);
+    library_.reset();
+    EXPECT_EQ(rowsIn(folder), 3);
+}
+
 // What is wrong with a library after two processes each added a picture over a damaged index
 // (`damaged`, its bytes); empty when nothing is: the damaged file alone set aside, once and
 // unchanged, and one row in the live index for each picture file, both pictures among them.
