@@ -327,6 +327,35 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksTheIndexLocksWithAFolderAn
               "wal\n");
 }
 
+// Locks that stop working while the library has its index open (a lock daemon that stops
+// answering): the save that finds them gone says so, opens the index again locked with its lock
+// folder and goes in (before, every save failed as "held by another program"). With locks back,
+// the next start goes back to WAL.
+TEST_F(PhotoLibraryIndexStatesTest, LocksThatStopWhileTheIndexIsOpenGiveWayToItsLockFolder) {
+    busyWait = std::chrono::milliseconds(50);
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        ConsoleCapture console;
+        const CreateResult saved =
+            create(writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")));
+        EXPECT_TRUE(saved.success) << saved.error.value_or("");
+        EXPECT_EQ(console.text(), "The photo library's folder " + quotedPath(folder) +
+                                      " no longer gives locks (No locks available); its index is "
+                                      "opened again and locked with a folder beside it instead\n");
+        EXPECT_EQ(library().fetchAssets().count(), 2u);
+        EXPECT_TRUE(create(writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
+        library_.reset();
+    }
+    EXPECT_EQ(rowsIn(folder), 3);
+    EXPECT_EQ(reopened(), "");
+    EXPECT_EQ(imaging::test::runTool("sqlite3",
+                                     {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
+                  .output,
+              "wal\n");
+}
+
 // A lock folder that names no owner (an earlier version's, or one killed between making it and
 // recording itself) or whose owner is of another machine keeps the index busy, as its owner may
 // still run: the line says so truly, and the index opens on the library's timer once it is
