@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -22,22 +21,6 @@ std::filesystem::path recordIn(const std::filesystem::path& folder) {
     return folder / ownerRecord;
 }
 
-// The whole of a small file, or nothing when it cannot be read.
-std::optional<std::string> smallFile(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && text.size() < 4096) {
-        text.append(buffer, std::size_t(got));
-    }
-    ::close(fd);
-    return got < 0 ? std::nullopt : std::optional(text);
-}
-
 // A name beside `folder` no other breaker uses: this process's pid and a counter.
 std::filesystem::path stashBeside(const std::filesystem::path& folder) {
     static std::atomic<unsigned> counter{0};
@@ -49,15 +32,7 @@ std::filesystem::path stashBeside(const std::filesystem::path& folder) {
 } // namespace
 
 bool recordOwnerIn(const std::filesystem::path& folder) {
-    const std::string text = LockOwner::thisProcess().text();
-    const int fd = ::open(recordIn(folder).c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-    ::close(fd);
-    return written;
+    return LockOwner::thisProcess().writeTo(recordIn(folder));
 }
 
 void removeOwnerRecordFrom(const std::filesystem::path& folder) {
@@ -71,9 +46,7 @@ LockFolderHolder holderOf(const std::filesystem::path& folder) {
     if (!holder.there) {
         return holder;
     }
-    if (const std::optional<std::string> text = smallFile(recordIn(folder))) {
-        holder.owner = LockOwner::parse(*text);
-    }
+    holder.owner = LockOwner::readFrom(recordIn(folder));
     if (holder.owner) {
         holder.state = stateOf(*holder.owner);
     }
@@ -81,12 +54,8 @@ LockFolderHolder holderOf(const std::filesystem::path& folder) {
 }
 
 bool breakIfOwnerGone(const std::filesystem::path& folder) {
-    const std::optional<std::string> judged = smallFile(recordIn(folder));
-    if (!judged) {
-        return false;
-    }
-    const std::optional<LockOwner> owner = LockOwner::parse(*judged);
-    if (!owner || stateOf(*owner) != OwnerState::gone) {
+    const std::optional<LockOwner> judged = LockOwner::readFrom(recordIn(folder));
+    if (!judged || stateOf(*judged) != OwnerState::gone) {
         return false;
     }
     // Only one process can move the record out; a folder holds it only until then.
@@ -94,10 +63,10 @@ bool breakIfOwnerGone(const std::filesystem::path& folder) {
     if (::rename(recordIn(folder).c_str(), stash.c_str()) != 0) {
         return false; // another breaker took it first, or the folder went
     }
-    const std::optional<std::string> moved = smallFile(stash);
-    // The record judged names a gone owner and was in one folder only, which nothing else
-    // removes while it holds that record: the folder at the path is the one judged.
-    if (moved == judged && ::rmdir(folder.c_str()) == 0) {
+    // The record judged (its token is of one taking) names a gone owner and was in one folder
+    // only, which nothing else removes while it holds that record: the folder at the path is
+    // the one judged.
+    if (LockOwner::readFrom(stash) == judged && ::rmdir(folder.c_str()) == 0) {
         ::unlink(stash.c_str());
         return true;
     }

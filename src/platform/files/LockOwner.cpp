@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -128,6 +129,33 @@ std::optional<LockOwner> LockOwner::parse(std::string_view text) {
         return std::nullopt;
     }
     return owner;
+}
+
+std::optional<LockOwner> LockOwner::readFrom(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string text(1024, '\0'); // a record is far shorter
+    const ssize_t got = ::read(fd, text.data(), text.size());
+    ::close(fd);
+    if (got < 0) {
+        return std::nullopt;
+    }
+    text.resize(std::size_t(got));
+    return parse(text);
+}
+
+bool LockOwner::writeTo(const std::filesystem::path& file) const {
+    const int fd =
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const std::string record = text();
+    const bool written = ::write(fd, record.data(), record.size()) == ssize_t(record.size());
+    ::close(fd);
+    return written;
 }
 
 OwnerState stateOf(const LockOwner& owner) {

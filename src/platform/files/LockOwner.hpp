@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ struct LockOwner {
     std::string text() const;
     // The owner a record's text names; nothing when it names none (cut short, not ours).
     static std::optional<LockOwner> parse(std::string_view text);
+    // The owner the record file `file` names; nothing when it cannot be read or names none.
+    // Never follows a link nor blocks on a FIFO.
+    static std::optional<LockOwner> readFrom(const std::filesystem::path& file);
+    // Writes the record into `file` (made or emptied first, never through a link); false when
+    // it could not be written whole.
+    bool writeTo(const std::filesystem::path& file) const;
     bool operator==(const LockOwner&) const = default;
 };
 

@@ -3,7 +3,6 @@
 #include "platform/files/LockOwner.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,21 +20,6 @@ std::filesystem::path withSuffix(const std::filesystem::path& file, std::string_
     std::filesystem::path named = file;
     named += std::string(suffix);
     return named;
-}
-
-std::optional<std::string> smallFile(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string text(4096, '\0');
-    const ssize_t got = ::read(fd, text.data(), text.size());
-    ::close(fd);
-    if (got < 0) {
-        return std::nullopt;
-    }
-    text.resize(std::size_t(got));
-    return text;
 }
 
 bool walFileThere(const std::filesystem::path& indexFile) {
@@ -83,15 +67,7 @@ void IndexUsers::enter(Way way) {
     }
     ::mkdir(folder_.c_str(), 0755);
     const std::filesystem::path hidden = folder_ / ("." + token_);
-    const int fd =
-        ::open(hidden.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return;
-    }
-    const std::string text = owner.text();
-    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-    ::close(fd);
-    if (written && ::rename(hidden.c_str(), made.c_str()) == 0) {
+    if (owner.writeTo(hidden) && ::rename(hidden.c_str(), made.c_str()) == 0) {
         entered_ = true;
         way_ = way;
     } else {
@@ -117,17 +93,17 @@ IndexUsers::Others IndexUsers::look() {
         if (name.starts_with(".") || (entered_ && file == record(way_))) {
             continue; // one being written, or this opening's own
         }
-        const std::optional<std::string> text = smallFile(file);
-        if (!text) {
-            continue; // removed meanwhile
+        const std::optional<LockOwner> owner = LockOwner::readFrom(file);
+        std::error_code gone;
+        if (!owner && !std::filesystem::exists(std::filesystem::symlink_status(file, gone))) {
+            continue; // its user closed meanwhile
         }
-        const std::optional<LockOwner> owner = LockOwner::parse(*text);
-        const bool gone = owner && stateOf(*owner) == OwnerState::gone;
+        const bool ended = owner && stateOf(*owner) == OwnerState::gone;
         if (name.ends_with(kWalLeft)) {
             others.walLeftBehind = true;
             goneWalUsers.push_back(file);
         } else if (name.ends_with(kWal)) {
-            if (gone) {
+            if (ended) {
                 others.walLeftBehind = true;
                 goneWalUsers.push_back(file);
             } else if (others.walUser.empty()) {
@@ -135,7 +111,7 @@ IndexUsers::Others IndexUsers::look() {
                 others.walRecord = file;
             }
         } else if (name.ends_with(kFolder)) {
-            if (gone) {
+            if (ended) {
                 ::unlink(file.c_str());
             } else {
                 others.folderUser = true;

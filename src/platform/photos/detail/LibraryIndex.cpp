@@ -533,6 +533,13 @@ void removeLockFile(const std::filesystem::path& file) {
     }
 }
 
+// Who holds the lock folder of the index `file`, after a statement found it busy: one left by
+// a process of this machine that has ended is broken by the next lock; one that stays is named
+// with its owner, or as naming none.
+std::string lockFolderHolder(const std::filesystem::path& file) {
+    return ": its lock folder " + whyHeld(file.string() + ".lock");
+}
+
 // Records this opening among the users of the index `file` and makes `locking` agree with
 // theirs (IndexUsers.hpp): lock folders while a user of them may be live; for lock folders, why
 // not now while a WAL user may be live or a WAL file is there that no user gone or closed left.
@@ -660,6 +667,14 @@ LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<IndexUs
     identity_ = identityAt(folder_ / "library.sqlite", error);
 }
 
+std::string LibraryIndex::lastError() const {
+    std::string error = database_->error();
+    if (locking_ == Locking::lockFolder && database_->fault() == SqliteFault::busy) {
+        error += lockFolderHolder(folder_ / "library.sqlite");
+    }
+    return error;
+}
+
 LibraryIndex::~LibraryIndex() {
     database_.reset();
     users_->closed();
@@ -736,9 +751,7 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                 opened.readOnly, {});
         case Verdict::Kind::failed:
             if (locking == Locking::lockFolder && opened.verdict.fault == SqliteFault::busy) {
-                // One left by a process of this machine that has ended is broken by the next
-                // lock; one that stays is named with its owner, or as naming none.
-                opened.verdict.problem += ": its lock folder " + whyHeld(file.string() + ".lock");
+                opened.verdict.problem += lockFolderHolder(file);
             }
             return opening(nullptr, opened.verdict.problem, opened.verdict.remedy);
         case Verdict::Kind::damaged: {

@@ -120,7 +120,8 @@ public:
     // Every asset, newest first (equal dates: the later added first).
     std::vector<Asset> allAssets();
     std::vector<std::uint8_t> thumbnail(const std::string& localIdentifier);
-    std::string lastError() const { return database_->error(); }
+    // Under lock folders, a lock held names its folder and who holds it.
+    std::string lastError() const;
     // What kind of failure the last one was.
     SqliteFault lastFault() const { return database_->fault(); }
     // Whether it is locked with record locks (WAL), rather than with lock folders.

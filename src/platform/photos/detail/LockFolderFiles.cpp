@@ -125,7 +125,7 @@ int open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int
     f.base.pMethods = nullptr;
     f.level = SQLITE_LOCK_NONE;
     const int result = inner->xOpen(inner, name, f.own(), flags, outFlags);
-    if (f.own()->pMethods == nullptr) {
+    if (result != SQLITE_OK || f.own()->pMethods == nullptr) {
         return result;
     }
     f.lockFolder = new (std::nothrow) std::filesystem::path(std::string(name) + ".lock");
