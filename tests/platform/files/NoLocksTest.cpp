@@ -141,15 +141,7 @@ TEST(NoLocks, TwoProcessesChangingDifferentSettingsAtOnceKeepBoth) {
                 return 0;
             }));
         }
-        for (auto& process : processes) {
-            ASSERT_TRUE(process->waitUntilReady());
-        }
-        for (auto& process : processes) {
-            process->letGo();
-        }
-        for (auto& process : processes) {
-            EXPECT_EQ(process->finish(), 0);
-        }
+        EXPECT_EQ(testing::runTogether(processes), std::vector<int>(2, 0));
         const UserDefaults read(file);
         lost += (read.integerValue("delay") == trial + 1 ? 0 : 1) +
                 (read.integerValue("totalTime") == trial + 1 ? 0 : 1);
@@ -192,15 +184,8 @@ TEST(NoLocks, ALockFolderLeftByAProcessThatEndedIsBrokenAndNeverHeldByTwo) {
                 return 0;
             }));
         }
-        for (auto& process : processes) {
-            ASSERT_TRUE(process->waitUntilReady());
-        }
-        for (auto& process : processes) {
-            process->letGo();
-        }
-        for (auto& process : processes) {
-            EXPECT_EQ(process->finish(), 0) << "round " << round;
-        }
+        EXPECT_EQ(testing::runTogether(processes), std::vector<int>(processCount, 0))
+            << "round " << round;
     }
     int count = 0;
     std::ifstream(counter) >> count;

@@ -287,6 +287,13 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMaking
     EXPECT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
 }
 
+// The journal mode of the library's index in `folder`, as sqlite3 reads it.
+std::string journalMode(const fs::path& folder) {
+    return imaging::test::runTool("sqlite3",
+                                  {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
+        .output;
+}
+
 // A file system without locks (some network ones answer ENOLCK): no other process can hold the
 // index's lock there, so the index opens without it instead of being called busy for good.
 TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {
@@ -321,10 +328,7 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksTheIndexLocksWithAFolderAn
     library_.reset();
     EXPECT_EQ(rowsIn(folder), 3);
     EXPECT_EQ(reopened(), "");
-    EXPECT_EQ(imaging::test::runTool("sqlite3",
-                                     {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
-                  .output,
-              "wal\n");
+    EXPECT_EQ(journalMode(folder), "wal\n");
 }
 
 // Locks that stop working while the library has its index open (a lock daemon that stops
@@ -350,10 +354,7 @@ TEST_F(PhotoLibraryIndexStatesTest, LocksThatStopWhileTheIndexIsOpenGiveWayToIts
     }
     EXPECT_EQ(rowsIn(folder), 3);
     EXPECT_EQ(reopened(), "");
-    EXPECT_EQ(imaging::test::runTool("sqlite3",
-                                     {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
-                  .output,
-              "wal\n");
+    EXPECT_EQ(journalMode(folder), "wal\n");
 }
 
 // A lock folder that names no owner (an earlier version's, or one killed between making it and

@@ -387,15 +387,9 @@ TEST_F(PhotoLibraryTest, AProcessWithLocksBesideOneWithoutLosesNoRowSilently) {
                 return saved; // its exit status
             }));
         }
-        for (auto& process : processes) {
-            ASSERT_TRUE(process->waitUntilReady());
-        }
-        for (auto& process : processes) {
-            process->letGo();
-        }
         int saved = 0;
-        for (auto& process : processes) {
-            saved += process->finish();
+        for (const int status : testing::runTogether(processes)) {
+            saved += status;
         }
         EXPECT_GT(saved, 0) << "round " << round;
         EXPECT_EQ(rowsIn(folder), saved) << "round " << round;
