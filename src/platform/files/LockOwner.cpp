@@ -7,6 +7,7 @@
 #include <charconv>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -22,6 +23,11 @@ std::string hostName() {
         return {};
     }
     return name.data();
+}
+
+std::string pidNamespaceId() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/ns/pid", error).string();
 }
 
 std::string bootId() {
@@ -70,6 +76,11 @@ const std::string& thisBoot() {
     return boot;
 }
 
+const std::string& thisPidNamespace() {
+    static const std::string pidNamespace = pidNamespaceId();
+    return pidNamespace;
+}
+
 std::string newToken() {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     std::ostringstream text;
@@ -80,7 +91,7 @@ std::string newToken() {
 } // namespace
 
 LockOwner LockOwner::thisProcess() {
-    LockOwner owner{thisHost(), thisBoot(), long(::getpid()), 0, newToken()};
+    LockOwner owner{thisHost(), thisBoot(), thisPidNamespace(), long(::getpid()), 0, newToken()};
     if (const std::optional<ProcessStat> stat = statOf(owner.pid)) {
         owner.started = stat->started;
     }
@@ -88,8 +99,9 @@ LockOwner LockOwner::thisProcess() {
 }
 
 std::string LockOwner::text() const {
-    return "host=" + host + "\nboot=" + boot + "\npid=" + std::to_string(pid) +
-           "\nstarted=" + std::to_string(started) + "\ntoken=" + token + "\n";
+    return "host=" + host + "\nboot=" + boot + "\npidns=" + pidNamespace +
+           "\npid=" + std::to_string(pid) + "\nstarted=" + std::to_string(started) +
+           "\ntoken=" + token + "\n";
 }
 
 std::optional<LockOwner> LockOwner::parse(std::string_view text) {
@@ -116,6 +128,8 @@ std::optional<LockOwner> LockOwner::parse(std::string_view text) {
             owner.host = value;
         } else if (key == "boot") {
             owner.boot = value;
+        } else if (key == "pidns") {
+            owner.pidNamespace = value;
         } else if (key == "pid"       ? !number(value, owner.pid)
                    : key == "started" ? !number(value, owner.started)
                                       : key != "token") {
@@ -125,7 +139,7 @@ std::optional<LockOwner> LockOwner::parse(std::string_view text) {
         }
         ++found;
     }
-    if (found != 5 || owner.host.empty() || owner.pid <= 0 || owner.token.empty()) {
+    if (found != 6 || owner.host.empty() || owner.pid <= 0 || owner.token.empty()) {
         return std::nullopt;
     }
     return owner;
@@ -159,7 +173,8 @@ bool LockOwner::writeTo(const std::filesystem::path& file) const {
 }
 
 OwnerState stateOf(const LockOwner& owner) {
-    if (thisHost().empty() || owner.host != thisHost()) {
+    if (thisHost().empty() || owner.host != thisHost() ||
+        owner.pidNamespace != thisPidNamespace()) {
         return OwnerState::elsewhere;
     }
     if (!owner.boot.empty() && !thisBoot().empty() && owner.boot != thisBoot()) {
@@ -177,8 +192,13 @@ OwnerState stateOf(const LockOwner& owner) {
 }
 
 std::string describe(const LockOwner& owner) {
-    return "process " + std::to_string(owner.pid) +
-           (owner.host == thisHost() ? " on this machine" : " on " + quotedText(owner.host));
+    const std::string process = "process " + std::to_string(owner.pid);
+    if (owner.host != thisHost()) {
+        return process + " on " + quotedText(owner.host);
+    }
+    return owner.pidNamespace == thisPidNamespace()
+               ? process + " on this machine"
+               : process + " in another sandbox of this machine";
 }
 
 } // namespace qv::platform

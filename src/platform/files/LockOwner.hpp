@@ -10,11 +10,14 @@ namespace qv::platform {
 
 // Who took a lock that outlives no process by itself (a lock folder, made by mkdir, where the
 // file system has no locks): the machine (its host name and the id of its current boot), the
-// process (its pid and when it started, so a pid used again later is told apart) and a token
-// of that one taking. Kept as a small text file of "key=value" lines.
+// process (its pid namespace, its pid and when it started, so a pid used again later is told
+// apart) and a token of that one taking. Kept as a small text file of "key=value" lines.
 struct LockOwner {
     std::string host;
     std::string boot; // /proc/sys/kernel/random/boot_id; empty where there is none
+    // /proc/self/ns/pid ("pid:[4026531836]"): a pid means nothing in another namespace (a
+    // sandbox on the same machine). Empty where there is none.
+    std::string pidNamespace;
     long pid = 0;
     unsigned long long started = 0; // clock ticks since the boot (/proc/<pid>/stat, field 22)
     std::string token;              // new for each taking
@@ -38,7 +41,8 @@ enum class OwnerState {
     running,   // a process of this machine that runs (or cannot be looked at)
     gone,      // of this machine, and no longer runs: its pid is free, used by a later process,
                // a zombie, or it ran before the last boot
-    elsewhere, // of another machine sharing the folder: it may run, and cannot be asked
+    elsewhere, // of another machine sharing the folder, or of another pid namespace of this
+               // one (a sandbox): it may run, and cannot be asked
 };
 
 OwnerState stateOf(const LockOwner& owner);
