@@ -9,6 +9,7 @@
 #include "platform/files/AtomicFile.hpp"
 #include "platform/files/FileLock.hpp"
 #include "platform/files/FolderLock.hpp"
+#include "platform/files/LockOwner.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/store/UserDefaults.hpp"
 
@@ -193,6 +194,26 @@ TEST(NoLocks, ALockFolderLeftByAProcessThatEndedIsBrokenAndNeverHeldByTwo) {
     // What is left is the last one's, whose owner has ended: the next taker breaks it.
     const FolderLock next(lockFolder, 0ms);
     EXPECT_TRUE(next.held()) << next.problem();
+}
+
+// A lock folder whose record names a pid that runs now, but not as its owner, is broken: the
+// owner ran before the last boot, or the pid is used again by a later process (this one here).
+TEST(NoLocks, ALockFolderOfAnEarlierBootOrOfAPidUsedAgainIsBroken) {
+    const fs::path lockFolder = testing::freshTestFolder() / "shared.lockdir";
+    LockOwner earlierBoot = LockOwner::thisProcess();
+    earlierBoot.boot = "00000000-0000-0000-0000-000000000000";
+    LockOwner pidUsedAgain = LockOwner::thisProcess();
+    pidUsedAgain.started += 1;
+    for (const LockOwner& gone : {earlierBoot, pidUsedAgain}) {
+        fs::create_directory(lockFolder);
+        ASSERT_TRUE(gone.writeTo(lockFolder / "owner"));
+        const FolderLock lock(lockFolder, 0ms);
+        EXPECT_TRUE(lock.held()) << lock.problem();
+    }
+    // This very process holding it, though, runs.
+    fs::create_directory(lockFolder);
+    ASSERT_TRUE(LockOwner::thisProcess().writeTo(lockFolder / "owner"));
+    EXPECT_FALSE(FolderLock(lockFolder, 0ms).held());
 }
 
 // A lock folder whose owner may still run is never broken, and the line names it: a process of
