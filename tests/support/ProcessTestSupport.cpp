@@ -126,6 +126,20 @@ int ChildProcess::finish() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::vector<int> runTogether(const std::vector<std::unique_ptr<ChildProcess>>& children) {
+    for (const auto& child : children) {
+        child->waitUntilReady();
+    }
+    for (const auto& child : children) {
+        child->letGo();
+    }
+    std::vector<int> statuses;
+    for (const auto& child : children) {
+        statuses.push_back(child->finish());
+    }
+    return statuses;
+}
+
 ScopedPermissionBits::ScopedPermissionBits() {
     Capabilities capabilities;
     if (::geteuid() == 0 && capabilities.get() && (capabilities.data[0].effective & overrides)) {

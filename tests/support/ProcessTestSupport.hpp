@@ -3,7 +3,9 @@
 // several processes share.
 
 #include <functional>
+#include <memory>
 #include <sys/types.h>
+#include <vector>
 
 namespace qv::testing {
 
@@ -39,6 +41,10 @@ private:
     int ready_[2] = {-1, -1}; // child to test
     int goOn_[2] = {-1, -1};  // test to child
 };
+
+// Waits until every child is ready (readyAndWait), lets them all go at once and waits for their
+// ends: their exit statuses, in order (a child that ended before it was ready gives its own).
+std::vector<int> runTogether(const std::vector<std::unique_ptr<ChildProcess>>& children);
 
 // While it lives, the calling thread is held to the files' permission bits: as root it gives
 // up overriding them (CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH leave its effective set, and

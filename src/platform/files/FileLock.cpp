@@ -25,11 +25,11 @@ std::string lastError() {
 FileLock lockForRewriting(const std::filesystem::path& file) {
     std::filesystem::path lockFile = file;
     lockFile += ".lock";
-    return FileLock(lockFile, rewritePatience);
+    return FileLock(lockFile, rewritePatience, nullptr, FileLock::WhereNoLocks::lockFolder);
 }
 
 FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience,
-                   const std::atomic<bool>* stop) {
+                   const std::atomic<bool>* stop, WhereNoLocks whereNoLocks) {
     // Never blocks on opening: O_NONBLOCK also covers a FIFO put in the lock file's place.
     fd_ = FileDescriptor(
         ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
@@ -40,6 +40,14 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
     const std::error_code error = detail::lockExclusively(fd_.get(), patience, stop);
     if (!error) {
         held_ = true;
+    } else if (isLockingUnavailable(error) && whereNoLocks == WhereNoLocks::lockFolder) {
+        fd_ = FileDescriptor();
+        std::filesystem::path folder = lockFile;
+        folder += "dir";
+        folder_ = std::make_unique<FolderLock>(folder, patience, stop);
+        held_ = folder_->held();
+        heldElsewhere_ = folder_->heldElsewhere();
+        problem_ = folder_->problem();
     } else if (error == std::errc::resource_unavailable_try_again) {
         heldElsewhere_ = true;
         problem_ = "another process has held its lock for over " +

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/files/FileDescriptor.hpp"
+#include "platform/files/FolderLock.hpp"
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace qv::platform {
@@ -18,10 +20,19 @@ namespace qv::platform {
 // rather than hang: held() is false and problem() says why. A lock file that cannot be opened
 // or locked is not waited for.
 // The lock is released when the object goes (or when the process ends, however it ends).
+//
+// Where the file system has no flock (isLockingUnavailable) and `whereNoLocks` says so, the
+// lock is a lock folder instead (FolderLock.hpp): "<lock file>dir" ("settings.json.lockdir"),
+// taken with the same patience, its owner recorded in it and broken once that owner is gone.
 class FileLock {
 public:
+    enum class WhereNoLocks {
+        goWithout,  // held() is false, and problem() says why
+        lockFolder, // the lock folder "<lock file>dir"
+    };
     FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience,
-             const std::atomic<bool>* stop = nullptr);
+             const std::atomic<bool>* stop = nullptr,
+             WhereNoLocks whereNoLocks = WhereNoLocks::goWithout);
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
@@ -33,7 +44,8 @@ public:
     bool heldElsewhere() const { return heldElsewhere_; }
 
 private:
-    FileDescriptor fd_; // closing it releases the lock
+    FileDescriptor fd_;                  // closing it releases the lock
+    std::unique_ptr<FolderLock> folder_; // where the file system has no flock
     bool held_ = false;
     bool heldElsewhere_ = false;
     std::string problem_;
@@ -60,7 +72,8 @@ private:
 };
 
 // The lock every process takes to read, change and write the shared file `file` (the
-// settings, the permissions): "<file>.lock" beside it, waited for at most a second.
+// settings, the permissions): "<file>.lock" beside it, waited for at most a second; where the
+// file system has no flock, the lock folder "<file>.lockdir" beside it.
 FileLock lockForRewriting(const std::filesystem::path& file);
 
 // After a write of `file` made while `lock` was wanted: when the lock was not held, one line

@@ -34,7 +34,8 @@
 //
 // Writing: a change (set, erase) is seen by every read at once and queued; the write takes
 // the advisory lock "<name>.lock" beside the file (FileLock.hpp: waited for at most a second,
-// then written without it, with one line; so too where the file system has no locks), reads the
+// then written without it, with one line; where the file system has no flock, the lock folder
+// "<name>.lockdir" instead, the same way), reads the
 // file as it is now, gives the keys changed here their values (or removes them) and writes it
 // atomically (AtomicFile.hpp); every other key keeps what another process may have written there.
 // Without a usable file (missing, or set aside as proven bad: "...; moved it to '...'; the app

@@ -15,6 +15,7 @@
 #include "platform/photos/detail/LibraryIndex.hpp"
 #include "platform/photos/detail/LooseFile.hpp"
 #include "platform/photos/detail/PictureFile.hpp"
+#include "platform/photos/detail/RecordLocks.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 
 #include <algorithm>
@@ -166,6 +167,7 @@ struct PhotoLibrary::State {
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
     std::string refusedRow(const std::filesystem::path& source, const std::filesystem::path& copy);
+    bool locksStopped();
     std::string cannotUse() const;
     std::string indexPath() const;
     void sayReadOnly() const;
@@ -660,6 +662,26 @@ void PhotoLibrary::State::finishOpening() {
     }
 }
 
+// Before a change to an index locked with record locks, and after one failed: when the folder
+// has no record locks any more (a lock daemon that stopped answering), says so and opens the
+// index again, locked with its lock folder. True when it did. Looked at before the change too,
+// as SQLite's WAL tries its shared-memory locks for some 10 s before it gives up.
+bool PhotoLibrary::State::locksStopped() {
+    if (!index || !index->locksWithRecordLocks()) {
+        return false;
+    }
+    const std::optional<std::error_code> missing = detail::recordLocksMissing(folder);
+    if (!missing) {
+        return false;
+    }
+    print("The photo library's folder " + quotedPath(folder) + " no longer gives locks (" +
+          missing->message() +
+          "); its index is opened again and locked with a folder beside it instead");
+    saidNoRecordLocks = true;
+    reopen();
+    return true;
+}
+
 // Why there is no index, for a cause that stays until the user changes something.
 std::string PhotoLibrary::State::cannotUse() const {
     return "The photo library cannot use its index " + indexPath() + ": " + unavailable + "; " +
@@ -695,7 +717,11 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     if (!isGranted(accessStatus(permissions))) {
         return "Access to the photo library was not granted";
     }
-    if (std::optional<std::string> notReady = readyToWrite()) {
+    std::optional<std::string> notReady = readyToWrite();
+    if (!notReady && locksStopped()) {
+        notReady = readyToWrite();
+    }
+    if (notReady) {
         return notReady;
     }
     const imaging::Result<Bytes> bytes = detail::readPictureFile(source);
@@ -732,7 +758,17 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
                              detail::LibraryIndex::OnConflict::replace);
     };
     if (!addRow()) {
-        return refusedRow(source, copy);
+        if (!locksStopped()) {
+            return refusedRow(source, copy);
+        }
+        // Locks that stopped during the change: once more, through the lock folder.
+        if (std::optional<std::string> refusal = readyToWrite()) {
+            std::filesystem::remove(copy, made);
+            return refusal;
+        }
+        if (!addRow()) {
+            return refusedRow(source, copy);
+        }
     }
     // The index may have been deleted or replaced during the write: the save is reported once
     // its row is in the index at the path (carried there with the old one's rows, and added

@@ -50,7 +50,11 @@
 //
 // On a file system without record locks (a probe lock fails with ENOLCK, ENOSYS, EOPNOTSUPP)
 // the index is locked with SQLite's lock folders instead, said in one line; every process
-// there does the same (LibraryIndex.hpp).
+// there does the same, and one with locks sharing the home locks so too, or the one without
+// refuses while a WAL user may be live (LibraryIndex.hpp). A lock folder left by a process of
+// this machine that has ended is broken, its change rolled back. Locks that stop while the
+// index is open are found before each change (a probe lock, and after a change that failed):
+// one line, and the index is opened again with its lock folder for that change.
 //
 // Access: the photo library's permission (Permissions.hpp), or denied while the fault
 // switch says so (PhotoLibraryFaults.hpp). Without it fetches are empty and changes fail.

@@ -1,19 +1,22 @@
 // On a file system without locks (flock answers ENOLCK, ENOSYS or EOPNOTSUPP) nothing is lost:
 // a write goes on without its temporary file's lock, a cleaner removes only what a gone
 // writer's pid or its age proves abandoned, and the settings are merged and saved without
-// their lock, saying so once.
+// their lock folder, which is broken once its owner has ended.
 
 #include "ProcessTestSupport.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/files/AtomicFile.hpp"
 #include "platform/files/FileLock.hpp"
+#include "platform/files/FolderLock.hpp"
+#include "platform/files/LockOwner.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/store/UserDefaults.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -95,8 +98,8 @@ TEST(NoLocks, ACleanerRemovesOnlyWhatAGoneWritersPidOrItsAgeProvesAbandoned) {
     EXPECT_EQ(namesIn(folder), sortedNames({goneYoung, goneElsewhere}));
 }
 
-TEST(NoLocks, TheSettingsAreMergedAndSavedWithoutTheirLockSayingSoOnce) {
-    const fs::path file = testing::freshRunFolder() / "settings.json"; // said once a path
+TEST(NoLocks, TheSettingsAreMergedAndSavedUnderTheirLockFolder) {
+    const fs::path file = testing::freshRunFolder() / "settings.json";
     std::ofstream(file) << "{\"delay\": 2}";
     ConsoleCapture console;
     {
@@ -113,11 +116,132 @@ TEST(NoLocks, TheSettingsAreMergedAndSavedWithoutTheirLockSayingSoOnce) {
     EXPECT_EQ(read.integerValue("totalTime"), 30);
     EXPECT_EQ(read.integerValue("delay"), 5);
     EXPECT_EQ(read.boolValue("grid"), true);
-    EXPECT_EQ(console.text(), "The settings were saved to '" + file.string() +
-                                  "' without their lock: the lock file cannot be locked (No "
-                                  "locks available)\n");
+    EXPECT_EQ(console.text(), "");
+    // The lock folder is given back after each write.
     EXPECT_EQ(namesIn(file.parent_path()),
               (std::vector<std::string>{"settings.json", "settings.json.lock"}));
+}
+
+// Two processes each changing a setting of its own at the same moment: both changes stay (before,
+// one of the two was lost in about half the trials without locks).
+TEST(NoLocks, TwoProcessesChangingDifferentSettingsAtOnceKeepBoth) {
+    constexpr int trials = 16;
+    const fs::path folder = testing::freshTestFolder();
+    const ScopedLockFailure noLocks(ENOLCK); // the children inherit it
+    int lost = 0;
+    for (int trial = 0; trial < trials; ++trial) {
+        const fs::path file = folder / ("settings-" + std::to_string(trial) + ".json");
+        std::vector<std::unique_ptr<testing::ChildProcess>> processes;
+        for (const char* key : {"delay", "totalTime"}) {
+            processes.push_back(std::make_unique<testing::ChildProcess>([&, key](auto& self) {
+                const ConsoleCapture quiet;
+                UserDefaults defaults(file);
+                self.readyAndWait();
+                defaults.set(key, trial + 1);
+                defaults.flush();
+                return 0;
+            }));
+        }
+        EXPECT_EQ(testing::runTogether(processes), std::vector<int>(2, 0));
+        const UserDefaults read(file);
+        lost += (read.integerValue("delay") == trial + 1 ? 0 : 1) +
+                (read.integerValue("totalTime") == trial + 1 ? 0 : 1);
+    }
+    EXPECT_EQ(lost, 0) << "of " << 2 * trials << " changes";
+}
+
+// Processes taking one lock folder at once, half of them ending while they hold it: each
+// folder left is broken (its owner's record names a process that is gone) and the lock is
+// never held by two at once, so no increment of a counter kept under it is lost.
+TEST(NoLocks, ALockFolderLeftByAProcessThatEndedIsBrokenAndNeverHeldByTwo) {
+    constexpr int rounds = 4;
+    constexpr int processCount = 8;
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path lockFolder = folder / "shared.lockdir";
+    const fs::path counter = folder / "counter";
+    const fs::path inside = folder / "inside";
+    std::ofstream(counter) << 0;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<std::unique_ptr<testing::ChildProcess>> processes;
+        for (int n = 0; n < processCount; ++n) {
+            processes.push_back(std::make_unique<testing::ChildProcess>([&, n](auto& self) {
+                self.readyAndWait();
+                FolderLock lock(lockFolder, 5s);
+                if (!lock.held()) {
+                    return 3;
+                }
+                const int marker = ::open(inside.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                if (marker < 0) {
+                    return 2; // another holds it too
+                }
+                ::close(marker);
+                int count = 0;
+                std::ifstream(counter) >> count;
+                std::ofstream(counter) << count + 1;
+                ::unlink(inside.c_str());
+                if (n % 2 == 0) {
+                    ::_exit(0); // ends holding it: the folder and its record stay
+                }
+                return 0;
+            }));
+        }
+        EXPECT_EQ(testing::runTogether(processes), std::vector<int>(processCount, 0))
+            << "round " << round;
+    }
+    int count = 0;
+    std::ifstream(counter) >> count;
+    EXPECT_EQ(count, rounds * processCount);
+    // What is left is the last one's, whose owner has ended: the next taker breaks it.
+    const FolderLock next(lockFolder, 0ms);
+    EXPECT_TRUE(next.held()) << next.problem();
+}
+
+// A lock folder whose record names a pid that runs now, but not as its owner, is broken: the
+// owner ran before the last boot, or the pid is used again by a later process (this one here).
+TEST(NoLocks, ALockFolderOfAnEarlierBootOrOfAPidUsedAgainIsBroken) {
+    const fs::path lockFolder = testing::freshTestFolder() / "shared.lockdir";
+    LockOwner earlierBoot = LockOwner::thisProcess();
+    earlierBoot.boot = "00000000-0000-0000-0000-000000000000";
+    LockOwner pidUsedAgain = LockOwner::thisProcess();
+    pidUsedAgain.started += 1;
+    for (const LockOwner& gone : {earlierBoot, pidUsedAgain}) {
+        fs::create_directory(lockFolder);
+        ASSERT_TRUE(gone.writeTo(lockFolder / "owner"));
+        const FolderLock lock(lockFolder, 0ms);
+        EXPECT_TRUE(lock.held()) << lock.problem();
+    }
+    // This very process holding it, though, runs.
+    fs::create_directory(lockFolder);
+    ASSERT_TRUE(LockOwner::thisProcess().writeTo(lockFolder / "owner"));
+    EXPECT_FALSE(FolderLock(lockFolder, 0ms).held());
+}
+
+// A lock folder whose owner may still run is never broken, and the line names it: a process of
+// another machine sharing the folder, or a folder that names no owner.
+TEST(NoLocks, ALockFolderOfAnotherMachineOrOfNoOwnerIsWaitedForAndNamed) {
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path lockFolder = folder / "shared.lockdir";
+    fs::create_directory(lockFolder);
+    {
+        const FolderLock unknown(lockFolder, 0ms);
+        EXPECT_FALSE(unknown.held());
+        EXPECT_TRUE(unknown.heldElsewhere());
+        EXPECT_EQ(unknown.problem(),
+                  "another process has held its lock for over 0 ms: '" + lockFolder.string() +
+                      "' names no owner (a process taking it now, or one of an earlier version; "
+                      "remove it if no program uses it)");
+    }
+    LockOwner elsewhere = LockOwner::thisProcess();
+    elsewhere.host = "studio";
+    elsewhere.pid = testing::goneProcessId();
+    std::ofstream(lockFolder / "owner") << elsewhere.text();
+    const FolderLock other(lockFolder, 0ms);
+    EXPECT_FALSE(other.held());
+    EXPECT_EQ(other.problem(), "another process has held its lock for over 0 ms: '" +
+                                   lockFolder.string() + "' is held by process " +
+                                   std::to_string(elsewhere.pid) +
+                                   " on 'studio' (remove it if nothing there uses it any more)");
+    EXPECT_TRUE(fs::exists(lockFolder / "owner"));
 }
 
 } // namespace

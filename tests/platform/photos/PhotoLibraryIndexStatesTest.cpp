@@ -9,6 +9,7 @@
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"
 #include "platform/files/FileLock.hpp"
+#include "platform/files/LockOwner.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <fstream>
@@ -295,6 +296,13 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMaking
     }
 }
 
+// The journal mode of the library's index in `folder`, as sqlite3 reads it.
+std::string journalMode(const fs::path& folder) {
+    return imaging::test::runTool("sqlite3",
+                                  {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
+        .output;
+}
+
 // A file system without locks (some network ones answer ENOLCK): no other process can hold the
 // index's lock there, so the index opens without it instead of being called busy for good.
 TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {
@@ -329,32 +337,70 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksTheIndexLocksWithAFolderAn
     library_.reset();
     EXPECT_EQ(rowsIn(folder), 3);
     EXPECT_EQ(reopened(), "");
-    EXPECT_EQ(imaging::test::runTool("sqlite3",
-                                     {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
-                  .output,
-              "wal\n");
+    EXPECT_EQ(journalMode(folder), "wal\n");
 }
 
-// A lock folder left by a process that ended during a change keeps the index busy, as no
-// process can be asked whether it still holds it: the line says whose it may be, and the index
-// opens on the library's timer once it is removed.
-TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderLeftBehindIsNamed) {
+// Locks that stop working while the library has its index open (a lock daemon that stops
+// answering): the save that finds them gone says so, opens the index again locked with its lock
+// folder and goes in (before, every save failed as "held by another program"). With locks back,
+// the next start goes back to WAL.
+TEST_F(PhotoLibraryIndexStatesTest, LocksThatStopWhileTheIndexIsOpenGiveWayToItsLockFolder) {
+    busyWait = std::chrono::milliseconds(50);
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        ConsoleCapture console;
+        const CreateResult saved =
+            create(writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")));
+        EXPECT_TRUE(saved.success) << saved.error.value_or("");
+        EXPECT_EQ(console.text(), "The photo library's folder " + quotedPath(folder) +
+                                      " no longer gives locks (No locks available); its index is "
+                                      "opened again and locked with a folder beside it instead\n");
+        EXPECT_EQ(library().fetchAssets().count(), 2u);
+        EXPECT_TRUE(create(writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
+        library_.reset();
+    }
+    EXPECT_EQ(rowsIn(folder), 3);
+    EXPECT_EQ(reopened(), "");
+    EXPECT_EQ(journalMode(folder), "wal\n");
+}
+
+// A lock folder that names no owner (an earlier version's, or one killed between making it and
+// recording itself) or whose owner is of another machine keeps the index busy, as its owner may
+// still run: the line says so truly, and the index opens on the library's timer once it is
+// removed.
+TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderThatMayBeHeldIsNamed) {
     busyWait = std::chrono::milliseconds(0); // a held lock fails at once
     const ScopedLockFailure noFileLocks(ENOLCK);
     const ScopedRecordLockFailure noRecordLocks(ENOLCK);
     ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
-    fs::create_directory(folder / "library.sqlite.lock");
-    const std::string text = reopened();
-    EXPECT_TRUE(text.ends_with("The photo library's index " + index +
-                               " is not available now (database is locked: its lock folder " +
-                               quotedPath(folder / "library.sqlite.lock") +
-                               " is another process's, or was left by one that ended during a "
-                               "change (remove it then)); the library tries again every 5 s and "
-                               "at the next change\n"))
-        << text;
-    fs::remove(folder / "library.sqlite.lock");
-    dispatch.runFor(std::chrono::seconds(5));
-    EXPECT_EQ(library().fetchAssets().count(), 1u);
+    const fs::path lockFolder = folder / "library.sqlite.lock";
+    LockOwner elsewhere = LockOwner::thisProcess();
+    elsewhere.host = "studio";
+    const std::string lockLine = "The photo library's index " + index +
+                                 " is not available now (database is locked: its lock folder " +
+                                 quotedPath(lockFolder);
+    const std::string retryLine = "); the library tries again every 5 s and at the next change\n";
+    for (const bool named : {false, true}) {
+        library_.reset();
+        fs::create_directory(lockFolder);
+        if (named) {
+            std::ofstream(lockFolder / "owner") << elsewhere.text();
+        }
+        const std::string text = reopened();
+        EXPECT_TRUE(text.ends_with(
+            lockLine +
+            (named ? " is held by process " + std::to_string(elsewhere.pid) +
+                         " on 'studio' (remove it if nothing there uses it any more)"
+                   : " names no owner (a process taking it now, or one of an earlier version; "
+                     "remove it if no program uses it)") +
+            retryLine))
+            << text;
+        fs::remove_all(lockFolder);
+        dispatch.runFor(std::chrono::seconds(5));
+        EXPECT_EQ(library().fetchAssets().count(), 1u);
+    }
 }
 
 // A folder under the test's own whose index path is `length` characters long.

@@ -9,13 +9,16 @@
 #include "platform/console/Console.hpp"
 #include "platform/files/FileLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/LockFolderFiles.hpp"
 #include "platform/photos/detail/Uuid.hpp"
 
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <set>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -267,6 +270,180 @@ TEST_F(PhotoLibraryTest, ProcessesOpeningOneNewLibraryAtOnceKeepEveryRowWithOrWi
         EXPECT_TRUE(setAsideFiles(folder).empty()) << "round " << round;
         EXPECT_EQ(console.text(), ""); // nothing to take in or drop
     }
+}
+
+// The rows of the index file as it is, its journal not read (nor rolled back); -1 when it cannot
+// be read so.
+long long rowsInTheFileAlone(const fs::path& index) {
+    sqlite3* database = nullptr;
+    long long rows = -1;
+    if (sqlite3_open_v2(("file:" + index.string() + "?immutable=1").c_str(), &database,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(database, "SELECT count(*) FROM assets", -1, &statement, nullptr);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            rows = sqlite3_column_int64(statement, 0);
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return rows;
+}
+
+// Without locks, a process killed during a change (its half-written pages already in the index,
+// their old contents in its journal) or while it only read leaves the index's lock folder: the
+// next save breaks it, as its owner (recorded in it) no longer runs, SQLite rolls the half-written
+// change back from the journal, and the rows written before stay.
+TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndItsChangeUndone) {
+    busyWait = 50ms;
+    std::optional<ScopedLockFailure> noFileLocks(ENOLCK);
+    std::optional<ScopedRecordLockFailure> noRecordLocks(ENOLCK); // the children inherit both
+    ASSERT_TRUE(create(writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"))).success);
+    std::size_t expected = 1;
+    for (const bool changing : {true, false}) {
+        SCOPED_TRACE(changing ? "killed during a change" : "killed while reading");
+        library_.reset();
+        const fs::path index = folder / "library.sqlite";
+        testing::ChildProcess killed([&](testing::ChildProcess&) {
+            sqlite3* database = nullptr;
+            if (sqlite3_open_v2(index.c_str(), &database, SQLITE_OPEN_READWRITE,
+                                detail::lockFolderFiles()) != SQLITE_OK) {
+                return 1;
+            }
+            const char* sql =
+                changing ? "BEGIN IMMEDIATE; WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x "
+                           "+ 1 FROM n WHERE x < 200) INSERT INTO assets (identifier, file, "
+                           "creation_date, size, kind, pixel_width, pixel_height, orientation, "
+                           "original_name, thumbnail) SELECT 'half' || x, '2024/01/half' || x || "
+                           "'.JPG', '2024-01-01T00:00:00.000Z', 1, 'jpeg', 1, 1, 1, 'x', "
+                           "zeroblob(4000) FROM n"
+                         : "BEGIN; SELECT count(*) FROM assets";
+            // The change's pages go to the file (its journal first holding their old contents).
+            if (sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                sqlite3_db_cacheflush(database) == SQLITE_OK) {
+                ::raise(SIGKILL);
+            }
+            return 1;
+        });
+        ASSERT_EQ(killed.finish(), 128 + SIGKILL);
+        EXPECT_TRUE(fs::is_directory(folder / "library.sqlite.lock"));
+        if (changing) {
+            // Half a change is in the file: read without its journal it is malformed.
+            EXPECT_NE(rowsInTheFileAlone(index), static_cast<long long>(expected));
+            EXPECT_TRUE(fs::exists(folder / "library.sqlite-journal"));
+        }
+        ConsoleCapture console;
+        const CreateResult saved = create(
+            writeSource(changing ? "b.JPG" : "c.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")));
+        EXPECT_TRUE(saved.success) << saved.error.value_or("");
+        expected += 1;
+        EXPECT_EQ(library().fetchAssets().count(), expected);
+        EXPECT_FALSE(fs::exists(folder / "library.sqlite-journal"));
+    }
+    library_.reset();
+    noRecordLocks.reset();
+    noFileLocks.reset();
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite.lock"));
+    EXPECT_EQ(rowsIn(folder), static_cast<long long>(expected));
+    EXPECT_EQ(queryNumber(folder, "SELECT count(*) FROM pragma_integrity_check WHERE "
+                                  "integrity_check = 'ok'"),
+              1);
+}
+
+// Two processes saving into one new library at once, one with locks (WAL and record locks) and
+// one without (lock folders and a rollback journal), as two machines on one network home whose
+// lock daemons differ: the two lock the same way or one refuses with a line, so every save that
+// says it succeeded has its row (before, saves of both said so and rows were lost).
+TEST_F(PhotoLibraryTest, AProcessWithLocksBesideOneWithoutLosesNoRowSilently) {
+    constexpr int rounds = 12;
+    busyWait = 500ms;
+    const std::vector<fs::path> sources = {
+        writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00")),
+        writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")),
+        writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")),
+        writeSource("d.JPG", makeJpeg(40, 30, "2024:01:04 10:00:00"))};
+    for (int round = 0; round < rounds; ++round) {
+        library_.reset();
+        folder = root / ("Mixed" + std::to_string(round)) / "Photos";
+        std::vector<std::unique_ptr<testing::ChildProcess>> processes;
+        for (const bool withLocks : {true, false}) {
+            processes.push_back(std::make_unique<testing::ChildProcess>([&, withLocks](auto& self) {
+                std::optional<ScopedLockFailure> noFileLocks;
+                std::optional<ScopedRecordLockFailure> noRecordLocks;
+                if (!withLocks) {
+                    noFileLocks.emplace(ENOLCK);
+                    noRecordLocks.emplace(ENOLCK);
+                }
+                const ConsoleCapture quiet;
+                permissions = std::make_unique<Permissions>(root / "permissions.json",
+                                                            PermissionOptions{"photos=authorized"});
+                self.readyAndWait(); // both open the library at the same moment
+                library_ = std::make_unique<PhotoLibrary>(folder, *permissions, busyWait);
+                int saved = 0;
+                for (const fs::path& source : sources) {
+                    saved += create(source).success ? 1 : 0;
+                }
+                library_.reset();
+                return saved; // its exit status
+            }));
+        }
+        int saved = 0;
+        for (const int status : testing::runTogether(processes)) {
+            saved += status;
+        }
+        EXPECT_GT(saved, 0) << "round " << round;
+        EXPECT_EQ(rowsIn(folder), saved) << "round " << round;
+        EXPECT_EQ(pictureFiles(folder).size(), std::size_t(saved)) << "round " << round;
+    }
+}
+
+// While a process with locks has the index open (WAL), one without refuses to save, saying who
+// uses it; while one without has it open, one with locks locks it with the lock folder too.
+TEST_F(PhotoLibraryTest, AProcessWithoutLocksRefusesBesideAWalUserAndOneWithLocksLocksAsItDoes) {
+    busyWait = 50ms;
+    const fs::path a = writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00"));
+    const fs::path b = writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00"));
+    ASSERT_TRUE(create(a).success); // and kept open, with locks
+    const std::string index = quotedPath(folder / "library.sqlite");
+    const std::string walUsers = (folder / "library.sqlite.users").string();
+    testing::ChildProcess refused([&](testing::ChildProcess&) {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        const ConsoleCapture quiet;
+        library_.release(); // the test's, whose connection this child must not close
+        reopen();
+        const CreateResult saved = create(b);
+        const std::string expected =
+            "The photo library is not available now: its index " + index +
+            " cannot be used (it is in use by process " + std::to_string(::getppid()) +
+            " on this machine, which locks it with record locks this process cannot see; if "
+            "that process no longer runs, remove '" +
+            walUsers + "/";
+        return !saved.success && saved.error->starts_with(expected) &&
+                       pictureFiles(folder).size() == 1
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(refused.finish(), 0);
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
+    library_.reset();
+
+    testing::ChildProcess withoutLocks([&](testing::ChildProcess& self) {
+        const ScopedLockFailure noFileLocks(ENOLCK);
+        const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+        const ConsoleCapture quiet;
+        reopen();
+        library().fetchAssets();
+        self.readyAndWait(); // its index open while the test saves
+        return create(b).success ? 0 : 1;
+    });
+    ASSERT_TRUE(withoutLocks.waitUntilReady());
+    reopen();
+    ASSERT_TRUE(create(writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00"))).success);
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite-wal")); // locked as the other does
+    EXPECT_EQ(withoutLocks.finish(), 0);
+    library_.reset();
+    EXPECT_EQ(rowsIn(folder), 3);
 }
 
 // What is wrong with a library after two processes each added a picture over a damaged index

@@ -50,10 +50,13 @@ std::string readBytes(const std::filesystem::path& file) {
 
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file() &&
-            entry.path().filename().string().rfind("library.sqlite", 0) != 0) {
-            files.push_back(entry.path());
+    for (auto it = std::filesystem::recursive_directory_iterator(folder);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        const bool ofTheIndex = it->path().filename().string().rfind("library.sqlite", 0) == 0;
+        if (ofTheIndex && it->is_directory()) {
+            it.disable_recursion_pending(); // its users' records, its lock folder
+        } else if (it->is_regular_file() && !ofTheIndex) {
+            files.push_back(it->path());
         }
     }
     return files;

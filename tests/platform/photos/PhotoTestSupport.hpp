@@ -27,7 +27,8 @@ imaging::FileData makeJpeg(std::size_t width, std::size_t height, const std::str
 
 std::string readBytes(const std::filesystem::path& file);
 
-// Every file under the library's folder but its index (and its journal and set-aside files).
+// Every file under the library's folder but its index (and its journal and set-aside files, its
+// users' records and its lock folder).
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
 
 // One number a query of the library's index in `folder` gives, read through a connection of its

@@ -2,11 +2,13 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/files/AppFolders.hpp"
+#include "platform/files/FolderLock.hpp"
 #include "platform/files/RegularFile.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
 #include "platform/photos/detail/IndexLock.hpp"
+#include "platform/photos/detail/IndexUsers.hpp"
 #include "platform/photos/detail/JournalFiles.hpp"
 #include "platform/photos/detail/RecordLocks.hpp"
 
@@ -504,6 +506,51 @@ void removeLockFile(const std::filesystem::path& file) {
     }
 }
 
+// Who holds the lock folder of the index `file`, after a statement found it busy: one left by
+// a process of this machine that has ended is broken by the next lock; one that stays is named
+// with its owner, or as naming none.
+std::string lockFolderHolder(const std::filesystem::path& file) {
+    return ": its lock folder " + whyHeld(file.string() + ".lock");
+}
+
+// Records this opening among the users of the index `file` and makes `locking` agree with
+// theirs (IndexUsers.hpp): lock folders while a user of them may be live; for lock folders, why
+// not now while a WAL user may be live or a WAL file is there that no user gone or closed left.
+std::optional<std::string> agreeWithOtherUsers(IndexUsers& users, const std::filesystem::path& file,
+                                               Locking& locking) {
+    const auto wayOf = [](Locking way) {
+        return way == Locking::lockFolder ? IndexUsers::Way::lockFolder : IndexUsers::Way::wal;
+    };
+    users.enter(wayOf(locking));
+    const IndexUsers::Others others = users.look();
+    if (locking == Locking::recordLocks && others.folderUser) {
+        locking = Locking::lockFolder;
+        users.enter(wayOf(locking));
+    }
+    if (locking == Locking::recordLocks) {
+        return std::nullopt;
+    }
+    std::filesystem::path wal = file;
+    wal += "-wal";
+    std::error_code error;
+    std::optional<std::string> refusal;
+    if (!others.walUser.empty()) {
+        refusal = "it is in use by " + others.walUser +
+                  ", which locks it with record locks this process cannot see; if that process "
+                  "no longer runs, remove " +
+                  quotedPath(others.walRecord);
+    } else if (std::filesystem::exists(std::filesystem::symlink_status(wal, error)) &&
+               !others.walLeftBehind) {
+        refusal = "its WAL file " + quotedPath(wal) +
+                  " may be in use by a program that locks it with record locks, which this "
+                  "process cannot see (opening the library once where locks work brings it in)";
+    }
+    if (refusal) {
+        users.leave();
+    }
+    return refusal;
+}
+
 // A problem with the place of the index in `folder` that no later try gets past, and what to
 // change: something other than a folder on the way to it, something other than a file where
 // its journal files go, a link there that leads nowhere it ever can (a loop, through a file),
@@ -581,15 +628,29 @@ bool LibraryIndex::goneFromItsPath() const {
     return !identity_ || *now != *identity_;
 }
 
-LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
+LibraryIndex::LibraryIndex(std::filesystem::path folder, std::unique_ptr<IndexUsers> users,
+                           Locking locking, std::unique_ptr<SqliteDatabase> database,
                            std::string readOnlyReason, bool newer, std::string rowsUnreadable)
-    : folder_(std::move(folder)), database_(std::move(database)),
-      readOnlyReason_(std::move(readOnlyReason)), newer_(newer),
+    : folder_(std::move(folder)), users_(std::move(users)), locking_(locking),
+      database_(std::move(database)), readOnlyReason_(std::move(readOnlyReason)), newer_(newer),
       rowsUnreadable_(std::move(rowsUnreadable)) {
     // Taken once the connection has the file open: what the path names from now on is
     // compared with it.
     std::error_code error;
     identity_ = identityAt(folder_ / "library.sqlite", error);
+}
+
+std::string LibraryIndex::lastError() const {
+    std::string error = database_->error();
+    if (locking_ == Locking::lockFolder && database_->fault() == SqliteFault::busy) {
+        error += lockFolderHolder(folder_ / "library.sqlite");
+    }
+    return error;
+}
+
+LibraryIndex::~LibraryIndex() {
+    database_.reset();
+    users_->closed();
 }
 
 bool LibraryIndex::insertAll(const std::vector<Asset>& assets) {
@@ -624,12 +685,17 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
     }
     const std::filesystem::path file = folder / "library.sqlite";
     const std::optional<std::error_code> noRecordLocks = recordLocksMissing(folder);
-    const Locking locking = noRecordLocks ? Locking::lockFolder : Locking::recordLocks;
-    // Held until the index is open. Where there are no record locks, every process of the
-    // library goes without it (their own probes fail alike): its file would take the name of
-    // SQLite's lock folder, so one left there by an earlier opening is removed.
+    Locking locking = noRecordLocks ? Locking::lockFolder : Locking::recordLocks;
+    auto users = std::make_unique<IndexUsers>(file);
+    if (std::optional<std::string> refusal = agreeWithOtherUsers(*users, file, locking)) {
+        return {nullptr, std::move(*refusal), {}, noRecordLocks};
+    }
+    // Held until the index is open. Where the index is locked with lock folders, every process
+    // of the library goes without it (none of them can take it, or all lock with folders
+    // anyway): its file would take the name of SQLite's lock folder, so one left there by an
+    // earlier opening is removed.
     std::optional<IndexLock> lock;
-    if (noRecordLocks) {
+    if (locking == Locking::lockFolder) {
         removeLockFile(file);
     } else {
         lock.emplace(file, busyWait, stop);
@@ -651,19 +717,14 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
         case Verdict::Kind::sound:
         case Verdict::Kind::fresh: // a new index that cannot be written: empty and read-only
         case Verdict::Kind::newer:
-            return opening(std::unique_ptr<LibraryIndex>(
-                               new LibraryIndex(folder, std::move(opened.database), opened.readOnly,
-                                                opened.verdict.kind == Verdict::Kind::newer,
-                                                opened.verdict.rowsUnreadable)),
-                           opened.readOnly, {});
+            return opening(
+                std::unique_ptr<LibraryIndex>(new LibraryIndex(
+                    folder, std::move(users), locking, std::move(opened.database), opened.readOnly,
+                    opened.verdict.kind == Verdict::Kind::newer, opened.verdict.rowsUnreadable)),
+                opened.readOnly, {});
         case Verdict::Kind::failed:
-            if (noRecordLocks && opened.verdict.fault == SqliteFault::busy) {
-                // No process can be asked whether it still holds a lock folder: say whose
-                // it may be, as one left by a process that ended during a change stays.
-                opened.verdict.problem +=
-                    ": its lock folder " + quotedPath(file.string() + ".lock") +
-                    " is another process's, or was left by one that ended during a change "
-                    "(remove it then)";
+            if (locking == Locking::lockFolder && opened.verdict.fault == SqliteFault::busy) {
+                opened.verdict.problem += lockFolderHolder(file);
             }
             return opening(nullptr, opened.verdict.problem, opened.verdict.remedy);
         case Verdict::Kind::damaged: {

@@ -9,6 +9,7 @@
 
 #include "platform/files/FileIdentity.hpp"
 #include "platform/photos/Asset.hpp"
+#include "platform/photos/detail/IndexUsers.hpp"
 #include "platform/photos/detail/Sqlite.hpp"
 
 #include <atomic>
@@ -38,6 +39,7 @@ public:
         // process opening the library there finds the same and locks the same way.
         std::optional<std::error_code> withoutRecordLocks;
     };
+    ~LibraryIndex();
 
     // Opens the index of `folder` (made when missing), making a new index (all its tables in
     // one transaction) when there is none. Only an index proven damaged by a connection that
@@ -49,6 +51,12 @@ public:
     // before the verdict until the index is open, and only the file the verdict was on is
     // moved (its device and inode): a file put there since is judged anew.
     // Whether the folder's file system has record locks is tried first, on a probe file.
+    // Processes with and without record locks may share one home: each opening records itself
+    // among the index's users (IndexUsers.hpp) and locks as they do. One with record locks
+    // locks with lock folders too while a user without them may be live; one without refuses
+    // (no index, and why: "it is in use by process 4711 on 'studio', which locks it with record
+    // locks ...") while a WAL user may be live or a WAL file is there that no user gone or
+    // closed left, as it could neither see that user's locks nor leave WAL mode under it.
     // An index that is busy longer than `busyWait` (per statement; also the wait for the lock),
     // or cannot be read now, gives no index and why (for a folder that cannot be made, the
     // cause of making it); one that cannot be written (its file or its folder), or that a
@@ -113,15 +121,21 @@ public:
     // Every asset, newest first (equal dates: the later added first).
     std::vector<Asset> allAssets();
     std::vector<std::uint8_t> thumbnail(const std::string& localIdentifier);
-    std::string lastError() const { return database_->error(); }
+    // Under lock folders, a lock held names its folder and who holds it.
+    std::string lastError() const;
     // What kind of failure the last one was.
     SqliteFault lastFault() const { return database_->fault(); }
+    // Whether it is locked with record locks (WAL), rather than with lock folders.
+    bool locksWithRecordLocks() const { return locking_ == SqliteDatabase::Locking::recordLocks; }
 
 private:
-    LibraryIndex(std::filesystem::path folder, std::unique_ptr<SqliteDatabase> database,
+    LibraryIndex(std::filesystem::path folder, std::unique_ptr<IndexUsers> users,
+                 SqliteDatabase::Locking locking, std::unique_ptr<SqliteDatabase> database,
                  std::string readOnlyReason, bool newer, std::string rowsUnreadable);
 
     std::filesystem::path folder_;
+    std::unique_ptr<IndexUsers> users_; // this opening's record, kept while the connection is
+    SqliteDatabase::Locking locking_;
     std::unique_ptr<SqliteDatabase> database_;
     std::string readOnlyReason_;
     bool newer_; // made by a newer version of the app

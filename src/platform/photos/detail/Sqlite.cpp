@@ -1,5 +1,6 @@
 #include "platform/photos/detail/Sqlite.hpp"
 
+#include "platform/photos/detail/LockFolderFiles.hpp"
 #include "platform/system/Url.hpp"
 
 #include <algorithm>
@@ -142,8 +143,9 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, Access access,
                                std::chrono::milliseconds busyWait, const std::atomic<bool>* stop,
                                Locking locking)
     : busy_{busyWait, stop, {}} {
-    // SQLite's own file layer that locks with a folder beside the file; null for its default.
-    const char* files = locking == Locking::lockFolder ? "unix-dotfile" : nullptr;
+    // The file layer that locks with a folder beside the file (LockFolderFiles.hpp); null for
+    // SQLite's default.
+    const char* files = locking == Locking::lockFolder ? lockFolderFiles() : nullptr;
     sqlite3* database = nullptr;
     int result = SQLITE_OK;
     switch (access) {

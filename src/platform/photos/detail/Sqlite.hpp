@@ -72,7 +72,8 @@ public:
         recordLocks, // POSIX record locks on the file (fcntl)
         // A folder "<file>.lock" made for each transaction, for a file system without record
         // locks: every connection to the file must lock it this way. It has no shared-memory
-        // file, so the WAL journal cannot be used.
+        // file, so the WAL journal cannot be used. Its owner is recorded in it, and a folder
+        // whose owner has ended is broken (LockFolderFiles.hpp).
         lockFolder,
     };
 
