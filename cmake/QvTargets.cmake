@@ -45,8 +45,12 @@ function(qv_test name)
     # The tests' own code is compiled at -O1 in the optimised tree: the code under test (the
     # libraries) keeps full optimisation, and the test files, mostly assertion macros and
     # set-up, build in about two thirds of the time.
+    # In the sanitizer tree (-O1 throughout) they are compiled unoptimised, which builds them
+    # in three fifths of the time and checks them as closely.
     if(CMAKE_BUILD_TYPE STREQUAL "Release")
         target_compile_options(${name} PRIVATE -O1)
+    elseif(QV_FUZZ)
+        target_compile_options(${name} PRIVATE -O0)
     endif()
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
