@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <unistd.h>
@@ -81,6 +82,22 @@ const std::string& thisPidNamespace() {
     return pidNamespace;
 }
 
+// When this process started, read once per process (a forked child reads its own): every
+// lock folder taken records it, and it never changes. The mutex: lock folders are taken on
+// any thread.
+unsigned long long thisStart() {
+    static std::mutex mutex;
+    static long readFor = 0; // the pid it was read for
+    static unsigned long long started = 0;
+    const std::lock_guard lock(mutex);
+    if (const long pid = long(::getpid()); readFor != pid) {
+        const std::optional<ProcessStat> stat = statOf(pid);
+        started = stat ? stat->started : 0;
+        readFor = pid;
+    }
+    return started;
+}
+
 std::string newToken() {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     std::ostringstream text;
@@ -91,11 +108,7 @@ std::string newToken() {
 } // namespace
 
 LockOwner LockOwner::thisProcess() {
-    LockOwner owner{thisHost(), thisBoot(), thisPidNamespace(), long(::getpid()), 0, newToken()};
-    if (const std::optional<ProcessStat> stat = statOf(owner.pid)) {
-        owner.started = stat->started;
-    }
-    return owner;
+    return {thisHost(), thisBoot(), thisPidNamespace(), long(::getpid()), thisStart(), newToken()};
 }
 
 std::string LockOwner::text() const {

@@ -250,10 +250,10 @@ void PhotoLibrary::State::sayNoRecordLocks(const std::optional<std::error_code>&
 // Before a change: an index that is there to take it, the one at its path, written when it can
 // be; why not otherwise.
 std::optional<std::string> PhotoLibrary::State::readyToWrite() {
-    if (index) {
-        followIndexOnDisk();
-    } else {
+    if (!index) {
         openIndex();
+    } else if (!followIndexOnDisk()) {
+        locksStopped(); // each of the two opens the index again where it must
     }
     if (!index) {
         return notAvailable();
@@ -717,11 +717,7 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
     if (!isGranted(accessStatus(permissions))) {
         return "Access to the photo library was not granted";
     }
-    std::optional<std::string> notReady = readyToWrite();
-    if (!notReady && locksStopped()) {
-        notReady = readyToWrite();
-    }
-    if (notReady) {
+    if (std::optional<std::string> notReady = readyToWrite()) {
         return notReady;
     }
     const imaging::Result<Bytes> bytes = detail::readPictureFile(source);
