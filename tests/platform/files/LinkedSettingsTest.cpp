@@ -216,9 +216,14 @@ TEST_F(LinkedSettings, ALinkIntoAFolderThatIsNotThereIsSaidOnceAndWrittenThrough
     EXPECT_EQ(console.text(), line); // once while it lasts
     EXPECT_FALSE(fs::exists(disk));  // no folder is made in the mount's place
 
-    // The disk is back, with the settings another machine saved there.
-    fs::create_directories(target.parent_path());
-    std::ofstream(target) << "{\"totalTime\": 6}";
+    // The disk is back, with the settings another machine saved there: the folder comes with
+    // the file in it, as a mount does (the write of a change kept may be tried again on the
+    // settings' queue at any moment, and would find a folder without the file, or the file
+    // half written).
+    const fs::path mounted = config.parent_path() / "mounted";
+    fs::create_directories(mounted / "dotfiles");
+    std::ofstream(mounted / "dotfiles" / target.filename()) << "{\"totalTime\": 6}";
+    fs::rename(mounted, disk);
     defaults.set("totalTime", 30);
     defaults.flush();
     ASSERT_TRUE(fs::is_symlink(file));
