@@ -1,13 +1,11 @@
 #include "platform/files/FileLock.hpp"
 
 #include "platform/console/FailureLines.hpp"
+#include "platform/files/Folder.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace qv::platform {
 
@@ -15,10 +13,6 @@ namespace {
 
 // How long a rewrite waits for another process's read, change and write of the file.
 constexpr std::chrono::milliseconds rewritePatience{1000};
-
-std::string lastError() {
-    return std::strerror(errno);
-}
 
 } // namespace
 
@@ -30,11 +24,15 @@ FileLock lockForRewriting(const std::filesystem::path& file) {
 
 FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds patience,
                    const std::atomic<bool>* stop, WhereNoLocks whereNoLocks) {
-    // Never blocks on opening: O_NONBLOCK also covers a FIFO put in the lock file's place.
-    fd_ = FileDescriptor(
-        ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    // Opened in its folder, never through a link put at its name (ELOOP), and never blocking:
+    // O_NONBLOCK also covers a FIFO put in the lock file's place.
+    std::error_code opened;
+    const Folder lockFiles = Folder::open(lockFile.parent_path(), opened);
+    if (lockFiles) {
+        fd_ = lockFiles.openFile(lockFile.filename().native(), O_RDWR | O_CREAT, opened);
+    }
     if (!fd_) {
-        problem_ = "the lock file cannot be opened (" + lastError() + ")";
+        problem_ = "the lock file cannot be opened (" + opened.message() + ")";
         return;
     }
     const std::error_code error = detail::lockExclusively(fd_.get(), patience, stop);

@@ -13,7 +13,8 @@ namespace qv::platform {
 
 // An advisory lock (flock) on a lock file, taken by every process that rewrites a shared
 // file from what it holds now (read, change, write), so that two of them never interleave
-// and none loses the other's change. The lock file is made when missing and left in place.
+// and none loses the other's change. The lock file is made when missing and left in place; it
+// is opened in its folder and never through a link put at its name.
 //
 // Waits at most `patience` while another process holds the lock (or until `stop`, when given,
 // is set); a holder that keeps it longer is stuck, so the caller then goes on without it

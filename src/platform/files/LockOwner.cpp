@@ -1,5 +1,6 @@
 #include "platform/files/LockOwner.hpp"
 
+#include "platform/files/Folder.hpp"
 #include "platform/formatting/QuotedText.hpp"
 
 #include <array>
@@ -37,6 +38,19 @@ std::string bootId() {
     return id;
 }
 
+// The machine id: 32 hexadecimal digits, made once when the system is installed. A file that
+// holds no such id (empty, "uninitialized" on a system not yet booted once) names none.
+std::string machineId() {
+    for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+        std::string id;
+        std::getline(std::ifstream(file), id);
+        if (id.size() == 32 && id.find_first_not_of("0123456789abcdef") == std::string::npos) {
+            return id;
+        }
+    }
+    return {};
+}
+
 // Field 3 (the state) and field 22 (the start, in clock ticks since the boot) of
 // /proc/<pid>/stat; nothing when it cannot be read (no such process, no /proc).
 struct ProcessStat {
@@ -72,6 +86,11 @@ const std::string& thisHost() {
     return host;
 }
 
+const std::string& thisMachine() {
+    static const std::string machine = machineId();
+    return machine;
+}
+
 const std::string& thisBoot() {
     static const std::string boot = bootId();
     return boot;
@@ -98,23 +117,43 @@ unsigned long long thisStart() {
     return started;
 }
 
+// A token no other taking uses: names of files are made from it. A forked child starts with
+// its parent's generator, so the generator is seeded again in each process and the pid leads.
 std::string newToken() {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
+    static thread_local long seededFor = 0;
+    static thread_local std::mt19937_64 random;
+    if (const long pid = long(::getpid()); seededFor != pid) {
+        random.seed(std::random_device{}());
+        seededFor = pid;
+    }
     std::ostringstream text;
-    text << std::hex << random();
+    text << ::getpid() << '-' << std::hex << random();
     return text.str();
+}
+
+// Whether `owner` ran in this boot of this machine, where its pid can be looked at.
+bool ofThisBoot(const LockOwner& owner) {
+    return !owner.boot.empty() && owner.boot == thisBoot();
+}
+
+// Whether `owner` is of this machine as its machine id says, whichever boot.
+bool ofThisMachine(const LockOwner& owner) {
+    return !owner.machine.empty() && owner.machine == thisMachine();
 }
 
 } // namespace
 
 LockOwner LockOwner::thisProcess() {
-    return {thisHost(), thisBoot(), thisPidNamespace(), long(::getpid()), thisStart(), newToken()};
+    return {thisHost(),       thisMachine(), thisBoot(), thisPidNamespace(),
+            long(::getpid()), thisStart(),   newToken()};
 }
 
 std::string LockOwner::text() const {
+    // Earlier versions know no "machine" key: to them a record with one names no owner, so
+    // they wait for its lock rather than break it.
     return "host=" + host + "\nboot=" + boot + "\npidns=" + pidNamespace +
            "\npid=" + std::to_string(pid) + "\nstarted=" + std::to_string(started) +
-           "\ntoken=" + token + "\n";
+           (machine.empty() ? "" : "\nmachine=" + machine) + "\ntoken=" + token + "\n";
 }
 
 std::optional<LockOwner> LockOwner::parse(std::string_view text) {
@@ -143,6 +182,8 @@ std::optional<LockOwner> LockOwner::parse(std::string_view text) {
             owner.boot = value;
         } else if (key == "pidns") {
             owner.pidNamespace = value;
+        } else if (key == "machine") {
+            owner.machine = value;
         } else if (key == "pid"       ? !number(value, owner.pid)
                    : key == "started" ? !number(value, owner.started)
                                       : key != "token") {
@@ -152,46 +193,32 @@ std::optional<LockOwner> LockOwner::parse(std::string_view text) {
         }
         ++found;
     }
-    if (found != 6 || owner.host.empty() || owner.pid <= 0 || owner.token.empty()) {
+    // Six keys in records of earlier versions, seven with the machine id.
+    if (found != (owner.machine.empty() ? 6 : 7) || owner.host.empty() || owner.pid <= 0 ||
+        owner.token.empty()) {
         return std::nullopt;
     }
     return owner;
 }
 
-std::optional<LockOwner> LockOwner::readFrom(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string text(1024, '\0'); // a record is far shorter
-    const ssize_t got = ::read(fd, text.data(), text.size());
-    ::close(fd);
-    if (got < 0) {
-        return std::nullopt;
-    }
-    text.resize(std::size_t(got));
-    return parse(text);
+std::optional<LockOwner> LockOwner::readFrom(const Folder& folder, std::string_view name) {
+    const std::optional<std::string> text = folder.readSmallFile(name, 1024); // far longer
+    return text ? parse(*text) : std::nullopt;
 }
 
-bool LockOwner::writeTo(const std::filesystem::path& file) const {
-    const int fd =
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const std::string record = text();
-    const bool written = ::write(fd, record.data(), record.size()) == ssize_t(record.size());
-    ::close(fd);
-    return written;
+std::error_code LockOwner::writeTo(const Folder& folder, std::string_view name) const {
+    return folder.writeNewFile(name, text());
 }
 
 OwnerState stateOf(const LockOwner& owner) {
-    if (thisHost().empty() || owner.host != thisHost() ||
-        owner.pidNamespace != thisPidNamespace()) {
-        return OwnerState::elsewhere;
+    if (!ofThisBoot(owner)) {
+        // A process of an earlier boot of this machine has ended, whatever its namespace. One
+        // whose record or this machine names no machine id may be of another machine.
+        const bool bootsKnown = !owner.boot.empty() && !thisBoot().empty();
+        return bootsKnown && ofThisMachine(owner) ? OwnerState::gone : OwnerState::elsewhere;
     }
-    if (!owner.boot.empty() && !thisBoot().empty() && owner.boot != thisBoot()) {
-        return OwnerState::gone; // it ran before the last boot
+    if (owner.pidNamespace != thisPidNamespace()) {
+        return OwnerState::elsewhere; // a sandbox of this boot: its pid means nothing here
     }
     if (::kill(pid_t(owner.pid), 0) != 0 && errno == ESRCH) {
         return OwnerState::gone;
@@ -206,12 +233,23 @@ OwnerState stateOf(const LockOwner& owner) {
 
 std::string describe(const LockOwner& owner) {
     const std::string process = "process " + std::to_string(owner.pid);
-    if (owner.host != thisHost()) {
-        return process + " on " + quotedText(owner.host);
+    if (ofThisBoot(owner)) {
+        return owner.pidNamespace == thisPidNamespace()
+                   ? process + " on this machine"
+                   : process + " in another sandbox of this machine";
     }
-    return owner.pidNamespace == thisPidNamespace()
-               ? process + " on this machine"
-               : process + " in another sandbox of this machine";
+    if (ofThisMachine(owner)) {
+        return process + " of an earlier boot of this machine";
+    }
+    const std::string on = process + " on " + quotedText(owner.host);
+    if (owner.machine.empty() || thisMachine().empty()) {
+        return on + " (" + (owner.machine.empty() ? "its record" : "this machine") +
+               " names no machine id, so whether it ran on this machine before its last boot "
+               "cannot be told)";
+    }
+    return owner.host == thisHost()
+               ? on + " (another machine of that name: machine id " + owner.machine + ")"
+               : on;
 }
 
 } // namespace qv::platform

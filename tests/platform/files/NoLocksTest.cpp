@@ -206,13 +206,13 @@ TEST(NoLocks, ALockFolderOfAnEarlierBootOrOfAPidUsedAgainIsBroken) {
     pidUsedAgain.started += 1;
     for (const LockOwner& gone : {earlierBoot, pidUsedAgain}) {
         fs::create_directory(lockFolder);
-        ASSERT_TRUE(gone.writeTo(lockFolder / "owner"));
+        std::ofstream(lockFolder / "owner") << gone.text();
         const FolderLock lock(lockFolder, 0ms);
         EXPECT_TRUE(lock.held()) << lock.problem();
     }
     // This very process holding it, though, runs.
     fs::create_directory(lockFolder);
-    ASSERT_TRUE(LockOwner::thisProcess().writeTo(lockFolder / "owner"));
+    std::ofstream(lockFolder / "owner") << LockOwner::thisProcess().text();
     EXPECT_FALSE(FolderLock(lockFolder, 0ms).held());
 }
 
@@ -228,11 +228,13 @@ TEST(NoLocks, ALockFolderOfAnotherMachineOrOfNoOwnerIsWaitedForAndNamed) {
         EXPECT_TRUE(unknown.heldElsewhere());
         EXPECT_EQ(unknown.problem(),
                   "another process has held its lock for over 0 ms: '" + lockFolder.string() +
-                      "' names no owner (a process taking it now, or one of an earlier version; "
-                      "remove it if no program uses it)");
+                      "' names no owner (an earlier version of this app is taking it, or was "
+                      "killed while taking it; remove it if no program uses it)");
     }
     LockOwner elsewhere = LockOwner::thisProcess();
     elsewhere.host = "studio";
+    elsewhere.machine = "0123456789abcdef0123456789abcdef";
+    elsewhere.boot = "00000000-0000-0000-0000-000000000000";
     elsewhere.pid = testing::goneProcessId();
     std::ofstream(lockFolder / "owner") << elsewhere.text();
     const FolderLock other(lockFolder, 0ms);

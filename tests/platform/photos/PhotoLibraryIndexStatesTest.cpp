@@ -378,6 +378,8 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderThatMayBeHeldIs
     const fs::path lockFolder = folder / "library.sqlite.lock";
     LockOwner elsewhere = LockOwner::thisProcess();
     elsewhere.host = "studio";
+    elsewhere.machine = "0123456789abcdef0123456789abcdef";
+    elsewhere.boot = "00000000-0000-0000-0000-000000000000";
     const std::string lockLine = "The photo library's index " + index +
                                  " is not available now (database is locked: its lock folder " +
                                  quotedPath(lockFolder);
@@ -393,8 +395,8 @@ TEST_F(PhotoLibraryIndexStatesTest, WithoutRecordLocksALockFolderThatMayBeHeldIs
             lockLine +
             (named ? " is held by process " + std::to_string(elsewhere.pid) +
                          " on 'studio' (remove it if nothing there uses it any more)"
-                   : " names no owner (a process taking it now, or one of an earlier version; "
-                     "remove it if no program uses it)") +
+                   : " names no owner (an earlier version of this app is taking it, or was "
+                     "killed while taking it; remove it if no program uses it)") +
             retryLine))
             << text;
         fs::remove_all(lockFolder);

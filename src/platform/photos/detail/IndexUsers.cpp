@@ -4,8 +4,6 @@
 #include "platform/formatting/QuotedText.hpp"
 
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace qv::platform::detail {
@@ -16,37 +14,38 @@ constexpr std::string_view kWal = ".wal";
 constexpr std::string_view kFolder = ".folder";
 constexpr std::string_view kWalLeft = ".wal-left";
 
-std::filesystem::path withSuffix(const std::filesystem::path& file, std::string_view suffix) {
-    std::filesystem::path named = file;
-    named += std::string(suffix);
-    return named;
-}
-
-bool walFileThere(const std::filesystem::path& indexFile) {
-    struct stat status {};
-    return ::lstat(withSuffix(indexFile, "-wal").c_str(), &status) == 0;
-}
-
 } // namespace
 
-IndexUsers::IndexUsers(std::filesystem::path indexFile)
-    : indexFile_(std::move(indexFile)), folder_(withSuffix(indexFile_, ".users")) {}
+IndexUsers::IndexUsers(std::filesystem::path indexFile) : indexFile_(std::move(indexFile)) {
+    std::error_code error;
+    library_ = Folder::open(indexFile_.parent_path(), error);
+    if (library_) {
+        const std::string name = indexFile_.filename().native() + ".users";
+        library_.makeFolder(name);
+        folder_ = library_.folder(name, error);
+    }
+}
 
 IndexUsers::~IndexUsers() {
     leave();
 }
 
+bool IndexUsers::walFileThere() const {
+    std::error_code error;
+    return library_.statusOf(indexFile_.filename().native() + "-wal", error).has_value();
+}
+
 void IndexUsers::closed() {
-    if (entered_ && way_ == Way::wal && walFileThere(indexFile_) &&
-        ::rename(record(Way::wal).c_str(), withSuffix(folder_ / token_, kWalLeft).c_str()) == 0) {
+    if (entered_ && way_ == Way::wal && walFileThere() &&
+        !folder_.move(record(Way::wal), folder_, token_ + std::string(kWalLeft))) {
         entered_ = false;
         return;
     }
     leave();
 }
 
-std::filesystem::path IndexUsers::record(Way way) const {
-    return withSuffix(folder_ / token_, way == Way::wal ? kWal : kFolder);
+std::string IndexUsers::record(Way way) const {
+    return token_ + std::string(way == Way::wal ? kWal : kFolder);
 }
 
 void IndexUsers::enter(Way way) {
@@ -55,72 +54,68 @@ void IndexUsers::enter(Way way) {
     }
     const LockOwner owner = LockOwner::thisProcess();
     if (token_.empty()) {
-        token_ = owner.host + "-" + std::to_string(owner.pid) + "-" + owner.token;
+        token_ = owner.host + "-" + owner.token; // the token starts with the pid
     }
-    const std::filesystem::path made = record(way);
+    const std::string made = record(way);
     if (entered_) {
         // Another way: the same record under its new name, never absent in between.
-        if (::rename(record(way_).c_str(), made.c_str()) == 0) {
+        if (!folder_.move(record(way_), folder_, made)) {
             way_ = way;
         }
         return;
     }
-    ::mkdir(folder_.c_str(), 0755);
-    const std::filesystem::path hidden = folder_ / ("." + token_);
-    if (owner.writeTo(hidden) && ::rename(hidden.c_str(), made.c_str()) == 0) {
+    const std::string hidden = "." + token_;
+    if (!owner.writeTo(folder_, hidden) && !folder_.move(hidden, folder_, made)) {
         entered_ = true;
         way_ = way;
     } else {
-        ::unlink(hidden.c_str());
+        folder_.remove(hidden);
     }
 }
 
 void IndexUsers::leave() {
     if (entered_) {
-        ::unlink(record(way_).c_str());
+        folder_.remove(record(way_));
         entered_ = false;
     }
 }
 
 IndexUsers::Others IndexUsers::look() {
     Others others;
-    std::vector<std::filesystem::path> goneWalUsers;
+    std::vector<std::string> goneWalUsers;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder_, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::filesystem::path file = it->path();
-        const std::string name = file.filename().string();
-        if (name.starts_with(".") || (entered_ && file == record(way_))) {
+    for (const std::string& name : folder_.entries(error)) {
+        if (name.starts_with(".") || (entered_ && name == record(way_))) {
             continue; // one being written, or this opening's own
         }
-        const std::optional<LockOwner> owner = LockOwner::readFrom(file);
+        const std::optional<LockOwner> owner = LockOwner::readFrom(folder_, name);
         std::error_code gone;
-        if (!owner && !std::filesystem::exists(std::filesystem::symlink_status(file, gone))) {
+        if (!owner && !folder_.statusOf(name, gone)) {
             continue; // its user closed meanwhile
         }
         const bool ended = owner && stateOf(*owner) == OwnerState::gone;
         if (name.ends_with(kWalLeft)) {
             others.walLeftBehind = true;
-            goneWalUsers.push_back(file);
+            goneWalUsers.push_back(name);
         } else if (name.ends_with(kWal)) {
             if (ended) {
                 others.walLeftBehind = true;
-                goneWalUsers.push_back(file);
+                goneWalUsers.push_back(name);
             } else if (others.walUser.empty()) {
                 others.walUser = owner ? describe(*owner) : "a program that names itself nowhere";
-                others.walRecord = file;
+                others.walRecord = folder_.path() / name;
             }
         } else if (name.ends_with(kFolder)) {
             if (ended) {
-                ::unlink(file.c_str());
+                folder_.remove(name);
             } else {
                 others.folderUser = true;
             }
         }
     }
-    if (!walFileThere(indexFile_)) {
-        for (const std::filesystem::path& file : goneWalUsers) {
-            ::unlink(file.c_str());
+    if (!walFileThere()) {
+        for (const std::string& name : goneWalUsers) {
+            folder_.remove(name);
         }
     }
     return others;

@@ -15,6 +15,8 @@
 // no WAL file is there, as until then they tell whose it is). A record that cannot be read, or
 // of another machine, is taken to be live.
 
+#include "platform/files/Folder.hpp"
+
 #include <filesystem>
 #include <string>
 
@@ -54,10 +56,12 @@ public:
     Others look();
 
 private:
-    std::filesystem::path record(Way way) const;
+    std::string record(Way way) const;
+    bool walFileThere() const;
 
     std::filesystem::path indexFile_;
-    std::filesystem::path folder_; // "<index>.users"
+    Folder library_; // the index's folder, opened when the users folder is first needed
+    Folder folder_;  // "<index>.users" in it, never through a link
     std::string token_;
     bool entered_ = false;
     Way way_ = Way::wal;

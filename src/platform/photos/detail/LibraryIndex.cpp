@@ -2,7 +2,8 @@
 
 #include "platform/console/Console.hpp"
 #include "platform/files/AppFolders.hpp"
-#include "platform/files/FolderLock.hpp"
+#include "platform/files/Folder.hpp"
+#include "platform/files/LockFolder.hpp"
 #include "platform/files/RegularFile.hpp"
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
@@ -498,11 +499,12 @@ Opened openFile(const std::filesystem::path& file, std::chrono::milliseconds bus
 // Removes the library's lock file beside `file` when it is a regular file: SQLite's lock folder
 // takes that name. Where there are no record locks no process can hold a lock on it.
 void removeLockFile(const std::filesystem::path& file) {
-    std::filesystem::path lockFile = file;
-    lockFile += ".lock";
-    struct stat status {};
-    if (::lstat(lockFile.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-        ::unlink(lockFile.c_str());
+    std::error_code error;
+    const Folder folder = Folder::open(file.parent_path(), error);
+    const std::string lockFile = file.filename().native() + ".lock";
+    const std::optional<struct stat> status = folder.statusOf(lockFile, error);
+    if (status && S_ISREG(status->st_mode)) {
+        folder.remove(lockFile);
     }
 }
 

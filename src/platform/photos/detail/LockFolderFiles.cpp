@@ -1,7 +1,8 @@
 #include "platform/photos/detail/LockFolderFiles.hpp"
 
-#include "platform/files/FolderLock.hpp"
+#include "platform/files/LockFolder.hpp"
 
+#include <cerrno>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -21,8 +22,8 @@ sqlite3_io_methods methods{};
 // A database file of SQLite's layer, followed in memory by that layer's own file.
 struct File {
     sqlite3_file base;
-    int level;                         // this connection's lock level
-    std::filesystem::path* lockFolder; // "<database>.lock"
+    int level;        // this connection's lock level
+    LockFolder* lock; // "<database>.lock" beside it
     sqlite3_file* own() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
@@ -38,50 +39,60 @@ const sqlite3_io_methods& ownMethods(sqlite3_file* file) {
     return *own(file)->pMethods;
 }
 
+// SQLite's answer to a lock that could not be had for `error`, as its dot-file layer gives it.
+int lockFailure(const std::error_code& error) {
+    switch (error.value()) {
+    case EACCES:
+    case EAGAIN:
+    case ETIMEDOUT:
+    case EBUSY:
+    case EINTR:
+    case ENOLCK:
+        return SQLITE_BUSY;
+    case EPERM:
+        return SQLITE_PERM;
+    default:
+        return SQLITE_IOERR_LOCK;
+    }
+}
+
+// Every level above none holds the lock folder.
 int lock(sqlite3_file* file, int level) {
     File& f = asFile(file);
-    const bool taking = f.level == SQLITE_LOCK_NONE;
-    int result = ownMethods(file).xLock(own(file), level);
-    if (result == SQLITE_BUSY && taking && breakIfOwnerGone(*f.lockFolder)) {
-        result = ownMethods(file).xLock(own(file), level);
-    }
-    if (result == SQLITE_OK) {
-        if (taking) {
-            recordOwnerIn(*f.lockFolder);
+    if (f.level == SQLITE_LOCK_NONE) {
+        std::error_code error;
+        switch (f.lock->tryTake(error)) {
+        case LockFolder::Attempt::taken:
+            break;
+        case LockFolder::Attempt::heldElsewhere:
+            return SQLITE_BUSY;
+        case LockFolder::Attempt::failed:
+            return lockFailure(error);
         }
-        f.level = level;
     }
-    return result;
+    f.level = level;
+    return SQLITE_OK;
 }
 
 int unlock(sqlite3_file* file, int level) {
     File& f = asFile(file);
-    const bool givingBack = level == SQLITE_LOCK_NONE && f.level != SQLITE_LOCK_NONE;
-    if (givingBack) {
-        removeOwnerRecordFrom(*f.lockFolder); // SQLite's rmdir fails on a folder not empty
+    if (level == SQLITE_LOCK_NONE) {
+        f.lock->giveBack();
     }
-    const int result = ownMethods(file).xUnlock(own(file), level);
-    if (result == SQLITE_OK) {
-        f.level = level;
-    } else if (givingBack) {
-        recordOwnerIn(*f.lockFolder); // still held
-    }
-    return result;
+    f.level = level;
+    return SQLITE_OK;
 }
 
 int checkReservedLock(sqlite3_file* file, int* reserved) {
-    return ownMethods(file).xCheckReservedLock(own(file), reserved);
+    *reserved = asFile(file).lock->there() ? 1 : 0;
+    return SQLITE_OK;
 }
 
 int close(sqlite3_file* file) {
     File& f = asFile(file);
-    if (f.level != SQLITE_LOCK_NONE) {
-        removeOwnerRecordFrom(*f.lockFolder);
-    }
-    const int result = ownMethods(file).xClose(own(file));
-    delete f.lockFolder;
-    f.lockFolder = nullptr;
-    return result;
+    delete f.lock; // gives the lock back
+    f.lock = nullptr;
+    return ownMethods(file).xClose(own(file));
 }
 
 int read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
@@ -124,14 +135,22 @@ int open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int
     File& f = asFile(file);
     f.base.pMethods = nullptr;
     f.level = SQLITE_LOCK_NONE;
+    const std::filesystem::path database(name);
+    std::error_code error;
+    Folder folder = Folder::open(database.parent_path(), error);
+    if (!folder) {
+        return SQLITE_CANTOPEN;
+    }
+    f.lock =
+        new (std::nothrow) LockFolder(std::move(folder), database.filename().native() + ".lock");
+    if (f.lock == nullptr) {
+        return SQLITE_NOMEM;
+    }
     const int result = inner->xOpen(inner, name, f.own(), flags, outFlags);
     if (result != SQLITE_OK || f.own()->pMethods == nullptr) {
+        delete f.lock;
+        f.lock = nullptr;
         return result;
-    }
-    f.lockFolder = new (std::nothrow) std::filesystem::path(std::string(name) + ".lock");
-    if (f.lockFolder == nullptr) {
-        f.own()->pMethods->xClose(f.own());
-        return SQLITE_NOMEM;
     }
     f.base.pMethods = &methods;
     return result;
