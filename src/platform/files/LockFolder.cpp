@@ -2,6 +2,7 @@
 
 #include "platform/formatting/QuotedText.hpp"
 
+#include <charconv>
 #include <chrono>
 #include <optional>
 #include <sys/stat.h>
@@ -73,6 +74,21 @@ bool olderThan(const Folder& folder, std::chrono::seconds age) {
     return std::chrono::system_clock::now() - changed > age;
 }
 
+// Whether the folder a taker prepared (`token` in its name, which starts with the taker's pid)
+// is left by a taker that no longer runs: its record names a gone owner; or, without a whole
+// record (the taker was killed while writing it), no process of that pid runs here, or the
+// folder is over a minute old. A taker judged wrongly (one of another pid namespace) only makes
+// its folder again.
+bool abandoned(const Folder& prepared, std::string_view token) {
+    if (const std::optional<LockOwner> owner = LockOwner::readFrom(prepared, kRecord)) {
+        return stateOf(*owner) == OwnerState::gone;
+    }
+    long pid = 0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), pid);
+    return (error == std::errc() && pid > 0 && hasEnded(pid)) ||
+           olderThan(prepared, unrecordedPreparedFolderAge);
+}
+
 } // namespace
 
 LockFolder::LockFolder(Folder parent, std::string name)
@@ -121,16 +137,16 @@ LockFolder::Attempt LockFolder::tryTake(std::error_code& error) {
     if (held_) {
         return Attempt::taken;
     }
-    if (!cleaned_) {
-        removeLeftovers();
-        cleaned_ = true;
-    }
     // Twice at most: the prepared folder may have gone meanwhile (removed by hand).
     for (int tries = 0; tries < 2; ++tries) {
         if (!prepared_) {
             if ((error = prepare())) {
                 return Attempt::failed;
             }
+        }
+        if (!cleaned_) {
+            removeLeftovers();
+            cleaned_ = true;
         }
         error = prepared_ ? parent_.moveWithoutReplacing(preparedName_, parent_, name_)
                           : std::make_error_code(std::errc::bad_file_descriptor);
@@ -229,6 +245,7 @@ void LockFolder::removeLeftovers() const {
     std::error_code listed;
     const std::string taking = takingPrefix(name_);
     const std::string released = releasedPrefix(name_);
+    int removed = 0;
     for (const std::string& entry : parent_.entries(listed)) {
         const bool isTaking = entry.starts_with(taking);
         if ((!isTaking && !entry.starts_with(released)) || entry == preparedName_) {
@@ -239,16 +256,19 @@ void LockFolder::removeLeftovers() const {
         if (!leftover) {
             continue;
         }
-        if (isTaking) {
-            // A prepared folder is kept while its taker may run.
-            const std::optional<LockOwner> owner = LockOwner::readFrom(leftover, kRecord);
-            const bool abandoned = owner ? stateOf(*owner) == OwnerState::gone
-                                         : olderThan(leftover, unrecordedPreparedFolderAge);
-            if (!abandoned) {
-                continue;
-            }
+        if (!isTaking) {
+            removeWhole(parent_, entry, leftover); // given back: no lock any more
+            continue;
         }
-        removeWhole(parent_, entry, leftover);
+        if (!abandoned(leftover, entry.substr(taking.size()))) {
+            continue;
+        }
+        // Moved to a name of this process's first: a taker that still runs can no longer move
+        // it to the lock's name once it is being emptied, so no empty folder gets there.
+        const std::string aside = released + record_.token + "-" + std::to_string(++removed);
+        if (!parent_.moveWithoutReplacing(entry, parent_, aside)) {
+            removeWhole(parent_, aside, leftover);
+        }
     }
 }
 
@@ -260,8 +280,13 @@ std::string LockFolder::whyHeld() const {
         return name + " was held by another process until a moment ago";
     }
     if (error == std::errc::not_a_directory || error == std::errc::too_many_symbolic_link_levels) {
+        const std::optional<struct stat> status = parent_.statusOf(name_, error);
+        const bool link = status && S_ISLNK(status->st_mode);
+        const bool file = status && S_ISREG(status->st_mode);
         return name + " is " +
-               (error == std::errc::not_a_directory ? "a file" : "a symbolic link") +
+               (link   ? "a symbolic link"
+                : file ? "a file"
+                       : "no folder") +
                ", not a lock folder (remove it if no program uses it)";
     }
     if (!current) {

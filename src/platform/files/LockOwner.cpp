@@ -231,6 +231,14 @@ OwnerState stateOf(const LockOwner& owner) {
                                                                 : OwnerState::running;
 }
 
+bool hasEnded(long pid) {
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+        return true;
+    }
+    const std::optional<ProcessStat> stat = statOf(pid);
+    return stat && stat->state == 'Z';
+}
+
 std::string describe(const LockOwner& owner) {
     const std::string process = "process " + std::to_string(owner.pid);
     if (ofThisBoot(owner)) {

@@ -53,6 +53,10 @@ enum class OwnerState {
 
 OwnerState stateOf(const LockOwner& owner);
 
+// Whether the process `pid` of this pid namespace has ended: no process has that pid, or it is
+// a zombie. False for a pid used again by another process.
+bool hasEnded(long pid);
+
 // "process 4711 on 'studio'", for lines; "process 4711 on this machine" for this one, and what
 // tells them apart where that matters ("... (another machine of that name, machine id ...)").
 std::string describe(const LockOwner& owner);

@@ -8,8 +8,6 @@
 #include "platform/console/Console.hpp"
 #include "platform/files/AtomicFile.hpp"
 #include "platform/files/FileLock.hpp"
-#include "platform/files/FolderLock.hpp"
-#include "platform/files/LockOwner.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/store/UserDefaults.hpp"
 
@@ -148,102 +146,6 @@ TEST(NoLocks, TwoProcessesChangingDifferentSettingsAtOnceKeepBoth) {
                 (read.integerValue("totalTime") == trial + 1 ? 0 : 1);
     }
     EXPECT_EQ(lost, 0) << "of " << 2 * trials << " changes";
-}
-
-// Processes taking one lock folder at once, half of them ending while they hold it: each
-// folder left is broken (its owner's record names a process that is gone) and the lock is
-// never held by two at once, so no increment of a counter kept under it is lost.
-TEST(NoLocks, ALockFolderLeftByAProcessThatEndedIsBrokenAndNeverHeldByTwo) {
-    constexpr int rounds = 4;
-    constexpr int processCount = 8;
-    const fs::path folder = testing::freshTestFolder();
-    const fs::path lockFolder = folder / "shared.lockdir";
-    const fs::path counter = folder / "counter";
-    const fs::path inside = folder / "inside";
-    std::ofstream(counter) << 0;
-    for (int round = 0; round < rounds; ++round) {
-        std::vector<std::unique_ptr<testing::ChildProcess>> processes;
-        for (int n = 0; n < processCount; ++n) {
-            processes.push_back(std::make_unique<testing::ChildProcess>([&, n](auto& self) {
-                self.readyAndWait();
-                FolderLock lock(lockFolder, 5s);
-                if (!lock.held()) {
-                    return 3;
-                }
-                const int marker = ::open(inside.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-                if (marker < 0) {
-                    return 2; // another holds it too
-                }
-                ::close(marker);
-                int count = 0;
-                std::ifstream(counter) >> count;
-                std::ofstream(counter) << count + 1;
-                ::unlink(inside.c_str());
-                if (n % 2 == 0) {
-                    ::_exit(0); // ends holding it: the folder and its record stay
-                }
-                return 0;
-            }));
-        }
-        EXPECT_EQ(testing::runTogether(processes), std::vector<int>(processCount, 0))
-            << "round " << round;
-    }
-    int count = 0;
-    std::ifstream(counter) >> count;
-    EXPECT_EQ(count, rounds * processCount);
-    // What is left is the last one's, whose owner has ended: the next taker breaks it.
-    const FolderLock next(lockFolder, 0ms);
-    EXPECT_TRUE(next.held()) << next.problem();
-}
-
-// A lock folder whose record names a pid that runs now, but not as its owner, is broken: the
-// owner ran before the last boot, or the pid is used again by a later process (this one here).
-TEST(NoLocks, ALockFolderOfAnEarlierBootOrOfAPidUsedAgainIsBroken) {
-    const fs::path lockFolder = testing::freshTestFolder() / "shared.lockdir";
-    LockOwner earlierBoot = LockOwner::thisProcess();
-    earlierBoot.boot = "00000000-0000-0000-0000-000000000000";
-    LockOwner pidUsedAgain = LockOwner::thisProcess();
-    pidUsedAgain.started += 1;
-    for (const LockOwner& gone : {earlierBoot, pidUsedAgain}) {
-        fs::create_directory(lockFolder);
-        std::ofstream(lockFolder / "owner") << gone.text();
-        const FolderLock lock(lockFolder, 0ms);
-        EXPECT_TRUE(lock.held()) << lock.problem();
-    }
-    // This very process holding it, though, runs.
-    fs::create_directory(lockFolder);
-    std::ofstream(lockFolder / "owner") << LockOwner::thisProcess().text();
-    EXPECT_FALSE(FolderLock(lockFolder, 0ms).held());
-}
-
-// A lock folder whose owner may still run is never broken, and the line names it: a process of
-// another machine sharing the folder, or a folder that names no owner.
-TEST(NoLocks, ALockFolderOfAnotherMachineOrOfNoOwnerIsWaitedForAndNamed) {
-    const fs::path folder = testing::freshTestFolder();
-    const fs::path lockFolder = folder / "shared.lockdir";
-    fs::create_directory(lockFolder);
-    {
-        const FolderLock unknown(lockFolder, 0ms);
-        EXPECT_FALSE(unknown.held());
-        EXPECT_TRUE(unknown.heldElsewhere());
-        EXPECT_EQ(unknown.problem(),
-                  "another process has held its lock for over 0 ms: '" + lockFolder.string() +
-                      "' names no owner (an earlier version of this app is taking it, or was "
-                      "killed while taking it; remove it if no program uses it)");
-    }
-    LockOwner elsewhere = LockOwner::thisProcess();
-    elsewhere.host = "studio";
-    elsewhere.machine = "0123456789abcdef0123456789abcdef";
-    elsewhere.boot = "00000000-0000-0000-0000-000000000000";
-    elsewhere.pid = testing::goneProcessId();
-    std::ofstream(lockFolder / "owner") << elsewhere.text();
-    const FolderLock other(lockFolder, 0ms);
-    EXPECT_FALSE(other.held());
-    EXPECT_EQ(other.problem(), "another process has held its lock for over 0 ms: '" +
-                                   lockFolder.string() + "' is held by process " +
-                                   std::to_string(elsewhere.pid) +
-                                   " on 'studio' (remove it if nothing there uses it any more)");
-    EXPECT_TRUE(fs::exists(lockFolder / "owner"));
 }
 
 } // namespace
