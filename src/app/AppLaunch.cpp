@@ -44,6 +44,18 @@ platform::SimulatedCameraOptions cameraOptions(const LaunchOptions& options) {
     return camera;
 }
 
+int exitStatusFor(WindowHost::OpenFailure failure) {
+    switch (failure) {
+    case WindowHost::OpenFailure::noDisplay:
+        return kExitNoDisplay;
+    case WindowHost::OpenFailure::noVisual:
+        return kExitNoVisual;
+    case WindowHost::OpenFailure::windowNotMade:
+        break;
+    }
+    return kExitWindowNotMade;
+}
+
 int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
     platform::keepGoingWhenOutputCloses();
     // The window a signal asks to close: set and cleared on the main queue, where the
@@ -76,11 +88,12 @@ int runApp(const LaunchOptions& options, const LaunchHooks& hooks) {
         return kExitUsage;
     }
     auto failure = WindowHost::OpenFailure::noDisplay;
-    const auto host = WindowHost::open(platform::window::WindowOptions{}, error, failure);
+    platform::window::WindowOptions windowOptions;
+    windowOptions.failAt = hooks.windowFailsAt;
+    const auto host = WindowHost::open(windowOptions, error, failure);
     if (!host) {
         std::cerr << "quarn-vesil: " << error << std::endl;
-        return failure == WindowHost::OpenFailure::noDisplay ? kExitNoDisplay
-                                                             : kExitUnusableDisplay;
+        return exitStatusFor(failure);
     }
     *quitTarget = host.get();
     const auto installation =

@@ -8,8 +8,10 @@
 //      platform/console/Console.hpp);
 //   3. the simulated camera is made: a camera profile or source folder named by a flag that
 //      is missing or unusable prints one line on standard error and exits 2;
-//   4. the window opens (without a display: one line on standard error, exit 1; on a display
-//      that cannot show it, a screen of 8 bits: one line, exit 3);
+//   4. the window opens; without it one line on standard error says why, and the status is
+//      1 without a display, 3 where the screen offers no visual the app can draw in (8 bits
+//      deep, or a visual named in the environment it cannot draw in exactly), 4 where a
+//      display answers but the window cannot be made on it for another cause;
 //   5. the camera is installed, the app made (Quarn_Vesil) and shown in the window;
 //   6. the window's loop runs until the window is closed or a signal asks to quit;
 //   7. the app takes its road out (AppQuit.hpp), the photo library's work still under way
@@ -47,6 +49,8 @@ struct LaunchHooks {
     // SIGINT, SIGTERM and SIGHUP ask the app to quit (off for tests in a process of their
     // own).
     bool watchesSignals = true;
+    // A step of opening the window made to fail as SDL fails there (WindowHost.hpp).
+    platform::window::OpenStep windowFailsAt = platform::window::OpenStep::none;
 };
 
 // The process's environment (`environ`), as `main` hands it to launchQuarnVesil.

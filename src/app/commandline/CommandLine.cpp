@@ -181,8 +181,12 @@ std::string helpText(const EnvironmentVariables& environment) {
            "0 levels it.\n"
            "\n"
            "Exit status: 0 when the app ends (closing the window, SIGINT, SIGTERM or SIGHUP), 1\n"
-           "without a display, 2 for a wrong command line, 3 when the display cannot show the\n"
-           "window (a screen of 8 bits).\n";
+           "without a display, 2 for a wrong command line, 3 when the screen offers no visual\n"
+           "the app can draw in (a screen of 8 bits, or a visual named in\n"
+           "SDL_VIDEO_X11_WINDOW_VISUALID or SDL_VIDEO_X11_VISUALID that it cannot draw in\n"
+           "exactly or the screen does not offer), 4 when a display answers but the window\n"
+           "cannot be made on it (the X server refuses the connection, SDL cannot start its\n"
+           "video there or make the window).\n";
 }
 
 } // namespace qv

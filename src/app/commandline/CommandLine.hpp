@@ -49,9 +49,14 @@ struct CommandLineExit {
 };
 
 inline constexpr int kExitUsage = 2;
+// No display: none is named, nothing answers at the one named, or it shows nothing.
 inline constexpr int kExitNoDisplay = 1;
-// A display answers, but the window cannot be shown on it (a screen of 8 bits).
-inline constexpr int kExitUnusableDisplay = 3;
+// The screen offers no visual the app can draw in (a screen of 8 bits), or the visual named
+// in SDL_VIDEO_X11_WINDOW_VISUALID or SDL_VIDEO_X11_VISUALID is not one or is not offered.
+inline constexpr int kExitNoVisual = 3;
+// A display answers, but the window cannot be made on it for another cause: the server
+// refuses the connection, SDL cannot start its video there or make the window or its surface.
+inline constexpr int kExitWindowNotMade = 4;
 
 // `arguments` without the program's name.
 std::variant<LaunchOptions, CommandLineExit>

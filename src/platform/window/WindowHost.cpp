@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,15 @@ std::string noDisplayAnswers(const std::string& x, const std::string& wayland) {
     return "neither a Wayland compositor on " + quotedText(wayland) +
            " (WAYLAND_DISPLAY) nor an X server on " + quotedText(x) +
            " (DISPLAY) answers; start one or set these to displays that run";
+}
+
+// Whether the options inject a failure at `step`; SDL's error is then the injected one.
+bool failsAt(const WindowOptions& options, OpenStep step) {
+    if (options.failAt != step) {
+        return false;
+    }
+    SDL_SetError("injected failure");
+    return true;
 }
 
 } // namespace
@@ -89,6 +99,37 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         error = "no display to open the window on; set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
+    // The X server and the window's visual, checked on a connection of the app's own where SDL
+    // may use X: SDL's own start says only that it failed, whether nothing answers, the server
+    // refuses the app, or the visual the environment names is one SDL has no format for.
+    const bool mayUseX = !x.empty() && (chosen.empty() || chosen == "x11");
+    std::optional<WindowVisual> visual;
+    const auto refusedBy = [&](const WindowVisual& checked) {
+        switch (checked.outcome) {
+        case WindowVisual::Outcome::chosen:
+            return false;
+        case WindowVisual::Outcome::noServer:
+            failure = OpenFailure::noDisplay;
+            error = noDisplayAnswers(x, wayland);
+            return true;
+        case WindowVisual::Outcome::refused:
+            failure = OpenFailure::windowNotMade;
+            break;
+        case WindowVisual::Outcome::noVisual:
+            failure = OpenFailure::noVisual;
+            break;
+        }
+        error = checked.error;
+        return true;
+    };
+    // Where X is the only display SDL may use, before SDL tries it. Where Wayland is named too,
+    // SDL may not use X at all: the check waits for SDL to pick X, or to fail.
+    if (mayUseX && wayland.empty()) {
+        visual = chooseWindowVisual();
+        if (refusedBy(*visual)) {
+            return nullptr;
+        }
+    }
     // Where the environment names one kind of display, SDL tries that one only: it would
     // otherwise go on to the other kind (a Wayland socket when only DISPLAY is set, whose
     // library complains about XDG_RUNTIME_DIR on standard error) and end on its offscreen
@@ -99,11 +140,24 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     }
     auto watch = std::make_unique<XWindowWatch>();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = chosen.empty() ? noDisplayAnswers(x, wayland)
-                               : std::string("no display to open the window on (") +
-                                     SDL_GetError() + "); set DISPLAY or WAYLAND_DISPLAY";
+    if (failsAt(options, OpenStep::videoStart) || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        const std::string why = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (mayUseX && !visual) {
+            visual = chooseWindowVisual();
+        }
+        if (visual && refusedBy(*visual)) {
+            return nullptr;
+        }
+        if (visual) {
+            failure = OpenFailure::windowNotMade;
+            error = "the X server on display " + quotedText(x) +
+                    " answers, but SDL's video cannot start on it: " + why;
+            return nullptr;
+        }
+        error = chosen.empty() ? noDisplayAnswers(x, wayland)
+                               : "no display to open the window on (" + why +
+                                     "); set DISPLAY or WAYLAND_DISPLAY";
         return nullptr;
     }
     auto sdl = std::make_unique<Sdl>();
@@ -130,27 +184,30 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
         }
         scale = options.sizing.scaleFor(dpi, usableHeight);
     }
-    // From here on a display answers: what fails is this display.
-    failure = OpenFailure::unusableDisplay;
     if (driver == "x11") {
         // A visual the window's surface can take, whose black is black (WindowVisual.hpp).
-        const WindowVisual visual = chooseWindowVisual();
-        if (!visual.error.empty()) {
-            error = visual.error;
+        if (!visual) {
+            visual = chooseWindowVisual();
+        }
+        if (refusedBy(*visual)) {
             return nullptr;
         }
-        if (visual.id.empty()) {
+        if (visual->id.empty()) {
             SDL_ResetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID);
         } else {
-            SDL_SetHintWithPriority(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual.id.c_str(),
+            SDL_SetHintWithPriority(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, visual->id.c_str(),
                                     SDL_HINT_DEFAULT);
         }
     }
+    // From here on a display answers and the app can draw on it: what fails is the window.
+    failure = OpenFailure::windowNotMade;
     const auto pixels = [scale](double points) { return saturatingRound<int>(points * scale); };
     const WindowSizing& sizing = options.sizing;
-    sdl->window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                   SDL_WINDOWPOS_CENTERED, pixels(sizing.points.width),
-                                   pixels(sizing.points.height), SDL_WINDOW_RESIZABLE);
+    sdl->window = failsAt(options, OpenStep::window)
+                      ? nullptr
+                      : SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
+                                         SDL_WINDOWPOS_CENTERED, pixels(sizing.points.width),
+                                         pixels(sizing.points.height), SDL_WINDOW_RESIZABLE);
     if (sdl->window == nullptr) {
         error = std::string("cannot open the window: ") + SDL_GetError();
         return nullptr;
@@ -166,7 +223,7 @@ std::unique_ptr<WindowHost> WindowHost::open(const WindowOptions& options, std::
     if (driver == "x11") {
         SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     }
-    if (SDL_GetWindowSurface(sdl->window) == nullptr) {
+    if (failsAt(options, OpenStep::surface) || SDL_GetWindowSurface(sdl->window) == nullptr) {
         error = std::string("cannot draw into the window: ") + SDL_GetError();
         return nullptr;
     }

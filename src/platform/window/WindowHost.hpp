@@ -69,24 +69,39 @@ struct MainLoopHooks {
     std::function<std::optional<double>()> secondsUntilDue;
 };
 
+/// For tests: a step of WindowHost::open() made to fail as SDL fails there, with SDL's error
+/// "injected failure" (SDL gives no way to make these steps fail on a display that works).
+enum class OpenStep {
+    none,
+    videoStart, ///< SDL's video on the display (after the app checked the X server and visual)
+    window,     ///< SDL_CreateWindow
+    surface,    ///< the window's surface
+};
+
 struct WindowOptions {
     std::string title = "Quarn Vesil";
     WindowSizing sizing;
     /// Pixels per point; 0 takes it from the display.
     double scale = 0;
+    OpenStep failAt = OpenStep::none;
 };
 
 class WindowHost {
 public:
     /// Why open() made no window.
     enum class OpenFailure {
-        noDisplay,       ///< none is named, none answers, or the one named shows nothing
-        unusableDisplay, ///< one answers, but the window cannot be made or drawn on it
+        /// None is named, nothing answers at the one named, or the one named shows nothing.
+        noDisplay,
+        /// The screen offers no visual the app draws in exactly (8 bits deep), or the visual
+        /// the environment names is not one or is not offered (WindowVisual.hpp).
+        noVisual,
+        /// A display answers, but the window cannot be made on it: the X server refuses the
+        /// connection, SDL's video cannot start on it, or SDL cannot make the window or its
+        /// surface.
+        windowNotMade,
     };
     /// Opens the window. Without one it returns null, sets `error` to one line that says why
-    /// and `failure` to the kind of reason: no display, or a display whose screen the app
-    /// cannot draw on (WindowVisual.hpp: 8 bits deep, or a visual named in the environment
-    /// it cannot draw in) or where SDL could not make the window or its surface.
+    /// and `failure` to the kind of reason.
     static std::unique_ptr<WindowHost> open(const WindowOptions& options, std::string& error,
                                             OpenFailure& failure);
     static std::unique_ptr<WindowHost> open(const WindowOptions& options, std::string& error);

@@ -1,6 +1,7 @@
 #include "platform/window/WindowVisual.hpp"
 
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/window/detail/XServerSocket.hpp"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
@@ -28,15 +29,11 @@ struct VisualsFree {
 };
 using Visuals = std::unique_ptr<XVisualInfo, VisualsFree>;
 
-// Whether SDL's window surface has a pixel format for windows of `visual`, derived as its
-// X11 framebuffer derives it: the colour masks at the visual's depth in bits per pixel (at
-// 24, the bits per pixel of the server's images of that depth), the bits of a 32-bit visual
-// outside its colours as alpha. Colour-table visuals get an indexed format, which the frame's
-// colours are not converted into.
+// Whether SDL's window surface has a pixel format for windows of the TrueColor `visual`,
+// derived as its X11 framebuffer derives it: the colour masks at the visual's depth in bits
+// per pixel (at 24, the bits per pixel of the server's images of that depth), the bits of a
+// 32-bit visual outside its colours as alpha.
 bool surfaceTakes(Display* display, const XVisualInfo& visual) {
-    if (visual.c_class != TrueColor && visual.c_class != DirectColor) {
-        return false;
-    }
     int bitsPerPixel = visual.depth;
     if (visual.depth == 24) {
         int count = 0;
@@ -82,7 +79,21 @@ std::optional<std::pair<std::string, std::string>> namedVisual() {
     return std::nullopt;
 }
 
-// The visual the environment names, left to SDL where the surface takes it.
+// Why the app cannot draw exactly in `visual`, or nothing where it can.
+std::optional<std::string> whyNotDrawn(Display* display, const XVisualInfo& visual) {
+    if (visual.c_class == DirectColor) {
+        return "which the app cannot draw in exactly (its colours pass through a colour table)";
+    }
+    if (visual.c_class != TrueColor) {
+        return "which the app cannot draw in (its pixels are indexes into a colour table)";
+    }
+    if (!surfaceTakes(display, visual)) {
+        return "which the app cannot draw in";
+    }
+    return std::nullopt;
+}
+
+// The visual the environment names, left to SDL where the app draws in it exactly.
 WindowVisual checkNamed(Display* display, const std::string& variable, const std::string& value) {
     const std::string named = variable + " names the visual " + quotedText(value);
     const std::string choose = "; unset it to let the app choose";
@@ -92,13 +103,16 @@ WindowVisual checkNamed(Display* display, const std::string& variable, const std
     int count = 0;
     const Visuals found(XGetVisualInfo(display, VisualIDMask, &wanted, &count));
     if (!found || count == 0) {
-        return {{}, named + ", which " + screenOf(display) + " does not offer" + choose};
+        return {WindowVisual::Outcome::noVisual,
+                {},
+                named + ", which " + screenOf(display) + " does not offer" + choose};
     }
-    if (!surfaceTakes(display, *found)) {
-        return {{},
+    if (const auto why = whyNotDrawn(display, *found)) {
+        return {WindowVisual::Outcome::noVisual,
+                {},
                 named + ", a " + className(found->c_class) + " visual of " +
-                    std::to_string(found->depth) +
-                    " bits, which the app cannot draw in: " + kWhatTheAppNeeds + choose};
+                    std::to_string(found->depth) + " bits, " + *why + ": " + kWhatTheAppNeeds +
+                    choose};
     }
     return {};
 }
@@ -134,19 +148,34 @@ WindowVisual chooseTrueColor(Display* display) {
     const XVisualInfo* best = nullptr;
     for (int i = 0; i < count; ++i) {
         const XVisualInfo& visual = visuals.get()[i];
-        if (surfaceTakes(display, visual) &&
+        if (!whyNotDrawn(display, visual) &&
             (best == nullptr || preference(visual, defaultVisual, defaultDepth) <
                                     preference(*best, defaultVisual, defaultDepth))) {
             best = &visual;
         }
     }
     if (best == nullptr) {
-        return {{},
+        return {WindowVisual::Outcome::noVisual,
+                {},
                 screenOf(display) + " is " + std::to_string(defaultDepth) +
                     " bits deep and offers no visual the app can draw in: " + kWhatTheAppNeeds +
                     "; set the screen to 24 bits"};
     }
-    return {std::to_string(best->visualid), {}};
+    return {WindowVisual::Outcome::chosen, std::to_string(best->visualid), {}};
+}
+
+// Why no connection to the display could be made: a refusal has a line; where nothing
+// answers, the caller names the display among the others it tried.
+WindowVisual noConnection() {
+    const char* name = XDisplayName(nullptr);
+    if (!detail::xServerListens(name)) {
+        return {WindowVisual::Outcome::noServer, {}, {}};
+    }
+    return {WindowVisual::Outcome::refused,
+            {},
+            "the X server on display " + quotedText(name) +
+                " (DISPLAY) refuses the connection; give the app its authorization "
+                "(XAUTHORITY) or let it in (xhost)"};
 }
 
 } // namespace
@@ -156,7 +185,7 @@ WindowVisual chooseWindowVisual() {
     // same on SDL's connection.
     const DisplayConnection display(XOpenDisplay(nullptr));
     if (!display) {
-        return {};
+        return noConnection();
     }
     if (const auto named = namedVisual()) {
         return checkNamed(display.get(), named->first, named->second);

@@ -149,7 +149,7 @@ TEST(WindowHostDisplay, AScreenOf8BitsIsRefusedWithOneLineNamingItsDepth) {
     auto failure = WindowHost::OpenFailure::noDisplay;
     const auto host = WindowHost::open(WindowOptions{}, error, failure);
     EXPECT_EQ(host, nullptr);
-    EXPECT_EQ(failure, WindowHost::OpenFailure::unusableDisplay);
+    EXPECT_EQ(failure, WindowHost::OpenFailure::noVisual);
     EXPECT_EQ(error, "the screen of display '" + xvfb.display() +
                          "' is 8 bits deep and offers no visual the app can draw in: it needs a "
                          "TrueColor visual of 15 or 16 bits, or of 24 or 32 bits with 8 bits a "
@@ -157,49 +157,93 @@ TEST(WindowHostDisplay, AScreenOf8BitsIsRefusedWithOneLineNamingItsDepth) {
 }
 
 // The environment names the window's visual: SDL_VIDEO_X11_WINDOW_VISUALID, or
-// SDL_VIDEO_X11_VISUALID (SDL's visual for the whole display). It wins over the app's own
-// choice wherever the app can draw in it, even where its colours may be off (DirectColor); one
-// it cannot draw in, or one the screen does not offer, is refused with one line.
-TEST(WindowHostDisplay, AVisualNamedInTheEnvironmentWinsWhereTheAppCanDrawInIt) {
-    const std::string title = "qv-window-visual-test";
-    {
-        testing::XvfbServer xvfb(24);
-        ASSERT_TRUE(xvfb.running()) << xvfb.error();
-        const auto directColor = testing::visualIdOf(DirectColor, 24);
-        ASSERT_TRUE(directColor);
-        for (const char* variable : {"SDL_VIDEO_X11_WINDOW_VISUALID", "SDL_VIDEO_X11_VISUALID"}) {
-            SCOPED_TRACE(variable);
-            setenv(variable, std::to_string(*directColor).c_str(), 1);
-            std::string error;
-            const auto host = showTestFrame(title, error);
-            unsetenv(variable);
-            ASSERT_NE(host, nullptr) << error;
-            EXPECT_EQ(testing::visualClassOf(title), DirectColor);
-        }
-    }
-    testing::XvfbServer xvfb(30);
+// SDL_VIDEO_X11_VISUALID (SDL's visual for the whole display). A TrueColor one the app can draw
+// in wins over the app's own choice (here a visual of 32 bits on a screen of 16).
+TEST(WindowHostDisplay, ATrueColorVisualNamedInTheEnvironmentWinsOverTheAppsChoice) {
+    testing::XvfbServer xvfb(16);
     ASSERT_TRUE(xvfb.running()) << xvfb.error();
-    const auto tenBits = testing::visualIdOf(TrueColor, 30);
-    ASSERT_TRUE(tenBits);
-    char hex[32];
-    std::snprintf(hex, sizeof hex, "%#lx", static_cast<unsigned long>(*tenBits));
-    const std::string screen = "the screen of display '" + xvfb.display() + "'";
-    for (const auto& [named, line] : std::vector<std::pair<std::string, std::string>>{
-             {hex, std::string("SDL_VIDEO_X11_WINDOW_VISUALID names the visual '") + hex +
-                       "', a TrueColor visual of 30 bits, which the app cannot draw in: it "
-                       "needs a TrueColor visual of 15 or 16 bits, or of 24 or 32 bits with 8 "
-                       "bits a channel; unset it to let the app choose"},
-             {"0x7ffffff", "SDL_VIDEO_X11_WINDOW_VISUALID names the visual '0x7ffffff', which " +
-                               screen + " does not offer; unset it to let the app choose"}}) {
-        SCOPED_TRACE(named);
-        setenv("SDL_VIDEO_X11_WINDOW_VISUALID", named.c_str(), 1);
+    const auto deep = testing::visualIdOf(TrueColor, 32);
+    ASSERT_TRUE(deep);
+    const std::string title = "qv-window-visual-test";
+    for (const char* variable : {"SDL_VIDEO_X11_WINDOW_VISUALID", "SDL_VIDEO_X11_VISUALID"}) {
+        SCOPED_TRACE(variable);
+        setenv(variable, std::to_string(*deep).c_str(), 1);
+        std::string error;
+        const auto host = showTestFrame(title, error);
+        unsetenv(variable);
+        ASSERT_NE(host, nullptr) << error;
+        EXPECT_EQ(testing::visualOf(title), *deep);
+        EXPECT_EQ(testing::shownPixel(title, 100, 0), 0xff0000u);
+        EXPECT_EQ(testing::shownPixel(title, 100, 400), 0x000000u);
+    }
+}
+
+// Any other visual the environment names is refused with one line that names the variable, the
+// visual, its class and depth, and what the app needs: a DirectColor one, whose colours pass
+// through a colour table (SDL's table at 16 bits drew black as (8,0,8)); one of a colour table
+// (on a screen of 8 bits, where SDL's own start fails on it, and the app said that no X server
+// answered, also with a Wayland display named beside X); a TrueColor one SDL's surface has no
+// format for (8 and 30 bits); one the screen does not offer.
+TEST(WindowHostDisplay, AnyOtherVisualNamedInTheEnvironmentIsRefusedWithOneLine) {
+    constexpr int kNotOffered = -1;
+    struct Named {
+        int screenDepth;
+        const char* variable;
+        int visualClass; // or kNotOffered
+        int visualDepth;
+        std::string said; // of the visual, after its id
+        const char* wayland = nullptr;
+    };
+    const std::string inexact =
+        " bits, which the app cannot draw in exactly (its colours pass through a colour table)";
+    const std::string indexes =
+        " visual of 8 bits, which the app cannot draw in (its pixels are indexes into a colour "
+        "table)";
+    const std::vector<Named> cases = {
+        {16, "SDL_VIDEO_X11_WINDOW_VISUALID", DirectColor, 16,
+         "a DirectColor visual of 16" + inexact},
+        {16, "SDL_VIDEO_X11_VISUALID", DirectColor, 16, "a DirectColor visual of 16" + inexact},
+        {24, "SDL_VIDEO_X11_VISUALID", DirectColor, 24, "a DirectColor visual of 24" + inexact},
+        {8, "SDL_VIDEO_X11_VISUALID", PseudoColor, 8, "a PseudoColor" + indexes},
+        {8, "SDL_VIDEO_X11_VISUALID", StaticColor, 8, "a StaticColor" + indexes,
+         "qv-no-such-wayland"},
+        {8, "SDL_VIDEO_X11_WINDOW_VISUALID", GrayScale, 8, "a GrayScale" + indexes},
+        {8, "SDL_VIDEO_X11_VISUALID", TrueColor, 8,
+         "a TrueColor visual of 8 bits, which the app cannot draw in"},
+        {30, "SDL_VIDEO_X11_WINDOW_VISUALID", TrueColor, 30,
+         "a TrueColor visual of 30 bits, which the app cannot draw in"},
+        {30, "SDL_VIDEO_X11_WINDOW_VISUALID", kNotOffered, 0, {}},
+    };
+    const std::string needs = ": it needs a TrueColor visual of 15 or 16 bits, or of 24 or 32 "
+                              "bits with 8 bits a channel; unset it to let the app choose";
+    for (const Named& named : cases) {
+        testing::XvfbServer xvfb(named.screenDepth);
+        ASSERT_TRUE(xvfb.running()) << xvfb.error();
+        std::string id = "0x7ffffff";
+        std::string what = ", which the screen of display '" + xvfb.display() +
+                           "' does not offer; unset it to let the app choose";
+        if (named.visualClass != kNotOffered) {
+            const auto found = testing::visualIdOf(named.visualClass, named.visualDepth);
+            ASSERT_TRUE(found);
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "%#lx", static_cast<unsigned long>(*found));
+            id = hex;
+            what = ", " + named.said + needs;
+        }
+        SCOPED_TRACE(std::string(named.variable) + "=" + id + " on " +
+                     std::to_string(named.screenDepth) + " bits");
+        setenv(named.variable, id.c_str(), 1);
+        if (named.wayland != nullptr) {
+            setenv("WAYLAND_DISPLAY", named.wayland, 1);
+        }
         std::string error;
         auto failure = WindowHost::OpenFailure::noDisplay;
         const auto host = WindowHost::open(WindowOptions{}, error, failure);
-        unsetenv("SDL_VIDEO_X11_WINDOW_VISUALID");
+        unsetenv(named.variable);
+        unsetenv("WAYLAND_DISPLAY");
         EXPECT_EQ(host, nullptr);
-        EXPECT_EQ(failure, WindowHost::OpenFailure::unusableDisplay);
-        EXPECT_EQ(error, line);
+        EXPECT_EQ(failure, WindowHost::OpenFailure::noVisual);
+        EXPECT_EQ(error, std::string(named.variable) + " names the visual '" + id + "'" + what);
     }
 }
 

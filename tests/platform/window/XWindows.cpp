@@ -89,6 +89,15 @@ std::optional<int> visualClassOf(const std::string& title) {
     });
 }
 
+std::optional<VisualID> visualOf(const std::string& title) {
+    return lookAtWindow(title, [](Display* display, Window window) {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display, window, &attributes) != 0
+                   ? std::optional<VisualID>(XVisualIDFromVisual(attributes.visual))
+                   : std::nullopt;
+    });
+}
+
 std::optional<VisualID> visualIdOf(int visualClass, int depth) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {

@@ -24,6 +24,9 @@ std::optional<std::uint32_t> pixelValue(const std::string& title, int x, int y);
 // The class of the visual (TrueColor, DirectColor ...) of the window named `title`.
 std::optional<int> visualClassOf(const std::string& title);
 
+// The id of the visual of the window named `title`.
+std::optional<VisualID> visualOf(const std::string& title);
+
 // The id of a visual of class `visualClass` and `depth` bits on the default screen of
 // $DISPLAY, or nothing.
 std::optional<VisualID> visualIdOf(int visualClass, int depth);

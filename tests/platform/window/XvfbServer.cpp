@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -36,11 +37,15 @@ int spawn(const std::vector<std::string>& argv) {
 // polling for a window while the app opens its display), so the app's connection could be
 // dropped by the reset that `xdotool`'s exit started, and the app said that no X server
 // answers on a display that had just been reported ready.
-int spawnXvfb(int fd, int depth) {
+int spawnXvfb(int fd, int depth, const std::string& authority) {
     const std::string fdText = std::to_string(fd);
     const std::string screen = "1280x2048x" + std::to_string(depth);
-    const char* argv[] = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen",  "0",
-                          screen.c_str(), "-nolisten",  "tcp",          "-noreset", nullptr};
+    std::vector<const char*> argv = {"Xvfb",         "-displayfd", fdText.c_str(), "-screen", "0",
+                                     screen.c_str(), "-nolisten",  "tcp",          "-noreset"};
+    if (!authority.empty()) {
+        argv.insert(argv.end(), {"-auth", authority.c_str()});
+    }
+    argv.push_back(nullptr);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid != 0) {
@@ -54,13 +59,48 @@ int spawnXvfb(int fd, int depth) {
     if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) {
         _exit(127);
     }
-    execvp(argv[0], const_cast<char* const*>(argv));
+    execvp(argv[0], const_cast<char* const*>(argv.data()));
     _exit(127);
+}
+
+// Writes an authority file of one cookie for every display, random, that no client is given;
+// answers its path, or empty.
+std::string writeUnknownCookie() {
+    char path[] = "/tmp/qv-xvfb-cookie-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) {
+        return {};
+    }
+    // An Xauthority entry: family, address, display number, name, data, each but the family
+    // a big-endian 16-bit length and its bytes. FamilyWild (0xffff) matches every address.
+    std::string entry = {'\xff', '\xff', 0, 0, 0, 0};
+    const std::string name = "MIT-MAGIC-COOKIE-1";
+    entry += {0, static_cast<char>(name.size())};
+    entry += name;
+    entry += {0, 16};
+    std::random_device random;
+    for (int i = 0; i < 16; ++i) {
+        entry += static_cast<char>(random());
+    }
+    const bool written = write(fd, entry.data(), entry.size()) == ssize_t(entry.size());
+    close(fd);
+    if (!written) {
+        unlink(path);
+        return {};
+    }
+    return path;
 }
 
 } // namespace
 
-XvfbServer::XvfbServer(int depth) {
+XvfbServer::XvfbServer(int depth, XvfbClients clients) {
+    if (clients == XvfbClients::noneLetIn) {
+        authority_ = writeUnknownCookie();
+        if (authority_.empty()) {
+            error_ = "cannot write the cookie file";
+            return;
+        }
+    }
     int fds[2];
     if (pipe(fds) != 0) {
         error_ = "pipe failed";
@@ -69,7 +109,7 @@ XvfbServer::XvfbServer(int depth) {
     // Xvfb picks a free display number itself and writes it to the pipe; it keeps only the
     // writing end.
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    pid_ = spawnXvfb(fds[1], depth);
+    pid_ = spawnXvfb(fds[1], depth, authority_);
     close(fds[1]);
     if (pid_ <= 0) {
         error_ = "cannot start Xvfb";
@@ -98,6 +138,9 @@ XvfbServer::~XvfbServer() {
         kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
+    }
+    if (!authority_.empty()) {
+        unlink(authority_.c_str());
     }
 }
 

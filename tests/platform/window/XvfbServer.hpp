@@ -4,15 +4,21 @@
 // the moment it is reported running until it is destroyed, the display answers every client,
 // however many come and go meanwhile (the server never resets). Its one screen is 1280 x 2048
 // pixels of `depth` bits (24 unless a test asks for another, such as a 16-bit screen).
+//
+// A server started with `XvfbClients::noneLetIn` demands an authorization cookie that no
+// client has: it answers every connection with a refusal, as a server of another user's
+// session does.
 
 #include <string>
 #include <vector>
 
 namespace qv::testing {
 
+enum class XvfbClients { allLetIn, noneLetIn };
+
 class XvfbServer {
 public:
-    explicit XvfbServer(int depth = 24);
+    explicit XvfbServer(int depth = 24, XvfbClients clients = XvfbClients::allLetIn);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
@@ -25,6 +31,7 @@ public:
 
 private:
     int pid_ = -1;
+    std::string authority_; // the cookie file of a server that lets no client in
     std::string display_;
     std::string error_;
 };
