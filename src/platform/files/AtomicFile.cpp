@@ -3,6 +3,7 @@
 #include "platform/console/FailureLines.hpp"
 #include "platform/files/FileDescriptor.hpp"
 #include "platform/files/FileLock.hpp"
+#include "platform/files/Folder.hpp"
 #include "platform/files/TemporaryFiles.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
 #include "platform/formatting/QuotedText.hpp"
@@ -70,19 +71,19 @@ std::error_code writeAll(int fd, std::string_view data) {
     return {};
 }
 
-// Creates the temporary file of `file` under the first of this process's next temporary
-// names that is free.
-std::error_code createTemporaryFile(const std::filesystem::path& file,
-                                    std::filesystem::path& temporary, FileDescriptor& fd) {
+// Creates the temporary file of `file` in `folder` (its folder) under the first of this
+// process's next temporary names that is free.
+std::error_code createTemporaryFile(const Folder& folder, const std::filesystem::path& file,
+                                    std::string& temporary, FileDescriptor& fd) {
     for (int passedOver = 0;; ++passedOver) {
-        temporary = nextTemporaryName(file);
-        fd = FileDescriptor(
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (fd) {
+        temporary = nextTemporaryName(file).filename();
+        std::error_code error;
+        fd = folder.openFile(temporary, O_WRONLY | O_CREAT | O_EXCL, error);
+        if (!error) {
             return {};
         }
-        if (errno != EEXIST || passedOver == takenNamesPassedOver) {
-            return lastError();
+        if (error != std::errc::file_exists || passedOver == takenNamesPassedOver) {
+            return error;
         }
     }
 }
@@ -117,14 +118,8 @@ std::error_code closeKeepingTheLock(FileDescriptor& fd, FileDescriptor& lockHold
     return failingAs(WriteCall::close, fd.close());
 }
 
-std::error_code syncFolder(const std::filesystem::path& folder) {
-    const FileDescriptor fd(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd) {
-        return lastError();
-    }
-    return failingAs(WriteCall::folderSync,
-                     ::fsync(fd.get()) != 0 ? lastError() : std::error_code{});
+std::error_code syncFolder(const Folder& folder) {
+    return failingAs(WriteCall::folderSync, folder.sync());
 }
 
 // Says once per folder and reason that `file` has its name but its folder was not synced.
@@ -147,15 +142,23 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
     if (folderNotSynced != nullptr) {
         folderNotSynced->clear();
     }
-    std::filesystem::path temporary;
-    FileDescriptor fd;
-    if (const std::error_code error = createTemporaryFile(file, temporary, fd)) {
+    // Every name is made, renamed and removed in the folder opened here: a link put at the
+    // folder's path meanwhile is never followed.
+    std::error_code error;
+    const Folder folder = Folder::open(file.parent_path(), error);
+    if (error) {
         return error;
     }
-    reachStep(WriteStep::created, temporary);
+    const std::string name = file.filename();
+    std::string temporary;
+    FileDescriptor fd;
+    if ((error = createTemporaryFile(folder, file, temporary, fd))) {
+        return error;
+    }
+    reachStep(WriteStep::created, folder.path() / temporary);
     // The lock is held from before the first byte until the file has its final name, so no
     // cleaner ever sees this copy unlocked, however long the write or its fsync takes.
-    std::error_code error = lockTemporaryFile(fd);
+    error = lockTemporaryFile(fd);
     if (!error) {
         error = writeAll(fd.get(), data);
     }
@@ -167,23 +170,18 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
         error = closeKeepingTheLock(fd, lockHolder);
     }
     if (!error) {
-        reachStep(WriteStep::written, temporary);
-        if (overwrite) {
-            if (::rename(temporary.c_str(), file.c_str()) != 0) {
-                error = lastError();
-            }
-        } else if (::link(temporary.c_str(), file.c_str()) != 0) {
-            // link() fails with EEXIST instead of replacing, unlike rename().
-            error = lastError();
-        }
+        reachStep(WriteStep::written, folder.path() / temporary);
+        // link() fails with EEXIST instead of replacing, unlike rename().
+        error =
+            overwrite ? folder.move(temporary, folder, name) : folder.link(temporary, folder, name);
     }
     if (error || !overwrite) {
-        ::unlink(temporary.c_str());
+        folder.remove(temporary);
     }
     fd.close(); // releases the lock (with the holder); the data is already flushed
     lockHolder.close();
     if (!error) {
-        const std::error_code synced = syncFolder(file.parent_path());
+        const std::error_code synced = syncFolder(folder);
         reportFolderSync(file, synced);
         if (folderNotSynced != nullptr) {
             *folderNotSynced = synced;

@@ -66,8 +66,11 @@ Folder::Folder(FileDescriptor fd, std::filesystem::path path)
     : fd_(std::move(fd)), path_(std::move(path)) {}
 
 Folder Folder::open(const std::filesystem::path& path, std::error_code& error) {
-    FileDescriptor fd(
-        ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC));
+    const char* name = path.empty() ? "." : path.c_str();
+    FileDescriptor fd(::open(name, O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC));
+    if (!fd && errno == EACCES) {
+        fd = FileDescriptor(::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
     error = fd ? std::error_code{} : lastError();
     return fd ? Folder(std::move(fd), path) : Folder();
 }
@@ -208,6 +211,28 @@ std::error_code Folder::removeFolder(std::string_view name) const {
     }
     const Step step(*this, name);
     return errorOf(::unlinkat(fd_.get(), std::string(name).c_str(), AT_REMOVEDIR));
+}
+
+std::error_code Folder::sync() const {
+    return errorOf(::fsync(fd_.get()));
+}
+
+std::error_code Folder::link(std::string_view name, const Folder& to,
+                             std::string_view newName) const {
+    if (!isEntryName(name) || !isEntryName(newName)) {
+        return notAnEntryName();
+    }
+    const Step step(to, newName);
+    return errorOf(::linkat(fd_.get(), std::string(name).c_str(), to.fd_.get(),
+                            std::string(newName).c_str(), 0));
+}
+
+std::error_code Folder::makeLink(std::string_view name, const std::filesystem::path& target) const {
+    if (!isEntryName(name)) {
+        return notAnEntryName();
+    }
+    const Step step(*this, name);
+    return errorOf(::symlinkat(target.c_str(), fd_.get(), std::string(name).c_str()));
 }
 
 std::error_code Folder::move(std::string_view name, const Folder& to,

@@ -32,7 +32,9 @@ public:
     Folder() = default;
 
     // Opens the folder at `path`, following links on the way and at its end: the app's own
-    // folders are where the user put them (a link to another disk is theirs to make).
+    // folders are where the user put them (a link to another disk is theirs to make). A folder
+    // that may be written but not read (mode 0333) is opened all the same, for calls on names
+    // only: its entries cannot be listed, nor can it be synced.
     static Folder open(const std::filesystem::path& path, std::error_code& error);
     // Opens the folder `name` in this one, never through a link: a link there fails with
     // ELOOP, a file with ENOTDIR.
@@ -69,10 +71,17 @@ public:
     std::error_code remove(std::string_view name) const;
     // Removes the empty folder `name` (ENOTEMPTY when it is not empty).
     std::error_code removeFolder(std::string_view name) const;
+    // Flushes the folder's entries to the disk (fsync).
+    std::error_code sync() const;
     // Moves `name` to `newName` in `to` (this folder or another of the same file system),
     // replacing what is there as rename() does.
     std::error_code move(std::string_view name, const Folder& to, std::string_view newName) const;
-    // The same, but never replacing anything (EEXIST, or ENOTEMPTY where a folder would
+    // Gives the file `name` the second name `newName` in `to` (a link to the file itself: a
+    // symbolic link at `name` gets a second name, not its target); EEXIST when it is taken.
+    std::error_code link(std::string_view name, const Folder& to, std::string_view newName) const;
+    // Makes the symbolic link `name` with the text `target`; EEXIST when the name is taken.
+    std::error_code makeLink(std::string_view name, const std::filesystem::path& target) const;
+    // The same as move(), but never replacing anything (EEXIST, or ENOTEMPTY where a folder would
     // replace a folder that is not empty): RENAME_NOREPLACE where the file system has it.
     // Where it has not (EINVAL: NFS), a file is linked to its new name and unlinked from its
     // old one, and a folder is renamed when nothing is at the new name, which leaves an

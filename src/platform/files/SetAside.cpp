@@ -1,13 +1,11 @@
 #include "platform/files/SetAside.hpp"
 
 #include "platform/dispatch/Clock.hpp"
+#include "platform/files/Folder.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace qv::platform {
 
@@ -21,10 +19,6 @@ public:
     }
 };
 
-std::error_code lastError() {
-    return {errno, std::generic_category()};
-}
-
 } // namespace
 
 std::error_code fileReplacedSinceJudged() {
@@ -34,32 +28,27 @@ std::error_code fileReplacedSinceJudged() {
 
 std::error_code renameWithoutReplacing(const std::filesystem::path& from,
                                        const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return {};
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return lastError();
-    }
-    // No RENAME_NOREPLACE here: link() fails rather than replace, and a link made to the
-    // path itself (no AT_SYMLINK_FOLLOW) moves a symbolic link, not its target.
-    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
-        return lastError();
-    }
-    if (::unlink(from.c_str()) != 0) {
-        const std::error_code error = lastError();
-        ::unlink(to.c_str());
+    std::error_code error;
+    const Folder fromFolder = Folder::open(from.parent_path(), error);
+    if (error) {
         return error;
     }
-    return {};
+    const Folder toFolder =
+        to.parent_path() == from.parent_path() ? Folder() : Folder::open(to.parent_path(), error);
+    if (error) {
+        return error;
+    }
+    return fromFolder.moveWithoutReplacing(
+        from.filename().native(), toFolder ? toFolder : fromFolder, to.filename().native());
 }
 
 namespace {
 
-// Whether `file` is still the file judged: `error` says why not.
-bool stillJudged(const std::filesystem::path& file, const FileIdentity& judged,
+// Whether `name` in `folder` is still the file judged: `error` says why not.
+bool stillJudged(const Folder& folder, const std::string& name, const FileIdentity& judged,
                  std::error_code& error) {
-    const std::optional<FileIdentity> now = identityAt(file, error);
-    if (now && *now != judged) {
+    const std::optional<struct stat> now = folder.statusOf(name, error);
+    if (now && FileIdentity{now->st_dev, now->st_ino} != judged) {
         error = fileReplacedSinceJudged();
     }
     return !error;
@@ -75,7 +64,7 @@ std::filesystem::path firstFreeAsideName(const std::filesystem::path& file, Clai
         ".corrupt" + DateFormatter("_yyyyMMdd_HHmmss", DateFormatter::Zone::utc).format(wallNow());
     std::filesystem::path aside = stem;
     for (int n = 2;; ++n) {
-        error = claim(aside);
+        error = claim(aside.filename().native());
         if (error != std::errc::file_exists) {
             return error ? std::filesystem::path{} : aside;
         }
@@ -89,39 +78,33 @@ std::filesystem::path firstFreeAsideName(const std::filesystem::path& file, Clai
 
 std::filesystem::path setAside(const std::filesystem::path& file, const FileIdentity& judged,
                                std::error_code& error) {
-    if (!stillJudged(file, judged, error)) {
+    const Folder folder = Folder::open(file.parent_path(), error);
+    const std::string name = file.filename();
+    if (error || !stillJudged(folder, name, judged, error)) {
         return {};
     }
     return firstFreeAsideName(
         file,
-        [&file](const std::filesystem::path& aside) { return renameWithoutReplacing(file, aside); },
+        [&](const std::string& aside) { return folder.moveWithoutReplacing(name, folder, aside); },
         error);
 }
 
 std::filesystem::path setAsideLinkLoop(const std::filesystem::path& file,
                                        const FileIdentity& judged, std::error_code& error) {
-    if (!stillJudged(file, judged, error)) {
+    const Folder folder = Folder::open(file.parent_path(), error);
+    const std::string name = file.filename();
+    if (error || !stillJudged(folder, name, judged, error)) {
         return {};
     }
-    // symlink() never replaces a name, so a name another process took is passed over.
+    // A link is never made over a name, so a name another process took is passed over.
     const std::filesystem::path aside = firstFreeAsideName(
-        file,
-        [](const std::filesystem::path& name) -> std::error_code {
-            if (::symlink(name.filename().c_str(), name.c_str()) != 0) {
-                return lastError();
-            }
-            return {};
-        },
-        error);
+        file, [&](const std::string& each) { return folder.makeLink(each, each); }, error);
     if (error) {
         return {};
     }
     // Checked again: the link judged goes only when it is still the one at the name.
-    if (!stillJudged(file, judged, error) || ::unlink(file.c_str()) != 0) {
-        if (!error) {
-            error = lastError();
-        }
-        ::unlink(aside.c_str());
+    if (!stillJudged(folder, name, judged, error) || (error = folder.remove(name))) {
+        folder.remove(aside.filename().native());
         return {};
     }
     return aside;

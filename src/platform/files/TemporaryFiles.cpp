@@ -2,6 +2,7 @@
 
 #include "platform/files/FileDescriptor.hpp"
 #include "platform/files/FileLock.hpp"
+#include "platform/files/Folder.hpp"
 #include "platform/files/detail/ExclusiveLock.hpp"
 
 #include <atomic>
@@ -68,20 +69,21 @@ bool isSameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Whether `file` is a leftover whose writer is gone; when it is and `remove` is set, removes
-// it. The file's lock is taken (exclusive, without waiting) before anything is decided and
-// held until the file is gone, so a writer that holds it, or takes it meanwhile, keeps its
-// copy: a file whose lock is held, or that is no longer the one at the name, stays.
-bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bool remove) {
-    const std::optional<long> writer = writerOf(file.filename().native());
-    std::error_code error;
-    if (!writer ||
-        !std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
-        return false; // a link, a folder or a device is never opened, let alone removed
+// Whether `name` in `folder` is a leftover whose writer is gone; when it is and `remove` is
+// set, removes it. The file's lock is taken (exclusive, without waiting) before anything is
+// decided and held until the file is gone, so a writer that holds it, or takes it meanwhile,
+// keeps its copy: a file whose lock is held, or that is no longer the one at the name, stays.
+// A link, a folder or a device is never opened (O_NOFOLLOW, O_NONBLOCK), let alone removed.
+bool checkAndRemove(const Folder& folder, const std::string& name, FolderSharing sharing,
+                    bool remove) {
+    const std::optional<long> writer = writerOf(name);
+    if (!writer) {
+        return false;
     }
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    std::error_code error;
+    const FileDescriptor fd = folder.openFile(name, O_RDONLY, error);
     struct stat status {};
-    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (error || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return false;
     }
     // Where the file system has no locks, no writer holds one either: the pid and the age
@@ -95,11 +97,11 @@ bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bo
     if (!(age > oldAge || (age > writingGrace && writerGone))) {
         return false;
     }
-    struct stat named {};
-    if (::lstat(file.c_str(), &named) != 0 || !isSameFile(named, status)) {
+    const std::optional<struct stat> named = folder.statusOf(name, error);
+    if (!named || !isSameFile(*named, status)) {
         return false; // renamed to its final name, or replaced, since it was opened
     }
-    return !remove || ::unlink(file.c_str()) == 0;
+    return !remove || !folder.remove(name);
 }
 
 } // namespace
@@ -118,20 +120,21 @@ bool isTemporaryName(std::string_view name) {
 }
 
 bool isStaleTemporaryFile(const std::filesystem::path& file, FolderSharing sharing) {
-    return checkAndRemove(file, sharing, false);
+    std::error_code error;
+    const Folder folder = Folder::open(file.parent_path(), error);
+    return folder && checkAndRemove(folder, file.filename(), sharing, false);
 }
 
 namespace {
 
 // Removes the stale temporary files in `folder` whose names start with `prefix`.
-int removeStale(const std::filesystem::path& folder, std::string_view prefix,
+int removeStale(const std::filesystem::path& folderPath, std::string_view prefix,
                 FolderSharing sharing) {
     int removed = 0;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        if (it->path().filename().native().starts_with(prefix) &&
-            checkAndRemove(it->path(), sharing, true)) {
+    const Folder folder = Folder::open(folderPath, error);
+    for (const std::string& name : folder.entries(error)) {
+        if (name.starts_with(prefix) && checkAndRemove(folder, name, sharing, true)) {
             ++removed;
         }
     }
@@ -145,8 +148,7 @@ int removeStaleTemporaryFiles(const std::filesystem::path& folder, FolderSharing
 }
 
 int removeStaleTemporaryFilesOf(const std::filesystem::path& file, FolderSharing sharing) {
-    return removeStale(file.parent_path().empty() ? "." : file.parent_path(),
-                       file.filename().native() + std::string(marker), sharing);
+    return removeStale(file.parent_path(), file.filename().native() + std::string(marker), sharing);
 }
 
 } // namespace qv::platform

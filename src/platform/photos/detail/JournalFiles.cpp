@@ -1,6 +1,7 @@
 #include "platform/photos/detail/JournalFiles.hpp"
 
 #include "platform/files/FileDescriptor.hpp"
+#include "platform/files/Folder.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -15,13 +16,13 @@ namespace {
 // Atomic: the library's queue reads it, on whichever thread runs the queue.
 std::atomic<const ScopedJournalModeStep::Step*> modeStep{nullptr};
 
-// Gives the journal `name`, in the folder `folder` (a descriptor), the mode `mode`, when it is
-// a regular file of this user whose only name is that one and which cannot be written.
-void giveMode(const FileDescriptor& folder, const std::filesystem::path& name, mode_t mode) {
-    const FileDescriptor journal(::openat(
-        folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+// Gives the journal `name`, in the folder `folder`, the mode `mode`, when it is a regular file
+// of this user whose only name is that one and which cannot be written.
+void giveMode(const Folder& folder, const std::string& name, mode_t mode) {
+    std::error_code error;
+    const FileDescriptor journal = folder.openFile(name, O_RDONLY, error);
     struct stat status {};
-    if (!journal || ::fstat(journal.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+    if (error || ::fstat(journal.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         status.st_uid != ::geteuid() || status.st_nlink != 1 || (status.st_mode & S_IWUSR) != 0) {
         return;
     }
@@ -50,12 +51,10 @@ bool ownUnwritable(const std::filesystem::path& journal) {
 }
 
 void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
-    const std::filesystem::path folderPath =
-        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    const FileDescriptor folder(
-        ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC));
-    struct stat index {};
-    if (!folder || ::fstatat(folder.get(), file.filename().c_str(), &index, 0) != 0) {
+    std::error_code error;
+    const Folder folder = Folder::open(file.parent_path(), error);
+    const std::optional<struct stat> index = folder.statusOf(file.filename().native(), error);
+    if (!index) {
         return;
     }
     for (const std::filesystem::path& journal : journalFiles(file)) {
@@ -65,7 +64,7 @@ void giveJournalFilesTheIndexMode(const std::filesystem::path& file) {
         if (const ScopedJournalModeStep::Step* step = modeStep.load()) {
             (*step)(journal);
         }
-        giveMode(folder, journal.filename(), index.st_mode & 07777);
+        giveMode(folder, journal.filename(), index->st_mode & 07777);
     }
 }
 
