@@ -1,7 +1,8 @@
 // Whoever can write a folder of the app's may rename it aside and put a link to another folder in
 // its place at any instant. At every name the app makes or removes in its folders (lock files
-// and lock folders with their records, the photo library's users and probe), the folder is
-// swapped so, for that one call: the folder the link leads to is never changed.
+// and lock folders with their records, the photo library's users and probe, files written
+// atomically with their temporary names), the folder is swapped so, for that one call: the
+// folder the link leads to is never changed.
 
 #include "PhotoTestSupport.hpp"
 #include "RecordLockFailure.hpp"
@@ -185,6 +186,9 @@ TEST_F(FolderLinksTest, NoNameTheAppMakesOrRemovesInItsFoldersIsReachedThroughAL
              {"library.sqlite.users", ""},
              {"", ".wal"},
              {"", ".folder"},
+             {"settings.json.tmp-", ""},
+             {"settings.json", ""},
+             {"", ".JPG"},
          }) {
         EXPECT_TRUE(sawName(start, end)) << start << "..." << end;
     }
