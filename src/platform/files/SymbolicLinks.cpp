@@ -38,6 +38,11 @@ FollowedLinks followLinks(const std::filesystem::path& name) {
         if (!S_ISLNK(status.st_mode)) {
             return followed;
         }
+        if (status.st_uid != ::geteuid() && status.st_uid != 0) {
+            followed.foreignOwner = status.st_uid;
+            followed.error = std::make_error_code(std::errc::operation_not_permitted);
+            return followed;
+        }
         if (followed.links == maximumLinks) {
             followed.error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
             return followed;

@@ -6,6 +6,8 @@
 #include "platform/files/FileIdentity.hpp"
 
 #include <filesystem>
+#include <optional>
+#include <sys/types.h>
 #include <system_error>
 
 namespace qv::platform {
@@ -21,10 +23,15 @@ struct FollowedLinks {
     // it dangles), or ELOOP when the links lead back to the name itself or pass 40 links.
     std::error_code error;
     bool loopsBack = false; // a link leads back to the name itself
+    // A link of another user was met (its owner, when so): never followed, as whoever can
+    // write a folder of the app's could put one there to lead its writes anywhere this user
+    // may write. `error` is EPERM then, and `end` that link.
+    std::optional<uid_t> foreignOwner;
 };
 
 // Follows `name` through its symbolic links (at most 40, as the system does) to a name that
-// is no link, or to one that cannot be looked at. Nothing is opened.
+// is no link, or to one that cannot be looked at. Only links of this user (or of root) are
+// followed. Nothing is opened.
 FollowedLinks followLinks(const std::filesystem::path& name);
 
 } // namespace qv::platform

@@ -46,6 +46,48 @@ protected:
     fs::path file;
 };
 
+// A link of another user at the settings' name (whoever can write the folder can put one there,
+// to lead the app's writes to any file this user may write) is never followed: it is set aside
+// itself with one line, and the file it leads to, even a valid settings file, stays as it is.
+// Also a link of another user further along a chain of this user's links.
+TEST_F(LinkedSettings, ALinkOfAnotherUserIsNeverFollowed) {
+    constexpr uid_t otherUser = 65534;
+    const fs::path victim = dotfiles / "victim.json";
+    for (const bool deeper : {false, true}) {
+        SCOPED_TRACE(deeper ? "further along a chain" : "at the name");
+        fs::remove_all(config);
+        fs::create_directories(config);
+        std::ofstream(victim) << "{\"totalTime\": 6}";
+        const fs::path foreign = deeper ? dotfiles / "foreign.json" : file;
+        fs::create_symlink(victim, foreign);
+        if (::lchown(foreign.c_str(), otherUser, otherUser) != 0) {
+            GTEST_SKIP() << "a link of another user needs root to make";
+        }
+        if (deeper) {
+            fs::create_symlink(foreign, file);
+        }
+        ConsoleCapture console;
+        {
+            UserDefaults defaults(file);
+            EXPECT_EQ(defaults.integerValue("totalTime"), std::nullopt);
+            defaults.set("totalTime", 30);
+            defaults.flush();
+        }
+        const std::string why = deeper
+                                    ? "it is a link to '" + foreign.string() + "', which is a link"
+                                    : std::string("it is a link");
+        EXPECT_NE(console.text().find("The settings file '" + file.string() +
+                                      "' could not be read (" + why +
+                                      " of another user (uid 65534), which the app does not "
+                                      "follow); moved it to '"),
+                  std::string::npos)
+            << console.text();
+        EXPECT_EQ(contentOf(victim), "{\"totalTime\": 6}");
+        EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_EQ(UserDefaults(file).integerValue("totalTime"), 30);
+    }
+}
+
 TEST_F(LinkedSettings, AChangeReplacesTheTargetInItsOwnFolderAndTheLinkStays) {
     // One link straight into the dotfiles folder, and a chain of two.
     for (const bool chained : {false, true}) {

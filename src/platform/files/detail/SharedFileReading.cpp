@@ -36,7 +36,7 @@ MissingFile missingTarget(const FollowedLinks& followed) {
 Found unfollowed(const std::filesystem::path& file, const FollowedLinks& followed) {
     const std::error_code& error = followed.error;
     const std::string why = inParentheses(error);
-    if (followed.links == 0) {
+    if (followed.links == 0 && !followed.foreignOwner) {
         // The name itself cannot be looked at: missing (or a folder on the way is a file,
         // which the write reports as it makes the folder), or a cause in the path.
         if (isMissing(error)) {
@@ -50,7 +50,12 @@ Found unfollowed(const std::filesystem::path& file, const FollowedLinks& followe
     // A link that leads to no file it could make is the bad file itself.
     ProvenBad bad{{}, file, followed.first, followed.loopsBack};
     const std::string toEnd = "is a link to " + quotedPath(followed.end) + ", which ";
-    if (followed.loopsBack) {
+    if (followed.foreignOwner) {
+        bad.problem =
+            (followed.links == 0 ? std::string("it is a link") : "it " + toEnd + "is a link") +
+            " of another user (uid " + std::to_string(*followed.foreignOwner) +
+            "), which the app does not follow";
+    } else if (followed.loopsBack) {
         bad.problem = "it is a link that leads back to itself";
     } else if (isLastingError(error)) {
         bad.problem = "it " + toEnd + "leads to no file " + why;
