@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -331,6 +332,44 @@ TEST(IndexUsers, ProcessesEnteringWhileOthersLeaveKeepTheirRecordsWhereOthersLoo
         EXPECT_EQ(lost, 0);
     }
     EXPECT_FALSE(fs::exists(users));
+}
+
+// Two WAL users closing at once, the last bringing the WAL file in and looking at the records
+// between the first one's look at that file and its record's move to "wal-left": the first looks
+// at the file again after the move, so nothing is left.
+TEST(IndexUsers, TwoWalUsersClosingAtOnceLeaveNothing) {
+    const fs::path folder = testing::freshTestFolder();
+    const fs::path index = folder / "library.sqlite";
+    sqlite3* first = nullptr;
+    sqlite3* second = nullptr;
+    ASSERT_EQ(sqlite3_open(index.c_str(), &first), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(first, "PRAGMA journal_mode = WAL; CREATE TABLE t (x)", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(index.c_str(), &second), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(second, "SELECT count(*) FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    detail::IndexUsers firstUser(index);
+    detail::IndexUsers secondUser(index);
+    ASSERT_FALSE(firstUser.enter(detail::IndexUsers::Way::wal));
+    ASSERT_FALSE(secondUser.enter(detail::IndexUsers::Way::wal));
+    sqlite3_close(first);
+    ASSERT_TRUE(fs::exists(folder / "library.sqlite-wal")); // the second still has it
+    bool secondClosed = false;
+    {
+        const ScopedFolderSteps steps(
+            [&](FolderStepMoment moment, const fs::path&, std::string_view name) {
+                if (!secondClosed && moment == FolderStepMoment::before &&
+                    name.ends_with(".wal-left")) {
+                    secondClosed = true;
+                    sqlite3_close(second);
+                    secondUser.closed();
+                }
+            });
+        firstUser.closed();
+    }
+    EXPECT_TRUE(secondClosed);
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite-wal"));
+    EXPECT_FALSE(fs::exists(folder / "library.sqlite.users"));
 }
 
 // The names of the probe files in `folder`.

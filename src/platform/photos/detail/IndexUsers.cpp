@@ -137,20 +137,31 @@ void IndexUsers::leave() {
         folder_.remove(record(way_));
         entered_ = false;
     }
-    look(); // the records of users gone go now too
-    removeFolderIfEmpty();
+    tidy();
 }
 
 void IndexUsers::closed() {
     if (!entered_) {
         return;
     }
-    if (way_ == Way::wal && walFileThere() &&
-        !folder_.move(record(Way::wal), folder_, token_ + std::string(kWalLeft))) {
-        entered_ = false;
-        return;
+    if (way_ == Way::wal && walFileThere()) {
+        const std::string left = token_ + std::string(kWalLeft);
+        if (!folder_.move(record(Way::wal), folder_, left)) {
+            entered_ = false;
+            // The last connection may have brought the WAL file in, and its user looked at the
+            // records, between the look at the file and the move: looked at again after it.
+            if (!walFileThere()) {
+                tidy();
+            }
+            return;
+        }
     }
     leave();
+}
+
+void IndexUsers::tidy() {
+    look(); // removes the records of users gone, and "wal-left" ones once no WAL file is there
+    removeFolderIfEmpty();
 }
 
 void IndexUsers::removeFolderIfEmpty() const {

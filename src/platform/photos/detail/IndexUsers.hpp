@@ -29,7 +29,9 @@
 // Nothing is left behind by clean ends: a user that leaves removes its record, then the
 // records of users gone ("wal-left" ones too once no WAL file is there), then the folder when
 // it is empty (through the descriptor, rmdir failing on a folder that holds anything, so no
-// record is ever lost). An opening whose folder its last user removed between its opening and
+// record is ever lost). A WAL user that leaves "wal-left" looks at the WAL file again after
+// the move: the last connection may have removed it, and its user looked at the records,
+// in between. An opening whose folder its last user removed between its opening and
 // the write of the record (the write fails: ENOENT, ESTALE on NFS) makes it again and writes
 // there, so every record is in the folder at the name.
 
@@ -101,6 +103,7 @@ public:
 private:
     std::string record(Way way) const;
     std::error_code writeRecord(const LockOwner& owner, const std::string& name) const;
+    void tidy();
     void removeFolderIfEmpty() const;
 
     std::filesystem::path indexFile_;
