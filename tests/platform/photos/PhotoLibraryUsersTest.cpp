@@ -125,6 +125,32 @@ TEST_F(PhotoLibraryUsersTest, ALinkOrAFileAtTheUsersFolderIsNeverFollowedAndSaid
     EXPECT_EQ(rowsIn(folder), saved);
 }
 
+// Without locks, a users folder this process cannot write in (its mode, a full disk) keeps it
+// from recording itself: the index is not available while that lasts, and it is tried again on
+// the library's timer.
+TEST_F(PhotoLibraryUsersTest, WithoutLocksAUsersFolderThatCannotBeWrittenKeepsTheIndexWaiting) {
+    ASSERT_TRUE(create(picture("a.JPG")).success);
+    library_.reset();
+    fs::create_directory(users);
+    const ScopedLockFailure noFileLocks(ENOLCK);
+    const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+    const testing::ScopedPermissionBits permissionBits;
+    {
+        const ScopedMode readOnly(users, withoutWrite(users));
+        const std::string text = reopened();
+        EXPECT_TRUE(text.ends_with("The photo library's index " + index +
+                                   " is not available now (this process cannot record itself "
+                                   "among the index's users in " +
+                                   quotedPath(users) +
+                                   " (Permission denied), as it must without locks); the "
+                                   "library tries again every 5 s and at the next change\n"))
+            << text;
+    }
+    dispatch.runFor(std::chrono::seconds(5));
+    EXPECT_EQ(library().fetchAssets().count(), 1u);
+    EXPECT_TRUE(create(picture("b.JPG")).success);
+}
+
 // Whoever can write the library's folder may rename the users folder aside and put a link to
 // another folder at its name at any moment: the records are written, moved and removed in the
 // folder the opening opened, and nothing in the other folder changes.

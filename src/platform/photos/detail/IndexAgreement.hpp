@@ -14,8 +14,9 @@
 //   no process without them can record itself there either, and so uses the index; without
 //   record locks it refuses until that is removed or renamed, as no process with them could
 //   see it. A record that cannot be written for another cause (no permission, a full disk)
-//   refuses without record locks too, for as long as it lasts, unless the index's folder
-//   cannot be written by this process, which then only reads.
+//   refuses without record locks too, for as long as it lasts (later tries get past it),
+//   unless the index's folder cannot be written by this process, which then only reads; with
+//   record locks the opening goes on without a record and without a line, as before.
 
 #include "platform/photos/detail/IndexUsers.hpp"
 #include "platform/photos/detail/Sqlite.hpp"
