@@ -15,8 +15,11 @@ constexpr std::string_view kFolder = ".folder";
 constexpr std::string_view kWalLeft = ".wal-left";
 
 // How often an opening makes the users folder again when its last user removed it before the
-// record was in: each time another process must have ended meanwhile.
-constexpr int kTries = 8;
+// record was in. Each failed try means another process ended its use of the index in that
+// moment, so the tries end as soon as the others pause; the bound only keeps processes that
+// open and close the index without end from holding this one for ever (eight processes doing
+// so 300 times each at once on an overloaded machine needed 18 at most).
+constexpr int kTries = 1000;
 
 // Whether a call in a folder failed because the folder was removed after it was opened.
 bool folderRemoved(const std::error_code& error) {

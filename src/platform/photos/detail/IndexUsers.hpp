@@ -33,7 +33,9 @@
 // the move: the last connection may have removed it, and its user looked at the records,
 // in between. An opening whose folder its last user removed between its opening and
 // the write of the record (the write fails: ENOENT, ESTALE on NFS) makes it again and writes
-// there, so every record is in the folder at the name.
+// there, so every record is in the folder at the name. (A users folder renamed aside by hand
+// while processes have the index open takes their records with it: openings after that do not
+// see them until those processes open the index again.)
 
 #include "platform/files/Folder.hpp"
 
