@@ -22,7 +22,7 @@
 // through a link (Folder.hpp): whoever can write the library's folder may put a link to another
 // folder at its name, and no record is ever written, moved or removed there. A link, a file or
 // anything else but a folder at its name is left as it is: enter() fails saying what is there
-// (whatIsThere()), and the opening decides (LibraryIndex.hpp): with record locks it goes on
+// (whatIsThere()), and the opening decides (IndexAgreement.hpp): with record locks it goes on
 // without a record, as no process without them can record itself there either; without them it
 // refuses, since processes with record locks could never see it.
 //
