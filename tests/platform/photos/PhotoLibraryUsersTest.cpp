@@ -125,6 +125,44 @@ TEST_F(PhotoLibraryUsersTest, ALinkOrAFileAtTheUsersFolderIsNeverFollowedAndSaid
     EXPECT_EQ(rowsIn(folder), saved);
 }
 
+// A file at the users folder's name while a process with locks has the index open (it could
+// not record itself either): one without locks says what to remove, then, once it is removed,
+// that a WAL file may be in use (never "unable to open database file"), and saves once that
+// process has closed the index.
+TEST_F(PhotoLibraryUsersTest, AFileAtTheUsersFolderBesideAnOpenWalUserGivesTrueLinesUntilItCloses) {
+    busyWait = 50ms;
+    ASSERT_TRUE(create(picture("a.JPG")).success);
+    library_.reset();
+    std::ofstream(users).put('\n');
+    testing::ChildProcess walUser([&](testing::ChildProcess& self) {
+        const ConsoleCapture quiet;
+        reopen();
+        library().fetchAssets();
+        self.readyAndWait(); // its index open, with locks and without a record
+        library_.reset();
+        return 0;
+    });
+    ASSERT_TRUE(walUser.waitUntilReady());
+    const ScopedLockFailure noFileLocks(ENOLCK);
+    const ScopedRecordLockFailure noRecordLocks(ENOLCK);
+    const ConsoleCapture quiet;
+    const CreateResult refused = create(picture("b.JPG"));
+    EXPECT_EQ(refused.error.value_or(""),
+              "The photo library cannot use its index " + index + ": " + quotedPath(users) +
+                  " is a file, not a folder, so this process cannot record itself among the "
+                  "index's users, as it must without locks; remove or rename it");
+    fs::remove(users);
+    const CreateResult refusedToo = create(picture("b.JPG"));
+    EXPECT_EQ(refusedToo.error.value_or(""),
+              "The photo library is not available now: its index " + index +
+                  " cannot be used (its WAL file " + quotedPath(folder / "library.sqlite-wal") +
+                  " may be in use by a program that locks it with record locks, which this "
+                  "process cannot see (opening the library once where locks work brings it in))");
+    EXPECT_EQ(walUser.finish(), 0);
+    EXPECT_TRUE(create(picture("b.JPG")).success);
+    EXPECT_EQ(library().fetchAssets().count(), 2u);
+}
+
 // Without locks, a users folder this process cannot write in (its mode, a full disk) keeps it
 // from recording itself: the index is not available while that lasts, and it is tried again on
 // the library's timer.
