@@ -112,6 +112,8 @@ struct PhotoLibrary::State {
     bool lookScheduled = false;     // a look at those folders is on the timer
     bool writeTryScheduled = false; // a look at whether a read-only index can be written, too
     bool saidNoRecordLocks = false; // the line on a file system without locks, said once
+    // Lines on how the index is shared with other processes, each kind said once.
+    std::set<detail::SharingNotice::Kind> saidSharing;
     std::vector<std::function<void()>> openedHandlers;
 
     mutable std::mutex mutex; // guards the fields below: read anywhere, written on the queue
@@ -137,6 +139,7 @@ struct PhotoLibrary::State {
     bool openIndex();
     void keepCarriedRows(bool lastChance);
     void sayNoRecordLocks(const std::optional<std::error_code>& why);
+    void saySharing(const std::vector<detail::SharingNotice>& notices);
     std::optional<std::string> readyToWrite();
     std::string notAvailable() const;
     bool followIndexOnDisk();
@@ -198,6 +201,7 @@ bool PhotoLibrary::State::openIndex() {
     detail::LibraryIndex::Opening opening =
         detail::LibraryIndex::open(folder, busyWait, &interrupted);
     sayNoRecordLocks(opening.withoutRecordLocks);
+    saySharing(opening.notices);
     index = std::move(opening.index);
     unavailable = index ? std::string() : std::move(opening.problem);
     remedy = index ? std::string() : std::move(opening.remedy);
@@ -245,6 +249,14 @@ void PhotoLibrary::State::sayNoRecordLocks(const std::optional<std::error_code>&
     print("The photo library's folder " + quotedPath(folder) +
           " is on a file system without locks (" + why->message() +
           "); its index is locked with a folder beside it instead");
+}
+
+void PhotoLibrary::State::saySharing(const std::vector<detail::SharingNotice>& notices) {
+    for (const detail::SharingNotice& notice : notices) {
+        if (saidSharing.insert(notice.kind).second) {
+            print(notice.line);
+        }
+    }
 }
 
 // Before a change: an index that is there to take it, the one at its path, written when it can

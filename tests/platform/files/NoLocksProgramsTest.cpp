@@ -306,6 +306,29 @@ TEST_F(NoLocksDemo, AProcessWithLocksBesideOneWithoutLosesNoRow) {
     const long long rows = rowsOfTheIndex(root);
     EXPECT_GT(rows, 0);
     EXPECT_EQ(rows, static_cast<long long>(filesUnder(root / "Photos", 2)));
+    EXPECT_FALSE(fs::exists(root / "Photos" / "library.sqlite.users")); // gone with its users
+}
+
+// The same with a file at the name of the index's users folder, where neither demo can record
+// itself: the one with locks saves every picture into the library, the one without keeps its
+// pictures in Documents only (before, both saved into the library two ways at once, and half
+// the rows were lost in 2 of 6 runs). The file is left as it was.
+TEST_F(NoLocksDemo, AFileAtTheUsersFolderKeepsADemoWithoutLocksOutOfTheLibrary) {
+    const fs::path root = testing::freshTestFolder() / "demo";
+    const fs::path users = root / "Photos" / "library.sqlite.users";
+    fs::create_directories(users.parent_path());
+    std::ofstream(users) << "not a folder\n";
+    const auto without = startDemo(root, Failing::all);
+    const auto with = startDemo(root, Failing::nothing);
+    const DemoResult withoutRun = demoResult(root, Failing::all, without->finish());
+    const DemoResult withRun = demoResult(root, Failing::nothing, with->finish());
+    EXPECT_EQ(withoutRun.status, 0) << withoutRun.output;
+    EXPECT_EQ(withoutRun.assets, 0u);
+    EXPECT_EQ(withRun.assets, withLocks().assets);
+    EXPECT_EQ(filesUnder(root / "Documents", 0), 2 * withLocks().documents);
+    EXPECT_EQ(rowsOfTheIndex(root), static_cast<long long>(withLocks().library));
+    EXPECT_EQ(filesUnder(root / "Photos", 2), withLocks().library);
+    EXPECT_EQ(contentOf(users), "not a folder\n");
 }
 
 // Two machines of one host name sharing a home, one whose locks work and one without: each

@@ -297,12 +297,6 @@ TEST_F(PhotoLibraryIndexStatesTest, AFolderThatCannotBeMadeGivesTheCauseOfMaking
 }
 
 // The journal mode of the library's index in `folder`, as sqlite3 reads it.
-std::string journalMode(const fs::path& folder) {
-    return imaging::test::runTool("sqlite3",
-                                  {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
-        .output;
-}
-
 // A file system without locks (some network ones answer ENOLCK): no other process can hold the
 // index's lock there, so the index opens without it instead of being called busy for good.
 TEST_F(PhotoLibraryIndexStatesTest, OnAFileSystemWithoutLocksTheIndexOpensWithoutItsLock) {

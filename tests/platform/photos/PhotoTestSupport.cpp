@@ -82,6 +82,12 @@ long long rowsIn(const std::filesystem::path& folder) {
     return queryNumber(folder, "SELECT count(*) FROM assets");
 }
 
+std::string journalMode(const std::filesystem::path& folder) {
+    return imaging::test::runTool("sqlite3",
+                                  {(folder / "library.sqlite").string(), "PRAGMA journal_mode"})
+        .output;
+}
+
 void alterIndex(const std::filesystem::path& folder, const char* sql) {
     sqlite3* database = nullptr;
     ASSERT_EQ(sqlite3_open((folder / "library.sqlite").c_str(), &database), SQLITE_OK);

@@ -36,6 +36,8 @@ std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& fol
 long long queryNumber(const std::filesystem::path& folder, const std::string& sql);
 // The rows of that index.
 long long rowsIn(const std::filesystem::path& folder);
+// Its journal mode, as sqlite3 reads it ("wal\n", "delete\n").
+std::string journalMode(const std::filesystem::path& folder);
 
 // Runs SQL on the library's index in `folder` while no library has it open.
 void alterIndex(const std::filesystem::path& folder, const char* sql);

@@ -8,6 +8,7 @@
 #include "platform/files/SetAside.hpp"
 #include "platform/formatting/DateFormatter.hpp"
 #include "platform/formatting/QuotedText.hpp"
+#include "platform/photos/detail/IndexAgreement.hpp"
 #include "platform/photos/detail/IndexLock.hpp"
 #include "platform/photos/detail/IndexUsers.hpp"
 #include "platform/photos/detail/JournalFiles.hpp"
@@ -515,44 +516,6 @@ std::string lockFolderHolder(const std::filesystem::path& file) {
     return ": its lock folder " + whyHeld(file.string() + ".lock");
 }
 
-// Records this opening among the users of the index `file` and makes `locking` agree with
-// theirs (IndexUsers.hpp): lock folders while a user of them may be live; for lock folders, why
-// not now while a WAL user may be live or a WAL file is there that no user gone or closed left.
-std::optional<std::string> agreeWithOtherUsers(IndexUsers& users, const std::filesystem::path& file,
-                                               Locking& locking) {
-    const auto wayOf = [](Locking way) {
-        return way == Locking::lockFolder ? IndexUsers::Way::lockFolder : IndexUsers::Way::wal;
-    };
-    users.enter(wayOf(locking));
-    const IndexUsers::Others others = users.look();
-    if (locking == Locking::recordLocks && others.folderUser) {
-        locking = Locking::lockFolder;
-        users.enter(wayOf(locking));
-    }
-    if (locking == Locking::recordLocks) {
-        return std::nullopt;
-    }
-    std::filesystem::path wal = file;
-    wal += "-wal";
-    std::error_code error;
-    std::optional<std::string> refusal;
-    if (!others.walUser.empty()) {
-        refusal = "it is in use by " + others.walUser +
-                  ", which locks it with record locks this process cannot see; if that process "
-                  "no longer runs, remove " +
-                  quotedPath(others.walRecord);
-    } else if (std::filesystem::exists(std::filesystem::symlink_status(wal, error)) &&
-               !others.walLeftBehind) {
-        refusal = "its WAL file " + quotedPath(wal) +
-                  " may be in use by a program that locks it with record locks, which this "
-                  "process cannot see (opening the library once where locks work brings it in)";
-    }
-    if (refusal) {
-        users.leave();
-    }
-    return refusal;
-}
-
 // A problem with the place of the index in `folder` that no later try gets past, and what to
 // change: something other than a folder on the way to it, something other than a file where
 // its journal files go, a link there that leads nowhere it ever can (a loop, through a file),
@@ -676,22 +639,26 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
                                          std::chrono::milliseconds busyWait,
                                          const std::atomic<bool>* stop) {
     if (const std::optional<Verdict> lasting = lastingProblem(folder)) {
-        return {nullptr, lasting->problem, lasting->remedy, {}};
+        return {nullptr, lasting->problem, lasting->remedy, {}, {}};
     }
     std::error_code notMade;
     ensureFolder(folder, notMade);
     if (notMade) {
         // The cause of the step that failed (no permission to make the folder, say), not the
         // missing folder's that opening a file in it would give.
-        return {nullptr, notMade.message(), {}, {}};
+        return {nullptr, notMade.message(), {}, {}, {}};
     }
     const std::filesystem::path file = folder / "library.sqlite";
+    removeLeftProbes(folder);
     const std::optional<std::error_code> noRecordLocks = recordLocksMissing(folder);
-    Locking locking = noRecordLocks ? Locking::lockFolder : Locking::recordLocks;
     auto users = std::make_unique<IndexUsers>(file);
-    if (std::optional<std::string> refusal = agreeWithOtherUsers(*users, file, locking)) {
-        return {nullptr, std::move(*refusal), {}, noRecordLocks};
+    Agreement agreement = agreeWithOtherUsers(
+        *users, file, noRecordLocks ? Locking::lockFolder : Locking::recordLocks);
+    if (!agreement.refusal.empty()) {
+        return {nullptr, std::move(agreement.refusal), std::move(agreement.remedy), noRecordLocks,
+                std::move(agreement.notices)};
     }
+    const Locking locking = agreement.locking;
     // Held until the index is open. Where the index is locked with lock folders, every process
     // of the library goes without it (none of them can take it, or all lock with folders
     // anyway): its file would take the name of SQLite's lock folder, so one left there by an
@@ -702,12 +669,13 @@ LibraryIndex::Opening LibraryIndex::open(const std::filesystem::path& folder,
     } else {
         lock.emplace(file, busyWait, stop);
         if (!lock->heldElsewhere().empty()) {
-            return {nullptr, lock->heldElsewhere(), {}, {}};
+            return {nullptr, lock->heldElsewhere(), {}, {}, std::move(agreement.notices)};
         }
     }
     const auto opening = [&](std::unique_ptr<LibraryIndex> index, std::string problem,
                              std::string remedy) {
-        return Opening{std::move(index), std::move(problem), std::move(remedy), noRecordLocks};
+        return Opening{std::move(index), std::move(problem), std::move(remedy), noRecordLocks,
+                       std::move(agreement.notices)};
     };
     // Another program (not this app, which takes the lock) may replace the file between a
     // verdict and the move: what is there then is judged anew, a few times at most.

@@ -9,6 +9,7 @@
 
 #include "platform/files/FileIdentity.hpp"
 #include "platform/photos/Asset.hpp"
+#include "platform/photos/detail/IndexAgreement.hpp"
 #include "platform/photos/detail/IndexUsers.hpp"
 #include "platform/photos/detail/Sqlite.hpp"
 
@@ -38,6 +39,9 @@ public:
         // taken, and a lock file of that name left by an earlier opening is removed. Every
         // process opening the library there finds the same and locks the same way.
         std::optional<std::error_code> withoutRecordLocks;
+        // Lines on how the index is shared with its other users (IndexAgreement.hpp), each to
+        // be said once a session for its kind.
+        std::vector<SharingNotice> notices;
     };
     ~LibraryIndex();
 
@@ -50,13 +54,17 @@ public:
     // its journal) never sets an index aside. The library's lock (IndexLock.hpp) is held from
     // before the verdict until the index is open, and only the file the verdict was on is
     // moved (its device and inode): a file put there since is judged anew.
-    // Whether the folder's file system has record locks is tried first, on a probe file.
+    // Whether the folder's file system has record locks is tried first, on a probe file
+    // (RecordLocks.hpp; probe files left by processes killed while probing are removed first).
     // Processes with and without record locks may share one home: each opening records itself
-    // among the index's users (IndexUsers.hpp) and locks as they do. One with record locks
-    // locks with lock folders too while a user without them may be live; one without refuses
-    // (no index, and why: "it is in use by process 4711 on 'studio', which locks it with record
-    // locks ...") while a WAL user may be live or a WAL file is there that no user gone or
-    // closed left, as it could neither see that user's locks nor leave WAL mode under it.
+    // among the index's users (IndexUsers.hpp) and locks as they do (IndexAgreement.hpp). One
+    // with record locks locks with lock folders too while a user without them may be live, with
+    // a line; one that locks with lock folders refuses (no index, and why: "it is in use by
+    // process 4711 on 'studio', which locks it with record locks ...") while a WAL user may be
+    // live or a WAL file is there that no user gone or closed left, as it could neither see
+    // that user's locks nor leave WAL mode under it. One without record locks that cannot
+    // record itself refuses too (with what to change when a link or a file is at the users
+    // folder's name).
     // An index that is busy longer than `busyWait` (per statement; also the wait for the lock),
     // or cannot be read now, gives no index and why (for a folder that cannot be made, the
     // cause of making it); one that cannot be written (its file or its folder), or that a
