@@ -357,11 +357,7 @@ TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndI
 TEST_F(PhotoLibraryTest, AProcessWithLocksBesideOneWithoutLosesNoRowSilently) {
     constexpr int rounds = 12;
     busyWait = 500ms;
-    const std::vector<fs::path> sources = {
-        writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00")),
-        writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")),
-        writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")),
-        writeSource("d.JPG", makeJpeg(40, 30, "2024:01:04 10:00:00"))};
+    const std::vector<fs::path> sources = writeSources(4);
     for (int round = 0; round < rounds; ++round) {
         library_.reset();
         folder = root / ("Mixed" + std::to_string(round)) / "Photos";
