@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -68,38 +69,86 @@ bool isSameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// A temporary file opened to judge its writer, its lock taken without waiting where it was free.
+struct Probe {
+    enum class Lock {
+        taken,       // no writer holds it; held by `fd` until the probe goes
+        held,        // a writer holds it, or the file could not be opened to tell
+        unavailable, // the file system has no locks: the writer's pid and the file's age tell
+    };
+    long writer = 0;
+    Lock lock = Lock::held;
+    FileDescriptor fd;
+    struct stat status {};
+};
+
+// Opens `file` and tries its lock; nothing when it is no regular file with a temporary name (a
+// link, a folder or a device is never opened, let alone removed) or no longer there.
+std::optional<Probe> probe(const std::filesystem::path& file) {
+    const std::optional<long> writer = writerOf(file.filename().native());
+    std::error_code error;
+    if (!writer ||
+        !std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
+        return std::nullopt;
+    }
+    Probe probed{
+        *writer, Probe::Lock::held,
+        FileDescriptor(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC))};
+    if (!probed.fd) {
+        return errno == ENOENT ? std::nullopt : std::optional<Probe>(std::move(probed));
+    }
+    if (::fstat(probed.fd.get(), &probed.status) != 0) {
+        return probed;
+    }
+    if (!S_ISREG(probed.status.st_mode)) {
+        return std::nullopt;
+    }
+    const std::error_code locked = detail::lockExclusively(probed.fd.get(), noWait);
+    probed.lock = !locked                        ? Probe::Lock::taken
+                  : isLockingUnavailable(locked) ? Probe::Lock::unavailable
+                                                 : Probe::Lock::held;
+    return probed;
+}
+
 // Whether `file` is a leftover whose writer is gone; when it is and `remove` is set, removes
 // it. The file's lock is taken (exclusive, without waiting) before anything is decided and
 // held until the file is gone, so a writer that holds it, or takes it meanwhile, keeps its
 // copy: a file whose lock is held, or that is no longer the one at the name, stays.
 bool checkAndRemove(const std::filesystem::path& file, FolderSharing sharing, bool remove) {
-    const std::optional<long> writer = writerOf(file.filename().native());
-    std::error_code error;
-    if (!writer ||
-        !std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
-        return false; // a link, a folder or a device is never opened, let alone removed
-    }
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-    struct stat status {};
-    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    const std::optional<Probe> probed = probe(file);
+    // Where the file system has no locks, no writer holds one either (Lock::unavailable): the
+    // pid and the age below decide alone.
+    if (!probed || probed->lock == Probe::Lock::held) {
         return false;
     }
-    // Where the file system has no locks, no writer holds one either: the pid and the age
-    // below decide alone.
-    if (const std::error_code locked = detail::lockExclusively(fd.get(), noWait);
-        locked && !isLockingUnavailable(locked)) {
-        return false;
-    }
-    const auto age = ageOf(status);
-    const bool writerGone = sharing == FolderSharing::thisMachine && processIsGone(*writer);
+    const auto age = ageOf(probed->status);
+    const bool writerGone = sharing == FolderSharing::thisMachine && processIsGone(probed->writer);
     if (!(age > oldAge || (age > writingGrace && writerGone))) {
         return false;
     }
     struct stat named {};
-    if (::lstat(file.c_str(), &named) != 0 || !isSameFile(named, status)) {
+    if (::lstat(file.c_str(), &named) != 0 || !isSameFile(named, probed->status)) {
         return false; // renamed to its final name, or replaced, since it was opened
     }
     return !remove || ::unlink(file.c_str()) == 0;
+}
+
+// Calls `each` for the entries of `folder` whose names start with `prefix`.
+void forEachNamed(const std::filesystem::path& folder, std::string_view prefix,
+                  const std::function<void(const std::filesystem::path&)>& each) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().filename().native().starts_with(prefix)) {
+            each(it->path());
+        }
+    }
+}
+
+// The folder of `file` and the start of its temporary files' names.
+std::pair<std::filesystem::path, std::string> temporaryNamesOf(const std::filesystem::path& file) {
+    return {file.parent_path().empty() ? "." : file.parent_path(),
+            file.filename().native() + std::string(marker)};
 }
 
 } // namespace
@@ -121,20 +170,28 @@ bool isStaleTemporaryFile(const std::filesystem::path& file, FolderSharing shari
     return checkAndRemove(file, sharing, false);
 }
 
+bool isBeingWritten(const std::filesystem::path& file) {
+    bool writing = false;
+    const auto [folder, prefix] = temporaryNamesOf(file);
+    forEachNamed(folder, prefix, [&](const std::filesystem::path& temporary) {
+        const std::optional<Probe> probed = probe(temporary);
+        writing = writing ||
+                  (probed &&
+                   (probed->lock == Probe::Lock::held ||
+                    (probed->lock == Probe::Lock::unavailable && !processIsGone(probed->writer))));
+    });
+    return writing;
+}
+
 namespace {
 
 // Removes the stale temporary files in `folder` whose names start with `prefix`.
 int removeStale(const std::filesystem::path& folder, std::string_view prefix,
                 FolderSharing sharing) {
     int removed = 0;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        if (it->path().filename().native().starts_with(prefix) &&
-            checkAndRemove(it->path(), sharing, true)) {
-            ++removed;
-        }
-    }
+    forEachNamed(folder, prefix, [&](const std::filesystem::path& file) {
+        removed += checkAndRemove(file, sharing, true) ? 1 : 0;
+    });
     return removed;
 }
 
@@ -145,8 +202,8 @@ int removeStaleTemporaryFiles(const std::filesystem::path& folder, FolderSharing
 }
 
 int removeStaleTemporaryFilesOf(const std::filesystem::path& file, FolderSharing sharing) {
-    return removeStale(file.parent_path().empty() ? "." : file.parent_path(),
-                       file.filename().native() + std::string(marker), sharing);
+    const auto [folder, prefix] = temporaryNamesOf(file);
+    return removeStale(folder, prefix, sharing);
 }
 
 } // namespace qv::platform
