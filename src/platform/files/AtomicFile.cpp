@@ -138,7 +138,8 @@ void reportFolderSync(const std::filesystem::path& file, const std::error_code& 
 } // namespace
 
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
-                                    bool overwrite, std::error_code* folderNotSynced) {
+                                    bool overwrite, std::error_code* folderNotSynced,
+                                    const std::function<bool()>& beforeNaming) {
     if (folderNotSynced != nullptr) {
         folderNotSynced->clear();
     }
@@ -168,6 +169,9 @@ std::error_code writeFileAtomically(const std::filesystem::path& file, std::stri
     FileDescriptor lockHolder;
     if (!error) {
         error = closeKeepingTheLock(fd, lockHolder);
+    }
+    if (!error && beforeNaming && !beforeNaming()) {
+        error = std::make_error_code(std::errc::operation_canceled);
     }
     if (!error) {
         reachStep(WriteStep::written, folder.path() / temporary);

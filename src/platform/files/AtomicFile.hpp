@@ -21,6 +21,13 @@ namespace qv::platform {
 // untouched, and the error is returned (empty on success). `overwrite` false refuses an existing
 // file (std::errc::file_exists) so that a later save never replaces an earlier one.
 //
+// `beforeNaming`, when given, is called once the content is whole in the temporary file (flushed
+// and closed, its lock still held) and before it gets its final name; false from it stops the
+// write there (std::errc::operation_canceled), the temporary file removed. For a caller that must
+// record the file before anyone can see it under its name (the photo library adds the copy's row
+// then, so a save killed once the copy has its name has its row): while it runs, the temporary
+// file's lock tells others the write is in progress (TemporaryFiles.hpp's isBeingWritten).
+//
 // The result says whether `file` has its new content. A sync of the folder that fails after
 // the rename does not undo it: the file is whole and in place, but a crash or power loss may
 // still undo the rename. That is no failed write (its caller must not write it again under
@@ -29,7 +36,8 @@ namespace qv::platform {
 // cleared).
 std::error_code writeFileAtomically(const std::filesystem::path& file, std::string_view data,
                                     bool overwrite = true,
-                                    std::error_code* folderNotSynced = nullptr);
+                                    std::error_code* folderNotSynced = nullptr,
+                                    const std::function<bool()>& beforeNaming = {});
 
 // The calls of a write a test may make fail (ScopedWriteFailure).
 enum class WriteCall {
@@ -64,7 +72,8 @@ public:
 // The moments of a write a test may act in (ScopedWriteSteps).
 enum class WriteStep {
     created, // the temporary file exists, its lock is not taken yet
-    written, // its content is flushed and closed; it is about to get its final name
+    written, // its content is flushed and closed, beforeNaming has run; it is about to get its
+             // final name
 };
 
 // Test seam: while one lives, every writeFileAtomically, on whichever thread it runs, calls

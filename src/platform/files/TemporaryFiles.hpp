@@ -40,6 +40,15 @@ bool isTemporaryName(std::string_view name);
 bool isStaleTemporaryFile(const std::filesystem::path& file,
                           FolderSharing sharing = FolderSharing::thisMachine);
 
+// Whether a write of `file` is in progress: a temporary file of it ("<file>.tmp-<pid>-<n>" beside
+// it) whose writer holds its lock, or, where the file system has no locks, whose process (the pid
+// its name gives) is alive; one that cannot be opened to check counts as in progress. For a
+// caller that saw what the writer did once it held its lock (the photo library's row, added once
+// the copy is whole: AtomicFile.hpp's beforeNaming), so no minute of grace is given, as cleaners
+// give a writer that has not locked its file yet. False also when the write has just ended: its
+// file gets its name before its temporary file goes, so look at `file` again after a false.
+bool isBeingWritten(const std::filesystem::path& file);
+
 // Removes the stale temporary files directly in `folder` (not in its subfolders), leaving
 // everything else alone. Each file's lock is held from the check until it is removed, so a
 // writer that takes it first keeps its file. Returns how many it removed; a missing folder

@@ -169,7 +169,9 @@ struct PhotoLibrary::State {
     bool addRows(Adoption& work, const std::vector<detail::LooseFile>& batch);
     void finishOpening();
     std::optional<std::string> create(const std::filesystem::path& source);
-    std::string refusedRow(const std::filesystem::path& source, const std::filesystem::path& copy);
+    std::optional<std::string> addRowBeforeNaming(const std::filesystem::path& source,
+                                                  const std::function<bool()>& addRow);
+    std::string refusedRow(const std::filesystem::path& source);
     bool locksStopped();
     std::string cannotUse() const;
     std::string indexPath() const;
@@ -494,12 +496,12 @@ void PhotoLibrary::State::lookAgainLater() {
     });
 }
 
-// Rows whose file is proven gone go (or, in an index that cannot be written, are hidden);
-// files without a row (a crash between copy and row, or a rebuilt index) are taken in.
-// Another process may be adding assets meanwhile: the rows are read before the files are
-// listed, a row's file is looked for again before the row goes, and a file whose row came
-// meanwhile keeps that row. Stops at the first change the index refuses as busy; what is
-// left is done at a later try.
+// Rows whose file is proven gone go (or, in an index that cannot be written, are hidden); files
+// without a row (a rebuilt index, a library copied from a backup) are taken in. Another process
+// may be adding assets meanwhile: the rows are read before the files are listed, a row whose
+// copy is in progress stays, a row's file is looked for again before the row goes, and a file
+// whose row came meanwhile keeps that row. Stops at the first change the index refuses as busy;
+// what is left is done at a later try.
 void PhotoLibrary::State::makeRowsAgreeWithFiles(GoneRows gone) {
     const std::vector<Asset> rows = index->allAssets();
     const detail::LibraryListing listing(folder);
@@ -753,55 +755,82 @@ std::optional<std::string> PhotoLibrary::State::create(const std::filesystem::pa
                " into the photo library: could not create the folder " + quotedPath(month) + " (" +
                made.message() + ")";
     }
-    if (const std::error_code written = writeFileAtomically(copy, asText(*bytes), false)) {
-        return "Cannot copy " + quotedPath(source) +
-               " into the photo library: " + written.message();
-    }
     const Asset asset = detail::assetFor(*contents, identifier, copy, created,
                                          source.filename().string(), bytes->size());
-    // Replacing: another process opening the library meanwhile may have taken the copy in
-    // as a file without a row; this row, with the original name, is the one to keep.
+    // Replacing: after the copy has its name, another process may have taken it in as a file
+    // without a row (where it took the copy for one whose writer is gone and dropped the row).
     const auto addRow = [&] {
         return index->insert(asset, contents->thumbnailJpeg,
                              detail::LibraryIndex::OnConflict::replace);
     };
-    if (!addRow()) {
-        if (!locksStopped()) {
-            return refusedRow(source, copy);
+    // The row goes in once the copy is whole under its temporary name, before the copy gets
+    // its name (PhotoLibrary.hpp says why).
+    std::optional<std::string> refusal;
+    bool rowAdded = false;
+    const std::error_code written = writeFileAtomically(copy, asText(*bytes), false, nullptr, [&] {
+        refusal = addRowBeforeNaming(source, addRow);
+        rowAdded = !refusal;
+        return rowAdded;
+    });
+    if (refusal) {
+        return refusal;
+    }
+    if (written) {
+        if (rowAdded) {
+            index->remove(identifier); // else dropped at an opening: its file is proven gone
         }
-        // Locks that stopped during the change: once more, through the lock folder.
-        if (std::optional<std::string> refusal = readyToWrite()) {
-            std::filesystem::remove(copy, made);
-            return refusal;
-        }
-        if (!addRow()) {
-            return refusedRow(source, copy);
-        }
+        return "Cannot copy " + quotedPath(source) +
+               " into the photo library: " + written.message();
     }
     // The index may have been deleted or replaced during the write: the save is reported once
     // its row is in the index at the path (carried there with the old one's rows, and added
-    // with its thumbnail), else it fails, leaving neither copy nor row.
+    // with its thumbnail), else it fails, leaving neither copy nor row. Another process may
+    // have dropped the row meanwhile, as one whose copy's writer is gone (a process of a home
+    // without locks beside one with them sees no lock on the copy): it goes in again.
+    const auto undone = [&](std::string why) {
+        std::filesystem::remove(copy, made);
+        if (index) {
+            index->remove(identifier);
+        }
+        return why;
+    };
     if (followIndexOnDisk()) {
         std::erase_if(carriedRows,
                       [&](const Asset& row) { return row.localIdentifier == identifier; });
         if (!index) {
-            std::filesystem::remove(copy, made);
-            return notAvailable();
+            return undone(notAvailable());
         }
         if (!addRow()) {
-            return refusedRow(source, copy);
+            return undone(refusedRow(source));
         }
+    } else if (index->lacks(identifier) && !addRow()) {
+        return undone(refusedRow(source));
     }
     return std::nullopt;
 }
 
-// Why the row of `source` was not added, its copy removed.
-std::string PhotoLibrary::State::refusedRow(const std::filesystem::path& source,
-                                            const std::filesystem::path& copy) {
+// In a save, once its copy is whole and before it has its name: its row, or why not. Locks
+// that stopped during the change have the index opened again with its lock folder, and the row
+// is tried once more through it.
+std::optional<std::string>
+PhotoLibrary::State::addRowBeforeNaming(const std::filesystem::path& source,
+                                        const std::function<bool()>& addRow) {
+    if (addRow()) {
+        return std::nullopt;
+    }
+    if (!locksStopped()) {
+        return refusedRow(source);
+    }
+    if (std::optional<std::string> notReady = readyToWrite()) {
+        return notReady;
+    }
+    return addRow() ? std::nullopt : std::optional(refusedRow(source));
+}
+
+// Why the row of `source` was not added.
+std::string PhotoLibrary::State::refusedRow(const std::filesystem::path& source) {
     const std::string why = index->lastError();
     const detail::SqliteFault fault = index->lastFault();
-    std::error_code ignored;
-    std::filesystem::remove(copy, ignored);
     if (fault == detail::SqliteFault::readOnly || fault == detail::SqliteFault::readOnlyFolder) {
         index->becameReadOnly();
         tryWritingLater();

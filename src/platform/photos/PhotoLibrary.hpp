@@ -4,25 +4,41 @@
 // there (SQLite, WAL journal) with its creation date (Exif DateTimeOriginal, else when it
 // was added), size, kind, {GPS} fix, original name and a thumbnail.
 //
-// Opening, on the library's queue from its construction on, never on the caller's thread:
-// the index is opened and checked (an index proven damaged is set aside with one line and
-// made anew); rows whose file is proven gone are dropped (a row whose year or month folder
-// cannot be read now is kept, with one line naming the folder); temporary files of an
-// interrupted copy are removed once their writer is gone (never those of a copy in progress
-// in another process); the rows the index holds are published (fetches, observers). Then
-// files without a row (a crash between the copy and the row, or an index made anew) are
-// taken in on the worker pool, reading only their tags (date, kind, size, orientation, fix;
-// their thumbnail is made when first asked for), 32 files at a time on each lane, all the
-// rows read so far in one transaction, and published at the end. Files that cannot be read,
-// or are larger than any picture (512 MB), are left out with one line each. Changes asked
-// for meanwhile run between those transactions. When the library ends (close()), its work
-// stops within moments; rows already added stay, and the next opening takes the rest in.
+// Opening, on the library's queue from its construction on, never on the caller's thread: the
+// index is opened and checked (an index proven damaged is set aside with one line and made
+// anew); rows whose file is proven gone are dropped (a row whose year or month folder cannot be
+// read now is kept, with one line naming the folder, and so is one whose copy is in progress,
+// as below); temporary files of an interrupted copy are removed once their writer is gone
+// (never those of a copy in progress in another process); the rows the index holds are
+// published (fetches, observers). Then files without a row (an index made anew, a library
+// copied from a backup) are taken in on the worker pool, reading only their tags (date, kind,
+// size, orientation, fix; their thumbnail is made when first asked for), 32 files at a time on
+// each lane, all the rows read so far in one transaction, and published at the end. Files that
+// cannot be read, or are larger than any picture (512 MB), are left out with one line each.
+// Changes asked for meanwhile run between those transactions. When the library ends (close()),
+// its work stops within moments; rows already added stay, and the next opening takes the rest
+// in.
 //
 // A folder that could not be read is looked at again at each change and fetch, and every 5 s
 // on the library's queue and clock while it cannot be read (a change or fetch may never come):
 // once it can be read, its files without a row are taken in and its rows go to observers as
 // changed, so what shows them loads them again (rows whose file is not found in it stay until
 // the next opening, which drops them).
+//
+// A save adds its row before its copy has its name: the copy is written whole under a temporary
+// name (its writer holding the lock on it), the row goes in with the original name, then the
+// copy is linked to its name. Killed before the row, the save left nothing in the index; killed
+// after the name, the copy has its row and its name. Killed in between, the row's file never
+// comes: an opening drops such a row once its writer is gone (the temporary file's lock free, or
+// without locks its pid gone), so the picture counts as not saved (it is still where it was
+// saved from), and keeps it while the writer lives, so another process opening meanwhile never
+// drops a save in progress (LibraryFiles.hpp). A copy that cannot get its name takes its row
+// away again; a row another process dropped meanwhile, seeing no lock on the copy (a process
+// with locks beside one without, on a shared home), goes in again once the copy has its name.
+// The other order, the copy named first, had the
+// next start take a copy killed before its row in under its UUID, its original name lost; and
+// the row first is the one order where the name is never to be guessed afterwards (the library
+// does not know where pictures are saved from, and one there may be gone or renamed since).
 //
 // Other processes may use the same library at once; they order their openings by the lock
 // file "library.sqlite.lock", so a damaged index is set aside by one of them only. An index
@@ -116,9 +132,9 @@ public:
     // the status on a queue of the permissions.
     void requestAuthorization(std::function<void(PermissionStatus)> handler);
 
-    // Adds a copy of `file` as a new asset: the file is read (never changed or moved),
-    // copied under a temporary name, flushed to the disk and linked to its name (never
-    // replacing a file), then its row is added. On failure neither copy nor row remains.
+    // Adds a copy of `file` as a new asset: the file is read (never changed or moved), copied
+    // under a temporary name and flushed to the disk, its row added, and the copy linked to its
+    // name (never replacing a file). On failure neither copy nor row remains.
     // `completion` gets (true, nothing) or (false, why) on the library's queue.
     using Completion = std::function<void(bool success, std::optional<std::string> error)>;
     void createAsset(std::filesystem::path file, Completion completion);

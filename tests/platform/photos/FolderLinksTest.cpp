@@ -5,6 +5,7 @@
 // folder the link leads to is never changed.
 
 #include "PhotoTestSupport.hpp"
+#include "ProcessTestSupport.hpp"
 #include "RecordLockFailure.hpp"
 #include "TestHome.hpp"
 #include "platform/console/Console.hpp"

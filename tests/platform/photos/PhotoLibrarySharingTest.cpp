@@ -348,6 +348,11 @@ TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndI
     EXPECT_EQ(queryNumber(folder, "SELECT count(*) FROM pragma_integrity_check WHERE "
                                   "integrity_check = 'ok'"),
               1);
+    // Rolled back, not rebuilt: the index was never set aside, and every name is kept.
+    EXPECT_EQ(setAsideFiles(folder), std::vector<std::string>{});
+    EXPECT_EQ(queryNumber(folder, "SELECT count(*) FROM assets WHERE original_name IN "
+                                  "('a.JPG', 'b.JPG', 'c.JPG')"),
+              static_cast<long long>(expected));
 }
 
 // Two processes saving into one new library at once, one with locks (WAL and record locks) and
@@ -357,11 +362,7 @@ TEST_F(PhotoLibraryTest, WithoutLocksALockFolderLeftByAKilledProcessIsBrokenAndI
 TEST_F(PhotoLibraryTest, AProcessWithLocksBesideOneWithoutLosesNoRowSilently) {
     constexpr int rounds = 12;
     busyWait = 500ms;
-    const std::vector<fs::path> sources = {
-        writeSource("a.JPG", makeJpeg(40, 30, "2024:01:01 10:00:00")),
-        writeSource("b.JPG", makeJpeg(40, 30, "2024:01:02 10:00:00")),
-        writeSource("c.JPG", makeJpeg(40, 30, "2024:01:03 10:00:00")),
-        writeSource("d.JPG", makeJpeg(40, 30, "2024:01:04 10:00:00"))};
+    const std::vector<fs::path> sources = writeSources(4);
     for (int round = 0; round < rounds; ++round) {
         library_.reset();
         folder = root / ("Mixed" + std::to_string(round)) / "Photos";

@@ -62,11 +62,12 @@ std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& fol
     return files;
 }
 
-long long queryNumber(const std::filesystem::path& folder, const std::string& sql) {
+long long queryNumber(const std::filesystem::path& folder, const std::string& sql,
+                      const char* files) {
     sqlite3* database = nullptr;
     long long number = -1;
     if (sqlite3_open_v2((folder / "library.sqlite").c_str(), &database, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
+                        files) == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr);
         if (sqlite3_step(statement) == SQLITE_ROW) {
@@ -78,8 +79,8 @@ long long queryNumber(const std::filesystem::path& folder, const std::string& sq
     return number;
 }
 
-long long rowsIn(const std::filesystem::path& folder) {
-    return queryNumber(folder, "SELECT count(*) FROM assets");
+long long rowsIn(const std::filesystem::path& folder, const char* files) {
+    return queryNumber(folder, "SELECT count(*) FROM assets", files);
 }
 
 std::string journalMode(const std::filesystem::path& folder) {
@@ -170,6 +171,16 @@ std::filesystem::path PhotoLibraryTest::writeSource(const std::string& name,
         .write(reinterpret_cast<const char*>(data.data()),
                static_cast<std::streamsize>(data.size()));
     return file;
+}
+
+std::vector<std::filesystem::path> PhotoLibraryTest::writeSources(int count) {
+    std::vector<std::filesystem::path> sources;
+    for (int i = 0; i < count; ++i) {
+        const std::string day = std::to_string(101 + i).substr(1); // "01", "02"...
+        sources.push_back(writeSource(std::string(1, char('a' + i)) + ".JPG",
+                                      makeJpeg(40, 30, "2024:01:" + day + " 10:00:00")));
+    }
+    return sources;
 }
 
 CreateResult PhotoLibraryTest::create(const std::filesystem::path& file) {

@@ -32,10 +32,12 @@ std::string readBytes(const std::filesystem::path& file);
 std::vector<std::filesystem::path> pictureFiles(const std::filesystem::path& folder);
 
 // One number a query of the library's index in `folder` gives, read through a connection of its
-// own; -1 when none.
-long long queryNumber(const std::filesystem::path& folder, const std::string& sql);
+// own (through SQLite's file layer `files`, when given: detail::lockFolderFiles() where there are
+// no locks); -1 when none.
+long long queryNumber(const std::filesystem::path& folder, const std::string& sql,
+                      const char* files = nullptr);
 // The rows of that index.
-long long rowsIn(const std::filesystem::path& folder);
+long long rowsIn(const std::filesystem::path& folder, const char* files = nullptr);
 // Its journal mode, as sqlite3 reads it ("wal\n", "delete\n").
 std::string journalMode(const std::filesystem::path& folder);
 
@@ -92,6 +94,8 @@ protected:
     // A new library over the same folder, as at the next start (with other permissions).
     void reopen(std::optional<std::string> permissionScript = std::nullopt);
     std::filesystem::path writeSource(const std::string& name, const imaging::FileData& data);
+    // JPEGs "a.JPG", "b.JPG"... (`count`, at most 26) taken a day apart from 1 January 2024.
+    std::vector<std::filesystem::path> writeSources(int count);
     CreateResult create(const std::filesystem::path& file);
 
     VirtualDispatch dispatch;

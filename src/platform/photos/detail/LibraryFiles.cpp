@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <sys/stat.h>
 
 namespace qv::platform::detail {
@@ -77,6 +78,16 @@ std::vector<fs::path> numberedFolders(const fs::path& folder, std::size_t digits
     return found;
 }
 
+// A file not in the listing looked for again: present, unchecked (it cannot be looked at now),
+// or nothing when it is not there.
+std::optional<LibraryListing::Presence> lookedForAgain(const fs::path& file) {
+    struct stat status {};
+    if (::lstat(file.c_str(), &status) == 0) {
+        return LibraryListing::Presence::present;
+    }
+    return errno == ENOENT ? std::nullopt : std::optional(LibraryListing::Presence::unchecked);
+}
+
 } // namespace
 
 bool isLibraryPath(const fs::path& folder, const fs::path& file) {
@@ -120,14 +131,19 @@ LibraryListing::Presence LibraryListing::presence(const fs::path& file) const {
     if (std::binary_search(files_.begin(), files_.end(), file)) {
         return Presence::present;
     }
-    // Looked for again: another process may have added it since the listing.
+    // Looked for again: another process may have added it since the listing. Its copy may be in
+    // progress; when not, looked for once more, as a copy that got its name meanwhile let its
+    // temporary file go only after.
+    if (const std::optional<Presence> found = lookedForAgain(file)) {
+        return *found;
+    }
+    if (isBeingWritten(file)) {
+        return Presence::copying;
+    }
+    if (const std::optional<Presence> found = lookedForAgain(file)) {
+        return *found;
+    }
     struct stat status {};
-    if (::lstat(file.c_str(), &status) == 0) {
-        return Presence::present;
-    }
-    if (errno != ENOENT) {
-        return Presence::unchecked;
-    }
     return ::stat(month.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? Presence::gone
                                                                           : Presence::unchecked;
 }
@@ -161,6 +177,8 @@ RowsAgainstFiles compareRows(const fs::path& folder, const std::vector<Asset>& r
         switch (presence) {
         case LibraryListing::Presence::present:
             indexed.insert(asset.file);
+            break;
+        case LibraryListing::Presence::copying: // kept; its file, not listed, is no loose file
             break;
         case LibraryListing::Presence::gone:
             result.gone.push_back(asset.localIdentifier);

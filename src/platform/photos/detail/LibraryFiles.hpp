@@ -1,9 +1,9 @@
 #pragma once
 // Internal: the picture files of a library folder ("<yyyy>/<MM>/<name>").
 //
-// A file counts as gone only when its month folder was read and the file is not in it. A
-// folder that cannot be read now (no permission, missing, a link to a disk that is not
-// mounted) proves nothing about the files in it.
+// A file counts as gone only when its month folder was read and the file is not in it, nor is
+// a copy of it in progress. A folder that cannot be read now (no permission, missing, a link to
+// a disk that is not mounted) proves nothing about the files in it.
 
 #include "platform/photos/Asset.hpp"
 
@@ -31,8 +31,13 @@ public:
     const std::vector<std::filesystem::path>& files() const { return files_; }
 
     enum class Presence {
-        present,   // there (in the listing, or come since)
-        gone,      // proven gone: its month folder was read without it, and it is not there now
+        present, // there (in the listing, or come since)
+        // Not there yet: a live writer is copying it in (its temporary file is held). A save
+        // adds its row before its copy gets its name, so an opening meanwhile keeps the row.
+        copying,
+        // Proven gone: its month folder was read without it, it is not there now, and no
+        // writer that is still there is copying it (a save killed before its copy had its name).
+        gone,
         unchecked, // its year or month folder cannot be read now
     };
     // Where `file` (a library path: isLibraryPath) stands.
@@ -63,8 +68,9 @@ struct RowsAgainstFiles {
 };
 
 // A row is gone when its file lies outside the library's year and month folders, or its
-// month folder was read and the file is not in it. A row whose folder cannot be read now
-// (no permission, missing, behind a link to a disk that is not mounted) is kept as it is.
+// month folder was read and the file is not in it (nor being copied in). A row whose folder
+// cannot be read now (no permission, missing, behind a link to a disk that is not mounted), or
+// whose file a live writer is still copying in, is kept as it is.
 RowsAgainstFiles compareRows(const std::filesystem::path& folder, const std::vector<Asset>& rows,
                              const LibraryListing& listing);
 

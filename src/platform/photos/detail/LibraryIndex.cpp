@@ -786,6 +786,12 @@ bool LibraryIndex::remove(const std::string& localIdentifier) {
     return statement.done();
 }
 
+bool LibraryIndex::lacks(const std::string& localIdentifier) {
+    SqliteStatement statement = database_->prepare("SELECT 1 FROM assets WHERE identifier = ?");
+    statement.bind(1, localIdentifier);
+    return !statement.step() && statement.done();
+}
+
 std::vector<Asset> LibraryIndex::allAssets() {
     std::vector<Asset> assets;
     if (!rowsUnreadable_.empty()) {

@@ -115,6 +115,8 @@ public:
     // Whether the last insert added a row.
     bool added() const { return database_->changes() > 0; }
     bool remove(const std::string& localIdentifier);
+    // Whether a read shows no row for the asset (false when it cannot be read now).
+    bool lacks(const std::string& localIdentifier);
     // The thumbnail of an asset that has none yet (taken in without one); false on failure.
     bool storeThumbnail(const std::string& localIdentifier,
                         const std::vector<std::uint8_t>& thumbnailJpeg);

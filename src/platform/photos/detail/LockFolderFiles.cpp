@@ -83,8 +83,14 @@ int unlock(sqlite3_file* file, int level) {
     return SQLITE_OK;
 }
 
+// A connection that holds the lock folder holds every level alone: then no other connection
+// has a reserved lock, however the folder looks. SQLite asks at a shared lock whether a journal
+// left beside the index is hot, and must find it so to roll back a change whose process was
+// killed while writing it (SQLite's own dot-file layer answers "reserved" there, as its own
+// folder is there, and such a journal was never rolled back: the index was left damaged).
 int checkReservedLock(sqlite3_file* file, int* reserved) {
-    *reserved = asFile(file).lock->there() ? 1 : 0;
+    const File& f = asFile(file);
+    *reserved = f.level > SQLITE_LOCK_SHARED || (f.level == SQLITE_LOCK_NONE && f.lock->there());
     return SQLITE_OK;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Internal: a picture file of the library's folders that has no row (a crash between its copy
-// and its row, or an index made anew), and the row it becomes. Safe on any thread: reading
+// Internal: a picture file of the library's folders that has no row (an index made anew, a
+// library copied from a backup), and the row it becomes. Safe on any thread: reading
 // one touches nothing but the file.
 
 #include "platform/photos/Asset.hpp"
