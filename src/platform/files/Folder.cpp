@@ -129,18 +129,13 @@ FileDescriptor Folder::openFile(std::string_view name, int flags, std::error_cod
         error = notAnEntryName();
         return {};
     }
-    const auto open = [&] {
-        return FileDescriptor(::openat(fd_.get(), std::string(name).c_str(),
-                                       flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                                       mode));
-    };
-    FileDescriptor fd;
+    std::optional<Step> step; // only a call that may make the file is one
     if ((flags & O_CREAT) != 0) {
-        const Step step(*this, name);
-        fd = open();
-    } else {
-        fd = open();
+        step.emplace(*this, name);
     }
+    FileDescriptor fd(::openat(fd_.get(), std::string(name).c_str(),
+                               flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode));
+    step.reset();
     error = fd ? std::error_code{} : lastError();
     return fd;
 }

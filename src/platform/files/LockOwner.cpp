@@ -131,11 +131,6 @@ std::string newToken() {
     return text.str();
 }
 
-// Whether `owner` ran in this boot of this machine, where its pid can be looked at.
-bool ofThisBoot(const LockOwner& owner) {
-    return !owner.boot.empty() && owner.boot == thisBoot();
-}
-
 // Whether `owner` is of this machine as its machine id says, whichever boot.
 bool ofThisMachine(const LockOwner& owner) {
     return !owner.machine.empty() && owner.machine == thisMachine();
@@ -208,6 +203,10 @@ std::optional<LockOwner> LockOwner::readFrom(const Folder& folder, std::string_v
 
 std::error_code LockOwner::writeTo(const Folder& folder, std::string_view name) const {
     return folder.writeNewFile(name, text());
+}
+
+bool ofThisBoot(const LockOwner& owner) {
+    return !owner.boot.empty() && owner.boot == thisBoot();
 }
 
 OwnerState stateOf(const LockOwner& owner) {

@@ -53,6 +53,9 @@ enum class OwnerState {
 
 OwnerState stateOf(const LockOwner& owner);
 
+// Whether `owner` ran in this boot of this machine (its boot id), in whichever pid namespace.
+bool ofThisBoot(const LockOwner& owner);
+
 // Whether the process `pid` of this pid namespace has ended: no process has that pid, or it is
 // a zombie. False for a pid used again by another process.
 bool hasEnded(long pid);

@@ -35,9 +35,8 @@ IndexUsers::User userOf(const std::optional<LockOwner>& owner, OwnerState state,
     }
     // Elsewhere but of this boot: another pid namespace of this machine.
     const Place place = state == OwnerState::running ? Place::here
-                        : !owner->boot.empty() && owner->boot == LockOwner::thisProcess().boot
-                            ? Place::sandbox
-                            : Place::elsewhere;
+                        : ofThisBoot(*owner)         ? Place::sandbox
+                                                     : Place::elsewhere;
     return {place, describe(*owner), std::move(record)};
 }
 
